@@ -268,20 +268,24 @@ std::shared_ptr<RegistryTree> LoadDescription(const std::string& path) {
   return tree;
 }
 
+// Chooses the source LUMO_REGISTRY asks for; the caller holds the state's lock.
+void DecideFromEnvironment(RegistryState& state) {
+  const char* file = std::getenv("LUMO_REGISTRY");
+  if (file != nullptr && *file != '\0') {
+    state.description = LoadDescription(file);
+    state.source = Source::kDescription;
+  } else {
+    state.description.reset();
+    state.source = Source::kLive;
+  }
+}
+
 // The description tree to answer from, or null for the live registry. The first use decides
 // from LUMO_REGISTRY when no choice was made before.
 std::shared_ptr<RegistryTree> CurrentDescription() {
   RegistryState& state = State();
   std::lock_guard lock(state.mutex);
-  if (state.source == Source::kUndecided) {
-    const char* file = std::getenv("LUMO_REGISTRY");
-    if (file != nullptr && *file != '\0') {
-      state.description = LoadDescription(file);
-      state.source = Source::kDescription;
-    } else {
-      state.source = Source::kLive;
-    }
-  }
+  if (state.source == Source::kUndecided) DecideFromEnvironment(state);
   return state.source == Source::kDescription ? state.description : nullptr;
 }
 
@@ -303,6 +307,12 @@ void Registry::UseLiveRegistry() {
   std::lock_guard lock(state.mutex);
   state.description.reset();
   state.source = Source::kLive;
+}
+
+void Registry::UseEnvironment() {
+  RegistryState& state = State();
+  std::lock_guard lock(state.mutex);
+  DecideFromEnvironment(state);
 }
 
 bool Registry::UsesDescriptionFile() { return CurrentDescription() != nullptr; }

@@ -83,6 +83,9 @@ class Registry {
   // Answers from COM, RegistryTree::Machine() and unixODBC again (LUMO_REGISTRY is not
   // consulted after this call).
   static void UseLiveRegistry();
+  // Decides again as on first use: the file LUMO_REGISTRY names (raising like
+  // UseDescriptionFile when it cannot be read), or the live registry when it is unset or empty.
+  static void UseEnvironment();
   static bool UsesDescriptionFile();
 
   // The key's contents from the chosen source, or false when the key does not exist.

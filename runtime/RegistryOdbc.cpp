@@ -13,7 +13,7 @@ namespace {
 // unixODBC caps names and values at 1000 bytes each; a list read into a buffer with at least
 // this much room left over cannot have been cut.
 constexpr int kListSlack = 1024;
-constexpr int kFirstBufferSize = 16 * 1024;
+constexpr int kFirstBufferSize = 4 * 1024;
 constexpr int kLargestBufferSize = 16 * 1024 * 1024;
 
 // The installer's configuration mode is process-wide state; every read sets it and puts the
