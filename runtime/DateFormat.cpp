@@ -1,0 +1,424 @@
+#include "runtime/DateFormat.h"
+
+#include <algorithm>
+
+#include "runtime/Exceptions.h"
+
+namespace lumo {
+
+namespace {
+
+char ToUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool StartsWithNoCase(std::string_view text, size_t pos, std::string_view prefix) {
+  if (prefix.empty() || text.size() - pos < prefix.size()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (ToUpperAscii(text[pos + i]) != ToUpperAscii(prefix[i])) return false;
+  }
+  return true;
+}
+
+void AppendNumber(std::string& out, int value, int minDigits) {
+  std::string digits = std::to_string(value);
+  if (static_cast<int>(digits.size()) < minDigits) out.append(minDigits - digits.size(), '0');
+  out += digits;
+}
+
+// ---------------------------------------------------------------------------------------
+// Formatting
+
+class DateFormatter {
+ public:
+  DateFormatter(TDateTime value, const FormatSettings& settings)
+      : parts_(SplitDateTime(value)), settings_(settings) {}
+
+  std::string Format(std::string_view pattern) {
+    Append(pattern.empty() ? std::string_view("c") : pattern, 0);
+    return std::move(out_);
+  }
+
+ private:
+  // Nested formats (c, ddddd, t, ...) may name each other; two levels are all a sensible
+  // pattern needs, and the limit keeps a pattern that names itself from looping.
+  static constexpr int kMaxDepth = 2;
+
+  void Append(std::string_view pattern, int depth) {
+    if (depth > kMaxDepth) return;
+    char lastLetter = 0;
+    size_t i = 0;
+    while (i < pattern.size()) {
+      char c = pattern[i];
+      char token = ToUpperAscii(c);
+      size_t count = 1;
+      while (i + count < pattern.size() && ToUpperAscii(pattern[i + count]) == token &&
+             IsLetter(c)) {
+        ++count;
+      }
+      if (IsLetter(c)) {
+        if (token == 'M' && lastLetter == 'H') token = 'N';
+        lastLetter = token;
+      }
+      size_t consumed = count;
+      switch (token) {
+        case 'Y':
+          if (count <= 2) {
+            AppendNumber(out_, parts_.Year % 100, 2);
+          } else {
+            AppendNumber(out_, parts_.Year, 4);
+          }
+          break;
+        case 'M':
+          if (count <= 2) {
+            AppendNumber(out_, parts_.Month, static_cast<int>(count));
+          } else {
+            const auto& names = count == 3 ? settings_.ShortMonthNames : settings_.LongMonthNames;
+            out_ += names[parts_.Month - 1];
+          }
+          break;
+        case 'D': AppendDay(count, depth); break;
+        case 'H': AppendHour(count, pattern, i + count); break;
+        case 'N': AppendNumber(out_, parts_.Minute, count >= 2 ? 2 : 1); break;
+        case 'S': AppendNumber(out_, parts_.Second, count >= 2 ? 2 : 1); break;
+        case 'Z': AppendNumber(out_, parts_.MilliSecond, count >= 3 ? 3 : 1); break;
+        case 'T':
+          Append(count == 1 ? settings_.ShortTimeFormat : settings_.LongTimeFormat, depth + 1);
+          break;
+        case 'C':
+          Append(settings_.ShortDateFormat, depth + 1);
+          if (parts_.Hour != 0 || parts_.Minute != 0 || parts_.Second != 0) {
+            out_ += ' ';
+            Append(settings_.LongTimeFormat, depth + 1);
+          }
+          break;
+        case 'A': consumed = AppendAmPm(pattern, i); break;
+        case '/': out_ += settings_.DateSeparator; break;
+        case ':': out_ += settings_.TimeSeparator; break;
+        case '"':
+        case '\'': consumed = AppendQuoted(pattern, i); break;
+        default: out_.append(count, c); break;
+      }
+      i += consumed;
+    }
+  }
+
+  void AppendDay(size_t count, int depth) {
+    switch (count) {
+      case 1:
+      case 2: AppendNumber(out_, parts_.Day, static_cast<int>(count)); break;
+      case 3: out_ += settings_.ShortDayNames[parts_.DayOfWeek - 1]; break;
+      case 4: out_ += settings_.LongDayNames[parts_.DayOfWeek - 1]; break;
+      case 5: Append(settings_.ShortDateFormat, depth + 1); break;
+      default: Append(settings_.LongDateFormat, depth + 1); break;
+    }
+  }
+
+  void AppendHour(size_t count, std::string_view pattern, size_t rest) {
+    int hour = parts_.Hour;
+    if (UsesTwelveHourClock(pattern, rest)) {
+      hour %= 12;
+      if (hour == 0) hour = 12;
+    }
+    AppendNumber(out_, hour, count >= 2 ? 2 : 1);
+  }
+
+  // An hour is on the 12-hour clock when an AM/PM marker follows it before the next hour
+  // field; quoted text does not count.
+  static bool UsesTwelveHourClock(std::string_view pattern, size_t pos) {
+    char quote = 0;
+    for (; pos < pattern.size(); ++pos) {
+      char c = pattern[pos];
+      if (quote != 0) {
+        if (c == quote) quote = 0;
+        continue;
+      }
+      if (c == '"' || c == '\'') {
+        quote = c;
+      } else if (c == 'h' || c == 'H') {
+        return false;
+      } else if (c == 'a' || c == 'A') {
+        return StartsWithNoCase(pattern, pos, "am/pm") || StartsWithNoCase(pattern, pos, "a/p") ||
+               StartsWithNoCase(pattern, pos, "ampm");
+      }
+    }
+    return false;
+  }
+
+  size_t AppendAmPm(std::string_view pattern, size_t pos) {
+    bool afternoon = parts_.Hour >= 12;
+    if (StartsWithNoCase(pattern, pos, "am/pm")) {
+      // The marker is copied from the pattern itself, so its case is the pattern's.
+      out_ += pattern.substr(pos + (afternoon ? 3 : 0), 2);
+      return 5;
+    }
+    if (StartsWithNoCase(pattern, pos, "a/p")) {
+      out_ += pattern[pos + (afternoon ? 2 : 0)];
+      return 3;
+    }
+    if (StartsWithNoCase(pattern, pos, "ampm")) {
+      out_ += afternoon ? settings_.TimePMString : settings_.TimeAMString;
+      return 4;
+    }
+    out_ += pattern[pos];
+    return 1;
+  }
+
+  size_t AppendQuoted(std::string_view pattern, size_t pos) {
+    size_t close = pattern.find(pattern[pos], pos + 1);
+    if (close == std::string_view::npos) close = pattern.size();
+    out_ += pattern.substr(pos + 1, close - pos - 1);
+    return std::min(close + 1, pattern.size()) - pos;
+  }
+
+  DateTimeParts parts_;
+  const FormatSettings& settings_;
+  std::string out_;
+};
+
+// ---------------------------------------------------------------------------------------
+// Parsing
+
+enum class DateOrder { kDayMonthYear, kMonthDayYear, kYearMonthDay };
+
+DateOrder DateOrderOf(std::string_view shortDateFormat) {
+  char quote = 0;
+  for (char c : shortDateFormat) {
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+      continue;
+    }
+    switch (ToUpperAscii(c)) {
+      case '"':
+      case '\'': quote = c; break;
+      case 'D': return DateOrder::kDayMonthYear;
+      case 'M': return DateOrder::kMonthDayYear;
+      case 'Y': return DateOrder::kYearMonthDay;
+      default: break;
+    }
+  }
+  return DateOrder::kMonthDayYear;
+}
+
+int CurrentYear() {
+  int year, month, day;
+  DecodeDate(Now(), year, month, day);
+  return year;
+}
+
+class TextScanner {
+ public:
+  explicit TextScanner(std::string_view text) : text_(text) {}
+
+  size_t Position() const { return pos_; }
+  void Rewind(size_t pos) { pos_ = pos; }
+  bool AtEnd() const { return pos_ == text_.size(); }
+
+  void SkipBlanks() {
+    while (pos_ < text_.size() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
+  }
+
+  // Reads a run of decimal digits; fails without moving on an empty run or one longer
+  // than maxDigits.
+  bool Number(int& value, int& digits, int maxDigits) {
+    size_t end = pos_;
+    while (end < text_.size() && text_[end] >= '0' && text_[end] <= '9') ++end;
+    digits = static_cast<int>(end - pos_);
+    if (digits == 0 || digits > maxDigits) return false;
+    value = 0;
+    for (; pos_ < end; ++pos_) value = value * 10 + (text_[pos_] - '0');
+    return true;
+  }
+
+  bool Char(char c) {
+    if (pos_ < text_.size() && text_[pos_] == c) {
+      ++pos_;
+      return true;
+    }
+    return false;
+  }
+
+  bool Word(std::string_view word) {
+    if (!StartsWithNoCase(text_, pos_, word)) return false;
+    pos_ += word.size();
+    return true;
+  }
+
+ private:
+  std::string_view text_;
+  size_t pos_ = 0;
+};
+
+bool ScanDate(TextScanner& scanner, const FormatSettings& settings, TDateTime& date) {
+  int numbers[3] = {0, 0, 0};
+  int digits[3] = {0, 0, 0};
+  int count = 0;
+  while (count < 3) {
+    if (count > 0 && !scanner.Char(settings.DateSeparator)) break;
+    if (!scanner.Number(numbers[count], digits[count], 4)) return false;
+    ++count;
+  }
+  if (count < 2) return false;
+
+  DateOrder order = DateOrderOf(settings.ShortDateFormat);
+  if (count == 3 && digits[0] > 2) order = DateOrder::kYearMonthDay;
+  int day, month, year, yearDigits;
+  if (count == 2) {
+    if (order == DateOrder::kDayMonthYear) {
+      day = numbers[0], month = numbers[1];
+    } else {
+      month = numbers[0], day = numbers[1];
+    }
+    year = CurrentYear();
+    yearDigits = 4;
+    if (digits[0] > 2 || digits[1] > 2) return false;
+  } else {
+    int dayIndex, monthIndex, yearIndex;
+    switch (order) {
+      case DateOrder::kDayMonthYear: dayIndex = 0, monthIndex = 1, yearIndex = 2; break;
+      case DateOrder::kMonthDayYear: monthIndex = 0, dayIndex = 1, yearIndex = 2; break;
+      default: yearIndex = 0, monthIndex = 1, dayIndex = 2; break;
+    }
+    if (digits[dayIndex] > 2 || digits[monthIndex] > 2) return false;
+    day = numbers[dayIndex];
+    month = numbers[monthIndex];
+    year = numbers[yearIndex];
+    yearDigits = digits[yearIndex];
+  }
+  if (yearDigits <= 2) {
+    year = ExpandTwoDigitYear(year, settings.TwoDigitYearCenturyWindow, CurrentYear());
+  }
+  return TryEncodeDate(year, month, day, date);
+}
+
+// AM moves the hour by 0, PM by 12; the settings' texts and the plain English ones both count.
+bool ScanAmPm(TextScanner& scanner, const FormatSettings& settings, int& baseHour) {
+  if (scanner.Word(settings.TimeAMString) || scanner.Word("AM")) {
+    baseHour = 0;
+    return true;
+  }
+  if (scanner.Word(settings.TimePMString) || scanner.Word("PM")) {
+    baseHour = 12;
+    return true;
+  }
+  return false;
+}
+
+bool ScanTime(TextScanner& scanner, const FormatSettings& settings, TDateTime& time) {
+  int baseHour = -1;
+  if (ScanAmPm(scanner, settings, baseHour)) scanner.SkipBlanks();
+  int hour, minute = 0, second = 0, milliSecond = 0, digits;
+  if (!scanner.Number(hour, digits, 2)) return false;
+  if (scanner.Char(settings.TimeSeparator)) {
+    if (!scanner.Number(minute, digits, 2)) return false;
+    if (scanner.Char(settings.TimeSeparator)) {
+      if (!scanner.Number(second, digits, 2)) return false;
+      if (scanner.Char('.') || scanner.Char(settings.DecimalSeparator)) {
+        // A fraction of the second: ".5" is half a second, ".005" five milliseconds.
+        if (!scanner.Number(milliSecond, digits, 3)) return false;
+        for (; digits < 3; ++digits) milliSecond *= 10;
+      }
+    }
+  }
+  scanner.SkipBlanks();
+  if (baseHour < 0) ScanAmPm(scanner, settings, baseHour);
+  if (baseHour >= 0) {
+    if (hour == 0 || hour > 12) return false;
+    hour = hour % 12 + baseHour;
+  }
+  return TryEncodeTime(hour, minute, second, milliSecond, time);
+}
+
+bool ScanToEnd(TextScanner& scanner) {
+  scanner.SkipBlanks();
+  return scanner.AtEnd();
+}
+
+[[noreturn]] void RaiseInvalid(std::string_view text, const char* what) {
+  throw EConvertError("'" + std::string(text) + "' is not a valid " + what);
+}
+
+}  // namespace
+
+std::string FormatDateTime(std::string_view pattern, TDateTime value,
+                           const FormatSettings& settings) {
+  return DateFormatter(value, settings).Format(pattern);
+}
+
+std::string DateToStr(TDateTime value, const FormatSettings& settings) {
+  return FormatDateTime("ddddd", value, settings);
+}
+
+std::string TimeToStr(TDateTime value, const FormatSettings& settings) {
+  return FormatDateTime("tt", value, settings);
+}
+
+std::string DateTimeToStr(TDateTime value, const FormatSettings& settings) {
+  return FormatDateTime("c", value, settings);
+}
+
+int ExpandTwoDigitYear(int twoDigitYear, int centuryWindow, int currentYear) {
+  if (centuryWindow <= 0) return currentYear / 100 * 100 + twoDigitYear;
+  int earliest = currentYear - centuryWindow;
+  int year = earliest / 100 * 100 + twoDigitYear;
+  if (year < earliest) year += 100;
+  return year;
+}
+
+bool TryStrToDate(std::string_view text, TDateTime& value, const FormatSettings& settings) {
+  TextScanner scanner(text);
+  scanner.SkipBlanks();
+  TDateTime date;
+  if (!ScanDate(scanner, settings, date) || !ScanToEnd(scanner)) return false;
+  value = date;
+  return true;
+}
+
+bool TryStrToTime(std::string_view text, TDateTime& value, const FormatSettings& settings) {
+  TextScanner scanner(text);
+  scanner.SkipBlanks();
+  TDateTime time;
+  if (!ScanTime(scanner, settings, time) || !ScanToEnd(scanner)) return false;
+  value = time;
+  return true;
+}
+
+bool TryStrToDateTime(std::string_view text, TDateTime& value, const FormatSettings& settings) {
+  TextScanner scanner(text);
+  scanner.SkipBlanks();
+  size_t start = scanner.Position();
+  TDateTime date, time;
+  if (ScanDate(scanner, settings, date)) {
+    if (ScanToEnd(scanner)) {
+      value = date;
+      return true;
+    }
+    if (!ScanTime(scanner, settings, time) || !ScanToEnd(scanner)) return false;
+    value = ComposeDateTime(date, time);
+    return true;
+  }
+  scanner.Rewind(start);
+  if (!ScanTime(scanner, settings, time) || !ScanToEnd(scanner)) return false;
+  value = time;
+  return true;
+}
+
+TDateTime StrToDate(std::string_view text, const FormatSettings& settings) {
+  TDateTime value;
+  if (!TryStrToDate(text, value, settings)) RaiseInvalid(text, "date");
+  return value;
+}
+
+TDateTime StrToTime(std::string_view text, const FormatSettings& settings) {
+  TDateTime value;
+  if (!TryStrToTime(text, value, settings)) RaiseInvalid(text, "time");
+  return value;
+}
+
+TDateTime StrToDateTime(std::string_view text, const FormatSettings& settings) {
+  TDateTime value;
+  if (!TryStrToDateTime(text, value, settings)) RaiseInvalid(text, "date and time");
+  return value;
+}
+
+}  // namespace lumo

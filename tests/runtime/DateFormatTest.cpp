@@ -1,0 +1,224 @@
+#include "runtime/DateFormat.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "runtime/Exceptions.h"
+
+namespace lumo {
+namespace {
+
+const FormatSettings kGerman = FormatSettings::German();
+const FormatSettings kEnglish = FormatSettings::English();
+
+TDateTime At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
+             int milliSecond = 0) {
+  return ComposeDateTime(EncodeDate(year, month, day),
+                         EncodeTime(hour, minute, second, milliSecond));
+}
+
+int CurrentYear() {
+  int year, month, day;
+  DecodeDate(Now(), year, month, day);
+  return year;
+}
+
+TEST(DateFormatTest, DefaultTextsUnderGermanSettings) {
+  EXPECT_EQ(DateToStr(At(2026, 12, 8), kGerman), "08.12.2026");
+  EXPECT_EQ(TimeToStr(At(2026, 12, 8, 9, 5, 7), kGerman), "09:05:07");
+  EXPECT_EQ(DateTimeToStr(At(2026, 12, 8, 10, 20, 30), kGerman), "08.12.2026 10:20:30");
+  // Midnight shows the date alone; a time with milliseconds only counts as midnight.
+  EXPECT_EQ(DateTimeToStr(At(2026, 12, 8), kGerman), "08.12.2026");
+  EXPECT_EQ(DateTimeToStr(At(2026, 12, 8, 0, 0, 0, 500), kGerman), "08.12.2026");
+  EXPECT_EQ(DateTimeToStr(At(2026, 12, 8, 0, 0, 1), kGerman), "08.12.2026 00:00:01");
+  EXPECT_EQ(FormatDateTime("", At(2026, 12, 8, 10, 20, 30), kGerman), "08.12.2026 10:20:30");
+}
+
+TEST(DateFormatTest, DefaultTextsUnderEnglishSettings) {
+  EXPECT_EQ(DateTimeToStr(At(2026, 12, 8, 10, 20, 30), kEnglish), "12/8/2026 10:20:30 AM");
+  EXPECT_EQ(DateTimeToStr(At(2026, 7, 3, 13, 5, 7), kEnglish), "7/3/2026 1:05:07 PM");
+  EXPECT_EQ(DateTimeToStr(At(2026, 7, 3, 0, 0, 30), kEnglish), "7/3/2026 12:00:30 AM");
+  EXPECT_EQ(TimeToStr(At(2026, 7, 3, 12, 0, 0), kEnglish), "12:00:00 PM");
+}
+
+TEST(DateFormatTest, PatternTokens) {
+  // Tuesday, 8 December 2026, 14:05:07.042 (German names).
+  TDateTime value = At(2026, 12, 8, 14, 5, 7, 42);
+  struct Case {
+    const char* pattern;
+    const char* text;
+  };
+  const Case cases[] = {
+      {"d", "8"},
+      {"dd", "08"},
+      {"ddd", "Di"},
+      {"dddd", "Dienstag"},
+      {"ddddd", "08.12.2026"},
+      {"dddddd", "Dienstag, 8. Dezember 2026"},
+      {"m", "12"},
+      {"mm", "12"},
+      {"mmm", "Dez"},
+      {"mmmm", "Dezember"},
+      {"yy", "26"},
+      {"yyyy", "2026"},
+      {"h", "14"},
+      {"hh", "14"},
+      {"n", "5"},
+      {"nn", "05"},
+      {"s", "7"},
+      {"ss", "07"},
+      {"z", "42"},
+      {"zzz", "042"},
+      {"t", "14:05"},
+      {"tt", "14:05:07"},
+      {"c", "08.12.2026 14:05:07"},
+      {"h:m", "14:5"},  // m after h is minutes
+      {"hh:mm dd/mm", "14:05 08.12"},
+      {"hh 'Uhr' mm", "14 Uhr 05"},  // quoted text keeps m as minutes
+      {"h:nn am/pm", "2:05 pm"},
+      {"h:nn AM/PM", "2:05 PM"},
+      {"h:nn a/p", "2:05 p"},
+      {"h:nn ampm", "2:05 PM"},
+      {"\"am/pm\" hh", "am/pm 14"},  // a quoted marker does not switch the clock
+      {"'h' \"d\" x", "h d x"},
+      {"DD.MM.YYYY", "08.12.2026"},
+      {"yyyy/mm/dd", "2026.12.08"},
+      {"mm\"/\"dd\"/\"yyyy", "12/08/2026"},
+      {"mm\"/\"dd\"/\"yyyy hh\":\"nn\":\"ss", "12/08/2026 14:05:07"},
+      {"'unterminated", "unterminated"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FormatDateTime(c.pattern, value, kGerman), c.text) << "pattern " << c.pattern;
+  }
+  EXPECT_EQ(FormatDateTime("hh:nn am/pm", At(2026, 1, 1, 0, 5), kGerman), "12:05 am");
+  EXPECT_EQ(FormatDateTime("hh:nn a/p", At(2026, 1, 1, 12, 5), kGerman), "12:05 p");
+}
+
+TEST(DateFormatTest, SeparatorsComeFromTheSettings) {
+  FormatSettings settings = FormatSettings::Invariant();
+  settings.DateSeparator = '-';
+  settings.TimeSeparator = '.';
+  EXPECT_EQ(FormatDateTime("yyyy/mm/dd hh:nn", At(2026, 12, 8, 10, 20), settings),
+            "2026-12-08 10.20");
+}
+
+TEST(DateFormatTest, SelfReferringFormatsStop) {
+  FormatSettings settings = FormatSettings::Invariant();
+  settings.ShortDateFormat = "ddddd|c";
+  settings.LongTimeFormat = "tt";
+  EXPECT_NO_THROW(FormatDateTime("c", At(2026, 12, 8, 10, 0), settings));
+}
+
+TEST(DateFormatTest, RangeEdgesAndNegativeDates) {
+  const char* pattern = "yyyy-mm-dd hh:nn:ss.zzz";
+  EXPECT_EQ(FormatDateTime(pattern, kMinDateTime), "0001-01-01 00:00:00.000");
+  EXPECT_EQ(FormatDateTime(pattern, kMaxDateTime), "9999-12-31 23:59:59.999");
+  EXPECT_EQ(FormatDateTime(pattern, -1.25), "1899-12-29 06:00:00.000");
+  EXPECT_EQ(FormatDateTime(pattern, 0), "1899-12-30 00:00:00.000");
+  EXPECT_THROW(FormatDateTime(pattern, kMaxDateTime + 1), EConvertError);
+}
+
+TEST(DateFormatTest, ParsesDatesInTheOrderOfTheShortDateFormat) {
+  EXPECT_EQ(StrToDate("08.12.2026", kGerman), At(2026, 12, 8));
+  EXPECT_EQ(StrToDate("8.1.2026", kGerman), At(2026, 1, 8));
+  EXPECT_EQ(StrToDate("  08.12.2026 ", kGerman), At(2026, 12, 8));
+  EXPECT_EQ(StrToDate("12/8/2026", kEnglish), At(2026, 12, 8));
+  FormatSettings yearFirst = FormatSettings::Invariant();
+  yearFirst.ShortDateFormat = "yyyy-mm-dd";
+  yearFirst.DateSeparator = '-';
+  EXPECT_EQ(StrToDate("2026-12-08", yearFirst), At(2026, 12, 8));
+  // A leading four-digit number is a year whatever the order.
+  EXPECT_EQ(StrToDate("2026.12.08", kGerman), At(2026, 12, 8));
+  EXPECT_EQ(StrToDate("1.1.0001", kGerman), kMinDateTime);
+  EXPECT_EQ(StrToDate("31.12.9999", kGerman), 2958465);
+  // Day and month alone: the current year.
+  EXPECT_EQ(StrToDate("8.12", kGerman), At(CurrentYear(), 12, 8));
+}
+
+TEST(DateFormatTest, TwoDigitYearsFollowTheCenturyWindow) {
+  EXPECT_EQ(ExpandTwoDigitYear(26, 50, 2026), 2026);
+  EXPECT_EQ(ExpandTwoDigitYear(75, 50, 2026), 2075);
+  EXPECT_EQ(ExpandTwoDigitYear(76, 50, 2026), 1976);
+  EXPECT_EQ(ExpandTwoDigitYear(0, 50, 2026), 2000);
+  EXPECT_EQ(ExpandTwoDigitYear(99, 0, 2026), 2099);
+  EXPECT_EQ(ExpandTwoDigitYear(10, 20, 2095), 2110);
+  int year, month, day;
+  DecodeDate(StrToDate("08.12.26", kGerman), year, month, day);
+  EXPECT_EQ(year, ExpandTwoDigitYear(26, 50, CurrentYear()));
+}
+
+TEST(DateFormatTest, ParsesTimesWithFractionsAndAmPm) {
+  EXPECT_EQ(StrToTime("10:20:30", kGerman), EncodeTime(10, 20, 30, 0));
+  EXPECT_EQ(StrToTime("10:20", kGerman), EncodeTime(10, 20, 0, 0));
+  EXPECT_EQ(StrToTime("7", kGerman), EncodeTime(7, 0, 0, 0));
+  EXPECT_EQ(StrToTime("10:20:30.5", kGerman), EncodeTime(10, 20, 30, 500));
+  EXPECT_EQ(StrToTime("10:20:30,005", kGerman), EncodeTime(10, 20, 30, 5));
+  EXPECT_EQ(StrToTime("1:05:07 PM", kEnglish), EncodeTime(13, 5, 7, 0));
+  EXPECT_EQ(StrToTime("12:00 am", kEnglish), 0);
+  EXPECT_EQ(StrToTime("12:30 PM", kEnglish), EncodeTime(12, 30, 0, 0));
+  EXPECT_EQ(StrToTime("PM 3:15", kEnglish), EncodeTime(15, 15, 0, 0));
+  FormatSettings own = kGerman;
+  own.TimeAMString = "vorm.";
+  own.TimePMString = "nachm.";
+  EXPECT_EQ(StrToTime("3:15 nachm.", own), EncodeTime(15, 15, 0, 0));
+}
+
+TEST(DateFormatTest, ParsesDateAndTimeTogetherOrTimeAlone) {
+  EXPECT_EQ(StrToDateTime("08.12.2026 10:20:30", kGerman), At(2026, 12, 8, 10, 20, 30));
+  EXPECT_EQ(StrToDateTime("08.12.2026", kGerman), At(2026, 12, 8));
+  EXPECT_EQ(StrToDateTime("12/8/2026 10:20:30 AM", kEnglish), At(2026, 12, 8, 10, 20, 30));
+  EXPECT_EQ(StrToDateTime("10:20", kGerman), EncodeTime(10, 20, 0, 0));
+  EXPECT_EQ(StrToDateTime("29.12.1899 06:00", kGerman), -1.25);
+  EXPECT_EQ(StrToDateTime("31.12.9999 23:59:59.999", kGerman), kMaxDateTime);
+}
+
+TEST(DateFormatTest, RejectsMalformedTextWithTheRuntimeMessages) {
+  const char* badDates[] = {"",           "abc",        "08.12.2026x", "08/12/2026",
+                            "31.02.2026", "123.12.2026", "08.12.",      "08..2026",
+                            "8",          "1.1.10000",  "08.12.2026 10:20"};
+  for (const char* text : badDates) {
+    TDateTime value = 42;
+    EXPECT_FALSE(TryStrToDate(text, value, kGerman)) << text;
+    EXPECT_EQ(value, 42);
+  }
+  const char* badTimes[] = {"",      "24:00", "10:60",    "10:20:60", "10:",
+                            "13 PM", "0 AM",  "10:20:30.1234", "10.20"};
+  for (const char* text : badTimes) {
+    TDateTime value = 42;
+    EXPECT_FALSE(TryStrToTime(text, value, kGerman)) << text;
+  }
+  TDateTime value;
+  EXPECT_FALSE(TryStrToDateTime("08.12.2026 25:00", value, kGerman));
+  EXPECT_FALSE(TryStrToDateTime("08.12.2026 10:20 x", value, kGerman));
+
+  auto message = [](auto parse) {
+    try {
+      parse();
+    } catch (const EConvertError& error) {
+      return std::string(error.what());
+    }
+    return std::string("no exception");
+  };
+  EXPECT_EQ(message([] { StrToDate("31.02.2026", kGerman); }), "'31.02.2026' is not a valid date");
+  EXPECT_EQ(message([] { StrToTime("25:00", kGerman); }), "'25:00' is not a valid time");
+  EXPECT_EQ(message([] { StrToDateTime("x", kGerman); }), "'x' is not a valid date and time");
+}
+
+TEST(DateFormatTest, DefaultTextReadsBackToTheSameSecond) {
+  std::mt19937 random(7);
+  std::uniform_int_distribution<int32_t> days(1, kMaxDayNumber);
+  std::uniform_int_distribution<int32_t> seconds(0, 86399);
+  for (const FormatSettings& settings : {kGerman, kEnglish, FormatSettings::Invariant()}) {
+    for (int i = 0; i < 2000; ++i) {
+      TDateTime value = TimeStampToDateTime({seconds(random) * 1000, days(random)});
+      std::string text = DateTimeToStr(value, settings);
+      TDateTime back;
+      ASSERT_TRUE(TryStrToDateTime(text, back, settings)) << text;
+      ASSERT_EQ(back, value) << text;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lumo
