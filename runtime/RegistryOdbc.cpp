@@ -3,6 +3,7 @@
 
 #include <odbcinst.h>
 
+#include <algorithm>
 #include <mutex>
 
 #include "runtime/RegistryOdbc.h"

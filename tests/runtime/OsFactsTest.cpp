@@ -42,7 +42,7 @@ TEST(OsFactsTest, UserNameIsTheEffectiveLoginName) {
 }
 
 TEST(OsFactsTest, ComputerNameIsTheFirstHostLabelInCapitals) {
-  std::string expected = NetBiosNameFromHostName(CommandOutput("hostname"));
+  std::string expected = NetBiosNameFromHostName(CommandOutput("uname -n"));
   ASSERT_FALSE(expected.empty());
   EXPECT_EQ(GetComputerNameA(), expected);
 
