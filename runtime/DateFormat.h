@@ -45,8 +45,10 @@ std::string DateTimeToStr(TDateTime value,
 // StrToDateTime reads a date, optionally followed by a time, or a time alone.
 // The Str forms raise EConvertError "'<text>' is not a valid date" / "... time" /
 // "... date and time"; the Try forms answer false and leave the value unchanged.
-TDateTime StrToDate(std::string_view text, const FormatSettings& settings = CurrentFormatSettings());
-TDateTime StrToTime(std::string_view text, const FormatSettings& settings = CurrentFormatSettings());
+TDateTime StrToDate(std::string_view text,
+                    const FormatSettings& settings = CurrentFormatSettings());
+TDateTime StrToTime(std::string_view text,
+                    const FormatSettings& settings = CurrentFormatSettings());
 TDateTime StrToDateTime(std::string_view text,
                         const FormatSettings& settings = CurrentFormatSettings());
 bool TryStrToDate(std::string_view text, TDateTime& value,
