@@ -1,0 +1,73 @@
+#pragma once
+// An open database: the file, its catalogue collections and the statements run on it.
+//
+//   Execute(sql, options)   action and DDL statements only (a SELECT answers 3065); with
+//                           dbFailOnError a failing statement is rolled back whole and
+//                           raises; RecordsAffected tells the rows touched
+//   OpenRecordset(source, type, options, lockEdit)
+//                           source: a table name, a query definition's name or Jet SQL;
+//                           type 0 picks table type for a local table, else dynaset
+//   CreateQueryDef(name, sql) a saved definition (appended at once) or, with an empty name,
+//                           a temporary one
+//   TableDefs, QueryDefs, Containers, Relations, Recordsets, Properties
+//   Close                   closes every recordset opened from it; later calls answer 3420
+
+#include <memory>
+#include <string>
+
+#include "runtime/Variant.h"
+#include "jet/Collection.h"
+#include "jet/DaoObject.h"
+#include "jet/Property.h"
+#include "jet/QueryDef.h"
+#include "jet/Security.h"
+#include "jet/TableDef.h"
+
+namespace lumo::jet {
+
+class DatabaseFile;
+class Recordset;
+class Workspace;
+
+class Database : public DaoObject {
+ public:
+  Database(std::shared_ptr<DatabaseFile> file, std::string name, std::string connect);
+  ~Database() override;
+
+  const std::string& Name() const;
+  const std::string& Connect() const;
+  std::string Version() const;  // "4.0" for the engine's files
+  int CollatingOrder() const;   // dbSortGeneral
+  bool Updatable() const;
+  int QueryTimeout() const;
+  void SetQueryTimeout(int seconds);  // also the busy timeout of the connection
+
+  void Execute(const std::string& sql, int options = 0);
+  int RecordsAffected() const;
+
+  std::shared_ptr<Recordset> OpenRecordset(const std::string& source, int type = 0,
+                                           int options = 0, int lockEdit = 0);
+  std::shared_ptr<QueryDef> CreateQueryDef(const std::string& name = {},
+                                           const std::string& sql = {});
+  std::shared_ptr<TableDef> CreateTableDef(const std::string& name = {}, int32_t attributes = 0);
+  std::shared_ptr<Property> CreateProperty(const std::string& name, int type,
+                                           const Variant& value);
+
+  Collection<TableDef>& TableDefs();
+  Collection<QueryDef>& QueryDefs();
+  Collection<Container>& Containers();
+  Collection<Relation>& Relations();
+  Collection<Recordset>& Recordsets();
+  PropertyCollection& Properties();
+
+  void Close();
+
+  // Engine side.
+  const std::shared_ptr<DatabaseFile>& File() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace lumo::jet

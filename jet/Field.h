@@ -1,0 +1,87 @@
+#pragma once
+// Field objects. DAO has one Field class for four places, and so do we:
+//   - a table definition's field (TableDef.Fields, CreateField): name, type, size,
+//     attributes, Required, AllowZeroLength, DefaultValue read/write until appended;
+//   - an index's field (Index.Fields): name and dbDescending;
+//   - a query definition's field: read-only description;
+//   - a recordset's field: the description plus Value, which reads and writes the current
+//     row of its recordset (FieldSize, GetChunk, AppendChunk for Memo and Long Binary).
+// Value on a recordset field with no current row answers 3021; writing without Edit/AddNew
+// answers 3020; writing a counter or a non-updatable field 3113 (3164 family); reading a
+// field whose recordset was closed 3420.
+
+#include <memory>
+#include <string>
+
+#include "runtime/Variant.h"
+#include "jet/DaoObject.h"
+#include "jet/JetTypes.h"
+#include "jet/Property.h"
+
+namespace lumo::jet {
+
+class Recordset;
+
+class Field : public DaoObject {
+ public:
+  // A free field (TableDef.CreateField / Index.CreateField) until appended.
+  Field(std::string name, JetFieldType type);
+  // A recordset field: column `column` of `recordset`'s rows.
+  Field(std::string name, JetFieldType type, Recordset* recordset, int column);
+
+  const std::string& Name() const { return name_; }
+  void SetName(const std::string& name);
+  int Type() const { return type_.type; }
+  void SetType(int type);
+  int Size() const { return type_.size; }
+  void SetSize(int size);
+  int Attributes() const { return type_.attributes; }
+  void SetAttributes(int attributes);
+  const JetFieldType& FieldType() const { return type_; }
+
+  bool Required() const { return required_; }
+  void SetRequired(bool required);
+  bool AllowZeroLength() const { return allowZeroLength_; }
+  void SetAllowZeroLength(bool allow);
+  const std::string& DefaultValue() const { return defaultValue_; }
+  void SetDefaultValue(const std::string& text);
+  int OrdinalPosition() const { return ordinal_; }
+  const std::string& SourceTable() const { return sourceTable_; }
+  const std::string& SourceField() const { return sourceField_; }
+  bool DataUpdatable() const { return updatable_; }
+
+  // Recordset fields only (others answer 3219 "Invalid operation.").
+  Variant Value() const;
+  void SetValue(const Variant& value);
+  int FieldSize() const;
+  Variant GetChunk(int offset, int bytes) const;
+  void AppendChunk(const Variant& chunk);
+
+  PropertyCollection& Properties();
+
+  // Engine side: description read from the catalogue; marks the field appended (fixed).
+  void Describe(int ordinal, bool required, bool allowZeroLength, std::string defaultValue,
+                std::string sourceTable, std::string sourceField, bool updatable);
+  void Freeze() { frozen_ = true; }
+  // The recordset closed: the field answers 3420 from now on.
+  void Detach() noexcept;
+
+ private:
+  void CheckChangeable() const;  // 3219 once appended or on recordset fields
+
+  std::string name_;
+  JetFieldType type_;
+  Recordset* recordset_ = nullptr;  // not owned; cleared by Detach before the recordset dies
+  int column_ = -1;
+  int ordinal_ = 0;
+  bool required_ = false;
+  bool allowZeroLength_ = true;
+  bool updatable_ = true;
+  bool frozen_ = false;
+  std::string defaultValue_;
+  std::string sourceTable_;
+  std::string sourceField_;
+  std::unique_ptr<PropertyCollection> properties_;  // built on first use
+};
+
+}  // namespace lumo::jet

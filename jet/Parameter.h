@@ -1,0 +1,31 @@
+#pragma once
+// A query parameter: Name, Value (Null until set), Type (declared type, or dbText for an
+// undeclared name), Direction (always input for the file engine).
+
+#include <string>
+
+#include "runtime/Variant.h"
+#include "jet/DaoConstants.h"
+#include "jet/DaoObject.h"
+#include "jet/JetTypes.h"
+
+namespace lumo::jet {
+
+class Parameter : public DaoObject {
+ public:
+  Parameter(std::string name, int type)
+      : DaoObject("DAO.Parameter"), name_(std::move(name)), type_(type) {}
+
+  const std::string& Name() const { return name_; }
+  int Type() const { return type_; }
+  int Direction() const { return dbParamInput; }
+  const Variant& Value() const { return value_; }
+  void SetValue(const Variant& value) { value_ = value; }
+
+ private:
+  std::string name_;
+  int type_;
+  Variant value_ = Variant::Null();
+};
+
+}  // namespace lumo::jet

@@ -1,0 +1,57 @@
+#pragma once
+// Query definitions: named Jet SQL texts stored in the database (MSysQueries), or temporary
+// ones (empty name, never appended). SQL can be read and replaced; Type is derived from the
+// text; Parameters lists the PARAMETERS declarations and the names the text cannot resolve,
+// with values that persist until changed. OpenRecordset and Execute run the text with them.
+
+#include <memory>
+#include <string>
+
+#include "runtime/Variant.h"
+#include "jet/Collection.h"
+#include "jet/DaoObject.h"
+#include "jet/Field.h"
+#include "jet/Parameter.h"
+#include "jet/Property.h"
+
+namespace lumo::jet {
+
+class DatabaseFile;
+class Recordset;
+
+class QueryDef : public DaoObject {
+ public:
+  QueryDef(std::shared_ptr<DatabaseFile> file, std::string name, std::string sql);
+
+  const std::string& Name() const { return name_; }
+  const std::string& SQL() const { return sql_; }
+  void SetSQL(const std::string& sql);  // stored at once for a saved definition
+  int Type() const;                     // dbQSelect, dbQUpdate, ...
+  Variant DateCreated() const;
+  Variant LastUpdated() const;
+  int MaxRecords() const { return maxRecords_; }
+  void SetMaxRecords(int maxRecords);
+  int RecordsAffected() const { return recordsAffected_; }
+  bool Updatable() const;
+  std::string Connect() const { return {}; }
+
+  Collection<Parameter>& Parameters();
+  Collection<Field>& Fields();
+  PropertyCollection& Properties();
+
+  std::shared_ptr<Recordset> OpenRecordset(int type = 0, int options = 0, int lockEdit = 0);
+  void Execute(int options = 0);
+  void Close();
+
+ private:
+  std::shared_ptr<DatabaseFile> file_;
+  std::string name_;
+  std::string sql_;
+  int maxRecords_ = 0;
+  int recordsAffected_ = 0;
+  std::unique_ptr<Collection<Parameter>> parameters_;
+  std::unique_ptr<Collection<Field>> fields_;
+  std::unique_ptr<PropertyCollection> properties_;
+};
+
+}  // namespace lumo::jet

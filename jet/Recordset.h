@@ -1,0 +1,150 @@
+#pragma once
+// Recordsets: the rows of a table, a query definition or a Jet SQL text, with a current row.
+//
+// Types (Type()): dbOpenTable (1) one base table in the order of the current Index (row-key
+// order without one), Seek, exact live RecordCount; dbOpenDynaset (2) a lazily filled
+// keyset of row ids over one base table, each row read by id when the cursor lands on it
+// (other processes' changes are seen; a row they deleted answers 3167); dbOpenSnapshot (4)
+// result rows read lazily and kept, not updatable; dbOpenForwardOnly (8) steps one
+// statement and keeps nothing; dbOpenDynamic (16) ODBC only. Statements over several tables
+// or with aggregates open as snapshots with Updatable false.
+//
+// Position: after opening the first row is current (BOF = EOF = true when there are none).
+// Moves follow DAO's table: MoveNext at EOF, MovePrevious at BOF, any move on an empty
+// recordset answers 3021; MoveFirst/MoveLast/MovePrevious/Move(<0) on forward-only 3251.
+// Move(n) beyond an end parks at BOF or EOF without error. RecordCount counts the rows
+// visited so far (exact after MoveLast) for dynasets and snapshots, exact for tables.
+//
+// Bookmarks are four bytes (Variant Bytes, little-endian, never 0) that name a row, shared
+// by clones and valid across Index changes; Requery starts a new numbering. An unknown
+// bookmark answers 3159.
+//
+// Editing: Edit/AddNew start a buffer (EditMode 1/2), Update writes it in one short
+// transaction, CancelUpdate drops it; Update/CancelUpdate without one answer 3020. New rows
+// go to the end of the recordset that added them; LastModified is the bookmark of the row
+// last written. Optimistic locking (default) checks at Update that the row did not change
+// since Edit (3197); pessimistic (LockEdits true) holds the write lock from Edit to Update
+// (3260/3218 when another process holds it). Snapshots and forward-only answer 3251 on
+// Edit/AddNew/Delete, read-only recordsets 3027.
+//
+// Filter and Sort take effect in the recordset OpenRecordset makes from this one. Find*
+// evaluate a Jet criterion (3077 on a syntax error, 3464 on a type clash) and set NoMatch.
+// Seek(comparison, keys) needs an Index (3019) on a table-type recordset (3251 otherwise).
+//
+// Every member of a closed recordset answers 3420.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/Variant.h"
+#include "jet/Collection.h"
+#include "jet/DaoConstants.h"
+#include "jet/DaoObject.h"
+#include "jet/Field.h"
+#include "jet/Property.h"
+
+namespace lumo::jet {
+
+class DatabaseFile;
+class RecordSource;  // the type-specific row engine (keyset, snapshot, forward, table)
+
+// What a recordset is opened on, as Database/QueryDef/TableDef hand it over.
+struct RecordsetSource {
+  std::string name;                 // Name(): the table, query name or SQL text
+  std::string table;                // the base table for table-type and single-table dynasets
+  std::string sql;                  // Jet SQL, empty for a plain table
+  std::vector<std::pair<std::string, Variant>> parameters;  // query parameter values
+  std::string filter;               // extra criterion (from a parent recordset's Filter)
+  std::string sort;                 // order (from a parent recordset's Sort)
+  int maxRecords = 0;
+};
+
+class Recordset : public DaoObject, public std::enable_shared_from_this<Recordset> {
+ public:
+  // Opens; type 0 picks table type for a base table, else dynaset. Options are RecordsetOption
+  // bits; lockEdit a LockType (dbPessimistic sets LockEdits).
+  static std::shared_ptr<Recordset> Open(std::shared_ptr<DatabaseFile> file,
+                                         RecordsetSource source, int type, int options,
+                                         int lockEdit);
+  ~Recordset() override;
+
+  const std::string& Name() const;
+  int Type() const;
+  bool Updatable() const;
+  bool Bookmarkable() const;
+  bool Restartable() const;
+
+  // Position. DAO's BOF and EOF; EOF is a macro of the C library, so both carry "Is".
+  bool IsBOF() const;
+  bool IsEOF() const;
+  void MoveFirst();
+  void MoveLast(int options = 0);
+  void MoveNext();
+  void MovePrevious();
+  void Move(int rows, const Variant& startBookmark = Variant());
+  int AbsolutePosition() const;  // -1 without a current row
+  void SetAbsolutePosition(int position);
+  float PercentPosition() const;
+  void SetPercentPosition(float percent);
+  int RecordCount() const;
+
+  // Bookmarks.
+  Variant Bookmark() const;
+  void SetBookmark(const Variant& bookmark);
+  Variant LastModified() const;
+
+  // Row sets made from this one.
+  std::shared_ptr<Recordset> Clone();
+  void Requery();
+  const std::string& Filter() const;
+  void SetFilter(const std::string& criteria);
+  const std::string& Sort() const;
+  void SetSort(const std::string& order);
+  std::shared_ptr<Recordset> OpenRecordset(int type = 0, int options = 0);
+
+  // Index and Seek (table type).
+  const std::string& Index() const;
+  void SetIndex(const std::string& indexName);
+  void Seek(const std::string& comparison, const std::vector<Variant>& keys);
+  bool NoMatch() const;
+
+  // Find (dynaset and snapshot).
+  void FindFirst(const std::string& criteria);
+  void FindLast(const std::string& criteria);
+  void FindNext(const std::string& criteria);
+  void FindPrevious(const std::string& criteria);
+
+  // Editing.
+  void Edit();
+  void AddNew();
+  void Update(int updateType = 1, bool force = false);
+  void CancelUpdate(int updateType = 1);
+  void Delete();
+  int EditMode() const;
+  bool LockEdits() const;
+  void SetLockEdits(bool lockEdits);
+
+  // Dates of the underlying table or query (Null for SQL texts).
+  Variant DateCreated() const;
+  Variant LastUpdated() const;
+  int MaxRecords() const;
+  void SetMaxRecords(int maxRecords);
+
+  Collection<Field>& Fields();
+  PropertyCollection& Properties();
+  void Close();
+
+  // Field side: the value of column `column` in the current row or the edit buffer.
+  Variant ColumnValue(int column) const;
+  void SetColumnValue(int column, const Variant& value);
+
+ private:
+  Recordset(std::shared_ptr<DatabaseFile> file, RecordsetSource source);
+
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace lumo::jet

@@ -1,0 +1,71 @@
+#pragma once
+// Users, groups, containers and relations: the catalogue objects a workspace and a database
+// list. A workgroup file holds the accounts (users with passwords, groups); without one the
+// workspace knows the user "Admin" and the groups "Admins" and "Users". Containers list the
+// object kinds of a database ("Databases", "Tables", "Relationships"); relations are read
+// from the file's foreign keys.
+
+#include <string>
+#include <vector>
+
+#include "jet/Collection.h"
+#include "jet/DaoObject.h"
+
+namespace lumo::jet {
+
+class Group;
+
+class User : public DaoObject {
+ public:
+  explicit User(std::string name) : DaoObject("DAO.User"), name_(std::move(name)) {}
+  const std::string& Name() const { return name_; }
+  const std::vector<std::string>& GroupNames() const { return groups_; }
+  void SetGroupNames(std::vector<std::string> groups) { groups_ = std::move(groups); }
+
+ private:
+  std::string name_;
+  std::vector<std::string> groups_;
+};
+
+class Group : public DaoObject {
+ public:
+  explicit Group(std::string name) : DaoObject("DAO.Group"), name_(std::move(name)) {}
+  const std::string& Name() const { return name_; }
+
+ private:
+  std::string name_;
+};
+
+class Container : public DaoObject {
+ public:
+  Container(std::string name, std::vector<std::string> documents)
+      : DaoObject("DAO.Container"), name_(std::move(name)), documents_(std::move(documents)) {}
+  const std::string& Name() const { return name_; }
+  const std::vector<std::string>& DocumentNames() const { return documents_; }
+
+ private:
+  std::string name_;
+  std::vector<std::string> documents_;
+};
+
+class Relation : public DaoObject {
+ public:
+  Relation(std::string name, std::string table, std::string foreignTable, int attributes)
+      : DaoObject("DAO.Relation"),
+        name_(std::move(name)),
+        table_(std::move(table)),
+        foreignTable_(std::move(foreignTable)),
+        attributes_(attributes) {}
+  const std::string& Name() const { return name_; }
+  const std::string& Table() const { return table_; }
+  const std::string& ForeignTable() const { return foreignTable_; }
+  int Attributes() const { return attributes_; }
+
+ private:
+  std::string name_;
+  std::string table_;
+  std::string foreignTable_;
+  int attributes_;
+};
+
+}  // namespace lumo::jet

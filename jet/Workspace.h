@@ -1,0 +1,74 @@
+#pragma once
+// A session of one user: opens and creates databases, holds transactions across them.
+//
+//   OpenDatabase(name, options, readOnly, connect)
+//       options: a Boolean (True = exclusive) or a number (dbDenyWrite...). connect: empty,
+//       "MS Access;PWD=x", ";PWD=x". Missing file 3024, not a database 3343, wrong database
+//       password 3031, locked exclusively by another process 3045/3356.
+//   OpenConnection(...)  ODBC direct workspaces; the file engine answers 3170 until the
+//       ODBC storage exists.
+//   CreateDatabase(name, locale, options)  a new empty file (3204 when it exists).
+//   BeginTrans / CommitTrans / Rollback  across every database of the workspace (3034
+//       without BeginTrans).
+//   Close  closes every database of the workspace, rolling back an open transaction.
+
+#include <memory>
+#include <string>
+
+#include "runtime/Variant.h"
+#include "jet/Collection.h"
+#include "jet/DaoConstants.h"
+#include "jet/DaoObject.h"
+#include "jet/Database.h"
+#include "jet/Property.h"
+#include "jet/Security.h"
+
+namespace lumo::jet {
+
+class DBEngine;
+
+class Workspace : public DaoObject {
+ public:
+  Workspace(std::string name, std::string userName, int type);
+
+  const std::string& Name() const { return name_; }
+  void SetName(const std::string& name);  // 3219 once appended
+  const std::string& UserName() const { return userName_; }
+  int Type() const { return type_; }
+  int DefaultCursorDriver() const { return defaultCursorDriver_; }
+  void SetDefaultCursorDriver(int driver);
+  bool IsInTransaction() const;
+
+  std::shared_ptr<Database> OpenDatabase(const std::string& name, const Variant& options = false,
+                                         bool readOnly = false, const std::string& connect = {});
+  std::shared_ptr<Database> OpenConnection(const std::string& name, int options = 0,
+                                           bool readOnly = false, const std::string& connect = {});
+  std::shared_ptr<Database> CreateDatabase(const std::string& name, const std::string& locale,
+                                           int options = 0);
+  void BeginTrans();
+  void CommitTrans(int options = 0);
+  void Rollback();
+  void Close();
+
+  Collection<Database>& Databases();
+  Collection<User>& Users();
+  Collection<Group>& Groups();
+  PropertyCollection& Properties();
+
+  // Engine side: appended to the engine's Workspaces (the name is fixed from then on).
+  void MarkAppended() { appended_ = true; }
+
+ private:
+  std::string name_;
+  std::string userName_;
+  int type_;
+  int defaultCursorDriver_ = -1;
+  bool appended_ = false;
+  int transactionLevel_ = 0;
+  std::unique_ptr<OwnedCollection<Database>> databases_;
+  std::unique_ptr<OwnedCollection<User>> users_;
+  std::unique_ptr<OwnedCollection<Group>> groups_;
+  std::unique_ptr<PropertyCollection> properties_;
+};
+
+}  // namespace lumo::jet

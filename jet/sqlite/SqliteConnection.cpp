@@ -1,0 +1,67 @@
+#include "jet/sqlite/SqliteConnection.h"
+
+#include <sqlite3.h>
+
+#include "jet/DaoErrors.h"
+
+namespace lumo::jet {
+
+void SqliteConnection::Closer::operator()(sqlite3* db) const noexcept {
+  // Statements are owned by objects declared after their connection, so they are gone by
+  // now; close_v2 still defers the close safely if one slipped through.
+  sqlite3_close_v2(db);
+}
+
+SqliteConnection::SqliteConnection(const std::string& path, OpenMode mode) : path_(path) {
+  int flags = SQLITE_OPEN_NOMUTEX;  // one thread per component graph
+  switch (mode) {
+    case OpenMode::ReadWrite: flags |= SQLITE_OPEN_READWRITE; break;
+    case OpenMode::ReadOnly: flags |= SQLITE_OPEN_READONLY; break;
+    case OpenMode::Create: flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE; break;
+  }
+  sqlite3* raw = nullptr;
+  int rc = sqlite3_open_v2(path.c_str(), &raw, flags, nullptr);
+  db_.reset(raw);
+  if (rc != SQLITE_OK) RaiseSqliteFailure(raw, rc, path);
+  sqlite3_extended_result_codes(raw, 1);
+}
+
+void SqliteConnection::Exec(const std::string& sql) {
+  int rc = sqlite3_exec(db_.get(), sql.c_str(), nullptr, nullptr, nullptr);
+  if (rc != SQLITE_OK) RaiseSqliteFailure(db_.get(), rc);
+}
+
+int64_t SqliteConnection::LastInsertRowId() const noexcept {
+  return sqlite3_last_insert_rowid(db_.get());
+}
+
+int SqliteConnection::Changes() const noexcept { return sqlite3_changes(db_.get()); }
+
+bool SqliteConnection::InTransaction() const noexcept {
+  return sqlite3_get_autocommit(db_.get()) == 0;
+}
+
+void SqliteConnection::SetBusyTimeout(int milliseconds) {
+  sqlite3_busy_timeout(db_.get(), milliseconds);
+}
+
+}  // namespace lumo::jet
+
+namespace lumo::jet {
+
+void RaiseSqliteFailure(sqlite3* db, int resultCode, const std::string& fileName) {
+  // The connection's extended code is more precise than the primary code a call returned,
+  // as long as it still describes the same failure.
+  int extended = db ? sqlite3_extended_errcode(db) : resultCode;
+  if ((extended & 0xff) != (resultCode & 0xff)) extended = resultCode;
+  std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(resultCode);
+  SqliteErrorContext context;
+  context.fileName = fileName;
+  if (context.fileName.empty() && db) {
+    const char* name = sqlite3_db_filename(db, "main");
+    if (name) context.fileName = name;
+  }
+  RaiseSqliteError(extended, message, context);
+}
+
+}  // namespace lumo::jet

@@ -1,0 +1,51 @@
+#pragma once
+// RAII owner of one SQLite connection. This header and its companions in jet/sqlite/ are the
+// only place outside jet/sql/JetSqlFunctions that sees SQLite's C interface; everything above
+// the engine talks to Database and Recordset objects.
+//
+// A failed SQLite call raises the engine's DAO error (EOleException with the DAO number and
+// text) through RaiseSqliteFailure; SQLite's own message travels along as detail.
+
+#include <memory>
+#include <string>
+
+struct sqlite3;
+
+namespace lumo::jet {
+
+enum class OpenMode { ReadWrite, ReadOnly, Create };
+
+class SqliteConnection {
+ public:
+  // Opens an existing file (ReadWrite/ReadOnly) or makes a new one (Create). The handle is
+  // owned before the result is checked, so a failed open never leaks it.
+  SqliteConnection(const std::string& path, OpenMode mode);
+  SqliteConnection(SqliteConnection&&) noexcept = default;
+  SqliteConnection& operator=(SqliteConnection&&) noexcept = default;
+  SqliteConnection(const SqliteConnection&) = delete;
+  SqliteConnection& operator=(const SqliteConnection&) = delete;
+
+  sqlite3* Handle() const noexcept { return db_.get(); }
+  const std::string& Path() const noexcept { return path_; }
+
+  // Runs one or more statements without results (pragmas, DDL, BEGIN/COMMIT).
+  void Exec(const std::string& sql);
+  int64_t LastInsertRowId() const noexcept;
+  int Changes() const noexcept;
+  bool InTransaction() const noexcept;
+  void SetBusyTimeout(int milliseconds);
+
+ private:
+  struct Closer {
+    void operator()(sqlite3* db) const noexcept;
+  };
+  std::unique_ptr<sqlite3, Closer> db_;
+  std::string path_;
+};
+
+// Raises the DAO error that an SQLite failure stands for (DaoErrors' mapping), with SQLite's
+// message as detail. `fileName` names the file for open failures; otherwise the connection's
+// own file name is used.
+[[noreturn]] void RaiseSqliteFailure(sqlite3* db, int resultCode, const std::string& fileName = {});
+
+}  // namespace lumo::jet
