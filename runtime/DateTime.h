@@ -58,8 +58,8 @@ int DayOfWeek(TDateTime value);
 TTimeStamp DateTimeToTimeStamp(TDateTime value);
 TDateTime TimeStampToDateTime(const TTimeStamp& stamp);
 bool TryDateTimeToTimeStamp(TDateTime value, TTimeStamp& stamp);
-// Milliseconds since the start of day 1 (day 0 of the day numbering), the form the
-// dataset framework keeps date-time field values in.
+// Date * 86400000 + Time: the millisecond count the dataset framework keeps date-time field
+// values in (1 Jan 0001 00:00 is 86400000).
 double TimeStampToMSecs(const TTimeStamp& stamp);
 TTimeStamp MSecsToTimeStamp(double milliSeconds);
 

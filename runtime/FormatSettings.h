@@ -72,8 +72,8 @@ struct FormatSettings {
   std::array<std::string, 7> ShortDayNames = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   std::array<std::string, 7> LongDayNames = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                              "Thursday", "Friday", "Saturday"};
-  // A two-digit year is placed within this many years before the current year and
-  // (100 - window) years after it; 0 puts it in the current century.
+  // A two-digit year lands in the hundred years that begin this many years before the
+  // current year (50 in 2026: 1976 .. 2075); 0 puts it in the current century.
   int TwoDigitYearCenturyWindow = 50;
 };
 

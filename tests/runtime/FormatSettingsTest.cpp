@@ -43,6 +43,8 @@ TEST(FormatSettingsTest, CLocaleAndMissingLocalesGiveTheInvariantSettings) {
   EXPECT_EQ(invariant.ShortDateFormat, "mm/dd/yyyy");
   EXPECT_EQ(invariant.LongTimeFormat, "hh:nn:ss");
   EXPECT_EQ(FormatSettings::FromLocale("C"), invariant);
+  // The test program never calls setlocale, so the process locale is still "C".
+  EXPECT_EQ(FormatSettings::FromLocale(""), invariant);
   EXPECT_EQ(FormatSettings::FromLocale("xx_NOWHERE.UTF-8"), invariant);
 }
 
