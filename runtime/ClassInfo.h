@@ -488,7 +488,9 @@ class ClassBuilder {
   }
 
   // A collection; the getter answers an object (reference or pointer) offering Count(),
-  // Items(index) and Add() (each item a TObject, by reference or pointer) and Clear().
+  // Items(index) and Add() (each item a TObject, by reference or pointer) and Clear(). Items
+  // must keep their addresses while the collection grows: references inside items are
+  // resolved after the whole description was read.
   template <class G>
   ClassBuilder& Collection(std::string name, G getter) {
     PropInfo& property = Add(std::move(name), PropKind::kCollection);

@@ -14,7 +14,8 @@
 // #nnn character codes and continued across lines with +, lists ( ... ), sets [a, b],
 // collections < item ... end ... > and binary data { hex digits }.
 //
-// Errors: EFilerError whose message names the line, "Line 12: ...".
+// Errors: EFilerError whose message names the line, "Line 12: ..."; for something left open
+// at the end of the text (object, item, list, set, collection) the line where it starts.
 
 #include "runtime/Exceptions.h"
 
