@@ -1,21 +1,28 @@
 #pragma once
 // What the engine knows about a database's schema: tables with their columns and indexes,
 // query definitions, user-defined properties and object dates. Read from SQLite's own schema
-// (PRAGMA table_info / index_list / index_xinfo) and the MSys tables; cached per open file and
-// dropped after every DDL change the engine makes (and when another process changed the
-// schema, which SQLite's schema_version tells).
+// (pragma_table_info / pragma_index_list / pragma_index_xinfo) and the MSys tables; cached
+// per open file and dropped after every schema change, the engine's own or another
+// process's (SQLite's schema_version tells, and is asked on every look-up).
 //
 // System tables the engine keeps in files it writes:
-//   MSysObjects     (Name, Type, DateCreated, DateUpdated)     object dates
-//   MSysQueries     (Name, SQL, DateCreated, DateUpdated)      query definitions
-//   MSysProperties  (ObjectName, FieldName, Name, Type, Value) user-defined properties
-//   MSysIndexes     (TableName, IndexName, IsPrimary, IgnoreNulls) index flags SQLite lacks
-//   MSysAccess      (Password)                                 the database password
-// They are created on first need, and appear in TableDefs with attributes dbSystemObject.
+//   MSysObjects     (Name, Type, DateCreated, DateUpdated)          object dates
+//   MSysQueries     (Name, SQL, DateCreated, DateUpdated)           query definitions
+//   MSysProperties  (ObjectName, FieldName, Name, Type, Value)      user-defined properties
+//   MSysIndexes     (TableName, IndexName, IsPrimary, IgnoreNulls, Required)
+//                                                                   index flags SQLite lacks
+//   MSysAccess      (Password)                                      the database password
+// They are created on first need (a file made by the engine has all but MSysAccess from the
+// start) and appear in TableDefs with attributes dbSystemObject. A file opened read-only, or
+// a foreign file nobody wrote to, simply has no query definitions, properties or dates.
+//
+// Errors: writes answer 3027 on a read-only file; failures of SQLite pass through its
+// mapping (DaoErrors).
 
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "runtime/Variant.h"
@@ -25,13 +32,23 @@ namespace lumo::jet {
 
 class DatabaseFile;
 
+// MSysObjects' Type values, as Jet numbers its objects.
+inline constexpr int kObjectTypeTable = 1;
+inline constexpr int kObjectTypeQuery = 5;
+inline constexpr int kObjectTypeDatabase = 2;
+
+// The name under which the database itself is recorded in MSysObjects (and owns the
+// database's user-defined properties in MSysProperties).
+inline constexpr const char* kDatabaseObjectName = "MSysDb";
+
 struct ColumnInfo {
   std::string name;
   JetFieldType type;
   int ordinal = 0;             // 0-based position in the table
   bool required = false;       // NOT NULL
-  bool allowZeroLength = true;
+  bool allowZeroLength = true; // Text and Memo only; false for other types
   std::string defaultValue;    // Jet text of the default ("0", "\"abc\"", "Now()"), or empty
+  std::string sqliteDefault;   // the column's SQLite DEFAULT expression as declared, or empty
   bool isRowKey = false;       // the INTEGER PRIMARY KEY that aliases SQLite's rowid
 };
 
@@ -51,17 +68,21 @@ struct IndexInfo {
 };
 
 struct TableInfo {
-  std::string name;
+  std::string name;            // as created (the catalogue's spelling)
   int32_t attributes = 0;      // dbSystemObject for MSys tables
   std::vector<ColumnInfo> columns;
   std::vector<IndexInfo> indexes;
   std::string rowKey;          // the column aliasing rowid, or "rowid" when there is none
   bool withoutRowId = false;   // WITHOUT ROWID tables have no row ids for keysets
+  bool autoIncrement = false;  // the row key is a counter (AUTOINCREMENT)
   Variant dateCreated;         // Date, or Null when unknown
   Variant lastUpdated;
 
+  // Look-ups without regard to case; nullptr when absent.
   const ColumnInfo* FindColumn(std::string_view columnName) const;
   const IndexInfo* FindIndex(std::string_view indexName) const;
+  // The primary index, or nullptr.
+  const IndexInfo* PrimaryIndex() const;
 };
 
 struct QueryInfo {
@@ -73,34 +94,76 @@ struct QueryInfo {
 
 class Catalogue {
  public:
-  explicit Catalogue(DatabaseFile& file) : file_(file) {}
+  explicit Catalogue(DatabaseFile& file);
+  ~Catalogue();
 
-  // Table names in creation order (sqlite_master order), system tables included.
+  // Table names in creation order (sqlite_master order), system tables included, SQLite's
+  // own (sqlite_...) left out.
   std::vector<std::string> TableNames();
-  // nullptr for an unknown table; the pointer is valid until the next Invalidate().
+  bool HasTable(std::string_view name);
+  // nullptr for an unknown table; the pointer is valid until the schema changes. Holders that
+  // live longer (recordsets) keep the shared form.
   const TableInfo* FindTable(std::string_view name);
+  std::shared_ptr<const TableInfo> Table(std::string_view name);
+
   std::vector<QueryInfo> Queries();
   std::optional<QueryInfo> FindQuery(std::string_view name);
+  // Saves a new definition (created) or replaces the text of an existing one.
+  void StoreQuery(std::string_view name, std::string_view sql, bool created);
+  void RemoveQuery(std::string_view name);
 
-  // User-defined properties of an object (table or query; fieldName empty) or of a field.
+  // User-defined properties of an object (table, query, kDatabaseObjectName; fieldName empty)
+  // or of a field, in the order they were created.
   std::vector<std::pair<std::string, Variant>> Properties(std::string_view objectName,
                                                           std::string_view fieldName);
+  std::optional<std::pair<int, Variant>> FindProperty(std::string_view objectName,
+                                                      std::string_view fieldName,
+                                                      std::string_view name);
   void StoreProperty(std::string_view objectName, std::string_view fieldName,
                      std::string_view name, int type, const Variant& value);
   void RemoveProperty(std::string_view objectName, std::string_view fieldName,
                       std::string_view name);
 
+  // Index flags SQLite cannot hold.
+  void StoreIndexFlags(std::string_view table, std::string_view index, bool primary,
+                       bool ignoreNulls, bool required);
+  void RemoveIndexFlags(std::string_view table, std::string_view index);
+
   // Records creation or change of an object in MSysObjects.
-  void TouchObject(std::string_view name, bool created);
+  void TouchObject(std::string_view name, int type, bool created);
+  // Forgets everything recorded about an object (a dropped table or query): its dates, its
+  // properties and those of its fields, its index flags.
+  void ForgetObject(std::string_view name);
+  // A field's properties go with the field.
+  void ForgetField(std::string_view table, std::string_view field);
+
+  // Creates MSysObjects, MSysQueries, MSysProperties and MSysIndexes when missing
+  // (3027 on a read-only file).
+  void EnsureSystemTables();
+  // Creates MSysAccess when missing.
+  void EnsureAccessTable();
 
   // Drops every cached answer; the next question reads the schema again.
   void Invalidate();
 
  private:
-  DatabaseFile& file_;
-  // caches: see Catalogue.cpp
   struct Cache;
-  std::shared_ptr<Cache> cache_;
+  Cache& Current();
+  std::shared_ptr<const TableInfo> ReadTable(const std::string& name);
+  void ReadColumns(TableInfo& table);
+  void ReadIndexes(TableInfo& table);
+  bool HasSystemTable(const char* name);
+
+  DatabaseFile& file_;
+  std::unique_ptr<Cache> cache_;
 };
+
+// The Jet text of a column's SQLite DEFAULT expression ("\"abc\"", "0", "#1/15/2003#",
+// "Now()", ...), as DAO's DefaultValue shows it; empty for none.
+std::string JetDefaultText(std::string_view sqliteDefault, const JetFieldType& type);
+
+// The SQLite DEFAULT expression for a Jet DefaultValue text; raises 3075 for a text the
+// engine cannot store as a default. Empty text gives empty.
+std::string SqliteDefaultExpression(std::string_view jetDefault, const JetFieldType& type);
 
 }  // namespace lumo::jet

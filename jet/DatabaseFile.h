@@ -4,15 +4,19 @@
 // every recordset, query definition and table definition made from it, so that a recordset
 // still closes cleanly after its database was closed (it then answers 3420).
 //
-// Opening: a missing file answers 3024, a folder or unreadable file 3051/3044, a file that
-// is not SQLite 3343; the password of a protected file is checked against the connect
-// text's PWD= (3031); an exclusive open takes SQLite's exclusive locking mode (another
-// process then answers 3045/3356), a read-only open refuses writes with 3027.
+// Opening: a missing file answers 3024, a folder or unreadable file 3051, a file that is not
+// SQLite (or too short to be one) 3343; the password of a protected file is checked against
+// the connect text's PWD= (3031). An exclusive open takes SQLite's exclusive locking mode and
+// holds the lock until Close: it answers 3045 while anyone else has the file open, and others
+// answer 3051 while it is held. A read-only open refuses writes with 3027.
 // Files the engine creates use WAL, synchronous=FULL and a busy timeout; every connection
-// sets the busy timeout and registers the Jet SQL functions.
+// sets the busy timeout, synchronous=FULL and registers the Jet SQL functions.
+//
+// Not thread-safe: one thread per component graph.
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "jet/Catalogue.h"
@@ -27,13 +31,20 @@ struct OpenOptions {
   std::string password;  // the connect text's PWD=
 };
 
-class DatabaseFile {
+// How long a connection waits for another process's lock before the engine answers a
+// locking error (3218/3260 on writes, 3051 at open).
+inline constexpr int kDefaultBusyTimeoutMs = 5000;
+
+class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
  public:
   // Opens an existing file.
   static std::shared_ptr<DatabaseFile> Open(const std::string& path, const OpenOptions& options);
-  // Makes a new, empty file (3204 when it exists) with the engine's system tables.
+  // Makes a new, empty file (3204 when it exists) with the engine's system tables. `locale`
+  // is CreateDatabase's text (dbLangGeneral ...), whose ";pwd=x" part sets a database
+  // password; `options` are dbVersion.../dbEncrypt bits (accepted, nothing to choose).
   static std::shared_ptr<DatabaseFile> Create(const std::string& path, const std::string& locale,
                                               int options);
+  ~DatabaseFile();
 
   DatabaseFile(const DatabaseFile&) = delete;
   DatabaseFile& operator=(const DatabaseFile&) = delete;
@@ -41,29 +52,64 @@ class DatabaseFile {
   const std::string& Path() const { return path_; }
   bool ReadOnly() const { return options_.readOnly; }
   bool Exclusive() const { return options_.exclusive; }
-  // Raises 3027 when the file was opened read-only.
+  // Raises 3027 when the file was opened read-only, 3420 when it is closed.
   void CheckWritable() const;
 
-  SqliteConnection& Connection() { return connection_; }
+  // The connection; 3420 once the file is closed.
+  SqliteConnection& Connection();
   // A prepared statement for this SQL text, prepared once and reused; it comes back reset
-  // with its bindings cleared. Valid while the file is open.
+  // with its bindings cleared. Valid while the file is open. A statement still being stepped
+  // by one user must not be requested again by another: callers that keep a statement
+  // across calls (scans) prepare their own.
   SqliteStatement& Statement(const std::string& sql);
   Catalogue& Schema() { return catalogue_; }
 
-  // Idle(dbFreeLocks): ends a read transaction the engine holds; Idle(dbRefreshCache): drops
-  // cached schema and statements.
+  // The busy timeout of the connection (Database.QueryTimeout sets it in seconds).
+  int BusyTimeoutMs() const { return busyTimeoutMs_; }
+  void SetBusyTimeoutMs(int milliseconds);
+
+  // The database password (empty when none); NewPassword changes it (3031 when `oldPassword`
+  // is not the current one).
+  std::string Password();
+  void NewPassword(const std::string& oldPassword, const std::string& newPassword);
+
+  // Idle(dbFreeLocks): nothing is held between calls (statements are reset after use), so
+  // only the catalogue matters; Idle(dbRefreshCache): drops the cached schema.
   void Idle(int action);
   void Close();
-  bool IsOpen() const { return open_; }
+  bool IsOpen() const { return connection_.has_value(); }
 
  private:
   DatabaseFile(std::string path, OpenOptions options, SqliteConnection connection);
+  // Busy timeout, synchronous, the Jet functions; then the exclusive lock, the format probe
+  // and the read-only switch.
+  void Prepare(bool created);
+  void CheckPassword();
 
   std::string path_;
   OpenOptions options_;
-  SqliteConnection connection_;  // declared before the statements that use it
-  std::map<std::string, std::unique_ptr<SqliteStatement>> statements_;
+  int busyTimeoutMs_ = kDefaultBusyTimeoutMs;
+  std::optional<SqliteConnection> connection_;  // declared before the statements that use it
+  std::map<std::string, std::unique_ptr<SqliteStatement>, std::less<>> statements_;
   Catalogue catalogue_;
+};
+
+// One engine write (an Update, an Execute, a DDL change): a transaction of its own, or a
+// savepoint when the workspace already holds a transaction on this connection. Rolled back
+// at destruction unless committed. Raises 3027 on a read-only file; a lock held elsewhere
+// beyond the busy timeout answers 3218/3260.
+class WriteScope {
+ public:
+  explicit WriteScope(DatabaseFile& file);
+  ~WriteScope();
+  WriteScope(const WriteScope&) = delete;
+  WriteScope& operator=(const WriteScope&) = delete;
+
+  void Commit();
+
+ private:
+  SqliteConnection& connection_;
+  bool savepoint_ = false;
   bool open_ = true;
 };
 

@@ -1,0 +1,494 @@
+#include "jet/Catalogue.h"
+
+#include <map>
+
+#include "runtime/StrUtils.h"
+#include "jet/DaoConstants.h"
+#include "jet/DatabaseFile.h"
+#include "jet/ValueCodec.h"
+#include "jet/sqlite/SqliteStatement.h"
+
+namespace lumo::jet {
+
+// Everything cached for one schema version of the file.
+struct Catalogue::Cache {
+  int64_t schemaVersion = -1;
+  bool namesRead = false;
+  std::vector<std::string> tableNames;
+  std::map<std::string, std::shared_ptr<const TableInfo>> tables;  // by lower-case name
+};
+
+namespace {
+
+std::string Key(std::string_view name) { return AnsiLowerCase(name); }
+
+bool IsSystemName(std::string_view name) { return StartsText("MSys", name); }
+
+std::string Upper(std::string_view text) { return UpperCaseAscii(text); }
+
+}  // namespace
+
+const ColumnInfo* TableInfo::FindColumn(std::string_view columnName) const {
+  for (const auto& column : columns) {
+    if (AnsiSameText(column.name, columnName)) return &column;
+  }
+  return nullptr;
+}
+
+const IndexInfo* TableInfo::FindIndex(std::string_view indexName) const {
+  for (const auto& index : indexes) {
+    if (AnsiSameText(index.name, indexName)) return &index;
+  }
+  return nullptr;
+}
+
+const IndexInfo* TableInfo::PrimaryIndex() const {
+  for (const auto& index : indexes) {
+    if (index.primary) return &index;
+  }
+  return nullptr;
+}
+
+Catalogue::Catalogue(DatabaseFile& file) : file_(file) {}
+Catalogue::~Catalogue() = default;
+
+void Catalogue::Invalidate() { cache_.reset(); }
+
+Catalogue::Cache& Catalogue::Current() {
+  // Another process may have changed the schema since the last look-up; its version number
+  // is cheap to ask and tells.
+  SqliteStatement& statement = file_.Statement("PRAGMA schema_version");
+  int64_t version = statement.Step() ? statement.ColumnInt64(0) : 0;
+  statement.Reset();
+  if (!cache_ || cache_->schemaVersion != version) {
+    cache_ = std::make_unique<Cache>();
+    cache_->schemaVersion = version;
+  }
+  return *cache_;
+}
+
+std::vector<std::string> Catalogue::TableNames() {
+  Cache& cache = Current();
+  if (!cache.namesRead) {
+    SqliteStatement& statement = file_.Statement(
+        "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
+        "ESCAPE '\\' ORDER BY rowid");
+    while (statement.Step()) cache.tableNames.push_back(statement.ColumnText(0));
+    statement.Reset();
+    cache.namesRead = true;
+  }
+  return cache.tableNames;
+}
+
+bool Catalogue::HasTable(std::string_view name) {
+  for (const auto& table : TableNames()) {
+    if (AnsiSameText(table, name)) return true;
+  }
+  return false;
+}
+
+bool Catalogue::HasSystemTable(const char* name) { return HasTable(name); }
+
+const TableInfo* Catalogue::FindTable(std::string_view name) { return Table(name).get(); }
+
+std::shared_ptr<const TableInfo> Catalogue::Table(std::string_view name) {
+  Cache& cache = Current();
+  const std::string key = Key(name);
+  auto found = cache.tables.find(key);
+  if (found != cache.tables.end()) return found->second;
+  std::string exact;
+  for (const auto& table : TableNames()) {
+    if (AnsiSameText(table, name)) {
+      exact = table;
+      break;
+    }
+  }
+  if (exact.empty()) return nullptr;
+  auto table = ReadTable(exact);
+  cache_->tables.emplace(key, table);
+  return table;
+}
+
+std::shared_ptr<const TableInfo> Catalogue::ReadTable(const std::string& name) {
+  auto table = std::make_shared<TableInfo>();
+  table->name = name;
+  table->attributes = IsSystemName(name) ? dbSystemObject : 0;
+  SqliteStatement& master =
+      file_.Statement("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1");
+  master.BindText(1, name);
+  std::string sql = master.Step() ? master.ColumnText(0) : std::string();
+  master.Reset();
+  const std::string upperSql = Upper(sql);
+  table->withoutRowId = upperSql.find("WITHOUT ROWID") != std::string::npos;
+  table->autoIncrement = upperSql.find("AUTOINCREMENT") != std::string::npos;
+  ReadColumns(*table);
+  ReadIndexes(*table);
+  table->dateCreated = Variant::Null();
+  table->lastUpdated = Variant::Null();
+  if (HasSystemTable("MSysObjects")) {
+    SqliteStatement& dates =
+        file_.Statement("SELECT DateCreated, DateUpdated FROM MSysObjects WHERE Name = ?1");
+    dates.BindText(1, name);
+    if (dates.Step()) {
+      const JetFieldType dateType{dbDate, 8, dbFixedField, 0, 0};
+      table->dateCreated = ReadColumnValue(dates, 0, dateType);
+      table->lastUpdated = ReadColumnValue(dates, 1, dateType);
+    }
+    dates.Reset();
+  }
+  return table;
+}
+
+void Catalogue::ReadColumns(TableInfo& table) {
+  SqliteStatement& statement = file_.Statement(
+      "SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1)");
+  statement.BindText(1, table.name);
+  int primaryKeyColumns = 0;
+  int rowKeyCandidate = -1;
+  while (statement.Step()) {
+    ColumnInfo column;
+    column.name = statement.ColumnText(0);
+    const std::string declared = statement.ColumnText(1);
+    column.required = statement.ColumnInt64(2) != 0;
+    if (statement.TypeOf(3) != ColumnType::Null) column.sqliteDefault = statement.ColumnText(3);
+    const int64_t pk = statement.ColumnInt64(4);
+    column.ordinal = static_cast<int>(table.columns.size());
+    if (pk > 0) {
+      ++primaryKeyColumns;
+      // Only a column declared exactly INTEGER aliases the row id.
+      if (Upper(Trim(declared)) == "INTEGER") rowKeyCandidate = column.ordinal;
+    }
+    column.type = MapDeclaredType(declared, false);
+    table.columns.push_back(std::move(column));
+  }
+  statement.Reset();
+  if (primaryKeyColumns == 1 && rowKeyCandidate >= 0 && !table.withoutRowId) {
+    ColumnInfo& key = table.columns[static_cast<size_t>(rowKeyCandidate)];
+    key.isRowKey = true;
+    table.rowKey = key.name;
+    if (table.autoIncrement) key.type = MapDeclaredType("INTEGER", true);
+  } else {
+    table.rowKey = table.withoutRowId ? std::string() : std::string("rowid");
+    table.autoIncrement = false;
+  }
+  for (ColumnInfo& column : table.columns) {
+    const int type = column.type.type;
+    column.allowZeroLength = type == dbText || type == dbMemo || type == dbChar;
+    column.defaultValue = JetDefaultText(column.sqliteDefault, column.type);
+  }
+}
+
+void Catalogue::ReadIndexes(TableInfo& table) {
+  struct Listed {
+    std::string sqliteName;
+    bool unique;
+    std::string origin;
+  };
+  std::vector<Listed> listed;
+  {
+    SqliteStatement& statement =
+        file_.Statement("SELECT name, \"unique\", origin FROM pragma_index_list(?1) ORDER BY seq DESC");
+    statement.BindText(1, table.name);
+    while (statement.Step()) {
+      listed.push_back({statement.ColumnText(0), statement.ColumnInt64(1) != 0, statement.ColumnText(2)});
+    }
+    statement.Reset();
+  }
+  // The flags SQLite cannot hold, by Jet index name.
+  struct Flags {
+    std::string name;
+    bool primary = false;
+    bool ignoreNulls = false;
+    bool required = false;
+    bool used = false;
+  };
+  std::vector<Flags> flags;
+  if (HasSystemTable("MSysIndexes")) {
+    SqliteStatement& statement = file_.Statement(
+        "SELECT IndexName, IsPrimary, IgnoreNulls, Required FROM MSysIndexes WHERE TableName = ?1 "
+        "ORDER BY rowid");
+    statement.BindText(1, table.name);
+    while (statement.Step()) {
+      flags.push_back({statement.ColumnText(0), statement.ColumnInt64(1) != 0,
+                       statement.ColumnInt64(2) != 0, statement.ColumnInt64(3) != 0, false});
+    }
+    statement.Reset();
+  }
+  auto findFlags = [&](std::string_view name) -> Flags* {
+    for (auto& entry : flags) {
+      if (AnsiSameText(entry.name, name)) return &entry;
+    }
+    return nullptr;
+  };
+
+  for (const Listed& entry : listed) {
+    IndexInfo index;
+    index.sqliteName = entry.sqliteName;
+    index.unique = entry.unique;
+    if (entry.origin == "pk") {
+      index.name = "PrimaryKey";
+      index.primary = true;
+      index.required = true;
+    } else {
+      index.name = JetIndexName(entry.sqliteName, table.name);
+    }
+    if (Flags* flag = findFlags(index.name)) {
+      flag->used = true;
+      index.primary = index.primary || flag->primary;
+      index.ignoreNulls = flag->ignoreNulls;
+      index.required = index.required || flag->required || flag->primary;
+    }
+    SqliteStatement& statement =
+        file_.Statement("SELECT name, \"desc\" FROM pragma_index_xinfo(?1) WHERE key = 1 ORDER BY seqno");
+    statement.BindText(1, entry.sqliteName);
+    while (statement.Step()) {
+      // An expression column has no name; it cannot be a Jet index field.
+      if (statement.TypeOf(0) == ColumnType::Null) continue;
+      index.fields.push_back({statement.ColumnText(0), statement.ColumnInt64(1) != 0});
+    }
+    statement.Reset();
+    table.indexes.push_back(std::move(index));
+  }
+
+  // The row key is an index without an SQLite index of its own. Its Jet name is the primary
+  // entry of MSysIndexes that names no real index, else "PrimaryKey".
+  if (!table.rowKey.empty() && table.rowKey != "rowid" && table.PrimaryIndex() == nullptr) {
+    IndexInfo index;
+    index.name = "PrimaryKey";
+    for (auto& entry : flags) {
+      if (!entry.used && entry.primary) {
+        index.name = entry.name;
+        entry.used = true;
+        break;
+      }
+    }
+    index.fields.push_back({table.rowKey, false});
+    index.primary = true;
+    index.unique = true;
+    index.required = true;
+    table.indexes.insert(table.indexes.begin(), std::move(index));
+  }
+}
+
+std::vector<QueryInfo> Catalogue::Queries() {
+  std::vector<QueryInfo> queries;
+  if (!HasSystemTable("MSysQueries")) return queries;
+  SqliteStatement& statement =
+      file_.Statement("SELECT Name, SQL, DateCreated, DateUpdated FROM MSysQueries ORDER BY rowid");
+  const JetFieldType dateType{dbDate, 8, dbFixedField, 0, 0};
+  while (statement.Step()) {
+    QueryInfo query;
+    query.name = statement.ColumnText(0);
+    query.sql = statement.ColumnText(1);
+    query.dateCreated = ReadColumnValue(statement, 2, dateType);
+    query.lastUpdated = ReadColumnValue(statement, 3, dateType);
+    queries.push_back(std::move(query));
+  }
+  statement.Reset();
+  return queries;
+}
+
+std::optional<QueryInfo> Catalogue::FindQuery(std::string_view name) {
+  for (auto& query : Queries()) {
+    if (AnsiSameText(query.name, name)) return query;
+  }
+  return std::nullopt;
+}
+
+void Catalogue::StoreQuery(std::string_view name, std::string_view sql, bool created) {
+  EnsureSystemTables();
+  const std::string now = FormatStorageDate(lumo::Now());
+  SqliteStatement& statement = file_.Statement(
+      created ? "INSERT INTO MSysQueries (Name, SQL, DateCreated, DateUpdated) VALUES (?1, ?2, ?3, ?3)"
+              : "UPDATE MSysQueries SET SQL = ?2, DateUpdated = ?3 WHERE Name = ?1");
+  statement.BindText(1, name);
+  statement.BindText(2, sql);
+  statement.BindText(3, now);
+  statement.Step();
+  statement.Reset();
+}
+
+void Catalogue::RemoveQuery(std::string_view name) {
+  if (!HasSystemTable("MSysQueries")) return;
+  file_.CheckWritable();
+  SqliteStatement& statement = file_.Statement("DELETE FROM MSysQueries WHERE Name = ?1");
+  statement.BindText(1, name);
+  statement.Step();
+  statement.Reset();
+  ForgetObject(name);
+}
+
+std::vector<std::pair<std::string, Variant>> Catalogue::Properties(std::string_view objectName,
+                                                                   std::string_view fieldName) {
+  std::vector<std::pair<std::string, Variant>> properties;
+  if (!HasSystemTable("MSysProperties")) return properties;
+  SqliteStatement& statement = file_.Statement(
+      "SELECT Name, Type, Value FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 "
+      "ORDER BY rowid");
+  statement.BindText(1, objectName);
+  statement.BindText(2, fieldName);
+  while (statement.Step()) {
+    JetFieldType type;
+    type.type = static_cast<int>(statement.ColumnInt64(1));
+    properties.emplace_back(statement.ColumnText(0), ReadColumnValue(statement, 2, type));
+  }
+  statement.Reset();
+  return properties;
+}
+
+std::optional<std::pair<int, Variant>> Catalogue::FindProperty(std::string_view objectName,
+                                                               std::string_view fieldName,
+                                                               std::string_view name) {
+  if (!HasSystemTable("MSysProperties")) return std::nullopt;
+  SqliteStatement& statement = file_.Statement(
+      "SELECT Type, Value FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 AND Name = ?3");
+  statement.BindText(1, objectName);
+  statement.BindText(2, fieldName);
+  statement.BindText(3, name);
+  std::optional<std::pair<int, Variant>> result;
+  if (statement.Step()) {
+    JetFieldType type;
+    type.type = static_cast<int>(statement.ColumnInt64(0));
+    result.emplace(type.type, ReadColumnValue(statement, 1, type));
+  }
+  statement.Reset();
+  return result;
+}
+
+void Catalogue::StoreProperty(std::string_view objectName, std::string_view fieldName,
+                              std::string_view name, int type, const Variant& value) {
+  EnsureSystemTables();
+  // An upsert keeps the row, so properties keep the order in which they were created.
+  SqliteStatement& statement = file_.Statement(
+      "INSERT INTO MSysProperties (ObjectName, FieldName, Name, Type, Value) VALUES (?1, ?2, ?3, ?4, ?5) "
+      "ON CONFLICT (ObjectName, FieldName, Name) DO UPDATE SET Type = excluded.Type, Value = excluded.Value");
+  statement.BindText(1, objectName);
+  statement.BindText(2, fieldName);
+  statement.BindText(3, name);
+  statement.BindInt64(4, type);
+  JetFieldType fieldType;
+  fieldType.type = type;
+  fieldType.size = 0;  // property texts are not bounded like a Text field
+  BindFieldValue(statement, 5, value, fieldType, std::string(name));
+  statement.Step();
+  statement.Reset();
+}
+
+void Catalogue::RemoveProperty(std::string_view objectName, std::string_view fieldName,
+                               std::string_view name) {
+  if (!HasSystemTable("MSysProperties")) return;
+  file_.CheckWritable();
+  SqliteStatement& statement = file_.Statement(
+      "DELETE FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 AND Name = ?3");
+  statement.BindText(1, objectName);
+  statement.BindText(2, fieldName);
+  statement.BindText(3, name);
+  statement.Step();
+  statement.Reset();
+}
+
+void Catalogue::StoreIndexFlags(std::string_view table, std::string_view index, bool primary,
+                                bool ignoreNulls, bool required) {
+  EnsureSystemTables();
+  SqliteStatement& statement = file_.Statement(
+      "INSERT INTO MSysIndexes (TableName, IndexName, IsPrimary, IgnoreNulls, Required) "
+      "VALUES (?1, ?2, ?3, ?4, ?5) ON CONFLICT (TableName, IndexName) DO UPDATE SET "
+      "IsPrimary = excluded.IsPrimary, IgnoreNulls = excluded.IgnoreNulls, Required = excluded.Required");
+  statement.BindText(1, table);
+  statement.BindText(2, index);
+  statement.BindInt64(3, primary ? kStorageTrue : kStorageFalse);
+  statement.BindInt64(4, ignoreNulls ? kStorageTrue : kStorageFalse);
+  statement.BindInt64(5, required ? kStorageTrue : kStorageFalse);
+  statement.Step();
+  statement.Reset();
+  Invalidate();
+}
+
+void Catalogue::RemoveIndexFlags(std::string_view table, std::string_view index) {
+  if (!HasSystemTable("MSysIndexes")) return;
+  file_.CheckWritable();
+  SqliteStatement& statement =
+      file_.Statement("DELETE FROM MSysIndexes WHERE TableName = ?1 AND IndexName = ?2");
+  statement.BindText(1, table);
+  statement.BindText(2, index);
+  statement.Step();
+  statement.Reset();
+  Invalidate();
+}
+
+void Catalogue::TouchObject(std::string_view name, int type, bool created) {
+  EnsureSystemTables();
+  const std::string now = FormatStorageDate(lumo::Now());
+  SqliteStatement& statement = file_.Statement(
+      created ? "INSERT INTO MSysObjects (Name, Type, DateCreated, DateUpdated) VALUES (?1, ?2, ?3, ?3) "
+                "ON CONFLICT (Name) DO UPDATE SET Type = excluded.Type, DateCreated = excluded.DateCreated, "
+                "DateUpdated = excluded.DateUpdated"
+              : "INSERT INTO MSysObjects (Name, Type, DateCreated, DateUpdated) VALUES (?1, ?2, NULL, ?3) "
+                "ON CONFLICT (Name) DO UPDATE SET DateUpdated = excluded.DateUpdated");
+  statement.BindText(1, name);
+  statement.BindInt64(2, type);
+  statement.BindText(3, now);
+  statement.Step();
+  statement.Reset();
+  Invalidate();
+}
+
+void Catalogue::ForgetObject(std::string_view name) {
+  const char* const statements[] = {
+      "DELETE FROM MSysObjects WHERE Name = ?1",
+      "DELETE FROM MSysProperties WHERE ObjectName = ?1",
+      "DELETE FROM MSysIndexes WHERE TableName = ?1",
+  };
+  const char* const tables[] = {"MSysObjects", "MSysProperties", "MSysIndexes"};
+  for (size_t i = 0; i < 3; ++i) {
+    if (!HasSystemTable(tables[i])) continue;
+    file_.CheckWritable();
+    SqliteStatement& statement = file_.Statement(statements[i]);
+    statement.BindText(1, name);
+    statement.Step();
+    statement.Reset();
+  }
+  Invalidate();
+}
+
+void Catalogue::ForgetField(std::string_view table, std::string_view field) {
+  if (!HasSystemTable("MSysProperties")) return;
+  file_.CheckWritable();
+  SqliteStatement& statement =
+      file_.Statement("DELETE FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2");
+  statement.BindText(1, table);
+  statement.BindText(2, field);
+  statement.Step();
+  statement.Reset();
+}
+
+void Catalogue::EnsureSystemTables() {
+  if (HasSystemTable("MSysObjects") && HasSystemTable("MSysQueries") &&
+      HasSystemTable("MSysProperties") && HasSystemTable("MSysIndexes")) {
+    return;
+  }
+  file_.CheckWritable();
+  // Declared types that describe themselves, like every table the engine makes.
+  file_.Connection().Exec(
+      "CREATE TABLE IF NOT EXISTS MSysObjects (Name VARCHAR(255) COLLATE NOCASE NOT NULL PRIMARY KEY, "
+      "Type SMALLINT, DateCreated DATETIME, DateUpdated DATETIME);"
+      "CREATE TABLE IF NOT EXISTS MSysQueries (Name VARCHAR(64) COLLATE NOCASE NOT NULL PRIMARY KEY, "
+      "SQL TEXT COLLATE NOCASE, DateCreated DATETIME, DateUpdated DATETIME);"
+      "CREATE TABLE IF NOT EXISTS MSysProperties (ObjectName VARCHAR(255) COLLATE NOCASE NOT NULL, "
+      "FieldName VARCHAR(64) COLLATE NOCASE NOT NULL DEFAULT '', Name VARCHAR(64) COLLATE NOCASE NOT NULL, "
+      "Type SMALLINT, Value, PRIMARY KEY (ObjectName, FieldName, Name));"
+      "CREATE TABLE IF NOT EXISTS MSysIndexes (TableName VARCHAR(255) COLLATE NOCASE NOT NULL, "
+      "IndexName VARCHAR(64) COLLATE NOCASE NOT NULL, IsPrimary BOOLEAN NOT NULL DEFAULT 0, "
+      "IgnoreNulls BOOLEAN NOT NULL DEFAULT 0, Required BOOLEAN NOT NULL DEFAULT 0, "
+      "PRIMARY KEY (TableName, IndexName));");
+  Invalidate();
+}
+
+void Catalogue::EnsureAccessTable() {
+  if (HasSystemTable("MSysAccess")) return;
+  file_.CheckWritable();
+  file_.Connection().Exec("CREATE TABLE IF NOT EXISTS MSysAccess (Password VARCHAR(20))");
+  Invalidate();
+}
+
+}  // namespace lumo::jet

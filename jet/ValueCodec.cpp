@@ -1,0 +1,327 @@
+#include "jet/ValueCodec.h"
+
+#include <algorithm>
+#include <array>
+#include <cfloat>
+#include <cmath>
+#include <cstdint>
+
+#include "runtime/Exceptions.h"
+#include "runtime/StrUtils.h"
+#include "jet/DaoErrors.h"
+#include "jet/sql/JetText.h"
+#include "jet/sqlite/SqliteStatement.h"
+
+namespace lumo::jet {
+
+namespace {
+
+constexpr const char* kFieldSource = "DAO.Field";
+constexpr int kConversionError = 3421;
+constexpr int kNumericOverflow = 3349;
+constexpr int kFieldTooSmall = 3163;
+
+// Jet's date range: years 100 to 9999.
+constexpr double kMinJetDate = -657434.0;
+constexpr double kMaxJetDate = 2958465.0 + 86399999.0 / 86400000.0;
+
+[[noreturn]] void RaiseField(int number) { RaiseDaoError(number, {}, kFieldSource); }
+
+Variant GuidVariant(const std::string& storedText) { return Variant("{guid " + storedText + "}"); }
+
+// The runtime's conversions raise their own exceptions; a field assignment answers DAO's.
+template <class Convert>
+auto Converted(Convert convert) {
+  try {
+    return convert();
+  } catch (const EOleException&) {
+    throw;
+  } catch (const EVariantError& error) {
+    // A number that does not fit the target says "out of range"; everything else is a
+    // value of the wrong kind.
+    if (std::string_view(error.Message()).find("out of range") != std::string_view::npos) {
+      RaiseField(kNumericOverflow);
+    }
+    RaiseField(kConversionError);
+  } catch (const EConvertError&) {
+    RaiseField(kConversionError);
+  }
+}
+
+int64_t IntegerInRange(const Variant& value, int64_t minimum, int64_t maximum) {
+  int64_t number = Converted([&] { return value.AsInt64(); });
+  if (number < minimum || number > maximum) RaiseField(kNumericOverflow);
+  return number;
+}
+
+double DateInRange(const Variant& value) {
+  double date = Converted([&] { return value.AsDateTime(); });
+  if (!(date >= kMinJetDate && date <= kMaxJetDate)) RaiseField(kNumericOverflow);
+  return date;
+}
+
+std::vector<uint8_t> BytesOf(const Variant& value) {
+  return Converted([&] { return value.AsBytes(); });
+}
+
+}  // namespace
+
+std::optional<std::string> StoredGuidText(const Variant& value) {
+  if (value.Type() == VarType::kBytes || value.Type() == VarType::kArray) {
+    std::vector<uint8_t> bytes = value.AsBytes();
+    if (bytes.size() != 16) return std::nullopt;
+    std::array<uint8_t, 16> raw{};
+    std::copy(bytes.begin(), bytes.end(), raw.begin());
+    return FormatStorageGuid(raw);
+  }
+  if (value.Type() != VarType::kString) return std::nullopt;
+  std::string text = value.AsString();
+  // "{guid {...}}" is the form fields hand out and criteria use.
+  constexpr std::string_view kPrefix = "{guid ";
+  if (text.size() > kPrefix.size() && AnsiSameText(std::string_view(text).substr(0, kPrefix.size()), kPrefix) &&
+      text.back() == '}') {
+    text = text.substr(kPrefix.size(), text.size() - kPrefix.size() - 1);
+  }
+  return NormalizeGuidText(text);
+}
+
+Variant ReadColumnValue(const SqliteStatement& statement, int column, const JetFieldType& type) {
+  const ColumnType stored = statement.TypeOf(column);
+  switch (stored) {
+    case ColumnType::Null:
+      return Variant::Null();
+    case ColumnType::Integer: {
+      const int64_t number = statement.ColumnInt64(column);
+      switch (type.type) {
+        case dbBoolean: return Variant(number != 0);
+        case dbByte:
+        case dbInteger:
+          if (number >= INT16_MIN && number <= INT16_MAX) {
+            return Variant::FromSmallint(static_cast<int16_t>(number));
+          }
+          return Variant(number);
+        case dbLong:
+          if (number >= INT32_MIN && number <= INT32_MAX) return Variant(static_cast<int32_t>(number));
+          return Variant(number);
+        case dbCurrency: {
+          Currency value;
+          if (Currency::TryFromDouble(static_cast<double>(number), value)) return Variant::FromCurrency(value);
+          return Variant(number);
+        }
+        case dbSingle:
+        case dbDouble:
+        case dbFloat:
+        case dbDecimal:
+        case dbNumeric:
+          return Variant(static_cast<double>(number));
+        case dbDate:
+        case dbTime:
+        case dbTimeStamp:
+        case dbText:
+        case dbMemo:
+        case dbChar:
+        case dbGUID:
+        case dbBinary:
+        case dbLongBinary:
+        case dbVarBinary:
+          // A foreign file's number where text is expected comes back as stored.
+          return Variant(number);
+        default:
+          return Variant(number);
+      }
+    }
+    case ColumnType::Float: {
+      const double number = statement.ColumnDouble(column);
+      switch (type.type) {
+        case dbBoolean: return Variant(number != 0.0);
+        case dbCurrency: {
+          Currency value;
+          if (Currency::TryFromDouble(number, value)) return Variant::FromCurrency(value);
+          return Variant(number);
+        }
+        case dbSingle: return Variant(static_cast<double>(static_cast<float>(number)));
+        default: return Variant(number);
+      }
+    }
+    case ColumnType::Text: {
+      std::string_view text = statement.ColumnTextView(column);
+      switch (type.type) {
+        case dbDate:
+        case dbTime:
+        case dbTimeStamp:
+          if (auto parts = ParseStorageDate(text)) {
+            if (auto date = OleDateFromParts(*parts)) return Variant::FromDate(*date);
+          }
+          return Variant(text);
+        case dbGUID:
+          if (auto normal = NormalizeGuidText(text)) return GuidVariant(*normal);
+          return Variant(text);
+        case dbBinary:
+        case dbLongBinary:
+        case dbVarBinary:
+          return Variant(std::vector<uint8_t>(text.begin(), text.end()));
+        default:
+          return Variant(text);
+      }
+    }
+    case ColumnType::Blob: {
+      std::vector<uint8_t> bytes = statement.ColumnBlob(column);
+      if (type.type == dbText || type.type == dbMemo || type.type == dbChar) {
+        return Variant(std::string(bytes.begin(), bytes.end()));
+      }
+      if (type.type == dbGUID && bytes.size() == 16) {
+        std::array<uint8_t, 16> raw{};
+        std::copy(bytes.begin(), bytes.end(), raw.begin());
+        return GuidVariant(FormatStorageGuid(raw));
+      }
+      return Variant(std::move(bytes));
+    }
+  }
+  return Variant::Null();
+}
+
+Variant ConvertFieldValue(const Variant& value, const JetFieldType& type,
+                          const std::string& fieldName) {
+  (void)fieldName;
+  if (value.IsNull() || value.IsEmpty()) return Variant::Null();
+  switch (type.type) {
+    case dbBoolean:
+      return Variant(Converted([&] { return value.AsBoolean(); }));
+    case dbByte:
+      return Variant::FromSmallint(static_cast<int16_t>(IntegerInRange(value, 0, 255)));
+    case dbInteger:
+      return Variant::FromSmallint(static_cast<int16_t>(IntegerInRange(value, INT16_MIN, INT16_MAX)));
+    case dbLong:
+      return Variant(static_cast<int32_t>(IntegerInRange(value, INT32_MIN, INT32_MAX)));
+    case dbBigInt:
+      return Variant(Converted([&] { return value.AsInt64(); }));
+    case dbCurrency:
+      return Variant::FromCurrency(Converted([&] { return value.AsCurrency(); }));
+    case dbSingle: {
+      double number = Converted([&] { return value.AsDouble(); });
+      if (std::isfinite(number) && std::fabs(number) > FLT_MAX) RaiseField(kNumericOverflow);
+      return Variant(static_cast<double>(static_cast<float>(number)));
+    }
+    case dbDouble:
+    case dbFloat:
+    case dbDecimal:
+    case dbNumeric:
+      return Variant(Converted([&] { return value.AsDouble(); }));
+    case dbDate:
+    case dbTime:
+    case dbTimeStamp:
+      return Variant::FromDate(DateInRange(value));
+    case dbText:
+    case dbChar:
+    case dbMemo: {
+      std::string text = Converted([&] { return value.AsString(); });
+      // Sizes count characters, not bytes.
+      if ((type.type != dbMemo) && type.size > 0 && Utf8Length(text) > static_cast<size_t>(type.size)) {
+        RaiseField(kFieldTooSmall);
+      }
+      return Variant(std::move(text));
+    }
+    case dbBinary:
+    case dbVarBinary: {
+      std::vector<uint8_t> bytes = BytesOf(value);
+      if (type.size > 0 && bytes.size() > static_cast<size_t>(type.size)) RaiseField(kFieldTooSmall);
+      return Variant(std::move(bytes));
+    }
+    case dbLongBinary:
+      return Variant(BytesOf(value));
+    case dbGUID: {
+      auto text = StoredGuidText(value);
+      if (!text) RaiseField(kConversionError);
+      return GuidVariant(*text);
+    }
+    default:
+      return value;
+  }
+}
+
+void BindFieldValue(SqliteStatement& statement, int index, const Variant& value,
+                    const JetFieldType& type, const std::string& fieldName) {
+  const Variant converted = ConvertFieldValue(value, type, fieldName);
+  if (converted.IsNull()) {
+    statement.BindNull(index);
+    return;
+  }
+  switch (type.type) {
+    case dbBoolean:
+      statement.BindInt64(index, converted.AsBoolean() ? kStorageTrue : kStorageFalse);
+      return;
+    case dbByte:
+    case dbInteger:
+    case dbLong:
+    case dbBigInt:
+      statement.BindInt64(index, converted.AsInt64());
+      return;
+    case dbCurrency:
+      statement.BindDouble(index, converted.AsCurrency().ToDouble());
+      return;
+    case dbDate:
+    case dbTime:
+    case dbTimeStamp:
+      statement.BindText(index, FormatStorageDate(converted.AsDateTime()));
+      return;
+    case dbGUID:
+      statement.BindText(index, *StoredGuidText(converted));
+      return;
+    case dbBinary:
+    case dbVarBinary:
+    case dbLongBinary: {
+      std::vector<uint8_t> bytes = converted.AsBytes();
+      statement.BindBlob(index, bytes.data(), bytes.size());
+      return;
+    }
+    case dbText:
+    case dbChar:
+    case dbMemo:
+      statement.BindText(index, converted.AsString());
+      return;
+    default:
+      statement.BindDouble(index, converted.AsDouble());
+      return;
+  }
+}
+
+void BindPlainValue(SqliteStatement& statement, int index, const Variant& value) {
+  switch (value.Type()) {
+    case VarType::kEmpty:
+    case VarType::kNull:
+      statement.BindNull(index);
+      return;
+    case VarType::kBoolean:
+      statement.BindInt64(index, value.AsBoolean() ? kStorageTrue : kStorageFalse);
+      return;
+    case VarType::kSmallint:
+    case VarType::kInteger:
+    case VarType::kInt64:
+      statement.BindInt64(index, value.AsInt64());
+      return;
+    case VarType::kDouble:
+      statement.BindDouble(index, value.AsDouble());
+      return;
+    case VarType::kCurrency:
+      statement.BindDouble(index, value.AsCurrency().ToDouble());
+      return;
+    case VarType::kDate: {
+      const double date = value.AsDateTime();
+      if (!(date >= kMinJetDate && date <= kMaxJetDate)) RaiseDaoError(kNumericOverflow);
+      statement.BindText(index, FormatStorageDate(date));
+      return;
+    }
+    case VarType::kString:
+      statement.BindText(index, value.AsString());
+      return;
+    case VarType::kBytes: {
+      std::vector<uint8_t> bytes = value.AsBytes();
+      statement.BindBlob(index, bytes.data(), bytes.size());
+      return;
+    }
+    case VarType::kArray:
+      RaiseDaoError(kDaoTypeMismatch);
+  }
+}
+
+}  // namespace lumo::jet
