@@ -1,0 +1,133 @@
+#pragma once
+// DAO's error numbers and texts, and the one place where the engine raises them.
+//
+// Every engine failure reaches the caller as lumo::EOleException carrying the DAO number, the
+// source object ("DAO.Database", "DAO.Recordset", ...), the description, the help file
+// "jeterr40.chm" and the help context 5000000 + number, the way the automation layer of the
+// original platform delivered them. Before throwing, RaiseDaoError hands the same record to
+// the thread's error hook, through which the engine fills DBEngine.Errors.
+//
+// SQLite failures are mapped here too (MapSqliteError): constraint, lock, read-only, format
+// and name errors become the DAO numbers a DAO program tests for; SQLite's own message is
+// kept as the record's detail.
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lumo::jet {
+
+// DAO numbers the engine raises by name. The table in DaoErrors.cpp has the texts.
+enum DaoError : int {
+  kDaoInvalidArgument = 3001,
+  kDaoTableExists = 3010,
+  kDaoObjectNotFound = 3011,
+  kDaoDuplicateKey = 3022,
+  kDaoFileNotFound = 3024,
+  kDaoReadOnly = 3027,
+  kDaoCannotOpenFile = 3051,
+  kDaoTooFewParameters = 3061,
+  kDaoUnrecognizedField = 3070,
+  kDaoQueryExpressionError = 3075,
+  kDaoExpressionError = 3077,
+  kDaoInputTableNotFound = 3078,
+  kDaoAmbiguousField = 3079,
+  kDaoUndefinedFunction = 3085,
+  kDaoInvalidStatement = 3129,
+  kDaoDeleteSyntax = 3130,
+  kDaoFromSyntax = 3131,
+  kDaoGroupBySyntax = 3132,
+  kDaoHavingSyntax = 3133,
+  kDaoInsertSyntax = 3134,
+  kDaoJoinSyntax = 3135,
+  kDaoOrderBySyntax = 3138,
+  kDaoParameterSyntax = 3139,
+  kDaoSelectSyntax = 3141,
+  kDaoCharactersAfterEnd = 3142,
+  kDaoUpdateSyntax = 3144,
+  kDaoWhereSyntax = 3145,
+  kDaoFieldDefinedTwice = 3191,
+  kDaoLockedByUser = 3260,
+  kDaoLocked = 3218,
+  kDaoTooManyIndexFields = 3277,
+  kDaoPrimaryKeyExists = 3283,
+  kDaoIndexExists = 3284,
+  kDaoConstraintSyntax = 3289,
+  kDaoCreateTableSyntax = 3290,
+  kDaoCreateIndexSyntax = 3291,
+  kDaoFieldDefinitionSyntax = 3292,
+  kDaoAlterTableSyntax = 3293,
+  kDaoDropSyntax = 3295,
+  kDaoUnionColumnCount = 3307,
+  kDaoRequiredNull = 3314,
+  kDaoTopInDelete = 3318,
+  kDaoUnrecognizedFormat = 3343,
+  kDaoValueCountMismatch = 3346,
+  kDaoQueryTooComplex = 3360,
+  kDaoNoSuchIndex = 3372,
+  kDaoTableNotExists = 3376,
+  kDaoFieldExists = 3380,
+  kDaoTypeMismatch = 3464,
+};
+
+// One raised error as the Errors collection shows it.
+struct DaoErrorInfo {
+  int number = 0;
+  std::string description;   // full DAO text, placeholders filled
+  std::string source;        // "DAO.Database", "DAO.Recordset", ...
+  std::string helpFile;      // "jeterr40.chm"
+  int helpContext = 0;       // 5000000 + number
+  std::string detail;        // the lower layer's own message (SQLite), empty for pure DAO errors
+};
+
+// The text pattern of a DAO error number, "%s" marking each placeholder; nullptr when the
+// number is not one of ours.
+const char* DaoErrorPattern(int number);
+
+// The description of a DAO error with its placeholders filled in order (missing arguments
+// leave them empty). Names go in quotes because the patterns carry the quotes themselves.
+// An unknown number gives "Reserved error (<number>); there is no message for this error.".
+std::string DaoErrorText(int number, const std::vector<std::string>& args = {});
+
+// Builds the full record for a DAO error.
+DaoErrorInfo MakeDaoError(int number, const std::vector<std::string>& args = {},
+                          std::string source = "DAO.Database", std::string detail = {});
+
+// Reports the record to the thread's hook, then throws it as EOleException.
+[[noreturn]] void RaiseDaoError(const DaoErrorInfo& error);
+[[noreturn]] void RaiseDaoError(int number, const std::vector<std::string>& args = {},
+                                std::string source = "DAO.Database");
+
+// The hook every raised error passes through, per thread (one thread per component graph).
+// SetDaoErrorHook returns the hook it replaced; an empty function removes the hook.
+using DaoErrorHook = std::function<void(const DaoErrorInfo&)>;
+DaoErrorHook SetDaoErrorHook(DaoErrorHook hook);
+
+// What the engine knows about the failed SQLite call, so that the mapping can fill names.
+struct SqliteErrorContext {
+  bool ddl = false;            // the statement was DDL (unknown tables answer 3376, not 3078)
+  std::string table;           // the table the statement works on, when known
+  std::string fileName;        // the database file, for open errors
+  std::string lockUser;        // who holds a lock, when known (3260 instead of 3218)
+  std::string lockMachine;
+  std::string source = "DAO.Database";
+};
+
+// Maps an SQLite extended result code and message to the DAO error. Messages of the
+// functions registered by JetSqlFunctions ("jet error <number>: <text>") keep their number.
+DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
+                            const SqliteErrorContext& context = {});
+[[noreturn]] void RaiseSqliteError(int extendedCode, std::string_view message,
+                                   const SqliteErrorContext& context = {});
+
+// The name in SQLite's "no such column: X" message ("t.c" for a qualified name); nullopt
+// for any other message. The engine treats such a name as a parameter and translates again.
+std::optional<std::string> NoSuchColumnName(std::string_view sqliteMessage);
+
+// The message a registered SQL function reports for a DAO error, understood by
+// MapSqliteError: "jet error <number>: <text>".
+std::string FunctionErrorMessage(int number, const std::vector<std::string>& args = {});
+
+}  // namespace lumo::jet

@@ -1,0 +1,592 @@
+#include "jet/sql/JetSqlEmitter.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+
+#include "jet/DaoErrors.h"
+#include "jet/sql/JetSqlFunctions.h"
+#include "jet/sql/JetSqlParser.h"
+#include "jet/sql/JetSqlEmitterUtil.h"
+#include "jet/sql/JetText.h"
+
+namespace lumo::jet {
+
+using namespace emit;
+
+namespace {
+
+// SQLite's operator precedence, loosest first, as far as the emitted text uses it.
+constexpr int kPrecOr = 1;
+constexpr int kPrecAnd = 2;
+constexpr int kPrecNot = 3;
+constexpr int kPrecEquality = 4;    // = <> IS IN LIKE BETWEEN
+constexpr int kPrecRelational = 5;  // < > <= >=
+constexpr int kPrecAdd = 7;
+constexpr int kPrecMultiply = 8;
+constexpr int kPrecCollate = 10;
+constexpr int kPrecUnary = 11;
+constexpr int kPrecPrimary = 12;
+
+// Orders the bounds of a Between on literals, which Jet accepts in either order.
+bool LiteralGreater(const Expr& a, const Expr& b, bool* comparable) {
+  *comparable = false;
+  if (a.kind == ExprKind::kNumber && b.kind == ExprKind::kNumber) {
+    *comparable = true;
+    return std::strtod(a.text.c_str(), nullptr) > std::strtod(b.text.c_str(), nullptr);
+  }
+  if ((a.kind == ExprKind::kString || a.kind == ExprKind::kDate) && a.kind == b.kind) {
+    *comparable = true;
+    return Utf8ToLower(a.text) > Utf8ToLower(b.text);
+  }
+  return false;
+}
+
+const char* ComparisonText(BinaryOp op) {
+  switch (op) {
+    case BinaryOp::kEqual: return " = ";
+    case BinaryOp::kNotEqual: return " <> ";
+    case BinaryOp::kLess: return " < ";
+    case BinaryOp::kGreater: return " > ";
+    case BinaryOp::kLessEqual: return " <= ";
+    case BinaryOp::kGreaterEqual: return " >= ";
+    default: return " = ";
+  }
+}
+
+const char* OperatorFunction(BinaryOp op) {
+  switch (op) {
+    case BinaryOp::kImp: return "jet_imp";
+    case BinaryOp::kEqv: return "jet_eqv";
+    case BinaryOp::kXor: return "jet_xor";
+    case BinaryOp::kOr: return "jet_or";
+    case BinaryOp::kAnd: return "jet_and";
+    case BinaryOp::kConcat: return "jet_concat";
+    case BinaryOp::kAdd: return "jet_add";
+    case BinaryOp::kSubtract: return "jet_sub";
+    case BinaryOp::kMod: return "jet_mod";
+    case BinaryOp::kIntDivide: return "jet_idiv";
+    case BinaryOp::kMultiply: return "jet_mul";
+    case BinaryOp::kDivide: return "jet_div";
+    case BinaryOp::kPower: return "jet_pow";
+    default: return "jet_add";
+  }
+}
+
+}  // namespace
+
+JetSqlEmitter::JetSqlEmitter(const TranslateOptions& options, const std::vector<ParameterDeclaration>& declared)
+    : options_(options), declared_(declared) {
+  for (const std::string& name : options.knownParameters) knownUpper_.push_back(UpperName(name));
+  for (const ParameterDeclaration& declaration : declared) knownUpper_.push_back(UpperName(declaration.name));
+}
+
+std::vector<TranslatedParameter> JetSqlEmitter::Parameters() const {
+  std::vector<TranslatedParameter> result = parameters_;
+  int next = options_.firstParameterNumber + static_cast<int>(parameters_.size());
+  for (const ParameterDeclaration& declaration : declared_) {
+    if (parameterIndex_.count(UpperName(declaration.name)) != 0) continue;
+    bool listed = std::any_of(result.begin(), result.end(),
+                              [&](const TranslatedParameter& p) { return SameName(p.name, declaration.name); });
+    if (listed) continue;
+    TranslatedParameter parameter;
+    parameter.name = declaration.name;
+    parameter.number = next++;
+    parameter.daoType = declaration.type.type;
+    parameter.declared = true;
+    parameter.referenced = false;
+    result.push_back(std::move(parameter));
+  }
+  return result;
+}
+
+std::optional<int> JetSqlEmitter::ParameterNumber(const std::vector<std::string>& names) {
+  const std::string joined = JoinNames(names);
+  const std::string upper = UpperName(joined);
+  if (std::find(knownUpper_.begin(), knownUpper_.end(), upper) == knownUpper_.end()) return std::nullopt;
+  auto found = parameterIndex_.find(upper);
+  if (found != parameterIndex_.end()) return parameters_[found->second].number;
+  TranslatedParameter parameter;
+  parameter.name = joined;
+  parameter.number = options_.firstParameterNumber + static_cast<int>(parameters_.size());
+  for (const ParameterDeclaration& declaration : declared_) {
+    if (UpperName(declaration.name) == upper) {
+      parameter.declared = true;
+      parameter.daoType = declaration.type.type;
+      parameter.name = declaration.name;
+    }
+  }
+  parameterIndex_[upper] = parameters_.size();
+  parameters_.push_back(parameter);
+  return parameter.number;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Expressions
+
+bool JetSqlEmitter::IsPlainColumn(const Expr& expr) const {
+  const Expr& e = StripParens(expr);
+  if (e.kind != ExprKind::kColumn) return false;
+  const std::string upper = UpperName(JoinNames(e.names));
+  return std::find(knownUpper_.begin(), knownUpper_.end(), upper) == knownUpper_.end();
+}
+
+bool JetSqlEmitter::IsPlainlyNumeric(const Expr& expr) const {
+  switch (expr.kind) {
+    case ExprKind::kNumber:
+    case ExprKind::kBoolean:
+    case ExprKind::kNull:
+      return true;
+    case ExprKind::kParen:
+      return IsPlainlyNumeric(*expr.children[0]);
+    case ExprKind::kUnary:
+      return expr.unaryOp != UnaryOp::kNot && IsPlainlyNumeric(*expr.children[0]);
+    case ExprKind::kBinary:
+      return (expr.binaryOp == BinaryOp::kAdd || expr.binaryOp == BinaryOp::kSubtract ||
+              expr.binaryOp == BinaryOp::kMultiply) &&
+             IsPlainlyNumeric(*expr.children[0]) && IsPlainlyNumeric(*expr.children[1]);
+    case ExprKind::kFunction: {
+      const JetFunctionInfo* info = FindJetFunction(expr.upper);
+      return info != nullptr && info->numericResult;
+    }
+    default:
+      return false;
+  }
+}
+
+std::string JetSqlEmitter::Call(const char* name, const std::vector<const Expr*>& args) {
+  std::string text = name;
+  text += '(';
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += Value(*args[i]).text;
+  }
+  text += ')';
+  return text;
+}
+
+JetSqlEmitter::Fragment JetSqlEmitter::Column(const Expr& expr) {
+  if (auto number = ParameterNumber(expr.names)) return {"?" + std::to_string(*number), kPrecPrimary};
+  if (stripQualifiers_) return {Quote(expr.names.back()), kPrecPrimary};
+  std::string text;
+  for (size_t i = 0; i < expr.names.size(); ++i) {
+    if (i > 0) text += '.';
+    text += Quote(expr.names[i]);
+  }
+  return {text, kPrecPrimary};
+}
+
+JetSqlEmitter::Fragment JetSqlEmitter::Value(const Expr& expr) {
+  switch (expr.kind) {
+    case ExprKind::kNull:
+      return {"NULL", kPrecPrimary};
+    case ExprKind::kNumber:
+      return {expr.text, kPrecPrimary};
+    case ExprKind::kString:
+    case ExprKind::kDate:
+    case ExprKind::kGuid:
+      return {Literal(expr.text), kPrecPrimary};
+    case ExprKind::kBoolean:
+      return {expr.number == 0 ? "0" : "-1", expr.number == 0 ? kPrecPrimary : kPrecUnary};
+    case ExprKind::kColumn:
+      return Column(expr);
+    case ExprKind::kIdentity:
+      return {"last_insert_rowid()", kPrecPrimary};
+    case ExprKind::kParen:
+      return {"(" + Value(*expr.children[0]).text + ")", kPrecPrimary};
+    case ExprKind::kUnary: {
+      const Expr& operand = *expr.children[0];
+      if (expr.unaryOp == UnaryOp::kPlus) return Value(operand);
+      if (expr.unaryOp == UnaryOp::kNot) return {Call("jet_not", {&operand}), kPrecPrimary};
+      if (!IsPlainlyNumeric(operand)) return {Call("jet_neg", {&operand}), kPrecPrimary};
+      Fragment inner = Value(operand);
+      std::string text = Wrap(inner.text, inner.precedence, kPrecUnary);
+      // "--" would start a comment.
+      if (!text.empty() && text[0] == '-') text = "(" + text + ")";
+      return {"-" + text, kPrecUnary};
+    }
+    case ExprKind::kBinary: {
+      const BinaryOp op = expr.binaryOp;
+      if (IsComparison(op)) return {"-(" + Comparison(expr).text + ")", kPrecUnary};
+      const Expr& left = *expr.children[0];
+      const Expr& right = *expr.children[1];
+      if ((op == BinaryOp::kAdd || op == BinaryOp::kSubtract || op == BinaryOp::kMultiply) &&
+          IsPlainlyNumeric(left) && IsPlainlyNumeric(right)) {
+        const int precedence = op == BinaryOp::kMultiply ? kPrecMultiply : kPrecAdd;
+        const char* symbol = op == BinaryOp::kAdd ? " + " : op == BinaryOp::kSubtract ? " - " : " * ";
+        Fragment l = Value(left);
+        Fragment r = Value(right);
+        return {Wrap(l.text, l.precedence, precedence) + symbol + Wrap(r.text, r.precedence, precedence + 1),
+                precedence};
+      }
+      return {Call(OperatorFunction(op), {&left, &right}), kPrecPrimary};
+    }
+    case ExprKind::kFunction:
+      return Function(expr);
+    case ExprKind::kSubquery:
+      return {"(" + Select(*expr.subquery) + ")", kPrecPrimary};
+    case ExprKind::kLike:
+    case ExprKind::kBetween:
+    case ExprKind::kInList:
+    case ExprKind::kInSelect:
+    case ExprKind::kIsNull:
+    case ExprKind::kExists:
+    case ExprKind::kQuantified:
+      // A truth value used as a value reads -1/0, as Jet's True and False.
+      return {"-(" + Condition(expr).text + ")", kPrecUnary};
+  }
+  return {"NULL", kPrecPrimary};
+}
+
+JetSqlEmitter::Fragment JetSqlEmitter::Comparison(const Expr& expr) {
+  const Expr& left = *expr.children[0];
+  const Expr& right = *expr.children[1];
+  const int precedence = (expr.binaryOp == BinaryOp::kEqual || expr.binaryOp == BinaryOp::kNotEqual)
+                             ? kPrecEquality
+                             : kPrecRelational;
+  Fragment l = Value(left);
+  Fragment r = Value(right);
+  std::string rightText = Wrap(r.text, r.precedence, precedence + 1);
+  // A column brings its own collation (NOCASE for text); elsewhere Jet's case-insensitive
+  // comparison must be asked for.
+  if (!IsPlainColumn(left) && !IsPlainColumn(right) && !(IsPlainlyNumeric(left) && IsPlainlyNumeric(right))) {
+    rightText = Wrap(r.text, r.precedence, kPrecCollate + 1) + " COLLATE NOCASE";
+  }
+  return {Wrap(l.text, l.precedence, precedence) + ComparisonText(expr.binaryOp) + rightText, precedence};
+}
+
+JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
+  switch (expr.kind) {
+    case ExprKind::kParen:
+      return {"(" + Condition(*expr.children[0]).text + ")", kPrecPrimary};
+    case ExprKind::kUnary:
+      if (expr.unaryOp == UnaryOp::kNot) {
+        Fragment inner = Condition(*expr.children[0]);
+        return {"NOT " + Wrap(inner.text, inner.precedence, kPrecNot), kPrecNot};
+      }
+      return Value(expr);
+    case ExprKind::kBinary: {
+      const BinaryOp op = expr.binaryOp;
+      if (IsComparison(op)) return Comparison(expr);
+      if (op == BinaryOp::kAnd || op == BinaryOp::kOr) {
+        const int precedence = op == BinaryOp::kAnd ? kPrecAnd : kPrecOr;
+        Fragment l = Condition(*expr.children[0]);
+        Fragment r = Condition(*expr.children[1]);
+        return {Wrap(l.text, l.precedence, precedence) + (op == BinaryOp::kAnd ? " AND " : " OR ") +
+                    Wrap(r.text, r.precedence, precedence + 1),
+                precedence};
+      }
+      return Value(expr);
+    }
+    case ExprKind::kLike: {
+      std::string call = Call("jet_like", {expr.children[0].get(), expr.children[1].get()});
+      if (expr.negated) return {"NOT " + call, kPrecNot};
+      return {call, kPrecPrimary};
+    }
+    case ExprKind::kBetween: {
+      const Expr& value = *expr.children[0];
+      const Expr* low = expr.children[1].get();
+      const Expr* high = expr.children[2].get();
+      bool comparable = false;
+      if (LiteralGreater(*low, *high, &comparable)) std::swap(low, high);
+      Fragment v = Value(value);
+      std::string valueText = Wrap(v.text, v.precedence, kPrecEquality + 1);
+      if (!IsPlainColumn(value) && !IsPlainlyNumeric(value)) {
+        valueText = Wrap(v.text, v.precedence, kPrecCollate + 1) + " COLLATE NOCASE";
+      }
+      std::string lowText;
+      std::string highText;
+      if (comparable) {
+        Fragment l = Value(*low);
+        Fragment h = Value(*high);
+        lowText = Wrap(l.text, l.precedence, kPrecEquality + 1);
+        highText = Wrap(h.text, h.precedence, kPrecEquality + 1);
+      } else {
+        // Bounds only known at run time may come in either order as well.
+        std::string l = Value(*low).text;
+        std::string h = Value(*high).text;
+        lowText = "min(" + l + ", " + h + ")";
+        highText = "max(" + l + ", " + h + ")";
+      }
+      return {valueText + (expr.negated ? " NOT BETWEEN " : " BETWEEN ") + lowText + " AND " + highText,
+              kPrecEquality};
+    }
+    case ExprKind::kInList: {
+      const Expr& value = *expr.children[0];
+      Fragment v = Value(value);
+      std::string text = Wrap(v.text, v.precedence, kPrecEquality + 1);
+      if (!IsPlainColumn(value) && !IsPlainlyNumeric(value)) {
+        text = Wrap(v.text, v.precedence, kPrecCollate + 1) + " COLLATE NOCASE";
+      }
+      text += expr.negated ? " NOT IN (" : " IN (";
+      for (size_t i = 1; i < expr.children.size(); ++i) {
+        if (i > 1) text += ", ";
+        text += Value(*expr.children[i]).text;
+      }
+      text += ')';
+      return {text, kPrecEquality};
+    }
+    case ExprKind::kInSelect: {
+      Fragment v = Value(*expr.children[0]);
+      return {Wrap(v.text, v.precedence, kPrecEquality + 1) + (expr.negated ? " NOT IN (" : " IN (") +
+                  Select(*expr.subquery) + ")",
+              kPrecEquality};
+    }
+    case ExprKind::kIsNull: {
+      Fragment v = Value(*expr.children[0]);
+      return {Wrap(v.text, v.precedence, kPrecEquality + 1) + (expr.negated ? " IS NOT NULL" : " IS NULL"),
+              kPrecEquality};
+    }
+    case ExprKind::kExists: {
+      std::string text = "EXISTS (" + Select(*expr.subquery) + ")";
+      if (expr.negated) return {"NOT " + text, kPrecNot};
+      return {text, kPrecPrimary};
+    }
+    case ExprKind::kQuantified: {
+      // SQLite has no ANY/ALL: compare with each row of the subquery, its column named.
+      Fragment v = Value(*expr.children[0]);
+      std::string comparison = Wrap(v.text, v.precedence, kPrecRelational + 1) + ComparisonText(expr.binaryOp) +
+                               "\"jet_q\".\"jet_v\"";
+      std::string rows = "SELECT 1 FROM (" + Select(*expr.subquery, "jet_v") + ") AS \"jet_q\" WHERE ";
+      if (expr.all) return {"NOT EXISTS (" + rows + "NOT (" + comparison + "))", kPrecNot};
+      return {"EXISTS (" + rows + comparison + ")", kPrecPrimary};
+    }
+    default:
+      return Value(expr);
+  }
+}
+
+JetSqlEmitter::Fragment JetSqlEmitter::Function(const Expr& expr) {
+  const JetFunctionInfo* info = FindJetFunction(expr.upper);
+  if (info == nullptr) throw JetSqlError{kDaoUndefinedFunction, {expr.text}};
+  std::vector<const Expr*> args;
+  for (const ExprPtr& child : expr.children) args.push_back(child.get());
+  switch (info->role) {
+    case FunctionRole::kScalar:
+    case FunctionRole::kAggregate:
+      if (expr.star) return {std::string(info->sqliteName) + "(*)", kPrecPrimary};
+      return {Call(info->sqliteName, args), kPrecPrimary};
+    case FunctionRole::kIIf:
+      return {"CASE WHEN " + Condition(*args[0]).text + " THEN " + Value(*args[1]).text + " ELSE " +
+                  Value(*args[2]).text + " END",
+              kPrecPrimary};
+    case FunctionRole::kSwitch: {
+      std::string text = "CASE";
+      for (size_t i = 0; i + 1 < args.size(); i += 2) {
+        text += " WHEN " + Condition(*args[i]).text + " THEN " + Value(*args[i + 1]).text;
+      }
+      return {text + " END", kPrecPrimary};
+    }
+    case FunctionRole::kChoose: {
+      std::string text = "CASE CAST(" + Value(*args[0]).text + " AS INTEGER)";
+      for (size_t i = 1; i < args.size(); ++i) {
+        text += " WHEN " + std::to_string(i) + " THEN " + Value(*args[i]).text;
+      }
+      return {text + " END", kPrecPrimary};
+    }
+    case FunctionRole::kIsNull: {
+      Fragment v = Value(*args[0]);
+      return {"-(" + Wrap(v.text, v.precedence, kPrecEquality + 1) + " IS NULL)", kPrecUnary};
+    }
+    case FunctionRole::kIdentity:
+      return Value(*args[0]);
+  }
+  return {"NULL", kPrecPrimary};
+}
+
+std::string JetSqlEmitter::SortTerm(const OrderItem& item) {
+  Fragment f = Value(*item.expr);
+  std::string text = f.text;
+  // Columns sort by their own collation; anything else must be told to ignore case.
+  if (!IsPlainColumn(*item.expr) && !IsPlainlyNumeric(*item.expr)) {
+    text = Wrap(f.text, f.precedence, kPrecCollate + 1) + " COLLATE NOCASE";
+  }
+  if (item.descending) text += " DESC";
+  return text;
+}
+
+std::string JetSqlEmitter::GroupTerm(const Expr& expr) {
+  Fragment f = Value(expr);
+  if (!IsPlainColumn(expr) && !IsPlainlyNumeric(expr)) {
+    return Wrap(f.text, f.precedence, kPrecCollate + 1) + " COLLATE NOCASE";
+  }
+  return f.text;
+}
+
+std::string JetSqlEmitter::EmitCriteria(const Expr& expr) { return Condition(expr).text; }
+
+std::string JetSqlEmitter::EmitSortList(const std::vector<OrderItem>& items) {
+  std::string text;
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += SortTerm(items[i]);
+  }
+  return text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Queries
+
+std::string JetSqlEmitter::TableRefText(const TableRef& ref) {
+  switch (ref.kind) {
+    case TableRef::Kind::kTable:
+      return Quote(ref.name) + (ref.alias.empty() ? "" : " AS " + Quote(ref.alias));
+    case TableRef::Kind::kSubquery:
+      return "(" + Select(*ref.subquery) + ")" + (ref.alias.empty() ? "" : " AS " + Quote(ref.alias));
+    case TableRef::Kind::kJoin: {
+      std::string text = TableRefText(*ref.left);
+      text += ref.join == JoinKind::kInner ? " INNER JOIN " : ref.join == JoinKind::kLeft ? " LEFT JOIN " : " RIGHT JOIN ";
+      const std::string right = TableRefText(*ref.right);
+      text += ref.right->kind == TableRef::Kind::kJoin ? "(" + right + ")" : right;
+      text += " ON " + Condition(*ref.on).text;
+      return text;
+    }
+  }
+  return {};
+}
+
+// Jet's DISTINCTROW drops rows that come from the same records of the tables delivering
+// columns; that matters only when some joined table delivers none.
+std::string JetSqlEmitter::DistinctRowGroup(const SelectCore& core) {
+  if (CoreIsAggregated(core)) return {};
+  std::vector<const TableRef*> tables;
+  bool hasSubquery = false;
+  for (const TableRefPtr& ref : core.from) CollectTables(*ref, tables, &hasSubquery);
+  if (hasSubquery || tables.size() < 2) return {};
+  std::set<std::string> used;
+  // Collects the qualifiers of the columns an expression reads; false for an unqualified one.
+  struct Walker {
+    const JetSqlEmitter& emitter;
+    std::set<std::string>& used;
+    bool Walk(const Expr& expr) {
+      if (expr.kind == ExprKind::kColumn && emitter.IsPlainColumn(expr)) {
+        if (expr.names.size() < 2) return false;
+        used.insert(UpperName(expr.names[expr.names.size() - 2]));
+      }
+      for (const ExprPtr& child : expr.children) {
+        if (!Walk(*child)) return false;
+      }
+      return true;
+    }
+  } walker{*this, used};
+  for (const SelectItem& item : core.items) {
+    if (item.star) {
+      if (item.starQualifier.empty()) return {};
+      used.insert(UpperName(item.starQualifier));
+    } else if (!walker.Walk(*item.expr)) {
+      return {};
+    }
+  }
+  std::string group;
+  size_t delivering = 0;
+  for (const TableRef* table : tables) {
+    if (used.count(UpperName(RefName(*table))) == 0) continue;
+    ++delivering;
+    if (!group.empty()) group += ", ";
+    group += Quote(RefName(*table)) + ".rowid";
+  }
+  if (delivering == 0 || delivering == tables.size()) return {};
+  return group;
+}
+
+std::string JetSqlEmitter::FromTail(const SelectCore& core, const std::string& distinctRowGroup) {
+  std::string text;
+  if (!core.from.empty()) {
+    text += " FROM ";
+    for (size_t i = 0; i < core.from.size(); ++i) {
+      if (i > 0) text += ", ";
+      text += TableRefText(*core.from[i]);
+    }
+  }
+  if (core.where) text += " WHERE " + Condition(*core.where).text;
+  if (!core.groupBy.empty()) {
+    text += " GROUP BY ";
+    for (size_t i = 0; i < core.groupBy.size(); ++i) {
+      if (i > 0) text += ", ";
+      text += GroupTerm(*core.groupBy[i]);
+    }
+  } else if (!distinctRowGroup.empty()) {
+    text += " GROUP BY " + distinctRowGroup;
+  }
+  if (core.having) text += " HAVING " + Condition(*core.having).text;
+  return text;
+}
+
+// TOP n keeps every row that ties with the n-th on the sort keys: the limit counts the rows
+// whose rank is at most n.
+std::string JetSqlEmitter::Top(const SelectCore& core, const std::vector<OrderItem>* orderBy,
+                               const std::string& items, const std::string& tail) {
+  const std::string n = std::to_string(*core.top);
+  const bool ordered = orderBy != nullptr && !orderBy->empty() && core.distinct != DistinctMode::kDistinct;
+  if (!ordered) {
+    if (!core.topPercent) return " LIMIT " + n;
+    std::string counted = core.distinct == DistinctMode::kDistinct ? "SELECT DISTINCT " + items + tail : "SELECT 1" + tail;
+    return " LIMIT (SELECT (count(*) * " + n + " + 99) / 100 FROM (" + counted + "))";
+  }
+  std::string inner = "SELECT rank() OVER (ORDER BY " + EmitSortList(*orderBy) + ") AS \"jet_rank\"";
+  if (core.topPercent) inner += ", count(*) OVER () AS \"jet_total\"";
+  inner += tail;
+  const std::string bound = core.topPercent ? "(\"jet_total\" * " + n + " + 99) / 100" : n;
+  return " LIMIT (SELECT count(*) FROM (" + inner + ") WHERE \"jet_rank\" <= " + bound + ")";
+}
+
+std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy, bool nameExpressions,
+                                const std::string& firstItemAlias) {
+  std::string items;
+  for (size_t i = 0; i < core.items.size(); ++i) {
+    const SelectItem& item = core.items[i];
+    if (i > 0) items += ", ";
+    if (item.star) {
+      items += item.starQualifier.empty() ? "*" : Quote(item.starQualifier) + ".*";
+      continue;
+    }
+    items += Value(*item.expr).text;
+    std::string alias = (i == 0 && !firstItemAlias.empty()) ? firstItemAlias : item.alias;
+    // Jet names an unnamed expression Expr1000, Expr1001, ...
+    if (alias.empty() && nameExpressions && !IsPlainColumn(*item.expr)) {
+      alias = "Expr" + std::to_string(expressionNames_++);
+    }
+    if (!alias.empty()) items += " AS " + Quote(alias);
+  }
+  const std::string distinctRowGroup = core.distinct == DistinctMode::kDistinctRow ? DistinctRowGroup(core) : "";
+  const std::string tail = FromTail(core, distinctRowGroup);
+  std::string text = "SELECT ";
+  if (core.distinct == DistinctMode::kDistinct) text += "DISTINCT ";
+  text += items + tail;
+  std::string sort;
+  if (orderBy != nullptr && !orderBy->empty()) {
+    sort = EmitSortList(*orderBy);
+    text += " ORDER BY " + sort;
+  }
+  if (core.top) text += Top(core, orderBy, items, tail);
+  if (capture_ != nullptr) {
+    // The first core of the statement: hand its pieces to the engine as well.
+    capture_->selectList = items;
+    capture_->sort = sort;
+    capture_ = nullptr;
+  }
+  return text;
+}
+
+std::string JetSqlEmitter::Select(const SelectStatement& select, const std::string& firstItemAlias) {
+  const bool nameExpressions = nameNextQuery_;
+  nameNextQuery_ = false;
+  if (!select.IsUnion()) return Core(select.cores[0], &select.orderBy, nameExpressions, firstItemAlias);
+  std::string text;
+  for (size_t i = 0; i < select.cores.size(); ++i) {
+    std::string member = Core(select.cores[i], nullptr, nameExpressions && i == 0, i == 0 ? firstItemAlias : "");
+    if (select.cores[i].top) member = "SELECT * FROM (" + member + ")";
+    if (i > 0) text += select.unionAll[i - 1] ? " UNION ALL " : " UNION ";
+    text += member;
+  }
+  if (!select.orderBy.empty()) {
+    // The sort of a union names the columns of its result.
+    const bool saved = stripQualifiers_;
+    stripQualifiers_ = true;
+    text = "SELECT * FROM (" + text + ") ORDER BY " + EmitSortList(select.orderBy);
+    stripQualifiers_ = saved;
+  }
+  return text;
+}
+
+}  // namespace lumo::jet

@@ -1,0 +1,53 @@
+#pragma once
+// The functions of Jet SQL and the SQLite functions that carry them out.
+//
+// The catalogue says, for every function a Jet statement may call, how the translator emits
+// it: as a built-in SQLite function where that behaves as Jet's does, as one of our
+// functions ("jet_...") where it does not, or as a CASE form (IIf, Switch, Choose, IsNull).
+// Names outside the catalogue answer DAO error 3085 (Undefined function), as the
+// Access-only functions (Nz, DLookup, ...) do through plain DAO.
+//
+// RegisterJetFunctions installs our functions, operators (&, +, Mod, \, Like, ...) and
+// aggregates (First, Last, StDev, Var ...) on a connection; the engine calls it on every
+// connection it opens, before preparing translated text. They work on the stored forms:
+// dates as the fixed-width text, Booleans as -1/0. A function that fails reports
+// "jet error <number>: <text>", which MapSqliteError turns back into the DAO error
+// (3464 type mismatch, 5 invalid argument, 6 overflow, 11 division by zero, 93 bad Like
+// pattern).
+
+#include <string_view>
+
+struct sqlite3;
+
+namespace lumo::jet {
+
+enum class FunctionRole {
+  kScalar,      // sqliteName(args)
+  kAggregate,   // sqliteName(args), or count(*) for Count(*)
+  kIIf,         // CASE WHEN a THEN b ELSE c END
+  kSwitch,      // CASE WHEN c1 THEN v1 ... END
+  kChoose,      // CASE i WHEN 1 THEN a ... END
+  kIsNull,      // -(x IS NULL)
+  kIdentity,    // the argument itself (CVar)
+};
+
+struct JetFunctionInfo {
+  const char* jetName;      // upper case
+  const char* sqliteName;
+  int minArgs;
+  int maxArgs;
+  FunctionRole role;
+  bool numericResult;       // always a number (lets + stay a plain SQLite +)
+};
+
+// The catalogue entry for a function name (any case; a trailing "$" is ignored); nullptr
+// when Jet SQL has no such function.
+const JetFunctionInfo* FindJetFunction(std::string_view name);
+
+// Registers every "jet_..." function of the catalogue and the operators on the connection,
+// and turns off SQLite's reading of unknown "names" as string literals, so that an unknown
+// name reaches the engine as "no such column" (a parameter, for Jet). Returns an SQLite
+// result code.
+int RegisterJetFunctions(sqlite3* db);
+
+}  // namespace lumo::jet

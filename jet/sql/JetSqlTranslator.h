@@ -1,0 +1,133 @@
+#pragma once
+// The Jet SQL translator: Jet text in, SQLite text out, with the list of parameters.
+//
+// Every SQL text, filter, sort and find criterion that reaches the engine is Jet SQL; the
+// engine prepares only what comes out of here. The translator is pure (no connection, no
+// schema): it cannot know which names are columns, so it treats as parameters exactly the
+// names it is told about (those declared by PARAMETERS plus options.knownParameters). The
+// engine prepares the text; when SQLite answers "no such column: X" (NoSuchColumnName in
+// DaoErrors.h) it adds X to the known names and translates again, which is how Jet treats a
+// name it cannot resolve.
+//
+// Errors raise EOleException through RaiseDaoError with DAO's numbers and texts: 3075 and
+// the other syntax errors of the statement's clauses, 3077 for criteria, 3085 for unknown
+// functions, 3142 for text after the ";", 3346, 3318, 3360 ... The translator never crashes
+// or hangs on any input (it is fuzzed).
+//
+// The emitted text relies on the functions of JetSqlFunctions.h being registered on the
+// connection.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "jet/JetTypes.h"
+#include "jet/sql/JetSqlAst.h"
+
+namespace lumo::jet {
+
+struct TranslatedParameter {
+  std::string name;          // as written, brackets removed
+  int number = 0;            // the n of ?n in the SQLite text
+  int daoType = 0;           // declared DataTypeEnum value, 0 when not declared
+  bool declared = false;     // named in a PARAMETERS clause
+  bool referenced = true;    // false: declared but never used (its number is not in the text)
+};
+
+struct TranslateOptions {
+  std::vector<std::string> knownParameters;   // names to treat as parameters (any case)
+  int firstParameterNumber = 1;               // lets a filter's parameters follow a query's
+  std::string errorSource = "DAO.Database";   // Source of raised errors
+  bool criteriaErrors = true;                 // TranslateExpression: 3077 (Find); false: 3075 (Filter)
+};
+
+// The pieces of a plain SELECT over one table (no join, union, grouping, aggregate, TOP or
+// DISTINCT), from which the engine builds its key-list statements. Texts are SQLite text.
+struct SelectParts {
+  std::string selectList;
+  std::string table;       // the table's name as written
+  std::string from;        // quoted name with alias
+  std::string where;       // condition, empty when none
+  std::string orderBy;     // sort terms, empty when none
+};
+
+struct DdlColumn {
+  std::string name;
+  JetFieldType type;
+  bool notNull = false;
+  int64_t seed = 1;         // counters
+  int64_t increment = 1;
+  std::string sqliteType;   // declared type as written to SQLite
+};
+
+struct DdlIndexField {
+  std::string name;
+  bool descending = false;
+};
+
+struct DdlIndex {
+  std::string name;                    // Jet name (stored in SQLite as "<table>.<name>")
+  std::vector<DdlIndexField> fields;
+  bool primary = false;
+  bool unique = false;
+  bool required = false;               // DISALLOW NULL / primary key
+  bool ignoreNulls = false;
+  bool foreign = false;                // a FOREIGN KEY / REFERENCES constraint
+  bool noIndex = false;                // FOREIGN KEY NO INDEX: relation only
+  std::string referencedTable;
+  std::vector<std::string> referencedFields;
+  bool rowKey = false;                 // carried by the table's INTEGER PRIMARY KEY, no SQLite index
+};
+
+struct DdlDefinition {
+  enum class Action {
+    kCreateTable, kAddColumn, kAlterColumn, kDropColumn, kAddConstraint, kDropConstraint,
+    kCreateIndex, kDropIndex, kDropTable,
+  };
+  Action action = Action::kCreateTable;
+  std::string table;
+  std::vector<DdlColumn> columns;       // created, added or altered
+  std::vector<DdlIndex> indexes;        // created
+  std::string droppedName;              // dropped column, constraint or index
+  // What SQLite can do directly, in order. Empty for ALTER COLUMN, which needs the table to be
+  // rebuilt by the engine.
+  std::vector<std::string> sqliteStatements;
+};
+
+struct TranslatedStatement {
+  StatementKind kind = StatementKind::kSelect;
+  std::string sql;                        // SQLite text (DDL: the statements joined by ";\n")
+  std::vector<TranslatedParameter> parameters;
+  std::optional<int64_t> top;             // TOP n of the (first) SELECT
+  bool topPercent = false;
+  bool distinct = false;
+  bool distinctRow = false;
+  bool aggregated = false;                // GROUP BY, HAVING or an aggregate function
+  std::vector<std::string> tables;        // base tables read by the top-level FROM, in order
+  std::string targetTable;                // INSERT, UPDATE, DELETE, SELECT ... INTO
+  std::string selectSql;                  // SELECT ... INTO: the query alone
+  std::optional<SelectParts> parts;
+  std::optional<DdlDefinition> ddl;
+};
+
+struct TranslatedExpression {
+  std::string sql;
+  std::vector<TranslatedParameter> parameters;
+};
+
+TranslatedStatement TranslateStatement(std::string_view jetSql, const TranslateOptions& options = {});
+TranslatedStatement TranslateStatement(std::string_view jetSql, const std::vector<std::string>& knownParameters);
+
+// A Filter or Find criterion: a WHERE text without WHERE, as an SQLite condition.
+TranslatedExpression TranslateExpression(std::string_view criteria, const TranslateOptions& options = {});
+
+// A Sort text: an ORDER BY text without ORDER BY, as SQLite sort terms.
+TranslatedExpression TranslateOrderBy(std::string_view sortText, const TranslateOptions& options = {});
+
+// DAO's QueryDefTypeEnum value for a statement kind (dbQSelect 0, dbQDelete 32, dbQUpdate 48,
+// dbQAppend 64, dbQMakeTable 80, dbQDDL 96, dbQSetOperation 128).
+int QueryDefType(StatementKind kind);
+
+}  // namespace lumo::jet
