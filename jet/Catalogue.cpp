@@ -171,6 +171,19 @@ void Catalogue::ReadColumns(TableInfo& table) {
     table.rowKey = table.withoutRowId ? std::string() : std::string("rowid");
     table.autoIncrement = false;
   }
+  // SQLite cannot add a NOT NULL column to a table that has rows; the engine keeps the
+  // Required flag of such a column beside it.
+  if (HasSystemTable("MSysProperties")) {
+    SqliteStatement& required = file_.Statement(
+        "SELECT FieldName FROM MSysProperties WHERE ObjectName = ?1 AND Name = 'Required' AND Value <> 0");
+    required.BindText(1, table.name);
+    while (required.Step()) {
+      for (ColumnInfo& column : table.columns) {
+        if (AnsiSameText(column.name, required.ColumnTextView(0))) column.required = true;
+      }
+    }
+    required.Reset();
+  }
   for (ColumnInfo& column : table.columns) {
     const int type = column.type.type;
     column.allowZeroLength = type == dbText || type == dbMemo || type == dbChar;
@@ -220,13 +233,30 @@ void Catalogue::ReadIndexes(TableInfo& table) {
     }
     return nullptr;
   };
+  // The Jet names of the SQLite indexes of our own naming scheme.
+  auto findIndexNamed = [&](std::string_view name) -> const Listed* {
+    for (const Listed& entry : listed) {
+      if (entry.origin != "pk" && AnsiSameText(JetIndexName(entry.sqliteName, table.name), name)) return &entry;
+    }
+    return nullptr;
+  };
+
+  // A primary key SQLite holds without an index name of ours (the row key, or a key over
+  // several columns declared in the table) takes its Jet name from the primary entry of
+  // MSysIndexes that names no real index, else "PrimaryKey".
+  auto primaryName = [&]() -> std::string {
+    for (auto& entry : flags) {
+      if (!entry.used && entry.primary && findIndexNamed(entry.name) == nullptr) return entry.name;
+    }
+    return "PrimaryKey";
+  };
 
   for (const Listed& entry : listed) {
     IndexInfo index;
     index.sqliteName = entry.sqliteName;
     index.unique = entry.unique;
     if (entry.origin == "pk") {
-      index.name = "PrimaryKey";
+      index.name = primaryName();
       index.primary = true;
       index.required = true;
     } else {
@@ -250,18 +280,11 @@ void Catalogue::ReadIndexes(TableInfo& table) {
     table.indexes.push_back(std::move(index));
   }
 
-  // The row key is an index without an SQLite index of its own. Its Jet name is the primary
-  // entry of MSysIndexes that names no real index, else "PrimaryKey".
+  // The row key is an index without an SQLite index of its own.
   if (!table.rowKey.empty() && table.rowKey != "rowid" && table.PrimaryIndex() == nullptr) {
     IndexInfo index;
-    index.name = "PrimaryKey";
-    for (auto& entry : flags) {
-      if (!entry.used && entry.primary) {
-        index.name = entry.name;
-        entry.used = true;
-        break;
-      }
-    }
+    index.name = primaryName();
+    if (Flags* flag = findFlags(index.name)) flag->used = true;
     index.fields.push_back({table.rowKey, false});
     index.primary = true;
     index.unique = true;
@@ -318,9 +341,8 @@ void Catalogue::RemoveQuery(std::string_view name) {
   ForgetObject(name);
 }
 
-std::vector<std::pair<std::string, Variant>> Catalogue::Properties(std::string_view objectName,
-                                                                   std::string_view fieldName) {
-  std::vector<std::pair<std::string, Variant>> properties;
+std::vector<StoredProperty> Catalogue::Properties(std::string_view objectName, std::string_view fieldName) {
+  std::vector<StoredProperty> properties;
   if (!HasSystemTable("MSysProperties")) return properties;
   SqliteStatement& statement = file_.Statement(
       "SELECT Name, Type, Value FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 "
@@ -330,26 +352,25 @@ std::vector<std::pair<std::string, Variant>> Catalogue::Properties(std::string_v
   while (statement.Step()) {
     JetFieldType type;
     type.type = static_cast<int>(statement.ColumnInt64(1));
-    properties.emplace_back(statement.ColumnText(0), ReadColumnValue(statement, 2, type));
+    properties.push_back({statement.ColumnText(0), type.type, ReadColumnValue(statement, 2, type)});
   }
   statement.Reset();
   return properties;
 }
 
-std::optional<std::pair<int, Variant>> Catalogue::FindProperty(std::string_view objectName,
-                                                               std::string_view fieldName,
-                                                               std::string_view name) {
+std::optional<StoredProperty> Catalogue::FindProperty(std::string_view objectName, std::string_view fieldName,
+                                                      std::string_view name) {
   if (!HasSystemTable("MSysProperties")) return std::nullopt;
   SqliteStatement& statement = file_.Statement(
       "SELECT Type, Value FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 AND Name = ?3");
   statement.BindText(1, objectName);
   statement.BindText(2, fieldName);
   statement.BindText(3, name);
-  std::optional<std::pair<int, Variant>> result;
+  std::optional<StoredProperty> result;
   if (statement.Step()) {
     JetFieldType type;
     type.type = static_cast<int>(statement.ColumnInt64(0));
-    result.emplace(type.type, ReadColumnValue(statement, 1, type));
+    result = StoredProperty{std::string(name), type.type, ReadColumnValue(statement, 1, type)};
   }
   statement.Reset();
   return result;

@@ -85,6 +85,12 @@ struct TableInfo {
   const IndexInfo* PrimaryIndex() const;
 };
 
+struct StoredProperty {
+  std::string name;
+  int type = 0;                // DataTypeEnum of the value
+  Variant value;
+};
+
 struct QueryInfo {
   std::string name;
   std::string sql;
@@ -114,11 +120,9 @@ class Catalogue {
 
   // User-defined properties of an object (table, query, kDatabaseObjectName; fieldName empty)
   // or of a field, in the order they were created.
-  std::vector<std::pair<std::string, Variant>> Properties(std::string_view objectName,
-                                                          std::string_view fieldName);
-  std::optional<std::pair<int, Variant>> FindProperty(std::string_view objectName,
-                                                      std::string_view fieldName,
-                                                      std::string_view name);
+  std::vector<StoredProperty> Properties(std::string_view objectName, std::string_view fieldName);
+  std::optional<StoredProperty> FindProperty(std::string_view objectName, std::string_view fieldName,
+                                             std::string_view name);
   void StoreProperty(std::string_view objectName, std::string_view fieldName,
                      std::string_view name, int type, const Variant& value);
   void RemoveProperty(std::string_view objectName, std::string_view fieldName,

@@ -8,8 +8,9 @@
 //       no workgroup file is configured (SystemDB empty or missing); otherwise the account
 //       is checked against the workgroup file (3029 for a wrong name or password, 3028 when
 //       the file cannot be read). Type dbUseODBC makes an ODBC direct workspace.
-//   Errors  the errors of the last failing call (Errors(0) the originating one); a
-//       successful call leaves it alone.
+//   Errors  the errors of the last failing call: every DAO error raised on the engine's
+//       thread replaces the collection, so Errors(0) is the error the caller caught (Count 1,
+//       as for plain Jet errors); a successful call leaves it alone.
 //   Idle(dbFreeLocks | dbRefreshCache)  on every open database.
 
 #include <memory>
@@ -37,7 +38,9 @@ class DBEngine : public DaoObject {
   const std::string& DefaultPassword() const { return defaultPassword_; }
   void SetDefaultPassword(const std::string& password) { defaultPassword_ = password; }
   int DefaultType() const { return defaultType_; }
-  void SetDefaultType(int type) { defaultType_ = type; }
+  void SetDefaultType(int type);
+  int LoginTimeout() const { return loginTimeout_; }
+  void SetLoginTimeout(int seconds) { loginTimeout_ = seconds; }
 
   std::shared_ptr<Workspace> CreateWorkspace(const std::string& name, const std::string& user,
                                              const std::string& password, int type = dbUseJet);
@@ -60,6 +63,7 @@ class DBEngine : public DaoObject {
   std::string defaultUser_ = "admin";
   std::string defaultPassword_;
   int defaultType_ = dbUseJet;
+  int loginTimeout_ = 20;
   std::unique_ptr<State> state_;
 };
 

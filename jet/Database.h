@@ -11,7 +11,11 @@
 //                           a temporary one
 //   TableDefs, QueryDefs, Containers, Relations, Recordsets, Properties
 //   Close                   closes every recordset opened from it; later calls answer 3420
+//   NewPassword(old, new)   the database password (3031 when `old` is wrong)
+// QueryTimeout reports 60 until set; setting it makes the connection wait that many seconds
+// for another process's lock (0: the engine's default wait).
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -60,10 +64,13 @@ class Database : public DaoObject {
   Collection<Recordset>& Recordsets();
   PropertyCollection& Properties();
 
+  void NewPassword(const std::string& oldPassword, const std::string& newPassword);
   void Close();
 
   // Engine side.
   const std::shared_ptr<DatabaseFile>& File() const;
+  // Called once when the database closes (its workspace lets go of it).
+  void SetOnClose(std::function<void(Database&)> onClose);
 
  private:
   struct State;

@@ -173,6 +173,35 @@ SqliteStatement& DatabaseFile::Statement(const std::string& sql) {
   return *found->second;
 }
 
+std::unique_ptr<SqliteStatement> DatabaseFile::Prepare(const std::string& sql, std::string* unknownName) {
+  SqliteConnection& connection = Connection();
+  if (unknownName == nullptr) return std::make_unique<SqliteStatement>(connection, sql);
+  // The mapping turns SQLite's "no such column" into 3061; the hook still sees SQLite's own
+  // message, which names the column.
+  std::optional<std::string> unknown;
+  DaoErrorHook previous;
+  previous = SetDaoErrorHook([&unknown, &previous](const DaoErrorInfo& error) {
+    if (auto name = NoSuchColumnName(error.detail)) {
+      unknown = std::move(name);
+    } else if (previous) {
+      previous(error);
+    }
+  });
+  try {
+    auto statement = std::make_unique<SqliteStatement>(connection, sql);
+    SetDaoErrorHook(std::move(previous));
+    return statement;
+  } catch (const EOleException&) {
+    SetDaoErrorHook(std::move(previous));
+    if (!unknown) throw;
+    *unknownName = *unknown;
+    return nullptr;
+  } catch (...) {
+    SetDaoErrorHook(std::move(previous));
+    throw;
+  }
+}
+
 void DatabaseFile::SetBusyTimeoutMs(int milliseconds) {
   busyTimeoutMs_ = milliseconds < 0 ? 0 : milliseconds;
   if (connection_) connection_->SetBusyTimeout(busyTimeoutMs_);

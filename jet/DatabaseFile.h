@@ -63,6 +63,11 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   // across calls (scans) prepare their own.
   SqliteStatement& Statement(const std::string& sql);
   Catalogue& Schema() { return catalogue_; }
+  // A statement of its own for this SQL text. When SQLite does not know a name in it and
+  // `unknownName` is given, the name comes back there (and nullptr) instead of the error, so
+  // that the caller can take it for a parameter as Jet does; nothing reaches
+  // DBEngine.Errors then. Other failures raise as usual.
+  std::unique_ptr<SqliteStatement> Prepare(const std::string& sql, std::string* unknownName = nullptr);
 
   // The busy timeout of the connection (Database.QueryTimeout sets it in seconds).
   int BusyTimeoutMs() const { return busyTimeoutMs_; }

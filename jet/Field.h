@@ -12,6 +12,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "runtime/Variant.h"
 #include "jet/DaoObject.h"
@@ -20,6 +21,7 @@
 
 namespace lumo::jet {
 
+class DatabaseFile;
 class Recordset;
 
 class Field : public DaoObject {
@@ -35,7 +37,8 @@ class Field : public DaoObject {
   void SetType(int type);
   int Size() const { return type_.size; }
   void SetSize(int size);
-  int Attributes() const { return type_.attributes; }
+  // The type's bits plus dbUpdatableField for a field that can be written.
+  int Attributes() const;
   void SetAttributes(int attributes);
   const JetFieldType& FieldType() const { return type_; }
 
@@ -57,17 +60,30 @@ class Field : public DaoObject {
   Variant GetChunk(int offset, int bytes) const;
   void AppendChunk(const Variant& chunk);
 
+  // The built-in properties and the user-defined ones kept for the field in the database
+  // (Format, Caption, ...; for a recordset field those of its source table's field).
   PropertyCollection& Properties();
 
   // Engine side: description read from the catalogue; marks the field appended (fixed).
   void Describe(int ordinal, bool required, bool allowZeroLength, std::string defaultValue,
                 std::string sourceTable, std::string sourceField, bool updatable);
   void Freeze() { frozen_ = true; }
+  bool IsFrozen() const { return frozen_; }
+  // An index's field: its Attributes carry dbDescending only.
+  void MarkIndexField() { indexField_ = true; }
+  // Where the field's user-defined properties live: the file and, for a recordset field, its
+  // source table and field (set by Describe). Until then Properties holds them in memory.
+  void SetCatalogue(std::weak_ptr<DatabaseFile> file) { file_ = std::move(file); }
+  // A table definition's field becomes part of a table: stores the user-defined properties
+  // appended so far, and keeps later ones in the file.
+  void PersistProperties(const std::shared_ptr<DatabaseFile>& file, const std::string& table);
   // The recordset closed: the field answers 3420 from now on.
   void Detach() noexcept;
 
  private:
   void CheckChangeable() const;  // 3219 once appended or on recordset fields
+  void BuildProperties();
+  void HookProperties(const std::shared_ptr<DatabaseFile>& file);
 
   std::string name_;
   JetFieldType type_;
@@ -78,9 +94,11 @@ class Field : public DaoObject {
   bool allowZeroLength_ = true;
   bool updatable_ = true;
   bool frozen_ = false;
+  bool indexField_ = false;
   std::string defaultValue_;
   std::string sourceTable_;
   std::string sourceField_;
+  std::weak_ptr<DatabaseFile> file_;
   std::unique_ptr<PropertyCollection> properties_;  // built on first use
 };
 

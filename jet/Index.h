@@ -10,6 +10,7 @@
 #include "jet/Collection.h"
 #include "jet/DaoObject.h"
 #include "jet/Field.h"
+#include "jet/Property.h"
 
 namespace lumo::jet {
 
@@ -32,8 +33,11 @@ class Index : public DaoObject {
   Collection<Field>& Fields();
   std::shared_ptr<Field> CreateField(const std::string& name);
 
+  PropertyCollection& Properties();
+
   // Engine side: the index exists in a file; its properties are fixed from now on.
   void Freeze() { frozen_ = true; }
+  bool IsFrozen() const { return frozen_; }
 
  private:
   void CheckChangeable() const;
@@ -45,6 +49,7 @@ class Index : public DaoObject {
   bool ignoreNulls_ = false;
   bool frozen_ = false;
   std::unique_ptr<Collection<Field>> fields_;
+  std::unique_ptr<PropertyCollection> properties_;
 };
 
 }  // namespace lumo::jet

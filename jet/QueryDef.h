@@ -6,6 +6,8 @@
 
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "runtime/Variant.h"
 #include "jet/Collection.h"
@@ -32,6 +34,9 @@ class QueryDef : public DaoObject {
   int MaxRecords() const { return maxRecords_; }
   void SetMaxRecords(int maxRecords);
   int RecordsAffected() const { return recordsAffected_; }
+  int ODBCTimeout() const { return odbcTimeout_; }
+  void SetODBCTimeout(int seconds);
+  bool ReturnsRecords() const;
   bool Updatable() const;
   std::string Connect() const { return {}; }
 
@@ -43,14 +48,28 @@ class QueryDef : public DaoObject {
   void Execute(int options = 0);
   void Close();
 
+  // Engine side: the definition is stored in the file under its name (QueryDefs.Append,
+  // CreateQueryDef with a name); Detach: deleted, or its database closed.
+  void MarkSaved() { saved_ = true; }
+  bool IsSaved() const { return saved_; }
+  void Detach() noexcept { Invalidate(); }
+
  private:
+  void CheckFile() const;
+  // The parameters the text has, keeping the values given so far.
+  void RebuildParameters();
+  std::vector<std::pair<std::string, Variant>> ParameterValues();
+
   std::shared_ptr<DatabaseFile> file_;
   std::string name_;
   std::string sql_;
   int maxRecords_ = 0;
   int recordsAffected_ = 0;
-  std::unique_ptr<Collection<Parameter>> parameters_;
-  std::unique_ptr<Collection<Field>> fields_;
+  int odbcTimeout_ = 60;
+  bool saved_ = false;
+  bool parametersStale_ = true;
+  std::unique_ptr<OwnedCollection<Parameter>> parameters_;
+  std::unique_ptr<OwnedCollection<Field>> fields_;
   std::unique_ptr<PropertyCollection> properties_;
 };
 

@@ -5,6 +5,7 @@
 // object kinds of a database ("Databases", "Tables", "Relationships"); relations are read
 // from the file's foreign keys.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,6 +67,39 @@ class Relation : public DaoObject {
   std::string table_;
   std::string foreignTable_;
   int attributes_;
+};
+
+// The accounts a workspace logs on with. A workgroup file (DBEngine.SystemDB) is an SQLite
+// file with the tables MSysAccounts (Name, Password, FGroup) and MSysGroups (GroupName,
+// UserName); without one (SystemDB empty or naming no file) the workgroup knows the user
+// "Admin" with an empty password, in the groups "Admins" and "Users". User and group names
+// compare without regard to case, passwords with it.
+class Workgroup {
+ public:
+  struct Account {
+    std::string name;
+    std::string password;
+    bool group = false;
+  };
+
+  // 3028 when the file exists but cannot be read as a workgroup file.
+  static std::shared_ptr<const Workgroup> Load(const std::string& systemDB);
+  // Writes a new workgroup file with these accounts and memberships (group, user); for the
+  // shell and tests. 3204 when the file exists.
+  static void CreateFile(const std::string& path, const std::vector<Account>& accounts,
+                         const std::vector<std::pair<std::string, std::string>>& memberships);
+
+  // 3029 "Not a valid account name or password." unless the user exists with this password.
+  void CheckLogon(const std::string& user, const std::string& password) const;
+  std::vector<std::string> UserNames() const;
+  std::vector<std::string> GroupNames() const;
+  std::vector<std::string> GroupsOf(const std::string& user) const;
+  bool FromFile() const { return fromFile_; }
+
+ private:
+  std::vector<Account> accounts_;
+  std::vector<std::pair<std::string, std::string>> memberships_;  // (group, user)
+  bool fromFile_ = false;
 };
 
 }  // namespace lumo::jet

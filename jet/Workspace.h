@@ -6,7 +6,8 @@
 //       "MS Access;PWD=x", ";PWD=x". Missing file 3024, not a database 3343, wrong database
 //       password 3031, locked exclusively by another process 3045/3356.
 //   OpenConnection(...)  ODBC direct workspaces; the file engine answers 3170 until the
-//       ODBC storage exists.
+//       ODBC storage exists (3251 on a Jet workspace). A connect text naming another kind
+//       of source ("ODBC;", "dBASE IV;", "Text;", ...) answers 3170 as well.
 //   CreateDatabase(name, locale, options)  a new empty file (3204 when it exists).
 //   BeginTrans / CommitTrans / Rollback  across every database of the workspace (3034
 //       without BeginTrans).
@@ -14,6 +15,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "runtime/Variant.h"
 #include "jet/Collection.h"
@@ -30,6 +32,7 @@ class DBEngine;
 class Workspace : public DaoObject {
  public:
   Workspace(std::string name, std::string userName, int type);
+  ~Workspace() override;
 
   const std::string& Name() const { return name_; }
   void SetName(const std::string& name);  // 3219 once appended
@@ -57,6 +60,8 @@ class Workspace : public DaoObject {
 
   // Engine side: appended to the engine's Workspaces (the name is fixed from then on).
   void MarkAppended() { appended_ = true; }
+  // The accounts Users and Groups list.
+  void SetWorkgroup(std::shared_ptr<const Workgroup> workgroup) { workgroup_ = std::move(workgroup); }
 
  private:
   std::string name_;
@@ -65,10 +70,19 @@ class Workspace : public DaoObject {
   int defaultCursorDriver_ = -1;
   bool appended_ = false;
   int transactionLevel_ = 0;
+  struct Joined {
+    std::weak_ptr<Database> database;
+    int level;  // the transaction level the database joined at
+  };
+  std::vector<Joined> joined_;  // databases taking part in the open transaction
+  std::shared_ptr<const Workgroup> workgroup_;
   std::unique_ptr<OwnedCollection<Database>> databases_;
   std::unique_ptr<OwnedCollection<User>> users_;
   std::unique_ptr<OwnedCollection<Group>> groups_;
   std::unique_ptr<PropertyCollection> properties_;
+
+  std::shared_ptr<Database> Adopt(std::shared_ptr<Database> database);
+  void EndTransaction(bool commit);
 };
 
 }  // namespace lumo::jet

@@ -189,13 +189,13 @@ TEST_F(CatalogueTest, PropertiesKeepTypeValueAndCreationOrder) {
   Schema().StoreProperty("Logon", "logontime", "Format", dbText, Variant("General Date"));
   auto fieldProperties = Schema().Properties("logon", "LOGONTIME");
   ASSERT_EQ(fieldProperties.size(), 2u);
-  EXPECT_EQ(fieldProperties[0].first, "Format");
-  EXPECT_EQ(fieldProperties[0].second, Variant("General Date"));
-  EXPECT_EQ(fieldProperties[1].first, "Caption");
+  EXPECT_EQ(fieldProperties[0].name, "Format");
+  EXPECT_EQ(fieldProperties[0].value, Variant("General Date"));
+  EXPECT_EQ(fieldProperties[1].name, "Caption");
   auto height = Schema().FindProperty("Logon", "", "rowheight");
   ASSERT_TRUE(height.has_value());
-  EXPECT_EQ(height->first, dbLong);
-  EXPECT_EQ(height->second, Variant(300));
+  EXPECT_EQ(height->type, dbLong);
+  EXPECT_EQ(height->value, Variant(300));
   Schema().RemoveProperty("Logon", "logontime", "Caption");
   EXPECT_EQ(Schema().Properties("Logon", "logontime").size(), 1u);
   Schema().ForgetField("Logon", "logontime");

@@ -1,0 +1,137 @@
+#include "jet/DatabaseExecute.h"
+
+#include "runtime/StrUtils.h"
+#include "jet/DaoConstants.h"
+#include "jet/DaoErrors.h"
+#include "jet/DatabaseFile.h"
+#include "jet/SchemaWriter.h"
+#include "jet/ValueCodec.h"
+#include "jet/sqlite/SqliteConnection.h"
+
+namespace lumo::jet {
+
+namespace {
+
+// Translation and preparing are repeated once per unknown name; a statement naming more
+// unknown names than this is not a query anyone writes.
+constexpr int kMaxUnknownNames = 255;
+
+bool IsSelect(StatementKind kind) { return kind == StatementKind::kSelect || kind == StatementKind::kUnion; }
+
+bool IsDdl(StatementKind kind) {
+  switch (kind) {
+    case StatementKind::kCreateTable:
+    case StatementKind::kAlterTable:
+    case StatementKind::kCreateIndex:
+    case StatementKind::kDropIndex:
+    case StatementKind::kDropTable:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Without dbFailOnError Jet applies what it can and passes over rows that would break a
+// unique index or a Required field; SQLite's OR IGNORE does the same row by row.
+std::string IgnoreConflicts(const TranslatedStatement& translated) {
+  const std::string& sql = translated.sql;
+  if (translated.kind == StatementKind::kInsert && StartsText("INSERT INTO ", sql)) {
+    return "INSERT OR IGNORE INTO " + sql.substr(12);
+  }
+  if (translated.kind == StatementKind::kUpdate && StartsText("UPDATE ", sql)) {
+    return "UPDATE OR IGNORE " + sql.substr(7);
+  }
+  return sql;
+}
+
+std::string QuoteName(std::string_view name) { return "\"" + ReplaceAll(name, "\"", "\"\"") + "\""; }
+
+}  // namespace
+
+PreparedJet PrepareJet(DatabaseFile& file, const std::string& jetSql, std::vector<std::string> knownParameters,
+                       const std::string& source, std::string (*rewrite)(const TranslatedStatement&)) {
+  TranslateOptions options;
+  options.errorSource = source;
+  options.knownParameters = std::move(knownParameters);
+  for (int attempt = 0;; ++attempt) {
+    PreparedJet prepared;
+    prepared.translated = TranslateStatement(jetSql, options);
+    if (prepared.translated.ddl) return prepared;
+    const std::string sql = rewrite ? rewrite(prepared.translated) : prepared.translated.sql;
+    std::string unknown;
+    prepared.statement = file.Prepare(sql, &unknown);
+    if (prepared.statement) return prepared;
+    bool known = false;
+    for (const auto& name : options.knownParameters) known = known || AnsiSameText(name, unknown);
+    if (known || attempt >= kMaxUnknownNames) {
+      // The name is a parameter already and still unknown to SQLite: it stands where no
+      // parameter may (a table's column list, say).
+      RaiseDaoError(kDaoUnrecognizedField, {unknown}, source);
+    }
+    options.knownParameters.push_back(unknown);
+  }
+}
+
+void BindParameters(PreparedJet& prepared, const ParameterValues& values, const std::string& source) {
+  int missing = 0;
+  for (const TranslatedParameter& parameter : prepared.translated.parameters) {
+    if (!parameter.referenced) continue;
+    const Variant* value = nullptr;
+    for (const auto& [name, given] : values) {
+      if (AnsiSameText(name, parameter.name)) value = &given;
+    }
+    if (value == nullptr) {
+      ++missing;
+      continue;
+    }
+    if (parameter.declared && parameter.daoType != 0 && !value->IsNull() && !value->IsEmpty()) {
+      JetFieldType type;
+      type.type = parameter.daoType;
+      try {
+        BindFieldValue(*prepared.statement, parameter.number, *value, type, parameter.name);
+      } catch (const EOleException&) {
+        RaiseDaoError(3060, {parameter.name}, source);
+      }
+    } else {
+      BindPlainValue(*prepared.statement, parameter.number, *value);
+    }
+  }
+  if (missing > 0) RaiseDaoError(kDaoTooFewParameters, {std::to_string(missing)}, source);
+}
+
+int ExecuteJet(DatabaseFile& file, const std::string& jetSql, int options, const ParameterValues& values,
+               const std::string& source, bool* wasDdl) {
+  if (wasDdl) *wasDdl = false;
+  if ((options & dbConsistent) != 0 && (options & dbInconsistent) != 0) RaiseDaoError(kDaoInvalidArgument, {}, source);
+  std::vector<std::string> known;
+  for (const auto& [name, value] : values) known.push_back(name);
+  const bool failOnError = (options & dbFailOnError) != 0;
+  PreparedJet prepared = PrepareJet(file, jetSql, known, source, failOnError ? nullptr : IgnoreConflicts);
+  const TranslatedStatement& translated = prepared.translated;
+  if (IsSelect(translated.kind)) RaiseDaoError(3065, {}, source);
+  if (translated.ddl || IsDdl(translated.kind)) {
+    if (!translated.ddl) RaiseDaoError(kDaoInvalidStatement, {}, source);
+    SchemaWriter(file, source).Apply(*translated.ddl);
+    if (wasDdl) *wasDdl = true;
+    return 0;
+  }
+  BindParameters(prepared, values, source);
+
+  WriteScope scope(file);
+  while (prepared.statement->Step()) {
+  }
+  int affected = file.Connection().Changes();
+  if (translated.kind == StatementKind::kSelectInto) {
+    // CREATE TABLE ... AS reports no changes; the rows are what it made.
+    SqliteStatement& count = file.Statement("SELECT count(*) FROM " + QuoteName(translated.targetTable));
+    affected = count.Step() ? static_cast<int>(count.ColumnInt64(0)) : 0;
+    count.Reset();
+    file.Schema().TouchObject(translated.targetTable, kObjectTypeTable, true);
+    if (wasDdl) *wasDdl = true;
+  }
+  prepared.statement->Reset();
+  scope.Commit();
+  return affected;
+}
+
+}  // namespace lumo::jet

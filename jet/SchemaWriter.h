@@ -1,0 +1,78 @@
+#pragma once
+// Every schema change the engine makes goes through here: the DDL statements of
+// Database.Execute (as the translator parsed them) and the Append/Delete calls of TableDefs,
+// Fields and Indexes. Each change runs in one write transaction together with the engine's
+// bookkeeping beside SQLite's schema (index names and flags in MSysIndexes, object dates in
+// MSysObjects, the Required flag of columns SQLite could not declare NOT NULL), so a failed
+// change leaves nothing half-made.
+//
+// How Jet's schema lands in SQLite (the catalogue reads it back the same way):
+//   - declared column types from JetTypes (SqliteColumnType); DefaultValue as an SQLite
+//     DEFAULT expression of SQLite's own functions;
+//   - a counter is the table's INTEGER PRIMARY KEY AUTOINCREMENT when it is the primary key
+//     alone or when no other primary key exists; any other counter is declared COUNTER and
+//     numbered by a trigger, so that every insert (the stock shell's too) gets its number;
+//   - a primary key over other columns is the table's PRIMARY KEY constraint; other indexes
+//     are SQLite indexes named "<table>.<index>".
+//
+// Errors (source given by the caller): 3010 table exists, 3264 no fields, 3191 a field twice,
+// 3283 a second primary key, 3284 an index name in use, 3277 more than ten index fields,
+// 3070 an index field that is no column, 3380 a column that exists, 3280 dropping an indexed
+// column, 3022 a unique index over duplicate data; the "not found" number for each kind of
+// object is the caller's (3265 for collections, 3376/3372/3371/3381 for SQL).
+
+#include <string>
+#include <vector>
+
+#include "jet/JetTypes.h"
+#include "jet/sql/JetSqlTranslator.h"
+
+namespace lumo::jet {
+
+class DatabaseFile;
+
+struct ColumnDesign {
+  std::string name;
+  JetFieldType type;
+  bool required = false;
+  std::string defaultValue;  // Jet text, empty for none
+  std::string sqliteDefault; // or the SQLite expression as it stands (a table being rebuilt)
+  int64_t seed = 1;          // counters: the first number
+};
+
+struct TableDesign {
+  std::string name;
+  std::vector<ColumnDesign> columns;
+  std::vector<DdlIndex> indexes;
+};
+
+class SchemaWriter {
+ public:
+  SchemaWriter(DatabaseFile& file, std::string source) : file_(file), source_(std::move(source)) {}
+
+  void CreateTable(const TableDesign& design);
+  void DropTable(const std::string& table, int notFoundNumber);
+  void AddColumn(const std::string& table, const ColumnDesign& column);
+  void DropColumn(const std::string& table, const std::string& column, int notFoundNumber);
+  void CreateIndex(const std::string& table, const DdlIndex& index);
+  void DropIndex(const std::string& table, const std::string& index, int notFoundNumber);
+
+  // A DDL statement of Database.Execute.
+  void Apply(const DdlDefinition& ddl);
+
+ private:
+  [[noreturn]] void Raise(int number, const std::vector<std::string>& args = {}) const;
+  std::string ExactTableName(const std::string& table, int notFoundNumber);
+  void CheckIndex(const std::string& table, const DdlIndex& index);
+  // Within an open write: the SQLite side of an index and its flags.
+  void WriteIndex(const std::string& table, const DdlIndex& index);
+  void WriteCounterTrigger(const std::string& table, const std::string& column);
+  void AlterColumn(const std::string& table, const ColumnDesign& column);
+  // CREATE TABLE text for a design; `rowKey` is the counter that becomes the row key (or -1).
+  std::string CreateTableSql(const std::string& name, const TableDesign& design, int rowKey) const;
+
+  DatabaseFile& file_;
+  std::string source_;
+};
+
+}  // namespace lumo::jet

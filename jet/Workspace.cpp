@@ -1,0 +1,257 @@
+#include "jet/Workspace.h"
+
+#include "runtime/StrUtils.h"
+#include "jet/DaoErrors.h"
+#include "jet/DatabaseFile.h"
+#include "jet/sqlite/SqliteConnection.h"
+
+namespace lumo::jet {
+
+namespace {
+
+constexpr const char* kSource = "DAO.Workspace";
+constexpr int kMaxTransactionLevels = 5;
+constexpr int kNoInstallableIsam = 3170;
+
+struct ConnectText {
+  std::string type;  // the source type before the first ";" ("" or "MS Access" for our files)
+  std::string password;
+};
+
+ConnectText ParseConnect(const std::string& connect) {
+  ConnectText result;
+  std::vector<std::string> parts = Split(connect, ';');
+  for (size_t i = 0; i < parts.size(); ++i) {
+    const std::string part = Trim(parts[i]);
+    size_t equals = part.find('=');
+    if (equals == std::string::npos) {
+      if (i == 0) result.type = part;
+      continue;
+    }
+    if (SameText(Trim(part.substr(0, equals)), "PWD")) result.password = part.substr(equals + 1);
+  }
+  return result;
+}
+
+// True, a non-zero number, or dbDenyRead asks for the file alone.
+bool IsExclusive(const Variant& options) {
+  if (options.IsEmpty() || options.IsNull()) return false;
+  if (options.Type() == VarType::kBoolean) return options.AsBoolean();
+  try {
+    return options.AsInt64() != 0;
+  } catch (const Exception&) {
+    RaiseDaoError(kDaoInvalidArgument, {}, kSource);
+  }
+}
+
+std::string SavepointName(int level) { return "lumo_trans_" + std::to_string(level); }
+
+}  // namespace
+
+Workspace::Workspace(std::string name, std::string userName, int type)
+    : DaoObject(kSource),
+      name_(std::move(name)),
+      userName_(std::move(userName)),
+      type_(type),
+      databases_(std::make_unique<OwnedCollection<Database>>("DAO.Databases")),
+      users_(std::make_unique<OwnedCollection<User>>("DAO.Users")),
+      groups_(std::make_unique<OwnedCollection<Group>>("DAO.Groups")) {}
+
+Workspace::~Workspace() {
+  if (!IsValid()) return;
+  try {
+    Close();
+  } catch (...) {
+    // A destructor must not throw.
+  }
+}
+
+void Workspace::SetName(const std::string& name) {
+  CheckValid();
+  if (appended_) Raise(3219);
+  name_ = name;
+}
+
+void Workspace::SetDefaultCursorDriver(int driver) {
+  CheckValid();
+  if (driver < -1 || driver > 4) Raise(kDaoInvalidArgument);
+  defaultCursorDriver_ = driver;
+}
+
+bool Workspace::IsInTransaction() const { return transactionLevel_ > 0; }
+
+std::shared_ptr<Database> Workspace::Adopt(std::shared_ptr<Database> database) {
+  Database* raw = database.get();
+  database->SetOnClose([this, raw](Database&) {
+    if (IsValid()) databases_->Remove(raw);
+  });
+  databases_->Add(database);
+  return database;
+}
+
+std::shared_ptr<Database> Workspace::OpenDatabase(const std::string& name, const Variant& options, bool readOnly,
+                                                  const std::string& connect) {
+  CheckValid();
+  ConnectText parsed = ParseConnect(connect);
+  // Only our own files are there to open: every other kind of source needs a driver the
+  // engine does not have.
+  if (type_ == dbUseODBC || !(parsed.type.empty() || SameText(parsed.type, "MS Access"))) {
+    Raise(kNoInstallableIsam);
+  }
+  if (Trim(name).empty()) Raise(kDaoFileNotFound, {name});
+  OpenOptions openOptions;
+  openOptions.exclusive = IsExclusive(options);
+  openOptions.readOnly = readOnly;
+  openOptions.password = parsed.password;
+  std::shared_ptr<DatabaseFile> file = DatabaseFile::Open(name, openOptions);
+  return Adopt(std::make_shared<Database>(std::move(file), name, connect));
+}
+
+std::shared_ptr<Database> Workspace::OpenConnection(const std::string& name, int options, bool readOnly,
+                                                    const std::string& connect) {
+  CheckValid();
+  (void)name;
+  (void)options;
+  (void)readOnly;
+  (void)connect;
+  if (type_ != dbUseODBC) Raise(3251);
+  Raise(kNoInstallableIsam);
+}
+
+std::shared_ptr<Database> Workspace::CreateDatabase(const std::string& name, const std::string& locale, int options) {
+  CheckValid();
+  if (type_ == dbUseODBC) Raise(3251);
+  if (Trim(name).empty()) Raise(kDaoInvalidArgument);
+  std::shared_ptr<DatabaseFile> file = DatabaseFile::Create(name, locale, options);
+  return Adopt(std::make_shared<Database>(std::move(file), name, std::string()));
+}
+
+void Workspace::BeginTrans() {
+  CheckValid();
+  if (transactionLevel_ >= kMaxTransactionLevels) Raise(3003);
+  const int level = transactionLevel_ + 1;
+  // A transaction spans every database of the workspace: the outer level is a plain
+  // transaction of each connection, inner levels are savepoints.
+  std::vector<Joined> started;
+  try {
+    for (const auto& database : *databases_) {
+      if (!database->IsValid()) continue;
+      SqliteConnection& connection = database->File()->Connection();
+      if (level == 1) {
+        connection.Exec("BEGIN");
+      } else {
+        connection.Exec("SAVEPOINT " + SavepointName(level));
+      }
+      started.push_back({database, level});
+    }
+  } catch (...) {
+    for (const Joined& entry : started) {
+      if (auto database = entry.database.lock()) {
+        try {
+          database->File()->Connection().Exec(level == 1 ? "ROLLBACK" : "RELEASE " + SavepointName(level));
+        } catch (...) {
+        }
+      }
+    }
+    throw;
+  }
+  for (Joined& entry : started) joined_.push_back(std::move(entry));
+  transactionLevel_ = level;
+}
+
+void Workspace::EndTransaction(bool commit) {
+  CheckValid();
+  if (transactionLevel_ == 0) Raise(3034);
+  const int level = transactionLevel_;
+  // Each database joined every level begun while it was open; this level's entry ends it.
+  for (const Joined& entry : joined_) {
+    if (entry.level != level) continue;
+    auto database = entry.database.lock();
+    if (!database || !database->IsValid()) continue;
+    SqliteConnection& connection = database->File()->Connection();
+    if (level == 1) {
+      if (connection.InTransaction()) connection.Exec(commit ? "COMMIT" : "ROLLBACK");
+    } else if (commit) {
+      connection.Exec("RELEASE " + SavepointName(level));
+    } else {
+      connection.Exec("ROLLBACK TO " + SavepointName(level));
+      connection.Exec("RELEASE " + SavepointName(level));
+    }
+  }
+  std::erase_if(joined_, [level](const Joined& entry) { return entry.level >= level; });
+  transactionLevel_ = level - 1;
+}
+
+void Workspace::CommitTrans(int options) {
+  (void)options;  // dbForceOSFlush: every commit is flushed already (synchronous=FULL)
+  EndTransaction(true);
+}
+
+void Workspace::Rollback() { EndTransaction(false); }
+
+void Workspace::Close() {
+  CheckValid();
+  // Closing a workspace rolls back what it left open.
+  while (transactionLevel_ > 0) {
+    try {
+      EndTransaction(false);
+    } catch (...) {
+      transactionLevel_ = 0;
+    }
+  }
+  std::vector<std::shared_ptr<Database>> databases(databases_->begin(), databases_->end());
+  for (const auto& database : databases) {
+    if (!database->IsValid()) continue;
+    try {
+      database->Close();
+    } catch (...) {
+      // Every database closes with its workspace.
+    }
+  }
+  databases_->Reset({});
+  Invalidate();
+}
+
+Collection<Database>& Workspace::Databases() {
+  CheckValid();
+  return *databases_;
+}
+
+Collection<User>& Workspace::Users() {
+  CheckValid();
+  if (users_->Count() == 0 && workgroup_) {
+    for (const std::string& name : workgroup_->UserNames()) {
+      auto user = std::make_shared<User>(name);
+      user->SetGroupNames(workgroup_->GroupsOf(name));
+      users_->Add(std::move(user));
+    }
+  }
+  return *users_;
+}
+
+Collection<Group>& Workspace::Groups() {
+  CheckValid();
+  if (groups_->Count() == 0 && workgroup_) {
+    for (const std::string& name : workgroup_->GroupNames()) groups_->Add(std::make_shared<Group>(name));
+  }
+  return *groups_;
+}
+
+PropertyCollection& Workspace::Properties() {
+  CheckValid();
+  if (properties_) return *properties_;
+  properties_ = std::make_unique<PropertyCollection>();
+  auto add = [&](const char* name, int type, Property::Getter getter, Property::Setter setter = {}) {
+    properties_->AddBuiltIn(std::make_shared<Property>(name, type, std::move(getter), std::move(setter)));
+  };
+  add("Name", dbText, [this] { return Variant(name_); }, [this](const Variant& v) { SetName(v.AsString()); });
+  add("UserName", dbText, [this] { return Variant(userName_); });
+  add("Type", dbLong, [this] { return Variant(type_); });
+  add("IsolateODBCTrans", dbInteger, [] { return Variant::FromSmallint(0); });
+  add("DefaultCursorDriver", dbLong, [this] { return Variant(defaultCursorDriver_); },
+      [this](const Variant& v) { SetDefaultCursorDriver(v.AsInteger()); });
+  add("LoginTimeout", dbLong, [] { return Variant(20); });
+  return *properties_;
+}
+
+}  // namespace lumo::jet

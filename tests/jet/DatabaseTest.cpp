@@ -1,0 +1,184 @@
+#include "jet/Database.h"
+
+#include <gtest/gtest.h>
+
+#include "jet/DBEngine.h"
+#include "jet/DaoConstants.h"
+#include "jet/DatabaseFile.h"
+#include "tests/jet/EngineTestSupport.h"
+
+namespace lumo::jet {
+namespace {
+
+using testing::DaoMessageOf;
+using testing::DaoNumberOf;
+using testing::StockShell;
+
+// The journal's table as an older database has it: without logofftime.
+constexpr const char* kOldLogon =
+    "CREATE TABLE Logon (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Username TEXT(50), Computer TEXT(20), "
+    "logontime DATETIME, IP TEXT(20), Betriebssystem TEXT(50), Typ TEXT(10))";
+
+class DatabaseTest : public testing::TempFolderTest {
+ protected:
+  void SetUp() override {
+    TempFolderTest::SetUp();
+    path_ = PathOf("journal.mdb");
+    database_ = engine_.CreateDatabase(path_, dbLangGeneral, dbVersion40);
+    database_->Execute(kOldLogon);
+  }
+  void Insert(const std::string& user, const std::string& typ) {
+    database_->Execute("INSERT INTO Logon (Username, Computer, logontime, Typ) VALUES ('" + user +
+                           "', 'PC1', #12/24/2024 08:15:00#, '" + typ + "')",
+                       dbFailOnError);
+  }
+  std::string Shell(const std::string& sql) { return StockShell(path_, sql); }
+
+  DBEngine engine_{"3.6"};
+  std::string path_;
+  std::shared_ptr<Database> database_;
+};
+
+TEST_F(DatabaseTest, CreatedTableHasSelfDescribingTypesInTheFile) {
+  EXPECT_EQ(Shell("SELECT name || ':' || type || ':' || pk FROM pragma_table_info('Logon')"),
+            "ID:INTEGER:1\nUsername:VARCHAR(50):0\nComputer:VARCHAR(20):0\n"
+            "logontime:DATETIME:0\nIP:VARCHAR(20):0\nBetriebssystem:VARCHAR(50):0\n"
+            "Typ:VARCHAR(10):0\n");
+  // The counter numbers rows itself, also for the stock shell, and text compares without
+  // regard to case there too.
+  EXPECT_EQ(Shell("INSERT INTO Logon (Username) VALUES ('shell'); SELECT ID FROM Logon WHERE Username = 'SHELL'"),
+            "1\n");
+}
+
+TEST_F(DatabaseTest, JournalUpgradeAddsLogofftimeLast) {
+  Insert("anna", "logon");
+  database_->Execute("alter table logon add logofftime datetime");
+  EXPECT_EQ(Shell("SELECT group_concat(name || ' ' || type, ', ') FROM pragma_table_info('Logon') WHERE cid >= 6"),
+            "Typ VARCHAR(10), logofftime DATETIME\n");
+  // The journal's logoff stamp: an update by Jet SQL, seen by the stock shell.
+  database_->Execute("update logon set logofftime = #12/24/2024 17:30:05# where username = 'ANNA' and "
+                     "logofftime is null",
+                     dbFailOnError);
+  EXPECT_EQ(database_->RecordsAffected(), 1);
+  EXPECT_EQ(Shell("SELECT Username, logontime, logofftime FROM Logon"),
+            "anna|2024-12-24 08:15:00.000|2024-12-24 17:30:05.000\n");
+  // A second upgrade finds the column there.
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("alter table logon add logofftime datetime"); }), 3380);
+}
+
+TEST_F(DatabaseTest, ExecuteCountsTheRowsItTouches) {
+  Insert("anna", "logon");
+  Insert("bert", "logon");
+  Insert("carl", "logoff");
+  database_->Execute("UPDATE Logon SET Typ = 'x' WHERE Typ = 'LOGON'");
+  EXPECT_EQ(database_->RecordsAffected(), 2);
+  database_->Execute("DELETE FROM Logon WHERE Username Like 'c*'");
+  EXPECT_EQ(database_->RecordsAffected(), 1);
+  database_->Execute("DELETE FROM Logon WHERE 1 = 0");
+  EXPECT_EQ(database_->RecordsAffected(), 0);
+  EXPECT_EQ(Shell("SELECT count(*) FROM Logon WHERE Typ = 'x'"), "2\n");
+}
+
+TEST_F(DatabaseTest, ExecuteRefusesSelectsAndNamesUnknownThings) {
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("SELECT * FROM Logon"); }), 3065);
+  EXPECT_EQ(DaoMessageOf([&] { database_->Execute("SELECT * FROM Logon"); }), "Cannot execute a select query");
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("DELETE FROM Nowhere"); }), 3078);
+  // A name no table has is a parameter, and nothing gives it a value.
+  EXPECT_EQ(DaoMessageOf([&] { database_->Execute("UPDATE Logon SET Typ = 'x' WHERE Kind = 1"); }),
+            "Too few parameters. Expected 1");
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("UPDATE Logon SET Typ = 'x' WHERE A = 1 AND B = 2"); }), 3061);
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("DELETE FROM Logon WHERE"); }), 3145);
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("DELETE FROM Logon WHERE Typ = = 1"); }), 3075);
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("DROP TABLE Nowhere"); }), 3376);
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("DELETE FROM Logon", dbConsistent | dbInconsistent); }), 3001);
+}
+
+TEST_F(DatabaseTest, FailOnErrorRollsTheWholeStatementBack) {
+  database_->Execute("CREATE TABLE Names (Name TEXT(10) NOT NULL, CONSTRAINT ByName UNIQUE (Name))");
+  database_->Execute("INSERT INTO Names (Name) VALUES ('bert')");
+  Insert("anna", "a");
+  Insert("bert", "b");
+  Insert("carl", "c");
+  // bert is there already: with dbFailOnError nothing of the statement stays.
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("INSERT INTO Names (Name) SELECT Username FROM Logon", dbFailOnError); }),
+            3022);
+  EXPECT_EQ(Shell("SELECT count(*) FROM Names"), "1\n");
+  // Without it the rows that fit go in and the count says how many.
+  database_->Execute("INSERT INTO Names (Name) SELECT Username FROM Logon");
+  EXPECT_EQ(database_->RecordsAffected(), 2);
+  EXPECT_EQ(Shell("SELECT group_concat(Name) FROM (SELECT Name FROM Names ORDER BY Name)"), "anna,bert,carl\n");
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("INSERT INTO Names (Name) VALUES (Null)", dbFailOnError); }), 3314);
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("INSERT INTO Names (Name) VALUES ('ANNA')", dbFailOnError); }), 3022);
+}
+
+TEST_F(DatabaseTest, ReadOnlyDatabaseRefusesChanges) {
+  Insert("anna", "logon");
+  database_->Close();
+  auto readOnly = engine_.OpenDatabase(path_, false, true);
+  EXPECT_FALSE(readOnly->Updatable());
+  EXPECT_EQ(DaoNumberOf([&] { readOnly->Execute("DELETE FROM Logon", dbFailOnError); }), 3027);
+  EXPECT_EQ(DaoNumberOf([&] { readOnly->Execute("CREATE TABLE t (a LONG)"); }), 3027);
+  EXPECT_EQ(DaoNumberOf([&] { readOnly->CreateQueryDef("q", "SELECT * FROM Logon"); }), 3027);
+  EXPECT_EQ(Shell("SELECT count(*) FROM Logon"), "1\n");
+}
+
+TEST_F(DatabaseTest, TwoDatabasesOnOneFileSeeEachOthersRows) {
+  auto other = engine_.OpenDatabase(path_);
+  Insert("anna", "logon");
+  other->Execute("UPDATE Logon SET Typ = 'seen' WHERE Username = 'anna'");
+  EXPECT_EQ(other->RecordsAffected(), 1);
+  // Schema changes of one show in the other's catalogue.
+  database_->Execute("alter table logon add logofftime datetime");
+  other->TableDefs().Refresh();
+  EXPECT_EQ(other->TableDefs().Item("Logon")->Fields().Count(), 8);
+}
+
+TEST_F(DatabaseTest, ClosedDatabaseAnswers3420) {
+  auto table = database_->TableDefs().Item("Logon");
+  database_->Close();
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("DELETE FROM Logon"); }), 3420);
+  EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs(); }), 3420);
+  EXPECT_EQ(DaoNumberOf([&] { database_->Close(); }), 3420);
+  EXPECT_EQ(DaoNumberOf([&] { table->Fields(); }), 3420);
+  EXPECT_EQ(DaoMessageOf([&] { database_->Version(); }), "Object is invalid or no longer set");
+}
+
+TEST_F(DatabaseTest, DescribesItselfAsAJetFourFileInTheGeneralOrder) {
+  EXPECT_EQ(database_->Version(), "4.0");
+  EXPECT_EQ(database_->CollatingOrder(), 1033);
+  EXPECT_EQ(database_->QueryTimeout(), 60);
+  database_->SetQueryTimeout(2);
+  EXPECT_EQ(database_->File()->BusyTimeoutMs(), 2000);
+  EXPECT_EQ(database_->Properties().Item("CollatingOrder")->Value(), Variant(1033));
+  EXPECT_EQ(database_->Name(), path_);
+}
+
+TEST_F(DatabaseTest, UserDefinedDatabasePropertiesAreKeptInTheFile) {
+  auto properties = &database_->Properties();
+  properties->Append(database_->CreateProperty("AppTitle", dbText, Variant("Journal")));
+  EXPECT_EQ(DaoNumberOf([&] { properties->Append(database_->CreateProperty("apptitle", dbText, Variant("x"))); }),
+            3367);
+  properties->Item("AppTitle")->SetValue(Variant("Logon journal"));
+  EXPECT_EQ(DaoNumberOf([&] { properties->Delete("Version"); }), 3219);
+  database_->Close();
+  auto reopened = engine_.OpenDatabase(path_);
+  EXPECT_EQ(reopened->Properties().Item("apptitle")->Value(), Variant("Logon journal"));
+  reopened->Properties().Delete("AppTitle");
+  EXPECT_EQ(DaoNumberOf([&] { reopened->Properties().Item("AppTitle"); }), 3270);
+}
+
+TEST_F(DatabaseTest, ContainersAndRelationsDescribeTheCatalogue) {
+  database_->Execute("CREATE TABLE Machines (Computer TEXT(20) CONSTRAINT pk PRIMARY KEY)");
+  database_->Execute("CREATE TABLE Visits (Computer TEXT(20) CONSTRAINT fk REFERENCES Machines (Computer))");
+  database_->CreateQueryDef("Today", "SELECT * FROM Logon");
+  auto tables = database_->Containers().Item("Tables");
+  const auto& documents = tables->DocumentNames();
+  EXPECT_NE(std::find(documents.begin(), documents.end(), "Visits"), documents.end());
+  EXPECT_NE(std::find(documents.begin(), documents.end(), "Today"), documents.end());
+  ASSERT_EQ(database_->Relations().Count(), 1);
+  EXPECT_EQ(database_->Relations().Item(0)->Table(), "Machines");
+  EXPECT_EQ(database_->Relations().Item(0)->ForeignTable(), "Visits");
+}
+
+}  // namespace
+}  // namespace lumo::jet
