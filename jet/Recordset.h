@@ -47,6 +47,8 @@
 
 namespace lumo::jet {
 
+using RowPosition = int64_t;
+
 class DatabaseFile;
 class RecordSource;  // the type-specific row engine (keyset, snapshot, forward, table)
 
@@ -136,14 +138,34 @@ class Recordset : public DaoObject, public std::enable_shared_from_this<Recordse
   PropertyCollection& Properties();
   void Close();
 
-  // Field side: the value of column `column` in the current row or the edit buffer.
+  // Field side: the value of column `column` in the current row or the edit buffer (3021
+  // without a current row, 3167 when the row was deleted); writing needs Edit/AddNew (3020)
+  // and an updatable field (3113).
   Variant ColumnValue(int column) const;
   void SetColumnValue(int column, const Variant& value);
+  // FieldSize, GetChunk and AppendChunk of Memo and Long Binary fields.
+  int ColumnFieldSize(int column) const;
+  Variant ColumnChunk(int column, int offset, int bytes) const;
+  void AppendColumnChunk(int column, const Variant& chunk);
+
+  struct State;
 
  private:
   Recordset(std::shared_ptr<DatabaseFile> file, RecordsetSource source);
 
-  struct State;
+  // The state of an open recordset; 3420 once it is closed.
+  State& Live() const;
+  // Puts the cursor on a row (kNoRow: none) after a move, dropping a pending edit.
+  void Land(RowPosition position);
+  void DiscardEdit();
+  // The current row, read; 3021 without one, 3167 when it was deleted.
+  RowPosition CurrentRow() const;
+  void RefuseForwardOnly() const;  // 3251 on forward-only recordsets
+  void RunFind(const std::string& criteria, bool forward, bool fromCurrent);
+  void BuildFields();
+  void Reopen();
+  Variant BookmarkOfPosition(RowPosition position) const;
+
   std::unique_ptr<State> state_;
 };
 

@@ -1,0 +1,265 @@
+#pragma once
+// The row engines behind a Recordset (engine-internal; nothing outside jet/ includes this).
+//
+// A Recordset keeps the DAO side — BOF/EOF, the move rules, bookmarks, the edit buffer — and
+// asks one RecordSource for rows:
+//   KeysetSource    dynasets: a lazily read list of row ids of one base table, each row read
+//                   by id when the cursor lands on it (others' changes and deletions show);
+//   SnapshotSource  snapshots: result rows read lazily from one statement and kept;
+//   ForwardSource   forward-only: one statement stepped, nothing kept;
+//   TableSource     table type: a window of row ids in the order of the current index,
+//                   extended in either direction and re-anchored by Seek and bookmarks.
+//
+// Positions are the engine's own numbers for rows; they stay valid for the life of the
+// engine (the table engine renumbers when it re-anchors and says so by returning the new
+// position). kNoRow means "no row". Row keys identify rows for bookmarks: the row id for
+// engines over a base table, the row's ordinal for snapshots.
+//
+// Statements used once (a row read, a chunk of keys) come from the file's statement cache
+// and are reset before the call returns, so that no read transaction outlives a call; only
+// snapshots and forward-only scans keep a statement of their own open while they read.
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "runtime/Variant.h"
+#include "jet/Catalogue.h"
+#include "jet/JetTypes.h"
+#include "jet/sqlite/SqliteStatement.h"
+
+namespace lumo::jet {
+
+class DatabaseFile;
+
+using RowPosition = int64_t;
+using RowKey = int64_t;
+inline constexpr RowPosition kNoRow = -1;
+
+// One field of a recordset as the engines and editing see it.
+struct RecordsetColumn {
+  std::string name;             // the field name
+  JetFieldType type;
+  std::string baseColumn;       // the base table's column it shows; empty for an expression
+  bool updatable = false;       // a base column of an updatable recordset, not a counter
+  bool required = false;
+  bool allowZeroLength = true;
+  std::string defaultValue;     // Jet text
+  std::string sqliteDefault;    // SQLite expression of the default, empty when none
+};
+
+// A value exactly as SQLite stores it: kept to be bound again (the sort values a key list
+// continues after) or compared (an optimistic Update's check).
+struct StoredValue {
+  ColumnType type = ColumnType::Null;
+  int64_t integer = 0;
+  double real = 0;
+  std::string bytes;  // text or blob
+
+  static StoredValue Read(const SqliteStatement& statement, int column);
+  void Bind(SqliteStatement& statement, int index) const;
+  bool IsNull() const { return type == ColumnType::Null; }
+  bool operator==(const StoredValue&) const = default;
+};
+
+// Parameter values of a query, by their SQLite numbers.
+struct BoundParameters {
+  std::vector<std::pair<int, Variant>> values;
+  void BindTo(SqliteStatement& statement) const;
+};
+
+// One term of a sort order (SQLite text).
+struct SortTerm {
+  std::string expr;
+  bool descending = false;
+};
+
+// The terms of an SQLite ORDER BY text, split at top-level commas ("a", "b DESC").
+std::vector<SortTerm> SplitSortTerms(std::string_view orderBy);
+// "e1, e2 DESC, rowid" — the order a key list follows, the row id breaking ties; reversed
+// turns every direction round.
+std::string OrderText(const std::vector<SortTerm>& terms, bool reversed);
+
+// Where rows lie relative to a position in an order (the sort values plus, for key lists,
+// the row id that breaks ties).
+enum class Bound { kAfter, kAtOrAfter, kBefore, kAtOrBefore };
+
+// The conditions that select the rows beyond a position, in the order they come: the rows
+// whose first sort value lies in the same null class as the position's (first), then, when
+// that class ends before the order does, the rows of the other class. Two conditions rather
+// than one OR so that each can use an index range on the first term. Parameters: the sort
+// values take ?firstParameter ..., the row id (when withRowKey) the next number.
+struct PositionConditions {
+  std::string sameClass;
+  std::string otherClass;  // empty when no rows of the other class lie beyond
+};
+PositionConditions BuildPositionConditions(const std::vector<SortTerm>& terms,
+                                           const std::vector<StoredValue>& values,
+                                           Bound bound, bool withRowKey, int firstParameter);
+
+// SQL quoting of a name: "name" with inner quotes doubled.
+std::string QuoteName(std::string_view name);
+
+// What a recordset reads, with the pieces the engines compose their statements from. All
+// texts are SQLite text; parameters of the query carry the numbers 1 .. parameterCount.
+struct QueryPlan {
+  std::string fullSql;          // the whole query (snapshots, forward-only)
+  std::string baseTable;        // the one base table keyed engines work on; empty for none
+  std::shared_ptr<const TableInfo> table;  // its description
+  std::string selectList;       // keyed engines: what a row read selects
+  std::string from;             // the table as the query names it (with its alias)
+  std::string where;            // the query's condition combined with the filter, or empty
+  std::vector<SortTerm> order;  // sort terms (the recordset's Sort or the query's ORDER BY)
+  BoundParameters parameters;
+  int parameterCount = 0;
+  bool selectUsesParameters = false;
+  int64_t maxRecords = 0;       // 0: no limit
+};
+
+// What a recordset reads and shows, shared by its engine and the engines of its clones.
+struct RecordShape {
+  QueryPlan plan;
+  std::vector<RecordsetColumn> columns;
+};
+using ShapePtr = std::shared_ptr<const RecordShape>;
+
+// Reads one row of a keyed engine by its row id, every column decoded with its field type.
+class RowReader {
+ public:
+  RowReader(DatabaseFile& file, const QueryPlan& plan,
+            const std::vector<RecordsetColumn>& columns);
+  // Reads the row into `values`; false when there is no such row (deleted).
+  bool Read(RowKey key, std::vector<Variant>& values);
+  // The stored values of the row's base columns (an optimistic Update's comparison);
+  // nullopt when the row is gone.
+  std::optional<std::vector<StoredValue>> ReadStored(RowKey key);
+
+ private:
+  DatabaseFile& file_;
+  const QueryPlan& plan_;
+  const std::vector<RecordsetColumn>& columns_;
+  std::string sql_;
+};
+
+// Bookmarks: four-byte numbers 1, 2, 3 ... given to rows in the order a recordset first
+// hands one out. Shared by a recordset and its clones; replaced by Requery.
+class BookmarkTable {
+ public:
+  uint32_t BookmarkOf(RowKey key, RowPosition positionHint);
+  // The row of a bookmark and where it last was; nullopt for an unknown number.
+  std::optional<std::pair<RowKey, RowPosition>> RowOf(uint32_t bookmark) const;
+  void NoteHint(uint32_t bookmark, RowPosition position);
+
+ private:
+  struct Entry {
+    RowKey key;
+    RowPosition hint;
+  };
+  std::vector<Entry> entries_;                       // bookmark n is entries_[n - 1]
+  std::unordered_map<RowKey, uint32_t> bookmarkOf_;
+};
+
+// A criterion of Find*, translated, with its parameter values.
+struct FindCriteria {
+  std::string sql;              // SQLite condition over the recordset's field names
+  BoundParameters parameters;   // numbered 1 ..
+  int parameterCount = 0;
+};
+
+class RecordSource {
+ public:
+  virtual ~RecordSource() = default;
+
+  // --- The row list. Every call reads as far as it needs; own deletions are skipped.
+  virtual RowPosition First() = 0;
+  virtual RowPosition Last() = 0;
+  // The row after `position`; kNoRow at the end. Next(kNoRow) is First().
+  virtual RowPosition Next(RowPosition position) = 0;
+  virtual RowPosition Previous(RowPosition position) = 0;
+  // 0-based index of a row among the rows of the list (AbsolutePosition).
+  virtual int64_t IndexOf(RowPosition position) = 0;
+  // The row at a 0-based index; kNoRow beyond the end.
+  virtual RowPosition AtIndex(int64_t index) = 0;
+  // DAO's RecordCount: rows met so far for lists (given the highest position the cursor
+  // visited), the exact total for tables.
+  virtual int64_t RecordCount(RowPosition highestVisited) = 0;
+  // Orders positions as the list does (negative: a before b).
+  virtual int Compare(RowPosition a, RowPosition b) const = 0;
+
+  // --- Rows.
+  virtual RowKey KeyAt(RowPosition position) = 0;
+  // The position of a row of this list, kNoRow when it is not in it; hint: where it was.
+  virtual RowPosition Locate(RowKey key, RowPosition hint) = 0;
+  // Reads the row at `position` unless it is the one already read; false when it no longer
+  // exists (deleted by someone else).
+  virtual bool Load(RowPosition position) = 0;
+  // A column of the row last loaded.
+  virtual const Variant& Value(int column) = 0;
+  // Forgets the row read, so that the next Load reads it again.
+  virtual void Forget() = 0;
+
+  // --- Changes made through this recordset (keyed engines).
+  virtual RowPosition Appended(RowKey key) = 0;  // a row it added; its position
+  virtual void Removed(RowPosition position) = 0;  // a row it deleted
+  virtual bool IsRemoved(RowPosition position) const = 0;
+
+  // A second cursor on the same rows (Clone), sharing what is shared between clones.
+  virtual std::unique_ptr<RecordSource> Clone() = 0;
+  // Ends any read in progress (Close).
+  virtual void Release() = 0;
+
+  // Find*: the first row from `start` (excluded unless inclusive) in the given direction
+  // whose values satisfy the criterion; kNoRow when none does.
+  virtual RowPosition FindMatch(const FindCriteria& criteria, RowPosition start, bool forward,
+                                bool inclusive) = 0;
+};
+
+// Engines.
+std::unique_ptr<RecordSource> MakeKeysetSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
+                                               bool appendOnly);
+// Snapshots and forward-only scans run plan.fullSql on a statement of their own (the one
+// given, already prepared, or a new one).
+std::unique_ptr<RecordSource> MakeSnapshotSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
+                                                 std::unique_ptr<SqliteStatement> statement);
+std::unique_ptr<RecordSource> MakeForwardSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
+                                                std::unique_ptr<SqliteStatement> statement);
+// Binds a decoded field value in the form the column stores it (for criteria over values
+// held in memory).
+void BindStoredForm(SqliteStatement& statement, int index, const Variant& value,
+                    const JetFieldType& type);
+
+// Table type: in addition to the list, the order of an index and Seek.
+class TableSource : public RecordSource {
+ public:
+  // Sort terms of the index (empty: row-key order). The row at `keep` stays where the
+  // cursor is; returns its position in the new order (kNoRow when keep is kNoRow).
+  virtual RowPosition SetOrder(std::vector<SortTerm> terms, RowPosition keep) = 0;
+  // The first row in index order (the last, for the backward bounds) that equals the key
+  // values or lies at `bound` from them, compared on the first keys.size() terms with the
+  // others counting as Null; kNoRow when none does. Keys are bound in the stored form of
+  // their field's type. The row is loaded.
+  virtual RowPosition Seek(Bound bound, bool equal, const std::vector<Variant>& keys,
+                           const std::vector<RecordsetColumn>& keyFields) = 0;
+};
+std::unique_ptr<TableSource> MakeTableSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape);
+
+// Resets a statement of the file's cache when the scope ends, so no read stays open.
+class StatementUse {
+ public:
+  explicit StatementUse(SqliteStatement& statement) : statement_(statement) {}
+  ~StatementUse() { statement_.Reset(); }
+  StatementUse(const StatementUse&) = delete;
+  StatementUse& operator=(const StatementUse&) = delete;
+  SqliteStatement* operator->() { return &statement_; }
+  SqliteStatement& operator*() { return statement_; }
+
+ private:
+  SqliteStatement& statement_;
+};
+
+}  // namespace lumo::jet

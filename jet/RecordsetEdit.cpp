@@ -1,0 +1,307 @@
+// Editing: the buffer of Edit/AddNew, Update in one short transaction, CancelUpdate, Delete,
+// and the value side of fields (assignment, FieldSize, GetChunk, AppendChunk).
+//
+// Optimistic locking (LockEdits false) compares, inside Update's transaction, the row as it is
+// stored with the row as Edit read it: another writer in between answers 3197, and the next
+// Update writes anyway (DAO's "update again to force"). Pessimistic locking takes the
+// file's write lock at Edit and holds it to Update or CancelUpdate.
+
+#include <algorithm>
+
+#include "jet/Recordset.h"
+#include "jet/RecordsetState.h"
+#include "jet/ValueCodec.h"
+
+namespace lumo::jet {
+
+namespace {
+
+bool IsTextType(int type) { return type == dbText || type == dbMemo || type == dbChar; }
+bool IsBinaryType(int type) { return type == dbBinary || type == dbLongBinary || type == dbVarBinary; }
+
+void CheckEditable(const Recordset::State& s) {
+  if (s.engine == EngineKind::kSnapshot || s.engine == EngineKind::kForward) RaiseRecordsetError(3251);
+  if (!s.updatable) RaiseRecordsetError(kDaoReadOnly);
+}
+
+const RecordsetColumn& ColumnAt(const Recordset::State& s, int column) {
+  if (column < 0 || static_cast<size_t>(column) >= s.Columns().size()) RaiseRecordsetError(3265);
+  return s.Columns()[static_cast<size_t>(column)];
+}
+
+// The values a new row starts with: each field's default, evaluated now (Now(), GenUniqueID()
+// give fresh values), else Null.
+std::vector<Variant> DefaultValues(Recordset::State& s) {
+  const auto& columns = s.Columns();
+  std::vector<Variant> values(columns.size(), Variant::Null());
+  std::string sql;
+  for (const RecordsetColumn& column : columns) {
+    sql += sql.empty() ? "SELECT " : ", ";
+    const bool counter = (column.type.attributes & dbAutoIncrField) != 0;
+    sql += column.baseColumn.empty() || counter || column.sqliteDefault.empty() ? "NULL" : column.sqliteDefault;
+  }
+  if (sql.empty()) return values;
+  StatementUse statement(s.file->Statement(sql));
+  if (statement->Step()) {
+    for (size_t i = 0; i < columns.size(); ++i) {
+      values[i] = ReadColumnValue(*statement, static_cast<int>(i), columns[i].type);
+    }
+  }
+  return values;
+}
+
+}  // namespace
+
+void Recordset::Edit() {
+  State& s = Live();
+  CheckEditable(s);
+  const RowPosition position = CurrentRow();
+  DiscardEdit();  // a second Edit starts over
+  const RowKey key = s.rows->KeyAt(position);
+  if (s.lockEdits) s.lock = std::make_unique<WriteScope>(*s.file);
+  RowReader reader(*s.file, s.Plan(), s.Columns());
+  std::optional<std::vector<StoredValue>> stored = reader.ReadStored(key);
+  s.rows->Forget();
+  if (!stored || !s.rows->Load(position)) {
+    s.lock.reset();
+    RaiseRecordsetError(3167);
+  }
+  const size_t count = s.Columns().size();
+  s.buffer.resize(count);
+  for (size_t i = 0; i < count; ++i) s.buffer[i] = s.rows->Value(static_cast<int>(i));
+  s.changed.assign(count, false);
+  s.chunkStarted.assign(count, false);
+  s.originals = std::move(*stored);
+  s.editPosition = position;
+  s.editKey = key;
+  s.editMode = dbEditInProgress;
+}
+
+void Recordset::AddNew() {
+  State& s = Live();
+  CheckEditable(s);
+  DiscardEdit();
+  s.buffer = DefaultValues(s);
+  s.changed.assign(s.buffer.size(), false);
+  s.chunkStarted.assign(s.buffer.size(), false);
+  s.editMode = dbEditAdd;
+}
+
+void Recordset::Update(int updateType, bool force) {
+  State& s = Live();
+  if (s.editMode == dbEditNone) RaiseRecordsetError(3020);
+  if (updateType != 1) RaiseRecordsetError(kDaoInvalidArgument);  // batch updates are ODBC's
+  const auto& columns = s.Columns();
+  const bool adding = s.editMode == dbEditAdd;
+
+  // What DAO checks before it writes.
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const RecordsetColumn& column = columns[i];
+    if (column.baseColumn.empty() || (!adding && !s.changed[i])) continue;
+    const Variant& value = s.buffer[i];
+    const bool counter = (column.type.attributes & dbAutoIncrField) != 0;
+    const bool rowKey = s.Plan().table && s.Plan().table->FindColumn(column.baseColumn) &&
+                        s.Plan().table->FindColumn(column.baseColumn)->isRowKey;
+    if (value.IsNull() && column.required && !counter && !rowKey) {
+      RaiseRecordsetError(kDaoRequiredNull, {column.name});
+    }
+    if (!column.allowZeroLength && IsTextType(column.type.type) && value.Type() == VarType::kString &&
+        value.AsString().empty()) {
+      RaiseRecordsetError(3315, {column.name});
+    }
+  }
+
+  const std::string table = QuoteName(s.Plan().baseTable);
+  std::unique_ptr<WriteScope> scope = std::move(s.lock);
+  if (!scope) scope = std::make_unique<WriteScope>(*s.file);
+  try {
+    if (adding) {
+      std::vector<size_t> written;
+      for (size_t i = 0; i < columns.size(); ++i) {
+        if (columns[i].baseColumn.empty() || !columns[i].updatable) continue;
+        if (s.changed[i] || !s.buffer[i].IsNull()) written.push_back(i);
+      }
+      std::string sql = "INSERT INTO " + table;
+      if (written.empty()) {
+        sql += " DEFAULT VALUES";
+      } else {
+        std::string names;
+        std::string values;
+        for (size_t n = 0; n < written.size(); ++n) {
+          names += (n ? ", " : "") + QuoteName(columns[written[n]].baseColumn);
+          values += (n ? ", ?" : "?") + std::to_string(n + 1);
+        }
+        sql += " (" + names + ") VALUES (" + values + ")";
+      }
+      StatementUse statement(s.file->Statement(sql));
+      for (size_t n = 0; n < written.size(); ++n) {
+        const RecordsetColumn& column = columns[written[n]];
+        BindFieldValue(*statement, static_cast<int>(n + 1), s.buffer[written[n]], column.type, column.name);
+      }
+      statement->Step();
+      const RowKey key = s.file->Connection().LastInsertRowId();
+      scope->Commit();
+      const RowPosition position = s.rows->Appended(key);
+      s.lastModified = s.bookmarks->BookmarkOf(key, position);
+      // A recordset that was empty now has a row behind its cursor.
+      if (s.bof && s.eof) s.bof = false;
+    } else {
+      if (!s.lockEdits && !force) {
+        RowReader reader(*s.file, s.Plan(), columns);
+        std::optional<std::vector<StoredValue>> current = reader.ReadStored(s.editKey);
+        if (!current) RaiseRecordsetError(3167);
+        if (*current != s.originals) {
+          // Someone else wrote the row since Edit; updating again writes over it.
+          s.originals = std::move(*current);
+          RaiseRecordsetError(3197);
+        }
+      }
+      std::string assignments;
+      std::vector<size_t> written;
+      for (size_t i = 0; i < columns.size(); ++i) {
+        if (!s.changed[i] || columns[i].baseColumn.empty()) continue;
+        written.push_back(i);
+        assignments += (assignments.empty() ? "" : ", ") + QuoteName(columns[i].baseColumn) + " = ?" +
+                       std::to_string(written.size());
+      }
+      if (!written.empty()) {
+        const int keyParameter = static_cast<int>(written.size()) + 1;
+        StatementUse statement(s.file->Statement("UPDATE " + table + " SET " + assignments +
+                                                 " WHERE rowid = ?" + std::to_string(keyParameter)));
+        for (size_t n = 0; n < written.size(); ++n) {
+          const RecordsetColumn& column = columns[written[n]];
+          BindFieldValue(*statement, static_cast<int>(n + 1), s.buffer[written[n]], column.type, column.name);
+        }
+        statement->BindInt64(keyParameter, s.editKey);
+        statement->Step();
+        if (s.file->Connection().Changes() == 0) RaiseRecordsetError(3167);
+      }
+      scope->Commit();
+      s.rows->Forget();
+      s.lastModified = s.bookmarks->BookmarkOf(s.editKey, s.editPosition);
+    }
+  } catch (...) {
+    // The edit stays pending (DAO keeps it for another Update or CancelUpdate); a
+    // pessimistic lock stays held with it.
+    if (s.lockEdits && !adding) s.lock = std::move(scope);
+    throw;
+  }
+  s.editMode = dbEditNone;
+  s.buffer.clear();
+  s.changed.clear();
+  s.chunkStarted.clear();
+  s.originals.clear();
+}
+
+void Recordset::CancelUpdate(int /*updateType*/) {
+  State& s = Live();
+  if (s.editMode == dbEditNone) RaiseRecordsetError(3020);
+  DiscardEdit();
+}
+
+void Recordset::Delete() {
+  State& s = Live();
+  CheckEditable(s);
+  if (!s.OnRow()) RaiseRecordsetError(3021);
+  if (s.rows->IsRemoved(s.position)) RaiseRecordsetError(3167);
+  DiscardEdit();
+  const RowKey key = s.rows->KeyAt(s.position);
+  WriteScope scope(*s.file);
+  StatementUse statement(
+      s.file->Statement("DELETE FROM " + QuoteName(s.Plan().baseTable) + " WHERE rowid = ?1"));
+  statement->BindInt64(1, key);
+  statement->Step();
+  if (s.file->Connection().Changes() == 0) RaiseRecordsetError(3167);
+  scope.Commit();
+  // The row stays current, unusable, until the cursor moves.
+  s.rows->Removed(s.position);
+}
+
+int Recordset::EditMode() const { return Live().editMode; }
+bool Recordset::LockEdits() const { return Live().lockEdits; }
+
+void Recordset::SetLockEdits(bool lockEdits) {
+  State& s = Live();
+  if (s.engine == EngineKind::kSnapshot || s.engine == EngineKind::kForward) RaiseRecordsetError(3251);
+  s.lockEdits = lockEdits;
+}
+
+Variant Recordset::ColumnValue(int column) const {
+  State& s = Live();
+  ColumnAt(s, column);
+  if (s.editMode != dbEditNone) return s.buffer[static_cast<size_t>(column)];
+  CurrentRow();
+  return s.rows->Value(column);
+}
+
+void Recordset::SetColumnValue(int column, const Variant& value) {
+  State& s = Live();
+  const RecordsetColumn& info = ColumnAt(s, column);
+  if (s.editMode == dbEditNone) RaiseRecordsetError(3020);
+  if (!info.updatable) RaiseRecordsetError(3113, {info.name});
+  s.buffer[static_cast<size_t>(column)] = ConvertFieldValue(value, info.type, info.name);
+  s.changed[static_cast<size_t>(column)] = true;
+}
+
+int Recordset::ColumnFieldSize(int column) const {
+  const Variant value = ColumnValue(column);
+  switch (value.Type()) {
+    case VarType::kNull:
+    case VarType::kEmpty:
+      return 0;
+    case VarType::kString:
+      return static_cast<int>(value.AsString().size());
+    case VarType::kBytes:
+      return static_cast<int>(value.AsBytes().size());
+    default:
+      return state_->Columns()[static_cast<size_t>(column)].type.size;
+  }
+}
+
+Variant Recordset::ColumnChunk(int column, int offset, int bytes) const {
+  if (offset < 0 || bytes < 0) RaiseRecordsetError(kDaoInvalidArgument);
+  const Variant value = ColumnValue(column);
+  if (value.IsNull()) return value;
+  const auto start = static_cast<size_t>(offset);
+  const auto length = static_cast<size_t>(bytes);
+  if (value.Type() == VarType::kString) {
+    const std::string text = value.AsString();
+    return Variant(start >= text.size() ? std::string() : text.substr(start, length));
+  }
+  if (value.Type() == VarType::kBytes) {
+    const std::vector<uint8_t> data = value.AsBytes();
+    if (start >= data.size()) return Variant(std::vector<uint8_t>());
+    const size_t end = std::min(data.size(), start + length);
+    return Variant(std::vector<uint8_t>(data.begin() + static_cast<std::ptrdiff_t>(start),
+                                        data.begin() + static_cast<std::ptrdiff_t>(end)));
+  }
+  RaiseRecordsetError(3259);
+}
+
+void Recordset::AppendColumnChunk(int column, const Variant& chunk) {
+  State& s = Live();
+  const RecordsetColumn& info = ColumnAt(s, column);
+  if (s.editMode == dbEditNone) RaiseRecordsetError(3020);
+  if (!info.updatable) RaiseRecordsetError(3113, {info.name});
+  const auto index = static_cast<size_t>(column);
+  const Variant& current = s.buffer[index];
+  const bool append = s.chunkStarted[index] && !current.IsNull();
+  Variant combined;
+  if (IsTextType(info.type.type)) {
+    combined = Variant((append ? current.AsString() : std::string()) + VarToStr(chunk));
+  } else if (IsBinaryType(info.type.type)) {
+    std::vector<uint8_t> bytes = append ? current.AsBytes() : std::vector<uint8_t>();
+    if (!chunk.IsNull() && !chunk.IsEmpty()) {
+      std::vector<uint8_t> more = chunk.AsBytes();
+      bytes.insert(bytes.end(), more.begin(), more.end());
+    }
+    combined = Variant(std::move(bytes));
+  } else {
+    RaiseRecordsetError(3259);
+  }
+  s.buffer[index] = ConvertFieldValue(combined, info.type, info.name);
+  s.changed[index] = true;
+  s.chunkStarted[index] = true;
+}
+
+}  // namespace lumo::jet

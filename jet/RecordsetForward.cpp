@@ -1,0 +1,81 @@
+// Forward-only recordsets: one statement stepped row by row, nothing kept. A field's value is
+// decoded from the statement the first time it is asked for on a row and kept until the
+// next step.
+
+#include "jet/DatabaseFile.h"
+#include "jet/RecordSource.h"
+#include "jet/ValueCodec.h"
+
+namespace lumo::jet {
+
+namespace {
+
+class ForwardSource final : public RecordSource {
+ public:
+  ForwardSource(ShapePtr shape, std::unique_ptr<SqliteStatement> statement)
+      : shape_(std::move(shape)), plan_(shape_->plan), columns_(shape_->columns),
+        statement_(std::move(statement)), values_(columns_.size()), decodedOn_(columns_.size(), 0) {}
+
+  // Only the row after the current one can be reached; the recordset refuses the rest.
+  RowPosition First() override { return current_ == kNoRow ? Step() : current_; }
+  RowPosition Last() override { return kNoRow; }
+  RowPosition Next(RowPosition position) override {
+    return position == current_ || position == kNoRow ? Step() : kNoRow;
+  }
+  RowPosition Previous(RowPosition) override { return kNoRow; }
+  int64_t IndexOf(RowPosition position) override { return position; }
+  RowPosition AtIndex(int64_t) override { return kNoRow; }
+  int64_t RecordCount(RowPosition highestVisited) override { return highestVisited + 1; }
+  int Compare(RowPosition a, RowPosition b) const override { return a < b ? -1 : (a > b ? 1 : 0); }
+
+  RowKey KeyAt(RowPosition position) override { return position; }
+  RowPosition Locate(RowKey, RowPosition) override { return kNoRow; }
+  bool Load(RowPosition position) override { return position == current_ && statement_; }
+  const Variant& Value(int column) override {
+    const auto index = static_cast<size_t>(column);
+    if (decodedOn_[index] != step_) {
+      values_[index] = ReadColumnValue(*statement_, column, columns_[index].type);
+      decodedOn_[index] = step_;
+    }
+    return values_[index];
+  }
+  void Forget() override {}
+
+  RowPosition Appended(RowKey) override { return kNoRow; }
+  void Removed(RowPosition) override {}
+  bool IsRemoved(RowPosition) const override { return false; }
+  std::unique_ptr<RecordSource> Clone() override { return nullptr; }
+  void Release() override { statement_.reset(); }
+  RowPosition FindMatch(const FindCriteria&, RowPosition, bool, bool) override { return kNoRow; }
+
+ private:
+  RowPosition Step() {
+    if (!statement_) return kNoRow;
+    if ((plan_.maxRecords > 0 && current_ + 1 >= plan_.maxRecords) || !statement_->Step()) {
+      statement_.reset();  // ends the read
+      return kNoRow;
+    }
+    ++step_;
+    return ++current_;
+  }
+
+  ShapePtr shape_;
+  const QueryPlan& plan_;
+  const std::vector<RecordsetColumn>& columns_;
+  std::unique_ptr<SqliteStatement> statement_;
+  RowPosition current_ = kNoRow;
+  uint64_t step_ = 0;  // rows stepped; decodedOn_ says on which step a value was decoded
+  std::vector<Variant> values_;
+  std::vector<uint64_t> decodedOn_;
+};
+
+}  // namespace
+
+std::unique_ptr<RecordSource> MakeForwardSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
+                                                std::unique_ptr<SqliteStatement> statement) {
+  if (!statement) statement = std::make_unique<SqliteStatement>(file->Connection(), shape->plan.fullSql);
+  shape->plan.parameters.BindTo(*statement);
+  return std::make_unique<ForwardSource>(std::move(shape), std::move(statement));
+}
+
+}  // namespace lumo::jet

@@ -1,0 +1,240 @@
+// From what a recordset is opened on to what it reads: the Jet SQL translated (names SQLite
+// does not know become parameters, as Jet treats them), the filter and sort of a parent
+// recordset folded in, the fields described from the statement and the catalogue.
+
+#include <algorithm>
+
+#include "runtime/Exceptions.h"
+#include "runtime/StrUtils.h"
+#include "jet/DaoErrors.h"
+#include "jet/RecordsetState.h"
+#include "jet/sql/JetSqlTranslator.h"
+
+namespace lumo::jet {
+
+UnknownNameCapture::UnknownNameCapture() {
+  previous_ = SetDaoErrorHook([this](const DaoErrorInfo& info) {
+    if (auto name = NoSuchColumnName(info.detail)) {
+      name_ = *name;
+      return;
+    }
+    if (previous_) previous_(info);
+  });
+}
+
+UnknownNameCapture::~UnknownNameCapture() { SetDaoErrorHook(std::move(previous_)); }
+
+namespace {
+
+constexpr int kMaxUnknownNames = 100;
+
+const Variant* ParameterValue(const RecordsetSource& source, std::string_view name) {
+  for (const auto& [known, value] : source.parameters) {
+    if (AnsiSameText(known, name)) return &value;
+  }
+  return nullptr;
+}
+
+// Adds the values of translated parameters; counts those nobody supplied.
+int BindParameters(const RecordsetSource& source, const std::vector<TranslatedParameter>& parameters,
+                   QueryPlan& plan) {
+  int missing = 0;
+  for (const TranslatedParameter& parameter : parameters) {
+    if (!parameter.referenced) continue;
+    plan.parameterCount = std::max(plan.parameterCount, parameter.number);
+    if (const Variant* value = ParameterValue(source, parameter.name)) {
+      plan.parameters.values.emplace_back(parameter.number, *value);
+    } else {
+      ++missing;
+    }
+  }
+  return missing;
+}
+
+// Translates the statement and prepares it, turning every name SQLite does not know into a
+// parameter; raises 3061 when parameters lack values.
+TranslatedStatement TranslateSelect(DatabaseFile& file, const RecordsetSource& source,
+                                    std::unique_ptr<SqliteStatement>& prepared) {
+  TranslateOptions options;
+  for (const auto& parameter : source.parameters) options.knownParameters.push_back(parameter.first);
+  for (int attempt = 0;; ++attempt) {
+    TranslatedStatement translated = TranslateStatement(source.sql, options);
+    if (translated.kind != StatementKind::kSelect && translated.kind != StatementKind::kUnion) {
+      RaiseDaoError(3219, {}, "DAO.Database");  // an action query returns no rows
+    }
+    std::optional<std::string> unknown;
+    {
+      UnknownNameCapture capture;
+      try {
+        prepared = std::make_unique<SqliteStatement>(file.Connection(), translated.sql);
+        return translated;
+      } catch (const EOleException&) {
+        if (!capture.Name()) throw;
+        unknown = capture.Name();
+      }
+    }
+    const bool repeated = std::any_of(options.knownParameters.begin(), options.knownParameters.end(),
+                                      [&](const std::string& name) { return AnsiSameText(name, *unknown); });
+    if (repeated || attempt >= kMaxUnknownNames) {
+      RaiseDaoError(kDaoTooFewParameters, {std::to_string(options.knownParameters.size() + 1)});
+    }
+    options.knownParameters.push_back(*unknown);
+  }
+}
+
+std::string SelectListOf(const TableInfo& table) {
+  std::string list;
+  for (const ColumnInfo& column : table.columns) {
+    if (!list.empty()) list += ", ";
+    list += QuoteName(column.name);
+  }
+  return list;
+}
+
+std::string ComposeSelect(const QueryPlan& plan) {
+  std::string sql = "SELECT " + plan.selectList + " FROM " + plan.from;
+  if (!plan.where.empty()) sql += " WHERE " + plan.where;
+  if (!plan.order.empty()) {
+    sql += " ORDER BY ";
+    for (size_t i = 0; i < plan.order.size(); ++i) {
+      if (i > 0) sql += ", ";
+      sql += plan.order[i].expr + (plan.order[i].descending ? " DESC" : "");
+    }
+  }
+  return sql;
+}
+
+// Whether SQLite text holds a parameter outside its literals and quoted names.
+bool HasParameter(std::string_view sql) {
+  for (size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"' || c == '[' || c == '`') {
+      const char close = c == '[' ? ']' : c;
+      size_t end = sql.find(close, i + 1);
+      if (end == std::string_view::npos) return false;
+      i = end;
+    } else if (c == '?') {
+      return true;
+    }
+  }
+  return false;
+}
+
+std::vector<RecordsetColumn> DescribeColumns(DatabaseFile& file, const SqliteStatement& statement,
+                                             const std::string& baseTable) {
+  std::vector<RecordsetColumn> columns;
+  const int count = statement.ColumnCount();
+  for (int i = 0; i < count; ++i) {
+    RecordsetColumn column;
+    column.name = statement.ColumnName(i);
+    const std::string originTable = statement.ColumnTableName(i);
+    const std::string originColumn = statement.ColumnOriginName(i);
+    const ColumnInfo* info = nullptr;
+    std::shared_ptr<const TableInfo> table;
+    if (!originTable.empty()) {
+      table = file.Schema().Table(originTable);
+      if (table) info = table->FindColumn(originColumn);
+    }
+    if (info) {
+      column.type = info->type;
+      column.required = info->required;
+      column.allowZeroLength = info->allowZeroLength;
+      column.defaultValue = info->defaultValue;
+      column.sqliteDefault = info->sqliteDefault;
+      if (!baseTable.empty() && AnsiSameText(originTable, baseTable)) column.baseColumn = info->name;
+    } else {
+      column.type = MapDeclaredType(statement.ColumnDeclaredType(i));
+    }
+    columns.push_back(std::move(column));
+  }
+  return columns;
+}
+
+}  // namespace
+
+OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool tableType) {
+  OpenedSource opened;
+  QueryPlan& plan = opened.shape.plan;
+  plan.maxRecords = source.maxRecords;
+  TranslateOptions filterOptions;
+  for (const auto& parameter : source.parameters) filterOptions.knownParameters.push_back(parameter.first);
+  filterOptions.criteriaErrors = false;
+
+  if (source.sql.empty()) {
+    std::shared_ptr<const TableInfo> table = file.Schema().Table(source.table);
+    if (!table) RaiseDaoError(kDaoInputTableNotFound, {source.table});
+    plan.table = table;
+    plan.baseTable = table->name;
+    plan.selectList = SelectListOf(*table);
+    plan.from = QuoteName(table->name);
+    plan.fullSql = ComposeSelect(plan);
+    opened.keyable = !table->withoutRowId;
+  } else {
+    std::unique_ptr<SqliteStatement> prepared;
+    TranslatedStatement translated = TranslateSelect(file, source, prepared);
+    plan.fullSql = translated.sql;
+    const int missing = BindParameters(source, translated.parameters, plan);
+    if (missing > 0) RaiseDaoError(kDaoTooFewParameters, {std::to_string(missing)});
+    if (translated.parts && translated.tables.size() == 1) {
+      plan.table = file.Schema().Table(translated.tables.front());
+      if (plan.table && !plan.table->withoutRowId) {
+        opened.keyable = true;
+        plan.baseTable = plan.table->name;
+        plan.selectList = translated.parts->selectList;
+        plan.from = translated.parts->from;
+        plan.where = translated.parts->where;
+        plan.order = SplitSortTerms(translated.parts->orderBy);
+      }
+    }
+    if (!opened.keyable) opened.statement = std::move(prepared);
+  }
+  if (tableType) {
+    // A table-type recordset reads the table itself, in index order.
+    if (!source.sql.empty()) RaiseDaoError(3219, {}, "DAO.Database");
+  } else {
+    // A parent recordset's Filter and Sort.
+    std::string filter;
+    std::string sort;
+    if (!source.filter.empty()) {
+      filterOptions.firstParameterNumber = plan.parameterCount + 1;
+      TranslatedExpression translated = TranslateExpression(source.filter, filterOptions);
+      if (BindParameters(source, translated.parameters, plan) > 0) {
+        RaiseDaoError(kDaoTooFewParameters, {"1"});
+      }
+      filter = translated.sql;
+    }
+    if (!source.sort.empty()) {
+      filterOptions.firstParameterNumber = plan.parameterCount + 1;
+      TranslatedExpression translated = TranslateOrderBy(source.sort, filterOptions);
+      if (BindParameters(source, translated.parameters, plan) > 0) {
+        RaiseDaoError(kDaoTooFewParameters, {"1"});
+      }
+      sort = translated.sql;
+    }
+    if (opened.keyable) {
+      if (!filter.empty()) plan.where = plan.where.empty() ? filter : "(" + plan.where + ") AND (" + filter + ")";
+      if (!sort.empty()) plan.order = SplitSortTerms(sort);
+      plan.fullSql = ComposeSelect(plan);
+    } else if (!filter.empty() || !sort.empty()) {
+      plan.fullSql = "SELECT * FROM (" + plan.fullSql + ")";
+      if (!filter.empty()) plan.fullSql += " WHERE " + filter;
+      if (!sort.empty()) plan.fullSql += " ORDER BY " + sort;
+      opened.statement.reset();
+    }
+  }
+  plan.selectUsesParameters = HasParameter(plan.selectList);
+
+  if (opened.keyable) {
+    // The statement that reads a row by id describes the fields.
+    SqliteStatement& rowStatement = file.Statement(
+        "SELECT " + plan.selectList + " FROM " + plan.from + " WHERE rowid = ?" +
+        std::to_string(plan.parameterCount + 1));
+    opened.shape.columns = DescribeColumns(file, rowStatement, plan.baseTable);
+  } else {
+    if (!opened.statement) opened.statement = std::make_unique<SqliteStatement>(file.Connection(), plan.fullSql);
+    opened.shape.columns = DescribeColumns(file, *opened.statement, {});
+  }
+  return opened;
+}
+
+}  // namespace lumo::jet

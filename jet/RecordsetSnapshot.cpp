@@ -1,0 +1,141 @@
+// Snapshots: the result rows of one statement, read as the cursor needs them and kept, so
+// that the recordset shows the rows as they were when it read them. The statement stays open
+// (its read with it) until the last row is read or the recordset and its clones close.
+
+#include <algorithm>
+
+#include "jet/DatabaseFile.h"
+#include "jet/RecordSource.h"
+#include "jet/ValueCodec.h"
+
+namespace lumo::jet {
+
+namespace {
+
+// The rows read so far, shared by a snapshot and its clones.
+struct SnapshotRows {
+  std::unique_ptr<SqliteStatement> statement;  // null once every row is read
+  std::vector<Variant> cells;                  // row after row
+  int64_t count = 0;
+};
+
+class SnapshotSource final : public RecordSource {
+ public:
+  SnapshotSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape, std::shared_ptr<SnapshotRows> rows)
+      : file_(std::move(file)), shape_(std::move(shape)), plan_(shape_->plan),
+        columns_(shape_->columns), rows_(std::move(rows)) {}
+
+  RowPosition First() override { return Reach(0) ? 0 : kNoRow; }
+  RowPosition Last() override {
+    while (ReadRow()) {
+    }
+    return rows_->count - 1;
+  }
+  RowPosition Next(RowPosition position) override {
+    return Reach(position + 1) ? position + 1 : kNoRow;
+  }
+  RowPosition Previous(RowPosition position) override {
+    return position == kNoRow ? Last() : position - 1;
+  }
+  int64_t IndexOf(RowPosition position) override { return position; }
+  RowPosition AtIndex(int64_t index) override { return Reach(index) ? index : kNoRow; }
+  int64_t RecordCount(RowPosition highestVisited) override { return highestVisited + 1; }
+  int Compare(RowPosition a, RowPosition b) const override { return a < b ? -1 : (a > b ? 1 : 0); }
+
+  RowKey KeyAt(RowPosition position) override { return position; }
+  RowPosition Locate(RowKey key, RowPosition) override {
+    return key >= 0 && key < rows_->count ? key : kNoRow;
+  }
+  bool Load(RowPosition position) override {
+    loaded_ = position;
+    return true;
+  }
+  const Variant& Value(int column) override {
+    return rows_->cells[static_cast<size_t>(loaded_) * columns_.size() + static_cast<size_t>(column)];
+  }
+  void Forget() override {}
+
+  RowPosition Appended(RowKey) override { return kNoRow; }
+  void Removed(RowPosition) override {}
+  bool IsRemoved(RowPosition) const override { return false; }
+
+  std::unique_ptr<RecordSource> Clone() override {
+    return std::make_unique<SnapshotSource>(file_, shape_, rows_);
+  }
+  void Release() override {}
+
+  RowPosition FindMatch(const FindCriteria& criteria, RowPosition start, bool forward,
+                        bool inclusive) override;
+
+ private:
+  bool Reach(RowPosition position) {
+    while (rows_->count <= position) {
+      if (!ReadRow()) return false;
+    }
+    return true;
+  }
+
+  bool ReadRow() {
+    SnapshotRows& rows = *rows_;
+    if (!rows.statement) return false;
+    if ((plan_.maxRecords > 0 && rows.count >= plan_.maxRecords) || !rows.statement->Step()) {
+      rows.statement.reset();  // ends the read
+      return false;
+    }
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      rows.cells.push_back(ReadColumnValue(*rows.statement, static_cast<int>(i), columns_[i].type));
+    }
+    ++rows.count;
+    return true;
+  }
+
+  std::shared_ptr<DatabaseFile> file_;
+  ShapePtr shape_;
+  const QueryPlan& plan_;
+  const std::vector<RecordsetColumn>& columns_;
+  std::shared_ptr<SnapshotRows> rows_;
+  RowPosition loaded_ = kNoRow;
+};
+
+// The rows are in memory, so the criterion is evaluated row by row over the row's values,
+// bound in their stored forms under the field names (text compared without regard to case,
+// as the columns do).
+RowPosition SnapshotSource::FindMatch(const FindCriteria& criteria, RowPosition start,
+                                      bool forward, bool inclusive) {
+  const int firstValue = plan_.parameterCount + criteria.parameterCount + 1;
+  std::string values;
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    if (!values.empty()) values += ", ";
+    values += "?" + std::to_string(firstValue + static_cast<int>(i));
+    const int type = columns_[i].type.type;
+    if (type == dbText || type == dbMemo || type == dbChar) values += " COLLATE NOCASE";
+    values += " AS " + QuoteName(columns_[i].name);
+  }
+  const std::string sql = "SELECT 1 FROM (SELECT " + values + ") WHERE " + criteria.sql;
+  RowPosition position = start;
+  if (!inclusive || position == kNoRow) position = forward ? Next(start) : Previous(start);
+  for (; position != kNoRow; position = forward ? Next(position) : Previous(position)) {
+    StatementUse statement(file_->Statement(sql));
+    criteria.parameters.BindTo(*statement);
+    const size_t row = static_cast<size_t>(position) * columns_.size();
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      BindStoredForm(*statement, firstValue + static_cast<int>(i), rows_->cells[row + i],
+                     columns_[i].type);
+    }
+    if (statement->Step()) return position;
+  }
+  return kNoRow;
+}
+
+}  // namespace
+
+std::unique_ptr<RecordSource> MakeSnapshotSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
+                                                 std::unique_ptr<SqliteStatement> statement) {
+  auto rows = std::make_shared<SnapshotRows>();
+  rows->statement = statement ? std::move(statement)
+                              : std::make_unique<SqliteStatement>(file->Connection(), shape->plan.fullSql);
+  shape->plan.parameters.BindTo(*rows->statement);
+  return std::make_unique<SnapshotSource>(std::move(file), std::move(shape), std::move(rows));
+}
+
+}  // namespace lumo::jet

@@ -1,0 +1,97 @@
+#pragma once
+// The state behind a Recordset, shared by the files that implement its members
+// (engine-internal).
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "jet/DaoErrors.h"
+#include "jet/DatabaseFile.h"
+#include "jet/RecordSource.h"
+#include "jet/Recordset.h"
+
+namespace lumo::jet {
+
+enum class EngineKind { kKeyset, kSnapshot, kForward, kTable };
+
+struct Recordset::State {
+  std::shared_ptr<DatabaseFile> file;
+  RecordsetSource source;
+  int type = dbOpenDynaset;   // what Type() reports
+  int options = 0;
+  EngineKind engine = EngineKind::kKeyset;
+  bool updatable = false;
+  bool lockEdits = true;      // pessimistic unless the lock type says otherwise
+  bool appendOnly = false;
+  ShapePtr shape;
+  std::unique_ptr<RecordSource> rows;
+  TableSource* table = nullptr;  // rows, for table type
+  std::shared_ptr<BookmarkTable> bookmarks;
+
+  // The cursor. Neither flag set and no position: a clone not yet moved.
+  RowPosition position = kNoRow;
+  bool bof = true;
+  bool eof = true;
+  RowPosition highestVisited = kNoRow;
+  bool noMatch = false;
+
+  std::string filter;
+  std::string sort;
+  std::string index;
+  int maxRecords = 0;
+  std::optional<uint32_t> lastModified;
+
+  // The edit buffer of Edit/AddNew.
+  int editMode = dbEditNone;
+  std::vector<Variant> buffer;
+  std::vector<bool> changed;
+  std::vector<bool> chunkStarted;  // AppendChunk's first call replaces, later ones append
+  RowPosition editPosition = kNoRow;
+  RowKey editKey = 0;
+  std::vector<StoredValue> originals;   // the row as Edit read it (optimistic check)
+  std::unique_ptr<WriteScope> lock;     // a pessimistic Edit's write lock
+
+  OwnedCollection<Field> fields{"DAO.Recordset"};
+  std::unique_ptr<PropertyCollection> properties;
+
+  const std::vector<RecordsetColumn>& Columns() const { return shape->columns; }
+  const QueryPlan& Plan() const { return shape->plan; }
+  bool OnRow() const { return !bof && !eof && position != kNoRow; }
+};
+
+// Builds what a recordset reads for a source: the plan and its fields, and for a source that
+// is not one keyed table the statement, prepared. tableType: the plain table for a table-type
+// recordset (3219 for anything else). Raises the translator's and SQLite's errors (3078
+// unknown table, 3061 missing parameters, 3075 ...).
+struct OpenedSource {
+  RecordShape shape;
+  bool keyable = false;  // one base table with row ids
+  std::unique_ptr<SqliteStatement> statement;
+};
+OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool tableType);
+
+// Catches the name SQLite reports as unknown while a statement is prepared or run (Jet
+// treats such a name as a parameter, Find as an unknown field); every other error goes on
+// to the engine's hook as usual.
+class UnknownNameCapture {
+ public:
+  UnknownNameCapture();
+  ~UnknownNameCapture();
+  UnknownNameCapture(const UnknownNameCapture&) = delete;
+  UnknownNameCapture& operator=(const UnknownNameCapture&) = delete;
+
+  const std::optional<std::string>& Name() const { return name_; }
+
+ private:
+  DaoErrorHook previous_;
+  std::optional<std::string> name_;
+};
+
+[[noreturn]] inline void RaiseRecordsetError(int number, const std::vector<std::string>& args = {}) {
+  RaiseDaoError(number, args, "DAO.Recordset");
+}
+
+}  // namespace lumo::jet

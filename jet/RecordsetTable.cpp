@@ -1,0 +1,402 @@
+// Table-type recordsets: the rows of a base table in the order of the current index, walked
+// live. The engine holds a window of row ids around the cursor, extended in chunks in
+// either direction from the sort values of its edge rows; Seek and bookmarks re-anchor the
+// window at their row without reading what lies between, so that a seek costs one indexed
+// look-up however large the table. RecordCount is the table's exact row count, counted again
+// only when another connection has committed since (SQLite's data_version), and otherwise
+// kept up to date with the rows added and deleted through this connection.
+
+#include <algorithm>
+#include <deque>
+#include <set>
+
+#include "jet/DatabaseFile.h"
+#include "jet/RecordSource.h"
+#include "jet/ValueCodec.h"
+
+namespace lumo::jet {
+
+namespace {
+
+constexpr int64_t kFirstChunk = 64;
+constexpr int64_t kLargestChunk = 8192;
+// Position numbers of a freshly anchored window start here, so that extending backwards never
+// reaches kNoRow.
+constexpr RowPosition kAnchor = int64_t{1} << 40;
+
+class TableWindow final : public TableSource {
+ public:
+  TableWindow(std::shared_ptr<DatabaseFile> file, ShapePtr shape)
+      : file_(std::move(file)), shape_(std::move(shape)), plan_(shape_->plan),
+        columns_(shape_->columns), reader_(*file_, plan_, columns_) {}
+
+  RowPosition First() override {
+    if (!atStart_ || keys_.empty()) ReadFromEnd(false);
+    return SkipRemoved(lo_, true);
+  }
+
+  RowPosition Last() override {
+    if (!atEnd_ || keys_.empty()) ReadFromEnd(true);
+    return SkipRemoved(lo_ + static_cast<RowPosition>(keys_.size()) - 1, false);
+  }
+
+  RowPosition Next(RowPosition position) override {
+    if (position == kNoRow || keys_.empty()) return First();
+    return SkipRemoved(position + 1, true);
+  }
+
+  RowPosition Previous(RowPosition position) override {
+    if (position == kNoRow || keys_.empty()) return Last();
+    return SkipRemoved(position - 1, false);
+  }
+
+  int64_t IndexOf(RowPosition position) override {
+    if (atStart_) {
+      int64_t index = position - lo_;
+      for (RowPosition p = lo_; p < position; ++p) {
+        if (IsRemoved(p)) --index;
+      }
+      return index;
+    }
+    // Count what lies before the row in index order.
+    std::vector<StoredValue> values = ValuesAt(position);
+    PositionConditions before = BuildPositionConditions(order_, values, Bound::kBefore, true, 1);
+    int64_t index = CountWhere(before.sameClass, &values, KeyAt(position));
+    if (!before.otherClass.empty()) index += CountWhere(before.otherClass, nullptr, 0);
+    return index;
+  }
+
+  RowPosition AtIndex(int64_t index) override {
+    if (index < 0) return kNoRow;
+    if (atStart_ && index < static_cast<int64_t>(keys_.size()) && !HasRemovedInWindow()) {
+      return lo_ + index;
+    }
+    std::string sql = KeySelect() + " ORDER BY " + OrderText(order_, false) + " LIMIT 1 OFFSET ?1";
+    StatementUse statement(file_->Statement(sql));
+    statement->BindInt64(1, index);
+    if (!statement->Step()) return kNoRow;
+    Anchor(statement->ColumnInt64(0), ReadValues(*statement, 1), kAnchor + index);
+    atStart_ = index == 0;
+    return lo_;
+  }
+
+  int64_t RecordCount(RowPosition) override {
+    const int64_t version = DataVersion();
+    if (count_ < 0 || version != countVersion_) {
+      StatementUse statement(file_->Statement("SELECT count(*) FROM " + plan_.from));
+      statement->Step();
+      count_ = statement->ColumnInt64(0);
+      countVersion_ = version;
+    }
+    return count_;
+  }
+
+  int Compare(RowPosition a, RowPosition b) const override { return a < b ? -1 : (a > b ? 1 : 0); }
+
+  RowKey KeyAt(RowPosition position) override { return keys_[static_cast<size_t>(position - lo_)]; }
+
+  RowPosition Locate(RowKey key, RowPosition hint) override {
+    if (InWindow(hint) && KeyAt(hint) == key) return hint;
+    if (removed_.count(key) != 0) return kNoRow;
+    std::optional<std::vector<StoredValue>> values = ValuesOf(key);
+    if (!values) return kNoRow;
+    Anchor(key, std::move(*values), kAnchor);
+    return lo_;
+  }
+
+  bool Load(RowPosition position) override {
+    const RowKey key = KeyAt(position);
+    if (loaded_ && key == loadedKey_) return exists_;
+    loaded_ = true;
+    loadedKey_ = key;
+    exists_ = !IsRemoved(position) && reader_.Read(key, values_);
+    return exists_;
+  }
+
+  const Variant& Value(int column) override { return values_[static_cast<size_t>(column)]; }
+  void Forget() override { loaded_ = false; }
+
+  // A new row takes its place in index order; the window shows it once it is read there.
+  RowPosition Appended(RowKey) override {
+    if (count_ >= 0) ++count_;
+    return kNoRow;
+  }
+
+  void Removed(RowPosition position) override {
+    const RowKey key = KeyAt(position);
+    removed_.insert(key);
+    if (loaded_ && key == loadedKey_) exists_ = false;
+    if (count_ > 0) --count_;
+  }
+
+  bool IsRemoved(RowPosition position) const override {
+    return !removed_.empty() && removed_.count(keys_[static_cast<size_t>(position - lo_)]) != 0;
+  }
+
+  // A clone starts in row-key order: DAO does not copy the index to it.
+  std::unique_ptr<RecordSource> Clone() override {
+    return std::make_unique<TableWindow>(file_, shape_);
+  }
+  void Release() override {}
+  RowPosition FindMatch(const FindCriteria&, RowPosition, bool, bool) override { return kNoRow; }
+
+  RowPosition SetOrder(std::vector<SortTerm> terms, RowPosition keep) override {
+    std::optional<RowKey> key;
+    if (keep != kNoRow && InWindow(keep)) key = KeyAt(keep);
+    order_ = std::move(terms);
+    keys_.clear();
+    atStart_ = atEnd_ = false;
+    if (!key) return kNoRow;
+    std::optional<std::vector<StoredValue>> values = ValuesOf(*key);
+    if (!values) return kNoRow;
+    Anchor(*key, std::move(*values), kAnchor);
+    return lo_;
+  }
+
+  RowPosition Seek(Bound bound, bool equal, const std::vector<Variant>& keys,
+                   const std::vector<RecordsetColumn>& keyFields) override;
+
+ private:
+  bool InWindow(RowPosition position) const {
+    return position != kNoRow && position >= lo_ &&
+           position < lo_ + static_cast<RowPosition>(keys_.size());
+  }
+
+  bool HasRemovedInWindow() const {
+    if (removed_.empty()) return false;
+    return std::any_of(keys_.begin(), keys_.end(), [&](RowKey key) { return removed_.count(key) != 0; });
+  }
+
+  // The first row from `position` on in the direction that is not deleted, extending the
+  // window as needed; kNoRow at an end.
+  RowPosition SkipRemoved(RowPosition position, bool forward) {
+    for (;;) {
+      while (position >= lo_ + static_cast<RowPosition>(keys_.size())) {
+        if (!Extend(true)) return kNoRow;
+      }
+      while (position < lo_) {
+        if (!Extend(false)) return kNoRow;
+      }
+      if (!IsRemoved(position)) return position;
+      position += forward ? 1 : -1;
+    }
+  }
+
+  std::string KeySelect() const {
+    std::string sql = "SELECT rowid";
+    for (const SortTerm& term : order_) sql += ", " + term.expr;
+    return sql + " FROM " + plan_.from;
+  }
+
+  std::vector<StoredValue> ReadValues(const SqliteStatement& statement, int first) const {
+    std::vector<StoredValue> values;
+    for (size_t i = 0; i < order_.size(); ++i) {
+      values.push_back(StoredValue::Read(statement, first + static_cast<int>(i)));
+    }
+    return values;
+  }
+
+  std::optional<std::vector<StoredValue>> ValuesOf(RowKey key) {
+    std::string sql = "SELECT 1";
+    for (const SortTerm& term : order_) sql += ", " + term.expr;
+    sql += " FROM " + plan_.from + " WHERE rowid = ?1";
+    StatementUse statement(file_->Statement(sql));
+    statement->BindInt64(1, key);
+    if (!statement->Step()) return std::nullopt;
+    return ReadValues(*statement, 1);
+  }
+
+  std::vector<StoredValue> ValuesAt(RowPosition position) {
+    if (position == lo_) return frontValues_;
+    if (position == lo_ + static_cast<RowPosition>(keys_.size()) - 1) return backValues_;
+    return ValuesOf(KeyAt(position)).value_or(std::vector<StoredValue>(order_.size()));
+  }
+
+  void Anchor(RowKey key, std::vector<StoredValue> values, RowPosition number) {
+    keys_.assign(1, key);
+    lo_ = number;
+    frontValues_ = values;
+    backValues_ = std::move(values);
+    atStart_ = atEnd_ = false;
+    forwardChunk_ = backwardChunk_ = kFirstChunk;
+  }
+
+  // Reads the first (or last) chunk of the table anew.
+  void ReadFromEnd(bool fromLast) {
+    keys_.clear();
+    lo_ = kAnchor;
+    forwardChunk_ = backwardChunk_ = kFirstChunk;
+    std::string sql = KeySelect() + " ORDER BY " + OrderText(order_, fromLast) + " LIMIT ?1";
+    StatementUse statement(file_->Statement(sql));
+    statement->BindInt64(1, kFirstChunk);
+    int64_t got = 0;
+    while (statement->Step()) {
+      ++got;
+      if (fromLast) {
+        keys_.push_front(statement->ColumnInt64(0));
+        if (got == 1) backValues_ = ReadValues(*statement, 1);
+        frontValues_ = ReadValues(*statement, 1);
+      } else {
+        keys_.push_back(statement->ColumnInt64(0));
+        if (got == 1) frontValues_ = ReadValues(*statement, 1);
+        backValues_ = ReadValues(*statement, 1);
+      }
+    }
+    if (fromLast) lo_ = kAnchor - got + 1;
+    atStart_ = !fromLast || got < kFirstChunk;
+    atEnd_ = fromLast || got < kFirstChunk;
+  }
+
+  // Reads the next chunk beyond the window's edge; false when nothing lies beyond it.
+  bool Extend(bool forward) {
+    if (keys_.empty() || (forward ? atEnd_ : atStart_)) return false;
+    int64_t& chunk = forward ? forwardChunk_ : backwardChunk_;
+    const RowKey edgeKey = forward ? keys_.back() : keys_.front();
+    std::vector<StoredValue>& edge = forward ? backValues_ : frontValues_;
+    PositionConditions conditions = BuildPositionConditions(
+        order_, edge, forward ? Bound::kAfter : Bound::kBefore, true, 1);
+    int64_t got = RunChunk(conditions.sameClass, true, edgeKey, forward, chunk);
+    if (got < chunk && !conditions.otherClass.empty()) {
+      got += RunChunk(conditions.otherClass, false, edgeKey, forward, chunk - got);
+    }
+    if (got < chunk) (forward ? atEnd_ : atStart_) = true;
+    chunk = std::min(chunk * 2, kLargestChunk);
+    return got > 0;
+  }
+
+  int64_t RunChunk(const std::string& condition, bool continues, RowKey edgeKey, bool forward,
+                   int64_t limit) {
+    const int terms = static_cast<int>(order_.size());
+    std::vector<StoredValue>& edge = forward ? backValues_ : frontValues_;
+    std::string sql = KeySelect() + " WHERE " + condition + " ORDER BY " +
+                      OrderText(order_, !forward) + " LIMIT ?" + std::to_string(terms + 2);
+    StatementUse statement(file_->Statement(sql));
+    if (continues) {
+      for (int i = 0; i < terms; ++i) {
+        if (!edge[static_cast<size_t>(i)].IsNull()) edge[static_cast<size_t>(i)].Bind(*statement, 1 + i);
+      }
+      statement->BindInt64(terms + 1, edgeKey);
+    }
+    statement->BindInt64(terms + 2, limit);
+    int64_t got = 0;
+    while (statement->Step()) {
+      ++got;
+      if (forward) {
+        keys_.push_back(statement->ColumnInt64(0));
+      } else {
+        keys_.push_front(statement->ColumnInt64(0));
+        --lo_;
+      }
+      edge = ReadValues(*statement, 1);
+    }
+    return got;
+  }
+
+  // Rows satisfying a condition; `values` (and the row key after them) are its parameters
+  // when it continues from a row.
+  int64_t CountWhere(const std::string& condition, const std::vector<StoredValue>* values,
+                     RowKey key) {
+    StatementUse statement(file_->Statement("SELECT count(*) FROM " + plan_.from + " WHERE " + condition));
+    if (values) {
+      for (size_t i = 0; i < values->size(); ++i) {
+        if (!(*values)[i].IsNull()) (*values)[i].Bind(*statement, 1 + static_cast<int>(i));
+      }
+      statement->BindInt64(static_cast<int>(order_.size()) + 1, key);
+    }
+    statement->Step();
+    return statement->ColumnInt64(0);
+  }
+
+  int64_t DataVersion() {
+    StatementUse statement(file_->Statement("PRAGMA data_version"));
+    statement->Step();
+    return statement->ColumnInt64(0);
+  }
+
+  std::shared_ptr<DatabaseFile> file_;
+  ShapePtr shape_;
+  const QueryPlan& plan_;
+  const std::vector<RecordsetColumn>& columns_;
+  RowReader reader_;
+  std::vector<SortTerm> order_;
+  std::deque<RowKey> keys_;
+  RowPosition lo_ = kAnchor;  // position of keys_.front()
+  bool atStart_ = false;      // keys_.front() is the first row of the table
+  bool atEnd_ = false;        // keys_.back() is the last
+  std::vector<StoredValue> frontValues_;
+  std::vector<StoredValue> backValues_;
+  int64_t forwardChunk_ = kFirstChunk;
+  int64_t backwardChunk_ = kFirstChunk;
+  std::set<RowKey> removed_;  // rows deleted through this recordset
+  bool loaded_ = false;
+  RowKey loadedKey_ = 0;
+  bool exists_ = false;
+  std::vector<Variant> values_;
+  int64_t count_ = -1;
+  int64_t countVersion_ = 0;
+};
+
+RowPosition TableWindow::Seek(Bound bound, bool equal, const std::vector<Variant>& keys,
+                              const std::vector<RecordsetColumn>& keyFields) {
+  const int terms = static_cast<int>(order_.size());
+  // Keys left out compare as Null; the conditions only need to know which keys are Null.
+  std::vector<StoredValue> values(order_.size());
+  for (size_t i = 0; i < keys.size() && i < values.size(); ++i) {
+    if (!keys[i].IsNull() && !keys[i].IsEmpty()) values[i].type = ColumnType::Integer;
+  }
+  auto bindKeys = [&](SqliteStatement& statement) {
+    for (size_t i = 0; i < keys.size() && i < values.size(); ++i) {
+      if (!values[i].IsNull()) {
+        BindFieldValue(statement, 1 + static_cast<int>(i), keys[i], keyFields[i].type, keyFields[i].name);
+      }
+    }
+  };
+  std::vector<std::string> conditions;
+  const bool backward = bound == Bound::kBefore || bound == Bound::kAtOrBefore;
+  if (equal) {
+    std::string condition;
+    for (int i = 0; i < terms; ++i) {
+      if (!condition.empty()) condition += " AND ";
+      const std::string& e = order_[static_cast<size_t>(i)].expr;
+      condition += values[static_cast<size_t>(i)].IsNull()
+                       ? "(" + e + ") IS NULL"
+                       : "(" + e + ") = ?" + std::to_string(1 + i);
+    }
+    conditions.push_back(condition.empty() ? "1" : condition);
+  } else {
+    PositionConditions built = BuildPositionConditions(order_, values, bound, false, 1);
+    conditions.push_back(built.sameClass);
+    if (!built.otherClass.empty()) conditions.push_back(built.otherClass);
+  }
+  for (const std::string& condition : conditions) {
+    std::string sql = "SELECT rowid";
+    for (const SortTerm& term : order_) sql += ", " + term.expr;
+    sql += ", " + plan_.selectList + " FROM " + plan_.from + " WHERE " + condition +
+           " ORDER BY " + OrderText(order_, backward) + " LIMIT 1 OFFSET ?" +
+           std::to_string(terms + 1);
+    StatementUse statement(file_->Statement(sql));
+    bindKeys(*statement);
+    statement->BindInt64(terms + 1, 0);
+    if (!statement->Step()) continue;
+    const RowKey key = statement->ColumnInt64(0);
+    Anchor(key, ReadValues(*statement, 1), kAnchor);
+    // The row is read with the seek: the cursor lands on it at once.
+    values_.resize(columns_.size());
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      values_[i] = ReadColumnValue(*statement, terms + 1 + static_cast<int>(i), columns_[i].type);
+    }
+    loaded_ = true;
+    loadedKey_ = key;
+    exists_ = true;
+    return lo_;
+  }
+  return kNoRow;
+}
+
+}  // namespace
+
+std::unique_ptr<TableSource> MakeTableSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape) {
+  return std::make_unique<TableWindow>(std::move(file), std::move(shape));
+}
+
+}  // namespace lumo::jet
