@@ -224,10 +224,10 @@ void SchemaWriter::DropColumn(const std::string& table, const std::string& colum
 void SchemaWriter::CheckIndex(const std::string& table, const DdlIndex& index) {
   const TableInfo* info = file_.Schema().FindTable(table);
   if (index.name.empty()) Raise(3001);
-  if (index.fields.empty()) Raise(3264);
-  if (index.fields.size() > kMaxIndexFields) Raise(kDaoTooManyIndexFields);
   if (info->FindIndex(index.name) != nullptr) Raise(kDaoIndexExists);
   if (index.primary && info->PrimaryIndex() != nullptr) Raise(kDaoPrimaryKeyExists);
+  if (index.fields.empty()) Raise(3264);
+  if (index.fields.size() > kMaxIndexFields) Raise(kDaoTooManyIndexFields);
   for (const auto& field : index.fields) {
     if (info->FindColumn(field.name) == nullptr) Raise(kDaoUnrecognizedField, {field.name});
   }

@@ -211,7 +211,7 @@ void TableDef::BuildFields() {
   for (const ColumnInfo& column : info->columns) {
     // Keep the objects callers already hold when they still describe a column.
     std::shared_ptr<Field> existing = list.Find(column.name);
-    if (existing && existing->IsValid() && existing->Type() == column.type.type) {
+    if (existing && existing->IsValid() && existing->FieldType() == column.type) {
       existing->Describe(column.ordinal, column.required, column.allowZeroLength, column.defaultValue, info->name,
                          column.name, existing->DataUpdatable());
       fields.push_back(existing);

@@ -1,0 +1,265 @@
+#include "jet/TableDef.h"
+
+#include <gtest/gtest.h>
+
+#include "jet/DBEngine.h"
+#include "jet/DaoConstants.h"
+#include "tests/jet/EngineTestSupport.h"
+
+namespace lumo::jet {
+namespace {
+
+using testing::DaoNumberOf;
+using testing::StockShell;
+
+class TableDefTest : public testing::TempFolderTest {
+ protected:
+  void SetUp() override {
+    TempFolderTest::SetUp();
+    path_ = PathOf("a.mdb");
+    database_ = engine_.CreateDatabase(path_, dbLangGeneral);
+  }
+  // A table the way a program designs one through the object model.
+  std::shared_ptr<TableDef> DesignPeople() {
+    auto table = database_->CreateTableDef("People");
+    auto id = table->CreateField("ID", dbLong);
+    id->SetAttributes(dbAutoIncrField);
+    table->Fields().Append(id);
+    auto name = table->CreateField("Name", dbText, 30);
+    name->SetRequired(true);
+    table->Fields().Append(name);
+    auto born = table->CreateField("Born", dbDate);
+    born->SetDefaultValue("#1/1/2000#");
+    table->Fields().Append(born);
+    table->Fields().Append(table->CreateField("Notes", dbMemo));
+    auto primary = table->CreateIndex("PrimaryKey");
+    primary->SetPrimary(true);
+    primary->Fields().Append(primary->CreateField("ID"));
+    table->Indexes().Append(primary);
+    auto byName = table->CreateIndex("ByName");
+    byName->SetUnique(true);
+    auto nameField = byName->CreateField("Name");
+    nameField->SetAttributes(dbDescending);
+    byName->Fields().Append(nameField);
+    table->Indexes().Append(byName);
+    return table;
+  }
+  std::shared_ptr<Database> Reopen() {
+    database_->Close();
+    database_ = engine_.OpenDatabase(path_);
+    return database_;
+  }
+
+  DBEngine engine_{"3.6"};
+  std::string path_;
+  std::shared_ptr<Database> database_;
+};
+
+TEST_F(TableDefTest, SystemTablesCarryTheSystemAttributes) {
+  database_->Execute("CREATE TABLE Logon (ID COUNTER, Username TEXT(50))");
+  std::vector<std::string> visible;
+  for (const auto& table : database_->TableDefs()) {
+    if ((table->Attributes() & dbSystemObject) == 0) visible.push_back(table->Name());
+  }
+  EXPECT_EQ(visible, std::vector<std::string>{"Logon"});
+  EXPECT_EQ(database_->TableDefs().Item("msysqueries")->Attributes(), static_cast<int32_t>(0x80000002u));
+  EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Item("Nothing"); }), 3265);
+  EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Item(99); }), 3265);
+}
+
+TEST_F(TableDefTest, AppendedDesignIsATableThatReadsBackTheSame) {
+  database_->TableDefs().Append(DesignPeople());
+  EXPECT_EQ(StockShell(path_, "SELECT sql FROM sqlite_master WHERE name = 'People'"),
+            "CREATE TABLE \"People\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, \"Name\" VARCHAR(30) COLLATE NOCASE "
+            "NOT NULL, \"Born\" DATETIME DEFAULT '2000-01-01 00:00:00.000', \"Notes\" TEXT COLLATE NOCASE)\n");
+  EXPECT_EQ(StockShell(path_, "INSERT INTO People (Name) VALUES ('x'); SELECT ID, Born FROM People"),
+            "1|2000-01-01 00:00:00.000\n");
+
+  auto people = Reopen()->TableDefs().Item("people");
+  EXPECT_EQ(people->Name(), "People");
+  EXPECT_EQ(people->Attributes(), 0);
+  EXPECT_EQ(people->RecordCount(), 1);
+  EXPECT_EQ(people->DateCreated().Type(), VarType::kDate);
+  Collection<Field>& fields = people->Fields();
+  ASSERT_EQ(fields.Count(), 4);
+  EXPECT_EQ(fields.Item("ID")->Type(), dbLong);
+  EXPECT_EQ(fields.Item("ID")->Attributes(), dbFixedField | dbAutoIncrField);
+  EXPECT_FALSE(fields.Item("ID")->DataUpdatable());
+  EXPECT_EQ(fields.Item("Name")->Type(), dbText);
+  EXPECT_EQ(fields.Item("Name")->Size(), 30);
+  EXPECT_EQ(fields.Item("Name")->Attributes(), dbVariableField | dbUpdatableField);
+  EXPECT_TRUE(fields.Item("Name")->Required());
+  EXPECT_EQ(fields.Item("Born")->DefaultValue(), "#1/1/2000#");
+  EXPECT_EQ(fields.Item("Notes")->Type(), dbMemo);
+  EXPECT_EQ(fields.Item("Notes")->Size(), 0);
+  EXPECT_EQ(fields.Item(3)->OrdinalPosition(), 3);
+
+  Collection<Index>& indexes = people->Indexes();
+  ASSERT_EQ(indexes.Count(), 2);
+  auto primary = indexes.Item("PrimaryKey");
+  EXPECT_TRUE(primary->Primary());
+  EXPECT_TRUE(primary->Unique());
+  EXPECT_EQ(primary->Fields().Item(0)->Name(), "ID");
+  auto byName = indexes.Item("ByName");
+  EXPECT_FALSE(byName->Primary());
+  EXPECT_TRUE(byName->Unique());
+  EXPECT_EQ(byName->Fields().Item(0)->Attributes(), dbDescending);
+  EXPECT_EQ(DaoNumberOf([&] { byName->SetUnique(false); }), 3219);
+}
+
+TEST_F(TableDefTest, AppendRefusesDesignsJetRefuses) {
+  EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Append(database_->CreateTableDef("Empty")); }), 3264);
+  database_->TableDefs().Append(DesignPeople());
+  EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Append(DesignPeople()); }), 3010);
+  auto twice = database_->CreateTableDef("Twice");
+  twice->Fields().Append(twice->CreateField("a", dbLong));
+  EXPECT_EQ(DaoNumberOf([&] { twice->Fields().Append(twice->CreateField("A", dbText)); }), 3367);
+  auto twoKeys = database_->CreateTableDef("TwoKeys");
+  twoKeys->Fields().Append(twoKeys->CreateField("a", dbLong));
+  for (const char* name : {"k1", "k2"}) {
+    auto index = twoKeys->CreateIndex(name);
+    index->SetPrimary(true);
+    index->Fields().Append(index->CreateField("a"));
+    twoKeys->Indexes().Append(index);
+  }
+  EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Append(twoKeys); }), 3283);
+  EXPECT_EQ(DaoNumberOf([&] { twoKeys->CreateField("t", 99); }), 3259);
+  EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Item("People")->SetName("Persons"); }), 3219);
+  // Nothing of the refused tables reached the file.
+  EXPECT_EQ(StockShell(path_, "SELECT count(*) FROM sqlite_master WHERE name IN ('Empty', 'Twice', 'TwoKeys')"), "0\n");
+}
+
+TEST_F(TableDefTest, FieldsOfATableChangeTheFileAtOnce) {
+  database_->TableDefs().Append(DesignPeople());
+  auto people = database_->TableDefs().Item("People");
+  auto city = people->CreateField("City", dbText, 40);
+  people->Fields().Append(city);
+  EXPECT_EQ(people->Fields().Count(), 5);
+  EXPECT_EQ(StockShell(path_, "SELECT type FROM pragma_table_info('People') WHERE name = 'City'"), "VARCHAR(40)\n");
+  EXPECT_EQ(DaoNumberOf([&] { people->Fields().Append(people->CreateField("city", dbLong)); }), 3380);
+  // A field an index uses cannot go; another can.
+  EXPECT_EQ(DaoNumberOf([&] { people->Fields().Delete("Name"); }), 3280);
+  people->Fields().Delete("Notes");
+  EXPECT_EQ(people->Fields().Count(), 4);
+  EXPECT_EQ(DaoNumberOf([&] { people->Fields().Delete("Notes"); }), 3265);
+  EXPECT_EQ(DaoNumberOf([&] { people->Fields().Item("City")->SetSize(10); }), 3219);
+  EXPECT_EQ(DaoNumberOf([&] { people->Fields().Item("City")->Value(); }), 3219);
+}
+
+TEST_F(TableDefTest, RequiredCounterAddedToATableWithRows) {
+  database_->Execute("CREATE TABLE Logon (Username TEXT(50))");
+  database_->Execute("INSERT INTO Logon (Username) VALUES ('a')");
+  database_->Execute("INSERT INTO Logon (Username) VALUES ('b')");
+  database_->Execute("ALTER TABLE Logon ADD COLUMN Nr COUNTER");
+  database_->Execute("ALTER TABLE Logon ADD COLUMN Site TEXT(10) NOT NULL");
+  database_->Execute("INSERT INTO Logon (Username, Site) VALUES ('c', 'x')");
+  EXPECT_EQ(StockShell(path_, "SELECT group_concat(Username || Nr) FROM Logon"), "a1,b2,c3\n");
+  auto logon = database_->TableDefs().Item("Logon");
+  EXPECT_EQ(logon->Fields().Item("Nr")->Attributes() & dbAutoIncrField, dbAutoIncrField);
+  EXPECT_TRUE(logon->Fields().Item("Site")->Required());
+}
+
+TEST_F(TableDefTest, IndexesOfATableChangeTheFileAtOnce) {
+  database_->TableDefs().Append(DesignPeople());
+  database_->Execute("INSERT INTO People (Name, Notes) VALUES ('anna', 'x')");
+  database_->Execute("INSERT INTO People (Name, Notes) VALUES ('bert', 'x')");
+  auto people = database_->TableDefs().Item("People");
+  auto byNotes = people->CreateIndex("ByNotes");
+  byNotes->Fields().Append(byNotes->CreateField("Notes"));
+  byNotes->SetIgnoreNulls(true);
+  people->Indexes().Append(byNotes);
+  EXPECT_EQ(StockShell(path_, "SELECT count(*) FROM sqlite_master WHERE type = 'index' AND name = 'People.ByNotes'"),
+            "1\n");
+  EXPECT_TRUE(people->Indexes().Item("ByNotes")->IgnoreNulls());
+  // Unique over data that is not: refused, and nothing created.
+  auto unique = people->CreateIndex("UniqueNotes");
+  unique->SetUnique(true);
+  unique->Fields().Append(unique->CreateField("Notes"));
+  EXPECT_EQ(DaoNumberOf([&] { people->Indexes().Append(unique); }), 3022);
+  auto second = people->CreateIndex("Second");
+  second->SetPrimary(true);
+  second->Fields().Append(second->CreateField("Name"));
+  EXPECT_EQ(DaoNumberOf([&] { people->Indexes().Append(second); }), 3283);
+  auto empty = people->CreateIndex("Empty");
+  EXPECT_EQ(DaoNumberOf([&] { people->Indexes().Append(empty); }), 3264);
+  auto tooMany = people->CreateIndex("Wide");
+  for (int i = 0; i < 10; ++i) tooMany->Fields().Append(tooMany->CreateField("f" + std::to_string(i)));
+  EXPECT_EQ(DaoNumberOf([&] { tooMany->Fields().Append(tooMany->CreateField("f10")); }), 3277);
+  EXPECT_EQ(DaoNumberOf([&] { people->Indexes().Append(people->CreateIndex("byname")); }), 3284);
+
+  people->Indexes().Delete("ByNotes");
+  EXPECT_EQ(people->Indexes().Count(), 2);
+  EXPECT_EQ(DaoNumberOf([&] { people->Indexes().Delete("ByNotes"); }), 3265);
+  EXPECT_EQ(StockShell(path_, "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'People'"),
+            "People.ByName\n");
+}
+
+TEST_F(TableDefTest, FieldPropertiesLiveInTheFile) {
+  database_->Execute("CREATE TABLE Logon (ID COUNTER, logontime DATETIME)");
+  auto field = database_->TableDefs().Item("Logon")->Fields().Item("logontime");
+  EXPECT_EQ(DaoNumberOf([&] { field->Properties().Item("Format"); }), 3270);
+  field->Properties().Append(database_->CreateProperty("Format", dbText, Variant("Short Date")));
+  field->Properties().Append(database_->CreateProperty("Caption", dbText, Variant("Anmeldung")));
+  EXPECT_EQ(DaoNumberOf([&] { field->Properties().Append(database_->CreateProperty("FORMAT", dbText, Variant("x"))); }),
+            3367);
+  field->Properties().Item("Format")->SetValue(Variant("General Date"));
+
+  auto reopened = Reopen()->TableDefs().Item("Logon")->Fields().Item("logontime");
+  EXPECT_EQ(reopened->Properties().Item("format")->Value(), Variant("General Date"));
+  EXPECT_EQ(reopened->Properties().Item("Caption")->Value(), Variant("Anmeldung"));
+  // Built-ins are there too and answer for the field.
+  EXPECT_EQ(reopened->Properties().Item("Type")->Value(), Variant::FromSmallint(dbDate));
+  EXPECT_EQ(DaoNumberOf([&] { reopened->Properties().Delete("Type"); }), 3219);
+  // Properties given before the table existed are stored with it.
+  auto table = database_->CreateTableDef("Other");
+  auto other = table->CreateField("When", dbDate);
+  other->Properties().Append(database_->CreateProperty("Format", dbText, Variant("Long Time")));
+  table->Fields().Append(other);
+  database_->TableDefs().Append(table);
+  EXPECT_EQ(Reopen()->TableDefs().Item("Other")->Fields().Item("When")->Properties().Item("Format")->Value(),
+            Variant("Long Time"));
+}
+
+TEST_F(TableDefTest, DroppedTableAnswers3420) {
+  database_->TableDefs().Append(DesignPeople());
+  auto people = database_->TableDefs().Item("People");
+  database_->TableDefs().Delete("people");
+  EXPECT_FALSE(people->IsValid());
+  EXPECT_EQ(DaoNumberOf([&] { people->Fields(); }), 3420);
+  EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Delete("People"); }), 3265);
+  // Dropped by SQL: gone after Refresh.
+  database_->TableDefs().Append(DesignPeople());
+  auto again = database_->TableDefs().Item("People");
+  database_->Execute("DROP TABLE People");
+  EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Item("People"); }), 3265);
+  EXPECT_EQ(DaoNumberOf([&] { again->RecordCount(); }), 3420);
+}
+
+TEST_F(TableDefTest, SqlDdlKeepsJetNamesAndFlags) {
+  database_->Execute("CREATE TABLE Orders (Customer TEXT(10), Nr LONG, Stamp DATETIME, "
+                     "CONSTRAINT OrderKey PRIMARY KEY (Customer, Nr))");
+  database_->Execute("CREATE UNIQUE INDEX ByStamp ON Orders (Stamp DESC) WITH IGNORE NULL");
+  auto orders = database_->TableDefs().Item("Orders");
+  auto key = orders->Indexes().Item("OrderKey");
+  EXPECT_TRUE(key->Primary());
+  EXPECT_EQ(key->Fields().Count(), 2);
+  EXPECT_TRUE(orders->Fields().Item("Customer")->Required());
+  auto byStamp = orders->Indexes().Item("ByStamp");
+  EXPECT_TRUE(byStamp->IgnoreNulls());
+  EXPECT_EQ(byStamp->Fields().Item(0)->Attributes(), dbDescending);
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("CREATE INDEX Other ON Orders (Nr) WITH PRIMARY"); }), 3283);
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("DROP INDEX Nothing ON Orders"); }), 3372);
+  database_->Execute("DROP INDEX ByStamp ON Orders");
+  orders->Indexes().Refresh();
+  EXPECT_EQ(orders->Indexes().Count(), 1);
+  // A column's type changes with its table rebuilt; rows and indexes stay.
+  database_->Execute("INSERT INTO Orders (Customer, Nr) VALUES ('a', 1)");
+  database_->Execute("ALTER TABLE Orders ALTER COLUMN Customer TEXT(40)");
+  orders->Fields().Refresh();
+  EXPECT_EQ(orders->Fields().Item("Customer")->Size(), 40);
+  EXPECT_EQ(StockShell(path_, "SELECT Customer || Nr FROM Orders"), "a1\n");
+  EXPECT_TRUE(database_->TableDefs().Item("Orders")->Indexes().Item("OrderKey")->Primary());
+}
+
+}  // namespace
+}  // namespace lumo::jet
