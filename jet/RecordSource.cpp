@@ -8,6 +8,7 @@
 #include "runtime/StrUtils.h"
 #include "jet/DatabaseFile.h"
 #include "jet/ValueCodec.h"
+#include "jet/sql/JetSqlFunctions.h"
 
 namespace lumo::jet {
 
@@ -248,6 +249,26 @@ std::optional<std::vector<StoredValue>> RowReader::ReadStored(RowKey key) {
     }
   }
   return values;
+}
+
+ScanStatement OpenScan(DatabaseFile& file, const QueryPlan& plan) {
+  ScanStatement scan;
+  SqliteConnection& main = file.Connection();
+  bool ownConnection = !file.Exclusive() && !main.InTransaction();
+  if (ownConnection) {
+    StatementUse mode(file.Statement("PRAGMA journal_mode"));
+    ownConnection = mode->Step() && AnsiSameText(mode->ColumnTextView(0), "wal");
+  }
+  if (ownConnection) {
+    scan.connection = std::make_unique<SqliteConnection>(
+        file.Path(), file.ReadOnly() ? OpenMode::ReadOnly : OpenMode::ReadWrite);
+    scan.connection->SetBusyTimeout(file.BusyTimeoutMs());
+    RegisterJetFunctions(scan.connection->Handle());
+    scan.connection->Exec("PRAGMA query_only=1");
+  }
+  scan.statement = std::make_unique<SqliteStatement>(ownConnection ? *scan.connection : main, plan.fullSql);
+  plan.parameters.BindTo(*scan.statement);
+  return scan;
 }
 
 uint32_t BookmarkTable::BookmarkOf(RowKey key, RowPosition positionHint) {

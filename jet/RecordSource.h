@@ -31,6 +31,7 @@
 #include "runtime/Variant.h"
 #include "jet/Catalogue.h"
 #include "jet/JetTypes.h"
+#include "jet/sqlite/SqliteConnection.h"
 #include "jet/sqlite/SqliteStatement.h"
 
 namespace lumo::jet {
@@ -222,12 +223,21 @@ class RecordSource {
 // Engines.
 std::unique_ptr<RecordSource> MakeKeysetSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
                                                bool appendOnly);
-// Snapshots and forward-only scans run plan.fullSql on a statement of their own (the one
-// given, already prepared, or a new one).
-std::unique_ptr<RecordSource> MakeSnapshotSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
-                                                 std::unique_ptr<SqliteStatement> statement);
-std::unique_ptr<RecordSource> MakeForwardSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
-                                                std::unique_ptr<SqliteStatement> statement);
+// Snapshots and forward-only scans run plan.fullSql on a statement of their own (OpenScan).
+std::unique_ptr<RecordSource> MakeSnapshotSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape);
+std::unique_ptr<RecordSource> MakeForwardSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape);
+
+// A statement that stays open while a scan reads, with its parameters bound. It runs on a
+// connection of its own where the file allows it (write-ahead log, not opened exclusively, no
+// transaction pending on the file's connection): a half-read scan then holds its read
+// snapshot apart, so that the engine's other reads still see what other processes commit
+// and its writes are not refused for reading an old state. Elsewhere it runs on the file's
+// connection.
+struct ScanStatement {
+  std::unique_ptr<SqliteConnection> connection;  // declared before the statement it serves
+  std::unique_ptr<SqliteStatement> statement;
+};
+ScanStatement OpenScan(DatabaseFile& file, const QueryPlan& plan);
 // Binds a decoded field value in the form the column stores it (for criteria over values
 // held in memory).
 void BindStoredForm(SqliteStatement& statement, int index, const Variant& value,

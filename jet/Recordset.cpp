@@ -24,12 +24,11 @@ int ReportedType(EngineKind engine, int requested) {
 }
 
 std::unique_ptr<RecordSource> MakeEngine(const std::shared_ptr<DatabaseFile>& file, EngineKind engine,
-                                         const ShapePtr& shape, bool appendOnly,
-                                         std::unique_ptr<SqliteStatement> statement) {
+                                         const ShapePtr& shape, bool appendOnly) {
   switch (engine) {
     case EngineKind::kKeyset: return MakeKeysetSource(file, shape, appendOnly);
-    case EngineKind::kSnapshot: return MakeSnapshotSource(file, shape, std::move(statement));
-    case EngineKind::kForward: return MakeForwardSource(file, shape, std::move(statement));
+    case EngineKind::kSnapshot: return MakeSnapshotSource(file, shape);
+    case EngineKind::kForward: return MakeForwardSource(file, shape);
     case EngineKind::kTable: return MakeTableSource(file, shape);
   }
   return nullptr;
@@ -92,7 +91,7 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseFile> file, R
   s.appendOnly = (options & dbAppendOnly) != 0 && engine == EngineKind::kKeyset;
   s.maxRecords = s.source.maxRecords;
   s.shape = std::make_shared<const RecordShape>(std::move(opened.shape));
-  s.rows = MakeEngine(file, engine, s.shape, s.appendOnly, std::move(opened.statement));
+  s.rows = MakeEngine(file, engine, s.shape, s.appendOnly);
   if (engine == EngineKind::kTable) s.table = static_cast<TableSource*>(s.rows.get());
   s.bookmarks = std::make_shared<BookmarkTable>();
   recordset->BuildFields();
@@ -237,7 +236,7 @@ void Recordset::Reopen() {
     s.shape = std::move(shape);
   }
   s.rows->Release();
-  s.rows = MakeEngine(s.file, s.engine, s.shape, s.appendOnly, nullptr);
+  s.rows = MakeEngine(s.file, s.engine, s.shape, s.appendOnly);
   s.bookmarks = std::make_shared<BookmarkTable>();  // bookmarks do not survive a requery
   s.lastModified.reset();
   s.highestVisited = kNoRow;

@@ -12,9 +12,9 @@ namespace {
 
 class ForwardSource final : public RecordSource {
  public:
-  ForwardSource(ShapePtr shape, std::unique_ptr<SqliteStatement> statement)
-      : shape_(std::move(shape)), plan_(shape_->plan), columns_(shape_->columns),
-        statement_(std::move(statement)), values_(columns_.size()), decodedOn_(columns_.size(), 0) {}
+  ForwardSource(ShapePtr shape, ScanStatement scan)
+      : shape_(std::move(shape)), plan_(shape_->plan), columns_(shape_->columns), scan_(std::move(scan)),
+        statement_(scan_.statement.get()), values_(columns_.size()), decodedOn_(columns_.size(), 0) {}
 
   // Only the row after the current one can be reached; the recordset refuses the rest.
   RowPosition First() override { return current_ == kNoRow ? Step() : current_; }
@@ -45,24 +45,32 @@ class ForwardSource final : public RecordSource {
   void Removed(RowPosition) override {}
   bool IsRemoved(RowPosition) const override { return false; }
   std::unique_ptr<RecordSource> Clone() override { return nullptr; }
-  void Release() override { statement_.reset(); }
+  void Release() override { End(); }
   RowPosition FindMatch(const FindCriteria&, RowPosition, bool, bool) override { return kNoRow; }
 
  private:
   RowPosition Step() {
     if (!statement_) return kNoRow;
     if ((plan_.maxRecords > 0 && current_ + 1 >= plan_.maxRecords) || !statement_->Step()) {
-      statement_.reset();  // ends the read
+      End();
       return kNoRow;
     }
     ++step_;
     return ++current_;
   }
 
+  // Ends the read.
+  void End() {
+    statement_ = nullptr;
+    scan_.statement.reset();
+    scan_.connection.reset();
+  }
+
   ShapePtr shape_;
   const QueryPlan& plan_;
   const std::vector<RecordsetColumn>& columns_;
-  std::unique_ptr<SqliteStatement> statement_;
+  ScanStatement scan_;
+  SqliteStatement* statement_;  // scan_'s, null once the scan ended
   RowPosition current_ = kNoRow;
   uint64_t step_ = 0;  // rows stepped; decodedOn_ says on which step a value was decoded
   std::vector<Variant> values_;
@@ -71,11 +79,9 @@ class ForwardSource final : public RecordSource {
 
 }  // namespace
 
-std::unique_ptr<RecordSource> MakeForwardSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
-                                                std::unique_ptr<SqliteStatement> statement) {
-  if (!statement) statement = std::make_unique<SqliteStatement>(file->Connection(), shape->plan.fullSql);
-  shape->plan.parameters.BindTo(*statement);
-  return std::make_unique<ForwardSource>(std::move(shape), std::move(statement));
+std::unique_ptr<RecordSource> MakeForwardSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape) {
+  ScanStatement scan = OpenScan(*file, shape->plan);
+  return std::make_unique<ForwardSource>(std::move(shape), std::move(scan));
 }
 
 }  // namespace lumo::jet

@@ -155,6 +155,7 @@ std::vector<RecordsetColumn> DescribeColumns(DatabaseFile& file, const SqliteSta
 OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool tableType) {
   OpenedSource opened;
   QueryPlan& plan = opened.shape.plan;
+  std::unique_ptr<SqliteStatement> described;  // the query, prepared
   plan.maxRecords = source.maxRecords;
   TranslateOptions filterOptions;
   for (const auto& parameter : source.parameters) filterOptions.knownParameters.push_back(parameter.first);
@@ -172,6 +173,7 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
   } else {
     std::unique_ptr<SqliteStatement> prepared;
     TranslatedStatement translated = TranslateSelect(file, source, prepared);
+    described = std::move(prepared);
     plan.fullSql = translated.sql;
     const int missing = BindParameters(source, translated.parameters, plan);
     if (missing > 0) RaiseDaoError(kDaoTooFewParameters, {std::to_string(missing)});
@@ -186,7 +188,6 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
         plan.order = SplitSortTerms(translated.parts->orderBy);
       }
     }
-    if (!opened.keyable) opened.statement = std::move(prepared);
   }
   if (tableType) {
     // A table-type recordset reads the table itself, in index order.
@@ -219,7 +220,7 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
       plan.fullSql = "SELECT * FROM (" + plan.fullSql + ")";
       if (!filter.empty()) plan.fullSql += " WHERE " + filter;
       if (!sort.empty()) plan.fullSql += " ORDER BY " + sort;
-      opened.statement.reset();
+      described.reset();
     }
   }
   plan.selectUsesParameters = HasParameter(plan.selectList);
@@ -231,8 +232,9 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
         std::to_string(plan.parameterCount + 1));
     opened.shape.columns = DescribeColumns(file, rowStatement, plan.baseTable);
   } else {
-    if (!opened.statement) opened.statement = std::make_unique<SqliteStatement>(file.Connection(), plan.fullSql);
-    opened.shape.columns = DescribeColumns(file, *opened.statement, {});
+    // The statement itself describes them (the scan prepares its own).
+    if (!described) described = std::make_unique<SqliteStatement>(file.Connection(), plan.fullSql);
+    opened.shape.columns = DescribeColumns(file, *described, {});
   }
   return opened;
 }

@@ -14,7 +14,7 @@ namespace {
 
 // The rows read so far, shared by a snapshot and its clones.
 struct SnapshotRows {
-  std::unique_ptr<SqliteStatement> statement;  // null once every row is read
+  ScanStatement scan;                          // its statement is null once every row is read
   std::vector<Variant> cells;                  // row after row
   int64_t count = 0;
 };
@@ -77,13 +77,15 @@ class SnapshotSource final : public RecordSource {
 
   bool ReadRow() {
     SnapshotRows& rows = *rows_;
-    if (!rows.statement) return false;
-    if ((plan_.maxRecords > 0 && rows.count >= plan_.maxRecords) || !rows.statement->Step()) {
-      rows.statement.reset();  // ends the read
+    SqliteStatement* statement = rows.scan.statement.get();
+    if (!statement) return false;
+    if ((plan_.maxRecords > 0 && rows.count >= plan_.maxRecords) || !statement->Step()) {
+      rows.scan.statement.reset();  // ends the read
+      rows.scan.connection.reset();
       return false;
     }
     for (size_t i = 0; i < columns_.size(); ++i) {
-      rows.cells.push_back(ReadColumnValue(*rows.statement, static_cast<int>(i), columns_[i].type));
+      rows.cells.push_back(ReadColumnValue(*statement, static_cast<int>(i), columns_[i].type));
     }
     ++rows.count;
     return true;
@@ -129,12 +131,9 @@ RowPosition SnapshotSource::FindMatch(const FindCriteria& criteria, RowPosition 
 
 }  // namespace
 
-std::unique_ptr<RecordSource> MakeSnapshotSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
-                                                 std::unique_ptr<SqliteStatement> statement) {
+std::unique_ptr<RecordSource> MakeSnapshotSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape) {
   auto rows = std::make_shared<SnapshotRows>();
-  rows->statement = statement ? std::move(statement)
-                              : std::make_unique<SqliteStatement>(file->Connection(), shape->plan.fullSql);
-  shape->plan.parameters.BindTo(*rows->statement);
+  rows->scan = OpenScan(*file, shape->plan);
   return std::make_unique<SnapshotSource>(std::move(file), std::move(shape), std::move(rows));
 }
 

@@ -62,14 +62,12 @@ struct Recordset::State {
   bool OnRow() const { return !bof && !eof && position != kNoRow; }
 };
 
-// Builds what a recordset reads for a source: the plan and its fields, and for a source that
-// is not one keyed table the statement, prepared. tableType: the plain table for a table-type
-// recordset (3219 for anything else). Raises the translator's and SQLite's errors (3078
-// unknown table, 3061 missing parameters, 3075 ...).
+// Builds what a recordset reads for a source: the plan and its fields. tableType: the plain
+// table for a table-type recordset (3219 for anything else). Raises the translator's and
+// SQLite's errors (3078 unknown table, 3061 missing parameters, 3075 ...).
 struct OpenedSource {
   RecordShape shape;
   bool keyable = false;  // one base table with row ids
-  std::unique_ptr<SqliteStatement> statement;
 };
 OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool tableType);
 

@@ -1,0 +1,289 @@
+#include "jet/Recordset.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "jet/Field.h"
+#include "tests/jet/RecordsetTestSupport.h"
+
+namespace lumo::jet {
+namespace {
+
+using testing::DaoNumberOf;
+
+class RecordsetNavigationTest : public testing::RecordsetTestBase {
+ protected:
+  // T: 350 rows (more than one chunk of keys) whose A and B repeat and are sometimes Null,
+  // B in mixed case, and an index over them with A descending.
+  void MakeSortTable() {
+    Execute("CREATE TABLE T (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, A LONG, B TEXT(10))");
+    auto workspace = engine_.DefaultWorkspace();
+    workspace->BeginTrans();
+    for (int i = 1; i <= 350; ++i) {
+      const std::string a = i % 11 == 0 ? "Null" : std::to_string(i * 7 % 9);
+      const std::string b = i % 13 == 0 ? "Null" : (i % 2 ? "'x" : "'X") + std::to_string(i % 4) + "'";
+      Execute("INSERT INTO T (A, B) VALUES (" + a + ", " + b + ")");
+    }
+    workspace->CommitTrans();
+    Execute("CREATE INDEX ADescB ON T (A DESC, B)");
+  }
+  // The IDs in the order SQLite sorts them, the row id breaking ties.
+  std::vector<std::string> SortedIds(const std::string& sort) {
+    auto snapshot = Open("SELECT ID FROM T ORDER BY " + sort + ", ID", dbOpenSnapshot);
+    return ReadOn(*snapshot, "ID");
+  }
+};
+
+TEST_F(RecordsetNavigationTest, MovesFollowDaosTableOfBofAndEof) {
+  MakeLogon(3);
+  for (int type : {dbOpenTable, dbOpenDynaset, dbOpenSnapshot}) {
+    SCOPED_TRACE(type);
+    auto recordset = Open("Logon", type);
+    // Opening makes the first row current.
+    EXPECT_FALSE(recordset->IsBOF());
+    EXPECT_EQ(IdOf(*recordset), 1);
+    // Neither flag: every move works; Move 0 stays.
+    recordset->Move(0);
+    EXPECT_EQ(IdOf(*recordset), 1);
+    // Off the front: BOF only. MovePrevious and Move 0 fail there, the others work.
+    recordset->MovePrevious();
+    EXPECT_TRUE(recordset->IsBOF());
+    EXPECT_FALSE(recordset->IsEOF());
+    EXPECT_EQ(DaoNumberOf([&] { recordset->MovePrevious(); }), 3021);
+    EXPECT_EQ(DaoNumberOf([&] { recordset->Move(-1); }), 3021);
+    EXPECT_EQ(DaoNumberOf([&] { recordset->Move(0); }), 3021);
+    EXPECT_EQ(DaoNumberOf([&] { Value(*recordset, "ID"); }), 3021);
+    EXPECT_TRUE(recordset->IsBOF());
+    recordset->MoveNext();
+    EXPECT_EQ(IdOf(*recordset), 1);
+    recordset->MovePrevious();
+    recordset->Move(2);
+    EXPECT_EQ(IdOf(*recordset), 2);
+    // Off the end: EOF only. MoveNext and Move 0 fail there, MovePrevious works.
+    recordset->Move(5);
+    EXPECT_TRUE(recordset->IsEOF());
+    EXPECT_FALSE(recordset->IsBOF());
+    EXPECT_EQ(DaoNumberOf([&] { recordset->MoveNext(); }), 3021);
+    EXPECT_EQ(DaoNumberOf([&] { recordset->Move(1); }), 3021);
+    EXPECT_EQ(DaoNumberOf([&] { recordset->Move(0); }), 3021);
+    recordset->MovePrevious();
+    EXPECT_EQ(IdOf(*recordset), 3);
+    recordset->MoveNext();
+    recordset->Move(-2);
+    EXPECT_EQ(IdOf(*recordset), 2);
+    recordset->Move(-5);
+    EXPECT_TRUE(recordset->IsBOF());
+    recordset->MoveLast();
+    EXPECT_EQ(IdOf(*recordset), 3);
+    recordset->MoveFirst();
+    EXPECT_EQ(IdOf(*recordset), 1);
+    // Counting from a bookmark.
+    const Variant first = recordset->Bookmark();
+    recordset->MoveLast();
+    recordset->Move(1, first);
+    EXPECT_EQ(IdOf(*recordset), 2);
+    recordset->Move(-1, first);
+    EXPECT_TRUE(recordset->IsBOF());
+  }
+}
+
+TEST_F(RecordsetNavigationTest, RecordCountCountsRowsMetUntilMoveLastButTablesExactly) {
+  MakeLogon(250);
+  for (int type : {dbOpenDynaset, dbOpenSnapshot, dbOpenForwardOnly}) {
+    SCOPED_TRACE(type);
+    auto recordset = Open("SELECT * FROM Logon", type);
+    EXPECT_EQ(recordset->RecordCount(), 1);
+    recordset->Move(119);
+    EXPECT_EQ(recordset->RecordCount(), 120);
+    if (type != dbOpenForwardOnly) {
+      recordset->MoveFirst();
+      EXPECT_EQ(recordset->RecordCount(), 120);  // never shrinks
+      recordset->MoveLast();
+      EXPECT_EQ(recordset->RecordCount(), 250);
+      EXPECT_EQ(recordset->AbsolutePosition(), 249);
+    }
+  }
+  auto table = Open("Logon");
+  EXPECT_EQ(table->RecordCount(), 250);
+  // The table's count is live: another process's rows count at once, own ones too.
+  Other().Execute("INSERT INTO Logon (Username) VALUES ('other')");
+  EXPECT_EQ(table->RecordCount(), 251);
+  table->AddNew();
+  table->Update();
+  EXPECT_EQ(table->RecordCount(), 252);
+  table->Delete();
+  EXPECT_EQ(table->RecordCount(), 251);
+}
+
+TEST_F(RecordsetNavigationTest, DynasetReadsItsKeysLazily) {
+  MakeLogon(250);
+  auto recordset = Open("SELECT ID FROM Logon WHERE Typ = 'logon'");
+  // Rows another process adds beyond what was read show when the cursor gets there; rows it
+  // changes show with their new values, as each row is read when the cursor lands on it.
+  Other().Execute("INSERT INTO Logon (Username, Typ) VALUES ('late', 'logon')");
+  Other().Execute("UPDATE Logon SET ID = ID WHERE ID = 2");
+  recordset->MoveLast();
+  EXPECT_EQ(IdOf(*recordset), 251);
+  EXPECT_EQ(recordset->RecordCount(), 251);
+  // Rows before the end that no longer match stay: the key list keeps what it read.
+  auto users = Open("SELECT Username FROM Logon ORDER BY ID");
+  Other().Execute("UPDATE Logon SET Username = 'renamed' WHERE ID = 3");
+  users->Move(2);
+  EXPECT_EQ(VarToStr(Value(*users, "Username")), "renamed");
+}
+
+TEST_F(RecordsetNavigationTest, SortedDynasetWalksTheOrderSQLiteGivesAcrossChunks) {
+  MakeSortTable();
+  for (const std::string sort : {"A DESC, B", "B, A", "A", "B DESC"}) {
+    SCOPED_TRACE(sort);
+    auto base = Open("SELECT ID, A, B FROM T");
+    base->SetSort(sort);
+    auto sorted = base->OpenRecordset();
+    EXPECT_EQ(ReadOn(*sorted, "ID"), SortedIds(sort));
+    // The same order from the query's own ORDER BY.
+    auto query = Open("SELECT ID, A, B FROM T WHERE ID > 0 ORDER BY " + sort);
+    EXPECT_EQ(ReadOn(*query, "ID"), SortedIds(sort));
+  }
+}
+
+TEST_F(RecordsetNavigationTest, TableWalksItsIndexBothWaysAndFromASeek) {
+  MakeSortTable();
+  auto table = Open("T");
+  table->SetIndex("ADescB");
+  std::vector<std::string> expected = SortedIds("A DESC, B");
+  table->MoveFirst();
+  EXPECT_EQ(ReadOn(*table, "ID"), expected);
+  table->MoveLast();
+  std::vector<std::string> backwards = ReadBack(*table, "ID");
+  std::reverse(backwards.begin(), backwards.end());
+  EXPECT_EQ(backwards, expected);
+
+  // After a seek the window starts at the row found and grows both ways.
+  table->Seek("=", {Variant(4), Variant("x1")});
+  ASSERT_FALSE(table->NoMatch());
+  const std::string found = VarToStr(Value(*table, "ID"));
+  const auto at = std::find(expected.begin(), expected.end(), found) - expected.begin();
+  auto clone = table->Clone();
+  clone->SetBookmark(table->Bookmark());
+  EXPECT_EQ(ReadOn(*table, "ID"), std::vector<std::string>(expected.begin() + at, expected.end()));
+  clone->SetIndex("ADescB");
+  std::vector<std::string> before = ReadBack(*clone, "ID");
+  std::reverse(before.begin(), before.end());
+  EXPECT_EQ(before, std::vector<std::string>(expected.begin(), expected.begin() + at + 1));
+
+  // AbsolutePosition and PercentPosition count in index order.
+  table->Seek("=", {Variant(4), Variant("x1")});
+  EXPECT_EQ(table->AbsolutePosition(), at);
+  table->SetAbsolutePosition(100);
+  EXPECT_EQ(VarToStr(Value(*table, "ID")), expected[100]);
+}
+
+TEST_F(RecordsetNavigationTest, PositionsFollowTheList) {
+  MakeLogon(5);
+  auto recordset = Open("SELECT * FROM Logon ORDER BY ID");
+  recordset->MoveLast();
+  recordset->SetPercentPosition(77.0f);  // 5 rows: row 4 of 0..4
+  EXPECT_FLOAT_EQ(recordset->PercentPosition(), 80.0f);
+  EXPECT_EQ(recordset->AbsolutePosition(), 4);
+  recordset->SetAbsolutePosition(1);
+  EXPECT_EQ(IdOf(*recordset), 2);
+  EXPECT_EQ(DaoNumberOf([&] { recordset->SetAbsolutePosition(5); }), 3001);
+  EXPECT_EQ(DaoNumberOf([&] { recordset->SetAbsolutePosition(-1); }), 3001);
+  recordset->MoveNext();
+  recordset->MoveNext();
+  recordset->MoveNext();
+  recordset->MoveNext();
+  EXPECT_EQ(recordset->AbsolutePosition(), -1);
+}
+
+TEST_F(RecordsetNavigationTest, BookmarksNameRowsAcrossClonesAndIndexChanges) {
+  MakeLogon(6);
+  Execute("CREATE INDEX ByComputer ON Logon (Computer DESC)");
+  for (int type : {dbOpenTable, dbOpenDynaset, dbOpenSnapshot}) {
+    SCOPED_TRACE(type);
+    auto recordset = Open("Logon", type);
+    recordset->Move(3);
+    const Variant bookmark = recordset->Bookmark();
+    ASSERT_EQ(bookmark.Type(), VarType::kBytes);
+    EXPECT_EQ(bookmark.AsBytes().size(), 4u);
+    EXPECT_NE(bookmark, Variant(std::vector<uint8_t>{0, 0, 0, 0}));
+
+    // A clone has no current record until it moves, then shares the bookmarks.
+    auto clone = recordset->Clone();
+    EXPECT_FALSE(clone->IsBOF());
+    EXPECT_FALSE(clone->IsEOF());
+    EXPECT_EQ(DaoNumberOf([&] { Value(*clone, "ID"); }), 3021);
+    clone->SetBookmark(bookmark);
+    EXPECT_EQ(IdOf(*clone), 4);
+    clone->MoveFirst();
+    recordset->SetBookmark(clone->Bookmark());
+    EXPECT_EQ(IdOf(*recordset), 1);
+    clone->Close();
+    recordset->MoveNext();
+    EXPECT_EQ(IdOf(*recordset), 2);
+
+    // Bookmarks of a recordset opened separately mean nothing here (this one has handed out
+    // two; the other's third is unknown to it).
+    auto separate = Open("Logon", type);
+    for (int i = 0; i < 3; ++i, separate->MoveNext()) separate->Bookmark();
+    separate->MovePrevious();
+    const Variant foreign = separate->Bookmark();
+    EXPECT_EQ(DaoNumberOf([&] { recordset->SetBookmark(foreign); }), 3159);
+    EXPECT_EQ(DaoNumberOf([&] { recordset->SetBookmark(Variant(std::vector<uint8_t>{0, 0, 0, 0})); }), 3159);
+    EXPECT_EQ(DaoNumberOf([&] { recordset->SetBookmark(Variant("abcd")); }), 3159);
+
+    if (type == dbOpenTable) {
+      // The row stays current when the index changes, and its bookmark still finds it.
+      recordset->SetBookmark(bookmark);
+      recordset->SetIndex("ByComputer");
+      EXPECT_EQ(IdOf(*recordset), 4);
+      recordset->MoveNext();
+      EXPECT_EQ(IdOf(*recordset), 3);
+      recordset->SetBookmark(bookmark);
+      recordset->MovePrevious();
+      EXPECT_EQ(IdOf(*recordset), 5);
+      EXPECT_EQ(recordset->Index(), "ByComputer");
+      EXPECT_EQ(DaoNumberOf([&] { recordset->SetIndex("Nothing"); }), 3015);
+    }
+  }
+}
+
+TEST_F(RecordsetNavigationTest, RowDeletedByAnotherConnectionAnswers3167WhenReached) {
+  MakeLogon(4);
+  for (int type : {dbOpenTable, dbOpenDynaset}) {
+    SCOPED_TRACE(type);
+    auto recordset = Open("Logon", type);
+    recordset->MoveNext();
+    const Variant second = recordset->Bookmark();
+    recordset->MoveNext();
+    const Variant third = recordset->Bookmark();
+    recordset->MoveFirst();
+    Other().Execute("DELETE FROM Logon WHERE ID = 3");
+    EXPECT_EQ(DaoNumberOf([&] { recordset->SetBookmark(third); }), 3167);
+    // The rows the recordset has read still hold the row: the cursor lands on it, its values
+    // are gone.
+    recordset->SetBookmark(second);
+    recordset->MoveNext();
+    EXPECT_EQ(DaoNumberOf([&] { Value(*recordset, "Username"); }), 3167);
+    EXPECT_EQ(DaoNumberOf([&] { recordset->Edit(); }), 3167);
+    recordset->MoveNext();
+    EXPECT_EQ(IdOf(*recordset), 4);
+    Other().Execute("INSERT INTO Logon (ID, Username) VALUES (3, 'back')");
+  }
+}
+
+TEST_F(RecordsetNavigationTest, SnapshotKeepsTheRowsAsTheyWereRead) {
+  MakeLogon(3);
+  auto snapshot = Open("SELECT * FROM Logon", dbOpenSnapshot);
+  auto dynaset = Open("SELECT * FROM Logon", dbOpenDynaset);
+  snapshot->MoveLast();
+  Other().Execute("UPDATE Logon SET Username = 'changed' WHERE ID = 1");
+  snapshot->MoveFirst();
+  dynaset->Move(0);
+  EXPECT_EQ(VarToStr(Value(*snapshot, "Username")), "user1");
+  EXPECT_EQ(VarToStr(Value(*dynaset, "Username")), "changed");
+}
+
+}  // namespace
+}  // namespace lumo::jet
