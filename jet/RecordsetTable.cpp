@@ -24,11 +24,21 @@ constexpr int64_t kLargestChunk = 8192;
 // reaches kNoRow.
 constexpr RowPosition kAnchor = int64_t{1} << 40;
 
+// What a table-type recordset shares with its clones: the rows deleted through them and the
+// table's count.
+struct TableShared {
+  std::set<RowKey> removed;
+  int64_t count = -1;        // -1: not counted yet
+  int64_t countVersion = 0;  // data_version when counted
+};
+
 class TableWindow final : public TableSource {
  public:
-  TableWindow(std::shared_ptr<DatabaseFile> file, ShapePtr shape)
+  TableWindow(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
+              std::shared_ptr<TableShared> shared)
       : file_(std::move(file)), shape_(std::move(shape)), plan_(shape_->plan),
-        columns_(shape_->columns), reader_(*file_, plan_, columns_) {}
+        columns_(shape_->columns), reader_(*file_, plan_, columns_), shared_(std::move(shared)),
+        removed_(shared_->removed) {}
 
   RowPosition First() override {
     if (!atStart_ || keys_.empty()) ReadFromEnd(false);
@@ -82,13 +92,13 @@ class TableWindow final : public TableSource {
 
   int64_t RecordCount(RowPosition) override {
     const int64_t version = DataVersion();
-    if (count_ < 0 || version != countVersion_) {
+    if (shared_->count < 0 || version != shared_->countVersion) {
       StatementUse statement(file_->Statement("SELECT count(*) FROM " + plan_.from));
       statement->Step();
-      count_ = statement->ColumnInt64(0);
-      countVersion_ = version;
+      shared_->count = statement->ColumnInt64(0);
+      shared_->countVersion = version;
     }
-    return count_;
+    return shared_->count;
   }
 
   int Compare(RowPosition a, RowPosition b) const override { return a < b ? -1 : (a > b ? 1 : 0); }
@@ -118,7 +128,7 @@ class TableWindow final : public TableSource {
 
   // A new row takes its place in index order; the window shows it once it is read there.
   RowPosition Appended(RowKey) override {
-    if (count_ >= 0) ++count_;
+    if (shared_->count >= 0) ++shared_->count;
     return kNoRow;
   }
 
@@ -126,16 +136,17 @@ class TableWindow final : public TableSource {
     const RowKey key = KeyAt(position);
     removed_.insert(key);
     if (loaded_ && key == loadedKey_) exists_ = false;
-    if (count_ > 0) --count_;
+    if (shared_->count > 0) --shared_->count;
   }
 
   bool IsRemoved(RowPosition position) const override {
     return !removed_.empty() && removed_.count(keys_[static_cast<size_t>(position - lo_)]) != 0;
   }
 
-  // A clone starts in row-key order: DAO does not copy the index to it.
+  // A clone starts in row-key order: DAO does not copy the index to it. Rows deleted
+  // through either are deleted for both.
   std::unique_ptr<RecordSource> Clone() override {
-    return std::make_unique<TableWindow>(file_, shape_);
+    return std::make_unique<TableWindow>(file_, shape_, shared_);
   }
   void Release() override {}
   RowPosition FindMatch(const FindCriteria&, RowPosition, bool, bool) override { return kNoRow; }
@@ -327,13 +338,12 @@ class TableWindow final : public TableSource {
   std::vector<StoredValue> backValues_;
   int64_t forwardChunk_ = kFirstChunk;
   int64_t backwardChunk_ = kFirstChunk;
-  std::set<RowKey> removed_;  // rows deleted through this recordset
+  std::shared_ptr<TableShared> shared_;
+  std::set<RowKey>& removed_;  // shared_'s
   bool loaded_ = false;
   RowKey loadedKey_ = 0;
   bool exists_ = false;
   std::vector<Variant> values_;
-  int64_t count_ = -1;
-  int64_t countVersion_ = 0;
 };
 
 RowPosition TableWindow::Seek(Bound bound, bool equal, const std::vector<Variant>& keys,
@@ -396,7 +406,7 @@ RowPosition TableWindow::Seek(Bound bound, bool equal, const std::vector<Variant
 }  // namespace
 
 std::unique_ptr<TableSource> MakeTableSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape) {
-  return std::make_unique<TableWindow>(std::move(file), std::move(shape));
+  return std::make_unique<TableWindow>(std::move(file), std::move(shape), std::make_shared<TableShared>());
 }
 
 }  // namespace lumo::jet
