@@ -1,0 +1,153 @@
+#include "jet/Recordset.h"
+
+#include <gtest/gtest.h>
+
+#include "jet/Field.h"
+#include "tests/jet/RecordsetTestSupport.h"
+
+namespace lumo::jet {
+namespace {
+
+using testing::DaoMessageOf;
+using testing::DaoNumberOf;
+
+class RecordsetFindTest : public testing::RecordsetTestBase {
+ protected:
+  void SetUp() override {
+    RecordsetTestBase::SetUp();
+    MakeLogon(200);  // more rows than one batch of a find
+  }
+};
+
+TEST_F(RecordsetFindTest, FindWalksFromTheRightPlaceInDynasetsAndSnapshots) {
+  for (int type : {dbOpenDynaset, dbOpenSnapshot}) {
+    SCOPED_TRACE(type);
+    auto recordset = Open("SELECT * FROM Logon WHERE ID <= 150 ORDER BY ID DESC", type);
+    EXPECT_FALSE(recordset->NoMatch());
+    // Text compares without regard to case; dates are written month first.
+    recordset->FindFirst("Username = 'USER1' AND logontime < #12/8/2026 9:00#");
+    ASSERT_FALSE(recordset->NoMatch());
+    EXPECT_EQ(IdOf(*recordset), 58);
+    recordset->FindNext("Username = 'USER1' AND logontime < #12/8/2026 9:00#");
+    EXPECT_EQ(IdOf(*recordset), 55);
+    recordset->FindPrevious("Username = 'USER1' AND logontime < #12/8/2026 9:00#");
+    EXPECT_EQ(IdOf(*recordset), 58);
+    recordset->FindLast("Computer Like 'PC1?'");
+    EXPECT_EQ(IdOf(*recordset), 10);
+    recordset->FindPrevious("Computer Like 'PC1?'");
+    EXPECT_EQ(IdOf(*recordset), 11);
+
+    // A miss sets NoMatch and leaves the cursor where it was; moves do not clear NoMatch.
+    recordset->FindNext("ID = 150");
+    EXPECT_TRUE(recordset->NoMatch());
+    EXPECT_EQ(IdOf(*recordset), 11);
+    recordset->MoveNext();
+    EXPECT_TRUE(recordset->NoMatch());
+    // From BOF a find forward searches everything; from EOF nothing lies ahead.
+    recordset->MoveFirst();
+    recordset->MovePrevious();
+    recordset->FindNext("ID = 150");
+    EXPECT_FALSE(recordset->NoMatch());
+    EXPECT_EQ(IdOf(*recordset), 150);
+    recordset->MoveLast();
+    recordset->MoveNext();
+    recordset->FindNext("ID = 1");
+    EXPECT_TRUE(recordset->NoMatch());
+  }
+}
+
+TEST_F(RecordsetFindTest, FindSeesRowsAddedThroughTheRecordsetAndSkipsDeletedOnes) {
+  auto recordset = Open("SELECT * FROM Logon ORDER BY ID", dbOpenDynaset, 0, dbOptimistic);
+  recordset->AddNew();
+  recordset->Fields().Item("Username")->SetValue(Variant("zoe"));
+  recordset->Update();
+  recordset->FindFirst("Username = 'Zoe'");
+  EXPECT_EQ(IdOf(*recordset), 201);
+  recordset->FindFirst("ID = 2");
+  recordset->Delete();
+  recordset->FindFirst("ID <= 3");
+  EXPECT_EQ(IdOf(*recordset), 1);
+  recordset->FindNext("ID <= 3");
+  EXPECT_EQ(IdOf(*recordset), 3);
+  // The criterion names the fields of the recordset, aliases included.
+  auto aliased = Open("SELECT ID AS Nr, Username AS Who FROM Logon");
+  aliased->FindFirst("Who = 'user2' AND Nr > 100");
+  EXPECT_EQ(VarToStr(aliased->Fields().Item("Nr")->Value()), "101");
+}
+
+TEST_F(RecordsetFindTest, BadCriteriaAnswerDaosErrors) {
+  auto recordset = Open("Logon", dbOpenDynaset);
+  EXPECT_EQ(DaoMessageOf([&] { recordset->FindFirst("Nobody = 1"); }),
+            "The Microsoft Jet database engine does not recognize 'Nobody' as a valid field name or expression");
+  EXPECT_EQ(DaoNumberOf([&] { recordset->FindFirst("ID = = 1"); }), 3077);
+  EXPECT_EQ(IdOf(*recordset), 1);
+}
+
+TEST_F(RecordsetFindTest, SeekComparesOnTheCurrentIndex) {
+  Execute("CREATE INDEX ByUserTime ON Logon (Username, logontime DESC)");
+  Execute("CREATE INDEX ByUserComputer ON Logon (Username, Computer)");
+  auto table = Open("Logon");
+  EXPECT_EQ(DaoNumberOf([&] { table->Seek("=", {Variant(5)}); }), 3019);
+  table->SetIndex("PrimaryKey");
+  table->Seek("=", {Variant(42)});
+  EXPECT_FALSE(table->NoMatch());
+  EXPECT_EQ(IdOf(*table), 42);
+  table->Seek(">", {Variant(42)});
+  EXPECT_EQ(IdOf(*table), 43);
+  table->Seek("<", {Variant(42)});
+  EXPECT_EQ(IdOf(*table), 41);
+  table->Seek("<=", {Variant(1000)});
+  EXPECT_EQ(IdOf(*table), 200);
+  table->Seek(">=", {Variant(1000)});
+  EXPECT_TRUE(table->NoMatch());
+  table->Seek("=", {Variant("42")});  // converted to the field's type
+  EXPECT_EQ(IdOf(*table), 42);
+  EXPECT_EQ(DaoNumberOf([&] { table->Seek("=", {Variant("forty-two")}); }), 3464);
+
+  table->SetIndex("ByUserComputer");
+  // Keys left out count as Null, which sorts first: a partial key needs >=.
+  table->Seek("=", {Variant("user2")});
+  EXPECT_TRUE(table->NoMatch());
+  table->Seek(">=", {Variant("USER2")});
+  ASSERT_FALSE(table->NoMatch());
+  EXPECT_EQ(IdOf(*table), 101);  // "PC101" is user2's first computer as text
+  table->MoveNext();
+  EXPECT_EQ(IdOf(*table), 104);
+
+  table->SetIndex("ByUserTime");
+  const double at = EncodeDate(2026, 12, 8) + EncodeTime(9, 0, 0, 0);  // minute 60
+  table->Seek("=", {Variant("user0"), Variant::FromDate(at)});
+  EXPECT_EQ(IdOf(*table), 60);
+  table->Seek(">", {Variant("user0"), Variant::FromDate(at)});
+  EXPECT_EQ(IdOf(*table), 57);
+  table->Seek("<", {Variant("user0"), Variant::FromDate(at)});
+  EXPECT_EQ(IdOf(*table), 63);
+  // In a descending field Null sorts last: (user1, Null) lies after all of user1's rows.
+  table->Seek("<=", {Variant("user1")});
+  EXPECT_EQ(IdOf(*table), 1);
+  table->MovePrevious();
+  EXPECT_EQ(IdOf(*table), 4);
+  table->Seek("<", {Variant("user1"), Variant::FromDate(at)});
+  EXPECT_EQ(IdOf(*table), 61);  // the user1 row logged on just after 9:00 (descending time)
+
+  EXPECT_EQ(DaoNumberOf([&] { table->Seek("==", {Variant("user0")}); }), 3001);
+  EXPECT_EQ(DaoNumberOf([&] { table->Seek("=", {}); }), 3001);
+  EXPECT_EQ(DaoNumberOf([&] { table->Seek("=", {Variant(1), Variant(2), Variant(3)}); }), 3001);
+}
+
+TEST_F(RecordsetFindTest, SeekOnAClonePositionsTheClone) {
+  Execute("CREATE UNIQUE INDEX ByComputer ON Logon (Computer)");
+  auto table = Open("Logon");
+  auto clone = table->Clone();
+  EXPECT_EQ(clone->Index(), "");
+  clone->SetIndex("ByComputer");
+  clone->MoveFirst();
+  clone->Seek("=", {Variant("pc77")});
+  ASSERT_FALSE(clone->NoMatch());
+  table->SetBookmark(clone->Bookmark());
+  EXPECT_EQ(IdOf(*table), 77);
+  EXPECT_EQ(table->Index(), "");
+}
+
+}  // namespace
+}  // namespace lumo::jet
