@@ -154,6 +154,31 @@ bool JetSqlEmitter::IsPlainlyNumeric(const Expr& expr) const {
   }
 }
 
+bool JetSqlEmitter::IsNumberValued(const Expr& expr) const {
+  if (IsPlainlyNumeric(expr)) return true;
+  switch (expr.kind) {
+    case ExprKind::kParen:
+      return IsNumberValued(*expr.children[0]);
+    case ExprKind::kUnary:
+      return true;
+    case ExprKind::kBinary:
+      // + may join texts and - may move a date; the others always give numbers.
+      return expr.binaryOp != BinaryOp::kAdd && expr.binaryOp != BinaryOp::kSubtract &&
+             expr.binaryOp != BinaryOp::kConcat;
+    case ExprKind::kLike:
+    case ExprKind::kBetween:
+    case ExprKind::kInList:
+    case ExprKind::kInSelect:
+    case ExprKind::kIsNull:
+    case ExprKind::kExists:
+    case ExprKind::kQuantified:
+    case ExprKind::kIdentity:
+      return true;
+    default:
+      return false;
+  }
+}
+
 std::string JetSqlEmitter::Call(const char* name, const std::vector<const Expr*>& args) {
   std::string text = name;
   text += '(';
@@ -168,6 +193,9 @@ std::string JetSqlEmitter::Call(const char* name, const std::vector<const Expr*>
 JetSqlEmitter::Fragment JetSqlEmitter::Column(const Expr& expr) {
   if (auto number = ParameterNumber(expr.names)) return {"?" + std::to_string(*number), kPrecPrimary};
   if (stripQualifiers_) return {Quote(expr.names.back()), kPrecPrimary};
+  // SQLite names have at most three parts; a longer one (Forms!F!C!x) can only be a
+  // parameter, so it goes as one name and comes back as "no such column".
+  if (expr.names.size() > 3) return {Quote(JoinNames(expr.names)), kPrecPrimary};
   std::string text;
   for (size_t i = 0; i < expr.names.size(); ++i) {
     if (i > 0) text += '.';
@@ -248,8 +276,8 @@ JetSqlEmitter::Fragment JetSqlEmitter::Comparison(const Expr& expr) {
   Fragment r = Value(right);
   std::string rightText = Wrap(r.text, r.precedence, precedence + 1);
   // A column brings its own collation (NOCASE for text); elsewhere Jet's case-insensitive
-  // comparison must be asked for.
-  if (!IsPlainColumn(left) && !IsPlainColumn(right) && !(IsPlainlyNumeric(left) && IsPlainlyNumeric(right))) {
+  // comparison must be asked for, unless a side is a number and the collation cannot matter.
+  if (!IsPlainColumn(left) && !IsPlainColumn(right) && !IsNumberValued(left) && !IsNumberValued(right)) {
     rightText = Wrap(r.text, r.precedence, kPrecCollate + 1) + " COLLATE NOCASE";
   }
   return {Wrap(l.text, l.precedence, precedence) + ComparisonText(expr.binaryOp) + rightText, precedence};

@@ -56,6 +56,7 @@ class JetSqlEmitter {
   std::string GroupTerm(const Expr& expr);
   bool IsPlainColumn(const Expr& expr) const;
   bool IsPlainlyNumeric(const Expr& expr) const;
+  bool IsNumberValued(const Expr& expr) const;
   std::optional<int> ParameterNumber(const std::vector<std::string>& names);
 
   // Queries.

@@ -465,16 +465,26 @@ std::string FormatValue(sqlite3_value* value, const std::string& format) {
   std::optional<Number> number;
   if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) number = NumberOf(value);
   else if (type == SQLITE_TEXT && !isDate) number = ParseNumberText(TextOf(value));
+  if (isDate) number = Number::Of(DateOf(value));
   const std::string name = Lower(format);
 
-  if (isDate || (number && HasDateTokens(format) && name != "general number" && name != "currency" &&
-                 name != "fixed" && name != "standard" && name != "percent" && name != "scientific")) {
-    const double ole = isDate ? DateOf(value) : number->AsDouble();
-    if (isDate && !format.empty() && !HasDateTokens(format) && name.find("date") == std::string::npos &&
-        name.find("time") == std::string::npos) {
-      return FormatNumberBySections(ole, format);
-    }
-    const DateParts parts = PartsOf(ole);
+  // Named number formats first: "Yes/No" would otherwise read as date letters.
+  if (number && !format.empty()) {
+    const double x = number->AsDouble();
+    if (name == "general number") return number->integer ? std::to_string(number->i) : NumberText(x);
+    if (name == "currency") return FormatNumberBySections(x, "$#,##0.00;($#,##0.00)");
+    if (name == "fixed") return FormatNumberBySections(x, "0.00");
+    if (name == "standard") return FormatNumberBySections(x, "#,##0.00");
+    if (name == "percent") return FormatNumberBySections(x, "0.00%");
+    if (name == "scientific") return FormatNumberBySections(x, "0.00E+00");
+    if (name == "yes/no") return x != 0 ? "Yes" : "No";
+    if (name == "true/false") return x != 0 ? "True" : "False";
+    if (name == "on/off") return x != 0 ? "On" : "Off";
+  }
+  const bool namedDate = name == "general date" || name == "long date" || name == "medium date" ||
+                         name == "short date" || name == "long time" || name == "medium time" || name == "short time";
+  if (number && (namedDate || HasDateTokens(format) || (isDate && format.empty()))) {
+    const DateParts parts = PartsOf(number->AsDouble());
     if (format.empty() || name == "general date") return GeneralDate(parts);
     if (name == "long date") return FormatDate(parts, "dddd, mmmm d, yyyy");
     if (name == "medium date") return FormatDate(parts, "d-mmm-yy");
@@ -485,17 +495,8 @@ std::string FormatValue(sqlite3_value* value, const std::string& format) {
     return FormatDate(parts, Sections(format)[0]);
   }
   if (!number) return FormatText(TextOf(value), format);
-  const double x = number->AsDouble();
-  if (format.empty() || name == "general number") return number->integer ? std::to_string(number->i) : NumberText(x);
-  if (name == "currency") return FormatNumberBySections(x, "$#,##0.00;($#,##0.00)");
-  if (name == "fixed") return FormatNumberBySections(x, "0.00");
-  if (name == "standard") return FormatNumberBySections(x, "#,##0.00");
-  if (name == "percent") return FormatNumberBySections(x, "0.00%");
-  if (name == "scientific") return FormatNumberBySections(x, "0.00E+00");
-  if (name == "yes/no") return x != 0 ? "Yes" : "No";
-  if (name == "true/false") return x != 0 ? "True" : "False";
-  if (name == "on/off") return x != 0 ? "On" : "Off";
-  return FormatNumberBySections(x, format);
+  if (format.empty()) return number->integer ? std::to_string(number->i) : NumberText(number->d);
+  return FormatNumberBySections(number->AsDouble(), format);
 }
 
 }  // namespace lumo::jet::fn

@@ -391,6 +391,8 @@ const JetFunctionInfo* FindJetFunction(std::string_view name) {
   return nullptr;
 }
 
+std::span<const JetFunctionInfo> JetFunctionCatalogue() { return kCatalogue; }
+
 int RegisterJetFunctions(sqlite3* db) {
   // An unknown "name" must fail as a missing column, never turn into a string literal.
   int rc = sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);

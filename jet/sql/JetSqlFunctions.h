@@ -15,6 +15,7 @@
 // (3464 type mismatch, 5 invalid argument, 6 overflow, 11 division by zero, 93 bad Like
 // pattern).
 
+#include <span>
 #include <string_view>
 
 struct sqlite3;
@@ -43,6 +44,9 @@ struct JetFunctionInfo {
 // The catalogue entry for a function name (any case; a trailing "$" is ignored); nullptr
 // when Jet SQL has no such function.
 const JetFunctionInfo* FindJetFunction(std::string_view name);
+
+// The whole catalogue, in no particular order.
+std::span<const JetFunctionInfo> JetFunctionCatalogue();
 
 // Registers every "jet_..." function of the catalogue and the operators on the connection,
 // and turns off SQLite's reading of unknown "names" as string literals, so that an unknown

@@ -47,6 +47,9 @@ class JetSqlParser {
  private:
   enum class ExprContext { kCondition, kList, kSelectItem };
 
+  // Words that cannot stand for a name without brackets.
+  static bool IsReservedWord(const std::string& upper);
+
   // Tokens.
   const Token& Peek(size_t ahead = 0) const;
   const Token& Next();

@@ -80,6 +80,10 @@ class Tokenizer {
       case '[': {
         size_t close = source_.find(']', pos_ + 1);
         if (close == std::string_view::npos) return Error(begin, syntax::kMissingParen);
+        // Jet names hold no control characters (and SQLite's text ends at a zero byte).
+        for (size_t i = begin + 1; i < close; ++i) {
+          if (static_cast<unsigned char>(source_[i]) < ' ') return Error(begin, syntax::kGeneric);
+        }
         pos_ = close + 1;
         return Make(TokenKind::kBracketName, begin, std::string(source_.substr(begin + 1, close - begin - 1)));
       }
@@ -121,18 +125,18 @@ class Tokenizer {
   }
 
   Token Number(size_t begin) {
-    std::string text;
-    while (pos_ < source_.size() && IsDigit(source_[pos_])) text += source_[pos_++];
+    size_t end = pos_;
+    while (end < source_.size() && IsDigit(source_[end])) ++end;
+    std::string_view integer = source_.substr(pos_, end - pos_);
+    std::string text(integer.empty() ? std::string_view("0") : integer);
+    pos_ = end;
     if (pos_ < source_.size() && source_[pos_] == '.') {
-      ++pos_;
-      if (text.empty()) text = "0";
+      size_t fractionEnd = pos_ + 1;
+      while (fractionEnd < source_.size() && IsDigit(source_[fractionEnd])) ++fractionEnd;
+      std::string_view fraction = source_.substr(pos_ + 1, fractionEnd - pos_ - 1);
       text += '.';
-      bool fraction = false;
-      while (pos_ < source_.size() && IsDigit(source_[pos_])) {
-        text += source_[pos_++];
-        fraction = true;
-      }
-      if (!fraction) text += '0';
+      text += fraction.empty() ? std::string_view("0") : fraction;
+      pos_ = fractionEnd;
     }
     if (pos_ < source_.size() && (source_[pos_] == 'e' || source_[pos_] == 'E')) {
       size_t look = pos_ + 1;
