@@ -5,6 +5,7 @@
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
 #include "jet/DatabaseFile.h"
+#include "jet/Recordset.h"
 #include "tests/jet/EngineTestSupport.h"
 
 namespace lumo::jet {
@@ -178,6 +179,36 @@ TEST_F(DatabaseTest, ContainersAndRelationsDescribeTheCatalogue) {
   ASSERT_EQ(database_->Relations().Count(), 1);
   EXPECT_EQ(database_->Relations().Item(0)->Table(), "Machines");
   EXPECT_EQ(database_->Relations().Item(0)->ForeignTable(), "Visits");
+}
+
+TEST_F(DatabaseTest, OpenRecordsetTakesTablesQueriesAndSql) {
+  Insert("anna", "logon");
+  Insert("bert", "logoff");
+  database_->CreateQueryDef("Logons", "SELECT * FROM Logon WHERE Typ = 'logon'");
+  auto table = database_->OpenRecordset("logon");
+  EXPECT_EQ(table->Type(), dbOpenTable);
+  EXPECT_EQ(table->RecordCount(), 2);
+  auto query = database_->OpenRecordset("Logons");
+  EXPECT_EQ(query->Type(), dbOpenDynaset);
+  EXPECT_EQ(query->Fields().Item("Username")->Value(), Variant("anna"));
+  auto sql = database_->OpenRecordset("SELECT Count(*) AS N FROM Logon", dbOpenSnapshot);
+  EXPECT_EQ(sql->Fields().Item("N")->Value().AsInteger(), 2);
+  EXPECT_EQ(database_->Recordsets().Count(), 3);
+  query->Close();
+  EXPECT_EQ(database_->Recordsets().Count(), 2);
+  // Closing the database closes what was opened from it.
+  database_->Close();
+  EXPECT_FALSE(table->IsValid());
+  EXPECT_EQ(DaoNumberOf([&] { sql->MoveNext(); }), 3420);
+}
+
+TEST_F(DatabaseTest, FieldsOfARecordsetCarryTheirTablesProperties) {
+  Insert("anna", "logon");
+  auto logontime = database_->TableDefs().Item("Logon")->Fields().Item("logontime");
+  logontime->Properties().Append(database_->CreateProperty("Format", dbText, Variant("Short Date")));
+  auto recordset = database_->OpenRecordset("SELECT Username, logontime FROM Logon", dbOpenDynaset);
+  EXPECT_EQ(recordset->Fields().Item("logontime")->Properties().Item("Format")->Value(), Variant("Short Date"));
+  EXPECT_EQ(DaoNumberOf([&] { recordset->Fields().Item("Username")->Properties().Item("Format"); }), 3270);
 }
 
 }  // namespace

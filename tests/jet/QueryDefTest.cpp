@@ -4,6 +4,7 @@
 
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
+#include "jet/Recordset.h"
 #include "tests/jet/EngineTestSupport.h"
 
 namespace lumo::jet {
@@ -143,6 +144,19 @@ TEST_F(QueryDefTest, SettingsAndUserPropertiesOfADefinition) {
   auto reopened = engine_.OpenDatabase(path_);
   EXPECT_EQ(reopened->QueryDefs().Item("Q")->Properties().Item("Description")->Value(), Variant("all rows"));
   EXPECT_EQ(DaoNumberOf([&] { query->SQL(); query->Parameters(); }), 3420);
+}
+
+TEST_F(QueryDefTest, OpenRecordsetRunsTheTextWithItsParameters) {
+  auto query = database_->CreateQueryDef("ByUser", "PARAMETERS Who Text (50); SELECT * FROM Logon WHERE Username = Who");
+  EXPECT_EQ(DaoNumberOf([&] { query->OpenRecordset(); }), 3061);
+  query->Parameters().Item("Who")->SetValue(Variant("BERT"));
+  auto recordset = query->OpenRecordset(dbOpenSnapshot);
+  ASSERT_FALSE(recordset->IsEOF());
+  EXPECT_EQ(recordset->Fields().Item("Username")->Value(), Variant("bert"));
+  recordset->MoveNext();
+  EXPECT_TRUE(recordset->IsEOF());
+  auto action = database_->CreateQueryDef("", "DELETE FROM Logon");
+  EXPECT_EQ(DaoNumberOf([&] { action->OpenRecordset(); }), 3219);
 }
 
 }  // namespace

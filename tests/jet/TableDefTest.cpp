@@ -4,6 +4,7 @@
 
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
+#include "jet/Recordset.h"
 #include "tests/jet/EngineTestSupport.h"
 
 namespace lumo::jet {
@@ -259,6 +260,17 @@ TEST_F(TableDefTest, SqlDdlKeepsJetNamesAndFlags) {
   EXPECT_EQ(orders->Fields().Item("Customer")->Size(), 40);
   EXPECT_EQ(StockShell(path_, "SELECT Customer || Nr FROM Orders"), "a1\n");
   EXPECT_TRUE(database_->TableDefs().Item("Orders")->Indexes().Item("OrderKey")->Primary());
+}
+
+TEST_F(TableDefTest, OpenRecordsetOpensTheTable) {
+  auto design = DesignPeople();
+  EXPECT_EQ(DaoNumberOf([&] { design->OpenRecordset(); }), 3219);
+  database_->TableDefs().Append(design);
+  database_->Execute("INSERT INTO People (Name) VALUES ('anna')");
+  auto recordset = design->OpenRecordset();
+  EXPECT_EQ(recordset->Type(), dbOpenTable);
+  EXPECT_EQ(recordset->RecordCount(), 1);
+  EXPECT_EQ(recordset->Fields().Item("Born")->Value().AsDateTime(), 36526.0);  // the default, 1 Jan 2000
 }
 
 }  // namespace

@@ -1,0 +1,148 @@
+// The database shell as a user runs it: the real jetsh binary on real files, read back with
+// the stock sqlite3 shell.
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#ifndef JETSH_PATH
+#error "JETSH_PATH names the jetsh binary under test"
+#endif
+
+namespace {
+
+struct Result {
+  std::string output;  // standard output and standard error
+  int status = -1;
+};
+
+// Runs a command line with standard input from `inputFile` (or nothing).
+Result RunCommand(const std::string& command, const std::string& inputFile = "/dev/null") {
+  const std::string full = command + " <" + inputFile + " 2>&1";
+  Result result;
+  if (FILE* pipe = popen(full.c_str(), "r")) {
+    std::array<char, 512> buffer{};
+    while (fgets(buffer.data(), static_cast<int>(buffer.size()), pipe)) result.output += buffer.data();
+    int raw = pclose(pipe);
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  }
+  return result;
+}
+
+class JetShellTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/lumo-jetsh-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    path_ = (folder_ / "journal.mdb").string();
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+
+  Result Shell(const std::string& arguments, const std::string& input = {}) {
+    if (input.empty()) return RunCommand(std::string(JETSH_PATH) + " " + arguments);
+    const std::string inputFile = (folder_ / "stdin.sql").string();
+    std::ofstream(inputFile) << input;
+    return RunCommand(std::string(JETSH_PATH) + " " + arguments, inputFile);
+  }
+  void MakeJournal() {
+    Result made = Shell("--create " + path_,
+                        "CREATE TABLE Logon (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Username TEXT(50), "
+                        "logontime DATETIME, Typ TEXT(10));\n"
+                        "CREATE INDEX ByUser ON Logon (Username DESC);\n"
+                        "INSERT INTO Logon (Username, logontime, Typ) VALUES (\"anna\", #12/24/2024 8:15#, \"logon\");\n"
+                        "INSERT INTO Logon (Username, logontime, Typ) VALUES (\"bert\", #12/24/2024 9:00#, \"logon\");\n");
+    ASSERT_EQ(made.status, 0) << made.output;
+  }
+
+  std::filesystem::path folder_;
+  std::string path_;
+};
+
+TEST_F(JetShellTest, CreatesADatabaseTheStockShellReads) {
+  MakeJournal();
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " 'SELECT ID, Username, logontime FROM Logon ORDER BY ID'").output,
+            "1|anna|2024-12-24 08:15:00.000\n2|bert|2024-12-24 09:00:00.000\n");
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " 'PRAGMA journal_mode'").output, "wal\n");
+  // Creating it again is refused with DAO's error.
+  Result again = Shell("--create " + path_);
+  EXPECT_EQ(again.status, 1);
+  EXPECT_EQ(again.output, "Error 3204: Database already exists\n");
+}
+
+TEST_F(JetShellTest, PrintsResultRowsAlignedOrAsCsv) {
+  MakeJournal();
+  Result text = Shell(path_ + " \"SELECT Username, logontime, Typ FROM Logon WHERE Username Like 'a*'\"");
+  EXPECT_EQ(text.status, 0);
+  EXPECT_EQ(text.output,
+            "Username  logontime            Typ\n"
+            "--------  -------------------  -----\n"
+            "anna      2024-12-24 08:15:00  logon\n");
+  Result csv = Shell("--csv " + path_ + " \"SELECT Username, Typ & ',x' AS T FROM Logon ORDER BY Username\"");
+  EXPECT_EQ(csv.output, "Username,T\r\nanna,\"logon,x\"\r\nbert,\"logon,x\"\r\n");
+}
+
+TEST_F(JetShellTest, ReportsRowsTouchedByActions) {
+  MakeJournal();
+  Result update = Shell(path_ + " \"UPDATE Logon SET Typ = 'logoff' WHERE Username = 'ANNA'\"");
+  EXPECT_EQ(update.output, "1 row affected.\n");
+  EXPECT_EQ(Shell(path_ + " 'alter table logon add logofftime datetime'").output, "");
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT type FROM pragma_table_info('Logon') WHERE name = 'logofftime'\"").output,
+            "DATETIME\n");
+}
+
+TEST_F(JetShellTest, ListsTablesQueriesIndexesAndFields) {
+  MakeJournal();
+  Shell(path_, "CREATE TABLE Empty (a LONG);");
+  Result tables = Shell("--tables " + path_);
+  EXPECT_EQ(tables.output,
+            "Table  Rows  Kind\n"
+            "-----  ----  ----\n"
+            "Logon  2\n"
+            "Empty  0\n");
+  Result fields = Shell("--fields Logon " + path_);
+  EXPECT_EQ(fields.output,
+            "Field      Type            DAO type  Size  Attributes  Required  Default\n"
+            "---------  --------------  --------  ----  ----------  --------  -------\n"
+            "ID         Long (counter)  4         4     17\n"
+            "Username   Text            10        50    34\n"
+            "logontime  Date/Time       8         8     33\n"
+            "Typ        Text            10        10    34\n");
+  Result indexes = Shell("--indexes logon " + path_);
+  EXPECT_EQ(indexes.output,
+            "Index       Fields         Flags\n"
+            "----------  -------------  -----------------------\n"
+            "PrimaryKey  ID             primary unique required\n"
+            "ByUser      Username DESC\n");
+  std::ofstream(folder_ / "script.sql") << "SELECT Count(*) AS N FROM Logon;\n.queries\n";
+  Result script = Shell("-f " + (folder_ / "script.sql").string() + " " + path_);
+  EXPECT_EQ(script.status, 0);
+  EXPECT_EQ(script.output, "N\n-\n2\nQuery  Type  SQL\n-----  ----  ---\n");
+}
+
+TEST_F(JetShellTest, ErrorsPrintDaosNumberAndTextAndStopTheScript) {
+  const std::string missing = (folder_ / "missing.mdb").string();
+  Result open = Shell(missing + " 'SELECT 1'");
+  EXPECT_EQ(open.status, 1);
+  EXPECT_EQ(open.output, "Error 3024: Could not find file '" + missing + "'\n");
+  MakeJournal();
+  Result script = Shell(path_, "DELETE FROM Logon WHERE Username = 'anna';\nDELETE FROM Nowhere;\nDELETE FROM Logon;\n");
+  EXPECT_EQ(script.status, 1);
+  EXPECT_EQ(script.output, "1 row affected.\nError 3078: The Microsoft Jet database engine cannot find the input "
+                           "table or query 'Nowhere'. Make sure it exists and that its name is spelled correctly\n");
+  // The statement after the error did not run.
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " 'SELECT count(*) FROM Logon'").output, "1\n");
+  std::ofstream(folder_ / "notes.txt") << std::string(200, 'n');
+  EXPECT_EQ(Shell((folder_ / "notes.txt").string() + " 'SELECT 1'").output,
+            "Error 3343: Unrecognized database format '" + (folder_ / "notes.txt").string() + "'\n");
+  EXPECT_EQ(Shell("--bogus " + path_).status, 2);
+  EXPECT_EQ(Shell("").status, 2);
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+#pragma once
+// jetsh: a command-line shell over the engine. It creates database files, runs Jet SQL
+// (statements from the command line, a file or standard input), prints result sets as
+// aligned text or CSV, and lists tables, query definitions, indexes and a table's fields
+// with their DAO types. It reaches the file only through the engine's objects, so what it
+// shows is what every component of the system sees.
+//
+// Errors print "Error <DAO number>: <DAO text>" on standard error; the shell then stops
+// with exit status 1 (2 for a wrong command line).
+
+#include <iosfwd>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "runtime/Variant.h"
+
+namespace lumo::jet {
+class DBEngine;
+class Database;
+class Recordset;
+}  // namespace lumo::jet
+
+namespace lumo::tools {
+
+enum class OutputMode { kText, kCsv };
+
+struct ShellOptions {
+  std::string path;
+  bool create = false;
+  bool readOnly = false;
+  bool exclusive = false;
+  std::string password;
+  OutputMode mode = OutputMode::kText;
+  bool systemTables = false;
+};
+
+class JetShell {
+ public:
+  JetShell(ShellOptions options, std::ostream& out);
+  ~JetShell();
+
+  // Opens (or creates) the database; DAO errors propagate.
+  void Open();
+
+  // One Jet SQL statement: a SELECT prints its rows, anything else is executed and reports
+  // the rows it touched.
+  void Run(const std::string& sql);
+  // A script: statements separated by ";" (outside quotes, brackets and #dates#), and lines
+  // that begin with "." as commands (.tables, .queries, .indexes T, .fields T,
+  // .mode text|csv, .help).
+  void RunScript(const std::string& text);
+  // A "." command without its dot ("tables", "fields Logon", ...); false when unknown.
+  bool Command(const std::string& line);
+
+  void ListTables();
+  void ListQueries();
+  void ListIndexes(const std::string& table);
+  void ListFields(const std::string& table);
+
+  void SetMode(OutputMode mode) { options_.mode = mode; }
+
+ private:
+  void PrintRecordset(jet::Recordset& recordset);
+  void PrintTable(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows);
+
+  ShellOptions options_;
+  std::ostream& out_;
+  std::unique_ptr<jet::DBEngine> engine_;
+  std::shared_ptr<jet::Database> database_;
+};
+
+// The statements of a script, split at ";" outside quotes, brackets and #date# literals;
+// blank statements left out. Lines beginning with "." come out as statements of their own.
+std::vector<std::string> SplitScript(const std::string& text);
+
+// A value as the shell shows it: dates "YYYY-MM-DD HH:MM:SS" (with milliseconds when there
+// are any), numbers with "." whatever the locale, Booleans True/False, bytes in hex, Null
+// as the empty text.
+std::string ShellText(const Variant& value);
+
+// The DAO type's name ("Text", "Long", "Date/Time", ...).
+std::string DaoTypeName(int type);
+
+// Text and CSV rendering of a result.
+void WriteAligned(std::ostream& out, const std::vector<std::string>& header,
+                  const std::vector<std::vector<std::string>>& rows);
+void WriteCsv(std::ostream& out, const std::vector<std::string>& header,
+              const std::vector<std::vector<std::string>>& rows);
+
+}  // namespace lumo::tools

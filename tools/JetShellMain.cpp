@@ -1,0 +1,128 @@
+// jetsh: the command line of the database shell.
+
+#include <unistd.h>
+
+#include <clocale>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "runtime/Exceptions.h"
+#include "tools/JetShell.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: jetsh [options] DATABASE [SQL ...]\n"
+    "Runs Jet SQL on a database file: each SQL argument, else the statements of -f FILE,\n"
+    "else those on standard input (separated by \";\"; lines beginning with \".\" are\n"
+    "commands, see .help).\n"
+    "\n"
+    "  -c, --create          make a new, empty database file first\n"
+    "  -f, --file FILE       read statements from FILE\n"
+    "      --csv             print result rows as CSV (default: aligned text)\n"
+    "  -p, --password PWD    the database password (with --create: set it)\n"
+    "  -r, --readonly        open read-only\n"
+    "  -x, --exclusive       open exclusively\n"
+    "      --tables          list the tables\n"
+    "      --system          include system tables in --tables\n"
+    "      --queries         list the query definitions\n"
+    "      --indexes TABLE   list a table's indexes\n"
+    "      --fields TABLE    list a table's fields with their DAO types\n"
+    "  -h, --help            this text\n"
+    "\n"
+    "Errors print the DAO number and text; the exit status is then 1 (2 for a wrong\n"
+    "command line).\n";
+
+constexpr int kExitError = 1;
+constexpr int kExitUsage = 2;
+
+int UsageError(const std::string& message) {
+  std::cerr << "jetsh: " << message << "\n" << kUsage;
+  return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
+  using namespace lumo::tools;
+
+  ShellOptions options;
+  std::vector<std::string> statements;
+  std::vector<std::string> commands;  // "." commands from the options, in order
+  std::string scriptFile;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+    if (arg == "-h" || arg == "--help") {
+      std::cout << kUsage;
+      return 0;
+    } else if (arg == "-c" || arg == "--create") {
+      options.create = true;
+    } else if (arg == "--csv") {
+      options.mode = OutputMode::kCsv;
+    } else if (arg == "-r" || arg == "--readonly") {
+      options.readOnly = true;
+    } else if (arg == "-x" || arg == "--exclusive") {
+      options.exclusive = true;
+    } else if (arg == "--system") {
+      options.systemTables = true;
+    } else if (arg == "--tables") {
+      commands.push_back("tables");
+    } else if (arg == "--queries") {
+      commands.push_back("queries");
+    } else if (arg == "-p" || arg == "--password" || arg == "-f" || arg == "--file" || arg == "--indexes" ||
+               arg == "--fields") {
+      const char* text = value();
+      if (text == nullptr) return UsageError(arg + " needs a value");
+      if (arg == "-p" || arg == "--password") {
+        options.password = text;
+      } else if (arg == "-f" || arg == "--file") {
+        scriptFile = text;
+      } else {
+        commands.push_back(arg.substr(2) + " " + text);
+      }
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      return UsageError("unknown option " + arg);
+    } else if (options.path.empty()) {
+      options.path = arg;
+    } else {
+      statements.push_back(arg);
+    }
+  }
+  if (options.path.empty()) return UsageError("no database file given");
+
+  try {
+    JetShell shell(options, std::cout);
+    shell.Open();
+    for (const std::string& command : commands) shell.Command(command);
+    if (!statements.empty()) {
+      for (const std::string& statement : statements) shell.RunScript(statement);
+    } else if (!scriptFile.empty()) {
+      std::ifstream file(scriptFile);
+      if (!file) {
+        std::cerr << "jetsh: cannot read " << scriptFile << "\n";
+        return kExitError;
+      }
+      std::stringstream text;
+      text << file.rdbuf();
+      shell.RunScript(text.str());
+    } else if (commands.empty() && !(options.create && isatty(STDIN_FILENO))) {
+      std::stringstream text;
+      text << std::cin.rdbuf();
+      shell.RunScript(text.str());
+    }
+  } catch (const lumo::EOleException& error) {
+    std::cout.flush();
+    std::cerr << "Error " << error.ErrorCode() << ": " << error.Message() << "\n";
+    return kExitError;
+  } catch (const std::exception& error) {
+    std::cout.flush();
+    std::cerr << "jetsh: " << error.what() << "\n";
+    return kExitError;
+  }
+  return 0;
+}
