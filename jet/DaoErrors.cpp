@@ -387,6 +387,10 @@ DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
   if (message.find("do not have the same number of result columns") != std::string_view::npos) {
     return make(kDaoUnionColumnCount);
   }
+  if (StartsWith(message, "Expression tree is too large") || StartsWith(message, "too many terms in compound SELECT") ||
+      message == "parser stack overflow") {
+    return make(kDaoQueryTooComplex);
+  }
   // Anything else keeps SQLite's words: a made-up DAO text would hide the cause.
   DaoErrorInfo info = make(3000);
   info.description = detail.empty() ? DaoErrorText(3000) : detail;

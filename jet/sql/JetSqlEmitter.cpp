@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <set>
 
 #include "jet/DaoErrors.h"
 #include "jet/sql/JetSqlFunctions.h"
@@ -252,7 +251,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Value(const Expr& expr) {
     case ExprKind::kFunction:
       return Function(expr);
     case ExprKind::kSubquery:
-      return {"(" + Select(*expr.subquery) + ")", kPrecPrimary};
+      return {"(" + ExpressionSubquery(*expr.subquery) + ")", kPrecPrimary};
     case ExprKind::kLike:
     case ExprKind::kBetween:
     case ExprKind::kInList:
@@ -357,7 +356,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
     case ExprKind::kInSelect: {
       Fragment v = Value(*expr.children[0]);
       return {Wrap(v.text, v.precedence, kPrecEquality + 1) + (expr.negated ? " NOT IN (" : " IN (") +
-                  Select(*expr.subquery) + ")",
+                  ExpressionSubquery(*expr.subquery) + ")",
               kPrecEquality};
     }
     case ExprKind::kIsNull: {
@@ -366,7 +365,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
               kPrecEquality};
     }
     case ExprKind::kExists: {
-      std::string text = "EXISTS (" + Select(*expr.subquery) + ")";
+      std::string text = "EXISTS (" + ExpressionSubquery(*expr.subquery) + ")";
       if (expr.negated) return {"NOT " + text, kPrecNot};
       return {text, kPrecPrimary};
     }
@@ -375,7 +374,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
       Fragment v = Value(*expr.children[0]);
       std::string comparison = Wrap(v.text, v.precedence, kPrecRelational + 1) + ComparisonText(expr.binaryOp) +
                                "\"jet_q\".\"jet_v\"";
-      std::string rows = "SELECT 1 FROM (" + Select(*expr.subquery, "jet_v") + ") AS \"jet_q\" WHERE ";
+      std::string rows = "SELECT 1 FROM (" + ExpressionSubquery(*expr.subquery, "jet_v") + ") AS \"jet_q\" WHERE ";
       if (expr.all) return {"NOT EXISTS (" + rows + "NOT (" + comparison + "))", kPrecNot};
       return {"EXISTS (" + rows + comparison + ")", kPrecPrimary};
     }
@@ -448,171 +447,6 @@ std::string JetSqlEmitter::EmitSortList(const std::vector<OrderItem>& items) {
   for (size_t i = 0; i < items.size(); ++i) {
     if (i > 0) text += ", ";
     text += SortTerm(items[i]);
-  }
-  return text;
-}
-
-// ---------------------------------------------------------------------------------------------
-// Queries
-
-std::string JetSqlEmitter::TableRefText(const TableRef& ref) {
-  switch (ref.kind) {
-    case TableRef::Kind::kTable:
-      return Quote(ref.name) + (ref.alias.empty() ? "" : " AS " + Quote(ref.alias));
-    case TableRef::Kind::kSubquery:
-      return "(" + Select(*ref.subquery) + ")" + (ref.alias.empty() ? "" : " AS " + Quote(ref.alias));
-    case TableRef::Kind::kJoin: {
-      std::string text = TableRefText(*ref.left);
-      text += ref.join == JoinKind::kInner ? " INNER JOIN " : ref.join == JoinKind::kLeft ? " LEFT JOIN " : " RIGHT JOIN ";
-      const std::string right = TableRefText(*ref.right);
-      text += ref.right->kind == TableRef::Kind::kJoin ? "(" + right + ")" : right;
-      text += " ON " + Condition(*ref.on).text;
-      return text;
-    }
-  }
-  return {};
-}
-
-// Jet's DISTINCTROW drops rows that come from the same records of the tables delivering
-// columns; that matters only when some joined table delivers none.
-std::string JetSqlEmitter::DistinctRowGroup(const SelectCore& core) {
-  if (CoreIsAggregated(core)) return {};
-  std::vector<const TableRef*> tables;
-  bool hasSubquery = false;
-  for (const TableRefPtr& ref : core.from) CollectTables(*ref, tables, &hasSubquery);
-  if (hasSubquery || tables.size() < 2) return {};
-  std::set<std::string> used;
-  // Collects the qualifiers of the columns an expression reads; false for an unqualified one.
-  struct Walker {
-    const JetSqlEmitter& emitter;
-    std::set<std::string>& used;
-    bool Walk(const Expr& expr) {
-      if (expr.kind == ExprKind::kColumn && emitter.IsPlainColumn(expr)) {
-        if (expr.names.size() < 2) return false;
-        used.insert(UpperName(expr.names[expr.names.size() - 2]));
-      }
-      for (const ExprPtr& child : expr.children) {
-        if (!Walk(*child)) return false;
-      }
-      return true;
-    }
-  } walker{*this, used};
-  for (const SelectItem& item : core.items) {
-    if (item.star) {
-      if (item.starQualifier.empty()) return {};
-      used.insert(UpperName(item.starQualifier));
-    } else if (!walker.Walk(*item.expr)) {
-      return {};
-    }
-  }
-  std::string group;
-  size_t delivering = 0;
-  for (const TableRef* table : tables) {
-    if (used.count(UpperName(RefName(*table))) == 0) continue;
-    ++delivering;
-    if (!group.empty()) group += ", ";
-    group += Quote(RefName(*table)) + ".rowid";
-  }
-  if (delivering == 0 || delivering == tables.size()) return {};
-  return group;
-}
-
-std::string JetSqlEmitter::FromTail(const SelectCore& core, const std::string& distinctRowGroup) {
-  std::string text;
-  if (!core.from.empty()) {
-    text += " FROM ";
-    for (size_t i = 0; i < core.from.size(); ++i) {
-      if (i > 0) text += ", ";
-      text += TableRefText(*core.from[i]);
-    }
-  }
-  if (core.where) text += " WHERE " + Condition(*core.where).text;
-  if (!core.groupBy.empty()) {
-    text += " GROUP BY ";
-    for (size_t i = 0; i < core.groupBy.size(); ++i) {
-      if (i > 0) text += ", ";
-      text += GroupTerm(*core.groupBy[i]);
-    }
-  } else if (!distinctRowGroup.empty()) {
-    text += " GROUP BY " + distinctRowGroup;
-  }
-  if (core.having) text += " HAVING " + Condition(*core.having).text;
-  return text;
-}
-
-// TOP n keeps every row that ties with the n-th on the sort keys: the limit counts the rows
-// whose rank is at most n.
-std::string JetSqlEmitter::Top(const SelectCore& core, const std::vector<OrderItem>* orderBy,
-                               const std::string& items, const std::string& tail) {
-  const std::string n = std::to_string(*core.top);
-  const bool ordered = orderBy != nullptr && !orderBy->empty() && core.distinct != DistinctMode::kDistinct;
-  if (!ordered) {
-    if (!core.topPercent) return " LIMIT " + n;
-    std::string counted = core.distinct == DistinctMode::kDistinct ? "SELECT DISTINCT " + items + tail : "SELECT 1" + tail;
-    return " LIMIT (SELECT (count(*) * " + n + " + 99) / 100 FROM (" + counted + "))";
-  }
-  std::string inner = "SELECT rank() OVER (ORDER BY " + EmitSortList(*orderBy) + ") AS \"jet_rank\"";
-  if (core.topPercent) inner += ", count(*) OVER () AS \"jet_total\"";
-  inner += tail;
-  const std::string bound = core.topPercent ? "(\"jet_total\" * " + n + " + 99) / 100" : n;
-  return " LIMIT (SELECT count(*) FROM (" + inner + ") WHERE \"jet_rank\" <= " + bound + ")";
-}
-
-std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy, bool nameExpressions,
-                                const std::string& firstItemAlias) {
-  std::string items;
-  for (size_t i = 0; i < core.items.size(); ++i) {
-    const SelectItem& item = core.items[i];
-    if (i > 0) items += ", ";
-    if (item.star) {
-      items += item.starQualifier.empty() ? "*" : Quote(item.starQualifier) + ".*";
-      continue;
-    }
-    items += Value(*item.expr).text;
-    std::string alias = (i == 0 && !firstItemAlias.empty()) ? firstItemAlias : item.alias;
-    // Jet names an unnamed expression Expr1000, Expr1001, ...
-    if (alias.empty() && nameExpressions && !IsPlainColumn(*item.expr)) {
-      alias = "Expr" + std::to_string(expressionNames_++);
-    }
-    if (!alias.empty()) items += " AS " + Quote(alias);
-  }
-  const std::string distinctRowGroup = core.distinct == DistinctMode::kDistinctRow ? DistinctRowGroup(core) : "";
-  const std::string tail = FromTail(core, distinctRowGroup);
-  std::string text = "SELECT ";
-  if (core.distinct == DistinctMode::kDistinct) text += "DISTINCT ";
-  text += items + tail;
-  std::string sort;
-  if (orderBy != nullptr && !orderBy->empty()) {
-    sort = EmitSortList(*orderBy);
-    text += " ORDER BY " + sort;
-  }
-  if (core.top) text += Top(core, orderBy, items, tail);
-  if (capture_ != nullptr) {
-    // The first core of the statement: hand its pieces to the engine as well.
-    capture_->selectList = items;
-    capture_->sort = sort;
-    capture_ = nullptr;
-  }
-  return text;
-}
-
-std::string JetSqlEmitter::Select(const SelectStatement& select, const std::string& firstItemAlias) {
-  const bool nameExpressions = nameNextQuery_;
-  nameNextQuery_ = false;
-  if (!select.IsUnion()) return Core(select.cores[0], &select.orderBy, nameExpressions, firstItemAlias);
-  std::string text;
-  for (size_t i = 0; i < select.cores.size(); ++i) {
-    std::string member = Core(select.cores[i], nullptr, nameExpressions && i == 0, i == 0 ? firstItemAlias : "");
-    if (select.cores[i].top) member = "SELECT * FROM (" + member + ")";
-    if (i > 0) text += select.unionAll[i - 1] ? " UNION ALL " : " UNION ";
-    text += member;
-  }
-  if (!select.orderBy.empty()) {
-    // The sort of a union names the columns of its result.
-    const bool saved = stripQualifiers_;
-    stripQualifiers_ = true;
-    text = "SELECT * FROM (" + text + ") ORDER BY " + EmitSortList(select.orderBy);
-    stripQualifiers_ = saved;
   }
   return text;
 }

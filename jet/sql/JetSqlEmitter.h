@@ -61,6 +61,7 @@ class JetSqlEmitter {
 
   // Queries.
   std::string Select(const SelectStatement& select, const std::string& firstItemAlias = {});
+  std::string ExpressionSubquery(const SelectStatement& select, const std::string& firstItemAlias = {});
   std::string Core(const SelectCore& core, const std::vector<OrderItem>* orderBy, bool nameExpressions,
                    const std::string& firstItemAlias);
   std::string FromTail(const SelectCore& core, const std::string& distinctRowGroup);
@@ -92,6 +93,7 @@ class JetSqlEmitter {
   int expressionNames_ = 1000;                    // next ExprNNNN name
   bool stripQualifiers_ = false;                  // ORDER BY of a union names result columns
   bool nameNextQuery_ = false;                    // give unnamed expressions ExprNNNN names
+  int expressionSubqueries_ = 0;                  // depth of subqueries inside expressions
   CoreCapture* capture_ = nullptr;
 };
 

@@ -3,9 +3,10 @@
 // Build and run (clang from Debian; libFuzzer comes with libclang-rt-14-dev):
 //   cmake -S . -B build-fuzz -DLUMO_FUZZ=ON -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
 //   cmake --build build-fuzz --target JetSqlFuzz -j2
-//   mkdir -p /tmp/jetsql-corpus
-//   build-fuzz/tests/JetSqlFuzz /tmp/jetsql-corpus tests/fuzz/seeds \
-//       -dict=tests/fuzz/JetSql.dict -artifact_prefix=/tmp/ -jobs=1 -max_total_time=600
+//   mkdir -p /tmp/jetsql-corpus && cd build-fuzz
+//   tests/JetSqlFuzz /tmp/jetsql-corpus ../tests/fuzz/seeds -dict=../tests/fuzz/JetSql.dict \
+//       -artifact_prefix=/tmp/ -jobs=1 -max_total_time=600
+// (with -jobs the run's log goes to fuzz-0.log in the current folder)
 //
 // The first byte of an input chooses the entry point: a statement, a Filter/Find criterion,
 // a Sort text, a Like match, a #date# text or a declared column type. Whatever the

@@ -121,6 +121,9 @@ TEST_F(DaoErrorsTest, SqliteFailuresBecomeTheDaoErrorsProgramsTestFor) {
   alter.table = "Logon";
   EXPECT_EQ(Mapped("ALTER TABLE Logon ADD COLUMN Username TEXT", alter).description,
             "Field 'Username' already exists in table 'Logon'.");
+  std::string deep = "SELECT 1";
+  for (int i = 0; i < 1200; ++i) deep += " + 1";
+  EXPECT_EQ(Mapped(deep).number, 3360);
   DaoErrorInfo other = Mapped("SELECT * FROM Logon WHERE");
   EXPECT_EQ(other.number, 3000);
   EXPECT_EQ(other.description, "incomplete input");

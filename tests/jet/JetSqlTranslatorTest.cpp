@@ -131,6 +131,10 @@ TEST_F(JetSqlTranslatorTest, JournalStatementsTranslateToPlainIndexableSql) {
       {"select * from logon where logontime > #12/08/2026# order by logontime desc",
        "SELECT * FROM \"logon\" WHERE \"logontime\" > '2026-12-08 00:00:00.000' ORDER BY \"logontime\" DESC"},
       {"alter table logon add logofftime datetime", "ALTER TABLE \"logon\" ADD COLUMN \"logofftime\" DATETIME"},
+      // The dataset's SQL lists end every line with CR LF; master/detail texts end with " ;".
+      {"alter table logon add logofftime datetime\r\n", "ALTER TABLE \"logon\" ADD COLUMN \"logofftime\" DATETIME"},
+      {"Select * From [Orders] Where ([CustNo] = 5) Order By OrderDate DESC ;\r\n",
+       "SELECT * FROM \"Orders\" WHERE (\"CustNo\" = 5) ORDER BY \"OrderDate\" DESC"},
   };
   for (const Case& c : cases) EXPECT_EQ(Statement(c.jet), c.sqlite) << c.jet;
 }
@@ -678,6 +682,10 @@ TEST_F(JetSqlTranslatorTest, TopIncludesTiesAndPercentRoundsUp) {
   EXPECT_EQ(Rows("SELECT TOP 15 PERCENT score FROM s ORDER BY score DESC"), "5;5;5");
   EXPECT_EQ(Rows("SELECT count(*) FROM (SELECT TOP 3 * FROM s)"), "3");
   EXPECT_EQ(Rows("SELECT TOP 100 score FROM s WHERE score > 4"), "5;5;5");
+  // A correlated subquery takes its first rows: SQLite's LIMIT cannot see the outer query.
+  EXPECT_EQ(Rows("SELECT id, (SELECT TOP 1 t.score FROM s AS t WHERE t.score < s.score ORDER BY t.score DESC) "
+                 "FROM s WHERE id < 4 ORDER BY id"),
+            "1|4;2|2;3|4");
 }
 
 TEST_F(JetSqlTranslatorTest, DistinctRowDropsRowsOfTheSameRecord) {
