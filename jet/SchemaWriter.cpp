@@ -157,6 +157,7 @@ void SchemaWriter::CreateTable(const TableDesign& design) {
     if (index.primary) index.rowKey = true;
     WriteIndex(design.name, index);
   }
+  WriteCheckTriggers(design.name);
   schema.TouchObject(design.name, kObjectTypeTable, true);
   scope.Commit();
   schema.Invalidate();
@@ -193,6 +194,7 @@ void SchemaWriter::AddColumn(const std::string& table, const ColumnDesign& colum
     WriteCounterTrigger(name, column.name);
   }
   if (column.required) schema.StoreProperty(name, column.name, "Required", dbBoolean, Variant(true));
+  WriteCheckTriggers(name);
   schema.TouchObject(name, kObjectTypeTable, false);
   scope.Commit();
   schema.Invalidate();
@@ -214,8 +216,10 @@ void SchemaWriter::DropColumn(const std::string& table, const std::string& colum
   WriteScope scope(file_);
   // A counter's trigger names the column; it goes with it.
   file_.Connection().Exec("DROP TRIGGER IF EXISTS " + Quote(name + "." + exact + ".counter"));
+  DropCheckTriggers(name);
   file_.Connection().Exec("ALTER TABLE " + Quote(name) + " DROP COLUMN " + Quote(exact));
   schema.ForgetField(name, exact);
+  WriteCheckTriggers(name);
   schema.TouchObject(name, kObjectTypeTable, false);
   scope.Commit();
   schema.Invalidate();
@@ -270,6 +274,44 @@ void SchemaWriter::WriteCounterTrigger(const std::string& table, const std::stri
   file_.Connection().Exec("CREATE TRIGGER " + Quote(table + "." + column + ".counter") + " AFTER INSERT ON " + t +
                           " FOR EACH ROW WHEN NEW." + c + " IS NULL BEGIN UPDATE " + t + " SET " + c +
                           " = (SELECT ifnull(max(" + c + "), 0) + 1 FROM " + t + ") WHERE rowid = NEW.rowid; END");
+}
+
+void SchemaWriter::DropCheckTriggers(const std::string& table) {
+  for (const char* event : {"insert", "update"}) {
+    file_.Connection().Exec("DROP TRIGGER IF EXISTS " + Quote(table + ".checks." + event));
+  }
+}
+
+void SchemaWriter::WriteCheckTriggers(const std::string& table) {
+  DropCheckTriggers(table);
+  Catalogue& schema = file_.Schema();
+  schema.Invalidate();
+  std::shared_ptr<const TableInfo> info = schema.Table(table);
+  std::vector<std::string> tooLong;
+  std::string checks;
+  for (const ColumnInfo& column : info->columns) {
+    const int type = column.type.type;
+    const bool sized = type == dbText || type == dbChar || type == dbBinary || type == dbVarBinary;
+    if (sized && column.type.size > 0) {
+      // length() counts characters of a text, as field sizes do, and bytes of a blob.
+      tooLong.push_back("length(NEW." + Quote(column.name) + ") > " + std::to_string(column.type.size));
+    }
+    if (column.required && !column.isRowKey) {
+      checks += "SELECT RAISE(ABORT, " + Literal(FunctionErrorMessage(kDaoRequiredNull, {column.name})) +
+                ") WHERE NEW." + Quote(column.name) + " IS NULL; ";
+    }
+  }
+  if (!tooLong.empty()) {
+    std::string condition;
+    for (const std::string& test : tooLong) condition += (condition.empty() ? "" : " OR ") + test;
+    checks += "SELECT RAISE(ABORT, " + Literal(FunctionErrorMessage(3163)) + ") WHERE " + condition + "; ";
+  }
+  if (checks.empty()) return;
+  for (const char* event : {"insert", "update"}) {
+    file_.Connection().Exec("CREATE TRIGGER " + Quote(table + ".checks." + event) + " BEFORE " +
+                            (std::string(event) == "insert" ? "INSERT" : "UPDATE") + " ON " + Quote(table) +
+                            " FOR EACH ROW BEGIN " + checks + "END");
+  }
 }
 
 void SchemaWriter::DropIndex(const std::string& table, const std::string& index, int notFoundNumber) {
@@ -346,6 +388,7 @@ void SchemaWriter::AlterColumn(const std::string& table, const ColumnDesign& cha
   file_.Connection().Exec("ALTER TABLE " + Quote(temporary) + " RENAME TO " + Quote(name));
   for (const std::string& sql : recreate) file_.Connection().Exec(sql);
   if (changed.required) schema.StoreProperty(name, changed.name, "Required", dbBoolean, Variant(true));
+  WriteCheckTriggers(name);
   schema.TouchObject(name, kObjectTypeTable, false);
   scope.Commit();
   schema.Invalidate();

@@ -112,6 +112,25 @@ TEST_F(DatabaseTest, FailOnErrorRollsTheWholeStatementBack) {
   EXPECT_EQ(DaoNumberOf([&] { database_->Execute("INSERT INTO Names (Name) VALUES ('ANNA')", dbFailOnError); }), 3022);
 }
 
+TEST_F(DatabaseTest, TextLongerThanItsFieldIsRefusedEverywhere) {
+  EXPECT_EQ(DaoMessageOf([&] { database_->Execute("INSERT INTO Logon (Typ) VALUES ('elevenchars')"); }),
+            "The field is too small to accept the amount of data you attempted to add. Try inserting or pasting "
+            "less data");
+  Insert("anna", "logon");
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("UPDATE Logon SET Typ = Typ & 'logon!'", dbFailOnError); }), 3163);
+  // Sizes count characters: ten umlauts fit a field of ten.
+  database_->Execute("UPDATE Logon SET Typ = 'ÄÖÜäöüÄÖÜß'", dbFailOnError);
+  // The file itself refuses, whoever writes.
+  EXPECT_NE(Shell("UPDATE Logon SET Computer = '" + std::string(21, 'c') + "'").find("jet error 3163"),
+            std::string::npos);
+  EXPECT_EQ(Shell("SELECT Computer FROM Logon"), "PC1\n");
+  // A Required column added to a table with rows is checked the same way.
+  database_->Execute("ALTER TABLE Logon ADD COLUMN Site TEXT(5) NOT NULL");
+  EXPECT_EQ(DaoMessageOf([&] { Insert("bert", "logon"); }),
+            "The field 'Site' cannot contain a Null value because the Required property for this field is set to "
+            "True. Enter a value in this field");
+}
+
 TEST_F(DatabaseTest, ReadOnlyDatabaseRefusesChanges) {
   Insert("anna", "logon");
   database_->Close();
