@@ -15,7 +15,7 @@ constexpr int kInvalidOperation = 3219;
 }  // namespace
 
 Variant Field::Value() const {
-  CheckValid();
+  if (!IsValid()) CheckValid();
   if (!recordset_) Raise(kInvalidOperation);
   return recordset_->ColumnValue(column_);
 }

@@ -200,7 +200,7 @@ class RecordSource {
   // exists (deleted by someone else).
   virtual bool Load(RowPosition position) = 0;
   // A column of the row last loaded.
-  virtual const Variant& Value(int column) = 0;
+  virtual Variant Value(int column) = 0;
   // Forgets the row read, so that the next Load reads it again.
   virtual void Forget() = 0;
 

@@ -105,11 +105,6 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseFile> file, R
   return recordset;
 }
 
-Recordset::State& Recordset::Live() const {
-  CheckValid();
-  return *state_;
-}
-
 void Recordset::BuildFields() {
   State& s = *state_;
   const auto& columns = s.Columns();
@@ -129,6 +124,7 @@ void Recordset::Land(RowPosition position) {
   State& s = *state_;
   DiscardEdit();
   s.position = position;
+  s.rowRead = false;
   if (position == kNoRow) return;
   s.bof = s.eof = false;
   if (s.engine != EngineKind::kTable &&
@@ -152,6 +148,7 @@ RowPosition Recordset::CurrentRow() const {
   State& s = *state_;
   if (!s.OnRow()) RaiseRecordsetError(3021);
   if (s.rows->IsRemoved(s.position) || !s.rows->Load(s.position)) RaiseRecordsetError(3167);
+  s.rowRead = true;
   return s.position;
 }
 

@@ -62,6 +62,7 @@ void Recordset::Edit() {
   RowReader reader(*s.file, s.Plan(), s.Columns());
   std::optional<std::vector<StoredValue>> stored = reader.ReadStored(key);
   s.rows->Forget();
+  s.rowRead = false;
   if (!stored || !s.rows->Load(position)) {
     s.lock.reset();
     RaiseRecordsetError(3167);
@@ -178,6 +179,7 @@ void Recordset::Update(int updateType, bool force) {
       }
       scope->Commit();
       s.rows->Forget();
+      s.rowRead = false;
       s.lastModified = s.bookmarks->BookmarkOf(s.editKey, s.editPosition);
     }
   } catch (...) {
@@ -215,6 +217,7 @@ void Recordset::Delete() {
   scope.Commit();
   // The row stays current, unusable, until the cursor moves.
   s.rows->Removed(s.position);
+  s.rowRead = false;
 }
 
 int Recordset::EditMode() const { return Live().editMode; }
@@ -228,9 +231,11 @@ void Recordset::SetLockEdits(bool lockEdits) {
 
 Variant Recordset::ColumnValue(int column) const {
   State& s = Live();
-  ColumnAt(s, column);
+  if (column < 0 || static_cast<size_t>(column) >= s.Columns().size()) RaiseRecordsetError(3265);
   if (s.editMode != dbEditNone) return s.buffer[static_cast<size_t>(column)];
-  CurrentRow();
+  // Once the current row is read, a field goes straight to it; a clone may still delete it.
+  const bool keyed = s.engine == EngineKind::kKeyset || s.engine == EngineKind::kTable;
+  if (!s.rowRead || !s.OnRow() || (keyed && s.rows->IsRemoved(s.position))) CurrentRow();
   return s.rows->Value(column);
 }
 

@@ -1,6 +1,4 @@
-// Forward-only recordsets: one statement stepped row by row, nothing kept. A field's value is
-// decoded from the statement the first time it is asked for on a row and kept until the
-// next step.
+// Forward-only recordsets: one statement stepped row by row, nothing kept.
 
 #include "jet/DatabaseFile.h"
 #include "jet/RecordSource.h"
@@ -14,7 +12,7 @@ class ForwardSource final : public RecordSource {
  public:
   ForwardSource(ShapePtr shape, ScanStatement scan)
       : shape_(std::move(shape)), plan_(shape_->plan), columns_(shape_->columns), scan_(std::move(scan)),
-        statement_(scan_.statement.get()), values_(columns_.size()), decodedOn_(columns_.size(), 0) {}
+        statement_(scan_.statement.get()) {}
 
   // Only the row after the current one can be reached; the recordset refuses the rest.
   RowPosition First() override { return current_ == kNoRow ? Step() : current_; }
@@ -31,13 +29,10 @@ class ForwardSource final : public RecordSource {
   RowKey KeyAt(RowPosition position) override { return position; }
   RowPosition Locate(RowKey, RowPosition) override { return kNoRow; }
   bool Load(RowPosition position) override { return position == current_ && statement_; }
-  const Variant& Value(int column) override {
-    const auto index = static_cast<size_t>(column);
-    if (decodedOn_[index] != step_) {
-      values_[index] = ReadColumnValue(*statement_, column, columns_[index].type);
-      decodedOn_[index] = step_;
-    }
-    return values_[index];
+  // The statement holds the row: a value is decoded from it on each read, which costs what
+  // copying it out of a decoded row would.
+  Variant Value(int column) override {
+    return ReadColumnValue(*statement_, column, columns_[static_cast<size_t>(column)].type);
   }
   void Forget() override {}
 
@@ -55,7 +50,6 @@ class ForwardSource final : public RecordSource {
       End();
       return kNoRow;
     }
-    ++step_;
     return ++current_;
   }
 
@@ -72,9 +66,6 @@ class ForwardSource final : public RecordSource {
   ScanStatement scan_;
   SqliteStatement* statement_;  // scan_'s, null once the scan ended
   RowPosition current_ = kNoRow;
-  uint64_t step_ = 0;  // rows stepped; decodedOn_ says on which step a value was decoded
-  std::vector<Variant> values_;
-  std::vector<uint64_t> decodedOn_;
 };
 
 }  // namespace

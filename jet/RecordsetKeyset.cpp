@@ -6,6 +6,15 @@
 // list; the chunk size doubles, which bounds the total work when the order cannot use an
 // index range. Rows added through the recordset follow the rows of the query (DAO shows new
 // rows at the end), in a list of their own so that the lazy reader can skip them.
+//
+// Reading a row by its id is a read transaction of its own, whose locking costs more than the
+// read itself; so while the cursor walks the list row by row, the rows ahead are read in
+// batches (the way Jet's own dynasets cache rows): with the next chunk of keys when the walk
+// reaches the end of the list read so far, else by their ids. A batch serves only for a
+// moment (kReadAheadLifeMs) and never after this recordset wrote or was told to read again
+// (Move 0). MoveLast reads the rest of the list in one statement.
+
+#include <time.h>
 
 #include <algorithm>
 #include <set>
@@ -13,6 +22,7 @@
 
 #include "jet/DatabaseFile.h"
 #include "jet/RecordSource.h"
+#include "jet/ValueCodec.h"
 
 namespace lumo::jet {
 
@@ -24,6 +34,50 @@ constexpr int64_t kLargestChunk = int64_t{1} << 20;
 constexpr RowPosition kAddedBase = int64_t{1} << 52;
 constexpr size_t kFirstFindBatch = 64;
 constexpr size_t kLargestFindBatch = 4096;
+constexpr size_t kFirstReadAhead = 32;
+constexpr size_t kLargestReadAhead = 1024;
+constexpr int64_t kReadAheadLifeMs = 50;
+
+// Milliseconds of the coarse monotonic clock: a few milliseconds of resolution are plenty for
+// the life of a batch, and reading it costs next to nothing (the precise clock would cost as
+// much as a row).
+int64_t NowMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// Sorts row ids: a radix sort in passes of at most 11 bits, whose counters stay in the
+// processor's fastest cache; a million ids take a few milliseconds.
+void SortKeys(RowKey* begin, RowKey* end) {
+  const size_t count = static_cast<size_t>(end - begin);
+  if (count < 2 || std::is_sorted(begin, end)) return;
+  if (count < 4096) {
+    std::sort(begin, end);
+    return;
+  }
+  const auto [low, high] = std::minmax_element(begin, end);
+  const uint64_t base = static_cast<uint64_t>(*low);
+  const uint64_t range = static_cast<uint64_t>(*high) - base;
+  int bits = 0;
+  while (bits < 64 && (range >> bits) != 0) ++bits;
+  const int passes = (bits + 10) / 11;
+  const int width = (bits + passes - 1) / passes;
+  const uint64_t mask = (uint64_t{1} << width) - 1;
+  std::vector<RowKey> scratch(count);
+  RowKey* from = begin;
+  RowKey* to = scratch.data();
+  std::vector<size_t> counts(static_cast<size_t>(mask) + 2);
+  for (int pass = 0; pass < passes; ++pass) {
+    const int shift = pass * width;
+    std::fill(counts.begin(), counts.end(), 0);
+    for (size_t i = 0; i < count; ++i) ++counts[((static_cast<uint64_t>(from[i]) - base) >> shift & mask) + 1];
+    for (size_t i = 1; i < counts.size(); ++i) counts[i] += counts[i - 1];
+    for (size_t i = 0; i < count; ++i) to[counts[(static_cast<uint64_t>(from[i]) - base) >> shift & mask]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != begin) std::copy(from, from + count, begin);
+}
 
 // The list shared by a dynaset and its clones.
 struct KeyList {
@@ -127,15 +181,13 @@ class KeysetSource final : public RecordSource {
     return found == list.positionOf.end() ? kNoRow : found->second;
   }
 
-  bool Load(RowPosition position) override {
-    if (position == loaded_) return exists_;
-    loaded_ = position;
-    exists_ = reader_.Read(KeyAt(position), values_);
-    return exists_;
-  }
+  bool Load(RowPosition position) override;
 
-  const Variant& Value(int column) override { return values_[static_cast<size_t>(column)]; }
-  void Forget() override { loaded_ = kNoRow; }
+  Variant Value(int column) override { return current_[column]; }
+  void Forget() override {
+    loaded_ = kNoRow;
+    ahead_.first = kNoRow;
+  }
 
   RowPosition Appended(RowKey key) override {
     list_->added.push_back(key);
@@ -146,6 +198,7 @@ class KeysetSource final : public RecordSource {
   void Removed(RowPosition position) override {
     list_->removed.insert(position);
     if (position == loaded_) exists_ = false;
+    ahead_.first = kNoRow;
   }
   bool IsRemoved(RowPosition position) const override {
     return !list_->removed.empty() && list_->removed.count(position) != 0;
@@ -159,18 +212,16 @@ class KeysetSource final : public RecordSource {
   RowPosition FindMatch(const FindCriteria& criteria, RowPosition start, bool forward,
                         bool inclusive) override;
 
-  // Reads keys until `position` exists; false when the query ends before it.
-  bool Reach(RowPosition position) {
+  // Reads keys until `position` exists; false when the query ends before it. withRows: the
+  // rows come along into the read-ahead batch (a cursor walking the list needs them next).
+  bool Reach(RowPosition position, bool withRows = false) {
     while (static_cast<RowPosition>(list_->keys.size()) <= position) {
-      if (!ReadChunk()) return false;
+      if (!ReadChunk(withRows)) return false;
     }
     return true;
   }
 
-  void ReadAll() {
-    while (ReadChunk()) {
-    }
-  }
+  void ReadAll();
 
  private:
   // Whether the position names a row of the list read so far.
@@ -193,13 +244,19 @@ class KeysetSource final : public RecordSource {
       return static_cast<RowPosition>(list_->keys.size()) - 1;  // -1 is kNoRow
     }
     if (!forward) return position - 1;
-    if (Reach(position + 1)) return position + 1;
+    if (Reach(position + 1, streak_ >= 2)) return position + 1;
     return AddedOrNone(0);
   }
 
-  // Reads the next chunk of keys; false when nothing more came.
-  bool ReadChunk();
-  int64_t RunKeyQuery(const std::string& condition, bool continues, int64_t limit);
+  // Reads the next chunk of keys (with their rows into the batch); false when nothing more
+  // came.
+  bool ReadChunk(bool withRows = false);
+  // Reads the rows at positions [first, first + count) into the read-ahead batch.
+  void ReadAhead(RowPosition first, size_t count);
+  bool TakeAhead(RowPosition position);
+  // Copies the current row out of the batch before the batch is read again.
+  void KeepCurrentRow();
+  int64_t RunKeyQuery(const std::string& condition, bool continues, int64_t limit, bool withRows);
 
   std::shared_ptr<DatabaseFile> file_;
   ShapePtr shape_;
@@ -210,40 +267,228 @@ class KeysetSource final : public RecordSource {
   RowPosition loaded_ = kNoRow;
   bool exists_ = false;
   std::vector<Variant> values_;
+  // The current row's values: values_ or its row in the batch.
+  const Variant* current_ = nullptr;
+  bool currentInBatch_ = false;
+
+  // Rows read ahead of a cursor that walks the list, one row after the other in `cells`.
+  struct Batch {
+    RowPosition first = kNoRow;
+    size_t count = 0;
+    std::vector<Variant> cells;
+    std::vector<bool> exists;
+    std::vector<bool> taken;
+    int64_t readAt = 0;  // NowMs()
+  } ahead_;
+  int streak_ = 0;          // landings in a row on the neighbour of the row before
+  size_t aheadSize_ = kFirstReadAhead;
 };
 
-bool KeysetSource::ReadChunk() {
+bool KeysetSource::Load(RowPosition position) {
+  if (position == loaded_) return exists_;
+  const bool neighbour = loaded_ != kNoRow && (position == loaded_ + 1 || position == loaded_ - 1);
+  const bool forward = position == loaded_ + 1;
+  streak_ = neighbour ? streak_ + 1 : 0;
+  if (!neighbour) aheadSize_ = kFirstReadAhead;
+  loaded_ = position;
+  const auto size = static_cast<RowPosition>(ahead_.count);
+  if (ahead_.first != kNoRow && position >= ahead_.first && position < ahead_.first + size &&
+      !ahead_.taken[static_cast<size_t>(position - ahead_.first)] &&
+      NowMs() - ahead_.readAt < kReadAheadLifeMs) {
+    return TakeAhead(position);
+  }
+  if (streak_ >= 2 && position < kAddedBase) {
+    const auto count = static_cast<RowPosition>(aheadSize_);
+    RowPosition first = forward ? position : std::max<RowPosition>(0, position - count + 1);
+    RowPosition end = first + count;
+    if (forward) {
+      while (end > position + 1 && !Reach(end - 1)) --end;
+    }
+    ReadAhead(first, static_cast<size_t>(end - first));
+    aheadSize_ = std::min(aheadSize_ * 2, kLargestReadAhead);
+    return TakeAhead(position);
+  }
+  exists_ = reader_.Read(KeyAt(position), values_);
+  current_ = values_.data();
+  currentInBatch_ = false;
+  return exists_;
+}
+
+// Moves a row of the batch into the current row (a batch row serves once).
+bool KeysetSource::TakeAhead(RowPosition position) {
+  const auto slot = static_cast<size_t>(position - ahead_.first);
+  current_ = &ahead_.cells[slot * columns_.size()];
+  currentInBatch_ = true;
+  exists_ = ahead_.exists[slot];
+  ahead_.taken[slot] = true;
+  return exists_;
+}
+
+void KeysetSource::KeepCurrentRow() {
+  if (!currentInBatch_) return;
+  values_.assign(current_, current_ + columns_.size());
+  current_ = values_.data();
+  currentInBatch_ = false;
+}
+
+void KeysetSource::ReadAhead(RowPosition first, size_t count) {
+  KeepCurrentRow();
+  ahead_.first = first;
+  ahead_.count = count;
+  ahead_.cells.resize(count * columns_.size());
+  ahead_.exists.assign(count, false);
+  ahead_.taken.assign(count, false);
+  std::vector<RowKey> keys(count);
+  for (size_t i = 0; i < count; ++i) keys[i] = KeyAt(first + static_cast<RowPosition>(i));
+  const auto [low, high] = std::minmax_element(keys.begin(), keys.end());
+  const RowKey lowest = *low;
+  const uint64_t span = static_cast<uint64_t>(*high) - static_cast<uint64_t>(lowest) + 1;
+  // Keys close together (a list in row-id order) are read as one range of the table, which
+  // SQLite walks leaf by leaf; scattered keys are looked up one by one.
+  const bool dense = span <= 4 * static_cast<uint64_t>(count);
+  std::vector<int> slotByOffset;
+  std::unordered_map<RowKey, size_t> slotOf;
+  if (dense) {
+    slotByOffset.assign(static_cast<size_t>(span), -1);
+    for (size_t i = 0; i < count; ++i) slotByOffset[static_cast<size_t>(keys[i] - lowest)] = static_cast<int>(i);
+  } else {
+    for (size_t i = 0; i < count; ++i) slotOf.emplace(keys[i], i);
+  }
+  const int parameter = plan_.parameterCount + 1;
+  std::string sql = "SELECT rowid, " + plan_.selectList + " FROM " + plan_.from + " WHERE ";
+  sql += dense ? "rowid BETWEEN ?" + std::to_string(parameter) + " AND ?" + std::to_string(parameter + 1)
+               : "rowid IN (SELECT value FROM json_each(?" + std::to_string(parameter) + "))";
+  StatementUse statement(file_->Statement(sql));
+  if (plan_.selectUsesParameters) plan_.parameters.BindTo(*statement);
+  if (dense) {
+    statement->BindInt64(parameter, lowest);
+    statement->BindInt64(parameter + 1, *high);
+  } else {
+    std::string json = "[";
+    for (size_t i = 0; i < count; ++i) {
+      if (i > 0) json += ',';
+      json += std::to_string(keys[i]);
+    }
+    json += ']';
+    statement->BindText(parameter, json);
+  }
+  while (statement->Step()) {
+    const RowKey key = statement->ColumnInt64(0);
+    size_t slot = 0;
+    if (dense) {
+      const int found = slotByOffset[static_cast<size_t>(key - lowest)];
+      if (found < 0) continue;
+      slot = static_cast<size_t>(found);
+    } else {
+      auto found = slotOf.find(key);
+      if (found == slotOf.end()) continue;
+      slot = found->second;
+    }
+    Variant* row = &ahead_.cells[slot * columns_.size()];
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      row[i] = ReadColumnValue(*statement, static_cast<int>(i) + 1, columns_[i].type);
+    }
+    ahead_.exists[slot] = true;
+  }
+  ahead_.readAt = NowMs();
+}
+
+// The rest of the list in one statement. In row-id order SQLite may then scan the smallest
+// index that holds the row ids (far smaller than the table) in its own order; the ids are
+// sorted back afterwards.
+void KeysetSource::ReadAll() {
+  KeyList& list = *list_;
+  if (list.complete) return;
+  if (!plan_.order.empty() || list.stepped == 0) {
+    while (ReadChunk()) {
+    }
+    return;
+  }
+  // The ids land behind the list, are sorted there and then kept or dropped in place. The
+  // largest row id bounds how many can come, so the list grows once.
+  const size_t start = list.keys.size();
+  {
+    StatementUse largest(file_->Statement("SELECT max(rowid) FROM " + plan_.from));
+    if (largest->Step()) {
+      const int64_t bound = largest->ColumnInt64(0) - list.lastKey;
+      if (bound > 0 && bound < (int64_t{1} << 27)) list.keys.reserve(start + static_cast<size_t>(bound));
+    }
+  }
+  {
+    // Without a condition this is the cheapest read of every row id SQLite has; the ids
+    // already read are dropped here rather than by a condition it would test on each row.
+    std::string sql = "SELECT rowid FROM " + plan_.from;
+    if (!plan_.where.empty()) sql += " WHERE " + plan_.where;
+    StatementUse statement(file_->Statement(sql));
+    plan_.parameters.BindTo(*statement);
+    const RowKey after = list.lastKey;
+    while (statement->Step()) {
+      const RowKey key = statement->ColumnInt64(0);
+      if (key > after) list.keys.push_back(key);
+    }
+  }
+  SortKeys(list.keys.data() + start, list.keys.data() + list.keys.size());
+  size_t rest = list.keys.size() - start;
+  if (plan_.maxRecords > 0) {
+    rest = static_cast<size_t>(
+        std::min<int64_t>(static_cast<int64_t>(rest), std::max<int64_t>(0, plan_.maxRecords - list.stepped)));
+    list.keys.resize(start + rest);
+  }
+  list.stepped += static_cast<int64_t>(rest);
+  if (rest > 0) list.lastKey = list.keys.back();
+  if (!list.addedKeys.empty()) {
+    list.keys.erase(std::remove_if(list.keys.begin() + static_cast<std::ptrdiff_t>(start), list.keys.end(),
+                                   [&](RowKey key) { return list.addedKeys.count(key) != 0; }),
+                    list.keys.end());
+  }
+  list.complete = true;
+}
+
+bool KeysetSource::ReadChunk(bool withRows) {
   KeyList& list = *list_;
   if (list.complete) return false;
   int64_t limit = list.chunk;
+  // Rows coming along are held in memory until the cursor gets there: a batch's worth.
+  if (withRows) limit = static_cast<int64_t>(kLargestReadAhead);
   if (plan_.maxRecords > 0) limit = std::min(limit, plan_.maxRecords - list.stepped);
   if (limit <= 0) {
     list.complete = true;
     return false;
   }
   const size_t before = list.keys.size();
+  if (withRows) {
+    KeepCurrentRow();
+    ahead_.first = static_cast<RowPosition>(before);
+    ahead_.count = 0;
+    ahead_.cells.resize(static_cast<size_t>(limit) * columns_.size());
+    ahead_.exists.clear();
+    ahead_.taken.clear();
+  }
   int64_t got = 0;
   if (list.stepped == 0) {
-    got = RunKeyQuery("1", false, limit);
+    got = RunKeyQuery("1", false, limit, withRows);
   } else {
     PositionConditions conditions = BuildPositionConditions(
         plan_.order, list.lastValues, Bound::kAfter, true, plan_.parameterCount + 1);
-    got = RunKeyQuery(conditions.sameClass, true, limit);
+    got = RunKeyQuery(conditions.sameClass, true, limit, withRows);
     if (got < limit && !conditions.otherClass.empty()) {
-      got += RunKeyQuery(conditions.otherClass, false, limit - got);
+      got += RunKeyQuery(conditions.otherClass, false, limit - got, withRows);
     }
   }
+  if (withRows) ahead_.readAt = NowMs();
   if (got < limit) list.complete = true;
-  list.chunk = std::min(list.chunk * 2, kLargestChunk);
+  if (!withRows) list.chunk = std::min(list.chunk * 2, kLargestChunk);
   return list.keys.size() > before;
 }
 
-int64_t KeysetSource::RunKeyQuery(const std::string& condition, bool continues, int64_t limit) {
+int64_t KeysetSource::RunKeyQuery(const std::string& condition, bool continues, int64_t limit,
+                                  bool withRows) {
   KeyList& list = *list_;
   const int base = plan_.parameterCount;
   const int terms = static_cast<int>(plan_.order.size());
   std::string sql = "SELECT rowid";
   for (const SortTerm& term : plan_.order) sql += ", " + term.expr;
+  if (withRows) sql += ", " + plan_.selectList;
   sql += " FROM " + plan_.from + " WHERE ";
   if (!plan_.where.empty()) sql += "(" + plan_.where + ") AND ";
   sql += condition + " ORDER BY " + OrderText(plan_.order, false) + " LIMIT ?" +
@@ -267,7 +512,17 @@ int64_t KeysetSource::RunKeyQuery(const std::string& condition, bool continues, 
     ++got;
     const RowKey key = statement->ColumnInt64(0);
     list.lastKey = key;
-    if (!skipAdded || list.addedKeys.count(key) == 0) list.keys.push_back(key);
+    if (!skipAdded || list.addedKeys.count(key) == 0) {
+      list.keys.push_back(key);
+      if (withRows) {
+        Variant* row = &ahead_.cells[ahead_.count++ * columns_.size()];
+        for (size_t i = 0; i < columns_.size(); ++i) {
+          row[i] = ReadColumnValue(*statement, terms + 1 + static_cast<int>(i), columns_[i].type);
+        }
+        ahead_.exists.push_back(true);
+        ahead_.taken.push_back(false);
+      }
+    }
     if (terms > 0) {
       list.lastValues.resize(static_cast<size_t>(terms));
       for (int i = 0; i < terms; ++i) {

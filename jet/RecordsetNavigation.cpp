@@ -84,6 +84,7 @@ void Recordset::Move(int rows, const Variant& startBookmark) {
     if (!s.OnRow()) RaiseRecordsetError(3021);
     DiscardEdit();
     s.rows->Forget();
+    s.rowRead = false;
     return;
   } else if (rows > 0) {
     if (s.eof) RaiseRecordsetError(3021);

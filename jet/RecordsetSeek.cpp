@@ -43,6 +43,7 @@ void Recordset::SetIndex(const std::string& indexName) {
     s.position = kNoRow;
     return;
   }
+  s.rowRead = false;
   if (moved != kNoRow) {
     s.position = moved;
     return;

@@ -50,7 +50,7 @@ class SnapshotSource final : public RecordSource {
     loaded_ = position;
     return true;
   }
-  const Variant& Value(int column) override {
+  Variant Value(int column) override {
     return rows_->cells[static_cast<size_t>(loaded_) * columns_.size() + static_cast<size_t>(column)];
   }
   void Forget() override {}

@@ -36,6 +36,7 @@ struct Recordset::State {
   bool bof = true;
   bool eof = true;
   RowPosition highestVisited = kNoRow;
+  bool rowRead = false;  // the current row was read and exists (a field's fast path)
   bool noMatch = false;
 
   std::string filter;
@@ -61,6 +62,12 @@ struct Recordset::State {
   const QueryPlan& Plan() const { return shape->plan; }
   bool OnRow() const { return !bof && !eof && position != kNoRow; }
 };
+
+// Every member starts here (a field's value many times per row, so it stays inline).
+inline Recordset::State& Recordset::Live() const {
+  if (!IsValid()) CheckValid();
+  return *state_;
+}
 
 // Builds what a recordset reads for a source: the plan and its fields. tableType: the plain
 // table for a table-type recordset (3219 for anything else). Raises the translator's and
