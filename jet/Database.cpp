@@ -1,5 +1,7 @@
 #include "jet/Database.h"
 
+#include <algorithm>
+
 #include "runtime/StrUtils.h"
 #include "jet/Catalogue.h"
 #include "jet/DaoConstants.h"
@@ -17,6 +19,14 @@ namespace {
 constexpr const char* kSource = "DAO.Database";
 constexpr int kDefaultQueryTimeout = 60;
 
+// Names in the order DAO's catalogue collections list them: alphabetical, without regard
+// to case.
+std::vector<std::string> CatalogueOrder(std::vector<std::string> names) {
+  std::stable_sort(names.begin(), names.end(),
+                   [](const std::string& a, const std::string& b) { return AnsiCompareText(a, b) < 0; });
+  return names;
+}
+
 // The database's tables: read from the file on first use and on Refresh; Append creates a
 // table from a new TableDef, Delete drops one.
 class TableDefCollection : public Collection<TableDef> {
@@ -28,7 +38,7 @@ class TableDefCollection : public Collection<TableDef> {
 
   void Refresh() override {
     std::vector<std::shared_ptr<TableDef>> tables;
-    for (const std::string& name : file_->Schema().TableNames()) {
+    for (const std::string& name : CatalogueOrder(file_->Schema().TableNames())) {
       // Objects callers hold stay the same objects while their table exists.
       std::shared_ptr<TableDef> existing = Find(name);
       if (existing && existing->IsValid()) {
@@ -53,8 +63,8 @@ class TableDefCollection : public Collection<TableDef> {
     if (table->IsAppended()) RaiseDaoError(3367, {}, "DAO.TableDefs");
     SchemaWriter(*file_, "DAO.TableDefs").CreateTable(table->Design());
     table->Attach(file_);
-    table->PersistProperties();
     Add(std::move(table));
+    Refresh();  // into its place in the order
   }
 
   void Delete(std::string_view name) override {
@@ -83,8 +93,11 @@ class QueryDefCollection : public Collection<QueryDef> {
   }
 
   void Refresh() override {
+    std::vector<QueryInfo> infos = file_->Schema().Queries();
+    std::stable_sort(infos.begin(), infos.end(),
+                     [](const QueryInfo& a, const QueryInfo& b) { return AnsiCompareText(a.name, b.name) < 0; });
     std::vector<std::shared_ptr<QueryDef>> queries;
-    for (const QueryInfo& info : file_->Schema().Queries()) {
+    for (const QueryInfo& info : infos) {
       std::shared_ptr<QueryDef> existing = Find(info.name);
       if (existing && existing->IsValid() && existing->SQL() == info.sql) {
         queries.push_back(existing);
@@ -108,6 +121,7 @@ class QueryDefCollection : public Collection<QueryDef> {
     file_->Schema().StoreQuery(query->Name(), query->SQL(), true);
     query->MarkSaved();
     Add(std::move(query));
+    Refresh();  // into its place in the order
   }
 
   void Delete(std::string_view name) override {

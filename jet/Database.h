@@ -10,6 +10,8 @@
 //   CreateQueryDef(name, sql) a saved definition (appended at once) or, with an empty name,
 //                           a temporary one
 //   TableDefs, QueryDefs, Containers, Relations, Recordsets, Properties
+//                           TableDefs and QueryDefs list their objects alphabetically
+//                           (without regard to case), system tables among the others
 //   Close                   closes every recordset opened from it; later calls answer 3420
 //   NewPassword(old, new)   the database password (3031 when `old` is wrong)
 // QueryTimeout reports 60 until set; setting it makes the connection wait that many seconds

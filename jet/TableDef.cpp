@@ -254,7 +254,7 @@ PropertyCollection& TableDef::Properties() {
       if (properties_->Find(stored.name)) continue;
       properties_->AddBuiltIn(std::make_shared<Property>(stored.name, stored.type, stored.value));
     }
-    PersistProperties();
+    HookProperties();
   }
   return *properties_;
 }
@@ -265,18 +265,25 @@ void TableDef::PersistProperties() {
     for (const auto& field : *fields_) field->PersistProperties(file_, name_);
   }
   if (!properties_) return;
+  for (const auto& property : *properties_) {
+    if (property->IsBuiltIn()) continue;
+    file_->Schema().StoreProperty(name_, "", property->Name(), property->Type() != 0 ? property->Type() : dbText,
+                                  property->Value());
+  }
+  HookProperties();
+}
+
+void TableDef::HookProperties() {
   std::weak_ptr<DatabaseFile> weak = file_;
   const std::string table = name_;
   auto store = [weak, table](const Property& property) {
     auto file = weak.lock();
     if (!file || !file->IsOpen()) RaiseDaoError(3420, {}, kSource);
-    Variant value = property.Value();
-    file->Schema().StoreProperty(table, "", property.Name(), property.Type() != 0 ? property.Type() : dbText, value);
+    file->Schema().StoreProperty(table, "", property.Name(), property.Type() != 0 ? property.Type() : dbText,
+                                 property.Value());
   };
   for (const auto& property : *properties_) {
-    if (property->IsBuiltIn()) continue;
-    store(*property);
-    property->onChange = store;
+    if (!property->IsBuiltIn()) property->onChange = store;
   }
   properties_->onStore = store;
   properties_->onRemove = [weak, table](const std::string& name) {
@@ -309,7 +316,10 @@ std::shared_ptr<Recordset> TableDef::OpenRecordset(int type, int options) {
 }
 
 void TableDef::Attach(std::shared_ptr<DatabaseFile> file) {
+  const bool created = !file_;
   file_ = std::move(file);
+  // What a new table's design carried goes to the file before the fields are read back.
+  if (created) PersistProperties();
   if (fields_) BuildFields();
   if (indexes_) BuildIndexes();
 }

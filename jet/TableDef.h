@@ -52,8 +52,6 @@ class TableDef : public DaoObject {
   bool IsAppended() const { return static_cast<bool>(file_); }
   // What a new TableDef describes, for TableDefs.Append (3264 without fields).
   TableDesign Design();
-  // After Append: the user-defined properties given so far go to the file.
-  void PersistProperties();
   // The table is gone or its database closed.
   void Detach() noexcept;
 
@@ -65,6 +63,10 @@ class TableDef : public DaoObject {
   // The table's description; nullptr while not appended; 3420 when it is gone.
   std::shared_ptr<const TableInfo> Info() const;
   static DdlIndex DesignOf(Index& index);
+  // A new table's user-defined properties (its own and its fields') go to the file.
+  void PersistProperties();
+  // Later changes of the table's properties go to the file.
+  void HookProperties();
 
   std::string name_;
   int32_t attributes_;

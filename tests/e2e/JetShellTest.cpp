@@ -104,8 +104,8 @@ TEST_F(JetShellTest, ListsTablesQueriesIndexesAndFields) {
   EXPECT_EQ(tables.output,
             "Table  Rows  Kind\n"
             "-----  ----  ----\n"
-            "Logon  2\n"
-            "Empty  0\n");
+            "Empty  0\n"
+            "Logon  2\n");
   Result fields = Shell("--fields Logon " + path_);
   EXPECT_EQ(fields.output,
             "Field      Type            DAO type  Size  Attributes  Required  Default\n"
