@@ -47,6 +47,8 @@ struct RecordsetColumn {
   std::string name;             // the field name
   JetFieldType type;
   std::string baseColumn;       // the base table's column it shows; empty for an expression
+  std::string sourceTable;      // the table and column the value comes from, when SQLite
+  std::string sourceField;      // knows them (also for snapshots over joins)
   bool updatable = false;       // a base column of an updatable recordset, not a counter
   bool required = false;
   bool allowZeroLength = true;

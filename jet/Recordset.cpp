@@ -112,8 +112,7 @@ void Recordset::BuildFields() {
     const RecordsetColumn& column = columns[i];
     auto field = std::make_shared<Field>(column.name, column.type, this, static_cast<int>(i));
     field->Describe(static_cast<int>(i), column.required, column.allowZeroLength, column.defaultValue,
-                    column.baseColumn.empty() ? std::string() : s.Plan().baseTable, column.baseColumn,
-                    column.updatable);
+                    column.sourceTable, column.sourceField, column.updatable);
     field->SetCatalogue(s.file);  // Format, Caption ... of the source field
     field->Freeze();
     s.fields.Add(std::move(field));

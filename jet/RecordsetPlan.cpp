@@ -136,6 +136,8 @@ std::vector<RecordsetColumn> DescribeColumns(DatabaseFile& file, const SqliteSta
       if (table) info = table->FindColumn(originColumn);
     }
     if (info) {
+      column.sourceTable = table->name;
+      column.sourceField = info->name;
       column.type = info->type;
       column.required = info->required;
       column.allowZeroLength = info->allowZeroLength;

@@ -96,6 +96,16 @@ TEST_F(RecordsetTest, FieldsDescribeTheColumnsAndWhatCanBeWritten) {
   EXPECT_EQ(notes->Fields().Item("Remark")->Size(), 10);
 }
 
+TEST_F(RecordsetTest, FieldsCarryThePropertiesOfTheirSourceField) {
+  database_->File()->Schema().StoreProperty("Logon", "logontime", "Format", dbText, Variant("Short Date"));
+  for (int type : {dbOpenTable, dbOpenDynaset, dbOpenSnapshot, dbOpenForwardOnly}) {
+    auto recordset = type == dbOpenTable ? Open("Logon", type) : Open("SELECT TOP 2 logontime FROM Logon", type);
+    Field& field = *recordset->Fields().Item("logontime");
+    EXPECT_EQ(field.SourceTable(), "Logon") << type;
+    EXPECT_EQ(VarToStr(field.Properties().Item("Format")->Value()), "Short Date") << type;
+  }
+}
+
 TEST_F(RecordsetTest, EveryTypeRefusesWhatItCannotDo) {
   auto snapshot = Open("Logon", dbOpenSnapshot);
   EXPECT_EQ(DaoNumberOf([&] { snapshot->Edit(); }), 3251);
