@@ -13,6 +13,7 @@
 
 #include "dao/database/DbLogin.h"
 #include "runtime/Dialogs.h"
+#include "runtime/Strings.h"
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
 #include "jet/Database.h"
@@ -74,6 +75,13 @@ std::string MessageOf(Action action) {
     return error.Message();
   }
   return {};
+}
+
+// The lines in sorted order, as comma text: the engine's collection order is its own.
+inline std::string SortedText(const TStringList& list) {
+  TStringList copy(list);
+  copy.Sort();
+  return copy.CommaText();
 }
 
 }  // namespace lumo::testing
