@@ -11,7 +11,8 @@
 // change keeps the old value. Changing the engine's settings while disconnected rebuilds
 // engine and workspace at once, and every connect rebuilds them anyway. While the component
 // is read from a form description the setters only store, and FinishLoading prepares the
-// engine once (swallowing its errors, so unusable settings still load).
+// engine once (swallowing its errors, so unusable settings still load); a description that
+// says Connected = True connects there too, after every property has been read.
 //
 // Implemented in LumoDaoDataBase.cpp (construction, engine, workspace),
 // LumoDaoDataBaseConnect.cpp (connect, login, disconnect), LumoDaoDataBaseProperties.cpp
