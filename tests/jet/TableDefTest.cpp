@@ -63,6 +63,13 @@ TEST_F(TableDefTest, SystemTablesCarryTheSystemAttributes) {
     if ((table->Attributes() & dbSystemObject) == 0) visible.push_back(table->Name());
   }
   EXPECT_EQ(visible, std::vector<std::string>{"Logon"});
+  // DAO lists tables by name, without regard to case, the system tables among them.
+  database_->Execute("CREATE TABLE zeta (a LONG)");
+  database_->Execute("CREATE TABLE Alpha (a LONG)");
+  std::vector<std::string> names;
+  for (const auto& table : database_->TableDefs()) names.push_back(table->Name());
+  EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "Logon", "MSysIndexes", "MSysObjects", "MSysProperties",
+                                             "MSysQueries", "zeta"}));
   EXPECT_EQ(database_->TableDefs().Item("msysqueries")->Attributes(), static_cast<int32_t>(0x80000002u));
   EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Item("Nothing"); }), 3265);
   EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Item(99); }), 3265);
