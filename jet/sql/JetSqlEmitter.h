@@ -13,7 +13,8 @@
 //   Imp, And/Or/Not on numbers, Like) call registered functions; + - * stay plain where both
 //   sides are plainly numbers;
 // - a truth value used as a value reads -1/0 as in Jet;
-// - TOP n becomes a LIMIT that includes ties of the last row, DISTINCTROW over joins groups by
+// - TOP n becomes a LIMIT that includes ties of the last row (a subquery inside an expression,
+//   which may be correlated, takes its first n rows), DISTINCTROW over joins groups by
 //   the row ids of the tables that deliver columns, multi-table UPDATE and DELETE become
 //   SQLite's UPDATE ... FROM and DELETE ... WHERE rowid IN (...).
 //

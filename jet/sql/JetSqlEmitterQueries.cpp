@@ -16,6 +16,8 @@ std::string JetSqlEmitter::TableRefText(const TableRef& ref) {
     case TableRef::Kind::kSubquery:
       return "(" + Select(*ref.subquery) + ")" + (ref.alias.empty() ? "" : " AS " + Quote(ref.alias));
     case TableRef::Kind::kJoin: {
+      // SQLite reads RIGHT JOIN itself since 3.39; swapping the sides into a LEFT JOIN would
+      // reverse the column order of SELECT *.
       std::string text = TableRefText(*ref.left);
       text += ref.join == JoinKind::kInner ? " INNER JOIN " : ref.join == JoinKind::kLeft ? " LEFT JOIN " : " RIGHT JOIN ";
       const std::string right = TableRefText(*ref.right);
