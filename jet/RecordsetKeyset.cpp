@@ -92,6 +92,7 @@ struct KeyList {
   bool complete = false;
   std::unordered_map<RowKey, RowPosition> positionOf;  // built on demand
   size_t indexedUpTo = 0;
+  StatementCache statements;  // the key queries, which carry the recordset's condition
 };
 
 class KeysetSource final : public RecordSource {
@@ -419,7 +420,7 @@ void KeysetSource::ReadAll() {
     // already read are dropped here rather than by a condition it would test on each row.
     std::string sql = "SELECT rowid FROM " + plan_.from;
     if (!plan_.where.empty()) sql += " WHERE " + plan_.where;
-    StatementUse statement(file_->Statement(sql));
+    StatementUse statement(list.statements.Get(file_->Connection(), sql));
     plan_.parameters.BindTo(*statement);
     const RowKey after = list.lastKey;
     while (statement->Step()) {
@@ -494,7 +495,7 @@ int64_t KeysetSource::RunKeyQuery(const std::string& condition, bool continues, 
   sql += condition + " ORDER BY " + OrderText(plan_.order, false) + " LIMIT ?" +
          std::to_string(base + terms + 2);
 
-  StatementUse statement(file_->Statement(sql));
+  StatementUse statement(list.statements.Get(file_->Connection(), sql));
   plan_.parameters.BindTo(*statement);
   if (continues) {
     for (int i = 0; i < terms; ++i) {
@@ -541,6 +542,8 @@ RowPosition KeysetSource::FindMatch(const FindCriteria& criteria, RowPosition st
                           plan_.selectList + " FROM " + plan_.from +
                           " WHERE rowid IN (SELECT value FROM json_each(?" +
                           std::to_string(jsonParameter) + "))) WHERE " + criteria.sql;
+  // Prepared for this search alone: criteria carry the values searched for.
+  SqliteStatement check(file_->Connection(), sql);
   RowPosition position = start;
   if (!inclusive || position == kNoRow) position = forward ? Next(start) : Previous(start);
   size_t batchSize = kFirstFindBatch;
@@ -559,7 +562,7 @@ RowPosition KeysetSource::FindMatch(const FindCriteria& criteria, RowPosition st
     json += ']';
     matched.clear();
     {
-      StatementUse statement(file_->Statement(sql));
+      StatementUse statement(check);
       if (plan_.selectUsesParameters) plan_.parameters.BindTo(*statement);
       criteria.parameters.BindTo(*statement);
       statement->BindText(jsonParameter, json);

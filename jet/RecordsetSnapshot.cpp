@@ -113,11 +113,13 @@ RowPosition SnapshotSource::FindMatch(const FindCriteria& criteria, RowPosition 
     if (type == dbText || type == dbMemo || type == dbChar) values += " COLLATE NOCASE";
     values += " AS " + QuoteName(columns_[i].name);
   }
-  const std::string sql = "SELECT 1 FROM (SELECT " + values + ") WHERE " + criteria.sql;
+  // Prepared for this search alone: criteria carry the values searched for.
+  SqliteStatement check(file_->Connection(), "SELECT 1 FROM (SELECT " + values + ") WHERE " + criteria.sql);
   RowPosition position = start;
   if (!inclusive || position == kNoRow) position = forward ? Next(start) : Previous(start);
   for (; position != kNoRow; position = forward ? Next(position) : Previous(position)) {
-    StatementUse statement(file_->Statement(sql));
+    StatementUse statement(check);
+    statement->ClearBindings();
     criteria.parameters.BindTo(*statement);
     const size_t row = static_cast<size_t>(position) * columns_.size();
     for (size_t i = 0; i < columns_.size(); ++i) {
