@@ -34,6 +34,37 @@ std::unique_ptr<RecordSource> MakeEngine(const std::shared_ptr<DatabaseFile>& fi
   return nullptr;
 }
 
+// A read transaction around several reads, unless the connection is in a transaction already.
+class ReadScope {
+ public:
+  explicit ReadScope(DatabaseFile& file) : connection_(file.Connection()) {
+    if (!connection_.InTransaction()) {
+      connection_.Exec("BEGIN");
+      open_ = true;
+    }
+  }
+  ~ReadScope() {
+    if (!open_) return;
+    try {
+      connection_.Exec("ROLLBACK");
+    } catch (...) {
+      // Nothing was written; a destructor must not throw.
+    }
+  }
+  ReadScope(const ReadScope&) = delete;
+  ReadScope& operator=(const ReadScope&) = delete;
+
+  void End() {
+    if (!open_) return;
+    open_ = false;
+    connection_.Exec("COMMIT");
+  }
+
+ private:
+  SqliteConnection& connection_;
+  bool open_ = false;
+};
+
 }  // namespace
 
 Recordset::Recordset(std::shared_ptr<DatabaseFile> file, RecordsetSource source)
@@ -60,6 +91,9 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseFile> file, R
       (type == dbOpenTable && forward)) {
     RaiseDaoError(kDaoInvalidArgument, {}, "DAO.Database");
   }
+  // The reads of opening (the catalogue, the first keys, the first row) share one read
+  // transaction: each one of its own would take and release the file's locks again.
+  ReadScope read(*file);
   // Without a type, a plain table opens as a table-type recordset.
   const bool tableType = type == dbOpenTable ||
                          (type == 0 && !forward && source.sql.empty() && source.filter.empty() &&
@@ -91,6 +125,8 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseFile> file, R
   s.appendOnly = (options & dbAppendOnly) != 0 && engine == EngineKind::kKeyset;
   s.maxRecords = s.source.maxRecords;
   s.shape = std::make_shared<const RecordShape>(std::move(opened.shape));
+  // A scan reads on a connection of its own when the file's is not in a transaction.
+  if (engine == EngineKind::kSnapshot || engine == EngineKind::kForward) read.End();
   s.rows = MakeEngine(file, engine, s.shape, s.appendOnly);
   if (engine == EngineKind::kTable) s.table = static_cast<TableSource*>(s.rows.get());
   s.bookmarks = std::make_shared<BookmarkTable>();
@@ -102,6 +138,7 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseFile> file, R
   } else {
     recordset->Land(first);
   }
+  read.End();
   return recordset;
 }
 

@@ -3,6 +3,7 @@
 // recordset folded in, the fields described from the statement and the catalogue.
 
 #include <algorithm>
+#include <map>
 
 #include "runtime/Exceptions.h"
 #include "runtime/StrUtils.h"
@@ -123,6 +124,7 @@ bool HasParameter(std::string_view sql) {
 std::vector<RecordsetColumn> DescribeColumns(DatabaseFile& file, const SqliteStatement& statement,
                                              const std::string& baseTable) {
   std::vector<RecordsetColumn> columns;
+  std::map<std::string, std::shared_ptr<const TableInfo>> tables;
   const int count = statement.ColumnCount();
   for (int i = 0; i < count; ++i) {
     RecordsetColumn column;
@@ -132,7 +134,10 @@ std::vector<RecordsetColumn> DescribeColumns(DatabaseFile& file, const SqliteSta
     const ColumnInfo* info = nullptr;
     std::shared_ptr<const TableInfo> table;
     if (!originTable.empty()) {
-      table = file.Schema().Table(originTable);
+      // Most fields come from one table: ask the catalogue once per table.
+      auto known = tables.find(originTable);
+      if (known == tables.end()) known = tables.emplace(originTable, file.Schema().Table(originTable)).first;
+      table = known->second;
       if (table) info = table->FindColumn(originColumn);
     }
     if (info) {

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "jet/Field.h"
 #include "tests/jet/RecordsetTestSupport.h"
@@ -271,6 +273,48 @@ TEST_F(RecordsetNavigationTest, RowDeletedByAnotherConnectionAnswers3167WhenReac
     EXPECT_EQ(IdOf(*recordset), 4);
     Other().Execute("INSERT INTO Logon (ID, Username) VALUES (3, 'back')");
   }
+}
+
+TEST_F(RecordsetNavigationTest, RowsReadAheadServeOnlyForAMoment) {
+  MakeLogon(300);
+  auto recordset = Open("SELECT * FROM Logon ORDER BY ID", dbOpenDynaset, 0, dbOptimistic);
+  // Walking row by row reads the rows ahead in batches.
+  recordset->MoveNext();
+  recordset->MoveNext();
+  recordset->MoveNext();
+  EXPECT_EQ(VarToStr(Value(*recordset, "Username")), "user1");
+  Other().Execute("UPDATE Logon SET Username = 'later' WHERE ID IN (6, 8)");
+  // Move 0 reads the row again at once; a batch read before the change is not used once it
+  // is older than a moment.
+  recordset->MoveNext();
+  recordset->MoveNext();
+  recordset->Move(0);
+  EXPECT_EQ(VarToStr(Value(*recordset, "Username")), "later");
+  std::this_thread::sleep_for(std::chrono::milliseconds(120));
+  recordset->MoveNext();
+  recordset->MoveNext();
+  EXPECT_EQ(IdOf(*recordset), 8);
+  EXPECT_EQ(VarToStr(Value(*recordset, "Username")), "later");
+  // The walk goes on past the keys read at opening with the rows coming along.
+  EXPECT_EQ(ReadOn(*recordset, "ID").size(), 293u);
+}
+
+TEST_F(RecordsetNavigationTest, HalfReadScanNeitherHidesCommitsNorBlocksWrites) {
+  MakeLogon(250);
+  auto snapshot = Open("SELECT * FROM Logon", dbOpenSnapshot);
+  auto forward = Open("SELECT * FROM Logon", dbOpenForwardOnly);
+  snapshot->Move(10);
+  forward->Move(10);
+  Other().Execute("INSERT INTO Logon (Username) VALUES ('other')");
+  // The engine's own reads see the other process's row, and it can write after it.
+  auto dynaset = Open("SELECT * FROM Logon WHERE Username = 'other'", dbOpenDynaset, 0, dbOptimistic);
+  EXPECT_FALSE(dynaset->IsEOF());
+  dynaset->Edit();
+  dynaset->Fields().Item("Typ")->SetValue(Variant("seen"));
+  dynaset->Update();
+  // The snapshot still shows the rows as they were when it started reading.
+  snapshot->MoveLast();
+  EXPECT_EQ(snapshot->RecordCount(), 250);
 }
 
 TEST_F(RecordsetNavigationTest, SnapshotKeepsTheRowsAsTheyWereRead) {
