@@ -215,8 +215,9 @@ class TLumoDaoDatabase : public TComponent {
   void SetVersionInfoFrom(const std::string& versionDetails);
   void Connect();
   void Disconnect();
-  // The login step; true when the user cancelled the dialog.
-  bool RunLogin();
+  enum class LoginOutcome { kNoDialog, kConfirmed, kCancelled };
+  // The login step: whether the dialog was shown and how the user closed it.
+  LoginOutcome RunLogin();
   void ExchangeLoginValues();
   void TakeLoginParamList();
   void OpenDatabaseObject();

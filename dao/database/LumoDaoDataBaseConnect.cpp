@@ -60,14 +60,17 @@ void TLumoDaoDatabase::Connect() {
 
   // Login and engine step, repeated while a prompted login fails.
   for (;;) {
-    const bool cancelled = RunLogin();
+    const LoginOutcome outcome = RunLogin();
     try {
       if (mdbVersionAutoDetect_ && databaseType_ == "Access") DetectMdbVersion(databaseName_);
       PrepareWorkspace();
       break;
     } catch (const std::exception& error) {
       if (!loginPrompt_) throw;
-      if (cancelled) return;
+      if (outcome == LoginOutcome::kCancelled) return;
+      // Values from OnLogin or LoginParamList would only fail the same way again, without
+      // anyone to break the loop: only a user at the dialog gets another try.
+      if (outcome == LoginOutcome::kNoDialog) throw;
       ShowMessage(error.what());
     }
   }
@@ -92,8 +95,8 @@ void TLumoDaoDatabase::Connect() {
   OnAfterConnect(this);
 }
 
-bool TLumoDaoDatabase::RunLogin() {
-  bool cancelled = false;
+TLumoDaoDatabase::LoginOutcome TLumoDaoDatabase::RunLogin() {
+  LoginOutcome outcome = LoginOutcome::kNoDialog;
   if (loginPrompt_) {
     TDbLogin dialog;
     dialog.SetUsername(saveUserName_ ? userName_ : std::string());
@@ -105,6 +108,7 @@ bool TLumoDaoDatabase::RunLogin() {
       ExchangeLoginValues();
     } else if (loginParamList_.IsEmpty()) {
       if (dialog.ShowModal() == ModalResult::kOk) {
+        outcome = LoginOutcome::kConfirmed;
         userName_ = dialog.Username();
         password_ = dialog.Password();
         databasePassword_ = dialog.DbPassword();
@@ -113,7 +117,7 @@ bool TLumoDaoDatabase::RunLogin() {
         userName_.clear();
         password_.clear();
         databasePassword_.clear();
-        cancelled = true;
+        outcome = LoginOutcome::kCancelled;
       }
     } else {
       TakeLoginParamList();
@@ -123,7 +127,7 @@ bool TLumoDaoDatabase::RunLogin() {
   } else {
     TakeLoginParamList();
   }
-  return cancelled;
+  return outcome;
 }
 
 void TLumoDaoDatabase::ExchangeLoginValues() {

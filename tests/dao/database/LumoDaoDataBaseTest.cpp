@@ -472,6 +472,24 @@ TEST_F(LumoDaoDataBaseTest, FailedPromptedLoginIsAskedAgainUntilItWorks) {
   EXPECT_NE(messages_[0].find("password"), std::string::npos) << messages_[0];
 }
 
+TEST_F(LumoDaoDataBaseTest, PromptedLoginWithoutDialogRaisesInsteadOfAskingForever) {
+  AnswerLogin([](TDbLogin&) { return ModalResult::kOk; });
+  db_->F_Set_LoginPrompt(true);
+  db_->LoginParamList().Add("PASSWORD=wrong");
+  db_->F_Set_Database(journal_);
+  try {
+    db_->Open();
+    FAIL() << "connected";
+  } catch (const EOleException& error) {
+    EXPECT_EQ(error.ErrorCode(), 3029);
+  }
+  db_->LoginParamList().Clear();
+  db_->OnLogin = [](TLumoDaoDatabase*, TStrings& params) { params.SetValue("PASSWORD", "wrong"); };
+  EXPECT_THROW(db_->Open(), EOleException);
+  EXPECT_EQ(dialogsShown_, 0);
+  EXPECT_TRUE(messages_.empty());
+}
+
 TEST_F(LumoDaoDataBaseTest, OnLoginExchangesTheValuesWithoutShowingTheDialog) {
   AnswerLogin([](TDbLogin&) { return ModalResult::kOk; });
   std::string given;
