@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -15,6 +18,29 @@ namespace {
 
 using testing::MessageOf;
 using testing::SortedText;
+
+// unixODBC reads ODBCSYSINI once per process: the live ODBC configuration of this program is
+// one folder of its own, set up before the first case runs.
+class OdbcConfiguration : public ::testing::Environment {
+ public:
+  static std::string folder;
+  void SetUp() override {
+    char pattern[] = "/tmp/lumo-daodb-odbc-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder = pattern;
+    std::ofstream(folder + "/odbcinst.ini") << "[SQLite3]\nDriver=/usr/lib/libsqlite3odbc.so\n";
+    std::ofstream(folder + "/odbc.ini") << "[Journal]\nDriver=SQLite3\nDBQ=/srv/journal/logon.db\n\n"
+                                           "[Server]\nDriver=SQLite3\nServername=db.example.org\n";
+    std::ofstream(folder + "/user-odbc.ini") << "[Mine]\nDriver=SQLite3\nDBQ=/home/me/mine.db\n";
+    setenv("ODBCSYSINI", folder.c_str(), 1);
+    setenv("ODBCINI", (folder + "/user-odbc.ini").c_str(), 1);
+    unsetenv("LUMO_REGISTRY");
+  }
+  void TearDown() override { std::filesystem::remove_all(folder); }
+};
+std::string OdbcConfiguration::folder;
+[[maybe_unused]] const auto* const kOdbcConfiguration =
+    ::testing::AddGlobalTestEnvironment(new OdbcConfiguration);
 
 class LumoDaoDataBaseCatalogueTest : public testing::TempFolderTest {
  protected:
@@ -152,6 +178,14 @@ constexpr const char* kMachineWithDao =
     "\"Mine\"=\"SQLite3\"\r\n"
     "[HKEY_CURRENT_USER\\SOFTWARE\\ODBC\\ODBC.INI\\Mine]\r\n"
     "\"DBQ\"=\"/home/me/mine.db\"\r\n";
+
+TEST_F(LumoDaoDataBaseCatalogueTest, OdbcListsComeFromTheOdbcConfiguration) {
+  TLumoDaoDatabase db(nullptr);
+  EXPECT_EQ(db.ODBCDrivers().CommaText(), "SQLite3");
+  EXPECT_EQ(db.SystemDataSources().CommaText(), "Journal,Server");
+  EXPECT_EQ(db.UserDataSources().CommaText(), "Mine");
+  EXPECT_EQ(db.DataSourceFiles().Text(), "Mine=/home/me/mine.db\r\nJournal=/srv/journal/logon.db\r\n");
+}
 
 TEST_F(LumoDaoDataBaseCatalogueTest, RegistryListsAreReadAtConstruction) {
   UseRegistry(kMachineWithDao);
