@@ -10,9 +10,9 @@
 //   TableSource     table type: a window of row ids in the order of the current index,
 //                   extended in either direction and re-anchored by Seek and bookmarks.
 //
-// Positions are the engine's own numbers for rows; they stay valid for the life of the
-// engine (the table engine renumbers when it re-anchors and says so by returning the new
-// position). kNoRow means "no row". Row keys identify rows for bookmarks: the row id for
+// Positions are the engine's own numbers for rows, growing in the order of the list; they
+// stay valid for the life of the engine (the table engine renumbers when it re-anchors and
+// says so by returning the new position). kNoRow means "no row". Row keys identify rows for bookmarks: the row id for
 // engines over a base table, the row's ordinal for snapshots.
 //
 // Statements used once (a row read, a chunk of keys) come from the file's statement cache
@@ -191,8 +191,6 @@ class RecordSource {
   // DAO's RecordCount: rows met so far for lists (given the highest position the cursor
   // visited), the exact total for tables.
   virtual int64_t RecordCount(RowPosition highestVisited) = 0;
-  // Orders positions as the list does (negative: a before b).
-  virtual int Compare(RowPosition a, RowPosition b) const = 0;
 
   // --- Rows.
   virtual RowKey KeyAt(RowPosition position) = 0;

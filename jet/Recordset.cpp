@@ -125,6 +125,7 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseFile> file, R
   s.appendOnly = (options & dbAppendOnly) != 0 && engine == EngineKind::kKeyset;
   s.maxRecords = s.source.maxRecords;
   s.shape = std::make_shared<const RecordShape>(std::move(opened.shape));
+  s.columnCount = static_cast<int>(s.Columns().size());
   // A scan reads on a connection of its own when the file's is not in a transaction.
   if (engine == EngineKind::kSnapshot || engine == EngineKind::kForward) read.End();
   s.rows = MakeEngine(file, engine, s.shape, s.appendOnly);
@@ -158,15 +159,13 @@ void Recordset::BuildFields() {
 
 void Recordset::Land(RowPosition position) {
   State& s = *state_;
-  DiscardEdit();
+  if (s.editMode != dbEditNone) DiscardEdit();
   s.position = position;
   s.rowRead = false;
   if (position == kNoRow) return;
   s.bof = s.eof = false;
-  if (s.engine != EngineKind::kTable &&
-      (s.highestVisited == kNoRow || s.rows->Compare(position, s.highestVisited) > 0)) {
-    s.highestVisited = position;
-  }
+  // Positions grow along the list (a table renumbers and counts otherwise).
+  if (s.engine != EngineKind::kTable && position > s.highestVisited) s.highestVisited = position;
 }
 
 void Recordset::DiscardEdit() {
@@ -247,6 +246,7 @@ std::shared_ptr<Recordset> Recordset::Clone() {
   c.lockEdits = s.lockEdits;
   c.appendOnly = s.appendOnly;
   c.shape = s.shape;
+  c.columnCount = s.columnCount;
   c.rows = s.rows->Clone();
   if (c.engine == EngineKind::kTable) c.table = static_cast<TableSource*>(c.rows.get());
   c.bookmarks = s.bookmarks;  // bookmarks work across clones

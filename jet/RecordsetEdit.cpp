@@ -231,7 +231,7 @@ void Recordset::SetLockEdits(bool lockEdits) {
 
 Variant Recordset::ColumnValue(int column) const {
   State& s = Live();
-  if (column < 0 || static_cast<size_t>(column) >= s.Columns().size()) RaiseRecordsetError(3265);
+  if (column < 0 || column >= s.columnCount) RaiseRecordsetError(3265);
   if (s.editMode != dbEditNone) return s.buffer[static_cast<size_t>(column)];
   // Once the current row is read, a field goes straight to it; a clone may still delete it.
   const bool keyed = s.engine == EngineKind::kKeyset || s.engine == EngineKind::kTable;

@@ -24,7 +24,6 @@ class ForwardSource final : public RecordSource {
   int64_t IndexOf(RowPosition position) override { return position; }
   RowPosition AtIndex(int64_t) override { return kNoRow; }
   int64_t RecordCount(RowPosition highestVisited) override { return highestVisited + 1; }
-  int Compare(RowPosition a, RowPosition b) const override { return a < b ? -1 : (a > b ? 1 : 0); }
 
   RowKey KeyAt(RowPosition position) override { return position; }
   RowPosition Locate(RowKey, RowPosition) override { return kNoRow; }

@@ -162,7 +162,6 @@ class KeysetSource final : public RecordSource {
     return count;
   }
 
-  int Compare(RowPosition a, RowPosition b) const override { return a < b ? -1 : (a > b ? 1 : 0); }
 
   RowKey KeyAt(RowPosition position) override {
     if (position >= kAddedBase) return list_->added[static_cast<size_t>(position - kAddedBase)];

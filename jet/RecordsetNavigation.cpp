@@ -64,7 +64,18 @@ void Recordset::MoveLast(int /*options: dbRunAsync has nothing to wait for*/) {
   Land(last);
 }
 
-void Recordset::MoveNext() { Move(1); }
+void Recordset::MoveNext() {
+  State& s = Live();
+  if (s.eof) RaiseRecordsetError(3021);
+  const RowPosition next = s.rows->Next(s.bof ? kNoRow : s.position);
+  if (next == kNoRow) {
+    DiscardEdit();
+    s.position = kNoRow;
+    s.eof = true;
+    return;
+  }
+  Land(next);
+}
 
 void Recordset::MovePrevious() {
   RefuseForwardOnly();

@@ -40,7 +40,6 @@ class SnapshotSource final : public RecordSource {
   int64_t IndexOf(RowPosition position) override { return position; }
   RowPosition AtIndex(int64_t index) override { return Reach(index) ? index : kNoRow; }
   int64_t RecordCount(RowPosition highestVisited) override { return highestVisited + 1; }
-  int Compare(RowPosition a, RowPosition b) const override { return a < b ? -1 : (a > b ? 1 : 0); }
 
   RowKey KeyAt(RowPosition position) override { return position; }
   RowPosition Locate(RowKey key, RowPosition) override {

@@ -27,6 +27,7 @@ struct Recordset::State {
   bool lockEdits = true;      // pessimistic unless the lock type says otherwise
   bool appendOnly = false;
   ShapePtr shape;
+  int columnCount = 0;  // shape's, at hand for a field's value
   std::unique_ptr<RecordSource> rows;
   TableSource* table = nullptr;  // rows, for table type
   std::shared_ptr<BookmarkTable> bookmarks;

@@ -101,7 +101,6 @@ class TableWindow final : public TableSource {
     return shared_->count;
   }
 
-  int Compare(RowPosition a, RowPosition b) const override { return a < b ? -1 : (a > b ? 1 : 0); }
 
   RowKey KeyAt(RowPosition position) override { return keys_[static_cast<size_t>(position - lo_)]; }
 
