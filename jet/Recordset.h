@@ -3,33 +3,46 @@
 //
 // Types (Type()): dbOpenTable (1) one base table in the order of the current Index (row-key
 // order without one), Seek, exact live RecordCount; dbOpenDynaset (2) a lazily filled
-// keyset of row ids over one base table, each row read by id when the cursor lands on it
-// (other processes' changes are seen; a row they deleted answers 3167); dbOpenSnapshot (4)
-// result rows read lazily and kept, not updatable; dbOpenForwardOnly (8) steps one
-// statement and keeps nothing; dbOpenDynamic (16) ODBC only. Statements over several tables
-// or with aggregates open as snapshots with Updatable false.
+// keyset of row ids over one base table, each row read by id when the cursor lands on it,
+// or with the rows around it while the cursor walks row by row (others' changes are seen; a
+// row they deleted answers 3167); dbOpenSnapshot (4) result rows read lazily and kept, not
+// updatable; dbOpenForwardOnly (8, or the option dbForwardOnly) steps one statement and
+// keeps nothing. Without a type a table name opens as table type, anything else as dynaset;
+// a query a keyset cannot serve (several tables, grouping, DISTINCT, TOP, unions) opens as
+// snapshot, or as a dynaset with Updatable false when a dynaset was asked for. Dynamic (16)
+// belongs to ODBC and answers 3001, as do unknown types, options and lock types; table
+// type on a query answers 3219. A half-read snapshot or forward-only scan reads on a
+// connection of its own (write-ahead-log files), so it neither hides other processes'
+// commits from the engine nor makes its writes fail.
 //
 // Position: after opening the first row is current (BOF = EOF = true when there are none).
 // Moves follow DAO's table: MoveNext at EOF, MovePrevious at BOF, any move on an empty
-// recordset answers 3021; MoveFirst/MoveLast/MovePrevious/Move(<0) on forward-only 3251.
+// recordset answers 3021; MoveFirst/MoveLast/MovePrevious/Move(<=0) on forward-only 3251.
 // Move(n) beyond an end parks at BOF or EOF without error. RecordCount counts the rows
-// visited so far (exact after MoveLast) for dynasets and snapshots, exact for tables.
+// visited so far (exact after MoveLast) for dynasets and snapshots, exact for tables. A
+// clone starts without a current record.
 //
 // Bookmarks are four bytes (Variant Bytes, little-endian, never 0) that name a row, shared
 // by clones and valid across Index changes; Requery starts a new numbering. An unknown
-// bookmark answers 3159.
+// bookmark answers 3159, one of a row deleted 3167.
 //
 // Editing: Edit/AddNew start a buffer (EditMode 1/2), Update writes it in one short
-// transaction, CancelUpdate drops it; Update/CancelUpdate without one answer 3020. New rows
-// go to the end of the recordset that added them; LastModified is the bookmark of the row
-// last written. Optimistic locking (default) checks at Update that the row did not change
-// since Edit (3197); pessimistic (LockEdits true) holds the write lock from Edit to Update
-// (3260/3218 when another process holds it). Snapshots and forward-only answer 3251 on
-// Edit/AddNew/Delete, read-only recordsets 3027.
+// transaction, CancelUpdate drops it; Update/CancelUpdate without one answer 3020, a field
+// that cannot be written 3113. New rows go to the end of the recordset that added them;
+// LastModified is the bookmark of the row last written (Null before). Pessimistic locking
+// (LockEdits true: DAO's default and dbPessimistic) holds the file's write lock from Edit to
+// Update (3260/3218 when another process holds it beyond the busy timeout); optimistic
+// (dbOptimistic) checks at Update that the row did not change since Edit (3197; a second
+// Update writes anyway). Checks at Update: 3314 Null in a required field, 3315 empty text
+// where not allowed, 3022 duplicate key; assignments: 3163, 3349, 3421. Snapshots and
+// forward-only answer 3251 on Edit/AddNew/Delete, read-only recordsets 3027. Any move
+// drops a pending edit.
 //
-// Filter and Sort take effect in the recordset OpenRecordset makes from this one. Find*
-// evaluate a Jet criterion (3077 on a syntax error, 3464 on a type clash) and set NoMatch.
-// Seek(comparison, keys) needs an Index (3019) on a table-type recordset (3251 otherwise).
+// Filter and Sort take effect in the recordset OpenRecordset makes from this one (3251 on a
+// table-type recordset). Find* evaluate a Jet criterion over the fields (3077 on a syntax
+// error, 3070 for an unknown field) and set NoMatch, leaving the cursor where it was on a
+// miss. Seek(comparison, keys) needs an Index (3019) on a table-type recordset (3251
+// otherwise); keys left out count as Null.
 //
 // Every member of a closed recordset answers 3420.
 
