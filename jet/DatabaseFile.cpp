@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "runtime/Exceptions.h"
 #include "runtime/StrUtils.h"
@@ -21,7 +20,7 @@ namespace {
 
 constexpr const char* kSource = "DAO.Workspace";
 constexpr char kSqliteMagic[] = "SQLite format 3";  // 16 bytes with its terminating zero
-constexpr std::streamsize kSqliteHeaderSize = 100;
+constexpr size_t kSqliteHeaderSize = 100;
 
 // Opening waits only briefly for someone else's exclusive lock: a file held exclusively
 // stays held for the whole session of its holder, so waiting long helps nobody.
@@ -31,18 +30,23 @@ bool IsLockError(const EOleException& error) {
   return error.ErrorCode() == kDaoLocked || error.ErrorCode() == kDaoLockedByUser;
 }
 
-// The checks SQLite does not make before the first read: it would happily treat an empty or
-// foreign file as a new database, or report a folder as "unable to open".
+// The checks SQLite does not make before the first read: it would report a missing file or a
+// folder as "unable to open". Only stat and access here: no descriptor is opened on the file
+// (see CheckFormat).
 void CheckFileBeforeOpen(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) RaiseDaoError(kDaoFileNotFound, {path}, kSource);
   if (S_ISDIR(info.st_mode)) RaiseDaoError(kDaoCannotOpenFile, {path}, kSource);
   if (::access(path.c_str(), R_OK) != 0) RaiseDaoError(kDaoCannotOpenFile, {path}, kSource);
-  std::ifstream stream(path, std::ios::binary);
-  if (!stream) RaiseDaoError(kDaoCannotOpenFile, {path}, kSource);
-  char header[kSqliteHeaderSize] = {};
-  stream.read(header, kSqliteHeaderSize);
-  if (stream.gcount() < kSqliteHeaderSize || std::memcmp(header, kSqliteMagic, sizeof kSqliteMagic) != 0) {
+}
+
+// SQLite would happily treat an empty or foreign file as a new database; the header tells.
+// It is read through the connection's own handle, so that this process's locks on the file
+// (held by its other connections) survive.
+void CheckFormat(const SqliteConnection& connection, const std::string& path) {
+  std::string header = connection.ReadFileHeader(kSqliteHeaderSize);
+  if (header.size() < kSqliteHeaderSize ||
+      std::memcmp(header.data(), kSqliteMagic, sizeof kSqliteMagic) != 0) {
     RaiseDaoError(kDaoUnrecognizedFormat, {path}, kSource);
   }
 }
@@ -73,6 +77,7 @@ std::shared_ptr<DatabaseFile> DatabaseFile::Open(const std::string& path, const 
   // reading, and SQLite falls back to read-only by itself for a write-protected file. A
   // read-only open is enforced with query_only.
   SqliteConnection connection(path, OpenMode::ReadWrite);
+  CheckFormat(connection, path);
   std::shared_ptr<DatabaseFile> file(new DatabaseFile(path, options, std::move(connection)));
   file->Prepare(false);
   return file;

@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 #include "jet/DaoErrors.h"
 
 namespace lumo::jet {
@@ -43,6 +45,21 @@ bool SqliteConnection::InTransaction() const noexcept {
 
 void SqliteConnection::SetBusyTimeout(int milliseconds) {
   sqlite3_busy_timeout(db_.get(), milliseconds);
+}
+
+std::string SqliteConnection::ReadFileHeader(size_t bytes) const {
+  sqlite3_file* file = nullptr;
+  if (sqlite3_file_control(db_.get(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+      !file || !file->pMethods) {
+    return {};
+  }
+  sqlite3_int64 size = 0;
+  if (file->pMethods->xFileSize(file, &size) != SQLITE_OK || size <= 0) return {};
+  std::string header(std::min(bytes, static_cast<size_t>(size)), '\0');
+  if (file->pMethods->xRead(file, header.data(), static_cast<int>(header.size()), 0) != SQLITE_OK) {
+    return {};
+  }
+  return header;
 }
 
 }  // namespace lumo::jet

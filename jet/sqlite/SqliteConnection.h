@@ -34,6 +34,11 @@ class SqliteConnection {
   int Changes() const noexcept;
   bool InTransaction() const noexcept;
   void SetBusyTimeout(int milliseconds);
+  // The first `bytes` bytes of the main database file (fewer when the file is shorter), read
+  // through SQLite's own file handle. Opening a second descriptor on the file instead would
+  // be unsafe: closing it drops every POSIX lock this process holds on the file, and with
+  // them the locks of the process's other connections.
+  std::string ReadFileHeader(size_t bytes) const;
 
  private:
   struct Closer {

@@ -55,6 +55,23 @@ TEST_F(DatabaseFileTest, EveryConnectionWritesDurablyAndWaitsForLocks) {
   EXPECT_EQ(again.ColumnInt64(0), 2);
 }
 
+TEST_F(DatabaseFileTest, OpeningAgainKeepsTheProcessLocksOfOpenConnections) {
+  // While a connection of this process is open, the shared lock it holds on the file tells
+  // every other process that the write-ahead log is in use. Opening the same file a second
+  // time must not drop that lock (as closing a stray descriptor on the file would): else the
+  // stock shell, closing as what it takes for the last connection, checkpoints and deletes
+  // the log under our feet, and later commits of ours are lost.
+  auto first = CreateWithTable("locks.db");
+  first->Connection().Exec("INSERT INTO t (name) VALUES ('two')");
+  auto second = DatabaseFile::Open(PathOf("locks.db"), {});
+  EXPECT_EQ(StockShell(PathOf("locks.db"), "SELECT count(*) FROM t"), "2\n");
+  EXPECT_TRUE(std::filesystem::exists(PathOf("locks.db") + "-wal"));
+  first->Connection().Exec("INSERT INTO t (name) VALUES ('three')");
+  first->Close();
+  second->Close();
+  EXPECT_EQ(StockShell(PathOf("locks.db"), "SELECT count(*) FROM t"), "3\n");
+}
+
 TEST_F(DatabaseFileTest, CreateRefusesExistingFilesAndMissingFolders) {
   CreateWithTable("a.db")->Close();
   EXPECT_EQ(DaoNumberOf([&] { DatabaseFile::Create(PathOf("a.db"), dbLangGeneral, 0); }), 3204);
