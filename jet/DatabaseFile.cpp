@@ -63,6 +63,18 @@ std::string ConnectValue(const std::string& text, std::string_view key) {
 
 }  // namespace
 
+std::string ReadFileHeader(const std::string& path, size_t bytes) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
+  if (::access(path.c_str(), R_OK) != 0) return {};
+  try {
+    SqliteConnection connection(path, OpenMode::ReadOnly);
+    return connection.ReadFileHeader(bytes);
+  } catch (const EOleException&) {
+    return {};
+  }
+}
+
 DatabaseFile::DatabaseFile(std::string path, OpenOptions options, SqliteConnection connection)
     : path_(std::move(path)),
       options_(std::move(options)),

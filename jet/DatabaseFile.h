@@ -35,6 +35,11 @@ struct OpenOptions {
 // locking error (3218/3260 on writes, 3051 at open).
 inline constexpr int kDefaultBusyTimeoutMs = 5000;
 
+// The first `bytes` bytes of any file (fewer when it is shorter; empty when it cannot be read),
+// read without disturbing this process's connections to it: a plain descriptor opened and
+// closed on a file drops every POSIX lock the process holds there, SQLite's own do not.
+std::string ReadFileHeader(const std::string& path, size_t bytes);
+
 class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
  public:
   // Opens an existing file.

@@ -2,7 +2,6 @@
 
 #include "dao/database/LumoDaoDataBase.h"
 
-#include <fstream>
 #include <mutex>
 
 #include "runtime/Com.h"
@@ -11,6 +10,7 @@
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
 #include "jet/Database.h"
+#include "jet/DatabaseFile.h"
 #include "jet/Workspace.h"
 
 namespace lumo {
@@ -199,11 +199,11 @@ std::string TLumoDaoDatabase::JetSystemDatabase() const {
 }
 
 void TLumoDaoDatabase::DetectMdbVersion(const std::string& path) {
-  constexpr std::streamsize kHeaderSize = 160;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return;
-  char header[kHeaderSize];
-  if (!file.read(header, kHeaderSize) || file.gcount() < kHeaderSize) return;
+  // Read through the engine: a descriptor of our own, closed again, would drop the locks
+  // that this process's open connections hold on the same file.
+  constexpr size_t kHeaderSize = 160;
+  const std::string header = jet::ReadFileHeader(path, kHeaderSize);
+  if (header.size() < kHeaderSize) return;
   if (daoVersions_.IndexOf("3.5") >= 0) version_ = "3.5";
   // The Jet 4 file format (Access 2000) writes its version digits at offset 156.
   if (header[156] == '4' && header[157] == '.' && version_ == "3.5" && usesDynaDao_) version_ = "3.6";
