@@ -300,7 +300,9 @@ bool KeysetSource::Load(RowPosition position) {
   if (streak_ >= 2 && position < kAddedBase) {
     const auto count = static_cast<RowPosition>(aheadSize_);
     RowPosition first = forward ? position : std::max<RowPosition>(0, position - count + 1);
-    RowPosition end = first + count;
+    // Walking backward the batch ends at the current row: near the start of the list a full
+    // batch would reach past it, into keys that may not have been read yet.
+    RowPosition end = forward ? first + count : position + 1;
     if (forward) {
       while (end > position + 1 && !Reach(end - 1)) --end;
     }
