@@ -135,26 +135,26 @@ JetFieldType DefaultFieldType(int type) {
 
 // Splits "VARCHAR(50)" into the name and the numbers in parentheses. Anything after the
 // closing parenthesis (a COLLATE clause) is ignored.
-struct TypeSpec {
+struct TypeText {
   std::string name;
   std::vector<int> numbers;
   bool malformed = false;
 };
 
-TypeSpec SplitTypeSpec(std::string_view declared) {
-  TypeSpec spec;
+TypeText SplitTypeText(std::string_view declared) {
+  TypeText parts;
   size_t open = declared.find('(');
   std::string_view head = declared.substr(0, open);
   std::string upper = NormalizeTypeName(head);
   size_t collate = upper.find(" COLLATE");
   if (collate != std::string::npos) upper.erase(collate);
   if (upper.rfind("COLLATE ", 0) == 0) upper.clear();
-  spec.name = upper;
-  if (open == std::string_view::npos) return spec;
+  parts.name = upper;
+  if (open == std::string_view::npos) return parts;
   size_t close = declared.find(')', open);
   if (close == std::string_view::npos) {
-    spec.malformed = true;
-    return spec;
+    parts.malformed = true;
+    return parts;
   }
   std::string_view inner = declared.substr(open + 1, close - open - 1);
   long value = 0;
@@ -165,15 +165,15 @@ TypeSpec SplitTypeSpec(std::string_view declared) {
       if (value < 1000000) value = value * 10 + (c - '0');
       haveDigits = true;
     } else if (c == ',') {
-      if (!haveDigits) spec.malformed = true;
-      spec.numbers.push_back(static_cast<int>(value));
+      if (!haveDigits) parts.malformed = true;
+      parts.numbers.push_back(static_cast<int>(value));
       value = 0;
       haveDigits = false;
     } else if (!std::isspace(static_cast<unsigned char>(c)) && c != '+') {
-      spec.malformed = true;
+      parts.malformed = true;
     }
   }
-  return spec;
+  return parts;
 }
 
 bool Contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
@@ -292,8 +292,8 @@ std::string SqliteColumnType(const JetFieldType& type, bool counterIsRowKey) {
 }
 
 JetFieldType MapDeclaredType(std::string_view declaredType, bool autoIncrementKey) {
-  TypeSpec spec = SplitTypeSpec(declaredType);
-  const std::string& name = spec.name;
+  TypeText parts = SplitTypeText(declaredType);
+  const std::string& name = parts.name;
   if (name.empty()) return DefaultFieldType(dbMemo);
   if (name == "COUNTER" || name == "AUTOINCREMENT" ||
       (autoIncrementKey && Contains(name, "INT"))) {
@@ -308,7 +308,7 @@ JetFieldType MapDeclaredType(std::string_view declaredType, bool autoIncrementKe
   } else if (Contains(name, "INT")) {
     daoType = dbLong;
   } else if (Contains(name, "CHAR") || Contains(name, "CLOB") || Contains(name, "TEXT")) {
-    daoType = spec.numbers.empty() ? dbMemo : dbText;
+    daoType = parts.numbers.empty() ? dbMemo : dbText;
   } else if (Contains(name, "BLOB")) {
     daoType = dbLongBinary;
   } else {
@@ -316,18 +316,18 @@ JetFieldType MapDeclaredType(std::string_view declaredType, bool autoIncrementKe
     daoType = dbDouble;
   }
   JetFieldType type = DefaultFieldType(daoType);
-  const bool hasSize = !spec.malformed && !spec.numbers.empty();
+  const bool hasSize = !parts.malformed && !parts.numbers.empty();
   switch (daoType) {
     case dbMemo:
       // "TEXT(50)" of a foreign file means a bounded text.
-      if (hasSize && spec.numbers[0] >= 1 && spec.numbers[0] <= kMaxTextSize) {
-        type = Variable(dbText, spec.numbers[0]);
+      if (hasSize && parts.numbers[0] >= 1 && parts.numbers[0] <= kMaxTextSize) {
+        type = Variable(dbText, parts.numbers[0]);
       }
       break;
     case dbText:
       if (hasSize) {
-        if (spec.numbers[0] >= 1 && spec.numbers[0] <= kMaxTextSize) {
-          type.size = spec.numbers[0];
+        if (parts.numbers[0] >= 1 && parts.numbers[0] <= kMaxTextSize) {
+          type.size = parts.numbers[0];
         } else {
           type = DefaultFieldType(dbMemo);
         }
@@ -335,8 +335,8 @@ JetFieldType MapDeclaredType(std::string_view declaredType, bool autoIncrementKe
       break;
     case dbBinary:
       if (hasSize) {
-        if (spec.numbers[0] >= 1 && spec.numbers[0] <= kMaxTextSize) {
-          type.size = spec.numbers[0];
+        if (parts.numbers[0] >= 1 && parts.numbers[0] <= kMaxTextSize) {
+          type.size = parts.numbers[0];
         } else {
           type = DefaultFieldType(dbLongBinary);
         }
@@ -344,8 +344,8 @@ JetFieldType MapDeclaredType(std::string_view declaredType, bool autoIncrementKe
       break;
     case dbDecimal:
       if (hasSize) {
-        type.precision = std::min(std::max(spec.numbers[0], 1), 28);
-        if (spec.numbers.size() > 1) type.scale = std::min(spec.numbers[1], type.precision);
+        type.precision = std::min(std::max(parts.numbers[0], 1), 28);
+        if (parts.numbers.size() > 1) type.scale = std::min(parts.numbers[1], type.precision);
       }
       break;
     default:
