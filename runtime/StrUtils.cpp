@@ -160,16 +160,16 @@ locale_t NumericLocale() {
 }
 
 template <class T>
-std::string PrintfOne(const std::string& spec, T value) {
+std::string PrintfOne(const std::string& directive, T value) {
   locale_t previous = uselocale(NumericLocale());
   char buffer[128];
-  int length = std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+  int length = std::snprintf(buffer, sizeof buffer, directive.c_str(), value);
   std::string out;
   if (length >= 0 && static_cast<size_t>(length) < sizeof buffer) {
     out.assign(buffer, static_cast<size_t>(length));
   } else if (length >= 0) {
     out.resize(static_cast<size_t>(length) + 1);
-    std::snprintf(out.data(), out.size(), spec.c_str(), value);
+    std::snprintf(out.data(), out.size(), directive.c_str(), value);
     out.resize(static_cast<size_t>(length));
   }
   uselocale(previous);
@@ -238,9 +238,9 @@ std::string FormatArgs(std::string_view format, std::span<const FormatArg> args)
     }
     const FormatArg& arg = args[next++];
 
-    std::string spec = "%" + flags;
-    if (width >= 0) spec += std::to_string(width);
-    if (precision >= 0) spec += "." + std::to_string(precision);
+    std::string directive = "%" + flags;
+    if (width >= 0) directive += std::to_string(width);
+    if (precision >= 0) directive += "." + std::to_string(precision);
     bool leftAlign = flags.find('-') != std::string::npos;
     bool integral = arg.kind == FormatArg::Kind::kSigned ||
                     arg.kind == FormatArg::Kind::kUnsigned || arg.kind == FormatArg::Kind::kChar;
@@ -250,9 +250,9 @@ std::string FormatArgs(std::string_view format, std::span<const FormatArg> args)
       case 'i':
         if (!integral) InvalidFormat(format);
         if (arg.kind == FormatArg::Kind::kUnsigned) {
-          out += PrintfOne(spec + "llu", static_cast<unsigned long long>(arg.unsignedValue));
+          out += PrintfOne(directive + "llu", static_cast<unsigned long long>(arg.unsignedValue));
         } else {
-          out += PrintfOne(spec + "lld", static_cast<long long>(arg.signedValue));
+          out += PrintfOne(directive + "lld", static_cast<long long>(arg.signedValue));
         }
         break;
       case 'u':
@@ -260,7 +260,7 @@ std::string FormatArgs(std::string_view format, std::span<const FormatArg> args)
       case 'X':
       case 'o':
         if (!integral) InvalidFormat(format);
-        out += PrintfOne(spec + "ll" + conversion, static_cast<unsigned long long>(AsUnsigned(arg)));
+        out += PrintfOne(directive + "ll" + conversion, static_cast<unsigned long long>(AsUnsigned(arg)));
         break;
       case 'e':
       case 'E':
@@ -280,7 +280,7 @@ std::string FormatArgs(std::string_view format, std::span<const FormatArg> args)
         } else {
           InvalidFormat(format);
         }
-        out += PrintfOne(spec + conversion, value);
+        out += PrintfOne(directive + conversion, value);
         break;
       }
       case 's': {
@@ -308,7 +308,7 @@ std::string FormatArgs(std::string_view format, std::span<const FormatArg> args)
       }
       case 'p':
         if (arg.kind != FormatArg::Kind::kPointer) InvalidFormat(format);
-        out += PrintfOne(spec + "p", arg.pointer);
+        out += PrintfOne(directive + "p", arg.pointer);
         break;
       default:
         InvalidFormat(format);
