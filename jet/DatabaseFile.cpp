@@ -179,15 +179,7 @@ SqliteConnection& DatabaseFile::Connection() {
 }
 
 SqliteStatement& DatabaseFile::Statement(const std::string& sql) {
-  SqliteConnection& connection = Connection();
-  auto found = statements_.find(sql);
-  if (found == statements_.end()) {
-    found = statements_.emplace(sql, std::make_unique<SqliteStatement>(connection, sql)).first;
-  } else {
-    found->second->Reset();
-    found->second->ClearBindings();
-  }
-  return *found->second;
+  return statements_.Get(Connection(), sql);
 }
 
 std::unique_ptr<SqliteStatement> DatabaseFile::Prepare(const std::string& sql, std::string* unknownName) {
@@ -256,7 +248,7 @@ void DatabaseFile::Idle(int action) {
 }
 
 void DatabaseFile::Close() {
-  statements_.clear();
+  statements_.Clear();
   catalogue_.Invalidate();
   connection_.reset();
 }

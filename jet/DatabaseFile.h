@@ -22,6 +22,7 @@
 #include "jet/Catalogue.h"
 #include "jet/sqlite/SqliteConnection.h"
 #include "jet/sqlite/SqliteStatement.h"
+#include "jet/sqlite/SqliteStatementCache.h"
 
 namespace lumo::jet {
 
@@ -100,7 +101,7 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   OpenOptions options_;
   int busyTimeoutMs_ = kDefaultBusyTimeoutMs;
   std::optional<SqliteConnection> connection_;  // declared before the statements that use it
-  std::map<std::string, std::unique_ptr<SqliteStatement>, std::less<>> statements_;
+  SqliteStatementCache statements_;
   Catalogue catalogue_;
 };
 

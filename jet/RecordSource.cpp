@@ -251,17 +251,6 @@ std::optional<std::vector<StoredValue>> RowReader::ReadStored(RowKey key) {
   return values;
 }
 
-SqliteStatement& StatementCache::Get(SqliteConnection& connection, const std::string& sql) {
-  auto found = statements_.find(sql);
-  if (found == statements_.end()) {
-    found = statements_.emplace(sql, std::make_unique<SqliteStatement>(connection, sql)).first;
-  } else {
-    found->second->Reset();
-    found->second->ClearBindings();
-  }
-  return *found->second;
-}
-
 ScanStatement OpenScan(DatabaseFile& file, const QueryPlan& plan) {
   ScanStatement scan;
   SqliteConnection& main = file.Connection();

@@ -33,6 +33,7 @@
 #include "jet/JetTypes.h"
 #include "jet/sqlite/SqliteConnection.h"
 #include "jet/sqlite/SqliteStatement.h"
+#include "jet/sqlite/SqliteStatementCache.h"
 
 namespace lumo::jet {
 
@@ -261,13 +262,6 @@ std::unique_ptr<TableSource> MakeTableSource(std::shared_ptr<DatabaseFile> file,
 // Prepared statements a recordset keeps for itself: texts that carry its own condition (a
 // filter's values, a master record's key) would otherwise pile up in the file's cache for
 // as long as the file is open. Hands them out reset, with their bindings cleared.
-class StatementCache {
- public:
-  SqliteStatement& Get(SqliteConnection& connection, const std::string& sql);
-
- private:
-  std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> statements_;
-};
 
 // Resets a statement of the file's cache when the scope ends, so no read stays open.
 class StatementUse {

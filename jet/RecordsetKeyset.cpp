@@ -92,7 +92,7 @@ struct KeyList {
   bool complete = false;
   std::unordered_map<RowKey, RowPosition> positionOf;  // built on demand
   size_t indexedUpTo = 0;
-  StatementCache statements;  // the key queries, which carry the recordset's condition
+  SqliteStatementCache statements;  // the key queries, which carry the recordset's condition
 };
 
 class KeysetSource final : public RecordSource {

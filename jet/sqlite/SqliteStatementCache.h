@@ -1,0 +1,24 @@
+#pragma once
+// Prepared statements kept by their SQL text, so that every hot path prepares its statement
+// once and reuses it. A statement comes back reset, with its bindings cleared.
+
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "jet/sqlite/SqliteStatement.h"
+
+namespace lumo::jet {
+
+class SqliteConnection;
+
+class SqliteStatementCache {
+ public:
+  SqliteStatement& Get(const SqliteConnection& connection, const std::string& sql);
+  void Clear() noexcept { statements_.clear(); }
+
+ private:
+  std::unordered_map<std::string, std::unique_ptr<SqliteStatement>> statements_;
+};
+
+}  // namespace lumo::jet
