@@ -34,7 +34,8 @@
 //
 // Errors (EDatabaseError): "Cannot perform this operation on a closed dataset",
 // "Cannot perform this operation on an open dataset", "Cannot modify a read-only dataset",
-// "Cannot perform this operation on an empty dataset", "Not in edit mode"... prefixed with
+// "Cannot perform this operation on an empty dataset", "Dataset not in edit or insert mode",
+// "Field '<name>' must have a value" (a required field left empty at post); prefixed with
 // "<Name>: " when the dataset has a name; "<Name>: Field '<name>' not found" from
 // FieldByName and from binding a persistent field; "Record not found" from an exact resync.
 

@@ -15,7 +15,8 @@
 // Errors (EDatabaseError): writing a read-only field "Field '<name>' cannot be modified";
 // writing while the dataset is not editing "<dataset>: Dataset not in edit or insert mode";
 // a field without dataset "Field '<name>' has no dataset"; a value of the wrong kind
-// "<value> is not a valid value for field '<name>'"... EConvertError from text conversions.
+// "<value> is not a valid value for field '<name>'. The allowed range is <min> to <max>";
+// "Cannot access field '<name>' as type <type>". EConvertError from text conversions.
 
 #include "db/DbTypes.h"
 #include "runtime/Component.h"
@@ -45,6 +46,7 @@ class TField : public TComponent {
   void SetDataSet(TDataSet* dataSet);
   TComponent* GetParentComponent() const override;
   void SetParentComponent(TComponent* parent) override;
+  void NotifyComponentChange(TComponent* component, Operation operation) override;
 
   const std::string& FieldName() const noexcept { return fieldName_; }
   void SetFieldName(const std::string& name);
@@ -157,11 +159,14 @@ class TField : public TComponent {
   virtual std::string GetTextValue(bool displayText) const;
   [[noreturn]] void RaiseAccessError(const char* typeName) const;
   void CheckDataSet() const;
+  // Raises the read-only or not-editing error when a write would be refused.
+  void CheckCanModify() const;
 
  private:
   std::string GetTextOf(bool displayText) const;
 
   TDataSet* dataSet_ = nullptr;
+  const void* validating_ = nullptr;  // the value being validated, read back by GetData
   TDataSet* lookupDataSet_ = nullptr;
   std::string fieldName_;
   std::string displayLabel_;
