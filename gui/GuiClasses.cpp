@@ -1,4 +1,7 @@
+#include "db/DataSource.h"
 #include "gui/Application.h"
+#include "gui/DBGrid.h"
+#include "gui/DBNavigator.h"
 #include "gui/Panel.h"
 #include "gui/SpeedButton.h"
 #include "runtime/ClassInfo.h"
@@ -9,6 +12,9 @@ void RegisterGuiClasses() {
   RegisterClass(TForm::StaticClass());
   RegisterClass(TPanel::StaticClass());
   RegisterClass(TSpeedButton::StaticClass());
+  RegisterClass(TDBGrid::StaticClass());
+  RegisterClass(TDBNavigator::StaticClass());
+  RegisterClass(TDataSource::StaticClass());
 }
 
 }  // namespace lumo
