@@ -91,6 +91,7 @@ void TDataSet::OpenCursor() {
     activeRecord_ = 0;
     CursorPosChanged();
     GetNextRecords();
+    bof_ = true;
     eof_ = recordCount_ == 0;
   } catch (...) {
     // Leave nothing half open: the record source and whatever was made for it go again.

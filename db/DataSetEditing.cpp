@@ -155,23 +155,11 @@ void TDataSet::Cancel() {
   if (!IsEditing(state_) && state_ != TDataSetState::dsSetKey) return;
   DataEvent(TDataEvent::deCheckBrowseMode, 0);
   BeforeCancel(*this);
-  const bool wasInsert = state_ == TDataSetState::dsInsert;
   UpdateCursorPos();
   CancelChanges();
-  if (wasInsert) {
-    // The new row leaves the window; the rows below move back up.
-    std::rotate(buffers_.begin() + activeRecord_, buffers_.begin() + activeRecord_ + 1, buffers_.end());
-    --recordCount_;
-    if (activeRecord_ >= recordCount_) activeRecord_ = std::max(recordCount_ - 1, 0);
-    CursorPosChanged();
-  }
   SetState(TDataSetState::dsBrowse);
-  if (recordCount_ > 0 || !wasInsert) {
-    Resynchronize(TResyncMode{});
-  } else {
-    ClearBuffers();
-    DataEvent(TDataEvent::deDataSetChange, 0);
-  }
+  // Re-reading the window drops a new record that was never written.
+  Resynchronize(TResyncMode{});
   AfterCancel(*this);
 }
 
