@@ -1,0 +1,425 @@
+#pragma once
+// TLumoDaoTable: one engine recordset presented as a record-buffer dataset of the framework.
+// Its record source is a table (TableName), an SQL text (SQL) or a stored query definition
+// (QueryDefName); setting one clears the others. It reaches the engine only through the
+// database component assigned to Database, and registers in that component's OpenDatasets
+// while open.
+//
+// Record buffers hold every data-field value as text (see DaoValueText.h): the header below
+// plus the framework's calculated area; the value texts live in a list each buffer owns.
+// Posting sends only the values whose changed flag is set.
+//
+// Implemented in LumoDaoTable.cpp (construction, properties, component duties),
+// LumoDaoTableOpen.cpp (opening and closing), LumoDaoTableBuffers.cpp (record buffers and
+// field values), LumoDaoTableNavigation.cpp (cursor, bookmarks, counts),
+// LumoDaoTableEditing.cpp (insert, edit, post, delete) and LumoDaoTableSql.cpp (ExecuteSQL,
+// parameters).
+//
+// Errors: EDatabaseError with the component's own texts for refusals; the engine's errors
+// pass through as EOleException. Setter refusals leave every property unchanged.
+// Ownership: the engine objects (recordsets, fields) are automation references held here and
+// released at close; Database and Encrypter are not owned.
+// Threads: one; each component initialises COM for the thread that creates it.
+
+#include <bitset>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dao/database/LumoDaoDataBase.h"
+#include "db/DataLink.h"
+#include "db/DataSet.h"
+#include "db/IndexDefs.h"
+#include "db/Params.h"
+#include "runtime/ClassInfo.h"
+#include "runtime/Strings.h"
+
+namespace lumo::jet {
+class Recordset;
+class Field;
+}  // namespace lumo::jet
+
+namespace lumo {
+
+class TDataSource;
+
+// Recordset options, ordinal n standing for the engine's option value 2^n.
+enum class TOO {
+  dbDenyWrite,
+  dbDenyRead,
+  dbReadOnly,
+  dbAppendOnly,
+  dbInconsistent,
+  dbConsistent,
+  dbSQLPassThrough,
+  dbFailOnError,
+  dbForwardOnly,
+  dbSeeChanges,
+  dbRunAsync,
+  dbExecDirect
+};
+using TOOSet = TSmallSet<TOO>;
+
+enum class TExportMethod { VisibleFields, AllFields };
+
+// Progress of an export or import: dataset, records done, abort flag. Stored only.
+using TExportProgressEvent = Event<void(TDataSet&, int32_t, bool&)>;
+using TImportProgressEvent = Event<void(TDataSet&, int32_t, bool&)>;
+
+// The per-buffer value texts: one entry per field definition, empty text = Null, with the
+// flag that the value was stored since it was read from the engine.
+struct TDaoValueList {
+  std::vector<std::string> text;
+  std::vector<uint8_t> changed;
+};
+
+// The head of every record buffer; the framework's calculated area follows it directly.
+struct TDaoRecordHeader {
+  int32_t RecordPosition;      // 0-based cursor position when read; -1 for a new record
+  TDaoValueList* ValueList;    // owned by the buffer
+  uint8_t BookmarkFlag;        // TBookmarkFlag
+  int32_t BookmarkValue;       // the engine's four bookmark bytes; 0 = none
+};
+
+class TLumoDaoTable;
+
+// Index definitions of a standard table; Update asks the dataset.
+class TLumoDaoIndexDefs : public TIndexDefs {
+ public:
+  explicit TLumoDaoIndexDefs(TLumoDaoTable* table) : table_(table) {}
+  void Update() override;
+
+ private:
+  TLumoDaoTable* table_;
+};
+
+class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
+ public:
+  static constexpr const char* kComponentVersion = "9.10";
+  // The engine's error for a record deleted by another user.
+  static constexpr int32_t kRecordDeleted = 3167;
+
+  explicit TLumoDaoTable(TComponent* owner);
+  ~TLumoDaoTable() override;
+
+  static const ClassInfo& StaticClass();
+  const ClassInfo& ClassType() const override;
+
+  // Opens the engine recordset for the current source (used by the open path; public for
+  // callers that want the recordset without the framework).
+  void OpenDaoRecordset();
+  // Runs SQL (after parameter substitution) as a statement; answers the records affected.
+  int32_t ExecuteSQL();
+  // Closes and reopens the engine recordset without passing through the framework.
+  void ReopenRecordset();
+  // The SQL text after parameter substitution.
+  std::string SubstituteParams(const TStrings& lines) const;
+  // Replaces whole-word occurrences of `token` (ignoring case) by `literal`.
+  std::string ReplaceParamToken(const std::string& text, const std::string& token,
+                                const std::string& literal) const;
+
+  // --- published properties --------------------------------------------------------------
+  bool AutoFindIndex() const noexcept { return autoFindIndex_; }
+  void F_Set_AutoFindIndex(bool value) { autoFindIndex_ = value; }
+  std::string ComponentVersion() const { return kComponentVersion; }
+  void F_Set_ComponentVersion(const std::string&) {}
+  bool CacheBlobs() const noexcept { return cacheBlobs_; }
+  void F_Set_CacheBlobs(bool value);
+  bool CacheMemos() const noexcept { return cacheMemos_; }
+  void F_Set_CacheMemos(bool value);
+  bool CacheLookups() const noexcept { return cacheLookups_; }
+  void F_Set_CacheLookups(bool value);
+  TLumoDaoDatabase* Database() const noexcept { return database_; }
+  void F_Set_Database(TLumoDaoDatabase* database);
+  TComponent* Encrypter() const noexcept { return encrypter_; }
+  void F_Set_Encrypter(TComponent* encrypter);
+  TExportMethod ExportMethod() const noexcept { return exportMethod_; }
+  void F_Set_ExportMethod(TExportMethod value) { exportMethod_ = value; }
+  bool RefreshSorted() const noexcept { return refreshSorted_; }
+  void F_Set_RefreshSorted(bool value) { refreshSorted_ = value; }
+  const std::string& TableName() const noexcept { return tableName_; }
+  void F_Set_TableName(const std::string& name);
+  TStrings& SortedBy() noexcept { return sortedBy_; }
+  void F_Set_SortedBy(const TStrings& lines);
+  TStrings& QueryDefParameters() noexcept { return queryDefParameters_; }
+  void F_Set_QueryDefParameters(const TStrings& lines) { queryDefParameters_.Assign(lines); }
+  const std::string& QueryDefName() const noexcept { return queryDefName_; }
+  void F_Set_QueryDefName(const std::string& name);
+  TStrings& QueryDefSQLText() noexcept { return queryDefSqlText_; }
+  void F_Set_QueryDefSQLText(const TStrings& lines) { queryDefSqlText_.Assign(lines); }
+  bool QueryDefSQLModify() const noexcept { return queryDefSqlModify_; }
+  void F_Set_QueryDefSQLModify(bool value) { queryDefSqlModify_ = value; }
+  int32_t QueryDefODBCMaxRecords() const noexcept { return queryDefOdbcMaxRecords_; }
+  void F_Set_QueryDefODBCMaxRecords(int32_t value) { queryDefOdbcMaxRecords_ = value; }
+  std::string QueryDefType() const;
+  void F_Set_QueryDefType(const std::string&) {}
+  TStrings& SQL() noexcept { return sql_; }
+  void F_Set_SQL(const TStrings& lines);
+  bool ShowGUID() const noexcept { return showGuid_; }
+  void F_Set_ShowGUID(bool value);
+  TParams& Params() noexcept { return params_; }
+  void F_Set_Params(const TParams& params) { params_.AssignValues(params); }
+  int32_t TableType() const noexcept { return tableType_; }
+  void F_Set_TableType(int32_t type);
+  std::string TableDateCreated() const;
+  void F_Set_TableDateCreated(const std::string&) {}
+  std::string TableLastUpdated() const;
+  void F_Set_TableLastUpdated(const std::string&) {}
+  bool Translation() const noexcept { return translation_; }
+  void F_Set_Translation(bool value) { translation_ = value; }
+  int32_t LockType() const noexcept { return lockType_; }
+  void F_Set_LockType(int32_t type);
+  TOOSet OpenOptions() const noexcept { return openOptions_; }
+  void F_Set_OpenOptions(TOOSet options);
+  TIndexDefs& IndexDefs() override { return indexDefs_; }
+  int32_t IndexFieldCount() const noexcept { return indexFieldCount_; }
+  void F_Set_IndexFieldCount(int32_t) {}
+  const std::string& IndexName() const noexcept { return indexName_; }
+  void F_Set_IndexName(const std::string& name);
+  bool ReadOnly() const noexcept { return readOnly_; }
+  void F_Set_ReadOnly(bool value);
+  bool LockEdits() const;
+  void F_Set_LockEdits(bool) {}
+  TDataSource* MasterSource() const noexcept { return masterSource_; }
+  void F_Set_MasterSource(TDataSource* source);
+  TStrings& MasterFields() noexcept { return masterFields_; }
+  void F_Set_MasterFields(const TStrings& lines) { masterFields_.Assign(lines); }
+  bool MasterAutoActivate() const noexcept { return masterAutoActivate_; }
+  void F_Set_MasterAutoActivate(bool value) { masterAutoActivate_ = value; }
+  bool DatabaseAutoActivate() const noexcept { return databaseAutoActivate_; }
+  void F_Set_DatabaseAutoActivate(bool value) { databaseAutoActivate_ = value; }
+  bool UseBrackets() const noexcept { return useBrackets_; }
+  void F_Set_UseBrackets(bool value) { useBrackets_ = value; }
+  bool UseCaptions() const noexcept { return useCaptions_; }
+  void F_Set_UseCaptions(bool value) { useCaptions_ = value; }
+  bool UseDaoProperties() const noexcept { return useDaoProperties_; }
+  void F_Set_UseDaoProperties(bool value) { useDaoProperties_ = value; }
+  bool UseGetRecNo() const noexcept { return useGetRecNo_; }
+  void F_Set_UseGetRecNo(bool value) { useGetRecNo_ = value; }
+  bool UseRecordCount() const noexcept { return useRecordCount_; }
+  void F_Set_UseRecordCount(bool value) { useRecordCount_ = value; }
+  bool WarnOnBadDatabase() const noexcept { return warnOnBadDatabase_; }
+  void F_Set_WarnOnBadDatabase(bool value) { warnOnBadDatabase_ = value; }
+  bool ParamCheck() const noexcept { return paramCheck_; }
+  void F_Set_ParamCheck(bool value) { paramCheck_ = value; }
+  bool ProcessMessages() const noexcept { return processMessages_; }
+  void F_Set_ProcessMessages(bool value) { processMessages_ = value; }
+
+  TExportProgressEvent OnExportProgress;
+  TImportProgressEvent OnImportProgress;
+
+  // --- state for callers and tests ---------------------------------------------------------
+  // The open engine recordset (empty while closed).
+  const std::shared_ptr<jet::Recordset>& DaoRecordset() const noexcept { return recordset_; }
+  int32_t RecordsAffected() const noexcept { return recordsAffected_; }
+  int32_t OptionsValue() const noexcept { return optionsValue_; }
+  const std::string& SortText() const noexcept { return sortText_; }
+  int32_t CurrentPosition() const noexcept { return currentPosition_; }
+  int32_t HighestPosition() const noexcept { return highestPosition_; }
+  // Per field definition, filled at open.
+  const std::vector<std::string>& DefaultValueList() const noexcept { return defaultValueList_; }
+  const std::vector<bool>& UpdatableFlags() const noexcept { return updatableFlags_; }
+  const TStringList& Captions() const noexcept { return captions_; }
+  const TStringList& AllFieldNames() const noexcept { return allFieldNames_; }
+  // Called for every engine call the count and navigation paths make; for tests that show
+  // which paths reach the engine.
+  std::function<void(const char* member)> OnEngineCall;
+
+  // --- framework contract -----------------------------------------------------------------
+  void DeclareStreamedData(StreamedData& data) override;
+  void FinishLoading() override;
+  void NotifyComponentChange(TComponent* component, Operation operation) override;
+  void ClearCalculatedValues(TRecordBuffer buffer) override;
+  void RaiseNewRecordEvent() override;
+  TBookmark ReadBookmarkText() override;
+  bool QueryCanModify() override;
+  int32_t CountRecords() override;
+  int32_t ReadRecordNumber() override;
+  void CancelChanges() override;
+  void BeginRecordEdit() override;
+  void RefreshCursor() override;
+  void WriteBookmarkText(const TBookmark& bookmark) override;
+  void MoveToRecordNumber(int32_t number) override;
+  TRecordBuffer NewRecordBuffer() override;
+  void DisposeRecordBuffer(TRecordBuffer& buffer) override;
+  void ReadBookmarkData(TRecordBuffer buffer, void* destination) override;
+  TBookmarkFlag ReadBookmarkFlag(TRecordBuffer buffer) override;
+  int32_t RecordBufferSize() override;
+  void AddRecordFromBuffer(TRecordBuffer buffer, bool append) override;
+  void DeleteCurrentRecord() override;
+  void PositionAtStart() override;
+  void GoToBookmarkPosition(const TBookmark& bookmark) override;
+  void ClearRecordBuffer(TRecordBuffer buffer) override;
+  void PositionAtEnd() override;
+  void WriteRecordChanges() override;
+  void PositionAtBuffer(TRecordBuffer buffer) override;
+  void WriteBookmarkFlag(TRecordBuffer buffer, TBookmarkFlag flag) override;
+  void WriteBookmarkData(TRecordBuffer buffer, const void* source) override;
+  void StoreFieldValue(TField* field, const void* source) override;
+  TGetResult FetchRecord(TRecordBuffer buffer, TGetMode mode, bool check) override;
+  void CloseRecordSource() override;
+  void HandleOperationError() override;
+  void LoadFieldDefinitions() override;
+  void OpenRecordSource() override;
+  bool IsRecordSourceOpen() override { return cursorOpen_; }
+  bool IsBookmarkValid(const TBookmark& bookmark) override;
+  int CompareBookmarkOrder(const TBookmark& a, const TBookmark& b) override;
+  bool CopyCurrentRecord(TRecordBuffer destination) override;
+  bool FetchFieldValue(TField* field, void* destination) override;
+  void PostRecord() override;
+  int TranslateText(const std::string* source, std::string* destination, bool toOem) override;
+  bool OperationsConsultErrorEvents() const override { return true; }
+
+  // DaoDatasetClient.
+  void MarkClosingByDatabase() override { closingByDatabase_ = true; }
+  void CloseForDatabase() override { Close(); }
+
+ protected:
+  // The record buffer of the current state (none when there is nothing to read or write).
+  TRecordBuffer StateRecordBuffer();
+  // Fills a buffer from the recordset's current row; false when the row was deleted.
+  bool ReadRecordValues(jet::Recordset& recordset, bool useFieldObjects, TRecordBuffer buffer);
+  // Cursor helpers (LumoDaoTableNavigation.cpp).
+  void GoToBookmarkValue(int32_t value);
+  int32_t CurrentBookmarkValue(jet::Recordset& recordset);
+  int32_t LastModifiedBookmarkValue(jet::Recordset& recordset);
+  int32_t PositionFromBookmark(jet::Recordset& recordset, int32_t target);
+  void RecoverCursor();
+  bool AcceptRecord(TRecordBuffer buffer);
+  void CloseDaoRecordset() noexcept;
+
+ private:
+  static TDaoRecordHeader& Header(TRecordBuffer buffer) {
+    return *reinterpret_cast<TDaoRecordHeader*>(buffer);
+  }
+  char* CalculatedArea(TRecordBuffer buffer) const { return buffer + sizeof(TDaoRecordHeader); }
+  TLumoDaoDatabase& RequireDatabase(const char* operation) const;
+  jet::Recordset& Rs() const { return *recordset_; }
+  void EngineCall(const char* member) const {
+    if (OnEngineCall) OnEngineCall(member);
+  }
+  void EngineIdle();
+  void ReopenForSetter();
+  void AssignAutomaticName();
+  void ClearSourceDerived();
+  bool RecordFilterInUse() const;
+  bool IsForwardOnly() const;
+  void RebuildCursor();
+  bool IsEmptyRecordset();
+  int32_t TableCountCheck();
+  int32_t MoveToEndCount();
+  void ForgetBookmark(int32_t position);
+  void RememberBookmark(int32_t position, int32_t value);
+  void CollectDaoError(TDaoErrRec& error) const;
+  // Replaces the message and help context of an exception by the engine's last error.
+  void PutDaoErrorText(Exception& error) const;
+  void DisposeOldValues();
+  TRecordBuffer CopyOfBuffer(TRecordBuffer source);
+  void WriteChangedValues(TRecordBuffer buffer);
+  std::string EncryptText(const std::string& text);
+  std::string DecryptText(const std::string& text);
+  bool IsGuidField(const TField* field) const;
+  void PrepareFields();
+  void BindEncrypter();
+  void FollowSqlChange();
+  void ApplyMasterValuesToParams();
+  void MemoGetText(TField& field, std::string& text, bool displayText);
+  void GuidGetText(TField& field, std::string& text, bool displayText);
+  void GuidSetText(TField& field, const std::string& text);
+
+  // Engine objects.
+  std::shared_ptr<jet::Recordset> recordset_;
+  std::shared_ptr<jet::Recordset> baseRecordset_;
+  std::vector<std::shared_ptr<jet::Field>> fieldObjectArray_;
+
+  // Published state.
+  bool autoFindIndex_ = true;
+  bool cacheBlobs_ = false;
+  bool cacheMemos_ = false;
+  bool cacheLookups_ = false;
+  TLumoDaoDatabase* database_ = nullptr;
+  TComponent* encrypter_ = nullptr;
+  TExportMethod exportMethod_ = TExportMethod::VisibleFields;
+  bool refreshSorted_ = false;
+  std::string tableName_;
+  TStringList sortedBy_;
+  std::string queryDefName_;
+  TStringList queryDefParameters_;
+  TStringList queryDefSqlText_;
+  bool queryDefSqlModify_ = false;
+  int32_t queryDefOdbcMaxRecords_ = 0;
+  TStringList sql_;
+  bool showGuid_ = false;
+  TParams params_;
+  int32_t tableType_ = 2;
+  bool translation_ = false;
+  int32_t lockType_ = 3;
+  TOOSet openOptions_;
+  TLumoDaoIndexDefs indexDefs_;
+  int32_t indexFieldCount_ = 0;
+  std::string indexName_;
+  bool readOnly_ = false;
+  TDataSource* masterSource_ = nullptr;
+  TStringList masterFields_;
+  bool masterAutoActivate_ = true;
+  bool databaseAutoActivate_ = false;
+  bool useBrackets_ = true;
+  bool useCaptions_ = false;
+  bool useDaoProperties_ = true;
+  bool useGetRecNo_ = true;
+  bool useRecordCount_ = true;
+  bool warnOnBadDatabase_ = false;
+  bool paramCheck_ = true;
+  bool processMessages_ = false;
+
+  // Open state.
+  bool cursorOpen_ = false;
+  bool openInProgress_ = false;
+  bool bookmarkable_ = false;
+  bool closingByDatabase_ = false;
+  bool comInitialized_ = false;
+  bool masterLinkSuspended_ = true;
+  int32_t optionsValue_ = 0;
+  std::string sortText_;
+  int32_t recordsAffected_ = 0;
+  static constexpr int32_t kStatementOptions = 128;
+  int32_t recordSize_ = 0;
+  std::vector<std::string> defaultValueList_;
+  std::vector<bool> updatableFlags_;
+  TStringList captions_;
+  TStringList allFieldNames_;
+  // Per field definition, fixed at open: its field (nullptr when it has none), its type, and
+  // whether it is a GUID field.
+  std::vector<TField*> defFields_;
+  std::vector<TFieldType> defTypes_;
+  std::vector<bool> defGuid_;
+  TRecordBuffer writeBuffer_ = nullptr;  // the buffer AddRecordFromBuffer posts
+  std::vector<bool> nameChars_;  // 256 entries: the characters a parameter name may hold
+  std::unique_ptr<TMasterDataLink> masterLink_;
+
+  // Encrypter binding.
+  bool encrypterActive_ = false;
+  const PropInfo* encodedProp_ = nullptr;
+  const PropInfo* decodedProp_ = nullptr;
+
+  // Buffers.
+  TRecordBuffer oldValuesBuffer_ = nullptr;
+  TRecordBuffer filterBuffer_ = nullptr;
+
+  // Cursor bookkeeping.
+  int32_t currentPosition_ = -1;
+  int32_t scanCounter_ = -1;
+  int32_t highestPosition_ = -1;
+  int32_t cachedRecordCount_ = -1;
+  bool countStale_ = true;
+  bool positionStale_ = false;
+  std::vector<int32_t> bookmarkPositions_;
+  std::vector<int32_t> bookmarkValues_;
+};
+
+// Makes TLumoDaoTable creatable by name for form descriptions. Safe to call again.
+void RegisterDaoTableClasses();
+
+}  // namespace lumo

@@ -1,0 +1,281 @@
+// TLumoDaoTable: inserting, editing, posting, cancelling and deleting through the engine.
+// An insert reaches the engine only when it is posted (AddNew, the changed values, Update);
+// an edit starts the engine's Edit at once. Only values whose changed flag is set are sent.
+
+#include "dao/dataset/LumoDaoTable.h"
+
+#include "dao/dataset/DaoUtils.h"
+#include "dao/dataset/DaoValueText.h"
+#include "db/Field.h"
+#include "jet/DaoConstants.h"
+#include "jet/Field.h"
+#include "jet/Recordset.h"
+
+namespace lumo {
+
+namespace {
+
+int DaoErrorNumber(const std::exception& error) {
+  if (const auto* ole = dynamic_cast<const EOleException*>(&error)) return ole->ErrorCode();
+  return 0;
+}
+
+}  // namespace
+
+void TLumoDaoTable::RaiseNewRecordEvent() {
+  // Master values for a new detail record come with master/detail links; the framework's own
+  // handling (OnNewRecord) follows.
+  TDataSet::RaiseNewRecordEvent();
+}
+
+void TLumoDaoTable::BeginRecordEdit() {
+  TRecordBuffer buffer = StateRecordBuffer();
+  DisposeOldValues();
+  if (buffer != nullptr) oldValuesBuffer_ = CopyOfBuffer(buffer);
+
+  TDataAction action = TDataAction::daFail;
+  for (;;) {
+    try {
+      if (Rs().EditMode() != jet::dbEditInProgress) Rs().Edit();
+      break;
+    } catch (Exception& error) {
+      if (Rs().EditMode() != jet::dbEditInProgress) {
+        try {
+          Rs().Move(0);
+        } catch (const std::exception&) {
+          // No current record to re-read.
+        }
+        Resynchronize(TResyncMode{});
+      }
+      if (!OnEditError) throw;
+      PutDaoErrorText(error);
+      OnEditError(*this, error, action);
+      if (action == TDataAction::daRetry) continue;
+      if (action == TDataAction::daAbort) return;
+      throw;
+    }
+  }
+  if (buffer != nullptr) ReadRecordValues(Rs(), true, buffer);
+}
+
+void TLumoDaoTable::CancelChanges() {
+  if (recordset_ && Rs().EditMode() == jet::dbEditInProgress) {
+    try {
+      Rs().CancelUpdate();
+    } catch (const std::exception&) {
+      // Nothing was pending after all.
+    }
+  }
+  DisposeOldValues();
+  EngineIdle();
+}
+
+void TLumoDaoTable::WriteChangedValues(TRecordBuffer buffer) {
+  const TDaoValueList& values = *Header(buffer).ValueList;
+  for (size_t i = 0; i < values.text.size(); ++i) {
+    if (values.changed[i] == 0) continue;
+    if (i >= defFields_.size() || defFields_[i] == nullptr) continue;
+    if (i >= updatableFlags_.size() || !updatableFlags_[i]) continue;
+    if (i >= fieldObjectArray_.size()) continue;
+    jet::Field& daoField = *fieldObjectArray_[i];
+    const std::string& text = values.text[i];
+    const TFieldType type = defTypes_[i];
+    if (text.empty()) {
+      daoField.SetValue(Variant::Null());
+    } else if (type == ftBytes && !defGuid_[i]) {
+      daoField.SetValue(TextToArray(false, text));
+    } else if (type == ftDate || type == ftTime || type == ftDateTime) {
+      Variant date = TextToDateVariant(text);
+      if (!date.IsNull()) daoField.SetValue(date);
+    } else if (type == ftBlob || type == ftMemo || type == ftGraphic || type == ftFmtMemo) {
+      std::string sent = encrypterActive_ ? EncryptText(text) : text;
+      daoField.SetValue(TextToArray(type == ftMemo, sent));
+    } else if (type == ftString && encrypterActive_) {
+      daoField.SetValue(Variant(EncryptText(text)));
+    } else {
+      daoField.SetValue(Variant(text));
+    }
+  }
+}
+
+void TLumoDaoTable::WriteRecordChanges() {
+  positionStale_ = false;
+  CheckActive();
+  TRecordBuffer buffer = writeBuffer_ != nullptr ? writeBuffer_ : StateRecordBuffer();
+  writeBuffer_ = nullptr;
+  if (buffer == nullptr || !recordset_) return;
+  jet::Recordset& rs = Rs();
+  const bool editing = State() == TDataSetState::dsEdit;
+
+  auto reread = [&rs] {
+    if (rs.EditMode() != jet::dbEditInProgress) {
+      try {
+        rs.Move(0);
+      } catch (const std::exception&) {
+        // No current record to re-read.
+      }
+    }
+  };
+  auto cancelEdit = [&] {
+    if (!rs.LockEdits() && rs.EditMode() == jet::dbEditInProgress) rs.CancelUpdate();
+    reread();
+  };
+  auto cancelAdd = [&rs] {
+    if (rs.EditMode() == jet::dbEditAdd) rs.CancelUpdate();
+  };
+
+  if (editing && rs.EditMode() != jet::dbEditInProgress) {
+    try {
+      rs.Edit();
+    } catch (const std::exception&) {
+      reread();
+      RecoverCursor();
+      throw;
+    }
+  }
+
+  TDataAction action = TDataAction::daFail;
+  for (;;) {
+    bool updating = false;
+    try {
+      if (!editing) rs.AddNew();
+      try {
+        WriteChangedValues(buffer);
+      } catch (...) {
+        // A value that could not be converted or encrypted: the half-filled record must not
+        // stay pending in the engine, whatever happens next.
+        if (editing) {
+          if (rs.EditMode() == jet::dbEditInProgress) rs.CancelUpdate();
+          reread();
+        } else {
+          cancelAdd();
+        }
+        throw;
+      }
+      updating = true;
+      rs.Update();
+      break;
+    } catch (Exception& error) {
+      if (!OnPostError) {
+        if (updating) editing ? cancelEdit() : cancelAdd();
+        throw;
+      }
+      PutDaoErrorText(error);
+      OnPostError(*this, error, action);
+      if (action == TDataAction::daRetry) {
+        if (editing) reread();
+        continue;
+      }
+      if (editing) {
+        cancelEdit();
+      } else {
+        cancelAdd();
+      }
+      if (action == TDataAction::daAbort) return;
+      throw;
+    }
+  }
+
+  TDaoRecordHeader& header = Header(buffer);
+  if (!editing) {
+    countStale_ = true;
+    ++highestPosition_;
+    ++currentPosition_;
+    if (!bookmarkable_) {
+      try {
+        PositionAtEnd();
+        header.RecordPosition = currentPosition_ - 1;
+      } catch (const std::exception&) {
+        // The new record is found again by the framework's resynchronisation.
+      }
+    }
+    PositionAtEnd();
+  }
+  if (bookmarkable_) {
+    int32_t value = 0;
+    if (database_ != nullptr && database_->EngineType() == jet::dbUseJet) {
+      value = LastModifiedBookmarkValue(rs);
+    } else {
+      value = editing ? LastModifiedBookmarkValue(rs) : CurrentBookmarkValue(rs);
+    }
+    header.BookmarkValue = value;
+    GoToBookmarkValue(value);
+  }
+  DisposeOldValues();
+  EngineIdle();
+  positionStale_ = true;
+}
+
+void TLumoDaoTable::AddRecordFromBuffer(TRecordBuffer buffer, bool append) {
+  if (append) {
+    PositionAtEnd();
+    Header(buffer).BookmarkFlag = static_cast<uint8_t>(TBookmarkFlag::bfEOF);
+  }
+  writeBuffer_ = buffer;
+  try {
+    WriteRecordChanges();
+  } catch (...) {
+    writeBuffer_ = nullptr;
+    throw;
+  }
+}
+
+void TLumoDaoTable::DeleteCurrentRecord() {
+  TRecordBuffer buffer = StateRecordBuffer();
+  if (buffer == nullptr || !recordset_) return;
+  ForgetBookmark(Header(buffer).RecordPosition);
+
+  TDataAction action = TDataAction::daFail;
+  for (;;) {
+    try {
+      Rs().Delete();
+      break;
+    } catch (Exception& error) {
+      TDaoErrRec dao;
+      CollectDaoError(dao);
+      const bool goneAlready =
+          DaoErrorNumber(error) == kRecordDeleted || dao.Number == kRecordDeleted;
+      if (OnDeleteError) {
+        PutDaoErrorText(error);
+        OnDeleteError(*this, error, action);
+        if (action == TDataAction::daRetry) continue;
+        if (action == TDataAction::daAbort) {
+          countStale_ = true;
+          RecoverCursor();
+          return;
+        }
+        if (goneAlready) {
+          countStale_ = true;
+          RecoverCursor();
+        }
+        throw;
+      }
+      if (!goneAlready) throw;
+      countStale_ = true;
+      RecoverCursor();
+      return;
+    }
+  }
+  EngineIdle();
+  countStale_ = true;
+  if (Rs().IsEOF()) {
+    Rs().MoveLast();
+  } else {
+    Rs().MoveNext();
+  }
+}
+
+void TLumoDaoTable::PostRecord() {
+  TDataSet::PostRecord();
+  if (sortedBy_.Count() == 0 || !refreshSorted_) return;
+  CheckBrowseMode();
+  bookmarkPositions_.clear();
+  bookmarkValues_.clear();
+  ClearBuffers();
+  Rs().Requery();
+  countStale_ = true;
+  ActivateBuffers();
+  First();
+}
+
+}  // namespace lumo
