@@ -262,7 +262,8 @@ class TGraphicField : public TBlobField {
 
 // The field class that stands for a field type; nullptr for types without one.
 const ClassInfo* FieldClassOf(TFieldType type);
-// Registers every field class for form descriptions (safe to call more than once).
+// Registers every field class and TDataSource for form descriptions (safe to call more than
+// once).
 void RegisterFieldClasses();
 
 // A dataset's ordered field list. It does not own the fields.
