@@ -63,7 +63,9 @@ TLumoDaoTable::~TLumoDaoTable() {
 const ClassInfo& TLumoDaoTable::StaticClass() {
   using T = TLumoDaoTable;
   static const ClassInfo info =
-      ClassBuilder<T>("TLumoDaoTable", &TDataSet::StaticClass)
+      // Built on the component's table rather than the framework's, so that the component's
+      // own properties come first and the framework's members follow, as they are streamed.
+      ClassBuilder<T>("TLumoDaoTable", &TComponent::StaticClass)
           .Boolean("AutoFindIndex", &T::AutoFindIndex, &T::F_Set_AutoFindIndex, true)
           .String("ComponentVersion", &T::ComponentVersion, &T::F_Set_ComponentVersion,
                   kComponentVersion)

@@ -33,13 +33,18 @@ bool IsBlobKind(TFieldType type) {
   }
 }
 
-// Copies at most `room` bytes of text into the destination, always zero-terminated, never
-// cutting a UTF-8 character in two.
-void CopyCutText(const std::string& text, char* destination, size_t room) {
+// Copies at most `maxChars` characters of text into a destination of `room` bytes, always
+// zero-terminated, never cutting a UTF-8 character in two.
+void CopyCutText(const std::string& text, char* destination, size_t room, size_t maxChars) {
   if (room == 0) return;
-  size_t length = std::min(text.size(), room - 1);
-  if (length < text.size()) {
-    while (length > 0 && (static_cast<unsigned char>(text[length]) & 0xC0) == 0x80) --length;
+  size_t length = 0;
+  size_t chars = 0;
+  while (length < text.size() && chars < maxChars) {
+    size_t next = length + 1;
+    while (next < text.size() && (static_cast<unsigned char>(text[next]) & 0xC0) == 0x80) ++next;
+    if (next > room - 1) break;
+    length = next;
+    ++chars;
   }
   std::memcpy(destination, text.data(), length);
   destination[length] = '\0';
@@ -259,7 +264,8 @@ bool TLumoDaoTable::FetchFieldValue(TField* field, void* destination) {
   const auto room = static_cast<size_t>(std::max<int32_t>(field->DataSize(), 0));
   switch (field->DataType()) {
     case ftString:
-      CopyCutText(text, static_cast<char*>(destination), room);
+      CopyCutText(text, static_cast<char*>(destination), room,
+                  static_cast<size_t>(std::max(field->Size(), 0)));
       return !text.empty();
     case ftBytes:
       if (IsGuidField(field)) {

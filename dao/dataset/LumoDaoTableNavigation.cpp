@@ -614,6 +614,9 @@ void TLumoDaoTable::RefreshCursor() {
   countStale_ = true;
   if (ControlsDisabled()) return;
   try {
+    // Move 0 makes the engine read the current row again instead of serving it from its
+    // cache, so that a row another program deleted is noticed here.
+    if (recordset_ && !Rs().IsBOF() && !Rs().IsEOF()) Rs().Move(0);
     Resynchronize(kExactCenter);
   } catch (const std::exception&) {
     RebuildCursor();
