@@ -116,7 +116,9 @@ const ClassInfo& TForm::ClassType() const { return StaticClass(); }
 
 void TForm::ReadDescription() {
   std::string_view text = FormDescription();
-  if (!text.empty()) ReadComponent(text, *this);
+  if (text.empty()) return;
+  RegisterGuiClasses();  // a form may be read before the application was initialised
+  ReadComponent(text, *this);
 }
 
 void TForm::DoCreate() {
