@@ -89,6 +89,9 @@ class TTestForm : public TForm {
            "      Width = 23\n"
            "      Height = 22\n"
            "      Flat = True\n"
+           "      Glyph.Rows.Strings = (\n"
+           "        '0F'\n"
+           "        'F.')\n"
            "      OnClick = ButtonClick\n"
            "    end\n"
            "  end\n"
@@ -197,7 +200,10 @@ TEST_F(ApplicationTest, AlignedControlsShareTheClientAreaWithoutAWindow) {
   EXPECT_EQ(bottom->Top(), 200 - 34);
   EXPECT_EQ(client->Height(), 200 - 34);
   EXPECT_EQ(bottom->Parent(), &form);
-  EXPECT_EQ(form.FindComponent("SpeedButton1")->GetParentComponent(), bottom);
+  auto* button = static_cast<TSpeedButton*>(form.FindComponent("SpeedButton1"));
+  EXPECT_EQ(button->GetParentComponent(), bottom);
+  EXPECT_TRUE(button->Flat());
+  EXPECT_EQ(button->Glyph().ToImage().pixel(1, 0), 0xFFFFFFFFu);
 }
 
 TEST_F(ApplicationTest, ShownFormGetsWidgetsAndClicksGoThroughTheDefaultHandler) {
