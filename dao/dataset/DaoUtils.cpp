@@ -1,6 +1,7 @@
 #include "dao/dataset/DaoUtils.h"
 
 #include <array>
+#include <charconv>
 
 #include "jet/JetTypes.h"
 #include "runtime/NumberText.h"
@@ -132,15 +133,31 @@ int DaoTypeFieldSize(int daoType, int daoSize) {
 }
 
 std::string TimeStampText(const TTimeStamp& stamp) {
-  return IntToStr(stamp.Date) + ' ' + IntToStr(stamp.Time);
+  // Record buffers hold every date in this form, so it is made without the general formatter.
+  std::array<char, 32> text{};
+  char* end = std::to_chars(text.data(), text.data() + 15, stamp.Date).ptr;
+  *end = ' ';
+  end = std::to_chars(end + 1, text.data() + text.size(), stamp.Time).ptr;
+  return std::string(text.data(), end);
 }
+
+namespace {
+
+bool ParseInt32(std::string_view text, int32_t& value) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error == std::errc() && end == text.data() + text.size()) return true;
+  return TryStrToInt(text, value);  // blanks, hexadecimal and the like
+}
+
+}  // namespace
 
 std::optional<TTimeStamp> ParseTimeStampText(std::string_view text) {
   auto blank = text.find(' ');
   if (blank == std::string_view::npos) return std::nullopt;
   int32_t day = 0;
   int32_t msecs = 0;
-  if (!TryStrToInt(text.substr(0, blank), day) || !TryStrToInt(text.substr(blank + 1), msecs)) {
+  if (!ParseInt32(text.substr(0, blank), day) || !ParseInt32(text.substr(blank + 1), msecs)) {
     return std::nullopt;
   }
   return TTimeStamp{msecs, day};

@@ -37,6 +37,12 @@ bool IsBlobKind(TFieldType type) {
 // zero-terminated, never cutting a UTF-8 character in two.
 void CopyCutText(const std::string& text, char* destination, size_t room, size_t maxChars) {
   if (room == 0) return;
+  // A text of no more bytes than characters allowed fits as it is (the usual case).
+  if (text.size() <= maxChars && text.size() < room) {
+    std::memcpy(destination, text.data(), text.size());
+    destination[text.size()] = '\0';
+    return;
+  }
   size_t length = 0;
   size_t chars = 0;
   while (length < text.size() && chars < maxChars) {

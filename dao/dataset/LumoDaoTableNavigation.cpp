@@ -23,10 +23,14 @@ Variant BookmarkBytes(int32_t value) {
 
 int32_t BookmarkValueOf(const Variant& bookmark) {
   if (!bookmark.IsArray()) return 0;
-  std::vector<uint8_t> bytes = bookmark.AsBytes();
-  int32_t value = 0;
-  std::memcpy(&value, bytes.data(), std::min<size_t>(bytes.size(), 4));
-  return value;
+  // Element by element: read once per fetched record, and without copying the array.
+  uint32_t value = 0;
+  const int32_t low = bookmark.LowBound();
+  const int32_t count = std::min(bookmark.HighBound() - low + 1, 4);
+  for (int32_t i = 0; i < count; ++i) {
+    value |= static_cast<uint32_t>(bookmark.Get(low + i).AsInteger() & 0xFF) << (8 * i);
+  }
+  return static_cast<int32_t>(value);
 }
 
 int32_t BookmarkValueOf(const TBookmark& bookmark) {
