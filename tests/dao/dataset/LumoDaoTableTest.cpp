@@ -466,5 +466,82 @@ TEST_F(LumoDaoTableNavigationTest, RowDeletedByAnotherProgramIsRecoveredFrom) {
   EXPECT_EQ(ShellQuery(path_, "SELECT count(*) FROM Items"), "8");
 }
 
+// --- memo, GUID and translation services ------------------------------------------------------------
+
+class LumoDaoTableServicesTest : public LumoDaoTableTest {
+ protected:
+  void OpenNotes(bool cacheMemos, bool showGuid) {
+    path_ = MakeDatabase({"CREATE TABLE N (ID COUNTER PRIMARY KEY, Body MEMO, Key GUID)",
+                          "INSERT INTO N (Body, Key) VALUES ('first line' & Chr(13) & Chr(10) & "
+                          "'second line', {guid {0011AABB-CCDD-EEFF-0011-223344556677}})"});
+    Connect(path_);
+    table_->F_Set_TableName("N");
+    table_->F_Set_CacheMemos(cacheMemos);
+    table_->F_Set_ShowGUID(showGuid);
+    table_->Open();
+  }
+  const std::string& Entry(int index) {
+    return reinterpret_cast<TDaoRecordHeader*>(table_->ActiveBuffer())->ValueList->text[index];
+  }
+  std::string path_;
+};
+
+TEST_F(LumoDaoTableServicesTest, CachedMemoShowsItsFirstLine) {
+  OpenNotes(true, false);
+  EXPECT_EQ(Entry(1), "first line\r\nsecond line");
+  EXPECT_EQ(table_->FieldByName("Body")->DisplayText(), "first line");
+  EXPECT_GE(table_->FieldByName("Body")->DisplayWidth(), 30);
+}
+
+TEST_F(LumoDaoTableServicesTest, UncachedMemoHoldsOnlyItsSize) {
+  OpenNotes(false, false);
+  EXPECT_EQ(Entry(1), "23");
+  EXPECT_FALSE(static_cast<bool>(table_->FieldByName("Body")->OnGetText));
+}
+
+TEST_F(LumoDaoTableServicesTest, GuidFieldsShowAndTakeBracedText) {
+  OpenNotes(false, true);
+  TField* key = table_->FieldByName("Key");
+  EXPECT_EQ(Entry(2), "{guid {0011AABB-CCDD-EEFF-0011-223344556677}}");
+  EXPECT_EQ(key->DisplayText(), "{0011AABB-CCDD-EEFF-0011-223344556677}");
+  EXPECT_TRUE(key->IsValidChar('F'));
+  EXPECT_FALSE(key->IsValidChar('G'));
+  table_->Edit();
+  key->SetText("{0011AABB-CCDD-EEFF-0011-22334455667}");  // 37 characters: ignored
+  EXPECT_EQ(key->DisplayText(), "{0011AABB-CCDD-EEFF-0011-223344556677}");
+  key->SetText("{99999999-8888-7777-6666-555555555555}");
+  table_->Post();
+  EXPECT_EQ(ShellQuery(path_, "SELECT Key FROM N"), "{99999999-8888-7777-6666-555555555555}");
+}
+
+TEST_F(LumoDaoTableServicesTest, TranslationConvertsOnlyBetweenDistinctTexts) {
+  TLumoDaoTable table(nullptr);
+  table.F_Set_Translation(true);
+  std::string text = "\xC3\xA4";  // a-umlaut
+  EXPECT_EQ(table.TranslateText(&text, &text, true), 0);
+  EXPECT_EQ(text, "\xC3\xA4");
+  std::string oem;
+  EXPECT_EQ(table.TranslateText(&text, &oem, true), 1);
+  EXPECT_EQ(oem, "\x84");  // code page 850
+  std::string back;
+  table.TranslateText(&oem, &back, false);
+  EXPECT_EQ(back, text);
+}
+
+TEST_F(LumoDaoTableServicesTest, StandardTableReportsItsDates) {
+  Connect(MakeDatabase(TenRows()));
+  table_->F_Set_TableName("Items");
+  EXPECT_EQ(table_->TableDateCreated(), "");
+  table_->F_Set_TableType(1);
+  table_->Open();
+  EXPECT_NE(table_->TableDateCreated(), "");
+  EXPECT_NE(table_->TableLastUpdated(), "");
+  EXPECT_FALSE(table_->LockEdits());  // optimistic locking by default
+  EXPECT_EQ(table_->RecordCount(), 10);
+  table_->F_Set_OpenOptions(TOOSet{TOO::dbReadOnly});  // reopens at the first record
+  EXPECT_EQ(table_->OptionsValue(), 4);
+  EXPECT_EQ(table_->FieldByName("Name")->AsString(), "item1");
+}
+
 }  // namespace
 }  // namespace lumo
