@@ -223,8 +223,8 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   const std::vector<bool>& UpdatableFlags() const noexcept { return updatableFlags_; }
   const TStringList& Captions() const noexcept { return captions_; }
   const TStringList& AllFieldNames() const noexcept { return allFieldNames_; }
-  // Called for every engine call the count and navigation paths make; for tests that show
-  // which paths reach the engine.
+  // For tests and benchmarks only: called before each group of engine calls CountRecords
+  // makes, so that a count served from its cache can be shown to stay off the engine.
   std::function<void(const char* member)> OnEngineCall;
 
   // --- framework contract -----------------------------------------------------------------

@@ -119,6 +119,18 @@ TEST_F(LumoDaoTableEditingTest, AppendedRecordBecomesCurrentWithUntouchedFieldsL
   EXPECT_EQ(F("Name")->AsString(), "Cid");
 }
 
+TEST_F(LumoDaoTableEditingTest, RecordInsertedInTheMiddleIsAddedAndBecomesCurrent) {
+  OpenPeople();
+  table_->Next();
+  table_->Insert();
+  F("Name")->SetAsString("Bea");
+  table_->Post();
+  EXPECT_EQ(F("Name")->AsString(), "Bea");
+  EXPECT_EQ(F("ID")->AsInteger(), 4);
+  EXPECT_EQ(table_->RecordCount(), 4);
+  EXPECT_EQ(ShellQuery(path_, "SELECT Name FROM People WHERE ID = 4"), "Bea");
+}
+
 TEST_F(LumoDaoTableEditingTest, CancelledInsertNeverReachesTheEngineAndCancelledEditIsDropped) {
   OpenPeople();
   table_->Insert();
