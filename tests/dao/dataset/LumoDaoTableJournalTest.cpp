@@ -6,6 +6,7 @@
 #include "DatasetTestSupport.h"
 #include "db/Fields.h"
 #include "runtime/DateTime.h"
+#include "runtime/FormReader.h"
 
 namespace lumo {
 namespace {
@@ -129,6 +130,39 @@ TEST_F(LumoDaoTableJournalTest, MissingPersistentFieldRefusesToOpen) {
   EXPECT_EQ(testing::MessageOf([&] { logon_->Open(); }), "Logon: Field 'logofftime' not found");
   EXPECT_FALSE(logon_->Active());
   EXPECT_EQ(database_->OpenDatasets().Count(), 0);
+}
+
+TEST_F(LumoDaoTableJournalTest, FormDescriptionWiresDatabaseTableAndPersistentFields) {
+  RegisterDaoTableClasses();
+  TComponent form(nullptr);
+  ReadComponent(
+      "object Form1: TComponent\n"
+      "  object Database: TLumoDaoDatabase\n"
+      "    Database = '" + path_ + "'\n"
+      "    Connected = True\n"
+      "  end\n"
+      "  object Logon: TLumoDaoTable\n"
+      "    Database = Database\n"
+      "    TableName = 'Logon'\n"
+      "    object LogonUsername: TStringField\n"
+      "      FieldName = 'Username'\n"
+      "      Size = 50\n"
+      "    end\n"
+      "    object LogonTyp: TStringField\n"
+      "      FieldName = 'Typ'\n"
+      "      Size = 10\n"
+      "    end\n"
+      "  end\n"
+      "end\n",
+      form);
+  auto* logon = dynamic_cast<TLumoDaoTable*>(form.FindComponent("Logon"));
+  ASSERT_NE(logon, nullptr);
+  ASSERT_NE(logon->Database(), nullptr);
+  EXPECT_TRUE(logon->Database()->Connected());
+  logon->Open();
+  logon->InsertRecord({Variant("carol"), Variant("logoff-typed")});
+  logon->Close();
+  EXPECT_EQ(ShellQuery(path_, "SELECT Username, Typ FROM Logon"), "carol|logoff-typ");
 }
 
 }  // namespace
