@@ -192,6 +192,22 @@ TEST_F(LumoDaoTableEditingTest, PostErrorHandlerAbortsQuietly) {
   EXPECT_EQ(ShellQuery(path_, "SELECT Name FROM People WHERE ID = 2"), "Bob");
 }
 
+TEST_F(LumoDaoTableEditingTest, RefreshSortedRequeriesAfterPostingAndGoesToTheFirst) {
+  OpenPeople();
+  table_->Close();
+  table_->SortedBy().Add("Name");
+  table_->F_Set_RefreshSorted(true);
+  table_->Open();
+  table_->Last();
+  table_->Edit();
+  F("Name")->SetAsString("Aaron");  // Cid becomes the first by name
+  table_->PostRecord();
+  EXPECT_EQ(F("Name")->AsString(), "Aaron");
+  EXPECT_TRUE(table_->Bof());
+  table_->Next();
+  EXPECT_EQ(F("Name")->AsString(), "Ann");
+}
+
 TEST_F(LumoDaoTableEditingTest, DeletingTheLastRecordLeavesThePriorOneCurrent) {
   OpenPeople();
   table_->Last();
