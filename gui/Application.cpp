@@ -109,10 +109,11 @@ void TApplication::HandleException(std::exception_ptr error) {
   } catch (...) {
     text = "Unknown error";
   }
-  bool headless = Headless();
-  if (headless && mainForm_ != nullptr && !mainForm_->HasSize()) {
-    sizelessError_ = true;
-    // No one will ever close a window nobody can see: end the loop once this handler returns.
+  if (Headless()) {
+    // Nobody can see the error or close a window nobody sees: the run ends with a failure
+    // status once this handler has returned (a failing start-up still shows its form first,
+    // so that the form's own handlers report what follows from the error).
+    headlessError_ = true;
     if (loopRunning_) QCoreApplication::exit(1);
   }
   if (!text.empty()) ShowError(text);
@@ -142,13 +143,13 @@ int TApplication::Run() {
     mainForm_->Show();
     RunLoop();
   }
-  int status = sizelessError_ ? 1 : exitCode_;
+  int status = headlessError_ ? 1 : exitCode_;
   Reset();
   return status;
 }
 
 void TApplication::RunLoop() {
-  while (!terminated_ && !sizelessError_) {
+  while (!terminated_ && !headlessError_) {
     // The main form is still open, so the program waits for it: it needs its window (a
     // form without size gets one too, so that a user can close it) and the loop.
     if (!mainForm_->Realised()) mainForm_->RealiseWindow();
@@ -183,7 +184,7 @@ void TApplication::Reset() {
   mainForm_ = nullptr;
   DestroyComponents();
   terminated_ = false;
-  sizelessError_ = false;
+  headlessError_ = false;
   exitCode_ = 0;
 }
 

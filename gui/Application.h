@@ -18,9 +18,9 @@
 // Without a display (neither DISPLAY nor WAYLAND_DISPLAY set, or Qt told to draw offscreen)
 // nobody can see a window or click a box: Qt's offscreen platform is chosen unless
 // QT_QPA_PLATFORM says otherwise, error texts go to standard error and to the system log,
-// modal dialogs answer Cancel, and an error reported while the main form has no size ends
-// Run with exit status 1 once the failing handler has returned, instead of waiting forever
-// for a window no one can close.
+// modal dialogs answer Cancel, and an error ends Run with exit status 1 once the failing
+// handler has returned (an error in OnCreate still lets the main form show, so that OnShow
+// reports what follows from it), instead of waiting forever for a window no one can close.
 //
 // The widget toolkit (QApplication) is started lazily: when a form with a size is shown or a
 // message box must appear. A run whose main form has no size and closes in OnShow ends
@@ -69,8 +69,8 @@ class TApplication : public TComponent {
   TForm* MainForm() const noexcept { return mainForm_; }
 
   // Shows the main form and runs the event loop until it closes or Terminate is called.
-  // Answers the exit status: 0, or 1 after an error in a headless run whose main form has
-  // no size.
+  // Answers the exit status: 0, or 1 after an error in a headless run (which then ends as
+  // soon as the main form has been shown, instead of waiting for a window no one can close).
   int Run();
   void Terminate();
   bool Terminated() const noexcept { return terminated_; }
@@ -113,7 +113,7 @@ class TApplication : public TComponent {
   bool initialized_ = false;
   bool terminated_ = false;
   bool loopRunning_ = false;
-  bool sizelessError_ = false;
+  bool headlessError_ = false;
   int exitCode_ = 0;
 };
 

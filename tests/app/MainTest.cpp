@@ -191,7 +191,7 @@ TEST_F(MainTest, RecordedRowCutsTextsToTheirFields) {
   event.system = "Windows XP ";
   RecordLogon(form.Logon(), event, ComposeDateTime(EncodeDate(2026, 12, 8), EncodeTime(7, 30, 15, 250)));
   EXPECT_EQ(Query("SELECT length(Username), logontime, hex(IP), Betriebssystem || '|', Typ, logofftime IS NULL FROM Logon"),
-            "50|2026-12-08 07:30:15.250|3139322E3136382E3130302E3230300D0A3130|Windows XP |logon|1\n");
+            "50|2026-12-08 07:30:15.250|3139322E3136382E3130302E3230300D0A31302E|Windows XP ||logon|1\n");
   EXPECT_FALSE(form.Logon().Active());
 }
 

@@ -95,10 +95,11 @@ class LogonJournalTest : public ::testing::Test {
     ASSERT_EQ(made.status, 0) << made.output;
   }
 
-  // Runs the journal without a display, the way a logon hook does, from the root folder.
-  Result Journal(const std::string& arguments, const std::string& prefix = "") {
-    return RunCommand("cd / && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + prefix + " " +
-                      Quote(program_.string()) + " " + arguments);
+  // Runs the journal without a display, the way a logon hook does, from the root folder;
+  // a run that does not end by itself is stopped after `limit` (status 124).
+  Result Journal(const std::string& arguments, const std::string& prefix = "", int limit = 30) {
+    return RunCommand("cd / && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM timeout " + std::to_string(limit) +
+                      " " + prefix + " " + Quote(program_.string()) + " " + arguments);
   }
 
   std::string Sql(const std::string& statement, const std::string& path = "") {
@@ -155,7 +156,7 @@ TEST_F(LogonJournalTest, KindIsLowerCasedAndCutToTenCharacters) {
 
 TEST_F(LogonJournalTest, BytesThatAreNotUtf8AreStoredAsReplacementCharacters) {
   MakeDatabase(database_);
-  Result run = Journal("/set $'\\xff\\xfeAB'");
+  Result run = Journal("/set \"$(printf '\\377\\376AB')\"");
   ASSERT_EQ(run.status, 0) << run.output;
   EXPECT_EQ(Sql("SELECT hex(Typ) FROM Logon"), "EFBFBDEFBFBD6162\n");
 }
@@ -198,7 +199,7 @@ TEST_F(LogonJournalTest, LogoffWithoutAnOpenRowWritesNothing) {
 TEST_F(LogonJournalTest, SwitchInCapitalsRecordsNothingAndKeepsRunning) {
   MakeDatabase(database_);
   // Nothing is recorded and the zero-sized window stays until someone closes it.
-  Result run = Journal("/SET logon", "timeout 3");
+  Result run = Journal("/SET logon", "", 3);
   EXPECT_EQ(run.status, 124) << run.output;
   EXPECT_EQ(Sql("SELECT count(*) FROM Logon"), "0\n");
 }
