@@ -208,6 +208,38 @@ TEST_F(LumoDaoTableEditingTest, RefreshSortedRequeriesAfterPostingAndGoesToTheFi
   EXPECT_EQ(F("Name")->AsString(), "Ann");
 }
 
+TEST_F(LumoDaoTableEditingTest, EditErrorHandlerSeesTheEngineErrorAndMayAbort) {
+  OpenPeople();
+  ShellQuery(path_, "DELETE FROM People WHERE Name = 'Ann'");
+  std::vector<std::string> messages;
+  table_->OnEditError = [&](TDataSet&, Exception& error, TDataAction& action) {
+    messages.push_back(error.Message());
+    action = TDataAction::daAbort;
+  };
+  table_->Edit();
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "Record is deleted.");  // the engine's own description
+  EXPECT_EQ(table_->State(), TDataSetState::dsEdit);
+  EXPECT_EQ(table_->DaoRecordset()->EditMode(), jet::dbEditNone);
+  table_->Cancel();
+  EXPECT_EQ(table_->State(), TDataSetState::dsBrowse);
+}
+
+TEST_F(LumoDaoTableEditingTest, RowDeletedElsewhereIsRecoveredFromOnRefresh) {
+  OpenPeople();
+  ShellQuery(path_, "DELETE FROM People WHERE Name = 'Ann'");
+  int deleteCalls = 0;
+  table_->OnDeleteError = [&](TDataSet&, Exception&, TDataAction& action) {
+    ++deleteCalls;
+    action = TDataAction::daAbort;
+  };
+  table_->Refresh();  // Ann is gone: the cursor is rebuilt on Bob
+  EXPECT_EQ(F("Name")->AsString(), "Bob");
+  table_->Delete();
+  EXPECT_EQ(deleteCalls, 0);
+  EXPECT_EQ(ShellQuery(path_, "SELECT group_concat(Name) FROM People"), "Cid");
+}
+
 TEST_F(LumoDaoTableEditingTest, DeletingTheLastRecordLeavesThePriorOneCurrent) {
   OpenPeople();
   table_->Last();

@@ -435,6 +435,20 @@ TEST_F(LumoDaoTableNavigationTest, CountAfterPostCountsAgain) {
   EXPECT_EQ(table_->RecNo(), 11);
 }
 
+TEST_F(LumoDaoTableNavigationTest, StandardTableNumbersRecordsAfterPosting) {
+  OpenItems(1);
+  table_->SetRecNo(4);
+  table_->Edit();
+  table_->FieldByName("Amount")->SetAsFloat(40);
+  table_->Post();
+  EXPECT_EQ(Name(), "item4");
+  EXPECT_EQ(table_->RecNo(), 4);
+  table_->AppendRecord({Variant(), Variant("item11")});
+  EXPECT_EQ(Name(), "item11");
+  EXPECT_EQ(table_->RecNo(), 11);
+  EXPECT_EQ(table_->RecordCount(), 11);
+}
+
 TEST_F(LumoDaoTableNavigationTest, FilterHandlerHidesRecordsFromCountAndNumbers) {
   OpenItems();
   table_->OnFilterRecord = [this](TDataSet&, bool& accept) {
