@@ -380,4 +380,34 @@ TEST_F(LogonHookTest, HangingJournalIsStoppedWithItsWholeProcessGroupWithinTheLi
   kill(-runs[0].processGroup, SIGKILL);  // leave nothing behind when a check failed
 }
 
+#if defined(LOGONJOURNAL_PATH) && defined(JETSH_PATH) && defined(SCHEMA_PATH)
+// The whole road: a session opened and closed through PAM runs the real journal as the
+// session's user, which records one row and stamps it at the close.
+TEST_F(LogonHookTest, RealJournalRecordsAndStampsTheSessionsRowAsTheUser) {
+  ScopedAccount user(AccountName("j"), false);
+  ASSERT_TRUE(user.created());
+  // The program beside its INI file, both root's; the data folder belongs to the user.
+  const fs::path journal = folder_.path() / "logonjournal";
+  fs::copy_file(LOGONJOURNAL_PATH, journal);
+  const fs::path data = folder_.path() / "data";
+  fs::create_directory(data);
+  const std::string database = (data / "journal.mdb").string();
+  ASSERT_EQ(RunCommand(std::string(JETSH_PATH) + " --create " + database + " <" + SCHEMA_PATH).status, 0);
+  ASSERT_EQ(RunCommand("chown -R " + user.name() + " " + data.string()).status, 0);
+  std::ofstream(folder_.path() / "logonjournal.ini") << "[db]\nmain=" << database << "\n";
+  ScopedPamService service(ServiceName(), PermitAll() + HookLine(journal));
+  ASSERT_TRUE(service.written());
+
+  const CommandResult opened = Pamtester(service, user.name(), "open_session");
+  EXPECT_EQ(opened.status, 0) << opened.output << HookLog();
+  const std::string query = "sqlite3 " + database +
+                            " \"SELECT Username || '|' || Typ || '|' || (logofftime IS NULL) FROM Logon\"";
+  EXPECT_EQ(RunCommand(query).output, user.name() + "|logon|1\n") << HookLog();
+
+  const CommandResult closed = Pamtester(service, user.name(), "close_session");
+  EXPECT_EQ(closed.status, 0) << closed.output << HookLog();
+  EXPECT_EQ(RunCommand(query).output, user.name() + "|logon|0\n") << HookLog();
+}
+#endif
+
 }  // namespace
