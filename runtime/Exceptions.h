@@ -28,6 +28,7 @@ class Exception : public std::exception {
   const std::string& Message() const noexcept { return message_; }
   void SetMessage(std::string message) { message_ = std::move(message); }
   int HelpContext() const noexcept { return helpContext_; }
+  void SetHelpContext(int helpContext) noexcept { helpContext_ = helpContext; }
 
  private:
   std::string message_;

@@ -458,8 +458,7 @@ void TLumoDaoTable::PutDaoErrorText(Exception& error) const {
   CollectDaoError(dao);
   if (dao.Number == 0) return;
   error.SetMessage(dao.Description);
-  // The help context travels with the message; Exception keeps it read-only, so the
-  // message alone is replaced when the class offers no setter.
+  error.SetHelpContext(dao.HelpContext);
 }
 
 }  // namespace lumo

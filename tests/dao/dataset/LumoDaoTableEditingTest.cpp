@@ -212,13 +212,16 @@ TEST_F(LumoDaoTableEditingTest, EditErrorHandlerSeesTheEngineErrorAndMayAbort) {
   OpenPeople();
   ShellQuery(path_, "DELETE FROM People WHERE Name = 'Ann'");
   std::vector<std::string> messages;
+  int helpContext = 0;
   table_->OnEditError = [&](TDataSet&, Exception& error, TDataAction& action) {
     messages.push_back(error.Message());
+    helpContext = error.HelpContext();
     action = TDataAction::daAbort;
   };
   table_->Edit();
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0], "Record is deleted.");  // the engine's own description
+  EXPECT_EQ(messages[0], "Record is deleted.");  // the engine's own description and help
+  EXPECT_EQ(helpContext, 5003167);
   EXPECT_EQ(table_->State(), TDataSetState::dsEdit);
   EXPECT_EQ(table_->DaoRecordset()->EditMode(), jet::dbEditNone);
   table_->Cancel();
