@@ -69,6 +69,23 @@ object fmain: Tfmain
       Width = 23
       Height = 22
       Flat = True
+      Glyph.Rows.Strings = (
+        '...0000000000...'
+        '.00EEEEEEEEEE00.'
+        '0EEEEEEEEEEEEEE0'
+        '00EEEEEEEEEEEE00'
+        '0600EEEEEEEE0060'
+        '0666000000006660'
+        '0666666666666660'
+        '0666666666666660'
+        '0666666666666660'
+        '066666666..000..'
+        '066666666..0A0..'
+        '006666666000A000'
+        '.006666660AAAAA0'
+        '...000000000A000'
+        '...........0A0..'
+        '...........000..')
       OnClick = SpeedButton1Click
     end
   end
