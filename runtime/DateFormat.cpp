@@ -1,6 +1,7 @@
 #include "runtime/DateFormat.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "runtime/Exceptions.h"
 
@@ -20,10 +21,13 @@ bool StartsWithNoCase(std::string_view text, size_t pos, std::string_view prefix
   return true;
 }
 
+// Every date text is made of these numbers: written straight into the result, no temporary.
 void AppendNumber(std::string& out, int value, int minDigits) {
-  std::string digits = std::to_string(value);
-  if (static_cast<int>(digits.size()) < minDigits) out.append(minDigits - digits.size(), '0');
-  out += digits;
+  char digits[16];
+  const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+  const auto length = static_cast<int>(end - digits);
+  if (length < minDigits) out.append(static_cast<size_t>(minDigits - length), '0');
+  out.append(digits, static_cast<size_t>(length));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -35,6 +39,7 @@ class DateFormatter {
       : parts_(SplitDateTime(value)), settings_(settings) {}
 
   std::string Format(std::string_view pattern) {
+    out_.reserve(32);  // a whole date and time fits: one allocation per text
     Append(pattern.empty() ? std::string_view("c") : pattern, 0);
     return std::move(out_);
   }
