@@ -3,6 +3,7 @@
 
 #include "jet/RecordSource.h"
 
+#include <algorithm>
 #include <cctype>
 
 #include "runtime/StrUtils.h"
@@ -272,14 +273,32 @@ ScanStatement OpenScan(DatabaseFile& file, const QueryPlan& plan) {
 }
 
 uint32_t BookmarkTable::BookmarkOf(RowKey key, RowPosition positionHint) {
-  auto found = bookmarkOf_.find(key);
-  if (found != bookmarkOf_.end()) {
-    entries_[found->second - 1].hint = positionHint;
-    return found->second;
+  uint32_t bookmark = 0;
+  if (key >= 0 && static_cast<uint64_t>(key) < denseBookmarkOf_.size()) {
+    bookmark = denseBookmarkOf_[static_cast<size_t>(key)];
+  }
+  if (bookmark == 0 && !bookmarkOf_.empty()) {
+    auto found = bookmarkOf_.find(key);
+    if (found != bookmarkOf_.end()) bookmark = found->second;
+  }
+  if (bookmark != 0) {
+    entries_[bookmark - 1].hint = positionHint;
+    return bookmark;
   }
   entries_.push_back({key, positionHint});
-  const auto bookmark = static_cast<uint32_t>(entries_.size());
-  bookmarkOf_.emplace(key, bookmark);
+  bookmark = static_cast<uint32_t>(entries_.size());
+  // Row ids are mostly small and close together, so most keys index a flat array; the array
+  // may be at most a few times larger than the bookmarks given out, sparse keys go to the map.
+  const uint64_t room = std::max<uint64_t>(kDenseMinimum, 4 * static_cast<uint64_t>(entries_.size()));
+  if (key >= 0 && static_cast<uint64_t>(key) < room) {
+    const auto index = static_cast<size_t>(key);
+    if (index >= denseBookmarkOf_.size()) {
+      denseBookmarkOf_.resize(std::max(index + 1, 2 * denseBookmarkOf_.size()), 0);
+    }
+    denseBookmarkOf_[index] = bookmark;
+  } else {
+    bookmarkOf_.emplace(key, bookmark);
+  }
   return bookmark;
 }
 

@@ -164,8 +164,11 @@ class BookmarkTable {
     RowKey key;
     RowPosition hint;
   };
+  static constexpr uint64_t kDenseMinimum = 4096;
+
   std::vector<Entry> entries_;                       // bookmark n is entries_[n - 1]
-  std::unordered_map<RowKey, uint32_t> bookmarkOf_;
+  std::vector<uint32_t> denseBookmarkOf_;            // by row id; 0 = none
+  std::unordered_map<RowKey, uint32_t> bookmarkOf_;  // the row ids the array does not cover
 };
 
 // A criterion of Find*, translated, with its parameter values.
