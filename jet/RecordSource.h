@@ -20,6 +20,7 @@
 // snapshots and forward-only scans keep a statement of their own open while they read.
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -166,7 +167,9 @@ class BookmarkTable {
   };
   static constexpr uint64_t kDenseMinimum = 4096;
 
-  std::vector<Entry> entries_;                       // bookmark n is entries_[n - 1]
+  // Bookmark n is entries_[n - 1]. A deque: a scan of a large table adds one entry per row,
+  // and growing in blocks never moves the entries already made.
+  std::deque<Entry> entries_;
   std::vector<uint32_t> denseBookmarkOf_;            // by row id; 0 = none
   std::unordered_map<RowKey, uint32_t> bookmarkOf_;  // the row ids the array does not cover
 };
