@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <vector>
 
 #include "runtime/Exceptions.h"
 
@@ -182,6 +183,113 @@ class DateFormatter {
 };
 
 // ---------------------------------------------------------------------------------------
+// The direct path for the default texts (c, ddddd, tt). Record after record the same short
+// date and long time formats are written, so they are read once into a list of steps and
+// kept per thread; each value then costs one pass over the steps. Only formats of plain
+// numbers and separators take this path: names, AM/PM markers, quotes and nested formats
+// are left to the general formatter, which gives the same text for the rest.
+
+struct DirectStep {
+  char field;  // Y M D H N S Z, '/' or ':' for the separators, 0 for a literal character
+  int width;   // the count of letters (Y: 2 or 4) or the literal character
+};
+
+struct DirectPattern {
+  std::string source;
+  bool compiled = false;
+  bool direct = false;
+  std::vector<DirectStep> steps;
+
+  // Reads `pattern` unless it is the one read last time. Answers whether it is direct.
+  bool Use(const std::string& pattern) {
+    if (compiled && source == pattern) return direct;
+    source = pattern;
+    compiled = true;
+    direct = Compile(pattern, steps);
+    return direct;
+  }
+
+  static bool Compile(std::string_view pattern, std::vector<DirectStep>& steps) {
+    steps.clear();
+    char lastLetter = 0;
+    size_t i = 0;
+    while (i < pattern.size()) {
+      const char c = pattern[i];
+      if (!IsLetter(c)) {
+        if (c == '"' || c == '\'') return false;
+        steps.push_back({c == '/' || c == ':' ? c : '\0', c});
+        ++i;
+        continue;
+      }
+      char token = ToUpperAscii(c);
+      size_t count = 1;
+      while (i + count < pattern.size() && ToUpperAscii(pattern[i + count]) == token) ++count;
+      if (token == 'M' && lastLetter == 'H') token = 'N';
+      lastLetter = token;
+      switch (token) {
+        case 'Y': steps.push_back({'Y', count <= 2 ? 2 : 4}); break;
+        case 'M':
+        case 'D':
+          if (count > 2) return false;  // names and nested formats
+          steps.push_back({token, static_cast<int>(count)});
+          break;
+        case 'H':
+        case 'N':
+        case 'S': steps.push_back({token, count >= 2 ? 2 : 1}); break;
+        case 'Z': steps.push_back({'Z', count >= 3 ? 3 : 1}); break;
+        default: return false;  // A (AM/PM), C, T and letters copied as they stand
+      }
+      i += count;
+    }
+    return true;
+  }
+
+  void Write(const DateTimeParts& parts, const FormatSettings& settings, std::string& out) const {
+    for (const DirectStep& step : steps) {
+      switch (step.field) {
+        case 'Y': AppendNumber(out, step.width == 2 ? parts.Year % 100 : parts.Year, step.width); break;
+        case 'M': AppendNumber(out, parts.Month, step.width); break;
+        case 'D': AppendNumber(out, parts.Day, step.width); break;
+        case 'H': AppendNumber(out, parts.Hour, step.width); break;
+        case 'N': AppendNumber(out, parts.Minute, step.width); break;
+        case 'S': AppendNumber(out, parts.Second, step.width); break;
+        case 'Z': AppendNumber(out, parts.MilliSecond, step.width); break;
+        case '/': out += settings.DateSeparator; break;
+        case ':': out += settings.TimeSeparator; break;
+        default: out += static_cast<char>(step.width); break;
+      }
+    }
+  }
+};
+
+enum class DirectKind { kNone, kDateTime, kDate, kTime };
+
+DirectKind DirectKindOf(std::string_view pattern) {
+  if (pattern.empty() || pattern == "c" || pattern == "C") return DirectKind::kDateTime;
+  if (pattern == "ddddd") return DirectKind::kDate;
+  if (pattern == "tt") return DirectKind::kTime;
+  return DirectKind::kNone;
+}
+
+// False when the settings' formats need the general formatter.
+bool TryFormatDirect(DirectKind kind, const DateTimeParts& parts, const FormatSettings& settings,
+                     std::string& out) {
+  thread_local DirectPattern datePattern;
+  thread_local DirectPattern timePattern;
+  const bool withDate = kind != DirectKind::kTime;
+  const bool withTime = kind == DirectKind::kTime ||
+                        (kind == DirectKind::kDateTime &&
+                         (parts.Hour != 0 || parts.Minute != 0 || parts.Second != 0));
+  if (withDate && !datePattern.Use(settings.ShortDateFormat)) return false;
+  if (withTime && !timePattern.Use(settings.LongTimeFormat)) return false;
+  out.reserve(32);
+  if (withDate) datePattern.Write(parts, settings, out);
+  if (withDate && withTime) out += ' ';
+  if (withTime) timePattern.Write(parts, settings, out);
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
 // Parsing
 
 enum class DateOrder { kDayMonthYear, kMonthDayYear, kYearMonthDay };
@@ -347,6 +455,11 @@ bool ScanToEnd(TextScanner& scanner) {
 
 std::string FormatDateTime(std::string_view pattern, TDateTime value,
                            const FormatSettings& settings) {
+  if (const DirectKind kind = DirectKindOf(pattern); kind != DirectKind::kNone) {
+    const DateTimeParts parts = SplitDateTime(value);
+    std::string out;
+    if (TryFormatDirect(kind, parts, settings, out)) return out;
+  }
   return DateFormatter(value, settings).Format(pattern);
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <vector>
 
 #include "runtime/Exceptions.h"
 
@@ -218,6 +219,56 @@ TEST(DateFormatTest, DefaultTextReadsBackToTheSameSecond) {
       ASSERT_EQ(back, value) << text;
     }
   }
+}
+
+// The default texts (c, ddddd, tt) have a direct path; the same tokens written in another
+// case (C, DDDDD, TT) go through the general formatter and must give the same text, for
+// settings the direct path takes and for those it hands on (names, AM/PM, quotes, letters
+// copied as they stand), switching between them, over dates before and after 1899 and at
+// midnight, and with a value's milliseconds rounding it into the next day.
+TEST(DateFormatTest, DefaultTextsMatchTheGeneralFormatter) {
+  std::vector<FormatSettings> all = {kGerman, kEnglish, FormatSettings::Invariant()};
+  auto with = [](std::string shortDate, std::string longTime, char dateSep, char timeSep) {
+    FormatSettings settings = FormatSettings::Invariant();
+    settings.ShortDateFormat = std::move(shortDate);
+    settings.LongTimeFormat = std::move(longTime);
+    settings.DateSeparator = dateSep;
+    settings.TimeSeparator = timeSep;
+    return settings;
+  };
+  all.push_back(with("yyyy-mm-dd", "hh:nn:ss.zzz", '/', ':'));
+  all.push_back(with("d/m/yy", "h:n:s z", '-', '.'));
+  all.push_back(with("yy/mm/dd", "hh:mm:ss", '.', ':'));  // mm after hh: minutes
+  all.push_back(with("mm/yyyy/dd", "hhmm", '/', ':'));
+  all.push_back(with("dd. mmm yyyy", "hh 'Uhr' nn", '.', ':'));
+  all.push_back(with("ddd dd/mm", "hh:nn ampm", '/', ':'));
+  all.push_back(with("dd/mm/yyyy x", "hh:nn:ss", '/', ':'));
+
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int32_t> days(1, kMaxDayNumber);
+  std::uniform_int_distribution<int32_t> msecs(0, 86399999);
+  std::vector<TDateTime> values = {0.0, -1.0, -1.25, -657434.0, 1.5, kMinDateTime, kMaxDateTime,
+                                   At(1899, 12, 29, 23, 59, 59), At(1066, 10, 14, 12),
+                                   At(2026, 12, 8), At(2026, 12, 8, 0, 0, 0, 999),
+                                   46000.0 - 0.4 / 86400000.0, -2.0 - 0.99999999999};
+  for (int i = 0; i < 3000; ++i) {
+    values.push_back(TimeStampToDateTime({i % 5 == 0 ? 0 : msecs(random), days(random)}));
+  }
+  for (int round = 0; round < 2; ++round) {
+    for (const FormatSettings& settings : all) {
+      for (TDateTime value : values) {
+        ASSERT_EQ(DateTimeToStr(value, settings), FormatDateTime("C", value, settings))
+            << settings.ShortDateFormat << " | " << settings.LongTimeFormat << " " << value;
+        ASSERT_EQ(FormatDateTime("", value, settings), FormatDateTime("C", value, settings));
+        ASSERT_EQ(DateToStr(value, settings), FormatDateTime("DDDDD", value, settings));
+        ASSERT_EQ(TimeToStr(value, settings), FormatDateTime("TT", value, settings));
+      }
+    }
+  }
+  EXPECT_EQ(DateTimeToStr(At(1850, 3, 4, 5, 6, 7), all[3]), "1850-03-04 05:06:07.000");
+  EXPECT_EQ(DateTimeToStr(At(1850, 3, 4, 5, 6, 7, 80), all[4]), "4-3-50 5.6.7 80");
+  EXPECT_EQ(DateTimeToStr(At(2026, 12, 8, 13, 45, 0), all[5]), "26.12.08 13:45:00");
+  EXPECT_THROW(DateTimeToStr(kMaxDateTime + 1, all[3]), EConvertError);
 }
 
 }  // namespace
