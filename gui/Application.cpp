@@ -2,12 +2,8 @@
 
 #include "dao/database/DbLogin.h"
 #include "gui/Dialogs.h"
+#include "gui/WidgetToolkit.h"
 #include "runtime/Dialogs.h"
-
-#include <QApplication>
-#include <QImage>
-#include <QPixmap>
-#include <QTimer>
 
 #include <syslog.h>
 
@@ -62,18 +58,12 @@ bool TApplication::Headless() {
   return name.rfind("offscreen", 0) == 0 || name.rfind("minimal", 0) == 0;
 }
 
-bool TApplication::ToolkitStarted() { return QCoreApplication::instance() != nullptr; }
+bool TApplication::ToolkitStarted() { return ToolkitLoaded() && Toolkit().Started(); }
 
 void TApplication::StartToolkit() {
   if (ToolkitStarted()) return;
   if (Headless() && !EnvSet("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
-  // QApplication keeps references to argc and argv for its whole life.
-  static int argc = 1;
-  static char* argv[] = {const_cast<char*>(ProgramName()), nullptr};
-  auto* application = new QApplication(argc, argv);
-  // Closing the main form ends the loop, not the last window going away (a hidden main form
-  // with a box on top would otherwise end the program).
-  application->setQuitOnLastWindowClosed(false);
+  Toolkit().Start(ProgramName());
 }
 
 std::string TApplication::Title() const { return ProgramName(); }
@@ -114,34 +104,47 @@ void TApplication::HandleException(std::exception_ptr error) {
     // status once this handler has returned (a failing start-up still shows its form first,
     // so that the form's own handlers report what follows from the error).
     headlessError_ = true;
-    if (loopRunning_) QCoreApplication::exit(1);
+    if (loopRunning_) Toolkit().ExitLoop(1);
   }
   if (!text.empty()) ShowError(text);
 }
 
 void TApplication::ShowError(const std::string& text) {
-  if (Headless()) {
-    std::cerr << text << std::endl;
-    LogError(text);
-    return;
+  if (!Headless()) {
+    try {
+      ShowMessageBox(text, true);
+      return;
+    } catch (const std::exception& missing) {
+      // No toolkit, no box: the error still reaches someone.
+      std::cerr << missing.what() << std::endl;
+      LogError(missing.what());
+    }
   }
-  ShowMessageBox(text, true);
+  std::cerr << text << std::endl;
+  LogError(text);
 }
 
 void TApplication::Terminate() {
   terminated_ = true;
-  if (loopRunning_) QCoreApplication::exit(0);
+  if (loopRunning_) Toolkit().ExitLoop(0);
 }
 
 void TApplication::ProcessMessages() {
-  if (ToolkitStarted()) QCoreApplication::processEvents();
+  if (ToolkitStarted()) Toolkit().ProcessEvents();
 }
 
 int TApplication::Run() {
   Initialize();
   if (mainForm_ != nullptr && !terminated_) {
-    mainForm_->Show();
-    RunLoop();
+    try {
+      mainForm_->Show();
+      RunLoop();
+    } catch (...) {
+      // The window could not be made (no toolkit): nothing is left to wait for.
+      loopRunning_ = false;
+      exitCode_ = 1;
+      HandleException(std::current_exception());
+    }
   }
   int status = headlessError_ ? 1 : exitCode_;
   Reset();
@@ -153,11 +156,11 @@ void TApplication::RunLoop() {
     // The main form is still open, so the program waits for it: it needs its window (a
     // form without size gets one too, so that a user can close it) and the loop.
     if (!mainForm_->Realised()) mainForm_->RealiseWindow();
-    QWidget* window = mainForm_->Widget();
-    if (mainForm_->Visible() && !window->isVisible()) window->show();
+    FormFace* window = mainForm_->Window();
+    if (mainForm_->Visible() && !window->Showing()) window->Show();
     ScheduleScreenshot();
     loopRunning_ = true;
-    QCoreApplication::exec();
+    Toolkit().RunLoop();
     loopRunning_ = false;
   }
 }
@@ -167,11 +170,11 @@ void TApplication::ScheduleScreenshot() {
   if (path == nullptr || *path == '\0' || !mainForm_->HasSize()) return;
   std::string file(path);
   // Queued behind the show and the first paint events of the window.
-  QTimer::singleShot(0, [this, file] {
+  Toolkit().Later([this, file] {
     ProcessMessages();
-    QWidget* window = mainForm_ != nullptr ? mainForm_->Widget() : nullptr;
+    FormFace* window = mainForm_ != nullptr ? mainForm_->Window() : nullptr;
     if (window == nullptr) return;
-    if (!window->grab().save(QString::fromStdString(file), "PNG")) {
+    if (!Toolkit().SaveScreenshot(*window, file)) {
       HandleException(std::make_exception_ptr(Exception("Cannot write the screenshot " + file)));
     }
     Terminate();
@@ -180,7 +183,7 @@ void TApplication::ScheduleScreenshot() {
 
 void TApplication::Reset() {
   // The forms go with the run, as at the end of a program; the toolkit stays for the
-  // process, since Qt does not promise a clean restart.
+  // process, since the toolkit does not promise a clean restart.
   mainForm_ = nullptr;
   DestroyComponents();
   terminated_ = false;

@@ -15,16 +15,19 @@
 // click, a grid key) is caught (Guard/HandleException) and its text is shown in a message
 // box; the program goes on. EAbort is silent.
 //
-// Without a display (neither DISPLAY nor WAYLAND_DISPLAY set, or Qt told to draw offscreen)
-// nobody can see a window or click a box: Qt's offscreen platform is chosen unless
-// QT_QPA_PLATFORM says otherwise, error texts go to standard error and to the system log,
+// Without a display (neither DISPLAY nor WAYLAND_DISPLAY set, or the toolkit told to draw
+// offscreen by QT_QPA_PLATFORM) nobody can see a window or click a box: the offscreen
+// platform is chosen unless QT_QPA_PLATFORM says otherwise, error texts go to standard
+// error and to the system log,
 // modal dialogs answer Cancel, and an error ends Run with exit status 1 once the failing
 // handler has returned (an error in OnCreate still lets the main form show, so that OnShow
 // reports what follows from it), instead of waiting forever for a window no one can close.
 //
-// The widget toolkit (QApplication) is started lazily: when a form with a size is shown or a
-// message box must appear. A run whose main form has no size and closes in OnShow ends
-// without starting it.
+// The widget toolkit (see WidgetToolkit.h) is loaded and started lazily: when a form with a
+// size is shown or a message box must appear. A run whose main form has no size and closes
+// in OnShow ends without loading it. When it cannot be loaded, Run reports why through the
+// default error handler (standard error and the system log when no box can be shown) and
+// answers 1.
 //
 // LUMO_SCREENSHOT=<file.png>: once the main form's window is shown and painted, it is saved
 // as PNG and the application terminates normally.

@@ -16,7 +16,7 @@ TControl::~TControl() {
   SetParent(nullptr);
   for (TControl* child : controls_) child->parent_ = nullptr;
   controls_.clear();
-  delete widget_.data();
+  DestroyFace();
 }
 
 const ClassInfo& TControl::StaticClass() {
@@ -56,7 +56,7 @@ void TControl::SetAlign(TAlign align) {
 
 void TControl::SetVisible(bool visible) {
   visible_ = visible;
-  if (Realised()) widget_->setVisible(visible);
+  if (Realised()) face_->SetVisible(visible);
   if (parent_ != nullptr) parent_->AlignControls();
 }
 
@@ -71,7 +71,7 @@ void TControl::SetParent(TControl* parent) {
   parent_ = parent;
   if (parent_ == nullptr) return;
   parent_->controls_.push_back(this);
-  if (parent_->ChildHost() != nullptr && !Realised()) Realise(parent_->ChildHost());
+  if (parent_->Realised() && !Realised()) Realise(parent_->Face());
   parent_->AlignControls();
 }
 
@@ -127,18 +127,21 @@ void TControl::AlignControls() {
   }
 }
 
-void TControl::Realise(QWidget* parent) {
+void TControl::Realise(ControlFace* parent) {
   if (Realised()) return;
-  widget_ = CreateWidget(parent);
+  face_ = CreateFace(parent);
   ApplyBounds();
   CaptionChanged();
-  for (TControl* child : controls_) child->Realise(ChildHost());
+  FaceReady();
+  for (TControl* child : controls_) child->Realise(face_.get());
   AlignControls();
 }
 
+void TControl::DestroyFace() { face_.reset(); }
+
 void TControl::ApplyBounds() {
-  widget_->setGeometry(left_, top_, std::max(0, width_), std::max(0, height_));
-  widget_->setVisible(visible_);
+  face_->SetBounds(TRect{left_, top_, std::max(0, width_), std::max(0, height_)});
+  face_->SetVisible(visible_);
 }
 
 void TControl::BoundsChanged() { AlignControls(); }

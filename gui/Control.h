@@ -3,23 +3,23 @@
 //
 // A control is a plain component first: its published bounds, alignment and visibility are
 // stored values, and no widget exists. Only when its form is shown with a size does the form
-// realise the tree: each control makes its Qt widget (CreateWidget) inside its parent's
-// widget, and from then on property changes reach the widget at once. A program that never
+// realise the tree: each control makes its face (CreateFace: the widget the user sees, made
+// by the widget toolkit, see WidgetToolkit.h) inside its parent's face, and from then on
+// property changes reach the face at once. A program that never
 // shows a sized form (a recording run) therefore never starts the widget toolkit.
 //
 // Parent and children: the parent is the control a form description nests it in
 // (SetParentComponent); ownership stays with the form. A parent lays out its aligned children
 // itself (alTop/alBottom/alLeft/alRight take the edge strips in creation order, alClient the
 // rest; alNone keeps Left/Top/Width/Height), so the layout is the same with or without Qt.
-// Ownership: the widget belongs to the parent's widget (Qt's tree); a control destroyed
-// first deletes its widget.
+// Ownership: a control owns its face; the widget inside it belongs to the parent's widget
+// as well, and a control destroyed first takes its widget along.
 
+#include "gui/WidgetToolkit.h"
 #include "runtime/ClassInfo.h"
 #include "runtime/Component.h"
 
-#include <QPointer>
-#include <QWidget>
-
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,13 +29,6 @@ namespace lumo {
 using TNotifyEvent = Event<void(TObject* sender)>;
 
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient, alCustom };
-
-struct TRect {
-  int left = 0;
-  int top = 0;
-  int width = 0;
-  int height = 0;
-};
 
 class TControl : public TComponent {
  public:
@@ -72,20 +65,22 @@ class TControl : public TComponent {
   // Places the aligned children in ClientRect(), then each child's own children.
   void AlignControls();
 
-  // The widget, or nullptr while the control is not realised.
-  QWidget* Widget() const noexcept { return widget_.data(); }
-  bool Realised() const noexcept { return !widget_.isNull(); }
+  // The face, or nullptr while the control is not realised.
+  ControlFace* Face() const noexcept { return face_.get(); }
+  bool Realised() const noexcept { return face_ != nullptr; }
 
  protected:
-  // Makes the widget for this control inside `parent` (nullptr for a top-level window).
-  virtual QWidget* CreateWidget(QWidget* parent) = 0;
-  // The widget children are placed in; by default the control's own widget.
-  virtual QWidget* ChildHost() const { return Widget(); }
-  // The caption changed (the widget exists or not).
+  // Makes the face for this control inside `parent` (nullptr for a top-level window).
+  virtual std::unique_ptr<ControlFace> CreateFace(ControlFace* parent) = 0;
+  // The face exists and shows the stored bounds and caption: a control sets up the rest.
+  virtual void FaceReady() {}
+  // The caption changed (the face exists or not).
   virtual void CaptionChanged() {}
-  // Creates this control's widget and its children's, then lays them out.
-  void Realise(QWidget* parent);
-  // Copies the stored bounds and visibility to the widget.
+  // Creates this control's face and its children's, then lays them out.
+  void Realise(ControlFace* parent);
+  // Destroys the face (and with it the widgets inside).
+  void DestroyFace();
+  // Copies the stored bounds and visibility to the face.
   virtual void ApplyBounds();
   // A change of size that the children's layout depends on.
   void BoundsChanged();
@@ -104,7 +99,7 @@ class TControl : public TComponent {
   std::string caption_;
   TControl* parent_ = nullptr;
   std::vector<TControl*> controls_;
-  QPointer<QWidget> widget_;
+  std::unique_ptr<ControlFace> face_;
 };
 
 // The names of TAlign's members, for published properties.

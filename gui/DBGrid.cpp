@@ -4,12 +4,8 @@
 #include "db/DataSet.h"
 #include "db/DataSource.h"
 #include "gui/Application.h"
-#include "gui/DBGridModel.h"
+#include "gui/GridRows.h"
 #include "gui/Dialogs.h"
-
-#include <QHeaderView>
-#include <QKeyEvent>
-#include <QTableView>
 
 namespace lumo {
 
@@ -24,28 +20,6 @@ class GridLink : public TDataLink {
   void LayoutChanged() override { grid_.LinkReset(); }
   void DataSetScrolled(int /*distance*/) override { grid_.LinkScrolled(); }
   void RecordChanged(TField* /*field*/) override { grid_.LinkRecordChanged(); }
-
- private:
-  TDBGrid& grid_;
-};
-
-// The view: keys and focus that mean something to the grid.
-class GridView : public QTableView {
- public:
-  GridView(TDBGrid& grid, QWidget* parent) : QTableView(parent), grid_(grid) {}
-
- protected:
-  void keyPressEvent(QKeyEvent* event) override {
-    if (event->key() == Qt::Key_Delete && (event->modifiers() & Qt::ControlModifier)) {
-      grid_.DeleteRecord();
-      return;
-    }
-    QTableView::keyPressEvent(event);
-  }
-  void focusOutEvent(QFocusEvent* event) override {
-    QTableView::focusOutEvent(event);
-    grid_.FocusLeft();
-  }
 
  private:
   TDBGrid& grid_;
@@ -87,8 +61,7 @@ TDBGrid::TDBGrid(TComponent* owner) : TControl(owner), link_(std::make_unique<Gr
 
 TDBGrid::~TDBGrid() {
   // The view goes before the model it shows, the model before the link that feeds it.
-  delete Widget();
-  view_ = nullptr;
+  DestroyFace();
   model_.reset();
   link_.reset();
 }
@@ -136,48 +109,43 @@ void TDBGrid::SetOptions(TDBGridOptions options) {
   ApplyOptions();
 }
 
-QWidget* TDBGrid::CreateWidget(QWidget* parent) {
-  view_ = new GridView(*this, parent);
-  model_ = std::make_unique<GridModel>(*this);
-  view_->setModel(model_.get());
-  view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-  view_->setSelectionMode(QAbstractItemView::SingleSelection);
-  view_->setWordWrap(false);
-  view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 4);
-  QObject::connect(view_->selectionModel(), &QItemSelectionModel::currentRowChanged, view_,
-                   [this](const QModelIndex& current, const QModelIndex&) {
-                     if (current.isValid()) RowSelected(current.row());
-                   });
+std::unique_ptr<ControlFace> TDBGrid::CreateFace(ControlFace* parent) {
+  model_ = std::make_unique<GridRows>(*this);
+  std::unique_ptr<GridFace> view = Toolkit().CreateGrid(*parent, *model_);
+  model_->SetFace(view.get());
+  return view;
+}
+
+void TDBGrid::FaceReady() {
   ApplyOptions();
   LinkReset();
-  return view_;
 }
 
 void TDBGrid::ApplyOptions() {
-  if (view_ == nullptr) return;
-  view_->horizontalHeader()->setVisible(HasOption(TDBGridOption::dgTitles));
-  view_->verticalHeader()->setVisible(HasOption(TDBGridOption::dgIndicator));
-  view_->setShowGrid(HasOption(TDBGridOption::dgColLines) || HasOption(TDBGridOption::dgRowLines));
-  view_->horizontalHeader()->setSectionResizeMode(
-      HasOption(TDBGridOption::dgColumnResize) ? QHeaderView::Interactive : QHeaderView::Fixed);
-  view_->setTabKeyNavigation(HasOption(TDBGridOption::dgTabs));
-  view_->setSelectionBehavior(HasOption(TDBGridOption::dgRowSelect) ? QAbstractItemView::SelectRows
-                                                                    : QAbstractItemView::SelectItems);
+  if (!Realised()) return;
+  GridLook look;
+  look.titles = HasOption(TDBGridOption::dgTitles);
+  look.indicator = HasOption(TDBGridOption::dgIndicator);
+  look.lines = HasOption(TDBGridOption::dgColLines) || HasOption(TDBGridOption::dgRowLines);
+  look.resizableColumns = HasOption(TDBGridOption::dgColumnResize);
+  look.tabs = HasOption(TDBGridOption::dgTabs);
+  look.rowSelect = HasOption(TDBGridOption::dgRowSelect);
+  View()->SetLook(look);
 }
 
 void TDBGrid::LinkReset() {
-  if (!model_ || model_->Loading()) return;
+  if (!model_ || !Realised() || model_->Loading()) return;
   syncing_ = true;
   model_->Reset();
-  for (int column = 0; column < model_->columnCount(); ++column) {
-    view_->setColumnWidth(column, model_->ColumnWidth(column));
+  for (int column = 0; column < model_->ColumnCount(); ++column) {
+    View()->SetColumnWidth(column, model_->ColumnWidth(column));
   }
   syncing_ = false;
   SelectCurrentRecord();
 }
 
 void TDBGrid::LinkScrolled() {
-  if (!model_ || model_->Loading()) return;
+  if (!model_ || !Realised() || model_->Loading()) return;
   SelectCurrentRecord();
 }
 
@@ -190,19 +158,14 @@ void TDBGrid::SelectCurrentRecord() {
   syncing_ = true;
   int row = -1;
   Application.Guard([&] { row = model_->RowOfCurrent(); });
-  if (row >= 0) {
-    view_->selectRow(row);
-    view_->scrollTo(model_->index(row, 0));
-  } else {
-    view_->clearSelection();
-  }
+  View()->SelectRow(row);
   syncing_ = false;
 }
 
 void TDBGrid::RowSelected(int row) {
   if (syncing_ || !model_ || model_->Loading()) return;
   TDataSet* dataSet = DataSet();
-  if (dataSet == nullptr || row < 0 || row >= model_->rowCount()) return;
+  if (dataSet == nullptr || row < 0 || row >= model_->RowCount()) return;
   Application.Guard([&] { dataSet->GotoBookmark(model_->Bookmark(row)); });
 }
 
@@ -224,12 +187,8 @@ void TDBGrid::FocusLeft() {
   }
 }
 
-int TDBGrid::LoadedRowCount() const { return model_ ? model_->rowCount() : 0; }
+int TDBGrid::LoadedRowCount() const { return model_ ? model_->RowCount() : 0; }
 
-int TDBGrid::SelectedRow() const {
-  if (view_ == nullptr) return -1;
-  QModelIndexList rows = view_->selectionModel()->selectedRows();
-  return rows.isEmpty() ? -1 : rows.first().row();
-}
+int TDBGrid::SelectedRow() const { return Realised() ? View()->SelectedRow() : -1; }
 
 }  // namespace lumo

@@ -26,8 +26,7 @@ namespace lumo {
 class TDataSource;
 class TDataSet;
 class GridLink;
-class GridModel;
-class GridView;
+class GridRows;
 
 enum class TDBGridOption {
   dgEditing,
@@ -134,11 +133,13 @@ class TDBGrid : public TControl {
   void NotifyComponentChange(TComponent* component, Operation operation) override;
 
  protected:
-  QWidget* CreateWidget(QWidget* parent) override;
+  std::unique_ptr<ControlFace> CreateFace(ControlFace* parent) override;
+  void FaceReady() override;
 
  private:
   friend class GridLink;
-  friend class GridView;
+  friend class GridRows;
+  GridFace* View() const noexcept { return static_cast<GridFace*>(Face()); }
   // Link notifications (only while the grid has its widget).
   void LinkReset();
   void LinkScrolled();
@@ -153,8 +154,7 @@ class TDBGrid : public TControl {
   bool readOnly_ = false;
   bool syncing_ = false;
   std::unique_ptr<GridLink> link_;
-  std::unique_ptr<GridModel> model_;
-  GridView* view_ = nullptr;
+  std::unique_ptr<GridRows> model_;
 };
 
 }  // namespace lumo

@@ -7,12 +7,6 @@
 #include "gui/DBGrid.h"
 #include "gui/Dialogs.h"
 
-#include <QPainter>
-#include <QPainterPath>
-#include <QPixmap>
-#include <QToolButton>
-#include <QWidget>
-
 namespace lumo {
 
 class NavigatorLink : public TDataLink {
@@ -29,80 +23,13 @@ class NavigatorLink : public TDataLink {
   TDBNavigator& navigator_;
 };
 
-namespace {
-
-const char* const kHints[kNavigateButtonCount] = {"First", "Prior", "Next", "Last", "Insert",
-                                                  "Delete", "Edit", "Post", "Cancel", "Refresh"};
-
-// Our own small pictures: triangles with a bar for the moving buttons, simple signs for the rest.
-QPixmap ButtonPicture(TNavigateBtn button) {
-  QPixmap picture(16, 16);
-  picture.fill(Qt::transparent);
-  QPainter painter(&picture);
-  painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(Qt::NoPen);
-  painter.setBrush(QColor(0x20, 0x20, 0x20));
-  auto triangle = [&](double tipX, double baseX) {
-    QPainterPath path;
-    path.moveTo(tipX, 8);
-    path.lineTo(baseX, 3);
-    path.lineTo(baseX, 13);
-    path.closeSubpath();
-    painter.drawPath(path);
-  };
-  switch (button) {
-    case TNavigateBtn::nbFirst:
-      painter.drawRect(QRectF(3, 3, 2, 10));
-      triangle(6, 12);
-      break;
-    case TNavigateBtn::nbPrior:
-      triangle(4.5, 10.5);
-      break;
-    case TNavigateBtn::nbNext:
-      triangle(11.5, 5.5);
-      break;
-    case TNavigateBtn::nbLast:
-      triangle(10, 4);
-      painter.drawRect(QRectF(11, 3, 2, 10));
-      break;
-    case TNavigateBtn::nbInsert:
-      painter.drawRect(QRectF(7, 3, 2, 10));
-      painter.drawRect(QRectF(3, 7, 10, 2));
-      break;
-    case TNavigateBtn::nbDelete:
-      painter.drawRect(QRectF(3, 7, 10, 2));
-      break;
-    case TNavigateBtn::nbEdit:
-      painter.drawRect(QRectF(3, 12, 10, 1.5));
-      painter.drawPolygon(QPolygonF({QPointF(5, 11), QPointF(12, 4), QPointF(13, 5), QPointF(6, 12)}));
-      break;
-    case TNavigateBtn::nbPost:
-      painter.setPen(QPen(QColor(0x00, 0x80, 0x00), 2));
-      painter.drawPolyline(QPolygonF({QPointF(3, 8), QPointF(7, 12), QPointF(13, 4)}));
-      break;
-    case TNavigateBtn::nbCancel:
-      painter.setPen(QPen(QColor(0x80, 0x00, 0x00), 2));
-      painter.drawLine(QPointF(4, 4), QPointF(12, 12));
-      painter.drawLine(QPointF(12, 4), QPointF(4, 12));
-      break;
-    case TNavigateBtn::nbRefresh:
-      painter.setPen(QPen(QColor(0x20, 0x20, 0x20), 1.5));
-      painter.setBrush(Qt::NoBrush);
-      painter.drawArc(QRectF(3, 3, 10, 10), 30 * 16, 300 * 16);
-      break;
-  }
-  return picture;
-}
-
-}  // namespace
-
 TDBNavigator::TDBNavigator(TComponent* owner)
     : TControl(owner), link_(std::make_unique<NavigatorLink>(*this)) {
   SetBounds(0, 0, 240, 25);
 }
 
 TDBNavigator::~TDBNavigator() {
-  delete Widget();
+  DestroyFace();
   link_.reset();
 }
 
@@ -148,9 +75,7 @@ void TDBNavigator::SetVisibleButtons(TButtonSet buttons) {
 
 void TDBNavigator::SetFlat(bool flat) {
   flat_ = flat;
-  for (QToolButton* button : buttons_) {
-    if (button != nullptr) button->setAutoRaise(flat);
-  }
+  if (Realised()) Buttons()->SetFlat(flat);
 }
 
 TDataSet* TDBNavigator::ActiveDataSet() const { return link_->Active() ? link_->DataSet() : nullptr; }
@@ -204,18 +129,9 @@ void TDBNavigator::BtnClick(TNavigateBtn button) {
   });
 }
 
-QWidget* TDBNavigator::CreateWidget(QWidget* parent) {
-  auto* row = new QWidget(parent);
-  for (int i = 0; i < kNavigateButtonCount; ++i) {
-    auto kind = static_cast<TNavigateBtn>(i);
-    auto* button = new QToolButton(row);
-    button->setIcon(QIcon(ButtonPicture(kind)));
-    button->setToolTip(kHints[i]);
-    button->setAutoRaise(flat_);
-    button->setFocusPolicy(Qt::NoFocus);
-    QObject::connect(button, &QToolButton::clicked, button, [this, kind] { BtnClick(kind); });
-    buttons_[static_cast<size_t>(i)] = button;
-  }
+std::unique_ptr<ControlFace> TDBNavigator::CreateFace(ControlFace* parent) {
+  std::unique_ptr<NavigatorFace> row = Toolkit().CreateNavigator(*parent, *this, kNavigateButtonCount);
+  row->SetFlat(flat_);
   return row;
 }
 
@@ -234,14 +150,15 @@ void TDBNavigator::LayoutButtons() {
   int left = 0;
   int shown = 0;
   for (int i = 0; i < kNavigateButtonCount; ++i) {
-    QToolButton* button = buttons_[static_cast<size_t>(i)];
     bool visible = (visibleButtons_ & (1u << i)) != 0;
-    button->setVisible(visible);
-    if (!visible) continue;
+    if (!visible) {
+      Buttons()->SetButton(i, false, TRect{});
+      continue;
+    }
     // The width is shared evenly; the remainder goes to the last buttons.
     ++shown;
     int right = Width() * shown / count;
-    button->setGeometry(left, 0, right - left, Height());
+    Buttons()->SetButton(i, true, TRect{left, 0, right - left, Height()});
     left = right;
   }
 }
@@ -249,7 +166,7 @@ void TDBNavigator::LayoutButtons() {
 void TDBNavigator::UpdateButtons() {
   if (!Realised()) return;
   for (int i = 0; i < kNavigateButtonCount; ++i) {
-    buttons_[static_cast<size_t>(i)]->setEnabled(ButtonEnabled(static_cast<TNavigateBtn>(i)));
+    Buttons()->SetButtonEnabled(i, ButtonEnabled(static_cast<TNavigateBtn>(i)));
   }
 }
 

@@ -4,14 +4,11 @@
 // buttons are enabled by where the dataset stands (First/Prior not at the beginning,
 // Next/Last not at the end); all are disabled while the dataset is closed. Clicks run under
 // the application's default error handler; Delete asks "Datensatz löschen?" first when
-// ConfirmDelete is set. The arrows are pictures of our own, drawn at run time.
+// ConfirmDelete is set. The arrows are pictures of our own, drawn by the widget toolkit.
 
 #include "gui/Control.h"
 
-#include <array>
 #include <memory>
-
-class QToolButton;
 
 namespace lumo {
 
@@ -36,7 +33,7 @@ constexpr int kNavigateButtonCount = 10;
 using TButtonSet = uint32_t;
 constexpr TButtonSet NavigateButton(TNavigateBtn button) { return 1u << static_cast<unsigned>(button); }
 
-class TDBNavigator : public TControl {
+class TDBNavigator : public TControl, private NavigatorEvents {
  public:
   static constexpr TButtonSet kAllButtons = (1u << kNavigateButtonCount) - 1;
 
@@ -63,11 +60,13 @@ class TDBNavigator : public TControl {
   void NotifyComponentChange(TComponent* component, Operation operation) override;
 
  protected:
-  QWidget* CreateWidget(QWidget* parent) override;
+  std::unique_ptr<ControlFace> CreateFace(ControlFace* parent) override;
   void ApplyBounds() override;
 
  private:
   friend class NavigatorLink;
+  void ButtonClicked(int index) override { BtnClick(static_cast<TNavigateBtn>(index)); }
+  NavigatorFace* Buttons() const noexcept { return static_cast<NavigatorFace*>(Face()); }
   TDataSet* ActiveDataSet() const;
   void UpdateButtons();
   void LayoutButtons();
@@ -76,7 +75,6 @@ class TDBNavigator : public TControl {
   bool flat_ = false;
   bool confirmDelete_ = true;
   std::unique_ptr<NavigatorLink> link_;
-  std::array<QToolButton*, kNavigateButtonCount> buttons_{};
 };
 
 }  // namespace lumo

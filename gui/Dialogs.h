@@ -1,9 +1,9 @@
 #pragma once
 // Modal boxes of the GUI runtime: the OK/Cancel confirmation a control asks before a
-// destructive step, the error and message boxes, and the Qt face of the login dialog.
+// destructive step, the error and message boxes, and the login dialog shown by the widget toolkit.
 //
 // The confirmation goes through a replaceable service so that a test (or an embedding
-// program) can answer it; the default service shows a Qt box, or answers Cancel at once when
+// program) can answer it; the default service shows a box, or answers Cancel at once when
 // there is no display. Every box starts the widget toolkit if it is not running yet.
 
 #include "runtime/Dialogs.h"

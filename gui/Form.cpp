@@ -4,44 +4,9 @@
 #include "runtime/FormReader.h"
 #include "runtime/StrUtils.h"
 
-#include <QCloseEvent>
-#include <QFontDatabase>
-#include <QGuiApplication>
-#include <QScreen>
-
 #include <algorithm>
 
 namespace lumo {
-
-// The top-level window of a form; it reports what the user and the window manager do.
-class FormWindow : public QWidget {
- public:
-  explicit FormWindow(TForm& form) : form_(form) {}
-
- protected:
-  void closeEvent(QCloseEvent* event) override {
-    // The form decides (OnClose may refuse); it hides the window itself when it closes.
-    event->ignore();
-    Application.Guard([this] { form_.Close(); });
-  }
-  void resizeEvent(QResizeEvent* event) override {
-    QWidget::resizeEvent(event);
-    NoteFrame();
-    form_.WindowResized();
-  }
-  void moveEvent(QMoveEvent* event) override {
-    QWidget::moveEvent(event);
-    NoteFrame();
-  }
-
- private:
-  void NoteFrame() {
-    QSize frame = frameGeometry().size() - size();
-    form_.WindowFramed(frame.width(), frame.height());
-  }
-
-  TForm& form_;
-};
 
 // --- TFont ---------------------------------------------------------------------------------
 
@@ -71,9 +36,7 @@ void TFont::SetHeight(int height) {
 
 std::string TFont::FamilyName() const {
   if (SameText(name_, "MS Sans Serif") || name_.empty()) {
-    if (TApplication::ToolkitStarted()) {
-      return QFontDatabase::systemFont(QFontDatabase::GeneralFont).family().toStdString();
-    }
+    if (TApplication::ToolkitStarted()) return Toolkit().DefaultFontFamily();
     return "Sans Serif";
   }
   return name_;
@@ -138,8 +101,8 @@ void TForm::Show() {
   }
   if (!HasSize()) return;  // nothing to draw: the toolkit stays asleep
   RealiseWindow();
-  Widget()->show();
-  if (!TApplication::Headless()) Widget()->raise();
+  Window()->Show();
+  if (!TApplication::Headless()) Window()->Raise();
 }
 
 void TForm::Hide() {
@@ -168,41 +131,44 @@ void TForm::RealiseWindow() {
   Realise(nullptr);
 }
 
-QWidget* TForm::CreateWidget(QWidget* /*parent*/) {
-  auto* window = new FormWindow(*this);
-  window->setFont(QFont(QString::fromStdString(font_.FamilyName()), font_.Size()));
+std::unique_ptr<ControlFace> TForm::CreateFace(ControlFace* /*parent*/) {
+  std::unique_ptr<FormFace> window = Toolkit().CreateForm(*this);
+  window->SetFont(font_.FamilyName(), font_.Size());
   return window;
 }
 
 void TForm::CaptionChanged() {
-  if (Realised()) Widget()->setWindowTitle(QString::fromStdString(Caption()));
+  if (Realised()) Window()->SetCaption(Caption());
 }
 
 void TForm::ApplyBounds() {
   if (syncingWindow_) return;
-  QWidget* window = Widget();
+  FormFace* window = Window();
   syncingWindow_ = true;
-  window->resize(std::max(0, ClientWidth()), std::max(0, ClientHeight()));
+  window->ResizeClient(std::max(0, ClientWidth()), std::max(0, ClientHeight()));
   if (!placed_) {
     placed_ = true;
-    QScreen* screen = QGuiApplication::primaryScreen();
+    TRect area = window->ScreenArea();
     bool centre = position_ == TPosition::poScreenCenter || position_ == TPosition::poDesktopCenter ||
                   position_ == TPosition::poMainFormCenter || position_ == TPosition::poOwnerFormCenter;
-    if (centre && screen != nullptr) {
-      QRect area = screen->availableGeometry();
-      window->move(area.x() + (area.width() - Width()) / 2, area.y() + (area.height() - Height()) / 2);
+    if (centre && area.width > 0 && area.height > 0) {
+      window->Move(area.left + (area.width - Width()) / 2, area.top + (area.height - Height()) / 2);
     } else if (position_ == TPosition::poDesigned || position_ == TPosition::poDefaultSizeOnly) {
-      window->move(Left(), Top());
+      window->Move(Left(), Top());
     }
   }
   syncingWindow_ = false;
 }
 
-void TForm::WindowResized() {
+void TForm::CloseRequested() {
+  // The form decides (OnClose may refuse); it hides the window itself when it closes.
+  Application.Guard([this] { Close(); });
+}
+
+void TForm::WindowResized(int clientWidth, int clientHeight) {
   if (syncingWindow_) return;
-  QWidget* window = Widget();
   syncingWindow_ = true;
-  SetBounds(Left(), Top(), window->width() + frameWidth_, window->height() + frameHeight_);
+  SetBounds(Left(), Top(), clientWidth + frameWidth_, clientHeight + frameHeight_);
   syncingWindow_ = false;
 }
 
@@ -211,7 +177,7 @@ void TForm::WindowFramed(int frameWidth, int frameHeight) {
   frameWidth_ = frameWidth;
   frameHeight_ = frameHeight;
   // The outer size is the form's: the inner one gives way to the frame.
-  ApplyBounds();
+  if (Realised()) ApplyBounds();
   AlignControls();
 }
 

@@ -76,7 +76,7 @@ class TFont : public TObject {
   uint32_t style_ = 0;
 };
 
-class TForm : public TControl {
+class TForm : public TControl, private FormEvents {
  public:
   explicit TForm(TComponent* owner);
   ~TForm() override;
@@ -118,19 +118,21 @@ class TForm : public TControl {
   void DoCreate();
   // Makes the window (and the widget toolkit, if needed) without showing it.
   void RealiseWindow();
+  // The window's face, or nullptr while the form has none.
+  FormFace* Window() const noexcept { return static_cast<FormFace*>(Face()); }
 
  protected:
   // The form description text of the program's form class; empty for none.
   virtual std::string_view FormDescription() const { return {}; }
-  QWidget* CreateWidget(QWidget* parent) override;
+  std::unique_ptr<ControlFace> CreateFace(ControlFace* parent) override;
   void ApplyBounds() override;
   void CaptionChanged() override;
 
  private:
-  friend class FormWindow;
-  // The window manager or the user changed the window.
-  void WindowResized();
-  void WindowFramed(int frameWidth, int frameHeight);
+  // What the user and the window manager do to the window.
+  void CloseRequested() override;
+  void WindowResized(int clientWidth, int clientHeight) override;
+  void WindowFramed(int frameWidth, int frameHeight) override;
 
   TPosition position_ = TPosition::poDesigned;
   TFont font_;

@@ -1,32 +1,8 @@
 #include "gui/Panel.h"
 
-#include <QFrame>
-#include <QPainter>
-
 namespace lumo {
 
 namespace {
-
-// A frame that draws its caption in the middle, under the controls placed on it.
-class PanelWidget : public QFrame {
- public:
-  using QFrame::QFrame;
-  void SetCaption(const QString& caption) {
-    caption_ = caption;
-    update();
-  }
-
- protected:
-  void paintEvent(QPaintEvent* event) override {
-    QFrame::paintEvent(event);
-    if (caption_.trimmed().isEmpty()) return;
-    QPainter painter(this);
-    painter.drawText(contentsRect(), Qt::AlignCenter, caption_);
-  }
-
- private:
-  QString caption_;
-};
 
 const std::vector<std::string>& BevelNames() {
   static const std::vector<std::string> names = {"bvNone", "bvLowered", "bvRaised", "bvSpace"};
@@ -63,24 +39,20 @@ void TPanel::SetBevelInner(TBevelCut bevel) {
   ApplyBevel();
 }
 
-QWidget* TPanel::CreateWidget(QWidget* parent) {
-  auto* widget = new PanelWidget(parent);
-  widget->setAutoFillBackground(true);
-  return widget;
+std::unique_ptr<ControlFace> TPanel::CreateFace(ControlFace* parent) {
+  return Toolkit().CreatePanel(*parent);
 }
 
 void TPanel::ApplyBevel() {
-  auto* frame = static_cast<QFrame*>(Widget());
-  if (frame == nullptr) return;
+  auto* face = static_cast<PanelFace*>(Face());
+  if (face == nullptr) return;
   TBevelCut bevel = bevelOuter_ != TBevelCut::bvNone ? bevelOuter_ : bevelInner_;
-  frame->setFrameShape(bevel == TBevelCut::bvNone || bevel == TBevelCut::bvSpace ? QFrame::NoFrame
-                                                                                   : QFrame::Panel);
-  frame->setFrameShadow(bevel == TBevelCut::bvLowered ? QFrame::Sunken : QFrame::Raised);
+  face->SetFrame(bevel == TBevelCut::bvLowered || bevel == TBevelCut::bvRaised, bevel == TBevelCut::bvLowered);
 }
 
 void TPanel::CaptionChanged() {
-  if (auto* widget = static_cast<PanelWidget*>(Widget())) {
-    widget->SetCaption(QString::fromStdString(Caption()));
+  if (auto* face = static_cast<PanelFace*>(Face())) {
+    face->SetCaption(Caption());
     ApplyBevel();
   }
 }

@@ -21,7 +21,7 @@ class TPanel : public TControl {
   void SetBevelInner(TBevelCut bevel);
 
  protected:
-  QWidget* CreateWidget(QWidget* parent) override;
+  std::unique_ptr<ControlFace> CreateFace(ControlFace* parent) override;
   void CaptionChanged() override;
 
  private:

@@ -2,10 +2,6 @@
 
 #include "gui/Application.h"
 
-#include <QIcon>
-#include <QPixmap>
-#include <QToolButton>
-
 #include <algorithm>
 
 namespace lumo {
@@ -37,15 +33,17 @@ uint32_t TGlyph::PixelColour(char pixel) {
   return 0;
 }
 
-QImage TGlyph::ToImage() const {
-  int width = 0;
-  for (int row = 0; row < rows_.Count(); ++row) width = std::max(width, static_cast<int>(rows_[row].size()));
-  QImage image(width, rows_.Count(), QImage::Format_ARGB32);
-  image.fill(0);
+Picture TGlyph::ToImage() const {
+  Picture image;
+  for (int row = 0; row < rows_.Count(); ++row) {
+    image.width = std::max(image.width, static_cast<int>(rows_[row].size()));
+  }
+  image.height = rows_.Count();
+  image.pixels.assign(static_cast<size_t>(image.width) * static_cast<size_t>(image.height), 0);
   for (int row = 0; row < rows_.Count(); ++row) {
     const std::string& pixels = rows_[row];
     for (size_t column = 0; column < pixels.size(); ++column) {
-      image.setPixel(static_cast<int>(column), row, PixelColour(pixels[column]));
+      image.pixels[static_cast<size_t>(row * image.width) + column] = PixelColour(pixels[column]);
     }
   }
   return image;
@@ -97,33 +95,25 @@ const ClassInfo& TSpeedButton::ClassType() const { return StaticClass(); }
 
 void TSpeedButton::SetFlat(bool flat) {
   flat_ = flat;
-  if (auto* button = static_cast<QToolButton*>(Widget())) button->setAutoRaise(flat);
+  if (auto* face = static_cast<ButtonFace*>(Face())) face->SetFlat(flat);
 }
 
 void TSpeedButton::Click() {
   Application.Guard([this] { OnClick(this); });
 }
 
-QWidget* TSpeedButton::CreateWidget(QWidget* parent) {
-  auto* button = new QToolButton(parent);
-  button->setAutoRaise(flat_);
-  button->setFocusPolicy(Qt::NoFocus);  // a speed button never takes the focus
-  QObject::connect(button, &QToolButton::clicked, button, [this] { Click(); });
+std::unique_ptr<ControlFace> TSpeedButton::CreateFace(ControlFace* parent) {
+  std::unique_ptr<ButtonFace> button = Toolkit().CreateButton(*parent, *this);
+  button->SetFlat(flat_);
   return button;
 }
 
 void TSpeedButton::CaptionChanged() {
-  auto* button = static_cast<QToolButton*>(Widget());
-  if (button == nullptr) return;
-  button->setText(QString::fromStdString(Caption()));
-  if (!glyph_.Empty()) {
-    QImage image = glyph_.ToImage();
-    button->setIcon(QIcon(QPixmap::fromImage(image)));
-    button->setIconSize(image.size());
-  }
-  button->setToolButtonStyle(Caption().empty() ? Qt::ToolButtonIconOnly
-                             : glyph_.Empty()  ? Qt::ToolButtonTextOnly
-                                               : Qt::ToolButtonTextBesideIcon);
+  auto* face = static_cast<ButtonFace*>(Face());
+  if (face == nullptr) return;
+  // The picture first: whether the button shows text, picture or both follows from both.
+  if (!glyph_.Empty()) face->SetPicture(glyph_.ToImage());
+  face->SetCaption(Caption());
 }
 
 }  // namespace lumo

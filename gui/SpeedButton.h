@@ -15,8 +15,6 @@
 #include "gui/Control.h"
 #include "runtime/Strings.h"
 
-#include <QImage>
-
 #include <cstdint>
 
 namespace lumo {
@@ -30,7 +28,7 @@ class TGlyph : public TObject {
   void SetRows(const TStrings& rows);
   bool Empty() const noexcept { return rows_.Count() == 0; }
   // As wide as the longest row, as high as there are rows; transparent where no colour is.
-  QImage ToImage() const;
+  Picture ToImage() const;
   // The palette colour of a pixel character as 0xAARRGGBB; 0 (transparent) for others.
   static uint32_t PixelColour(char pixel);
 
@@ -41,7 +39,7 @@ class TGlyph : public TObject {
 // A database drum with a plus: the picture of a button that adds to a database's schema.
 const TStrings& DatabasePlusGlyphRows();
 
-class TSpeedButton : public TControl {
+class TSpeedButton : public TControl, private ClickEvents {
  public:
   explicit TSpeedButton(TComponent* owner);
 
@@ -57,10 +55,12 @@ class TSpeedButton : public TControl {
   TNotifyEvent OnClick;
 
  protected:
-  QWidget* CreateWidget(QWidget* parent) override;
+  std::unique_ptr<ControlFace> CreateFace(ControlFace* parent) override;
   void CaptionChanged() override;
 
  private:
+  void Clicked() override { Click(); }
+
   bool flat_ = false;
   TGlyph glyph_;
 };

@@ -4,6 +4,7 @@
 #include "gui/Panel.h"
 #include "gui/SpeedButton.h"
 #include "runtime/FormText.h"
+#include "tests/gui/WidgetOf.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -19,6 +20,8 @@
 
 namespace lumo {
 namespace {
+
+using test::WidgetOf;
 
 // What the handlers of the test form did, in order.
 std::string Trace;
@@ -123,6 +126,7 @@ int RecordingRun() {
   int status = Application.Run();
   if (Trace != "create;show;close;") return 10;
   if (TApplication::ToolkitStarted()) return 11;
+  if (ToolkitLoaded()) return 12;  // not even mapped
   return status;
 }
 
@@ -203,7 +207,7 @@ TEST_F(ApplicationTest, AlignedControlsShareTheClientAreaWithoutAWindow) {
   auto* button = static_cast<TSpeedButton*>(form.FindComponent("SpeedButton1"));
   EXPECT_EQ(button->GetParentComponent(), bottom);
   EXPECT_TRUE(button->Flat());
-  EXPECT_EQ(button->Glyph().ToImage().pixel(1, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(button->Glyph().ToImage().Pixel(1, 0), 0xFFFFFFFFu);
 }
 
 TEST_F(ApplicationTest, ShownFormGetsWidgetsAndClicksGoThroughTheDefaultHandler) {
@@ -211,13 +215,13 @@ TEST_F(ApplicationTest, ShownFormGetsWidgetsAndClicksGoThroughTheDefaultHandler)
   form.ReadDescription();
   form.Show();
   ASSERT_TRUE(form.Realised());
-  EXPECT_TRUE(form.Widget()->isVisible());
-  EXPECT_EQ(form.Widget()->windowTitle().toStdString(), "Logon-\xC3\x9C" "bersicht");
+  EXPECT_TRUE(WidgetOf(form)->isVisible());
+  EXPECT_EQ(WidgetOf(form)->windowTitle().toStdString(), "Logon-\xC3\x9C" "bersicht");
   auto* button = static_cast<TSpeedButton*>(form.FindComponent("SpeedButton1"));
-  auto* widget = qobject_cast<QToolButton*>(button->Widget());
+  auto* widget = qobject_cast<QToolButton*>(WidgetOf(*button));
   ASSERT_NE(widget, nullptr);
   EXPECT_EQ(widget->geometry(), QRect(105, 5, 23, 22));
-  EXPECT_EQ(widget->parentWidget(), static_cast<TPanel*>(form.FindComponent("Panel1"))->Widget());
+  EXPECT_EQ(widget->parentWidget(), WidgetOf(*static_cast<TPanel*>(form.FindComponent("Panel1"))));
   ::testing::internal::CaptureStderr();
   widget->click();
   EXPECT_NE(::testing::internal::GetCapturedStderr().find("click failed"), std::string::npos);
@@ -226,13 +230,13 @@ TEST_F(ApplicationTest, ShownFormGetsWidgetsAndClicksGoThroughTheDefaultHandler)
   // Closing the window asks the form; a refusal keeps it open.
   TTestForm::refuseClose = true;
   QCloseEvent refused;
-  QApplication::sendEvent(form.Widget(), &refused);
+  QApplication::sendEvent(WidgetOf(form), &refused);
   EXPECT_TRUE(form.Visible());
   TTestForm::refuseClose = false;
   QCloseEvent accepted;
-  QApplication::sendEvent(form.Widget(), &accepted);
+  QApplication::sendEvent(WidgetOf(form), &accepted);
   EXPECT_FALSE(form.Visible());
-  EXPECT_FALSE(form.Widget()->isVisible());
+  EXPECT_FALSE(WidgetOf(form)->isVisible());
 }
 
 TEST_F(ApplicationTest, ScreenshotIsWrittenAndEndsTheRun) {
@@ -257,11 +261,21 @@ TEST_F(ApplicationTest, ScreenshotIsWrittenAndEndsTheRun) {
 TEST_F(ApplicationTest, GlyphRowsMapToPaletteColoursAndTransparency) {
   TGlyph glyph;
   glyph.SetRows(DatabasePlusGlyphRows());
-  QImage image = glyph.ToImage();
-  ASSERT_EQ(image.size(), QSize(16, 16));
-  EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
-  EXPECT_EQ(image.pixel(3, 0), 0xFF000000u);
-  EXPECT_EQ(image.pixel(12, 12), 0xFF00FF00u);  // the plus
+  Picture image = glyph.ToImage();
+  ASSERT_EQ(image.width, 16);
+  ASSERT_EQ(image.height, 16);
+  EXPECT_EQ(image.Pixel(0, 0) >> 24, 0u);
+  EXPECT_EQ(image.Pixel(3, 0), 0xFF000000u);
+  EXPECT_EQ(image.Pixel(12, 12), 0xFF00FF00u);  // the plus
+  // Short rows are transparent to the width of the longest.
+  TStringList ragged;
+  ragged.Add("F");
+  ragged.Add("0F0");
+  glyph.SetRows(ragged);
+  image = glyph.ToImage();
+  ASSERT_EQ(image.width, 3);
+  EXPECT_EQ(image.Pixel(0, 0), 0xFFFFFFFFu);
+  EXPECT_EQ(image.Pixel(2, 0), 0u);
   EXPECT_EQ(TGlyph::PixelColour('e'), 0xFF00FFFFu);
 }
 

@@ -8,6 +8,7 @@
 #include "gui/Dialogs.h"
 #include "runtime/FormReader.h"
 #include "tests/gui/MemoryDataSet.h"
+#include "tests/gui/WidgetOf.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -56,7 +57,7 @@ class DBGridTest : public ::testing::Test {
     form_->Show();
     Application.ProcessMessages();
   }
-  QTableView* View() const { return static_cast<QTableView*>(grid_->Widget()); }
+  QTableView* View() const { return static_cast<QTableView*>(test::WidgetOf(*grid_)); }
   std::string Cell(int row, int column) const {
     return View()->model()->index(row, column).data().toString().toStdString();
   }

@@ -5,6 +5,7 @@
 #include "db/DataSource.h"
 #include "gui/Application.h"
 #include "tests/gui/MemoryDataSet.h"
+#include "tests/gui/WidgetOf.h"
 
 #include <QToolButton>
 
@@ -74,10 +75,10 @@ TEST_F(DBNavigatorTest, ShownNavigatorSharesItsWidthAmongVisibleButtons) {
   data_->Open();
   data_->First();
   form_->Show();
-  QList<QToolButton*> buttons = navigator_->Widget()->findChildren<QToolButton*>();
+  QList<QToolButton*> buttons = test::WidgetOf(*navigator_)->findChildren<QToolButton*>();
   ASSERT_EQ(buttons.size(), kNavigateButtonCount);
   int visible = 0;
-  for (QToolButton* button : buttons) visible += button->isVisibleTo(navigator_->Widget()) ? 1 : 0;
+  for (QToolButton* button : buttons) visible += button->isVisibleTo(test::WidgetOf(*navigator_)) ? 1 : 0;
   EXPECT_EQ(visible, 4);
   EXPECT_EQ(buttons[0]->geometry(), QRect(0, 0, 22, 25));
   EXPECT_EQ(buttons[3]->geometry(), QRect(66, 0, 22, 25));
