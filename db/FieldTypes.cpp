@@ -7,6 +7,7 @@
 #include "runtime/NumberText.h"
 #include "runtime/StrUtils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -51,9 +52,19 @@ TStringField::TStringField(TComponent* owner) : TField(owner) {
 }
 
 std::string TStringField::ReadAsString() const {
-  std::vector<char> buffer(static_cast<size_t>(DataSize()) + 1, '\0');
-  if (!GetData(buffer.data())) return {};
-  std::string text(buffer.data());
+  // Read for every field of every record a scan visits: the usual sizes use the stack.
+  constexpr size_t kLocalRoom = 512;
+  const size_t room = static_cast<size_t>(std::max<int32_t>(DataSize(), 0)) + 1;
+  char local[kLocalRoom];
+  std::vector<char> large;
+  char* buffer = local;
+  if (room > kLocalRoom) {
+    large.resize(room);
+    buffer = large.data();
+  }
+  std::memset(buffer, 0, room);
+  if (!GetData(buffer)) return {};
+  std::string text(buffer, strnlen(buffer, room));
   DataSet()->TranslateText(&text, &text, false);
   return text;
 }
