@@ -12,11 +12,19 @@
 // batches (the way Jet's own dynasets cache rows): with the next chunk of keys when the walk
 // reaches the end of the list read so far, else by their ids. A batch serves only for a
 // moment (kReadAheadLifeMs) and never after this recordset wrote or was told to read again
-// (Move 0). MoveLast reads the rest of the list in one statement.
+// (Move 0).
+//
+// MoveLast in row-id order (a whole-table dynaset) does not read what lies between: it reads
+// the list's last chunk backwards and counts the rows in between once, in the same statement,
+// so that RecordCount stays exact. Those rows stay unread until a walk reaches them from
+// either side; when both sides meet the list is whole. The tail keeps positions of its own,
+// counted down from kTailEnd, so that growing it backwards never renumbers a row. In any
+// other order MoveLast reads the rest of the list in one statement.
 
 #include <time.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <set>
 #include <unordered_set>
 
@@ -32,6 +40,9 @@ constexpr int64_t kFirstChunk = 100;
 constexpr int64_t kLargestChunk = int64_t{1} << 20;
 // Positions of added rows start here, beyond any list a file can hold.
 constexpr RowPosition kAddedBase = int64_t{1} << 52;
+// Positions of the tail read backwards end just below here: the row at tail[i] (i counted
+// from the end of the list) is kTailEnd - 1 - i.
+constexpr RowPosition kTailEnd = int64_t{1} << 51;
 constexpr size_t kFirstFindBatch = 64;
 constexpr size_t kLargestFindBatch = 4096;
 constexpr size_t kFirstReadAhead = 32;
@@ -89,9 +100,16 @@ struct KeyList {
   RowKey lastKey = 0;
   int64_t stepped = 0;                  // rows the query delivered, skipped ones included
   int64_t chunk = kFirstChunk;
-  bool complete = false;
+  bool complete = false;                // the whole list is known (head and tail met)
+  // The list's end, read backwards (row-id order only): tail[0] is the last row.
+  bool tailStarted = false;
+  std::vector<RowKey> tail;
+  RowKey tailKey = 0;                   // the smallest row id the tail read, skipped ones included
+  int64_t tailChunk = kFirstChunk;
+  int64_t gapRemaining = 0;             // rows counted between head and tail, not yet read
   std::unordered_map<RowKey, RowPosition> positionOf;  // built on demand
   size_t indexedUpTo = 0;
+  size_t tailIndexedUpTo = 0;
   SqliteStatementCache statements;  // the key queries, which carry the recordset's condition
 };
 
@@ -104,9 +122,8 @@ class KeysetSource final : public RecordSource {
   RowPosition First() override { return Next(kNoRow); }
 
   RowPosition Last() override {
-    ReadAll();
     RowPosition position = list_->added.empty()
-                               ? static_cast<RowPosition>(list_->keys.size()) - 1
+                               ? LastListed()
                                : kAddedBase + static_cast<RowPosition>(list_->added.size()) - 1;
     while (position != kNoRow && IsRemoved(position)) position = Step(position, false);
     return position;
@@ -129,8 +146,9 @@ class KeysetSource final : public RecordSource {
   int64_t IndexOf(RowPosition position) override {
     int64_t index = position;
     if (position >= kAddedBase) {
-      ReadAll();
-      index = static_cast<int64_t>(list_->keys.size()) + (position - kAddedBase);
+      index = ListedCount() + (position - kAddedBase);
+    } else if (IsTail(position)) {
+      index = static_cast<int64_t>(list_->keys.size()) + list_->gapRemaining + (position - TailStart());
     }
     for (RowPosition removed : list_->removed) {
       if (removed >= position) break;
@@ -140,7 +158,18 @@ class KeysetSource final : public RecordSource {
   }
 
   RowPosition AtIndex(int64_t index) override {
-    if (list_->removed.empty() && Reach(index)) return index;
+    if (list_->removed.empty() && index >= 0) {
+      const KeyList& list = *list_;
+      const auto tailSize = static_cast<int64_t>(list.tail.size());
+      // An index beyond the unread gap lies in the tail or among the added rows.
+      const int64_t intoTail = index - static_cast<int64_t>(list.keys.size()) - list.gapRemaining;
+      if (list.tailStarted && !list.complete && intoTail >= 0) {
+        return intoTail < tailSize ? TailStart() + intoTail : AddedOrNone(static_cast<size_t>(intoTail - tailSize));
+      }
+      if (Reach(index)) return index;
+      const int64_t rest = index - static_cast<int64_t>(list.keys.size());
+      return rest < tailSize ? TailStart() + rest : AddedOrNone(static_cast<size_t>(rest - tailSize));
+    }
     RowPosition position = First();
     for (int64_t i = 0; i < index && position != kNoRow; ++i) position = Next(position);
     return position;
@@ -148,15 +177,15 @@ class KeysetSource final : public RecordSource {
 
   int64_t RecordCount(RowPosition highestVisited) override {
     int64_t count = 0;
-    if (highestVisited >= kAddedBase) {
-      ReadAll();
-      count = static_cast<int64_t>(list_->keys.size());
+    const bool whole = highestVisited >= kAddedBase || IsTail(highestVisited);
+    if (whole) {
+      count = ListedCount();
     } else if (highestVisited != kNoRow) {
       count = highestVisited + 1;
     }
     count += static_cast<int64_t>(list_->added.size());
     for (RowPosition removed : list_->removed) {
-      if (removed < kAddedBase && highestVisited < kAddedBase && removed > highestVisited) continue;
+      if (!whole && removed < kAddedBase && removed > highestVisited) continue;
       --count;
     }
     return count;
@@ -165,6 +194,9 @@ class KeysetSource final : public RecordSource {
 
   RowKey KeyAt(RowPosition position) override {
     if (position >= kAddedBase) return list_->added[static_cast<size_t>(position - kAddedBase)];
+    if (position >= kTailEnd - static_cast<RowPosition>(list_->tail.size())) {
+      return list_->tail[static_cast<size_t>(kTailEnd - 1 - position)];
+    }
     return list_->keys[static_cast<size_t>(position)];
   }
 
@@ -176,6 +208,10 @@ class KeysetSource final : public RecordSource {
     KeyList& list = *list_;
     for (; list.indexedUpTo < list.keys.size(); ++list.indexedUpTo) {
       list.positionOf.emplace(list.keys[list.indexedUpTo], static_cast<RowPosition>(list.indexedUpTo));
+    }
+    for (; list.tailIndexedUpTo < list.tail.size(); ++list.tailIndexedUpTo) {
+      list.positionOf.emplace(list.tail[list.tailIndexedUpTo],
+                              kTailEnd - 1 - static_cast<RowPosition>(list.tailIndexedUpTo));
     }
     auto found = list.positionOf.find(key);
     return found == list.positionOf.end() ? kNoRow : found->second;
@@ -216,7 +252,8 @@ class KeysetSource final : public RecordSource {
   // rows come along into the read-ahead batch (a cursor walking the list needs them next).
   bool Reach(RowPosition position, bool withRows = false) {
     while (static_cast<RowPosition>(list_->keys.size()) <= position) {
-      if (!ReadChunk(withRows)) return false;
+      // A chunk can bring only rows added through the recordset, which the list skips.
+      if (!ReadChunk(withRows) && list_->complete) return false;
     }
     return true;
   }
@@ -227,7 +264,41 @@ class KeysetSource final : public RecordSource {
   // Whether the position names a row of the list read so far.
   bool Holds(RowPosition position) const {
     if (position >= kAddedBase) return position - kAddedBase < static_cast<RowPosition>(list_->added.size());
+    if (IsTail(position)) return true;
     return position >= 0 && position < static_cast<RowPosition>(list_->keys.size());
+  }
+
+  bool IsTail(RowPosition position) const {
+    return position >= TailStart() && position < kTailEnd;
+  }
+  // The position of the tail's first row (kTailEnd when the tail is empty).
+  RowPosition TailStart() const { return kTailEnd - static_cast<RowPosition>(list_->tail.size()); }
+
+  // The rows of the query, read or counted: the exact total.
+  int64_t ListedCount() {
+    KnowEnd();
+    const KeyList& list = *list_;
+    return static_cast<int64_t>(list.keys.size()) + list.gapRemaining + static_cast<int64_t>(list.tail.size());
+  }
+
+  // Learns where the list ends: its last chunk read backwards with the rows before it
+  // counted (row-id order), else the whole list.
+  void KnowEnd() {
+    const KeyList& list = *list_;
+    if (list.complete || list.tailStarted) return;
+    if (plan_.order.empty() && plan_.maxRecords == 0) {
+      ReadTailChunk();
+    } else {
+      ReadAll();
+    }
+  }
+
+  // The last row of the query's list (removed ones included); kNoRow when it is empty.
+  RowPosition LastListed() {
+    KnowEnd();
+    while (list_->tail.empty() && !list_->complete) ReadTailChunk();
+    if (!list_->tail.empty()) return kTailEnd - 1;
+    return static_cast<RowPosition>(list_->keys.size()) - 1;  // -1 is kNoRow
   }
 
   RowPosition AddedOrNone(size_t index) const {
@@ -240,13 +311,24 @@ class KeysetSource final : public RecordSource {
       const size_t index = static_cast<size_t>(position - kAddedBase);
       if (forward) return AddedOrNone(index + 1);
       if (index > 0) return position - 1;
-      ReadAll();
-      return static_cast<RowPosition>(list_->keys.size()) - 1;  // -1 is kNoRow
+      return LastListed();
+    }
+    if (IsTail(position)) {
+      if (forward) return position + 1 < kTailEnd ? position + 1 : AddedOrNone(0);
+      // Walking back from the tail's first row reads the gap from this side.
+      while (position == TailStart() && !list_->complete) ReadTailChunk();
+      if (position > TailStart()) return position - 1;
+      return static_cast<RowPosition>(list_->keys.size()) - 1;
     }
     if (!forward) return position - 1;
     if (Reach(position + 1, streak_ >= 2)) return position + 1;
+    if (!list_->tail.empty()) return TailStart();
     return AddedOrNone(0);
   }
+
+  // Reads the next chunk of the tail backwards, counting the gap on the first; the gap is
+  // closed when fewer rows come than asked for.
+  void ReadTailChunk();
 
   // Reads the next chunk of keys (with their rows into the batch); false when nothing more
   // came.
@@ -299,11 +381,14 @@ bool KeysetSource::Load(RowPosition position) {
   }
   if (streak_ >= 2 && position < kAddedBase) {
     const auto count = static_cast<RowPosition>(aheadSize_);
-    RowPosition first = forward ? position : std::max<RowPosition>(0, position - count + 1);
+    const bool inTail = IsTail(position);
+    RowPosition first = forward ? position : std::max<RowPosition>(inTail ? TailStart() : 0, position - count + 1);
     // Walking backward the batch ends at the current row: near the start of the list a full
     // batch would reach past it, into keys that may not have been read yet.
     RowPosition end = forward ? first + count : position + 1;
-    if (forward) {
+    if (forward && inTail) {
+      end = std::min(end, kTailEnd);
+    } else if (forward) {
       while (end > position + 1 && !Reach(end - 1)) --end;
     }
     ReadAhead(first, static_cast<size_t>(end - first));
@@ -401,7 +486,7 @@ void KeysetSource::ReadAhead(RowPosition first, size_t count) {
 void KeysetSource::ReadAll() {
   KeyList& list = *list_;
   if (list.complete) return;
-  if (!plan_.order.empty() || list.stepped == 0) {
+  if (!plan_.order.empty() || list.stepped == 0 || list.tailStarted) {
     while (ReadChunk()) {
     }
     return;
@@ -478,7 +563,13 @@ bool KeysetSource::ReadChunk(bool withRows) {
     }
   }
   if (withRows) ahead_.readAt = NowMs();
-  if (got < limit) list.complete = true;
+  if (list.tailStarted) {
+    list.gapRemaining = std::max<int64_t>(0, list.gapRemaining - static_cast<int64_t>(list.keys.size() - before));
+  }
+  if (got < limit) {
+    list.complete = true;
+    list.gapRemaining = 0;
+  }
   if (!withRows) list.chunk = std::min(list.chunk * 2, kLargestChunk);
   return list.keys.size() > before;
 }
@@ -493,8 +584,10 @@ int64_t KeysetSource::RunKeyQuery(const std::string& condition, bool continues, 
   if (withRows) sql += ", " + plan_.selectList;
   sql += " FROM " + plan_.from + " WHERE ";
   if (!plan_.where.empty()) sql += "(" + plan_.where + ") AND ";
-  sql += condition + " ORDER BY " + OrderText(plan_.order, false) + " LIMIT ?" +
-         std::to_string(base + terms + 2);
+  sql += condition;
+  // Once the list's end was read backwards, the head stops where the tail begins.
+  if (list.tailStarted) sql += " AND rowid < ?" + std::to_string(base + terms + 3);
+  sql += " ORDER BY " + OrderText(plan_.order, false) + " LIMIT ?" + std::to_string(base + terms + 2);
 
   StatementUse statement(list.statements.Get(file_->Connection(), sql));
   plan_.parameters.BindTo(*statement);
@@ -507,6 +600,7 @@ int64_t KeysetSource::RunKeyQuery(const std::string& condition, bool continues, 
     statement->BindInt64(base + terms + 1, list.lastKey);
   }
   statement->BindInt64(base + terms + 2, limit);
+  if (list.tailStarted) statement->BindInt64(base + terms + 3, list.tailKey);
 
   int64_t got = 0;
   const bool skipAdded = !list.addedKeys.empty();
@@ -534,6 +628,62 @@ int64_t KeysetSource::RunKeyQuery(const std::string& condition, bool continues, 
   }
   list.stepped += got;
   return got;
+}
+
+void KeysetSource::ReadTailChunk() {
+  KeyList& list = *list_;
+  if (list.complete) return;
+  const bool first = !list.tailStarted;
+  const int base = plan_.parameterCount;
+  const std::string above = "?" + std::to_string(base + 1);
+  const std::string below = "?" + std::to_string(base + 2);
+  std::string condition = plan_.where.empty() ? "" : "(" + plan_.where + ") AND ";
+  condition += "rowid >= " + above;
+  std::string sql = "SELECT rowid";
+  if (first) {
+    // Every row after the head, counted in the statement that reads the tail so that both
+    // see the same state of the file. Without a condition the whole table is counted the
+    // cheap way, less the head.
+    if (plan_.where.empty()) {
+      sql += ", (SELECT count(*) FROM " + plan_.from + ") - (SELECT count(*) FROM " + plan_.from +
+             " WHERE rowid < " + above + ")";
+    } else {
+      sql += ", (SELECT count(*) FROM " + plan_.from + " WHERE " + condition + ")";
+    }
+  }
+  sql += " FROM " + plan_.from + " WHERE " + condition + " AND rowid <= " + below +
+         " ORDER BY rowid DESC LIMIT ?" + std::to_string(base + 3);
+  StatementUse statement(list.statements.Get(file_->Connection(), sql));
+  plan_.parameters.BindTo(*statement);
+  statement->BindInt64(base + 1, list.stepped == 0 ? INT64_MIN : list.lastKey + 1);
+  statement->BindInt64(base + 2, first ? INT64_MAX : list.tailKey - 1);
+  const int64_t limit = list.tailChunk;
+  statement->BindInt64(base + 3, limit);
+  int64_t got = 0;
+  int64_t after = 0;  // rows after the head, when counted
+  const size_t before = list.tail.size();
+  while (statement->Step()) {
+    const RowKey key = statement->ColumnInt64(0);
+    if (got++ == 0 && first) after = statement->ColumnInt64(1);
+    list.tailKey = key;
+    if (list.addedKeys.count(key) == 0) list.tail.push_back(key);
+  }
+  list.tailChunk = std::min(list.tailChunk * 2, kLargestChunk);
+  list.tailStarted = true;
+  if (first) {
+    // Added rows are in the count but never in the list.
+    int64_t addedInGap = 0;
+    for (RowKey key : list.addedKeys) {
+      if ((list.stepped == 0 || key > list.lastKey) && key < list.tailKey) ++addedInGap;
+    }
+    list.gapRemaining = std::max<int64_t>(0, after - got - addedInGap);
+  } else {
+    list.gapRemaining = std::max<int64_t>(0, list.gapRemaining - static_cast<int64_t>(list.tail.size() - before));
+  }
+  if (got < limit) {
+    list.complete = true;
+    list.gapRemaining = 0;
+  }
 }
 
 RowPosition KeysetSource::FindMatch(const FindCriteria& criteria, RowPosition start, bool forward,

@@ -1,0 +1,185 @@
+#include "jet/Recordset.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "jet/Field.h"
+#include "tests/jet/RecordsetTestSupport.h"
+
+namespace lumo::jet {
+namespace {
+
+using testing::DaoNumberOf;
+
+constexpr int kRows = 5000;
+
+class RecordsetKeysetTest : public testing::RecordsetTestBase {
+ protected:
+  // The journal's table with kRows rows, IDs 1 .. kRows; user<i % 3>.
+  void MakeRows() {
+    MakeLogon(0);
+    auto workspace = engine_.DefaultWorkspace();
+    workspace->BeginTrans();
+    for (int i = 1; i <= kRows; ++i) AddLogon("user" + std::to_string(i % 3), "PC" + std::to_string(i), i % 900);
+    workspace->CommitTrans();
+  }
+  // The IDs a snapshot of the query shows, in its order.
+  std::vector<std::string> StockIds(const std::string& sql) {
+    auto snapshot = Open(sql, dbOpenSnapshot);
+    return ReadOn(*snapshot, "ID");
+  }
+  // The IDs from the current row to EOF; a row deleted by someone else counts as "gone".
+  static std::vector<std::string> IdsOn(Recordset& recordset, bool forward) {
+    std::vector<std::string> ids;
+    while (forward ? !recordset.IsEOF() : !recordset.IsBOF()) {
+      std::string id;
+      if (DaoNumberOf([&] { id = VarToStr(Value(recordset, "ID")); }) == 3167) id = "gone";
+      ids.push_back(id);
+      forward ? recordset.MoveNext() : recordset.MovePrevious();
+    }
+    return ids;
+  }
+};
+
+TEST_F(RecordsetKeysetTest, MoveLastCountsExactlyAndWalksBackThroughEveryRow) {
+  MakeRows();
+  for (const std::string sql : {"SELECT * FROM Logon", "SELECT * FROM Logon WHERE Username = 'user1'"}) {
+    SCOPED_TRACE(sql);
+    const std::vector<std::string> stock = StockIds(sql);
+    auto dynaset = Open(sql, dbOpenDynaset);
+    dynaset->MoveNext();
+    dynaset->MoveLast();
+    EXPECT_EQ(VarToStr(Value(*dynaset, "ID")), stock.back());
+    EXPECT_EQ(dynaset->RecordCount(), static_cast<int>(stock.size()));
+    EXPECT_EQ(dynaset->AbsolutePosition(), static_cast<int>(stock.size()) - 1);
+    // Walking back past the part read backwards and into the rows not yet read.
+    for (int i = 0; i < 300; ++i) dynaset->MovePrevious();
+    EXPECT_EQ(VarToStr(Value(*dynaset, "ID")), stock[stock.size() - 301]);
+    EXPECT_EQ(dynaset->AbsolutePosition(), static_cast<int>(stock.size()) - 301);
+    std::vector<std::string> back = IdsOn(*dynaset, false);
+    std::reverse(back.begin(), back.end());
+    EXPECT_EQ(back, std::vector<std::string>(stock.begin(), stock.end() - 300));
+    EXPECT_EQ(dynaset->RecordCount(), static_cast<int>(stock.size()));
+  }
+}
+
+TEST_F(RecordsetKeysetTest, AfterMoveLastForwardWalksAndJumpsMeetEveryRowOnce) {
+  MakeRows();
+  const std::vector<std::string> stock = StockIds("SELECT * FROM Logon");
+  auto dynaset = Open("Logon", dbOpenDynaset);
+  dynaset->MoveLast();
+  dynaset->MovePrevious();
+  // Jumps into the unread middle land where a full list would.
+  dynaset->MoveFirst();
+  dynaset->Move(2500);
+  EXPECT_EQ(IdOf(*dynaset), 2501);
+  EXPECT_EQ(dynaset->AbsolutePosition(), 2500);
+  dynaset->SetAbsolutePosition(4990);
+  EXPECT_EQ(IdOf(*dynaset), 4991);
+  dynaset->SetPercentPosition(50.0f);
+  EXPECT_EQ(dynaset->AbsolutePosition(), 2500);
+  dynaset->MoveFirst();
+  EXPECT_EQ(IdsOn(*dynaset, true), stock);
+  EXPECT_EQ(dynaset->RecordCount(), kRows);
+  // A jump over the meeting point, both ways.
+  dynaset->MoveLast();
+  dynaset->Move(-kRows + 1);
+  EXPECT_EQ(IdOf(*dynaset), 1);
+  dynaset->Move(kRows - 2);
+  EXPECT_EQ(IdOf(*dynaset), kRows - 1);
+}
+
+TEST_F(RecordsetKeysetTest, BookmarksAndClonesWorkOnEitherSideOfTheUnreadRows) {
+  MakeRows();
+  auto dynaset = Open("Logon", dbOpenDynaset);
+  dynaset->MoveNext();
+  const Variant head = dynaset->Bookmark();
+  dynaset->MoveLast();
+  const Variant last = dynaset->Bookmark();
+  dynaset->Move(-150);
+  const Variant tail = dynaset->Bookmark();
+  EXPECT_EQ(IdOf(*dynaset), kRows - 150);
+
+  auto clone = dynaset->Clone();
+  clone->SetBookmark(tail);
+  clone->MovePrevious();
+  EXPECT_EQ(IdOf(*clone), kRows - 151);
+  clone->MoveLast();
+  EXPECT_EQ(IdOf(*clone), kRows);
+  EXPECT_EQ(clone->RecordCount(), kRows);
+
+  // The rows between are read from the front; the bookmarks keep naming their rows.
+  dynaset->MoveFirst();
+  EXPECT_EQ(IdsOn(*dynaset, true).size(), static_cast<size_t>(kRows));
+  dynaset->SetBookmark(head);
+  EXPECT_EQ(IdOf(*dynaset), 2);
+  dynaset->SetBookmark(tail);
+  EXPECT_EQ(IdOf(*dynaset), kRows - 150);
+  EXPECT_EQ(dynaset->AbsolutePosition(), kRows - 151);
+  clone->SetBookmark(last);
+  EXPECT_EQ(IdOf(*clone), kRows);
+  clone->SetBookmark(head);
+  EXPECT_EQ(IdOf(*clone), 2);
+}
+
+TEST_F(RecordsetKeysetTest, RowsAddedBeforeOrAfterMoveLastComeLastOnce) {
+  MakeRows();
+  for (bool addFirst : {true, false}) {
+    SCOPED_TRACE(addFirst);
+    auto dynaset = Open("Logon", dbOpenDynaset);
+    if (!addFirst) dynaset->MoveLast();
+    dynaset->AddNew();
+    dynaset->Fields().Item("Username")->SetValue(Variant("added"));
+    dynaset->Update();
+    const int added = kRows + (addFirst ? 1 : 2);
+    dynaset->MoveLast();
+    EXPECT_EQ(IdOf(*dynaset), added);
+    EXPECT_EQ(dynaset->RecordCount(), added);
+    dynaset->MoveNext();
+    EXPECT_TRUE(dynaset->IsEOF());
+    dynaset->SetBookmark(dynaset->LastModified());
+    EXPECT_EQ(IdOf(*dynaset), added);
+    dynaset->MovePrevious();
+    std::vector<std::string> back = IdsOn(*dynaset, false);
+    EXPECT_EQ(back.size(), static_cast<size_t>(added - 1));
+    EXPECT_EQ(back.front(), std::to_string(added - 1));
+    EXPECT_EQ(std::set<std::string>(back.begin(), back.end()).size(), back.size());
+    dynaset->MoveFirst();
+    std::vector<std::string> ids = IdsOn(*dynaset, true);
+    EXPECT_EQ(ids.back(), std::to_string(added));
+    EXPECT_EQ(std::set<std::string>(ids.begin(), ids.end()).size(), ids.size());
+  }
+}
+
+TEST_F(RecordsetKeysetTest, AnotherProcessChangingTheUnreadRowsLeavesAConsistentList) {
+  MakeRows();
+  auto forward = Open("Logon", dbOpenDynaset);
+  auto backward = Open("Logon", dbOpenDynaset);
+  forward->MoveLast();
+  backward->MoveLast();
+  // Deleted in the unread middle, deleted among the rows read backwards, and new rows.
+  Other().Execute("DELETE FROM Logon WHERE ID BETWEEN 2000 AND 2099 OR ID = 4990");
+  Other().Execute("INSERT INTO Logon (Username) VALUES ('late')");
+
+  std::vector<std::string> expected;
+  for (int id = 1; id <= kRows; ++id) {
+    if (id >= 2000 && id <= 2099) continue;
+    expected.push_back(id == 4990 ? "gone" : std::to_string(id));
+  }
+  forward->MoveFirst();
+  EXPECT_EQ(IdsOn(*forward, true), expected);
+  forward->MoveLast();
+  EXPECT_EQ(forward->RecordCount(), kRows - 100);
+
+  std::vector<std::string> back = IdsOn(*backward, false);
+  std::reverse(back.begin(), back.end());
+  EXPECT_EQ(back, expected);
+  backward->MoveFirst();
+  backward->MoveLast();
+  EXPECT_EQ(backward->RecordCount(), kRows - 100);
+}
+
+}  // namespace
+}  // namespace lumo::jet
