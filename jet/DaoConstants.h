@@ -3,6 +3,7 @@
 // are in JetTypes.h beside the type mapping.
 
 #include <cstdint>
+#include <string_view>
 
 namespace lumo::jet {
 
@@ -63,6 +64,31 @@ inline constexpr int dbQMakeTable = 80;
 inline constexpr int dbQDDL = 96;
 inline constexpr int dbQSQLPassThrough = 112;
 inline constexpr int dbQSetOperation = 128;
+inline constexpr int dbQSPTBulk = 144;
+inline constexpr int dbQCompound = 160;
+inline constexpr int dbQProcedure = 224;
+inline constexpr int dbQAction = 240;
+
+// The constant's name of a query definition type ("dbQSelect", "dbQCrosstab", ...); empty
+// for a value that is none of them.
+constexpr std::string_view QueryDefTypeName(int type) {
+  switch (type) {
+    case dbQSelect: return "dbQSelect";
+    case dbQProcedure: return "dbQProcedure";
+    case dbQAction: return "dbQAction";
+    case dbQCrosstab: return "dbQCrosstab";
+    case dbQDelete: return "dbQDelete";
+    case dbQUpdate: return "dbQUpdate";
+    case dbQAppend: return "dbQAppend";
+    case dbQMakeTable: return "dbQMakeTable";
+    case dbQDDL: return "dbQDDL";
+    case dbQSQLPassThrough: return "dbQSQLPassThrough";
+    case dbQSetOperation: return "dbQSetOperation";
+    case dbQSPTBulk: return "dbQSPTBulk";
+    case dbQCompound: return "dbQCompound";
+    default: return {};
+  }
+}
 
 // ParameterDirectionEnum.
 inline constexpr int dbParamInput = 1;

@@ -92,6 +92,7 @@ void Field::SetSize(int size) {
 
 void Field::SetAttributes(int attributes) {
   CheckChangeable();
+  descendingAsked_ = (attributes & dbDescending) != 0;
   if (indexField_) {
     // dbDescending shares its bit with dbFixedField; on an index field it is the direction.
     type_.attributes = attributes & dbDescending;
@@ -103,6 +104,12 @@ void Field::SetAttributes(int attributes) {
     type_.attributes = (type_.attributes & ~dbAutoIncrField) | (attributes & dbAutoIncrField);
     updatable_ = (type_.attributes & dbAutoIncrField) == 0;
   }
+}
+
+void Field::AdoptAsIndexField() {
+  if (indexField_) return;
+  indexField_ = true;
+  type_.attributes = (type_.attributes & ~dbDescending) | (descendingAsked_ ? dbDescending : 0);
 }
 
 void Field::SetRequired(bool required) {

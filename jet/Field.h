@@ -71,6 +71,11 @@ class Field : public DaoObject {
   bool IsFrozen() const { return frozen_; }
   // An index's field: its Attributes carry dbDescending only.
   void MarkIndexField() { indexField_ = true; }
+  bool IsIndexField() const { return indexField_; }
+  // A table definition's free field appended to an index's Fields becomes that index's
+  // field: descending exactly when a caller set dbDescending in its Attributes (the bit
+  // means fixed size for a column, and a numeric column has it without being asked).
+  void AdoptAsIndexField();
   // Where the field's user-defined properties live: the file and, for a recordset field, its
   // source table and field (set by Describe). Until then Properties holds them in memory.
   void SetCatalogue(std::weak_ptr<DatabaseFile> file) { file_ = std::move(file); }
@@ -95,6 +100,7 @@ class Field : public DaoObject {
   bool updatable_ = true;
   bool frozen_ = false;
   bool indexField_ = false;
+  bool descendingAsked_ = false;  // the last SetAttributes carried dbDescending
   std::string defaultValue_;
   std::string sourceTable_;
   std::string sourceField_;

@@ -17,6 +17,9 @@ class IndexFields : public Collection<Field> {
   void Append(std::shared_ptr<Field> field) override {
     if (frozen_) RaiseDaoError(kInvalidOperation, {}, "DAO.Index");
     if (Count() >= kMaxIndexFields) RaiseDaoError(kDaoTooManyIndexFields, {}, "DAO.Index");
+    if (!field) RaiseDaoError(3001, {}, "DAO.Index");
+    if (Find(field->Name())) RaiseDaoError(3367, {}, "DAO.Index");
+    field->AdoptAsIndexField();
     Collection<Field>::Append(std::move(field));
   }
   void Delete(std::string_view name) override {

@@ -1,7 +1,16 @@
 #pragma once
 // A query parameter: Name, Value (Null until set), Type (declared type, or dbText for an
-// undeclared name), Direction (always input for the file engine). A parameter never given a
-// value makes OpenRecordset and Execute answer 3061.
+// undeclared name), Direction. A parameter never given a value makes OpenRecordset and
+// Execute answer 3061.
+//
+// Value converts what it is given to the parameter's type at once, as DAO does, so a value
+// the type cannot take is refused where it is assigned: 3421 "Data type conversion error."
+// (3349 for a number out of range), and the parameter keeps its previous value.
+//
+// Direction is dbParamInput for the file engine's parameters and cannot be changed there
+// (3251 for any other direction; 3001 for a value that is no direction at all). A source
+// whose procedures have output parameters makes its parameters with other directions
+// allowed.
 
 #include <string>
 
@@ -14,23 +23,27 @@ namespace lumo::jet {
 
 class Parameter : public DaoObject {
  public:
-  Parameter(std::string name, int type)
-      : DaoObject("DAO.Parameter"), name_(std::move(name)), type_(type) {}
+  // `otherDirections`: the source can run the parameter as output, input/output or return
+  // value.
+  Parameter(std::string name, int type, int direction = dbParamInput, bool otherDirections = false);
 
   const std::string& Name() const { return name_; }
   int Type() const { return type_; }
-  int Direction() const { return dbParamInput; }
+  int Direction() const { return direction_; }
+  void SetDirection(int direction);
   const Variant& Value() const { return value_; }
-  void SetValue(const Variant& value) {
-    CheckValid();
-    value_ = value;
-    set_ = true;
-  }
+  void SetValue(const Variant& value);
   bool IsSet() const { return set_; }
+
+  // Engine side: the value a parameter of the same name had before its query's text changed.
+  // Converted where it can be; otherwise kept as it was, and opening the query answers 3060.
+  void CarryOver(const Variant& value);
 
  private:
   std::string name_;
   int type_;
+  int direction_;
+  bool otherDirections_;
   Variant value_ = Variant::Null();
   bool set_ = false;
 };

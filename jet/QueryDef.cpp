@@ -99,7 +99,7 @@ void QueryDef::RebuildParameters() {
         parameters.push_back(existing);
       } else {
         auto parameter = std::make_shared<Parameter>(declared.name, type);
-        if (existing && existing->IsSet()) parameter->SetValue(existing->Value());
+        if (existing && existing->IsSet()) parameter->CarryOver(existing->Value());
         parameters.push_back(std::move(parameter));
       }
     }

@@ -109,9 +109,18 @@ TEST_F(QueryDefTest, ExecuteBindsParameterValues) {
   stamp->Execute(dbFailOnError);
   EXPECT_EQ(stamp->RecordsAffected(), 1);
   EXPECT_EQ(StockShell(path_, "SELECT Typ FROM Logon WHERE Username = 'bert'"), "logoff\n");
-  // A declared type converts the value; one that does not convert is refused.
+  // A declared type converts the value where it is assigned; one that does not convert is
+  // refused there, and the parameter keeps what it had.
   auto typed = database_->CreateQueryDef("", "PARAMETERS Since DateTime; DELETE FROM Logon WHERE logontime < Since");
+  Parameter& since = *typed->Parameters().Item("Since");
+  EXPECT_EQ(DaoNumberOf([&] { since.SetValue(Variant("no date")); }), 3421);
+  EXPECT_FALSE(since.IsSet());
+  since.SetValue(Variant("1/3/2024"));
+  EXPECT_EQ(since.Value().Type(), VarType::kDate);
+  // A text that a new declaration cannot take is kept, and opening refuses it.
+  typed->SetSQL("PARAMETERS Since Text (20); DELETE FROM Logon WHERE logontime < Since");
   typed->Parameters().Item("Since")->SetValue(Variant("no date"));
+  typed->SetSQL("PARAMETERS Since DateTime; DELETE FROM Logon WHERE logontime < Since");
   EXPECT_EQ(DaoNumberOf([&] { typed->Execute(); }), 3060);
   typed->Parameters().Item("Since")->SetValue(Variant::FromDate(45294.0));  // 3 Jan 2024
   typed->Execute();
@@ -157,6 +166,20 @@ TEST_F(QueryDefTest, OpenRecordsetRunsTheTextWithItsParameters) {
   EXPECT_TRUE(recordset->IsEOF());
   auto action = database_->CreateQueryDef("", "DELETE FROM Logon");
   EXPECT_EQ(DaoNumberOf([&] { action->OpenRecordset(); }), 3219);
+}
+
+TEST_F(QueryDefTest, ParametersOfTheFileEngineAreInputOnly) {
+  auto query = database_->CreateQueryDef("", "SELECT * FROM Logon WHERE Username = Who");
+  Parameter& who = *query->Parameters().Item(0);
+  EXPECT_EQ(who.Direction(), dbParamInput);
+  EXPECT_EQ(DaoNumberOf([&] { who.SetDirection(dbParamOutput); }), 3251);
+  EXPECT_EQ(DaoNumberOf([&] { who.SetDirection(7); }), 3001);
+  who.SetDirection(dbParamInput);
+  EXPECT_EQ(who.Direction(), dbParamInput);
+  // A source with procedures makes parameters that run in other directions.
+  Parameter result("Result", dbLong, dbParamReturnValue, true);
+  result.SetDirection(dbParamInputOutput);
+  EXPECT_EQ(result.Direction(), dbParamInputOutput);
 }
 
 }  // namespace

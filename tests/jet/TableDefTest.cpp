@@ -269,6 +269,24 @@ TEST_F(TableDefTest, SqlDdlKeepsJetNamesAndFlags) {
   EXPECT_TRUE(database_->TableDefs().Item("Orders")->Indexes().Item("OrderKey")->Primary());
 }
 
+TEST_F(TableDefTest, TableFieldsAppendedToAnIndexTakeTheirDirectionFromTheAskedBit) {
+  database_->Execute("CREATE TABLE Orders (Customer TEXT(10), Nr LONG, Stamp DATETIME)");
+  auto orders = database_->TableDefs().Item("Orders");
+  auto index = orders->CreateIndex("Newest");
+  // A Long column is fixed-size without being asked: ascending in an index.
+  index->Fields().Append(orders->CreateField("Nr", dbLong));
+  auto stamp = orders->CreateField("Stamp");
+  stamp->SetAttributes(stamp->Attributes() | dbDescending);
+  index->Fields().Append(stamp);
+  EXPECT_EQ(DaoNumberOf([&] { index->Fields().Append(orders->CreateField("nr")); }), 3367);
+  orders->Indexes().Append(index);
+  EXPECT_EQ(StockShell(path_, "SELECT sql FROM sqlite_master WHERE type = 'index' AND tbl_name = 'Orders'"),
+            "CREATE INDEX \"Orders.Newest\" ON \"Orders\" (\"Nr\", \"Stamp\" DESC)\n");
+  auto again = Reopen()->TableDefs().Item("Orders")->Indexes().Item("Newest");
+  EXPECT_EQ(again->Fields().Item(0)->Attributes(), 0);
+  EXPECT_EQ(again->Fields().Item(1)->Attributes(), dbDescending);
+}
+
 TEST_F(TableDefTest, OpenRecordsetOpensTheTable) {
   auto design = DesignPeople();
   EXPECT_EQ(DaoNumberOf([&] { design->OpenRecordset(); }), 3219);
