@@ -16,6 +16,8 @@ struct Catalogue::Cache {
   bool namesRead = false;
   std::vector<std::string> tableNames;
   std::map<std::string, std::shared_ptr<const TableInfo>> tables;  // by lower-case name
+  bool relationsRead = false;
+  std::vector<RelationInfo> relations;
 };
 
 namespace {
@@ -40,6 +42,10 @@ const IndexInfo* TableInfo::FindIndex(std::string_view indexName) const {
     if (AnsiSameText(index.name, indexName)) return &index;
   }
   return nullptr;
+}
+
+bool RelationInfo::Involves(std::string_view tableName) const {
+  return AnsiSameText(table, tableName) || AnsiSameText(foreignTable, tableName);
 }
 
 const IndexInfo* TableInfo::PrimaryIndex() const {
@@ -171,23 +177,32 @@ void Catalogue::ReadColumns(TableInfo& table) {
     table.rowKey = table.withoutRowId ? std::string() : std::string("rowid");
     table.autoIncrement = false;
   }
-  // SQLite cannot add a NOT NULL column to a table that has rows; the engine keeps the
-  // Required flag of such a column beside it.
-  if (HasSystemTable("MSysProperties")) {
-    SqliteStatement& required = file_.Statement(
-        "SELECT FieldName FROM MSysProperties WHERE ObjectName = ?1 AND Name = 'Required' AND Value <> 0");
-    required.BindText(1, table.name);
-    while (required.Step()) {
-      for (ColumnInfo& column : table.columns) {
-        if (AnsiSameText(column.name, required.ColumnTextView(0))) column.required = true;
-      }
-    }
-    required.Reset();
-  }
   for (ColumnInfo& column : table.columns) {
     const int type = column.type.type;
     column.allowZeroLength = type == dbText || type == dbMemo || type == dbChar;
     column.defaultValue = JetDefaultText(column.sqliteDefault, column.type);
+  }
+  // What SQLite's declarations cannot say is kept beside the columns: the Required flag of a
+  // column added to a table that may hold rows (SQLite adds no NOT NULL column there), and
+  // AllowZeroLength.
+  if (HasSystemTable("MSysProperties")) {
+    SqliteStatement& flags = file_.Statement(
+        "SELECT FieldName, Name, Value FROM MSysProperties WHERE ObjectName = ?1 AND "
+        "Name IN ('Required', 'AllowZeroLength')");
+    flags.BindText(1, table.name);
+    while (flags.Step()) {
+      const bool set = flags.ColumnInt64(2) != 0;
+      const bool required = AnsiSameText(flags.ColumnTextView(1), "Required");
+      for (ColumnInfo& column : table.columns) {
+        if (!AnsiSameText(column.name, flags.ColumnTextView(0))) continue;
+        if (required) {
+          column.required = column.required || set;
+        } else if (column.allowZeroLength) {
+          column.allowZeroLength = set;
+        }
+      }
+    }
+    flags.Reset();
   }
 }
 
@@ -251,6 +266,8 @@ void Catalogue::ReadIndexes(TableInfo& table) {
     return "PrimaryKey";
   };
 
+  std::vector<RelationInfo> relations;
+  bool relationsRead = false;
   for (const Listed& entry : listed) {
     IndexInfo index;
     index.sqliteName = entry.sqliteName;
@@ -267,6 +284,19 @@ void Catalogue::ReadIndexes(TableInfo& table) {
       index.primary = index.primary || flag->primary;
       index.ignoreNulls = flag->ignoreNulls;
       index.required = index.required || flag->required || flag->primary;
+    }
+    // The index Jet keeps for a relation's foreign side carries the relation's name.
+    if (!index.primary) {
+      if (!relationsRead) {
+        relations = Relations();
+        relationsRead = true;
+      }
+      for (const RelationInfo& relation : relations) {
+        if (!relation.declared && AnsiSameText(relation.name, index.name) &&
+            AnsiSameText(relation.foreignTable, table.name)) {
+          index.foreign = true;
+        }
+      }
     }
     SqliteStatement& statement =
         file_.Statement("SELECT name, \"desc\" FROM pragma_index_xinfo(?1) WHERE key = 1 ORDER BY seqno");
@@ -291,6 +321,95 @@ void Catalogue::ReadIndexes(TableInfo& table) {
     index.required = true;
     table.indexes.insert(table.indexes.begin(), std::move(index));
   }
+}
+
+std::vector<RelationInfo> Catalogue::Relations() {
+  Cache& cache = Current();
+  if (cache.relationsRead) return cache.relations;
+  std::vector<RelationInfo> relations;
+  if (HasSystemTable("MSysRelationships")) {
+    SqliteStatement& statement = file_.Statement(
+        "SELECT Name, TableName, ForeignTableName, Attributes, FieldName, ForeignName FROM MSysRelationships "
+        "ORDER BY rowid");
+    while (statement.Step()) {
+      const std::string name = statement.ColumnText(0);
+      if (relations.empty() || !AnsiSameText(relations.back().name, name)) {
+        RelationInfo relation;
+        relation.name = name;
+        relation.table = statement.ColumnText(1);
+        relation.foreignTable = statement.ColumnText(2);
+        relation.attributes = static_cast<int>(statement.ColumnInt64(3));
+        relations.push_back(std::move(relation));
+      }
+      relations.back().fields.push_back(statement.ColumnText(4));
+      relations.back().foreignFields.push_back(statement.ColumnText(5));
+    }
+    statement.Reset();
+  }
+  // FOREIGN KEY clauses (files of other tools, and older files of the engine) are named as Jet
+  // names relations it did not name: the primary table's name, then the foreign table's.
+  for (const std::string& table : TableNames()) {
+    SqliteStatement& statement = file_.Statement(
+        "SELECT id, \"table\", \"from\", \"to\" FROM pragma_foreign_key_list(?1) ORDER BY id, seq");
+    statement.BindText(1, table);
+    int64_t current = -1;
+    while (statement.Step()) {
+      const int64_t id = statement.ColumnInt64(0);
+      if (id != current) {
+        current = id;
+        RelationInfo relation;
+        relation.table = statement.ColumnText(1);
+        relation.foreignTable = table;
+        relation.name = relation.table + table;
+        relation.declared = true;
+        relations.push_back(std::move(relation));
+      }
+      relations.back().foreignFields.push_back(statement.ColumnText(2));
+      relations.back().fields.push_back(statement.TypeOf(3) == ColumnType::Null ? std::string()
+                                                                                 : statement.ColumnText(3));
+    }
+    statement.Reset();
+  }
+  Cache& refreshed = Current();
+  refreshed.relations = relations;
+  refreshed.relationsRead = true;
+  return relations;
+}
+
+std::optional<RelationInfo> Catalogue::FindRelation(std::string_view name) {
+  for (RelationInfo& relation : Relations()) {
+    if (AnsiSameText(relation.name, name)) return std::move(relation);
+  }
+  return std::nullopt;
+}
+
+void Catalogue::StoreRelation(const RelationInfo& relation) {
+  EnsureRelationsTable();
+  SqliteStatement& statement = file_.Statement(
+      "INSERT INTO MSysRelationships (Name, TableName, ForeignTableName, Attributes, FieldOrder, FieldName, "
+      "ForeignName) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+  for (size_t i = 0; i < relation.fields.size(); ++i) {
+    statement.BindText(1, relation.name);
+    statement.BindText(2, relation.table);
+    statement.BindText(3, relation.foreignTable);
+    statement.BindInt64(4, relation.attributes);
+    statement.BindInt64(5, static_cast<int64_t>(i));
+    statement.BindText(6, relation.fields[i]);
+    statement.BindText(7, relation.foreignFields[i]);
+    statement.Step();
+    statement.Reset();
+  }
+  Invalidate();
+}
+
+void Catalogue::RemoveRelation(std::string_view name) {
+  if (!HasSystemTable("MSysRelationships")) return;
+  file_.CheckWritable();
+  SqliteStatement& statement = file_.Statement("DELETE FROM MSysRelationships WHERE Name = ?1");
+  statement.BindText(1, name);
+  statement.Step();
+  statement.Reset();
+  Invalidate();
 }
 
 std::vector<QueryInfo> Catalogue::Queries() {
@@ -502,6 +621,18 @@ void Catalogue::EnsureSystemTables() {
       "IndexName VARCHAR(64) COLLATE NOCASE NOT NULL, IsPrimary BOOLEAN NOT NULL DEFAULT 0, "
       "IgnoreNulls BOOLEAN NOT NULL DEFAULT 0, Required BOOLEAN NOT NULL DEFAULT 0, "
       "PRIMARY KEY (TableName, IndexName));");
+  Invalidate();
+}
+
+void Catalogue::EnsureRelationsTable() {
+  if (HasSystemTable("MSysRelationships")) return;
+  file_.CheckWritable();
+  file_.Connection().Exec(
+      "CREATE TABLE IF NOT EXISTS MSysRelationships (Name VARCHAR(64) COLLATE NOCASE NOT NULL, "
+      "TableName VARCHAR(255) COLLATE NOCASE NOT NULL, ForeignTableName VARCHAR(255) COLLATE NOCASE NOT NULL, "
+      "Attributes INTEGER NOT NULL DEFAULT 0, FieldOrder SMALLINT NOT NULL, "
+      "FieldName VARCHAR(64) COLLATE NOCASE NOT NULL, ForeignName VARCHAR(64) COLLATE NOCASE NOT NULL, "
+      "PRIMARY KEY (Name, FieldOrder))");
   Invalidate();
 }
 

@@ -11,9 +11,11 @@
 //   MSysProperties  (ObjectName, FieldName, Name, Type, Value)      user-defined properties
 //   MSysIndexes     (TableName, IndexName, IsPrimary, IgnoreNulls, Required)
 //                                                                   index flags SQLite lacks
+//   MSysRelationships (Name, TableName, ForeignTableName, Attributes, FieldOrder, FieldName,
+//                    ForeignName)                                   relations, one row per field
 //   MSysAccess      (Password)                                      the database password
-// They are created on first need (a file made by the engine has all but MSysAccess from the
-// start) and appear in TableDefs with attributes dbSystemObject. A file opened read-only, or
+// They are created on first need (a file made by the engine has all but MSysRelationships and
+// MSysAccess from the start) and appear in TableDefs with attributes dbSystemObject. A file opened read-only, or
 // a foreign file nobody wrote to, simply has no query definitions, properties or dates.
 //
 // Errors: writes answer 3027 on a read-only file; failures of SQLite pass through its
@@ -65,6 +67,22 @@ struct IndexInfo {
   bool unique = false;
   bool required = false;
   bool ignoreNulls = false;
+  bool foreign = false;        // made for a relation in which the table is the foreign side
+};
+
+// A relation between a primary table (Table) and the table whose rows refer to it
+// (ForeignTable): the fields pair up in order.
+struct RelationInfo {
+  std::string name;
+  std::string table;
+  std::string foreignTable;
+  int attributes = 0;          // dbRelationDontEnforce, dbRelationUpdateCascade, ...
+  std::vector<std::string> fields;         // of the primary table
+  std::vector<std::string> foreignFields;  // of the foreign table
+  bool declared = false;       // a FOREIGN KEY clause of a file made by another tool:
+                               // described, not enforced by the engine
+
+  bool Involves(std::string_view tableName) const;
 };
 
 struct TableInfo {
@@ -128,6 +146,14 @@ class Catalogue {
   void RemoveProperty(std::string_view objectName, std::string_view fieldName,
                       std::string_view name);
 
+  // The relations of the database: the engine's own (MSysRelationships) in creation order,
+  // then the FOREIGN KEY clauses of tables the engine did not make.
+  std::vector<RelationInfo> Relations();
+  std::optional<RelationInfo> FindRelation(std::string_view name);
+  // Records a relation (3027 on a read-only file); RemoveRelation forgets one.
+  void StoreRelation(const RelationInfo& relation);
+  void RemoveRelation(std::string_view name);
+
   // Index flags SQLite cannot hold.
   void StoreIndexFlags(std::string_view table, std::string_view index, bool primary,
                        bool ignoreNulls, bool required);
@@ -146,6 +172,8 @@ class Catalogue {
   void EnsureSystemTables();
   // Creates MSysAccess when missing.
   void EnsureAccessTable();
+  // Creates MSysRelationships when missing.
+  void EnsureRelationsTable();
 
   // Drops every cached answer; the next question reads the schema again.
   void Invalidate();

@@ -96,6 +96,15 @@ inline constexpr int dbParamOutput = 2;
 inline constexpr int dbParamInputOutput = 3;
 inline constexpr int dbParamReturnValue = 4;
 
+// RelationAttributeEnum.
+inline constexpr int dbRelationUnique = 1;
+inline constexpr int dbRelationDontEnforce = 2;
+inline constexpr int dbRelationInherited = 4;
+inline constexpr int dbRelationUpdateCascade = 256;
+inline constexpr int dbRelationDeleteCascade = 4096;
+inline constexpr int dbRelationLeft = 16777216;
+inline constexpr int dbRelationRight = 33554432;
+
 // CollatingOrderEnum: the engine compares text like the General order.
 inline constexpr int dbSortGeneral = 1033;
 inline constexpr int dbSortUndefined = -1;

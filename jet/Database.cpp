@@ -165,30 +165,43 @@ class ContainerCollection : public Collection<Container> {
   std::shared_ptr<DatabaseFile> file_;
 };
 
+// The relations of the database. Append stores a new relation (the engine enforces it from
+// then on), Delete removes one; both answer 3219 for relations the engine only describes
+// (the FOREIGN KEY clauses of tables made by other tools).
 class RelationCollection : public Collection<Relation> {
  public:
   explicit RelationCollection(std::shared_ptr<DatabaseFile> file)
       : Collection<Relation>("DAO.Relations"), file_(std::move(file)) {
     Refresh();
   }
-  // Relations are the foreign keys of the tables: the referenced table is the relation's
-  // Table, the referencing one its ForeignTable, named as Jet names unnamed relations.
   void Refresh() override {
     std::vector<std::shared_ptr<Relation>> relations;
-    for (const std::string& table : file_->Schema().TableNames()) {
-      SqliteStatement& statement =
-          file_->Statement("SELECT DISTINCT id, \"table\" FROM pragma_foreign_key_list(?1) ORDER BY id");
-      statement.BindText(1, table);
-      while (statement.Step()) {
-        const std::string referenced = statement.ColumnText(1);
-        relations.push_back(std::make_shared<Relation>(referenced + table, referenced, table, 0));
+    for (const RelationInfo& info : file_->Schema().Relations()) {
+      std::shared_ptr<Relation> existing = Find(info.name);
+      if (existing && existing->IsValid()) {
+        relations.push_back(existing);
+      } else {
+        relations.push_back(Relation::FromInfo(info));
       }
-      statement.Reset();
+    }
+    for (const auto& old : items_) {
+      if (std::find(relations.begin(), relations.end(), old) == relations.end()) old->Detach();
     }
     Reset(std::move(relations));
   }
-  void Append(std::shared_ptr<Relation>) override { RaiseDaoError(3219, {}, "DAO.Relations"); }
-  void Delete(std::string_view) override { RaiseDaoError(3219, {}, "DAO.Relations"); }
+  void Append(std::shared_ptr<Relation> relation) override {
+    if (!relation || !relation->IsValid()) RaiseDaoError(3420, {}, "DAO.Relations");
+    if (relation->IsAppended()) RaiseDaoError(3367, {}, "DAO.Relations");
+    SchemaWriter(*file_, "DAO.Relations").CreateRelation(relation->Design(), false);
+    relation->MarkAppended();
+    Refresh();
+  }
+  void Delete(std::string_view name) override {
+    auto info = file_->Schema().FindRelation(name);
+    if (info && info->declared) RaiseDaoError(3219, {}, "DAO.Relations");
+    SchemaWriter(*file_, "DAO.Relations").DropRelation(std::string(name), 3265);
+    Refresh();
+  }
 
  private:
   std::shared_ptr<DatabaseFile> file_;
@@ -270,6 +283,7 @@ void Database::Execute(const std::string& sql, int options) {
   state_->recordsAffected = 0;
   state_->recordsAffected = ExecuteJet(*state_->file, sql, options, {}, kSource, &schemaChanged);
   if (schemaChanged && state_->tableDefs) state_->tableDefs->Refresh();
+  if (schemaChanged && state_->relations) state_->relations->Refresh();
 }
 
 int Database::RecordsAffected() const {
@@ -308,6 +322,12 @@ std::shared_ptr<QueryDef> Database::CreateQueryDef(const std::string& name, cons
 std::shared_ptr<TableDef> Database::CreateTableDef(const std::string& name, int32_t attributes) {
   CheckValid();
   return std::make_shared<TableDef>(name, attributes);
+}
+
+std::shared_ptr<Relation> Database::CreateRelation(const std::string& name, const std::string& table,
+                                                   const std::string& foreignTable, int attributes) {
+  CheckValid();
+  return std::make_shared<Relation>(name, table, foreignTable, attributes);
 }
 
 std::shared_ptr<Property> Database::CreateProperty(const std::string& name, int type, const Variant& value) {

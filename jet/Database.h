@@ -9,6 +9,8 @@
 //                           type 0 picks table type for a local table, else dynaset
 //   CreateQueryDef(name, sql) a saved definition (appended at once) or, with an empty name,
 //                           a temporary one
+//   CreateRelation(name, table, foreignTable, attributes)
+//                           a new relation, enforced once appended to Relations
 //   TableDefs, QueryDefs, Containers, Relations, Recordsets, Properties
 //                           TableDefs and QueryDefs list their objects alphabetically
 //                           (without regard to case), system tables among the others
@@ -26,6 +28,7 @@
 #include "jet/DaoObject.h"
 #include "jet/Property.h"
 #include "jet/QueryDef.h"
+#include "jet/Relation.h"
 #include "jet/Security.h"
 #include "jet/TableDef.h"
 
@@ -58,6 +61,9 @@ class Database : public DaoObject {
   std::shared_ptr<TableDef> CreateTableDef(const std::string& name = {}, int32_t attributes = 0);
   std::shared_ptr<Property> CreateProperty(const std::string& name, int type,
                                            const Variant& value);
+  // A new relation for Relations.Append.
+  std::shared_ptr<Relation> CreateRelation(const std::string& name = {}, const std::string& table = {},
+                                           const std::string& foreignTable = {}, int attributes = 0);
 
   Collection<TableDef>& TableDefs();
   Collection<QueryDef>& QueryDefs();

@@ -130,6 +130,12 @@ void Field::SetDefaultValue(const std::string& text) {
   defaultValue_ = text;
 }
 
+void Field::SetForeignName(const std::string& name) {
+  CheckChangeable();
+  if (name.size() > 64) Raise(3001);
+  foreignName_ = name;
+}
+
 void Field::Describe(int ordinal, bool required, bool allowZeroLength, std::string defaultValue,
                      std::string sourceTable, std::string sourceField, bool updatable) {
   ordinal_ = ordinal;
@@ -176,6 +182,8 @@ void Field::BuildProperties() {
   add("SourceField", dbText, [this] { return Variant(sourceField_); });
   add("DataUpdatable", dbBoolean, [this] { return Variant(updatable_ && (type_.attributes & dbAutoIncrField) == 0); });
   add("CollatingOrder", dbLong, [] { return Variant(1033); });
+  add("ForeignName", dbText, [this] { return Variant(foreignName_); },
+      [this](const Variant& v) { SetForeignName(v.AsString()); });
   add("ValidationRule", dbText, [] { return Variant(""); });
   add("ValidationText", dbText, [] { return Variant(""); });
   if (recordset_ != nullptr) {

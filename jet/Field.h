@@ -3,6 +3,7 @@
 //   - a table definition's field (TableDef.Fields, CreateField): name, type, size,
 //     attributes, Required, AllowZeroLength, DefaultValue read/write until appended;
 //   - an index's field (Index.Fields): name and dbDescending;
+//   - a relation's field (Relation.Fields): name and ForeignName;
 //   - a query definition's field: read-only description;
 //   - a recordset's field: the description plus Value, which reads and writes the current
 //     row of its recordset (FieldSize, GetChunk, AppendChunk for Memo and Long Binary).
@@ -48,6 +49,9 @@ class Field : public DaoObject {
   void SetAllowZeroLength(bool allow);
   const std::string& DefaultValue() const { return defaultValue_; }
   void SetDefaultValue(const std::string& text);
+  // A relation's field: the name of its partner in the foreign table.
+  const std::string& ForeignName() const { return foreignName_; }
+  void SetForeignName(const std::string& name);
   int OrdinalPosition() const { return ordinal_; }
   const std::string& SourceTable() const { return sourceTable_; }
   const std::string& SourceField() const { return sourceField_; }
@@ -102,6 +106,7 @@ class Field : public DaoObject {
   bool indexField_ = false;
   bool descendingAsked_ = false;  // the last SetAttributes carried dbDescending
   std::string defaultValue_;
+  std::string foreignName_;
   std::string sourceTable_;
   std::string sourceField_;
   std::weak_ptr<DatabaseFile> file_;

@@ -97,7 +97,7 @@ PropertyCollection& Index::Properties() {
         [this](const Variant& v) { SetRequired(v.AsBoolean()); });
     add("IgnoreNulls", dbBoolean, [this] { return Variant(IgnoreNulls()); },
         [this](const Variant& v) { SetIgnoreNulls(v.AsBoolean()); });
-    add("Foreign", dbBoolean, [] { return Variant(false); });
+    add("Foreign", dbBoolean, [this] { return Variant(foreign_); });
     add("Clustered", dbBoolean, [] { return Variant(false); });
   }
   return *properties_;

@@ -28,7 +28,8 @@ class Index : public DaoObject {
   void SetRequired(bool required);
   bool IgnoreNulls() const { return ignoreNulls_; }
   void SetIgnoreNulls(bool ignoreNulls);
-  bool Foreign() const { return false; }
+  // True for the index the engine keeps on a relation's foreign side.
+  bool Foreign() const { return foreign_; }
 
   Collection<Field>& Fields();
   std::shared_ptr<Field> CreateField(const std::string& name);
@@ -37,6 +38,7 @@ class Index : public DaoObject {
 
   // Engine side: the index exists in a file; its properties are fixed from now on.
   void Freeze() { frozen_ = true; }
+  void MarkForeign() { foreign_ = true; }
   bool IsFrozen() const { return frozen_; }
 
  private:
@@ -47,6 +49,7 @@ class Index : public DaoObject {
   bool unique_ = false;
   bool required_ = false;
   bool ignoreNulls_ = false;
+  bool foreign_ = false;
   bool frozen_ = false;
   std::unique_ptr<Collection<Field>> fields_;
   std::unique_ptr<PropertyCollection> properties_;

@@ -12,8 +12,10 @@
 //   BYTE, TINYINT           TINYINT                               integer    dbByte
 //   SHORT, SMALLINT         SMALLINT                              integer    dbInteger
 //   LONG, INTEGER, INT      INTEGER                               integer    dbLong
+//                           (INT when it is the primary key alone: a Null is refused, not numbered)
 //   COUNTER                 INTEGER PRIMARY KEY AUTOINCREMENT     integer    dbLong + dbAutoIncrField
-//                           (COUNTER where another primary key exists; the engine numbers it)
+//                           (COUNTER where another primary key exists or the increment is
+//                           not 1; the engine numbers it)
 //   CURRENCY, MONEY         CURRENCY                              numeric    dbCurrency
 //   SINGLE, REAL, FLOAT4    FLOAT4                                real       dbSingle
 //   DOUBLE, FLOAT, NUMBER   DOUBLE                                real       dbDouble

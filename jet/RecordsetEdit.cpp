@@ -19,6 +19,18 @@ namespace {
 bool IsTextType(int type) { return type == dbText || type == dbMemo || type == dbChar; }
 bool IsBinaryType(int type) { return type == dbBinary || type == dbLongBinary || type == dbVarBinary; }
 
+// A field of the primary key or of an index that refuses Nulls.
+bool InRequiredIndex(const TableInfo* table, const std::string& column) {
+  if (table == nullptr) return false;
+  for (const IndexInfo& index : table->indexes) {
+    if (!index.primary && !index.required) continue;
+    for (const auto& field : index.fields) {
+      if (AnsiSameText(field.name, column)) return true;
+    }
+  }
+  return false;
+}
+
 void CheckEditable(const Recordset::State& s) {
   if (s.engine == EngineKind::kSnapshot || s.engine == EngineKind::kForward) RaiseRecordsetError(3251);
   if (!s.updatable) RaiseRecordsetError(kDaoReadOnly);
@@ -96,15 +108,17 @@ void Recordset::Update(int updateType, bool force) {
   const bool adding = s.editMode == dbEditAdd;
 
   // What DAO checks before it writes.
+  const TableInfo* baseInfo = s.Plan().table.get();
   for (size_t i = 0; i < columns.size(); ++i) {
     const RecordsetColumn& column = columns[i];
     if (column.baseColumn.empty() || (!adding && !s.changed[i])) continue;
     const Variant& value = s.buffer[i];
     const bool counter = (column.type.attributes & dbAutoIncrField) != 0;
-    const bool rowKey = s.Plan().table && s.Plan().table->FindColumn(column.baseColumn) &&
-                        s.Plan().table->FindColumn(column.baseColumn)->isRowKey;
-    if (value.IsNull() && column.required && !counter && !rowKey) {
-      RaiseRecordsetError(kDaoRequiredNull, {column.name});
+    const ColumnInfo* base = baseInfo ? baseInfo->FindColumn(column.baseColumn) : nullptr;
+    const bool rowKey = base && base->isRowKey;
+    if (value.IsNull() && !counter && !rowKey) {
+      if (InRequiredIndex(baseInfo, column.baseColumn)) RaiseRecordsetError(3058);
+      if (column.required) RaiseRecordsetError(kDaoRequiredNull, {column.name});
     }
     if (!column.allowZeroLength && IsTextType(column.type.type) && value.Type() == VarType::kString &&
         value.AsString().empty()) {

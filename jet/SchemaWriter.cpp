@@ -1,5 +1,7 @@
 #include "jet/SchemaWriter.h"
 
+#include <algorithm>
+
 #include "runtime/StrUtils.h"
 #include "jet/Catalogue.h"
 #include "jet/DaoErrors.h"
@@ -32,7 +34,8 @@ std::vector<std::string> FieldNames(const DdlIndex& index) {
 }
 
 // The counter that becomes the row key: the primary key's only field when that is a
-// counter, else the first counter when there is no primary key; -1 for none.
+// counter, else the first counter when there is no primary key; -1 for none. SQLite's row
+// key counts by one, so a counter with another increment is numbered by a trigger instead.
 int RowKeyColumn(const TableDesign& design) {
   const DdlIndex* primary = nullptr;
   for (const auto& index : design.indexes) {
@@ -40,7 +43,7 @@ int RowKeyColumn(const TableDesign& design) {
   }
   for (size_t i = 0; i < design.columns.size(); ++i) {
     const ColumnDesign& column = design.columns[i];
-    if (!IsCounter(column.type)) continue;
+    if (!IsCounter(column.type) || column.increment != 1) continue;
     if (primary == nullptr) return static_cast<int>(i);
     if (primary->fields.size() == 1 && AnsiSameText(primary->fields[0].name, column.name)) {
       return static_cast<int>(i);
@@ -49,17 +52,20 @@ int RowKeyColumn(const TableDesign& design) {
   return -1;
 }
 
+// The primary key's field when it is one Long column that is not the row key: declared
+// INT rather than INTEGER, because an INTEGER PRIMARY KEY would give a Null a new number
+// where Jet refuses it (3058).
+bool IsLongKeyColumn(const TableDesign& design, const ColumnDesign& column, bool isRowKey) {
+  if (isRowKey || column.type.type != dbLong || IsCounter(column.type)) return false;
+  for (const DdlIndex& index : design.indexes) {
+    if (index.primary && index.fields.size() == 1 && AnsiSameText(index.fields[0].name, column.name)) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void SchemaWriter::Raise(int number, const std::vector<std::string>& args) const {
-  // Numbers the error table may not carry yet keep DAO's own text here.
-  if (DaoErrorPattern(number) == nullptr) {
-    DaoErrorInfo info = MakeDaoError(number, args, source_);
-    if (number == 3280) {
-      info.description = "Cannot delete a field that is part of an index or is needed by the system.";
-    }
-    RaiseDaoError(info);
-  }
   RaiseDaoError(number, args, source_);
 }
 
@@ -75,12 +81,14 @@ std::string SchemaWriter::CreateTableSql(const std::string& name, const TableDes
     const ColumnDesign& column = design.columns[i];
     const bool isRowKey = static_cast<int>(i) == rowKey;
     if (i > 0) text += ", ";
-    text += Quote(column.name) + " " + SqliteColumnType(column.type, isRowKey);
+    text += Quote(column.name) + " " +
+            (IsLongKeyColumn(design, column, isRowKey) ? std::string("INT") : SqliteColumnType(column.type, isRowKey));
     if (isRowKey) {
       text += " PRIMARY KEY AUTOINCREMENT";
       continue;
     }
-    if (column.required) text += " NOT NULL";
+    // A counter's trigger numbers it after the row is in, so SQLite must take it Null first.
+    if (column.required && !IsCounter(column.type)) text += " NOT NULL";
     std::string defaultSql = !column.sqliteDefault.empty() ? column.sqliteDefault
                                                            : SqliteDefaultExpression(column.defaultValue, column.type);
     if (!defaultSql.empty()) text += " DEFAULT " + defaultSql;
@@ -88,11 +96,6 @@ std::string SchemaWriter::CreateTableSql(const std::string& name, const TableDes
   for (const DdlIndex& index : design.indexes) {
     if (index.primary && rowKey < 0) {
       text += ", CONSTRAINT " + Quote(index.name) + " PRIMARY KEY " + QuotedList(FieldNames(index));
-    }
-    if (index.foreign) {
-      text += ", CONSTRAINT " + Quote(index.name) + " FOREIGN KEY " + QuotedList(FieldNames(index)) +
-              " REFERENCES " + Quote(index.referencedTable);
-      if (!index.referencedFields.empty()) text += " " + QuotedList(index.referencedFields);
     }
   }
   return text + ")";
@@ -141,6 +144,9 @@ void SchemaWriter::CreateTable(const TableDesign& design) {
   file_.Connection().Exec(CreateTableSql(design.name, effective, rowKey));
   for (size_t i = 0; i < effective.columns.size(); ++i) {
     const ColumnDesign& column = effective.columns[i];
+    if (!column.allowZeroLength) {
+      schema.StoreProperty(design.name, column.name, "AllowZeroLength", dbBoolean, Variant(false));
+    }
     if (!IsCounter(column.type)) continue;
     if (static_cast<int>(i) == rowKey) {
       if (column.seed != 1) {
@@ -149,7 +155,7 @@ void SchemaWriter::CreateTable(const TableDesign& design) {
                                 std::to_string(column.seed - 1) + ")");
       }
     } else {
-      WriteCounterTrigger(design.name, column.name);
+      WriteCounterTrigger(design.name, column);
     }
   }
   for (DdlIndex index : effective.indexes) {
@@ -157,7 +163,22 @@ void SchemaWriter::CreateTable(const TableDesign& design) {
     if (index.primary) index.rowKey = true;
     WriteIndex(design.name, index);
   }
+  std::vector<std::string> related;
+  for (const DdlIndex& index : effective.indexes) {
+    if (!index.foreign) continue;
+    RelationInfo relation;
+    relation.name = index.name;
+    relation.table = index.referencedTable;
+    relation.foreignTable = design.name;
+    relation.fields = index.referencedFields;
+    relation.foreignFields = FieldNames(index);
+    AddRelation(std::move(relation), true, false);
+    related.push_back(index.referencedTable);
+  }
   WriteCheckTriggers(design.name);
+  for (const std::string& table : related) {
+    if (!AnsiSameText(table, design.name)) WriteCheckTriggers(ExactTableName(table, kDaoTableNotExists));
+  }
   schema.TouchObject(design.name, kObjectTypeTable, true);
   scope.Commit();
   schema.Invalidate();
@@ -165,6 +186,10 @@ void SchemaWriter::CreateTable(const TableDesign& design) {
 
 void SchemaWriter::DropTable(const std::string& table, int notFoundNumber) {
   const std::string name = ExactTableName(table, notFoundNumber);
+  // A relation needs both of its tables: it goes first.
+  for (const RelationInfo& relation : file_.Schema().Relations()) {
+    if (!relation.declared && relation.Involves(name)) Raise(3281);
+  }
   WriteScope scope(file_);
   file_.Connection().Exec("DROP TABLE " + Quote(name));
   file_.Schema().ForgetObject(name);
@@ -189,11 +214,16 @@ void SchemaWriter::AddColumn(const std::string& table, const ColumnDesign& colum
   file_.Connection().Exec(text);
   if (IsCounter(column.type)) {
     // The rows there are get their numbers in row order, new ones from the trigger.
-    file_.Connection().Exec("UPDATE " + Quote(name) + " SET " + Quote(column.name) + " = (SELECT count(*) FROM " +
-                            Quote(name) + " AS older WHERE older.rowid <= " + Quote(name) + ".rowid)");
-    WriteCounterTrigger(name, column.name);
+    file_.Connection().Exec("UPDATE " + Quote(name) + " SET " + Quote(column.name) + " = " +
+                            std::to_string(column.seed - column.increment) + " + " + std::to_string(column.increment) +
+                            " * (SELECT count(*) FROM " + Quote(name) + " AS older WHERE older.rowid <= " + Quote(name) +
+                            ".rowid)");
+    WriteCounterTrigger(name, column);
   }
   if (column.required) schema.StoreProperty(name, column.name, "Required", dbBoolean, Variant(true));
+  if (!column.allowZeroLength) {
+    schema.StoreProperty(name, column.name, "AllowZeroLength", dbBoolean, Variant(false));
+  }
   WriteCheckTriggers(name);
   schema.TouchObject(name, kObjectTypeTable, false);
   scope.Commit();
@@ -206,6 +236,16 @@ void SchemaWriter::DropColumn(const std::string& table, const std::string& colum
   const TableInfo* info = schema.FindTable(name);
   const ColumnInfo* found = info->FindColumn(column);
   if (found == nullptr) Raise(notFoundNumber, {column, name});
+  for (const RelationInfo& relation : schema.Relations()) {
+    if (relation.declared) continue;
+    const bool primarySide = AnsiSameText(relation.table, name) &&
+                             std::any_of(relation.fields.begin(), relation.fields.end(),
+                                         [&](const std::string& field) { return AnsiSameText(field, column); });
+    const bool foreignSide = AnsiSameText(relation.foreignTable, name) &&
+                             std::any_of(relation.foreignFields.begin(), relation.foreignFields.end(),
+                                         [&](const std::string& field) { return AnsiSameText(field, column); });
+    if (primarySide || foreignSide) Raise(3303);
+  }
   for (const IndexInfo& index : info->indexes) {
     for (const auto& field : index.fields) {
       if (AnsiSameText(field.name, column)) Raise(3280);
@@ -249,6 +289,33 @@ void SchemaWriter::CreateIndex(const std::string& table, const DdlIndex& index) 
   WriteScope scope(file_);
   file_.Schema().EnsureSystemTables();
   WriteIndex(name, effective);
+  // A primary key or Required index refuses Nulls from now on.
+  if (effective.primary || effective.required) WriteCheckTriggers(name);
+  file_.Schema().TouchObject(name, kObjectTypeTable, false);
+  scope.Commit();
+  file_.Schema().Invalidate();
+}
+
+void SchemaWriter::AddConstraint(const std::string& table, const DdlIndex& index) {
+  if (!index.foreign) {
+    CreateIndex(table, index);
+    return;
+  }
+  const std::string name = ExactTableName(table, kDaoTableNotExists);
+  CheckIndex(name, index);
+  RelationInfo relation;
+  relation.name = index.name;
+  relation.table = index.referencedTable;
+  relation.foreignTable = name;
+  relation.fields = index.referencedFields;
+  relation.foreignFields = FieldNames(index);
+  WriteScope scope(file_);
+  file_.Schema().EnsureSystemTables();
+  WriteIndex(name, index);
+  const std::string primary = relation.table;
+  AddRelation(std::move(relation), true, false);
+  WriteCheckTriggers(name);
+  if (!AnsiSameText(primary, name)) WriteCheckTriggers(ExactTableName(primary, kDaoTableNotExists));
   file_.Schema().TouchObject(name, kObjectTypeTable, false);
   scope.Commit();
   file_.Schema().Invalidate();
@@ -268,63 +335,31 @@ void SchemaWriter::WriteIndex(const std::string& table, const DdlIndex& index) {
   file_.Schema().StoreIndexFlags(table, index.name, index.primary, index.ignoreNulls, index.required || index.primary);
 }
 
-void SchemaWriter::WriteCounterTrigger(const std::string& table, const std::string& column) {
-  const std::string t = Quote(table);
-  const std::string c = Quote(column);
-  file_.Connection().Exec("CREATE TRIGGER " + Quote(table + "." + column + ".counter") + " AFTER INSERT ON " + t +
-                          " FOR EACH ROW WHEN NEW." + c + " IS NULL BEGIN UPDATE " + t + " SET " + c +
-                          " = (SELECT ifnull(max(" + c + "), 0) + 1 FROM " + t + ") WHERE rowid = NEW.rowid; END");
-}
-
-void SchemaWriter::DropCheckTriggers(const std::string& table) {
-  for (const char* event : {"insert", "update"}) {
-    file_.Connection().Exec("DROP TRIGGER IF EXISTS " + Quote(table + ".checks." + event));
-  }
-}
-
-void SchemaWriter::WriteCheckTriggers(const std::string& table) {
-  DropCheckTriggers(table);
-  Catalogue& schema = file_.Schema();
-  schema.Invalidate();
-  std::shared_ptr<const TableInfo> info = schema.Table(table);
-  std::vector<std::string> tooLong;
-  std::string checks;
-  for (const ColumnInfo& column : info->columns) {
-    const int type = column.type.type;
-    const bool sized = type == dbText || type == dbChar || type == dbBinary || type == dbVarBinary;
-    if (sized && column.type.size > 0) {
-      // length() counts characters of a text, as field sizes do, and bytes of a blob.
-      tooLong.push_back("length(NEW." + Quote(column.name) + ") > " + std::to_string(column.type.size));
-    }
-    if (column.required && !column.isRowKey) {
-      checks += "SELECT RAISE(ABORT, " + Literal(FunctionErrorMessage(kDaoRequiredNull, {column.name})) +
-                ") WHERE NEW." + Quote(column.name) + " IS NULL; ";
-    }
-  }
-  if (!tooLong.empty()) {
-    std::string condition;
-    for (const std::string& test : tooLong) condition += (condition.empty() ? "" : " OR ") + test;
-    checks += "SELECT RAISE(ABORT, " + Literal(FunctionErrorMessage(3163)) + ") WHERE " + condition + "; ";
-  }
-  if (checks.empty()) return;
-  for (const char* event : {"insert", "update"}) {
-    file_.Connection().Exec("CREATE TRIGGER " + Quote(table + ".checks." + event) + " BEFORE " +
-                            (std::string(event) == "insert" ? "INSERT" : "UPDATE") + " ON " + Quote(table) +
-                            " FOR EACH ROW BEGIN " + checks + "END");
-  }
-}
-
 void SchemaWriter::DropIndex(const std::string& table, const std::string& index, int notFoundNumber) {
   const std::string name = ExactTableName(table, kDaoTableNotExists);
   const TableInfo* info = file_.Schema().FindTable(name);
   const IndexInfo* found = info->FindIndex(index);
   if (found == nullptr) Raise(notFoundNumber, {index, name});
+  if (found->foreign) Raise(3281);
+  for (const RelationInfo& relation : file_.Schema().Relations()) {
+    if (relation.declared || !AnsiSameText(relation.table, name) || !found->unique) continue;
+    if (relation.fields.size() != found->fields.size()) continue;
+    bool same = true;
+    for (const auto& field : found->fields) {
+      same = same && std::any_of(relation.fields.begin(), relation.fields.end(),
+                                 [&](const std::string& name) { return AnsiSameText(name, field.name); });
+    }
+    // The primary side's unique index is what makes a row's partner one row.
+    if (same) Raise(3281);
+  }
   // The row key and a primary key declared with the table are part of the table itself.
   if (found->sqliteName.empty() || StartsText("sqlite_autoindex", found->sqliteName)) Raise(3219);
   const std::string jetName = found->name;
   WriteScope scope(file_);
+  const bool refusedNulls = found->primary || found->required;
   file_.Connection().Exec("DROP INDEX " + Quote(found->sqliteName));
   file_.Schema().RemoveIndexFlags(name, jetName);
+  if (refusedNulls) WriteCheckTriggers(name);
   file_.Schema().TouchObject(name, kObjectTypeTable, false);
   scope.Commit();
   file_.Schema().Invalidate();
@@ -359,7 +394,10 @@ void SchemaWriter::AlterColumn(const std::string& table, const ColumnDesign& cha
     columnNames.push_back(Quote(column.name));
     design.columns.push_back(std::move(entry));
   }
-  if (const IndexInfo* primary = info->PrimaryIndex(); primary && rowKey < 0 && primary->sqliteName.find("sqlite_autoindex") == 0) {
+  // A primary key that is not the row key is the new table's PRIMARY KEY constraint (an old
+  // INTEGER one, which numbered Nulls, becomes an INT one).
+  if (const IndexInfo* primary = info->PrimaryIndex();
+      primary && rowKey < 0 && (primary->sqliteName.empty() || primary->sqliteName.find("sqlite_autoindex") == 0)) {
     DdlIndex index;
     index.name = primary->name;
     index.primary = true;
@@ -368,9 +406,15 @@ void SchemaWriter::AlterColumn(const std::string& table, const ColumnDesign& cha
   }
   std::vector<std::string> recreate;
   {
+    // The check triggers are made anew below; the others (counters) come back as they were.
     SqliteStatement& statement = file_.Statement(
-        "SELECT sql FROM sqlite_master WHERE tbl_name = ?1 AND type IN ('index', 'trigger') AND sql IS NOT NULL");
+        "SELECT sql FROM sqlite_master WHERE tbl_name = ?1 AND type IN ('index', 'trigger') AND sql IS NOT NULL "
+        "AND name NOT IN (?2, ?3, ?4, ?5, ?6)");
     statement.BindText(1, name);
+    int parameter = 2;
+    for (const char* kind : {".checks.insert", ".checks.update", ".checks.delete", ".cascade.update", ".cascade.delete"}) {
+      statement.BindText(parameter++, name + kind);
+    }
     while (statement.Step()) recreate.push_back(statement.ColumnText(0));
     statement.Reset();
   }
@@ -378,9 +422,13 @@ void SchemaWriter::AlterColumn(const std::string& table, const ColumnDesign& cha
   for (size_t i = 0; i < columnNames.size(); ++i) columns += (i > 0 ? ", " : "") + columnNames[i];
   const std::string temporary = name + ".rebuild";
   // Row ids survive, so that bookmarks and keys of open recordsets still name their rows.
-  const std::string copied = (info->rowKey == "rowid" ? "rowid, " : "") + columns;
+  const std::string copied = (rowKey < 0 ? "rowid, " : "") + columns;
+  const std::vector<std::string> related = RelatedTables(name);
 
   WriteScope scope(file_);
+  // Triggers of related tables name this table, which is briefly gone: SQLite would refuse
+  // the rename while they point nowhere.
+  for (const std::string& other : related) DropCheckTriggers(other);
   file_.Connection().Exec(CreateTableSql(temporary, design, rowKey));
   file_.Connection().Exec("INSERT INTO " + Quote(temporary) + " (" + copied + ") SELECT " + copied + " FROM " +
                           Quote(name));
@@ -389,6 +437,7 @@ void SchemaWriter::AlterColumn(const std::string& table, const ColumnDesign& cha
   for (const std::string& sql : recreate) file_.Connection().Exec(sql);
   if (changed.required) schema.StoreProperty(name, changed.name, "Required", dbBoolean, Variant(true));
   WriteCheckTriggers(name);
+  for (const std::string& other : related) WriteCheckTriggers(other);
   schema.TouchObject(name, kObjectTypeTable, false);
   scope.Commit();
   schema.Invalidate();
@@ -401,6 +450,7 @@ void SchemaWriter::Apply(const DdlDefinition& ddl) {
     design.type = column.type;
     design.required = column.notNull;
     design.seed = column.seed;
+    design.increment = column.increment;
     return design;
   };
   switch (ddl.action) {
@@ -414,21 +464,29 @@ void SchemaWriter::Apply(const DdlDefinition& ddl) {
     }
     case DdlDefinition::Action::kAddColumn:
       for (const DdlColumn& column : ddl.columns) AddColumn(ddl.table, columnOf(column));
-      for (const DdlIndex& index : ddl.indexes) CreateIndex(ddl.table, index);
+      for (const DdlIndex& index : ddl.indexes) AddConstraint(ddl.table, index);
       return;
     case DdlDefinition::Action::kAlterColumn:
       for (const DdlColumn& column : ddl.columns) AlterColumn(ddl.table, columnOf(column));
-      for (const DdlIndex& index : ddl.indexes) CreateIndex(ddl.table, index);
+      for (const DdlIndex& index : ddl.indexes) AddConstraint(ddl.table, index);
       return;
     case DdlDefinition::Action::kDropColumn:
       DropColumn(ddl.table, ddl.droppedName, 3381);
       return;
     case DdlDefinition::Action::kAddConstraint:
-      for (const DdlIndex& index : ddl.indexes) CreateIndex(ddl.table, index);
+      for (const DdlIndex& index : ddl.indexes) AddConstraint(ddl.table, index);
       return;
-    case DdlDefinition::Action::kDropConstraint:
+    case DdlDefinition::Action::kDropConstraint: {
+      // A FOREIGN KEY constraint is a relation of this table, with the index of its name.
+      const std::string name = ExactTableName(ddl.table, kDaoTableNotExists);
+      auto relation = file_.Schema().FindRelation(ddl.droppedName);
+      if (relation && !relation->declared && AnsiSameText(relation->foreignTable, name)) {
+        DropRelation(relation->name, 3371);
+        return;
+      }
       DropIndex(ddl.table, ddl.droppedName, 3371);
       return;
+    }
     case DdlDefinition::Action::kCreateIndex:
       for (const DdlIndex& index : ddl.indexes) CreateIndex(ddl.table, index);
       return;

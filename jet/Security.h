@@ -1,9 +1,8 @@
 #pragma once
-// Users, groups, containers and relations: the catalogue objects a workspace and a database
-// list. A workgroup file holds the accounts (users with passwords, groups); without one the
+// Users, groups and containers: the catalogue objects a workspace and a database list. A
+// workgroup file holds the accounts (users with passwords, groups); without one the
 // workspace knows the user "Admin" and the groups "Admins" and "Users". Containers list the
-// object kinds of a database ("Databases", "Tables", "Relationships"); relations are read
-// from the file's foreign keys.
+// object kinds of a database ("Databases", "Tables", "Relationships").
 
 #include <memory>
 #include <string>
@@ -47,26 +46,6 @@ class Container : public DaoObject {
  private:
   std::string name_;
   std::vector<std::string> documents_;
-};
-
-class Relation : public DaoObject {
- public:
-  Relation(std::string name, std::string table, std::string foreignTable, int attributes)
-      : DaoObject("DAO.Relation"),
-        name_(std::move(name)),
-        table_(std::move(table)),
-        foreignTable_(std::move(foreignTable)),
-        attributes_(attributes) {}
-  const std::string& Name() const { return name_; }
-  const std::string& Table() const { return table_; }
-  const std::string& ForeignTable() const { return foreignTable_; }
-  int Attributes() const { return attributes_; }
-
- private:
-  std::string name_;
-  std::string table_;
-  std::string foreignTable_;
-  int attributes_;
 };
 
 // The accounts a workspace logs on with. A workgroup file (DBEngine.SystemDB) is an SQLite

@@ -30,6 +30,7 @@ std::shared_ptr<Index> IndexFromInfo(const IndexInfo& info, const TableInfo& tab
   index->SetUnique(info.unique);
   index->SetRequired(info.required);
   index->SetIgnoreNulls(info.ignoreNulls);
+  if (info.foreign) index->MarkForeign();
   for (const IndexFieldInfo& fieldInfo : info.fields) {
     const ColumnInfo* column = table.FindColumn(fieldInfo.name);
     JetFieldType type = column ? column->type : JetFieldType{};
@@ -61,8 +62,7 @@ class TableDef::FieldList : public Collection<Field> {
       return;
     }
     if (field->IsFrozen()) RaiseDaoError(kInvalidOperation, {}, kSource);
-    ColumnDesign column{field->Name(), field->FieldType(), field->Required(), field->DefaultValue(), {}, 1};
-    SchemaWriter(*owner_.file_, kSource).AddColumn(owner_.name_, column);
+    SchemaWriter(*owner_.file_, kSource).AddColumn(owner_.name_, TableDef::DesignOf(*field));
     field->PersistProperties(owner_.file_, owner_.name_);
     owner_.BuildFields();
   }
@@ -123,6 +123,16 @@ TableDef::TableDef(std::string name, int32_t attributes)
     : DaoObject(kSource), name_(std::move(name)), attributes_(attributes) {}
 
 TableDef::~TableDef() = default;
+
+ColumnDesign TableDef::DesignOf(const Field& field) {
+  ColumnDesign design;
+  design.name = field.Name();
+  design.type = field.FieldType();
+  design.required = field.Required();
+  design.allowZeroLength = field.AllowZeroLength();
+  design.defaultValue = field.DefaultValue();
+  return design;
+}
 
 DdlIndex TableDef::DesignOf(Index& index) {
   DdlIndex design;
@@ -328,9 +338,7 @@ TableDesign TableDef::Design() {
   CheckValid();
   TableDesign design;
   design.name = name_;
-  for (const auto& field : Fields()) {
-    design.columns.push_back({field->Name(), field->FieldType(), field->Required(), field->DefaultValue(), {}, 1});
-  }
+  for (const auto& field : Fields()) design.columns.push_back(DesignOf(*field));
   if (design.columns.empty()) Raise(3264);
   for (const auto& index : Indexes()) design.indexes.push_back(DesignOf(*index));
   return design;

@@ -63,6 +63,7 @@ class TableDef : public DaoObject {
   // The table's description; nullptr while not appended; 3420 when it is gone.
   std::shared_ptr<const TableInfo> Info() const;
   static DdlIndex DesignOf(Index& index);
+  static ColumnDesign DesignOf(const Field& field);
   // A new table's user-defined properties (its own and its fields') go to the file.
   void PersistProperties();
   // Later changes of the table's properties go to the file.

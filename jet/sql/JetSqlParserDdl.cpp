@@ -30,25 +30,30 @@ JetFieldType JetSqlParser::ParseTypeSpec(int clauseError, int64_t* seed, int64_t
   }
   if (typeName.empty()) Fail(clauseError);
   std::vector<int64_t> numbers;
+  bool negative = false;
   if (AcceptSymbol("(")) {
     do {
+      // A counter may count down from its seed.
+      const bool minus = AcceptSymbol("-");
+      negative = negative || minus;
       const Token& number = Next();
       if (number.kind != TokenKind::kNumber || number.text.find_first_not_of("0123456789") != std::string::npos ||
           number.text.size() > 9) {
         Fail(clauseError);
       }
-      numbers.push_back(std::stoll(number.text));
+      numbers.push_back(minus ? -std::stoll(number.text) : std::stoll(number.text));
     } while (AcceptSymbol(","));
     if (!AcceptSymbol(")") || numbers.size() > 2) Fail(clauseError);
   }
   if (typeName == "COUNTER" || typeName == "AUTOINCREMENT") {
     if (!numbers.empty()) {
-      if (seed == nullptr || numbers.size() != 2) Fail(clauseError);
+      if (seed == nullptr || numbers.size() != 2 || numbers[1] == 0) Fail(clauseError);
       *seed = numbers[0];
       *increment = numbers[1];
     }
     numbers.clear();
   }
+  if (negative && !numbers.empty()) Fail(clauseError);
   std::optional<int> size;
   std::optional<int> scale;
   if (!numbers.empty()) size = static_cast<int>(numbers[0]);
