@@ -119,6 +119,10 @@ std::string JetSqlEmitter::Top(const SelectCore& core, const std::vector<OrderIt
 
 std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy, bool nameExpressions,
                                 const std::string& firstItemAlias) {
+  // Only the outermost query hands its pieces over; the subqueries inside its select list,
+  // FROM, WHERE or sort are emitted with the capture switched off.
+  CoreCapture* capture = capture_;
+  capture_ = nullptr;
   std::string items;
   for (size_t i = 0; i < core.items.size(); ++i) {
     const SelectItem& item = core.items[i];
@@ -146,11 +150,9 @@ std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderI
     text += " ORDER BY " + sort;
   }
   if (core.top) text += Top(core, orderBy, items, tail);
-  if (capture_ != nullptr) {
-    // The first core of the statement: hand its pieces to the engine as well.
-    capture_->selectList = items;
-    capture_->sort = sort;
-    capture_ = nullptr;
+  if (capture != nullptr) {
+    capture->selectList = items;
+    capture->sort = sort;
   }
   return text;
 }

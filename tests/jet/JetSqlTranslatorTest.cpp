@@ -351,6 +351,16 @@ TEST_F(JetSqlTranslatorTest, ResultDescribesTheStatement) {
   EXPECT_TRUE(TranslateStatement("SELECT Count(*) FROM t").aggregated);
   EXPECT_FALSE(TranslateStatement("SELECT * FROM t, u").parts.has_value());
 
+  // The pieces are the outermost query's, whatever subqueries stand in its select list,
+  // condition or sort.
+  TranslatedStatement nested = TranslateStatement(
+      "SELECT a, (SELECT Max(c) FROM u WHERE u.k = t.k) AS m FROM t WHERE b IN (SELECT TOP 1 b FROM u ORDER BY c) "
+      "AND a = (SELECT Min(a) FROM t WHERE a IN (SELECT d FROM v ORDER BY e)) ORDER BY a DESC");
+  ASSERT_TRUE(nested.parts.has_value());
+  EXPECT_EQ(nested.parts->selectList,
+            "\"a\", (SELECT max(\"c\") FROM \"u\" WHERE \"u\".\"k\" = \"t\".\"k\") AS \"m\"");
+  EXPECT_EQ(nested.parts->orderBy, "\"a\" DESC");
+
   TranslatedStatement into = TranslateStatement("SELECT a INTO copy FROM t");
   EXPECT_EQ(into.kind, StatementKind::kSelectInto);
   EXPECT_EQ(into.targetTable, "copy");
