@@ -5,10 +5,12 @@
 #include <ostream>
 #include <sstream>
 
+#include "runtime/Exceptions.h"
 #include "runtime/StrUtils.h"
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
 #include "jet/Database.h"
+#include "jet/QueryDef.h"
 #include "jet/Recordset.h"
 #include "jet/sql/JetSqlTranslator.h"
 
@@ -114,11 +116,16 @@ bool JetShell::Command(const std::string& line) {
     ListIndexes(argument);
   } else if (SameText(command, "fields") && !argument.empty()) {
     ListFields(argument);
+  } else if (SameText(command, "savequery") && words.size() > 2) {
+    // The text is the rest of the line, ";" and all.
+    const size_t nameAt = line.find(words[1]);
+    SaveQuery(words[1], Trim(line.substr(nameAt + words[1].size())));
   } else if (SameText(command, "mode") && (SameText(argument, "csv") || SameText(argument, "text"))) {
     options_.mode = SameText(argument, "csv") ? OutputMode::kCsv : OutputMode::kText;
   } else if (SameText(command, "help")) {
     out_ << ".tables            the tables (system tables with --system)\n"
-            ".queries           the query definitions and their SQL\n"
+            ".queries           the query definitions: type, parameters and SQL\n"
+            ".savequery NAME SQL  store SQL (the rest of the line) as query NAME\n"
             ".indexes TABLE     the indexes of a table\n"
             ".fields TABLE      the fields of a table with their DAO types\n"
             ".mode text|csv     how result rows are printed\n";
@@ -144,8 +151,47 @@ void JetShell::ListQueries() {
   Collection<QueryDef>& queries = database_->QueryDefs();
   queries.Refresh();
   std::vector<std::vector<std::string>> rows;
-  for (const auto& query : queries) rows.push_back({query->Name(), std::to_string(query->Type()), query->SQL()});
-  PrintTable({"Query", "Type", "SQL"}, rows);
+  for (const auto& query : queries) {
+    std::string parameters;
+    for (const auto& parameter : query->Parameters()) {
+      if (!parameters.empty()) parameters += ", ";
+      parameters += parameter->Name() + " " + DaoTypeName(parameter->Type());
+    }
+    rows.push_back({query->Name(), QueryTypeName(query->Type()), parameters, query->SQL()});
+  }
+  PrintTable({"Query", "Type", "Parameters", "SQL"}, rows);
+}
+
+void JetShell::SaveQuery(const std::string& name, const std::string& sql) {
+  if (auto existing = database_->QueryDefs().Find(name)) {
+    existing->SetSQL(sql);
+  } else {
+    database_->CreateQueryDef(name, sql);
+  }
+}
+
+void JetShell::RunQuery(const std::string& name,
+                        const std::vector<std::pair<std::string, std::string>>& parameters) {
+  auto query = database_->QueryDefs().Item(name);
+  for (const auto& [parameterName, text] : parameters) {
+    auto parameter = query->Parameters().Find(parameterName);
+    if (!parameter) throw std::invalid_argument("query " + query->Name() + " has no parameter " + parameterName);
+    try {
+      parameter->SetValue(text == "NULL" ? Variant::Null() : Variant(text));
+    } catch (const EOleException& error) {
+      throw std::invalid_argument("parameter " + parameter->Name() + " of query " + query->Name() + " cannot take '" +
+                                  text + "': " + error.Message());
+    }
+  }
+  if (query->ReturnsRecords()) {
+    auto recordset = query->OpenRecordset(dbOpenForwardOnly, dbReadOnly);
+    PrintRecordset(*recordset);
+    recordset->Close();
+    return;
+  }
+  query->Execute(dbFailOnError);
+  const int affected = query->RecordsAffected();
+  out_ << affected << (affected == 1 ? " row" : " rows") << " affected.\n";
 }
 
 void JetShell::ListIndexes(const std::string& table) {

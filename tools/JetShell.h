@@ -1,9 +1,10 @@
 #pragma once
 // jetsh: a command-line shell over the engine. It creates database files, runs Jet SQL
 // (statements from the command line, a file or standard input), prints result sets as
-// aligned text or CSV, and lists tables, query definitions, indexes and a table's fields
-// with their DAO types. It reaches the file only through the engine's objects, so what it
-// shows is what every component of the system sees.
+// aligned text or CSV, and lists tables, query definitions (with their types and
+// parameters), indexes and a table's fields with their DAO types. It stores query
+// definitions and runs a stored one with parameter values. It reaches the file only through
+// the engine's objects, so what it shows is what every component of the system sees.
 //
 // Errors print "Error <DAO number>: <DAO text>" on standard error; the shell then stops
 // with exit status 1 (2 for a wrong command line).
@@ -11,6 +12,7 @@
 #include <iosfwd>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/Variant.h"
@@ -48,13 +50,22 @@ class JetShell {
   void Run(const std::string& sql);
   // A script: statements separated by ";" (outside quotes, brackets and #dates#), and lines
   // that begin with "." as commands (.tables, .queries, .indexes T, .fields T,
-  // .mode text|csv, .help).
+  // .savequery NAME SQL, .mode text|csv, .help).
   void RunScript(const std::string& text);
   // A "." command without its dot ("tables", "fields Logon", ...); false when unknown.
   bool Command(const std::string& line);
 
   void ListTables();
+  // Name, type ("Select", "Delete", ...), parameters ("Who Text, Since Date/Time") and SQL.
   void ListQueries();
+  // Stores `sql` as the query definition `name`, replacing the text of one that exists. A
+  // text the engine cannot read is refused and nothing is stored.
+  void SaveQuery(const std::string& name, const std::string& sql);
+  // Runs the stored query `name` with values for its parameters (name, text; the text
+  // "NULL" is Null, anything else is converted to the parameter's type): a query that
+  // returns rows prints them, an action reports the rows it touched. A name the query has
+  // no parameter of raises std::invalid_argument; a missing value answers 3061.
+  void RunQuery(const std::string& name, const std::vector<std::pair<std::string, std::string>>& parameters);
   void ListIndexes(const std::string& table);
   void ListFields(const std::string& table);
 
@@ -81,6 +92,8 @@ std::string ShellText(const Variant& value);
 
 // The DAO type's name ("Text", "Long", "Date/Time", ...).
 std::string DaoTypeName(int type);
+// A query definition type's name ("Select", "Crosstab", "MakeTable", ...).
+std::string QueryTypeName(int type);
 
 // Text and CSV rendering of a result.
 void WriteAligned(std::ostream& out, const std::vector<std::string>& header,

@@ -28,7 +28,9 @@ constexpr const char* kUsage =
     "  -x, --exclusive       open exclusively\n"
     "      --tables          list the tables\n"
     "      --system          include system tables in --tables\n"
-    "      --queries         list the query definitions\n"
+    "      --queries         list the query definitions with their types and parameters\n"
+    "      --query NAME      run the stored query NAME (after the listings)\n"
+    "      --param P=VALUE   a value for parameter P of --query (repeatable; NULL is Null)\n"
     "      --indexes TABLE   list a table's indexes\n"
     "      --fields TABLE    list a table's fields with their DAO types\n"
     "  -h, --help            this text\n"
@@ -54,6 +56,8 @@ int main(int argc, char** argv) {
   std::vector<std::string> statements;
   std::vector<std::string> commands;  // "." commands from the options, in order
   std::string scriptFile;
+  std::string queryName;
+  std::vector<std::pair<std::string, std::string>> queryParameters;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -74,6 +78,17 @@ int main(int argc, char** argv) {
       commands.push_back("tables");
     } else if (arg == "--queries") {
       commands.push_back("queries");
+    } else if (arg == "--query" || arg == "--param") {
+      const char* text = value();
+      if (text == nullptr) return UsageError(arg + " needs a value");
+      if (arg == "--query") {
+        queryName = text;
+        continue;
+      }
+      const std::string assignment = text;
+      const size_t equals = assignment.find('=');
+      if (equals == std::string::npos || equals == 0) return UsageError("--param needs NAME=VALUE, not " + assignment);
+      queryParameters.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
     } else if (arg == "-p" || arg == "--password" || arg == "-f" || arg == "--file" || arg == "--indexes" ||
                arg == "--fields") {
       const char* text = value();
@@ -94,11 +109,13 @@ int main(int argc, char** argv) {
     }
   }
   if (options.path.empty()) return UsageError("no database file given");
+  if (!queryParameters.empty() && queryName.empty()) return UsageError("--param belongs to a --query");
 
   try {
     JetShell shell(options, std::cout);
     shell.Open();
     for (const std::string& command : commands) shell.Command(command);
+    if (!queryName.empty()) shell.RunQuery(queryName, queryParameters);
     if (!statements.empty()) {
       for (const std::string& statement : statements) shell.RunScript(statement);
     } else if (!scriptFile.empty()) {
@@ -110,7 +127,7 @@ int main(int argc, char** argv) {
       std::stringstream text;
       text << file.rdbuf();
       shell.RunScript(text.str());
-    } else if (commands.empty() && !(options.create && isatty(STDIN_FILENO))) {
+    } else if (commands.empty() && queryName.empty() && !(options.create && isatty(STDIN_FILENO))) {
       std::stringstream text;
       text << std::cin.rdbuf();
       shell.RunScript(text.str());

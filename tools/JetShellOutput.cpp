@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "runtime/DateTime.h"
+#include "jet/DaoConstants.h"
 #include "jet/JetTypes.h"
 #include "tools/JetShell.h"
 
@@ -104,6 +105,12 @@ std::string DaoTypeName(int type) {
     case jet::dbTimeStamp: return "TimeStamp";
     default: return "Type " + std::to_string(type);
   }
+}
+
+std::string QueryTypeName(int type) {
+  const std::string_view name = jet::QueryDefTypeName(type);
+  if (name.empty()) return "Type " + std::to_string(type);
+  return std::string(name.substr(3));  // without "dbQ"
 }
 
 void WriteAligned(std::ostream& out, const std::vector<std::string>& header,

@@ -123,7 +123,56 @@ TEST_F(JetShellTest, ListsTablesQueriesIndexesAndFields) {
   std::ofstream(folder_ / "script.sql") << "SELECT Count(*) AS N FROM Logon;\n.queries\n";
   Result script = Shell("-f " + (folder_ / "script.sql").string() + " " + path_);
   EXPECT_EQ(script.status, 0);
-  EXPECT_EQ(script.output, "N\n-\n2\nQuery  Type  SQL\n-----  ----  ---\n");
+  EXPECT_EQ(script.output, "N\n-\n2\nQuery  Type  Parameters  SQL\n-----  ----  ----------  ---\n");
+}
+
+TEST_F(JetShellTest, StoresListsAndRunsParameterQueries) {
+  MakeJournal();
+  const std::string byUser =
+      "PARAMETERS Who Text (50), Since DateTime; SELECT ID, Username FROM Logon WHERE Username = Who AND "
+      "logontime >= Since";
+  Result saved = Shell(path_, ".savequery ByUser " + byUser +
+                                  "\n"
+                                  ".savequery Stamp UPDATE Logon SET Typ = NewTyp WHERE Username = Who\n"
+                                  ".savequery Stamp UPDATE Logon SET Typ = [NewTyp] WHERE Username Like [Who]\n"
+                                  ".queries\n");
+  EXPECT_EQ(saved.status, 0) << saved.output;
+  EXPECT_EQ(saved.output, "Query   Type    Parameters                 SQL\n"
+                          "------  ------  -------------------------  " + std::string(byUser.size(), '-') + "\n"
+                          "ByUser  Select  Who Text, Since Date/Time  " + byUser + "\n"
+                          "Stamp   Update  NewTyp Text, Who Text      UPDATE Logon SET Typ = [NewTyp] WHERE Username "
+                          "Like [Who]\n");
+  // The definitions are in the engine's system table, as another program sees them.
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT Name FROM MSysQueries ORDER BY Name\"").output, "ByUser\nStamp\n");
+
+  Result rows = Shell(path_ + " --query byuser --param Who=ANNA --param Since=12/24/2024");
+  EXPECT_EQ(rows.status, 0);
+  EXPECT_EQ(rows.output, "ID  Username\n--  --------\n1   anna\n");
+  Result stamped = Shell(path_ + " --query Stamp --param Who=b* --param NewTyp=logoff");
+  EXPECT_EQ(stamped.output, "1 row affected.\n");
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT Username, Typ FROM Logon ORDER BY ID\"").output,
+            "anna|logon\nbert|logoff\n");
+  // NULL stands for Null: nobody matches.
+  EXPECT_EQ(Shell(path_ + " --query Stamp --param Who=NULL --param NewTyp=x").output, "0 rows affected.\n");
+}
+
+TEST_F(JetShellTest, BadQueryRunsSayWhatIsWrongAndChangeNothing) {
+  MakeJournal();
+  Shell(path_, ".savequery ByUser PARAMETERS Who Text (50), Since DateTime; SELECT ID FROM Logon WHERE Username = Who "
+               "AND logontime >= Since\n");
+  EXPECT_EQ(Shell(path_ + " --query ByUser --param Who=anna").output, "Error 3061: Too few parameters. Expected 1\n");
+  Result badDate = Shell(path_ + " --query ByUser --param Who=anna --param Since=someday");
+  EXPECT_EQ(badDate.status, 1);
+  EXPECT_EQ(badDate.output,
+            "jetsh: parameter Since of query ByUser cannot take 'someday': Data type conversion error\n");
+  EXPECT_EQ(Shell(path_ + " --query ByUser --param Whom=x").output, "jetsh: query ByUser has no parameter Whom\n");
+  EXPECT_EQ(Shell(path_ + " --query Nowhere").output, "Error 3265: Item not found in this collection\n");
+  EXPECT_EQ(Shell(path_ + " --param Who=x").status, 2);
+  EXPECT_EQ(Shell(path_ + " --query ByUser --param Who").status, 2);
+  // A text the engine cannot read is not stored.
+  Result refused = Shell(path_, ".savequery Broken SELECT FROM WHERE\n");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT Name FROM MSysQueries\"").output, "ByUser\n");
 }
 
 TEST_F(JetShellTest, ErrorsPrintDaosNumberAndTextAndStopTheScript) {
