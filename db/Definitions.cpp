@@ -138,6 +138,11 @@ TIndexDef& TIndexDefs::AddIndexDef() {
   return *items_.back();
 }
 
+void TIndexDefs::Delete(int index) {
+  (void)Items(index);
+  items_.erase(items_.begin() + index);
+}
+
 void TIndexDefs::Clear() {
   items_.clear();
   updated_ = false;

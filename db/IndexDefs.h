@@ -57,6 +57,9 @@ class TIndexDefs {
 
   TIndexDef& Add(const std::string& name, const std::string& fields, TIndexOptions options);
   TIndexDef& AddIndexDef();
+  // Removes the definition at `index`; EDatabaseError "List index out of bounds (n)" when
+  // there is none.
+  void Delete(int index);
   void Clear();
   int Count() const noexcept { return static_cast<int>(items_.size()); }
   TIndexDef& Items(int index) const;

@@ -31,11 +31,6 @@ std::mt19937& RandomGenerator() {
 
 }  // namespace
 
-void TLumoDaoIndexDefs::Update() {
-  if (table_ != nullptr) table_->RefreshIndexDefinitions();
-  SetUpdated(true);
-}
-
 TLumoDaoTable::TLumoDaoTable(TComponent* owner) : TDataSet(owner), indexDefs_(this) {
   (void)RandomGenerator();
   sql_.SetOnChange([this](TStringList&) { FollowSqlChange(); });
@@ -187,7 +182,12 @@ void TLumoDaoTable::ClearSourceDerived() {
   indexName_.clear();
   captions_.Clear();
   FieldDefs().Clear();
+  ForgetIndexDefinitions();
+}
+
+void TLumoDaoTable::ForgetIndexDefinitions() {
   indexDefs_.Clear();
+  indexDefsLoadedFrom_.clear();
 }
 
 void TLumoDaoTable::F_Set_TableName(const std::string& name) {
@@ -215,24 +215,6 @@ void TLumoDaoTable::F_Set_SQL(const TStrings& lines) {
   ClearSourceDerived();
 }
 
-void TLumoDaoTable::F_Set_QueryDefName(const std::string& name) {
-  if (cursorOpen_) {
-    throw EDatabaseError(
-        "TLumoDaoTable.F_Set_QueryDefName: Cannot set QueryDefName while Table is Active!");
-  }
-  queryDefName_ = name;
-  if (name.empty()) return;
-  tableName_.clear();
-  sql_.Clear();
-  ClearSourceDerived();
-  // A stored query opens neither as a standard table nor as a dynamic cursor.
-  if (tableType_ == 1 || tableType_ == 16) tableType_ = 2;
-  queryDefSqlText_.Clear();
-  if (database_ != nullptr && database_->Connected()) {
-    queryDefSqlText_.SetText(database_->GetQueryDefSQL(name));
-  }
-}
-
 void TLumoDaoTable::F_Set_TableType(int32_t type) {
   if (Active()) {
     throw EDatabaseError(
@@ -244,7 +226,7 @@ void TLumoDaoTable::F_Set_TableType(int32_t type) {
     return;
   }
   indexName_.clear();
-  indexDefs_.Clear();
+  ForgetIndexDefinitions();
   if (type == 8) sortedBy_.Clear();
 }
 
@@ -254,17 +236,6 @@ void TLumoDaoTable::F_Set_LockType(int32_t type) {
         "TLumoDaoTable.F_Set_LockType: Cannot set LockType while Table is active!");
   }
   lockType_ = type;
-}
-
-void TLumoDaoTable::F_Set_IndexName(const std::string& name) {
-  if (!name.empty() && tableType_ != 1) {
-    throw EDatabaseError(
-        "TLumoDaoTable.F_Set_IndexName: Indexes can be set only on Standard Tables!");
-  }
-  indexName_ = name;
-  if (cursorOpen_ && recordset_) {
-    ReopenRecordset();
-  }
 }
 
 void TLumoDaoTable::F_Set_OpenOptions(TOOSet options) {
@@ -377,12 +348,6 @@ std::string TLumoDaoTable::TableLastUpdated() const {
   } catch (const std::exception&) {
     // As for the creation date.
   }
-  return {};
-}
-
-std::string TLumoDaoTable::QueryDefType() const {
-  // The type of a stored query is read when stored queries are opened; a dataset on a table
-  // or SQL text has none.
   return {};
 }
 

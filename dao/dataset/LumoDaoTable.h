@@ -12,8 +12,22 @@
 // Implemented in LumoDaoTable.cpp (construction, properties, component duties),
 // LumoDaoTableOpen.cpp (opening and closing), LumoDaoTableBuffers.cpp (record buffers and
 // field values), LumoDaoTableNavigation.cpp (cursor, bookmarks, counts),
-// LumoDaoTableEditing.cpp (insert, edit, post, delete) and LumoDaoTableSql.cpp (ExecuteSQL,
-// parameters).
+// LumoDaoTableEditing.cpp (insert, edit, post, delete), LumoDaoTableSql.cpp (ExecuteSQL,
+// parameters), LumoDaoTableQueryDefs.cpp (stored query definitions) and
+// LumoDaoTableIndexDefs.cpp (index definitions, IndexName).
+//
+// Stored query definitions: QueryDefParameters holds one line per input parameter, "NULL"
+// standing for Null. After a query definition with parameters was opened,
+// OutputParameterValue holds what its output parameters gave (see
+// DaoQueryDefParameters.h for the form: Null, one value, or an array by output order).
+//
+// Index definitions (standard tables, TableType 1): IndexDefs is loaded from the table with
+// the field definitions. RefreshIndexDefinitions (IndexDefs().Update()) creates the indexes
+// that were added to IndexDefs and deletes those that were removed, matched by name only;
+// an active dataset is closed for it and opened again afterwards, also after an error.
+// Deleting happens only when IndexDefs was loaded from this very table: definitions that
+// were never loaded do not stand for an empty table, and writing them back must not drop
+// the table's indexes.
 //
 // Errors: EDatabaseError with the component's own texts for refusals; the engine's errors
 // pass through as EOleException. Setter refusals leave every property unchanged.
@@ -28,10 +42,10 @@
 #include <string>
 #include <vector>
 
+#include "dao/dataset/LumoDaoIndexDefs.h"
 #include "dao/database/LumoDaoDataBase.h"
 #include "db/DataLink.h"
 #include "db/DataSet.h"
-#include "db/IndexDefs.h"
 #include "db/Params.h"
 #include "runtime/ClassInfo.h"
 #include "runtime/Strings.h"
@@ -81,18 +95,6 @@ struct TDaoRecordHeader {
   TDaoValueList* ValueList;    // owned by the buffer
   uint8_t BookmarkFlag;        // TBookmarkFlag
   int32_t BookmarkValue;       // the engine's four bookmark bytes; 0 = none
-};
-
-class TLumoDaoTable;
-
-// Index definitions of a standard table; Update asks the dataset.
-class TLumoDaoIndexDefs : public TIndexDefs {
- public:
-  explicit TLumoDaoIndexDefs(TLumoDaoTable* table) : table_(table) {}
-  void Update() override;
-
- private:
-  TLumoDaoTable* table_;
 };
 
 class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
@@ -148,13 +150,19 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   const std::string& QueryDefName() const noexcept { return queryDefName_; }
   void F_Set_QueryDefName(const std::string& name);
   TStrings& QueryDefSQLText() noexcept { return queryDefSqlText_; }
-  void F_Set_QueryDefSQLText(const TStrings& lines) { queryDefSqlText_.Assign(lines); }
+  // Stores the text in the database only while connected and closed, with QueryDefName set,
+  // QueryDefSQLModify true and not while loading; otherwise the value is dropped.
+  void F_Set_QueryDefSQLText(const TStrings& lines);
   bool QueryDefSQLModify() const noexcept { return queryDefSqlModify_; }
   void F_Set_QueryDefSQLModify(bool value) { queryDefSqlModify_ = value; }
   int32_t QueryDefODBCMaxRecords() const noexcept { return queryDefOdbcMaxRecords_; }
   void F_Set_QueryDefODBCMaxRecords(int32_t value) { queryDefOdbcMaxRecords_ = value; }
+  // "dbQSelect", "dbQCrosstab", ...; empty while not connected, without QueryDefName or
+  // on any engine error.
   std::string QueryDefType() const;
   void F_Set_QueryDefType(const std::string&) {}
+  // The engine's type value behind the last QueryDefType read (0 when it had no name).
+  int32_t QueryDefTypeNumber() const noexcept { return queryDefTypeNumber_; }
   TStrings& SQL() noexcept { return sql_; }
   void F_Set_SQL(const TStrings& lines);
   bool ShowGUID() const noexcept { return showGuid_; }
@@ -174,7 +182,8 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   TOOSet OpenOptions() const noexcept { return openOptions_; }
   void F_Set_OpenOptions(TOOSet options);
   TIndexDefs& IndexDefs() override { return indexDefs_; }
-  int32_t IndexFieldCount() const noexcept { return indexFieldCount_; }
+  // The field count of the index IndexName of a standard table; 0 otherwise.
+  int32_t IndexFieldCount() const;
   void F_Set_IndexFieldCount(int32_t) {}
   const std::string& IndexName() const noexcept { return indexName_; }
   void F_Set_IndexName(const std::string& name);
@@ -210,6 +219,19 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   TExportProgressEvent OnExportProgress;
   TImportProgressEvent OnImportProgress;
 
+  // --- stored query definitions and index definitions --------------------------------------
+  // What the output parameters of the query definition last opened gave.
+  const Variant& OutputParameterValue() const noexcept { return outputParameterValue_; }
+  // The names of the table's engine indexes, in the engine's order; empty while not
+  // connected or on any engine error.
+  void ListIndexNames(TStrings& list);
+  // Rebuilds IndexDefs from the engine (standard tables only; emptied otherwise).
+  void LoadIndexDefinitions();
+  // The index of IndexDefs that serves a look-up on the fields of `fields` (";"-separated;
+  // a leading "!" asks for an index of exactly these fields); empty text when none does or
+  // the dataset is no standard table.
+  std::string FindIndexForFields(const std::string& fields) const;
+
   // --- state for callers and tests ---------------------------------------------------------
   // The open engine recordset (empty while closed).
   const std::shared_ptr<jet::Recordset>& DaoRecordset() const noexcept { return recordset_; }
@@ -242,6 +264,7 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   void RefreshCursor() override;
   void WriteBookmarkText(const TBookmark& bookmark) override;
   void MoveToRecordNumber(int32_t number) override;
+  void RefreshIndexDefinitions() override;
   TRecordBuffer NewRecordBuffer() override;
   void DisposeRecordBuffer(TRecordBuffer& buffer) override;
   void ReadBookmarkData(TRecordBuffer buffer, void* destination) override;
@@ -304,6 +327,12 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   void ReopenForSetter();
   void AssignAutomaticName();
   void ClearSourceDerived();
+  void ForgetIndexDefinitions();
+  // Opens the recordset of the stored query definition QueryDefName (its parameters bound).
+  void OpenQueryDefRecordset(TLumoDaoDatabase& database);
+  // Writing back index definitions (LumoDaoTableIndexDefs.cpp).
+  bool CanCreateIndexFrom(const TIndexDef& definition) const;
+  void CreateIndexFrom(const TIndexDef& definition);
   bool RecordFilterInUse() const;
   bool IsForwardOnly() const;
   void RebuildCursor();
@@ -358,7 +387,6 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   int32_t lockType_ = 3;
   TOOSet openOptions_;
   TLumoDaoIndexDefs indexDefs_;
-  int32_t indexFieldCount_ = 0;
   std::string indexName_;
   bool readOnly_ = false;
   TDataSource* masterSource_ = nullptr;
@@ -397,6 +425,10 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   std::vector<bool> defGuid_;
   TRecordBuffer writeBuffer_ = nullptr;  // the buffer AddRecordFromBuffer posts
   std::vector<bool> nameChars_;  // 256 entries: the characters a parameter name may hold
+  Variant outputParameterValue_ = Variant::Null();
+  mutable int32_t queryDefTypeNumber_ = 0;
+  // The table IndexDefs was last loaded from; empty while it holds no table's indexes.
+  std::string indexDefsLoadedFrom_;
   std::unique_ptr<TMasterDataLink> masterLink_;
 
   // Encrypter binding.

@@ -11,8 +11,6 @@
 #include "jet/Database.h"
 #include "jet/Field.h"
 #include "jet/JetTypes.h"
-#include "jet/Parameter.h"
-#include "jet/QueryDef.h"
 #include "jet/Recordset.h"
 #include "runtime/StrUtils.h"
 
@@ -98,21 +96,7 @@ void TLumoDaoTable::OpenDaoRecordset() {
   }
 
   if (!queryDefName_.empty()) {
-    auto queryDef = dao.QueryDefs().Item(queryDefName_);
-    auto& parameters = queryDef->Parameters();
-    try {
-      for (int i = 0; i < parameters.Count() && i < queryDefParameters_.Count(); ++i) {
-        parameters.Item(i)->SetValue(Variant(queryDefParameters_[i]));
-      }
-    } catch (const std::exception&) {
-      throw EDatabaseError(
-          "TLumoDaoTable.OpenDaoRecordset: Invalid number of QueryDef parameters or parameter "
-          "is not in valid format!");
-    }
-    if (parameters.Count() > 0) queryDefSqlText_.SetText(database.GetQueryDefSQL(queryDefName_));
-    queryDef->SetMaxRecords(queryDefOdbcMaxRecords_);
-    if (database.QueryTimeout() != 60) queryDef->SetODBCTimeout(database.QueryTimeout());
-    recordset_ = queryDef->OpenRecordset(tableType_, optionsValue_, lockType_);
+    OpenQueryDefRecordset(database);
   } else {
     queryDefSqlText_.Clear();
     recordset_ = dao.OpenRecordset(source, tableType_, optionsValue_, lockType_);
@@ -243,6 +227,7 @@ void TLumoDaoTable::LoadFieldDefinitions() {
       if (daoType == jet::dbGUID) def.SetPrecision(kGuidPrecision);
     }
     FieldDefs().SetUpdated(true);
+    LoadIndexDefinitions();
   } catch (...) {
     if (openedHere) CloseDaoRecordset();
     throw;

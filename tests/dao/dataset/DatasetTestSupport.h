@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,6 +52,23 @@ class DatasetTest : public ::testing::Test {
     return path;
   }
 
+#ifdef JETSH_PATH
+  // A database file made by the database shell from a script, as a person would make it;
+  // the shell's output ends up in `shellOutput_`.
+  std::string MakeDatabaseWithShell(const std::string& script, const std::string& name = "shell.mdb") {
+    const std::string path = PathOf(name);
+    const std::string scriptPath = PathOf(name + ".sql");
+    std::ofstream(scriptPath) << script;
+    shellOutput_ = RunShell("--create '" + path + "' -f '" + scriptPath + "'");
+    return path;
+  }
+  // Runs the database shell with `arguments`; its standard output and error.
+  std::string RunShell(const std::string& arguments) {
+    return Capture(std::string(JETSH_PATH) + " " + arguments + " 2>&1");
+  }
+  std::string shellOutput_;
+#endif
+
   // A connected database component on `path` and a dataset bound to it.
   void Connect(const std::string& path) {
     database_ = std::make_unique<TLumoDaoDatabase>(nullptr);
@@ -67,14 +85,19 @@ class DatasetTest : public ::testing::Test {
 
   // What the stock shell prints for a query ("-separator |"), lines joined by "\n".
   std::string ShellQuery(const std::string& path, const std::string& sql) {
-    std::string command = "sqlite3 -separator '|' '" + path + "' \"" + sql + "\" 2>&1";
+    std::string output = Capture("sqlite3 -separator '|' '" + path + "' \"" + sql + "\" 2>&1");
+    while (!output.empty() && output.back() == '\n') output.pop_back();
+    return output;
+  }
+
+  // What a command line prints.
+  static std::string Capture(const std::string& command) {
     std::string output;
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) return "popen failed";
     std::array<char, 512> chunk{};
     while (fgets(chunk.data(), chunk.size(), pipe) != nullptr) output += chunk.data();
     pclose(pipe);
-    while (!output.empty() && output.back() == '\n') output.pop_back();
     return output;
   }
 
