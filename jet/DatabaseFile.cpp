@@ -1,5 +1,6 @@
 #include "jet/DatabaseFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,6 +31,11 @@ bool IsLockError(const EOleException& error) {
   return error.ErrorCode() == kDaoLocked || error.ErrorCode() == kDaoLockedByUser;
 }
 
+// Whether the process may read `path` with the ids it opens files with. A program that runs
+// with an effective group other than its real one (as the logon journal does) is judged by the
+// effective ids, as open() judges it, not by the real ones that plain access() uses.
+bool Readable(const std::string& path) { return ::faccessat(AT_FDCWD, path.c_str(), R_OK, AT_EACCESS) == 0; }
+
 // The checks SQLite does not make before the first read: it would report a missing file or a
 // folder as "unable to open". Only stat and access here: no descriptor is opened on the file
 // (see CheckFormat).
@@ -37,7 +43,7 @@ void CheckFileBeforeOpen(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) RaiseDaoError(kDaoFileNotFound, {path}, kSource);
   if (S_ISDIR(info.st_mode)) RaiseDaoError(kDaoCannotOpenFile, {path}, kSource);
-  if (::access(path.c_str(), R_OK) != 0) RaiseDaoError(kDaoCannotOpenFile, {path}, kSource);
+  if (!Readable(path)) RaiseDaoError(kDaoCannotOpenFile, {path}, kSource);
 }
 
 // SQLite would happily treat an empty or foreign file as a new database; the header tells.
@@ -66,7 +72,7 @@ std::string ConnectValue(const std::string& text, std::string_view key) {
 std::string ReadFileHeader(const std::string& path, size_t bytes) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return {};
-  if (::access(path.c_str(), R_OK) != 0) return {};
+  if (!Readable(path)) return {};
   try {
     SqliteConnection connection(path, OpenMode::ReadOnly);
     return connection.ReadFileHeader(bytes);
@@ -260,8 +266,8 @@ WriteScope::WriteScope(DatabaseFile& file) : connection_(file.Connection()) {
     connection_.Exec("SAVEPOINT lumo_write");
     savepoint_ = true;
   } else {
-    // IMMEDIATE takes the write lock up front, so a busy file answers before any work.
-    connection_.Exec("BEGIN IMMEDIATE");
+    // The write lock up front, so a busy file is waited for (or answers) before any work.
+    connection_.BeginWrite();
   }
 }
 

@@ -138,7 +138,9 @@ void Workspace::BeginTrans() {
       if (!database->IsValid()) continue;
       SqliteConnection& connection = database->File()->Connection();
       if (level == 1) {
-        connection.Exec("BEGIN");
+        // As a write from the start: a transaction that read first could not wait for
+        // another writer later, and would fail at its first write instead.
+        connection.BeginWrite();
       } else {
         connection.Exec("SAVEPOINT " + SavepointName(level));
       }

@@ -2,19 +2,61 @@
 
 #include <sqlite3.h>
 
+#include <time.h>
+
 #include <algorithm>
+#include <chrono>
+#include <random>
 
 #include "jet/DaoErrors.h"
 
 namespace lumo::jet {
 
+namespace {
+
+// The sleeps between two tries for a lock. Short, so that a waiter is back before the next
+// writer elsewhere takes the lock again; random, so that several waiters do not try in step.
+constexpr long kShortestStepMicros = 500;
+constexpr long kLongestStepMicros = 4000;
+
+}  // namespace
+
+// The state of the busy handler: the deadline of the lock being waited for.
+struct SqliteConnection::BusyWait {
+  int timeoutMs = 0;
+  std::chrono::steady_clock::time_point deadline;
+  std::minstd_rand random{std::random_device{}()};
+
+  // SQLite's busy handler: `attempt` counts the calls for the same lock, 0 for the first.
+  // Answers nonzero to try again.
+  static int Handle(void* data, int attempt) noexcept {
+    BusyWait& wait = *static_cast<BusyWait*>(data);
+    const auto now = std::chrono::steady_clock::now();
+    if (attempt == 0) wait.deadline = now + std::chrono::milliseconds(wait.timeoutMs);
+    if (now >= wait.deadline) return 0;
+    std::uniform_int_distribution<long> step(kShortestStepMicros, kLongestStepMicros);
+    const long left = std::chrono::duration_cast<std::chrono::microseconds>(wait.deadline - now).count();
+    const long micros = std::min(step(wait.random), left);
+    const timespec pause{micros / 1000000, (micros % 1000000) * 1000};
+    nanosleep(&pause, nullptr);
+    return 1;
+  }
+};
+
 void SqliteConnection::Closer::operator()(sqlite3* db) const noexcept {
+  // The handler's state may go before a deferred close completes.
+  sqlite3_busy_handler(db, nullptr, nullptr);
   // Statements are owned by objects declared after their connection, so they are gone by
   // now; close_v2 still defers the close safely if one slipped through.
   sqlite3_close_v2(db);
 }
 
-SqliteConnection::SqliteConnection(const std::string& path, OpenMode mode) : path_(path) {
+SqliteConnection::SqliteConnection(SqliteConnection&&) noexcept = default;
+SqliteConnection& SqliteConnection::operator=(SqliteConnection&&) noexcept = default;
+SqliteConnection::~SqliteConnection() = default;
+
+SqliteConnection::SqliteConnection(const std::string& path, OpenMode mode)
+    : busyWait_(std::make_unique<BusyWait>()), path_(path) {
   int flags = SQLITE_OPEN_NOMUTEX;  // one thread per component graph
   switch (mode) {
     case OpenMode::ReadWrite: flags |= SQLITE_OPEN_READWRITE; break;
@@ -44,8 +86,17 @@ bool SqliteConnection::InTransaction() const noexcept {
 }
 
 void SqliteConnection::SetBusyTimeout(int milliseconds) {
-  sqlite3_busy_timeout(db_.get(), milliseconds);
+  busyWait_->timeoutMs = std::max(milliseconds, 0);
+  if (busyWait_->timeoutMs > 0) {
+    sqlite3_busy_handler(db_.get(), &BusyWait::Handle, busyWait_.get());
+  } else {
+    sqlite3_busy_handler(db_.get(), nullptr, nullptr);
+  }
 }
+
+int SqliteConnection::BusyTimeout() const noexcept { return busyWait_->timeoutMs; }
+
+void SqliteConnection::BeginWrite() { Exec("BEGIN IMMEDIATE"); }
 
 std::string SqliteConnection::ReadFileHeader(size_t bytes) const {
   sqlite3_file* file = nullptr;

@@ -6,6 +6,7 @@
 // A failed SQLite call raises the engine's DAO error (EOleException with the DAO number and
 // text) through RaiseSqliteFailure; SQLite's own message travels along as detail.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -20,8 +21,9 @@ class SqliteConnection {
   // Opens an existing file (ReadWrite/ReadOnly) or makes a new one (Create). The handle is
   // owned before the result is checked, so a failed open never leaks it.
   SqliteConnection(const std::string& path, OpenMode mode);
-  SqliteConnection(SqliteConnection&&) noexcept = default;
-  SqliteConnection& operator=(SqliteConnection&&) noexcept = default;
+  SqliteConnection(SqliteConnection&&) noexcept;
+  SqliteConnection& operator=(SqliteConnection&&) noexcept;
+  ~SqliteConnection();
   SqliteConnection(const SqliteConnection&) = delete;
   SqliteConnection& operator=(const SqliteConnection&) = delete;
 
@@ -33,7 +35,18 @@ class SqliteConnection {
   int64_t LastInsertRowId() const noexcept;
   int Changes() const noexcept;
   bool InTransaction() const noexcept;
+  // How long a call waits for a lock held by another connection before it answers SQLITE_BUSY
+  // (0: not at all). The wait is the engine's own: short sleeps of random length up to a
+  // deadline measured from the first refusal, so that a waiting writer keeps trying often and
+  // back-to-back writers elsewhere cannot starve it, as they do with SQLite's own handler
+  // once that one has backed off to long sleeps.
   void SetBusyTimeout(int milliseconds);
+  int BusyTimeout() const noexcept;
+  // Begins a transaction that takes the write lock at once (BEGIN IMMEDIATE), waiting for it
+  // through the busy handler. A transaction that begins as a read and writes later cannot
+  // wait: SQLite refuses its upgrade at once while another connection writes, and for good
+  // when another connection has committed since its first read.
+  void BeginWrite();
   // The first `bytes` bytes of the main database file (fewer when the file is shorter), read
   // through SQLite's own file handle. Opening a second descriptor on the file instead would
   // be unsafe: closing it drops every POSIX lock this process holds on the file, and with
@@ -44,6 +57,10 @@ class SqliteConnection {
   struct Closer {
     void operator()(sqlite3* db) const noexcept;
   };
+  struct BusyWait;
+  // Declared before the handle, so that the handler's state outlives the connection; on the
+  // heap, so that it keeps its address when the connection is moved.
+  std::unique_ptr<BusyWait> busyWait_;
   std::unique_ptr<sqlite3, Closer> db_;
   std::string path_;
 };

@@ -8,7 +8,7 @@ SqliteTransaction::SqliteTransaction(SqliteConnection& connection, Kind kind)
     : connection_(connection) {
   switch (kind) {
     case Kind::Deferred: connection_.Exec("BEGIN"); break;
-    case Kind::Immediate: connection_.Exec("BEGIN IMMEDIATE"); break;
+    case Kind::Immediate: connection_.BeginWrite(); break;
     case Kind::Exclusive: connection_.Exec("BEGIN EXCLUSIVE"); break;
   }
 }

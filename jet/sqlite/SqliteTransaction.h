@@ -1,7 +1,8 @@
 #pragma once
 // Scope guard for one short write transaction: begins at construction, rolls back at
-// destruction unless Commit() was called. BEGIN IMMEDIATE takes the write lock up front so
-// that a busy database answers at the start, not halfway through the work.
+// destruction unless Commit() was called. Immediate (the default) takes the write lock up
+// front, waiting for it through the connection's busy handler, so that a busy database is
+// waited for at the start, not refused halfway through the work.
 
 #include <string>
 

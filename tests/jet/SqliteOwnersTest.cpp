@@ -2,9 +2,11 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "jet/sqlite/SqliteConnection.h"
 #include "jet/sqlite/SqliteStatement.h"
@@ -115,6 +117,77 @@ TEST_F(SqliteOwnersTest, ReadOnlyConnectionRefusesWrites) {
   }
   SqliteConnection connection(PathOf("d.db"), OpenMode::ReadOnly);
   EXPECT_EQ(DaoNumberOf([&] { connection.Exec("INSERT INTO t VALUES (1)"); }), 3027);
+}
+
+// A connection of its own in WAL mode, as the engine makes its files.
+SqliteConnection WalConnection(const std::string& path, int busyTimeoutMs) {
+  SqliteConnection connection(path, OpenMode::Create);
+  connection.Exec("PRAGMA journal_mode=WAL");
+  connection.SetBusyTimeout(busyTimeoutMs);
+  return connection;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+TEST_F(SqliteOwnersTest, WriterWaitsForALockUntilItsDeadlineAndNotBeyond) {
+  SqliteConnection holder = WalConnection(PathOf("e.db"), 0);
+  holder.Exec("CREATE TABLE t (x INTEGER)");
+  SqliteConnection waiter = WalConnection(PathOf("e.db"), 300);
+  EXPECT_EQ(waiter.BusyTimeout(), 300);
+
+  holder.BeginWrite();
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(DaoNumberOf([&] { waiter.BeginWrite(); }), 3218);
+  EXPECT_GE(SecondsSince(start), 0.3) << "gave up before its deadline";
+  EXPECT_FALSE(waiter.InTransaction());
+  // A second wait gets a deadline of its own.
+  start = std::chrono::steady_clock::now();
+  EXPECT_EQ(DaoNumberOf([&] { waiter.Exec("INSERT INTO t VALUES (1)"); }), 3218);
+  EXPECT_GE(SecondsSince(start), 0.3);
+  // Without a timeout a lock held elsewhere answers at once.
+  waiter.SetBusyTimeout(0);
+  EXPECT_EQ(waiter.BusyTimeout(), 0);
+  EXPECT_EQ(DaoNumberOf([&] { waiter.BeginWrite(); }), 3218);
+  holder.Exec("COMMIT");
+  waiter.BeginWrite();
+  waiter.Exec("INSERT INTO t VALUES (2)");
+  waiter.Exec("COMMIT");
+}
+
+TEST_F(SqliteOwnersTest, WriterGetsTheLockOnceItsHolderCommits) {
+  SqliteConnection waiter = WalConnection(PathOf("f.db"), 5000);
+  waiter.Exec("CREATE TABLE t (x INTEGER)");
+  SqliteConnection holder = WalConnection(PathOf("f.db"), 0);
+  holder.BeginWrite();
+  holder.Exec("INSERT INTO t VALUES (1)");
+  std::thread commitLater([&holder] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    holder.Exec("COMMIT");
+  });
+  const auto start = std::chrono::steady_clock::now();
+  waiter.BeginWrite();
+  const double waited = SecondsSince(start);
+  commitLater.join();
+  EXPECT_GE(waited, 0.15);
+  waiter.Exec("INSERT INTO t VALUES (2)");
+  waiter.Exec("COMMIT");
+  SqliteStatement sum(waiter, "SELECT group_concat(x) FROM t");
+  ASSERT_TRUE(sum.Step());
+  EXPECT_EQ(sum.ColumnText(0), "1,2");
+}
+
+TEST_F(SqliteOwnersTest, BusyWaitSurvivesMovingTheConnection) {
+  SqliteConnection holder = WalConnection(PathOf("g.db"), 0);
+  holder.Exec("CREATE TABLE t (x INTEGER)");
+  SqliteConnection first = WalConnection(PathOf("g.db"), 200);
+  SqliteConnection moved(std::move(first));
+  holder.BeginWrite();
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(DaoNumberOf([&] { moved.BeginWrite(); }), 3218);
+  EXPECT_GE(SecondsSince(start), 0.2);
+  holder.Exec("COMMIT");
 }
 
 }  // namespace

@@ -4,6 +4,10 @@
 
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
+#include "jet/Database.h"
+#include "jet/Field.h"
+#include "jet/Recordset.h"
+#include "runtime/Variant.h"
 #include "tests/jet/EngineTestSupport.h"
 
 namespace lumo::jet {
@@ -109,6 +113,22 @@ TEST_F(WorkspaceTest, NestedTransactionsResolveInnerFirst) {
   EXPECT_EQ(DaoNumberOf([&] { workspace_->BeginTrans(); }), 3003);
   for (int level = 0; level < 5; ++level) workspace_->Rollback();
   EXPECT_FALSE(workspace_->IsInTransaction());
+}
+
+TEST_F(WorkspaceTest, TransactionHoldsTheWriteLockFromItsBeginning) {
+  auto database = workspace_->OpenDatabase(path_);
+  auto other = engine_.CreateWorkspace("Other", "Admin", "");
+  auto elsewhere = other->OpenDatabase(path_);
+  elsewhere->SetQueryTimeout(1);
+  workspace_->BeginTrans();
+  // Only read so far, yet nobody else may write in between: what the transaction read is
+  // still true when it writes.
+  EXPECT_EQ(VarToStr(database->OpenRecordset("SELECT count(*) FROM t", dbOpenSnapshot)->Fields().Item(0)->Value()), "0");
+  EXPECT_EQ(DaoNumberOf([&] { elsewhere->Execute("INSERT INTO t (name) VALUES ('between')", dbFailOnError); }), 3218);
+  database->Execute("INSERT INTO t (name) VALUES ('mine')", dbFailOnError);
+  workspace_->CommitTrans();
+  elsewhere->Execute("INSERT INTO t (name) VALUES ('after')", dbFailOnError);
+  EXPECT_EQ(StockShell(path_, "SELECT group_concat(name) FROM t"), "mine,after\n");
 }
 
 TEST_F(WorkspaceTest, ClosingAWorkspaceRollsBackWhatItLeftOpen) {
