@@ -59,7 +59,8 @@ class Field : public DaoObject {
 
   // Recordset fields only (others answer 3219 "Invalid operation.").
   Variant Value() const;
-  void SetValue(const Variant& value);
+  // By value: a caller that gives a large value up (std::move) hands it over uncopied.
+  void SetValue(Variant value);
   int FieldSize() const;
   Variant GetChunk(int offset, int bytes) const;
   void AppendChunk(const Variant& chunk);

@@ -20,10 +20,10 @@ Variant Field::Value() const {
   return recordset_->ColumnValue(column_);
 }
 
-void Field::SetValue(const Variant& value) {
+void Field::SetValue(Variant value) {
   CheckValid();
   if (!recordset_) Raise(kInvalidOperation);
-  recordset_->SetColumnValue(column_, value);
+  recordset_->SetColumnValue(column_, std::move(value));
 }
 
 int Field::FieldSize() const {

@@ -206,8 +206,9 @@ class RecordSource {
   // Reads the row at `position` unless it is the one already read; false when it no longer
   // exists (deleted by someone else).
   virtual bool Load(RowPosition position) = 0;
-  // A column of the row last loaded.
-  virtual Variant Value(int column) = 0;
+  // A column of the row last loaded, in place (a memo or long binary value is measured and
+  // sliced without being copied); valid until the next Load, Forget or Value call.
+  virtual const Variant& Value(int column) = 0;
   // Forgets the row read, so that the next Load reads it again.
   virtual void Forget() = 0;
 

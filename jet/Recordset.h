@@ -155,7 +155,8 @@ class Recordset : public DaoObject, public std::enable_shared_from_this<Recordse
   // without a current row, 3167 when the row was deleted); writing needs Edit/AddNew (3020)
   // and an updatable field (3113).
   Variant ColumnValue(int column) const;
-  void SetColumnValue(int column, const Variant& value);
+  // By value: a caller that gives its value up (std::move) hands a large one over uncopied.
+  void SetColumnValue(int column, Variant value);
   // FieldSize, GetChunk and AppendChunk of Memo and Long Binary fields.
   int ColumnFieldSize(int column) const;
   Variant ColumnChunk(int column, int offset, int bytes) const;
@@ -178,6 +179,9 @@ class Recordset : public DaoObject, public std::enable_shared_from_this<Recordse
   void BuildFields();
   void Reopen();
   Variant BookmarkOfPosition(RowPosition position) const;
+  // ColumnValue where it lies (the edit buffer or the row read); valid until the cursor
+  // moves or the field is written.
+  const Variant& ColumnValueInPlace(int column) const;
 
   std::unique_ptr<State> state_;
 };

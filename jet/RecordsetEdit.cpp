@@ -62,6 +62,18 @@ std::vector<Variant> DefaultValues(Recordset::State& s) {
   return values;
 }
 
+// Steps a write whose large values are bound in place (BindFieldValueInPlace), then drops
+// those bindings, failed or not: the statement stays in the file's cache, the values do not.
+void StepAndUnbind(SqliteStatement& statement) {
+  try {
+    statement.Step();
+  } catch (...) {
+    statement.ClearBindings();
+    throw;
+  }
+  statement.ClearBindings();
+}
+
 }  // namespace
 
 void Recordset::Edit() {
@@ -151,9 +163,9 @@ void Recordset::Update(int updateType, bool force) {
       StatementUse statement(s.file->Statement(sql));
       for (size_t n = 0; n < written.size(); ++n) {
         const RecordsetColumn& column = columns[written[n]];
-        BindFieldValue(*statement, static_cast<int>(n + 1), s.buffer[written[n]], column.type, column.name);
+        BindFieldValueInPlace(*statement, static_cast<int>(n + 1), s.buffer[written[n]], column.type, column.name);
       }
-      statement->Step();
+      StepAndUnbind(*statement);
       const RowKey key = s.file->Connection().LastInsertRowId();
       scope->Commit();
       const RowPosition position = s.rows->Appended(key);
@@ -185,10 +197,10 @@ void Recordset::Update(int updateType, bool force) {
                                                  " WHERE rowid = ?" + std::to_string(keyParameter)));
         for (size_t n = 0; n < written.size(); ++n) {
           const RecordsetColumn& column = columns[written[n]];
-          BindFieldValue(*statement, static_cast<int>(n + 1), s.buffer[written[n]], column.type, column.name);
+          BindFieldValueInPlace(*statement, static_cast<int>(n + 1), s.buffer[written[n]], column.type, column.name);
         }
         statement->BindInt64(keyParameter, s.editKey);
-        statement->Step();
+        StepAndUnbind(*statement);
         if (s.file->Connection().Changes() == 0) RaiseRecordsetError(3167);
       }
       scope->Commit();
@@ -243,7 +255,7 @@ void Recordset::SetLockEdits(bool lockEdits) {
   s.lockEdits = lockEdits;
 }
 
-Variant Recordset::ColumnValue(int column) const {
+const Variant& Recordset::ColumnValueInPlace(int column) const {
   State& s = Live();
   if (column < 0 || column >= s.columnCount) RaiseRecordsetError(3265);
   if (s.editMode != dbEditNone) return s.buffer[static_cast<size_t>(column)];
@@ -253,46 +265,43 @@ Variant Recordset::ColumnValue(int column) const {
   return s.rows->Value(column);
 }
 
-void Recordset::SetColumnValue(int column, const Variant& value) {
+Variant Recordset::ColumnValue(int column) const { return ColumnValueInPlace(column); }
+
+void Recordset::SetColumnValue(int column, Variant value) {
   State& s = Live();
   const RecordsetColumn& info = ColumnAt(s, column);
   if (s.editMode == dbEditNone) RaiseRecordsetError(3020);
   if (!info.updatable) RaiseRecordsetError(3113, {info.name});
-  s.buffer[static_cast<size_t>(column)] = ConvertFieldValue(value, info.type, info.name);
+  s.buffer[static_cast<size_t>(column)] = ConvertFieldValue(std::move(value), info.type, info.name);
   s.changed[static_cast<size_t>(column)] = true;
 }
 
+// Memo and Long Binary values are measured, sliced and extended where they lie: a value read
+// or written in many chunks then costs time in proportion to its size, not to the number of
+// chunks times its size.
+
 int Recordset::ColumnFieldSize(int column) const {
-  const Variant value = ColumnValue(column);
-  switch (value.Type()) {
-    case VarType::kNull:
-    case VarType::kEmpty:
-      return 0;
-    case VarType::kString:
-      return static_cast<int>(value.AsString().size());
-    case VarType::kBytes:
-      return static_cast<int>(value.AsBytes().size());
-    default:
-      return state_->Columns()[static_cast<size_t>(column)].type.size;
-  }
+  const Variant& value = ColumnValueInPlace(column);
+  if (const std::string* text = value.TextIf()) return static_cast<int>(text->size());
+  if (const std::vector<uint8_t>* bytes = value.BytesIf()) return static_cast<int>(bytes->size());
+  if (value.IsNull() || value.IsEmpty()) return 0;
+  return state_->Columns()[static_cast<size_t>(column)].type.size;
 }
 
 Variant Recordset::ColumnChunk(int column, int offset, int bytes) const {
   if (offset < 0 || bytes < 0) RaiseRecordsetError(kDaoInvalidArgument);
-  const Variant value = ColumnValue(column);
+  const Variant& value = ColumnValueInPlace(column);
   if (value.IsNull()) return value;
   const auto start = static_cast<size_t>(offset);
   const auto length = static_cast<size_t>(bytes);
-  if (value.Type() == VarType::kString) {
-    const std::string text = value.AsString();
-    return Variant(start >= text.size() ? std::string() : text.substr(start, length));
+  if (const std::string* text = value.TextIf()) {
+    return Variant(start >= text->size() ? std::string() : text->substr(start, length));
   }
-  if (value.Type() == VarType::kBytes) {
-    const std::vector<uint8_t> data = value.AsBytes();
-    if (start >= data.size()) return Variant(std::vector<uint8_t>());
-    const size_t end = std::min(data.size(), start + length);
-    return Variant(std::vector<uint8_t>(data.begin() + static_cast<std::ptrdiff_t>(start),
-                                        data.begin() + static_cast<std::ptrdiff_t>(end)));
+  if (const std::vector<uint8_t>* data = value.BytesIf()) {
+    if (start >= data->size()) return Variant(std::vector<uint8_t>());
+    const size_t end = std::min(data->size(), start + std::min(length, data->size() - start));
+    return Variant(std::vector<uint8_t>(data->begin() + static_cast<std::ptrdiff_t>(start),
+                                        data->begin() + static_cast<std::ptrdiff_t>(end)));
   }
   RaiseRecordsetError(3259);
 }
@@ -303,22 +312,44 @@ void Recordset::AppendColumnChunk(int column, const Variant& chunk) {
   if (s.editMode == dbEditNone) RaiseRecordsetError(3020);
   if (!info.updatable) RaiseRecordsetError(3113, {info.name});
   const auto index = static_cast<size_t>(column);
-  const Variant& current = s.buffer[index];
+  Variant& current = s.buffer[index];
+  // The first chunk after Edit/AddNew replaces the value.
   const bool append = s.chunkStarted[index] && !current.IsNull();
-  Variant combined;
   if (IsTextType(info.type.type)) {
-    combined = Variant((append ? current.AsString() : std::string()) + VarToStr(chunk));
-  } else if (IsBinaryType(info.type.type)) {
-    std::vector<uint8_t> bytes = append ? current.AsBytes() : std::vector<uint8_t>();
-    if (!chunk.IsNull() && !chunk.IsEmpty()) {
-      std::vector<uint8_t> more = chunk.AsBytes();
-      bytes.insert(bytes.end(), more.begin(), more.end());
+    const std::string more = VarToStr(chunk);
+    if (!append || current.TextIf() == nullptr) current = Variant(std::string());
+    std::string& text = *current.TextIf();
+    const size_t before = text.size();
+    text += more;
+    try {
+      current = ConvertFieldValue(std::move(current), info.type, info.name);
+    } catch (...) {
+      // A text too long for its field keeps what it had.
+      if (current.TextIf() != nullptr) current.TextIf()->resize(before);
+      throw;
     }
-    combined = Variant(std::move(bytes));
+  } else if (IsBinaryType(info.type.type)) {
+    std::vector<uint8_t> more;
+    if (!chunk.IsNull() && !chunk.IsEmpty()) {
+      if (const std::vector<uint8_t>* bytes = chunk.BytesIf()) {
+        more = *bytes;
+      } else {
+        more = ConvertFieldValue(chunk, JetFieldType{dbLongBinary, 0, 0}, info.name).AsBytes();
+      }
+    }
+    if (!append || current.BytesIf() == nullptr) current = Variant(std::vector<uint8_t>());
+    std::vector<uint8_t>& bytes = *current.BytesIf();
+    const size_t before = bytes.size();
+    bytes.insert(bytes.end(), more.begin(), more.end());
+    try {
+      current = ConvertFieldValue(std::move(current), info.type, info.name);
+    } catch (...) {
+      if (current.BytesIf() != nullptr) current.BytesIf()->resize(before);
+      throw;
+    }
   } else {
     RaiseRecordsetError(3259);
   }
-  s.buffer[index] = ConvertFieldValue(combined, info.type, info.name);
   s.changed[index] = true;
   s.chunkStarted[index] = true;
 }

@@ -30,8 +30,9 @@ class ForwardSource final : public RecordSource {
   bool Load(RowPosition position) override { return position == current_ && statement_; }
   // The statement holds the row: a value is decoded from it on each read, which costs what
   // copying it out of a decoded row would.
-  Variant Value(int column) override {
-    return ReadColumnValue(*statement_, column, columns_[static_cast<size_t>(column)].type);
+  const Variant& Value(int column) override {
+    decoded_ = ReadColumnValue(*statement_, column, columns_[static_cast<size_t>(column)].type);
+    return decoded_;
   }
   void Forget() override {}
 
@@ -65,6 +66,7 @@ class ForwardSource final : public RecordSource {
   ScanStatement scan_;
   SqliteStatement* statement_;  // scan_'s, null once the scan ended
   RowPosition current_ = kNoRow;
+  Variant decoded_;  // the value Value handed out last
 };
 
 }  // namespace

@@ -219,7 +219,7 @@ class KeysetSource final : public RecordSource {
 
   bool Load(RowPosition position) override;
 
-  Variant Value(int column) override { return current_[column]; }
+  const Variant& Value(int column) override { return current_[column]; }
   void Forget() override {
     loaded_ = kNoRow;
     ahead_.first = kNoRow;

@@ -49,7 +49,7 @@ class SnapshotSource final : public RecordSource {
     loaded_ = position;
     return true;
   }
-  Variant Value(int column) override {
+  const Variant& Value(int column) override {
     return rows_->cells[static_cast<size_t>(loaded_) * columns_.size() + static_cast<size_t>(column)];
   }
   void Forget() override {}

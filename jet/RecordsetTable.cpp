@@ -122,7 +122,7 @@ class TableWindow final : public TableSource {
     return exists_;
   }
 
-  Variant Value(int column) override { return values_[static_cast<size_t>(column)]; }
+  const Variant& Value(int column) override { return values_[static_cast<size_t>(column)]; }
   void Forget() override { loaded_ = false; }
 
   // A new row takes its place in index order; the window shows it once it is read there.

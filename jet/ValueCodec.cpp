@@ -64,6 +64,31 @@ std::vector<uint8_t> BytesOf(const Variant& value) {
   return Converted([&] { return value.AsBytes(); });
 }
 
+bool IsTextField(int type) { return type == dbText || type == dbChar || type == dbMemo; }
+bool IsBinaryField(int type) { return type == dbBinary || type == dbVarBinary || type == dbLongBinary; }
+
+// The value itself when it already has the form a field of `type` holds and fits it: a text
+// for a text field, a byte array for a binary one. Sizes are checked as an assignment does.
+const Variant* InFieldForm(const Variant& value, const JetFieldType& type) {
+  if (IsTextField(type.type)) {
+    const std::string* text = value.TextIf();
+    if (text == nullptr) return nullptr;
+    if (type.type != dbMemo && type.size > 0 && Utf8Length(*text) > static_cast<size_t>(type.size)) {
+      RaiseField(kFieldTooSmall);
+    }
+    return &value;
+  }
+  if (IsBinaryField(type.type)) {
+    const std::vector<uint8_t>* bytes = value.BytesIf();
+    if (bytes == nullptr) return nullptr;
+    if (type.type != dbLongBinary && type.size > 0 && bytes->size() > static_cast<size_t>(type.size)) {
+      RaiseField(kFieldTooSmall);
+    }
+    return &value;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 std::optional<std::string> StoredGuidText(const Variant& value) {
@@ -237,6 +262,25 @@ Variant ConvertFieldValue(const Variant& value, const JetFieldType& type,
     default:
       return value;
   }
+}
+
+Variant ConvertFieldValue(Variant&& value, const JetFieldType& type, const std::string& fieldName) {
+  if (InFieldForm(value, type) != nullptr) return std::move(value);
+  return ConvertFieldValue(static_cast<const Variant&>(value), type, fieldName);
+}
+
+void BindFieldValueInPlace(SqliteStatement& statement, int index, const Variant& value,
+                           const JetFieldType& type, const std::string& fieldName) {
+  if (InFieldForm(value, type) != nullptr) {
+    if (const std::string* text = value.TextIf()) {
+      statement.BindTextInPlace(index, *text);
+    } else {
+      const std::vector<uint8_t>& bytes = *value.BytesIf();
+      statement.BindBlobInPlace(index, bytes.data(), bytes.size());
+    }
+    return;
+  }
+  BindFieldValue(statement, index, value, type, fieldName);
 }
 
 void BindFieldValue(SqliteStatement& statement, int index, const Variant& value,

@@ -31,10 +31,19 @@ Variant ReadColumnValue(const SqliteStatement& statement, int column, const JetF
 Variant ConvertFieldValue(const Variant& value, const JetFieldType& type,
                           const std::string& fieldName);
 
+// The same for a value the caller gives up: a text or byte array already of the field's
+// kind moves into the result instead of being copied (memo texts and long binary data may be
+// as large as the file allows).
+Variant ConvertFieldValue(Variant&& value, const JetFieldType& type, const std::string& fieldName);
+
 // Binds `value` as parameter `index` in the stored form of `type` (converting it first as
 // ConvertFieldValue does).
 void BindFieldValue(SqliteStatement& statement, int index, const Variant& value,
                     const JetFieldType& type, const std::string& fieldName);
+// The same, but a text or byte array already of the field's kind is bound where it lies, not
+// copied: `value` must outlive the step, and the caller clears the bindings afterwards.
+void BindFieldValueInPlace(SqliteStatement& statement, int index, const Variant& value,
+                           const JetFieldType& type, const std::string& fieldName);
 
 // Binds a value whose field type is unknown (a query parameter, a criterion value): dates
 // in the stored text form, Booleans -1/0, currency as a number, the rest as they are. An

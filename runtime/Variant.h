@@ -108,6 +108,13 @@ class Variant {
   // Text gives its bytes; an Array its elements as bytes 0..255.
   std::vector<uint8_t> AsBytes() const;
 
+  // The text or the bytes held, in place: for large values (memo texts, long binary data)
+  // that are measured, sliced or extended without being copied. nullptr for other types.
+  const std::string* TextIf() const noexcept { return std::get_if<std::string>(&value_); }
+  std::string* TextIf() noexcept { return std::get_if<std::string>(&value_); }
+  const std::vector<uint8_t>* BytesIf() const noexcept { return std::get_if<std::vector<uint8_t>>(&value_); }
+  std::vector<uint8_t>* BytesIf() noexcept { return std::get_if<std::vector<uint8_t>>(&value_); }
+
   // Arrays (Bytes or Array); EVariantError "Variant is not an array" otherwise.
   int32_t LowBound() const;
   int32_t HighBound() const;  // LowBound() + element count - 1

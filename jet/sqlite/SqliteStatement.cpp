@@ -44,6 +44,16 @@ void SqliteStatement::BindBlob(int index, const void* data, size_t size) {
   Check(sqlite3_bind_blob64(stmt_.get(), index, size ? data : &kEmpty, size, SQLITE_TRANSIENT));
 }
 
+void SqliteStatement::BindTextInPlace(int index, std::string_view value) {
+  Check(sqlite3_bind_text64(stmt_.get(), index, value.data(), value.size(), SQLITE_STATIC,
+                            SQLITE_UTF8));
+}
+
+void SqliteStatement::BindBlobInPlace(int index, const void* data, size_t size) {
+  static const char kEmpty = 0;
+  Check(sqlite3_bind_blob64(stmt_.get(), index, size ? data : &kEmpty, size, SQLITE_STATIC));
+}
+
 int SqliteStatement::ParameterCount() const noexcept {
   return sqlite3_bind_parameter_count(stmt_.get());
 }

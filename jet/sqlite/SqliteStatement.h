@@ -32,6 +32,10 @@ class SqliteStatement {
   void BindDouble(int index, double value);
   void BindText(int index, std::string_view value);
   void BindBlob(int index, const void* data, size_t size);
+  // Bind without copying, for large values: the bytes must stay alive and unchanged until the
+  // statement has been stepped and its bindings cleared.
+  void BindTextInPlace(int index, std::string_view value);
+  void BindBlobInPlace(int index, const void* data, size_t size);
   int ParameterCount() const noexcept;
   void ClearBindings() noexcept;
 
