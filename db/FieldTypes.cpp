@@ -396,17 +396,28 @@ TBlobField::TBlobField(TComponent* owner) : TField(owner) { SetDataType(ftBlob);
 TMemoField::TMemoField(TComponent* owner) : TBlobField(owner) { SetDataType(ftMemo); }
 TGraphicField::TGraphicField(TComponent* owner) : TBlobField(owner) { SetDataType(ftGraphic); }
 
+// Every read and write goes through one blob stream of the dataset, whole or in pieces; a
+// dataset without blob streams has no blob values to give.
+
 std::string TBlobField::ReadAsString() const {
   CheckDataSet();
   std::unique_ptr<TStream> stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), TBlobStreamMode::bmRead);
   if (!stream) return {};
-  return stream->ReadAll();
+  std::string bytes(static_cast<size_t>(std::max<int64_t>(stream->Size(), 0)), '\0');
+  stream->SetPosition(0);
+  bytes.resize(static_cast<size_t>(std::max<int64_t>(stream->Read(bytes.data(), static_cast<int64_t>(bytes.size())), 0)));
+  return bytes;
 }
 
-void TBlobField::WriteAsString(const std::string& value) {
+std::unique_ptr<TStream> TBlobField::OpenWriteStream() {
   CheckCanModify();
   std::unique_ptr<TStream> stream = DataSet()->CreateBlobStream(this, TBlobStreamMode::bmWrite);
   if (!stream) RaiseAccessError("Blob");
+  return stream;
+}
+
+void TBlobField::WriteAsString(const std::string& value) {
+  std::unique_ptr<TStream> stream = OpenWriteStream();
   stream->WriteBuffer(value.data(), static_cast<int64_t>(value.size()));
 }
 
@@ -417,9 +428,14 @@ Variant TBlobField::ReadAsVariant() const {
 }
 
 void TBlobField::WriteAsVariant(const Variant& value) {
-  if (value.Type() == VarType::kBytes || value.Type() == VarType::kArray) {
-    std::vector<uint8_t> bytes = value.AsBytes();
-    WriteAsString(std::string(bytes.begin(), bytes.end()));
+  if (value.IsNull() || value.IsEmpty()) {
+    Clear();
+  } else if (const std::vector<uint8_t>* bytes = value.BytesIf()) {
+    std::unique_ptr<TStream> stream = OpenWriteStream();
+    stream->WriteBuffer(bytes->data(), static_cast<int64_t>(bytes->size()));
+  } else if (value.Type() == VarType::kArray) {
+    std::vector<uint8_t> array = value.AsBytes();
+    WriteAsString(std::string(array.begin(), array.end()));
   } else {
     WriteAsString(value.AsString());
   }
@@ -430,17 +446,39 @@ std::string TBlobField::GetTextValue(bool displayText) const {
   return IsNull() ? "(blob)" : "(BLOB)";
 }
 
-void TBlobField::LoadFromStream(TStream& stream) {
-  stream.SetPosition(0);
-  WriteAsString(stream.ReadAll());
+void TBlobField::LoadFromStream(TStream& source) {
+  std::unique_ptr<TStream> stream = OpenWriteStream();
+  stream->CopyFrom(source, 0);
 }
 
-void TBlobField::SaveToStream(TStream& stream) const {
-  std::string bytes = ReadAsString();
-  stream.WriteBuffer(bytes.data(), static_cast<int64_t>(bytes.size()));
+void TBlobField::SaveToStream(TStream& destination) const {
+  CheckDataSet();
+  std::unique_ptr<TStream> stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), TBlobStreamMode::bmRead);
+  if (!stream) return;
+  destination.CopyFrom(*stream, 0);
 }
 
-int64_t TBlobField::BlobSize() const { return static_cast<int64_t>(ReadAsString().size()); }
+void TBlobField::LoadFromFile(const std::string& fileName) {
+  // The file is opened first: one that cannot be read leaves the field as it was.
+  TFileStream file(fileName, TFileStream::Mode::kOpenRead);
+  LoadFromStream(file);
+}
+
+void TBlobField::SaveToFile(const std::string& fileName) const {
+  // The content is read before the file is created, so that a failing read leaves an
+  // existing file untouched.
+  CheckDataSet();
+  std::unique_ptr<TStream> stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), TBlobStreamMode::bmRead);
+  TFileStream file(fileName, TFileStream::Mode::kCreate);
+  if (stream) file.CopyFrom(*stream, 0);
+  file.Flush();
+}
+
+int64_t TBlobField::BlobSize() const {
+  CheckDataSet();
+  std::unique_ptr<TStream> stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), TBlobStreamMode::bmRead);
+  return stream ? stream->Size() : 0;
+}
 
 Variant TMemoField::ReadAsVariant() const {
   if (IsNull()) return Variant::Null();
@@ -448,8 +486,10 @@ Variant TMemoField::ReadAsVariant() const {
 }
 
 std::string TMemoField::GetTextValue(bool displayText) const {
-  if (!displayText) return ReadAsString();
-  return IsNull() ? "(memo)" : "(MEMO)";
+  std::string text = ReadAsString();
+  // A cell of a grid shows the first line.
+  if (displayText) text.erase(std::min(text.find_first_of("\r\n"), text.size()));
+  return text;
 }
 
 }  // namespace lumo

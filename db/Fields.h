@@ -223,15 +223,25 @@ class TVarBytesField : public TBytesField {
   const ClassInfo& ClassType() const override;
 };
 
-// Blob and memo fields read and write their value through the dataset's blob streams.
+// Blob and memo fields read and write their value through the dataset's blob streams
+// (TDataSet::CreateBlobStream): AsString and Value read the whole content, writing one
+// replaces it. Writing needs the dataset in edit or insert state and a field that is not read
+// only (EDatabaseError as for every field); a dataset without blob streams raises "Cannot
+// access field '<name>' as type Blob".
 class TBlobField : public TField {
  public:
   explicit TBlobField(TComponent* owner);
   static const ClassInfo& StaticClass();
   const ClassInfo& ClassType() const override;
   bool IsBlob() const override { return true; }
-  void LoadFromStream(TStream& stream);
-  void SaveToStream(TStream& stream) const;
+  // The whole source, from its start, becomes the content.
+  void LoadFromStream(TStream& source);
+  // The content is written at the destination's position.
+  void SaveToStream(TStream& destination) const;
+  // EFOpenError when the file cannot be read (the field stays as it was); EFCreateError when
+  // it cannot be created (an existing file is only replaced once the content is read).
+  void LoadFromFile(const std::string& fileName);
+  void SaveToFile(const std::string& fileName) const;
   int64_t BlobSize() const;
 
  protected:
@@ -240,8 +250,13 @@ class TBlobField : public TField {
   std::string ReadAsString() const override;
   void WriteAsString(const std::string& value) override;
   std::string GetTextValue(bool displayText) const override;
+
+ private:
+  // A write stream of the dataset over this field, after the field's own checks.
+  std::unique_ptr<TStream> OpenWriteStream();
 };
 
+// A memo's value is its text; it shows its first line (a grid cell) and edits as a whole.
 class TMemoField : public TBlobField {
  public:
   explicit TMemoField(TComponent* owner);

@@ -1,6 +1,6 @@
 #pragma once
 // Byte streams: the abstract TStream (what blob fields and blob streams of a dataset are),
-// and TMemoryStream / TStringStream that keep their bytes in memory.
+// TMemoryStream / TStringStream that keep their bytes in memory, and TFileStream over a file.
 //
 // Read and Write move the position and answer the number of bytes moved; ReadBuffer and
 // WriteBuffer raise EReadError / EWriteError when fewer bytes could be moved. Seeking beyond
@@ -22,6 +22,14 @@ class EReadError : public EStreamError {
   using EStreamError::EStreamError;
 };
 class EWriteError : public EStreamError {
+ public:
+  using EStreamError::EStreamError;
+};
+class EFOpenError : public EStreamError {
+ public:
+  using EStreamError::EStreamError;
+};
+class EFCreateError : public EStreamError {
  public:
   using EStreamError::EStreamError;
 };
@@ -72,6 +80,33 @@ class TMemoryStream : public TStream {
  private:
   std::string data_;
   int64_t position_ = 0;
+};
+
+// A file opened for reading, or created (truncated when it exists) for writing. Errors name
+// the file and the system's reason: EFOpenError "Cannot open file "<name>". <reason>",
+// EFCreateError "Cannot create file "<name>". <reason>", EReadError / EWriteError
+// "Cannot read file "<name>". <reason>" / "Cannot write file ..." when a transfer fails (a
+// full disk, a folder given as file).
+class TFileStream : public TStream {
+ public:
+  enum class Mode { kOpenRead, kCreate };
+  TFileStream(const std::string& fileName, Mode mode);
+  ~TFileStream() override;
+
+  int64_t Read(void* buffer, int64_t count) override;
+  int64_t Write(const void* buffer, int64_t count) override;
+  int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+  void SetSize(int64_t size) override;
+  // Makes what was written durable on the disk (EWriteError when it cannot be).
+  void Flush();
+
+  const std::string& FileName() const noexcept { return fileName_; }
+
+ private:
+  [[noreturn]] void RaiseTransfer(const char* what) const;
+
+  std::string fileName_;
+  int fd_ = -1;
 };
 
 // A memory stream read and written as text.

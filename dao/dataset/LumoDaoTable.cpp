@@ -49,6 +49,7 @@ TLumoDaoTable::TLumoDaoTable(TComponent* owner) : TDataSet(owner), indexDefs_(th
 
 TLumoDaoTable::~TLumoDaoTable() {
   if (cursorOpen_) CloseForDestruction();
+  OrphanBlobStreams();
   CloseDaoRecordset();
   baseRecordset_.reset();
   masterLink_.reset();

@@ -13,8 +13,9 @@
 // LumoDaoTableOpen.cpp (opening and closing), LumoDaoTableBuffers.cpp (record buffers and
 // field values), LumoDaoTableNavigation.cpp (cursor, bookmarks, counts),
 // LumoDaoTableEditing.cpp (insert, edit, post, delete), LumoDaoTableSql.cpp (ExecuteSQL,
-// parameters), LumoDaoTableQueryDefs.cpp (stored query definitions) and
-// LumoDaoTableIndexDefs.cpp (index definitions, IndexName).
+// parameters), LumoDaoTableQueryDefs.cpp (stored query definitions),
+// LumoDaoTableIndexDefs.cpp (index definitions, IndexName) and LumoDaoTableBlob.cpp (blob
+// streams, declared in LumoDaoTableBlob.h).
 //
 // Stored query definitions: QueryDefParameters holds one line per input parameter, "NULL"
 // standing for Null. After a query definition with parameters was opened,
@@ -96,6 +97,8 @@ struct TDaoRecordHeader {
   uint8_t BookmarkFlag;        // TBookmarkFlag
   int32_t BookmarkValue;       // the engine's four bookmark bytes; 0 = none
 };
+
+class TLumoBlobStream;
 
 class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
  public:
@@ -289,6 +292,8 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   bool IsRecordSourceOpen() override { return cursorOpen_; }
   bool IsBookmarkValid(const TBookmark& bookmark) override;
   int CompareBookmarkOrder(const TBookmark& a, const TBookmark& b) override;
+  // A TLumoBlobStream over a memo or blob field (LumoDaoTableBlob.h); the caller owns it.
+  std::unique_ptr<TStream> OpenBlobStream(TField* field, TBlobStreamMode mode) override;
   bool CopyCurrentRecord(TRecordBuffer destination) override;
   bool FetchFieldValue(TField* field, void* destination) override;
   void PostRecord() override;
@@ -314,6 +319,8 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   void CloseDaoRecordset() noexcept;
 
  private:
+  friend class TLumoBlobStream;
+
   static TDaoRecordHeader& Header(TRecordBuffer buffer) {
     return *reinterpret_cast<TDaoRecordHeader*>(buffer);
   }
@@ -357,6 +364,11 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   void MemoGetText(TField& field, std::string& text, bool displayText);
   void GuidGetText(TField& field, std::string& text, bool displayText);
   void GuidSetText(TField& field, const std::string& text);
+  // Blob streams on a buffer about to be refilled or freed let go of it (nullptr: all).
+  void ForgetBlobBuffer(TRecordBuffer buffer);
+  // The record of a buffer was posted or its edit cancelled: its streams write no more.
+  void LeaveBlobRecord(TRecordBuffer buffer);
+  void OrphanBlobStreams() noexcept;
 
   // Engine objects.
   std::shared_ptr<jet::Recordset> recordset_;
@@ -436,7 +448,8 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   const PropInfo* encodedProp_ = nullptr;
   const PropInfo* decodedProp_ = nullptr;
 
-  // Buffers.
+  // Buffers, and the blob streams open on them (not owned).
+  std::vector<TLumoBlobStream*> blobStreams_;
   TRecordBuffer oldValuesBuffer_ = nullptr;
   TRecordBuffer filterBuffer_ = nullptr;
 

@@ -73,6 +73,7 @@ TRecordBuffer TLumoDaoTable::NewRecordBuffer() {
 
 void TLumoDaoTable::DisposeRecordBuffer(TRecordBuffer& buffer) {
   if (buffer == nullptr) return;
+  if (!blobStreams_.empty()) ForgetBlobBuffer(buffer);
   delete Header(buffer).ValueList;
   delete[] buffer;
   buffer = nullptr;
@@ -101,6 +102,7 @@ void TLumoDaoTable::ClearRecordBuffer(TRecordBuffer buffer) {
   TRecordBuffer previous = state != nullptr ? CopyOfBuffer(state) : NewRecordBuffer();
   DisposeOldValues();
   oldValuesBuffer_ = previous;
+  if (!blobStreams_.empty()) ForgetBlobBuffer(buffer);
 
   TDaoValueList& values = *Header(buffer).ValueList;
   const auto count = static_cast<size_t>(FieldDefs().Count());
@@ -127,6 +129,7 @@ bool TLumoDaoTable::CopyCurrentRecord(TRecordBuffer destination) {
   TRecordBuffer source = StateRecordBuffer();
   if (!cursorOpen_ || IsEmpty() || source == nullptr || destination == nullptr) return false;
   // The copy gets a value list of its own: each buffer is disposed of on its own.
+  if (!blobStreams_.empty()) ForgetBlobBuffer(destination);
   TDaoValueList* own = Header(destination).ValueList;
   if (own == nullptr) own = new TDaoValueList;
   std::memcpy(destination, source, static_cast<size_t>(recordSize_));
@@ -161,6 +164,7 @@ TRecordBuffer TLumoDaoTable::StateRecordBuffer() {
 bool TLumoDaoTable::ReadRecordValues(jet::Recordset& recordset, bool useFieldObjects,
                                      TRecordBuffer buffer) {
   EngineIdle();
+  if (!blobStreams_.empty()) ForgetBlobBuffer(buffer);
   TDaoRecordHeader& header = Header(buffer);
   header.RecordPosition = currentPosition_;
   header.BookmarkValue = bookmarkable_ ? CurrentBookmarkValue(recordset) : 0;

@@ -66,6 +66,7 @@ void TLumoDaoTable::CancelChanges() {
       // Nothing was pending after all.
     }
   }
+  if (!blobStreams_.empty() && StateRecordBuffer() != nullptr) LeaveBlobRecord(StateRecordBuffer());
   DisposeOldValues();
   EngineIdle();
 }
@@ -154,6 +155,7 @@ void TLumoDaoTable::WriteRecordChanges() {
       }
       updating = true;
       rs.Update();
+      if (!blobStreams_.empty()) LeaveBlobRecord(buffer);
       break;
     } catch (Exception& error) {
       if (!OnPostError) {

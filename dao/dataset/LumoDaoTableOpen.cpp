@@ -371,6 +371,8 @@ void TLumoDaoTable::CloseRecordSource() {
     }
   }
   cursorOpen_ = false;
+  // Streams still open keep what they hold; their records and fields are going.
+  if (!blobStreams_.empty()) ForgetBlobBuffer(nullptr);
   optionsValue_ = 0;
   sortText_.clear();
   BindFields(false);
