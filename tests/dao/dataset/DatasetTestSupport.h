@@ -121,4 +121,18 @@ std::string MessageOf(Action action) {
   return {};
 }
 
+// The engine's error number an action raises: 0 when it raises nothing, -1 when it raises
+// something that is no engine error.
+template <class Action>
+int DaoNumberOf(Action action) {
+  try {
+    action();
+  } catch (const EOleException& error) {
+    return error.ErrorCode();
+  } catch (const std::exception&) {
+    return -1;
+  }
+  return 0;
+}
+
 }  // namespace lumo::testing
