@@ -250,7 +250,10 @@ void DatabaseFile::NewPassword(const std::string& oldPassword, const std::string
 }
 
 void DatabaseFile::Idle(int action) {
-  if ((action & dbRefreshCache) != 0) catalogue_.Invalidate();
+  if ((action & dbRefreshCache) != 0) {
+    catalogue_.Invalidate();
+    ++cacheEpoch_;
+  }
 }
 
 void DatabaseFile::Close() {

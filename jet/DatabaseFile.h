@@ -85,8 +85,12 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   void NewPassword(const std::string& oldPassword, const std::string& newPassword);
 
   // Idle(dbFreeLocks): nothing is held between calls (statements are reset after use), so
-  // only the catalogue matters; Idle(dbRefreshCache): drops the cached schema.
+  // only the catalogue matters; Idle(dbRefreshCache): drops the cached schema, and the rows
+  // recordsets read before it count as stale (CacheEpoch moves on).
   void Idle(int action);
+  // Grows with every Idle(dbRefreshCache): a row read under an older epoch is read again
+  // before it is served.
+  uint64_t CacheEpoch() const noexcept { return cacheEpoch_; }
   void Close();
   bool IsOpen() const { return connection_.has_value(); }
 
@@ -100,6 +104,7 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   std::string path_;
   OpenOptions options_;
   int busyTimeoutMs_ = kDefaultBusyTimeoutMs;
+  uint64_t cacheEpoch_ = 0;
   std::optional<SqliteConnection> connection_;  // declared before the statements that use it
   SqliteStatementCache statements_;
   Catalogue catalogue_;

@@ -182,7 +182,7 @@ void Recordset::DiscardEdit() {
 RowPosition Recordset::CurrentRow() const {
   State& s = *state_;
   if (!s.OnRow()) RaiseRecordsetError(3021);
-  if (s.rows->IsRemoved(s.position) || !s.rows->Load(s.position)) RaiseRecordsetError(3167);
+  if (!s.LoadRow(s.position)) RaiseRecordsetError(3167);
   s.rowRead = true;
   return s.position;
 }

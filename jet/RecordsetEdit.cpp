@@ -85,9 +85,8 @@ void Recordset::Edit() {
   if (s.lockEdits) s.lock = std::make_unique<WriteScope>(*s.file);
   RowReader reader(*s.file, s.Plan(), s.Columns());
   std::optional<std::vector<StoredValue>> stored = reader.ReadStored(key);
-  s.rows->Forget();
-  s.rowRead = false;
-  if (!stored || !s.rows->Load(position)) {
+  s.ForgetRow();
+  if (!stored || !s.LoadRow(position)) {
     s.lock.reset();
     RaiseRecordsetError(3167);
   }
@@ -176,7 +175,10 @@ void Recordset::Update(int updateType, bool force) {
       if (!s.lockEdits && !force) {
         RowReader reader(*s.file, s.Plan(), columns);
         std::optional<std::vector<StoredValue>> current = reader.ReadStored(s.editKey);
-        if (!current) RaiseRecordsetError(3167);
+        if (!current) {
+          s.ForgetRow();
+          RaiseRecordsetError(3167);
+        }
         if (*current != s.originals) {
           // Someone else wrote the row since Edit; updating again writes over it.
           s.originals = std::move(*current);
@@ -201,7 +203,10 @@ void Recordset::Update(int updateType, bool force) {
         }
         statement->BindInt64(keyParameter, s.editKey);
         StepAndUnbind(*statement);
-        if (s.file->Connection().Changes() == 0) RaiseRecordsetError(3167);
+        if (s.file->Connection().Changes() == 0) {
+          s.ForgetRow();
+          RaiseRecordsetError(3167);
+        }
       }
       scope->Commit();
       s.rows->Forget();
@@ -239,7 +244,11 @@ void Recordset::Delete() {
       s.file->Statement("DELETE FROM " + QuoteName(s.Plan().baseTable) + " WHERE rowid = ?1"));
   statement->BindInt64(1, key);
   statement->Step();
-  if (s.file->Connection().Changes() == 0) RaiseRecordsetError(3167);
+  if (s.file->Connection().Changes() == 0) {
+    // Someone else deleted it: what the engine still holds of the row must not be served.
+    s.ForgetRow();
+    RaiseRecordsetError(3167);
+  }
   scope.Commit();
   // The row stays current, unusable, until the cursor moves.
   s.rows->Removed(s.position);
@@ -261,7 +270,7 @@ const Variant& Recordset::ColumnValueInPlace(int column) const {
   if (s.editMode != dbEditNone) return s.buffer[static_cast<size_t>(column)];
   // Once the current row is read, a field goes straight to it; a clone may still delete it.
   const bool keyed = s.engine == EngineKind::kKeyset || s.engine == EngineKind::kTable;
-  if (!s.rowRead || !s.OnRow() || (keyed && s.rows->IsRemoved(s.position))) CurrentRow();
+  if (!s.RowFresh() || !s.OnRow() || (keyed && s.rows->IsRemoved(s.position))) CurrentRow();
   return s.rows->Value(column);
 }
 

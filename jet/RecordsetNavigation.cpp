@@ -94,8 +94,7 @@ void Recordset::Move(int rows, const Variant& startBookmark) {
     // Move 0 reads the current row again.
     if (!s.OnRow()) RaiseRecordsetError(3021);
     DiscardEdit();
-    s.rows->Forget();
-    s.rowRead = false;
+    s.ForgetRow();
     return;
   } else if (rows > 0) {
     if (s.eof) RaiseRecordsetError(3021);
@@ -199,7 +198,7 @@ void Recordset::SetBookmark(const Variant& bookmark) {
   const RowPosition position = s.rows->Locate(row->first, row->second);
   // A table finds a bookmarked row by its key; a row it cannot find was deleted.
   if (position == kNoRow) RaiseRecordsetError(s.engine == EngineKind::kTable ? 3167 : 3159);
-  if (s.rows->IsRemoved(position) || !s.rows->Load(position)) RaiseRecordsetError(3167);
+  if (!s.LoadRow(position)) RaiseRecordsetError(3167);
   s.bookmarks->NoteHint(number, position);
   Land(position);
 }

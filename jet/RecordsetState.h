@@ -38,6 +38,10 @@ struct Recordset::State {
   bool eof = true;
   RowPosition highestVisited = kNoRow;
   bool rowRead = false;  // the current row was read and exists (a field's fast path)
+  // The row last read for the cursor and the file's cache epoch then: a row read before an
+  // Idle(dbRefreshCache) is read again rather than served from the engine's memory.
+  std::optional<RowKey> readKey;
+  uint64_t readEpoch = 0;
   bool noMatch = false;
 
   std::string filter;
@@ -62,6 +66,29 @@ struct Recordset::State {
   const std::vector<RecordsetColumn>& Columns() const { return shape->columns; }
   const QueryPlan& Plan() const { return shape->plan; }
   bool OnRow() const { return !bof && !eof && position != kNoRow; }
+  // Whether the current row's values may still be taken as read.
+  bool RowFresh() const { return rowRead && readEpoch == file->CacheEpoch(); }
+  // Reads the row at `position` (again, when what the engine holds of it dates from before
+  // the last Idle(dbRefreshCache)); false when it no longer exists.
+  bool LoadRow(RowPosition at) {
+    const RowKey key = rows->KeyAt(at);
+    const uint64_t epoch = file->CacheEpoch();
+    if (readKey == key && readEpoch != epoch) rows->Forget();
+    if (rows->IsRemoved(at) || !rows->Load(at)) {
+      ForgetRow();
+      return false;
+    }
+    readKey = key;
+    readEpoch = epoch;
+    return true;
+  }
+  // The current row is to be read afresh: after the engine found it deleted, its values
+  // must not be served again.
+  void ForgetRow() {
+    rows->Forget();
+    rowRead = false;
+    readKey.reset();
+  }
 };
 
 // Every member starts here (a field's value many times per row, so it stays inline).

@@ -5,6 +5,12 @@
 // look-up however large the table. RecordCount is the table's exact row count, counted again
 // only when another connection has committed since (SQLite's data_version), and otherwise
 // kept up to date with the rows added and deleted through this connection.
+//
+// The window is what the table held when it was read. Once rows may have come or gone since
+// (the file's data version moved, or this recordset added one), which rows lie at its ends is
+// no longer known, and the next move starts the window afresh at the cursor's row; reaching
+// an end looks once more whether anything was committed meanwhile. So the rows the count
+// includes are the rows a walk reaches.
 
 #include <algorithm>
 #include <deque>
@@ -41,26 +47,29 @@ class TableWindow final : public TableSource {
         removed_(shared_->removed) {}
 
   RowPosition First() override {
+    VersionMoved();
     if (!atStart_ || keys_.empty()) ReadFromEnd(false);
     return SkipRemoved(lo_, true);
   }
 
   RowPosition Last() override {
+    VersionMoved();
     if (!atEnd_ || keys_.empty()) ReadFromEnd(true);
     return SkipRemoved(lo_ + static_cast<RowPosition>(keys_.size()) - 1, false);
   }
 
   RowPosition Next(RowPosition position) override {
     if (position == kNoRow || keys_.empty()) return First();
-    return SkipRemoved(position + 1, true);
+    return SkipRemoved(Reanchored(position) + 1, true);
   }
 
   RowPosition Previous(RowPosition position) override {
     if (position == kNoRow || keys_.empty()) return Last();
-    return SkipRemoved(position - 1, false);
+    return SkipRemoved(Reanchored(position) - 1, false);
   }
 
   int64_t IndexOf(RowPosition position) override {
+    VersionMoved();
     if (atStart_) {
       int64_t index = position - lo_;
       for (RowPosition p = lo_; p < position; ++p) {
@@ -78,6 +87,7 @@ class TableWindow final : public TableSource {
 
   RowPosition AtIndex(int64_t index) override {
     if (index < 0) return kNoRow;
+    VersionMoved();
     if (atStart_ && index < static_cast<int64_t>(keys_.size()) && !HasRemovedInWindow()) {
       return lo_ + index;
     }
@@ -125,9 +135,11 @@ class TableWindow final : public TableSource {
   const Variant& Value(int column) override { return values_[static_cast<size_t>(column)]; }
   void Forget() override { loaded_ = false; }
 
-  // A new row takes its place in index order; the window shows it once it is read there.
+  // A new row takes its place in index order, which may lie inside the window or beyond
+  // either end of it: the window is read afresh at the next move.
   RowPosition Appended(RowKey) override {
     if (shared_->count >= 0) ++shared_->count;
+    MarkStale();
     return kNoRow;
   }
 
@@ -178,14 +190,15 @@ class TableWindow final : public TableSource {
   }
 
   // The first row from `position` on in the direction that is not deleted, extending the
-  // window as needed; kNoRow at an end.
+  // window as needed; kNoRow at an end. An end is taken for one only after a look at whether
+  // anything was committed since the window was read.
   RowPosition SkipRemoved(RowPosition position, bool forward) {
     for (;;) {
       while (position >= lo_ + static_cast<RowPosition>(keys_.size())) {
-        if (!Extend(true)) return kNoRow;
+        if (!Extend(true) && !CommittedSince()) return kNoRow;
       }
       while (position < lo_) {
-        if (!Extend(false)) return kNoRow;
+        if (!Extend(false) && !CommittedSince()) return kNoRow;
       }
       if (!IsRemoved(position)) return position;
       position += forward ? 1 : -1;
@@ -222,13 +235,54 @@ class TableWindow final : public TableSource {
     return ValuesOf(KeyAt(position)).value_or(std::vector<StoredValue>(order_.size()));
   }
 
+  // Notes a change of the file since the window was read; true when there was one.
+  bool VersionMoved() {
+    const uint32_t version = file_->Connection().DataVersion();
+    if (version == seenVersion_) return false;
+    seenVersion_ = version;
+    MarkStale();
+    return true;
+  }
+
+  // The connection learns of other connections' commits when it begins a read: begin one.
+  bool CommittedSince() {
+    if (!file_->Connection().InTransaction()) DataVersion();
+    return VersionMoved();
+  }
+
+  void MarkStale() {
+    stale_ = true;
+    atStart_ = atEnd_ = false;
+  }
+
+  // The cursor's row at `position` with the window read afresh around it when the window may
+  // be out of date; a row that is gone keeps the old window, whose rows are read (and skipped
+  // when gone) as the cursor moves on.
+  RowPosition Reanchored(RowPosition position) {
+    VersionMoved();
+    if (!stale_ || !InWindow(position)) return position;
+    stale_ = false;
+    const RowKey key = KeyAt(position);
+    std::optional<std::vector<StoredValue>> values = ValuesOf(key);
+    if (!values) return position;
+    Anchor(key, std::move(*values), kAnchor);
+    return lo_;
+  }
+
   void Anchor(RowKey key, std::vector<StoredValue> values, RowPosition number) {
+    Fresh();
     keys_.assign(1, key);
     lo_ = number;
     frontValues_ = values;
     backValues_ = std::move(values);
     atStart_ = atEnd_ = false;
     forwardChunk_ = backwardChunk_ = kFirstChunk;
+  }
+
+  // The window is read from here on as the file is now.
+  void Fresh() {
+    seenVersion_ = file_->Connection().DataVersion();
+    stale_ = false;
   }
 
   // Reads the first (or last) chunk of the table anew.
@@ -253,6 +307,7 @@ class TableWindow final : public TableSource {
       }
     }
     if (fromLast) lo_ = kAnchor - got + 1;
+    Fresh();
     atStart_ = !fromLast || got < kFirstChunk;
     atEnd_ = fromLast || got < kFirstChunk;
   }
@@ -333,6 +388,8 @@ class TableWindow final : public TableSource {
   RowPosition lo_ = kAnchor;  // position of keys_.front()
   bool atStart_ = false;      // keys_.front() is the first row of the table
   bool atEnd_ = false;        // keys_.back() is the last
+  uint32_t seenVersion_ = 0;  // the file's data version when the window was read
+  bool stale_ = false;        // rows may have come or gone since
   std::vector<StoredValue> frontValues_;
   std::vector<StoredValue> backValues_;
   int64_t forwardChunk_ = kFirstChunk;

@@ -85,6 +85,12 @@ bool SqliteConnection::InTransaction() const noexcept {
   return sqlite3_get_autocommit(db_.get()) == 0;
 }
 
+uint32_t SqliteConnection::DataVersion() const noexcept {
+  unsigned int version = 0;
+  sqlite3_file_control(db_.get(), "main", SQLITE_FCNTL_DATA_VERSION, &version);
+  return version;
+}
+
 void SqliteConnection::SetBusyTimeout(int milliseconds) {
   busyWait_->timeoutMs = std::max(milliseconds, 0);
   if (busyWait_->timeoutMs > 0) {

@@ -35,6 +35,9 @@ class SqliteConnection {
   int64_t LastInsertRowId() const noexcept;
   int Changes() const noexcept;
   bool InTransaction() const noexcept;
+  // A number that changes whenever the main database's content changed, through this
+  // connection or another one, as of the last read this connection began.
+  uint32_t DataVersion() const noexcept;
   // How long a call waits for a lock held by another connection before it answers SQLITE_BUSY
   // (0: not at all). The wait is the engine's own: short sleeps of random length up to a
   // deadline measured from the first refusal, so that a waiting writer keeps trying often and

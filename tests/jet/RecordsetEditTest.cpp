@@ -207,6 +207,74 @@ TEST_F(RecordsetEditTest, DeletingARowAnotherProcessDeletedAnswers3167) {
   EXPECT_EQ(DaoNumberOf([&] { recordset->Update(); }), 3167);
 }
 
+TEST_F(RecordsetEditTest, RowFoundDeletedIsNotServedAgainFromMemory) {
+  for (int type : {dbOpenDynaset, dbOpenTable}) {
+    SCOPED_TRACE(type);
+    auto recordset = Open("Logon", type, 0, dbOptimistic);
+    recordset->MoveFirst();
+    const std::string id = std::to_string(IdOf(*recordset));
+    EXPECT_EQ(Shell("DELETE FROM Logon WHERE ID = " + id), "");
+    EXPECT_EQ(DaoNumberOf([&] { recordset->Delete(); }), 3167);
+    // Its own 3167 tells the engine the row is gone: a field no longer shows it.
+    EXPECT_EQ(DaoNumberOf([&] { Value(*recordset, "Username"); }), 3167);
+    recordset->MoveNext();
+    const std::string next = std::to_string(IdOf(*recordset));
+    recordset->Edit();
+    EXPECT_EQ(Shell("DELETE FROM Logon WHERE ID = " + next), "");
+    EXPECT_EQ(DaoNumberOf([&] { recordset->Update(); }), 3167);
+    recordset->CancelUpdate();
+    EXPECT_EQ(DaoNumberOf([&] { Value(*recordset, "Username"); }), 3167);
+    AddLogon("refill", "PC8", 40);
+    AddLogon("refill", "PC9", 50);
+  }
+}
+
+TEST_F(RecordsetEditTest, IdleWithRefreshCacheReadsTheCurrentRowAgain) {
+  for (int type : {dbOpenDynaset, dbOpenTable}) {
+    SCOPED_TRACE(type);
+    auto recordset = Open("Logon", type);
+    recordset->MoveFirst();
+    const std::string id = std::to_string(IdOf(*recordset));
+    EXPECT_EQ(VarToStr(Value(*recordset, "Typ")), "logon");
+    EXPECT_EQ(Shell("UPDATE Logon SET Typ = 'stamped' WHERE ID = " + id), "");
+    EXPECT_EQ(VarToStr(Value(*recordset, "Typ")), "logon");  // the row as it was read
+    engine_.Idle(dbFreeLocks);
+    engine_.Idle(dbRefreshCache);
+    EXPECT_EQ(VarToStr(Value(*recordset, "Typ")), "stamped");
+    EXPECT_EQ(Shell("DELETE FROM Logon WHERE ID = " + id), "");
+    engine_.Idle(dbRefreshCache);
+    EXPECT_EQ(DaoNumberOf([&] { Value(*recordset, "Typ"); }), 3167);
+    EXPECT_EQ(DaoNumberOf([&] { recordset->SetBookmark(recordset->Bookmark()); }), 3167);
+    AddLogon("refill", "PC9", 50);
+  }
+}
+
+TEST_F(RecordsetEditTest, TableEmptiedByItsOwnDeletesReachesTheRowsItAddsNext) {
+  auto table = Open("Logon", dbOpenTable);
+  while (!table->IsEOF()) {
+    table->Delete();
+    table->MoveNext();
+  }
+  table->MoveLast();
+  EXPECT_TRUE(table->IsBOF() && table->IsEOF());
+  EXPECT_EQ(table->RecordCount(), 0);
+  table->AddNew();
+  Set(*table, "Username", Variant("first"));
+  table->Update();
+  EXPECT_EQ(table->RecordCount(), 1);
+  table->MoveLast();
+  EXPECT_FALSE(table->IsBOF() || table->IsEOF());
+  EXPECT_EQ(VarToStr(Value(*table, "Username")), "first");
+  table->SetBookmark(table->LastModified());
+  table->AddNew();
+  Set(*table, "Username", Variant("second"));
+  table->Update();
+  table->MoveFirst();
+  EXPECT_EQ(ReadOn(*table, "Username"), (std::vector<std::string>{"first", "second"}));
+  EXPECT_EQ(table->RecordCount(), 2);
+  EXPECT_EQ(Shell("SELECT group_concat(Username) FROM Logon"), "first,second\n");
+}
+
 TEST_F(RecordsetEditTest, ChunksOfMemoAndBinaryFields) {
   Execute("CREATE TABLE Blobs (ID COUNTER, Body MEMO, Data LONGBINARY)");
   auto recordset = Open("Blobs", dbOpenDynaset);
