@@ -180,6 +180,9 @@ void Catalogue::ReadColumns(TableInfo& table) {
   for (ColumnInfo& column : table.columns) {
     const int type = column.type.type;
     column.allowZeroLength = type == dbText || type == dbMemo || type == dbChar;
+    if (column.allowZeroLength) {
+      column.noCase = AnsiSameText(file_.Connection().ColumnCollation(table.name, column.name), "NOCASE");
+    }
     column.defaultValue = JetDefaultText(column.sqliteDefault, column.type);
   }
   // What SQLite's declarations cannot say is kept beside the columns: the Required flag of a

@@ -52,6 +52,7 @@ struct ColumnInfo {
   std::string defaultValue;    // Jet text of the default ("0", "\"abc\"", "Now()"), or empty
   std::string sqliteDefault;   // the column's SQLite DEFAULT expression as declared, or empty
   bool isRowKey = false;       // the INTEGER PRIMARY KEY that aliases SQLite's rowid
+  bool noCase = true;          // text declared COLLATE NOCASE; false for text compared as stored
 };
 
 struct IndexFieldInfo {

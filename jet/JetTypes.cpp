@@ -111,28 +111,6 @@ std::optional<int> Lookup(const NamedType (&table)[N], const std::string& name) 
   return std::nullopt;
 }
 
-// The fixed part of each type: size and attributes when nothing else is said.
-JetFieldType DefaultFieldType(int type) {
-  switch (type) {
-    case dbBoolean: return Fixed(dbBoolean, 1);
-    case dbByte: return Fixed(dbByte, 1);
-    case dbInteger: return Fixed(dbInteger, 2);
-    case dbLong: return Fixed(dbLong, 4);
-    case dbBigInt: return Fixed(dbBigInt, 8);
-    case dbCurrency: return Fixed(dbCurrency, 8);
-    case dbSingle: return Fixed(dbSingle, 4);
-    case dbDouble: return Fixed(dbDouble, 8);
-    case dbDate: return Fixed(dbDate, 8);
-    case dbGUID: return Fixed(dbGUID, 16);
-    case dbDecimal: return {dbDecimal, 16, dbFixedField, 18, 0};
-    case dbBinary: return Variable(dbBinary, kMaxTextSize);
-    case dbText: return Variable(dbText, kMaxTextSize);
-    case dbMemo: return Variable(dbMemo, 0);
-    case dbLongBinary: return Variable(dbLongBinary, 0);
-    default: return Variable(dbMemo, 0);
-  }
-}
-
 // Splits "VARCHAR(50)" into the name and the numbers in parentheses. Anything after the
 // closing parenthesis (a COLLATE clause) is ignored.
 struct TypeText {
@@ -220,6 +198,27 @@ constexpr double kMaxOleDate = 2958465.99999999;  // 31 Dec 9999, end of day
 constexpr int64_t kMillisecondsPerDay = 86400000;
 
 }  // namespace
+
+JetFieldType DefaultFieldType(int type) {
+  switch (type) {
+    case dbBoolean: return Fixed(dbBoolean, 1);
+    case dbByte: return Fixed(dbByte, 1);
+    case dbInteger: return Fixed(dbInteger, 2);
+    case dbLong: return Fixed(dbLong, 4);
+    case dbBigInt: return Fixed(dbBigInt, 8);
+    case dbCurrency: return Fixed(dbCurrency, 8);
+    case dbSingle: return Fixed(dbSingle, 4);
+    case dbDouble: return Fixed(dbDouble, 8);
+    case dbDate: return Fixed(dbDate, 8);
+    case dbGUID: return Fixed(dbGUID, 16);
+    case dbDecimal: return {dbDecimal, 16, dbFixedField, 18, 0};
+    case dbBinary: return Variable(dbBinary, kMaxTextSize);
+    case dbText: return Variable(dbText, kMaxTextSize);
+    case dbMemo: return Variable(dbMemo, 0);
+    case dbLongBinary: return Variable(dbLongBinary, 0);
+    default: return Variable(dbMemo, 0);
+  }
+}
 
 std::optional<JetFieldType> JetDdlType(std::string_view typeName, std::optional<int> size,
                                        std::optional<int> scale) {

@@ -100,6 +100,10 @@ struct JetFieldType {
 std::optional<JetFieldType> JetDdlType(std::string_view typeName, std::optional<int> size = {},
                                        std::optional<int> scale = {});
 
+// The size and attributes of a DAO type when nothing else is said (Text 255, Memo 0, Long 4
+// fixed ...); an unknown number gives Memo.
+JetFieldType DefaultFieldType(int daoType);
+
 // The declared type under which a field of this type is stored, collation included
 // ("VARCHAR(50) COLLATE NOCASE"). A counter gives "INTEGER" (the caller adds PRIMARY KEY
 // AUTOINCREMENT when it is the table's row key) or, with counterIsRowKey false, "COUNTER".

@@ -7,8 +7,10 @@
 
 #include "runtime/Exceptions.h"
 #include "runtime/StrUtils.h"
+#include "jet/CatalogueSchema.h"
 #include "jet/DaoErrors.h"
 #include "jet/RecordsetState.h"
+#include "jet/ResultColumns.h"
 #include "jet/sql/JetSqlTranslator.h"
 
 namespace lumo::jet {
@@ -56,7 +58,9 @@ int BindParameters(const RecordsetSource& source, const std::vector<TranslatedPa
 // parameter; raises 3061 when parameters lack values.
 TranslatedStatement TranslateSelect(DatabaseFile& file, const RecordsetSource& source,
                                     std::unique_ptr<SqliteStatement>& prepared) {
+  CatalogueSchema schema(file);
   TranslateOptions options;
+  options.schema = &schema;
   for (const auto& parameter : source.parameters) options.knownParameters.push_back(parameter.first);
   for (int attempt = 0;; ++attempt) {
     TranslatedStatement translated = TranslateStatement(source.sql, options);
@@ -121,48 +125,13 @@ bool HasParameter(std::string_view sql) {
   return false;
 }
 
-std::vector<RecordsetColumn> DescribeColumns(DatabaseFile& file, const SqliteStatement& statement,
-                                             const std::string& baseTable) {
-  std::vector<RecordsetColumn> columns;
-  std::map<std::string, std::shared_ptr<const TableInfo>> tables;
-  const int count = statement.ColumnCount();
-  for (int i = 0; i < count; ++i) {
-    RecordsetColumn column;
-    column.name = statement.ColumnName(i);
-    const std::string originTable = statement.ColumnTableName(i);
-    const std::string originColumn = statement.ColumnOriginName(i);
-    const ColumnInfo* info = nullptr;
-    std::shared_ptr<const TableInfo> table;
-    if (!originTable.empty()) {
-      // Most fields come from one table: ask the catalogue once per table.
-      auto known = tables.find(originTable);
-      if (known == tables.end()) known = tables.emplace(originTable, file.Schema().Table(originTable)).first;
-      table = known->second;
-      if (table) info = table->FindColumn(originColumn);
-    }
-    if (info) {
-      column.sourceTable = table->name;
-      column.sourceField = info->name;
-      column.type = info->type;
-      column.required = info->required;
-      column.allowZeroLength = info->allowZeroLength;
-      column.defaultValue = info->defaultValue;
-      column.sqliteDefault = info->sqliteDefault;
-      if (!baseTable.empty() && AnsiSameText(originTable, baseTable)) column.baseColumn = info->name;
-    } else {
-      column.type = MapDeclaredType(statement.ColumnDeclaredType(i));
-    }
-    columns.push_back(std::move(column));
-  }
-  return columns;
-}
-
 }  // namespace
 
 OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool tableType) {
   OpenedSource opened;
   QueryPlan& plan = opened.shape.plan;
   std::unique_ptr<SqliteStatement> described;  // the query, prepared
+  std::vector<ResultColumnType> derived;       // types of its computed columns
   plan.maxRecords = source.maxRecords;
   TranslateOptions filterOptions;
   for (const auto& parameter : source.parameters) filterOptions.knownParameters.push_back(parameter.first);
@@ -181,6 +150,7 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
     std::unique_ptr<SqliteStatement> prepared;
     TranslatedStatement translated = TranslateSelect(file, source, prepared);
     described = std::move(prepared);
+    derived = std::move(translated.columnTypes);
     plan.fullSql = translated.sql;
     const int missing = BindParameters(source, translated.parameters, plan);
     if (missing > 0) RaiseDaoError(kDaoTooFewParameters, {std::to_string(missing)});
@@ -237,11 +207,17 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
     SqliteStatement& rowStatement = file.Statement(
         "SELECT " + plan.selectList + " FROM " + plan.from + " WHERE rowid = ?" +
         std::to_string(plan.parameterCount + 1));
-    opened.shape.columns = DescribeColumns(file, rowStatement, plan.baseTable);
+    opened.shape.columns = DescribeResultColumns(file, rowStatement, plan.baseTable, derived);
   } else {
     // The statement itself describes them (the scan prepares its own).
     if (!described) described = std::make_unique<SqliteStatement>(file.Connection(), plan.fullSql);
-    opened.shape.columns = DescribeColumns(file, *described, {});
+    opened.shape.columns = DescribeResultColumns(file, *described, {}, derived);
+  }
+  if (HasUntypedColumns(opened.shape.columns)) {
+    // Neither the schema nor the expression says: the first row's values do.
+    SqliteStatement first(file.Connection(), plan.fullSql);
+    plan.parameters.BindTo(first);
+    TypeFromFirstRow(opened.shape.columns, first);
   }
   return opened;
 }

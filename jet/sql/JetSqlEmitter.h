@@ -22,9 +22,11 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "jet/sql/JetSqlAst.h"
+#include "jet/sql/JetSqlSchema.h"
 #include "jet/sql/JetSqlTranslator.h"
 
 namespace lumo::jet {
@@ -36,6 +38,9 @@ class JetSqlEmitter {
   void EmitStatement(const Statement& statement, TranslatedStatement& result);
   std::string EmitCriteria(const Expr& expr);
   std::string EmitSortList(const std::vector<OrderItem>& items);
+  // Criteria and sort texts: the names stand for the columns TranslateOptions names
+  // (criteriaTable, criteriaColumns).
+  void UseCriteriaScope();
 
   // The parameters in number order; declared but unused ones last, marked unreferenced.
   std::vector<TranslatedParameter> Parameters() const;
@@ -80,10 +85,42 @@ class JetSqlEmitter {
   void CreateIndex(const CreateIndexStatement& create, TranslatedStatement& result);
   void Drop(const DropStatement& drop, TranslatedStatement& result);
 
+  // Types (JetSqlEmitterTypes.cpp). The tables a query core reads, by the names its
+  // expressions use for them; the cores an expression lies in, innermost last.
+  struct ScopeEntry {
+    std::string name;                                 // alias, or the table's name
+    std::string table;                                // the base table; empty for a subquery
+    const std::vector<SchemaColumn>* columns = nullptr;  // a base table's, from the schema
+    std::vector<SchemaColumn> derived;                // a subquery's result columns
+  };
+  using Scope = std::vector<ScopeEntry>;
+  // Makes a core's tables visible to the names of its expressions while it lives.
+  class ScopeUse {
+   public:
+    ScopeUse(JetSqlEmitter& emitter, const SelectCore& core);
+    ~ScopeUse();
+    ScopeUse(const ScopeUse&) = delete;
+    ScopeUse& operator=(const ScopeUse&) = delete;
+
+   private:
+    JetSqlEmitter& emitter_;
+  };
+  Scope BuildScope(const SelectCore& core);
+  void AddScopeEntries(const TableRef& ref, Scope& scope);
+  std::vector<SchemaColumn> ResultColumns(const SelectCore& core);
+  std::string ResultName(const SelectItem& item) const;
+  // The schema column a plain column reference names in the scopes; nullptr when unknown.
+  const SchemaColumn* FindColumn(const Expr& expr) const;
+  // The DAO type of an expression; type 0 when it is not known before the values are.
+  JetFieldType TypeOf(const Expr& expr);
+  JetFieldType DeriveType(const Expr& expr);
+  JetFieldType FunctionType(const Expr& expr);
+
   // What the first query core of a statement hands over besides its text.
   struct CoreCapture {
     std::string selectList;
     std::string sort;
+    std::vector<ResultColumnType> columnTypes;
   };
 
   const TranslateOptions& options_;
@@ -96,6 +133,8 @@ class JetSqlEmitter {
   bool nameNextQuery_ = false;                    // give unnamed expressions ExprNNNN names
   int expressionSubqueries_ = 0;                  // depth of subqueries inside expressions
   CoreCapture* capture_ = nullptr;
+  std::vector<Scope> scopes_;
+  std::unordered_map<const Expr*, JetFieldType> types_;
 };
 
 }  // namespace lumo::jet

@@ -123,6 +123,7 @@ std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderI
   // FROM, WHERE or sort are emitted with the capture switched off.
   CoreCapture* capture = capture_;
   capture_ = nullptr;
+  ScopeUse scope(*this, core);
   std::string items;
   for (size_t i = 0; i < core.items.size(); ++i) {
     const SelectItem& item = core.items[i];
@@ -138,6 +139,9 @@ std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderI
       alias = "Expr" + std::to_string(expressionNames_++);
     }
     if (!alias.empty()) items += " AS " + Quote(alias);
+    if (capture != nullptr) {
+      capture->columnTypes.push_back({alias.empty() ? ResultName(item) : alias, TypeOf(*item.expr)});
+    }
   }
   const std::string distinctRowGroup = core.distinct == DistinctMode::kDistinctRow ? DistinctRowGroup(core) : "";
   const std::string tail = FromTail(core, distinctRowGroup);

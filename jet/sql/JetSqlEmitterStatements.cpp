@@ -46,6 +46,7 @@ void JetSqlEmitter::EmitStatement(const Statement& statement, TranslatedStatemen
       capture_ = nullptr;
       result.top = first.top;
       result.topPercent = first.topPercent;
+      result.columnTypes = std::move(capture.columnTypes);
       result.distinct = first.distinct == DistinctMode::kDistinct;
       result.distinctRow = first.distinct == DistinctMode::kDistinctRow;
       for (const SelectCore& core : select.cores) result.aggregated = result.aggregated || CoreIsAggregated(core);
@@ -66,7 +67,10 @@ void JetSqlEmitter::EmitStatement(const Statement& statement, TranslatedStatemen
         parts.selectList = capture.selectList;
         parts.table = first.from[0]->name;
         parts.from = TableRefText(*first.from[0]);
-        if (first.where) parts.where = Condition(*first.where).text;
+        if (first.where) {
+          ScopeUse scope(*this, first);
+          parts.where = Condition(*first.where).text;
+        }
         parts.orderBy = capture.sort;
         result.parts = std::move(parts);
       }

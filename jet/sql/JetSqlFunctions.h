@@ -18,6 +18,8 @@
 #include <span>
 #include <string_view>
 
+#include "jet/JetTypes.h"
+
 struct sqlite3;
 
 namespace lumo::jet {
@@ -32,6 +34,12 @@ enum class FunctionRole {
   kIdentity,    // the argument itself (CVar)
 };
 
+// JetFunctionInfo::resultType: a DAO type, or one of these.
+inline constexpr int kResultDecided = 0;            // by the translator's own rule (IIf, Sum ...)
+inline constexpr int kResultOfArgument = -1;        // the first argument's type (Min, Max, CVar)
+inline constexpr int kResultNumberOfArgument = -2;  // that type when it is a number, else Double
+inline constexpr int kResultTextOfArgument = -3;    // Text, or Memo for a Memo argument
+
 struct JetFunctionInfo {
   const char* jetName;      // upper case
   const char* sqliteName;
@@ -39,6 +47,7 @@ struct JetFunctionInfo {
   int maxArgs;
   FunctionRole role;
   bool numericResult;       // always a number (lets + stay a plain SQLite +)
+  int resultType;           // the DAO type of the result (see above)
 };
 
 // The catalogue entry for a function name (any case; a trailing "$" is ignored); nullptr

@@ -40,6 +40,7 @@ TranslatedExpression TranslateExpression(std::string_view criteria, const Transl
                                                          : ExpressionErrorStyle::kQueryExpression);
     ExprPtr expr = parser.ParseStandaloneExpression();
     JetSqlEmitter emitter(options, {});
+    emitter.UseCriteriaScope();
     TranslatedExpression result;
     result.sql = emitter.EmitCriteria(*expr);
     result.parameters = emitter.Parameters();
@@ -54,6 +55,7 @@ TranslatedExpression TranslateOrderBy(std::string_view sortText, const Translate
     JetSqlParser parser(sortText);
     std::vector<OrderItem> items = parser.ParseStandaloneOrderBy();
     JetSqlEmitter emitter(options, {});
+    emitter.UseCriteriaScope();
     TranslatedExpression result;
     result.sql = emitter.EmitSortList(items);
     result.parameters = emitter.Parameters();

@@ -25,6 +25,7 @@
 
 #include "jet/JetTypes.h"
 #include "jet/sql/JetSqlAst.h"
+#include "jet/sql/JetSqlSchema.h"
 
 namespace lumo::jet {
 
@@ -41,6 +42,17 @@ struct TranslateOptions {
   int firstParameterNumber = 1;               // lets a filter's parameters follow a query's
   std::string errorSource = "DAO.Database";   // Source of raised errors
   bool criteriaErrors = true;                 // TranslateExpression: 3077 (Find); false: 3075 (Filter)
+  JetSqlSchema* schema = nullptr;             // the tables' columns, when the caller knows them
+  // TranslateExpression and TranslateOrderBy: the table whose columns the names of the text
+  // stand for (looked up in the schema), or the columns themselves (a recordset's fields).
+  std::string criteriaTable;
+  std::vector<SchemaColumn> criteriaColumns;
+};
+
+// The DAO type of a column of a query's result, as far as the statement tells it.
+struct ResultColumnType {
+  std::string name;   // the column's name in the result (alias, ExprNNNN or the column's own)
+  JetFieldType type;  // type 0: not known before the values are read
 };
 
 // The pieces of a plain SELECT over one table (no join, union, grouping, aggregate, TOP or
@@ -109,6 +121,8 @@ struct TranslatedStatement {
   std::string targetTable;                // INSERT, UPDATE, DELETE, SELECT ... INTO
   std::string selectSql;                  // SELECT ... INTO: the query alone
   std::optional<SelectParts> parts;
+  // The items of the outermost query's (first) select list that are not "*" or "t.*", in order.
+  std::vector<ResultColumnType> columnTypes;
   std::optional<DdlDefinition> ddl;
 };
 

@@ -138,4 +138,14 @@ void RaiseSqliteFailure(sqlite3* db, int resultCode, const std::string& fileName
   RaiseSqliteError(extended, message, context);
 }
 
+std::string SqliteConnection::ColumnCollation(const std::string& table, const std::string& column) const {
+  const char* collation = nullptr;
+  if (sqlite3_table_column_metadata(db_.get(), "main", table.c_str(), column.c_str(), nullptr, &collation, nullptr,
+                                    nullptr, nullptr) != SQLITE_OK ||
+      collation == nullptr) {
+    return {};
+  }
+  return collation;
+}
+
 }  // namespace lumo::jet

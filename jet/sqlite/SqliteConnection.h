@@ -55,6 +55,9 @@ class SqliteConnection {
   // be unsafe: closing it drops every POSIX lock this process holds on the file, and with
   // them the locks of the process's other connections.
   std::string ReadFileHeader(size_t bytes) const;
+  // The collation a column of a main-database table is declared with ("BINARY" when none);
+  // empty when SQLite knows no such column.
+  std::string ColumnCollation(const std::string& table, const std::string& column) const;
 
  private:
   struct Closer {

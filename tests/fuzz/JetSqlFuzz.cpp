@@ -23,6 +23,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "jet/DaoErrors.h"
 #include "jet/JetTypes.h"
@@ -53,6 +54,31 @@ sqlite3* Database() {
     return handle;
   }();
   return db;
+}
+
+// The tables of Database() as the engine's catalogue would describe them, so that the typed
+// paths of the translator (computed column types, Currency, foreign text and dates) are
+// fuzzed as well; every other input runs without a schema.
+class FuzzSchema : public JetSqlSchema {
+ public:
+  const std::vector<SchemaColumn>* Columns(std::string_view table) override {
+    if (table.size() != 1) return nullptr;
+    if (table[0] == 't' || table[0] == 'T') return &t_;
+    if (table[0] == 'u' || table[0] == 'U') return &u_;
+    return nullptr;
+  }
+
+ private:
+  static JetFieldType Type(int type) { return DefaultFieldType(type); }
+  std::vector<SchemaColumn> t_ = {{"id", Type(dbLong), true},     {"a", Type(dbText), true},
+                                  {"b", Type(dbCurrency), true},  {"c", Type(dbDate), true},
+                                  {"d", Type(dbBoolean), true},   {"e", Type(dbMemo), false}};
+  std::vector<SchemaColumn> u_ = {{"id", Type(dbLong), true}, {"a", Type(dbText), false}, {"t_id", Type(dbLong), true}};
+};
+
+FuzzSchema& Schema() {
+  static FuzzSchema schema;
+  return schema;
 }
 
 // Stops runaway statements (cross joins of cross joins) after a bounded amount of work.
@@ -103,24 +129,32 @@ void Run(const std::string& sql) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const uint8_t mode = data[0] % 6;
+  JetSqlSchema* schema = (data[0] / 6) % 2 == 1 ? &Schema() : nullptr;
   const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
   try {
     switch (mode) {
       case 0: {
         TranslateOptions options;
         options.knownParameters = {"p", "Which user"};
+        options.schema = schema;
         TranslatedStatement result = TranslateStatement(text, options);
         Run(result.sql);
         break;
       }
       case 1: {
-        TranslatedExpression result = TranslateExpression(text);
+        TranslateOptions options;
+        options.schema = schema;
+        options.criteriaTable = "t";
+        TranslatedExpression result = TranslateExpression(text, options);
         Run("SELECT * FROM t WHERE " + result.sql);
         Run("SELECT " + result.sql + " FROM t");
         break;
       }
       case 2: {
-        TranslatedExpression result = TranslateOrderBy(text);
+        TranslateOptions options;
+        options.schema = schema;
+        options.criteriaTable = "t";
+        TranslatedExpression result = TranslateOrderBy(text, options);
         Run("SELECT * FROM t ORDER BY " + result.sql);
         break;
       }

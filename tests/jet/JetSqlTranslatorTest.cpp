@@ -14,6 +14,7 @@
 #include "jet/DaoErrors.h"
 #include "jet/sql/JetSqlFunctions.h"
 #include "runtime/Exceptions.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 namespace {
@@ -333,6 +334,44 @@ TEST_F(JetSqlTranslatorTest, ParametersAreNumberedInOrderOfFirstUse) {
   EXPECT_EQ(filter.sql, "\"a\" = ?3 OR \"b\" = ?3");
   ASSERT_EQ(filter.parameters.size(), 1u);
   EXPECT_EQ(filter.parameters[0].number, 3);
+}
+
+// A schema of one table for the translator to look names up in.
+class OneTableSchema : public JetSqlSchema {
+ public:
+  const std::vector<SchemaColumn>* Columns(std::string_view table) override {
+    if (!SameText(table, "logon")) return nullptr;
+    return &columns_;
+  }
+
+ private:
+  std::vector<SchemaColumn> columns_ = {{"ID", JetFieldType{dbLong, 4, dbFixedField | dbAutoIncrField, 0, 0}},
+                                        {"Username", JetFieldType{dbText, 50, dbVariableField, 0, 0}},
+                                        {"logontime", JetFieldType{dbDate, 8, dbFixedField, 0, 0}}};
+};
+
+TEST_F(JetSqlTranslatorTest, ResultColumnsCarryTheTypesOfTheirExpressions) {
+  OneTableSchema schema;
+  TranslateOptions options;
+  options.schema = &schema;
+  TranslatedStatement typed = TranslateStatement(
+      "SELECT *, Count(*), Max(l.logontime) AS latest, Max(ID), Username & '!', 1.5, 7, Null, [p] "
+      "FROM logon AS l GROUP BY Username",
+      options);
+  std::vector<std::pair<std::string, int>> types;
+  for (const ResultColumnType& column : typed.columnTypes) types.emplace_back(column.name, column.type.type);
+  EXPECT_EQ(types, (std::vector<std::pair<std::string, int>>{{"Expr1000", dbLong}, {"latest", dbDate},
+                                                             {"Expr1001", dbLong}, {"Expr1002", dbText},
+                                                             {"Expr1003", dbDouble}, {"Expr1004", dbLong},
+                                                             {"Expr1005", 0}, {"p", 0}}));
+  // A counter's maximum is a plain Long; a column keeps its size.
+  EXPECT_EQ(typed.columnTypes[2].type.attributes & dbAutoIncrField, 0);
+  EXPECT_EQ(TranslateStatement("SELECT Max(Username) AS m FROM logon", options).columnTypes[0].type.size, 50);
+  // Without a schema columns are unknown, literals and functions still known.
+  TranslatedStatement plain = TranslateStatement("SELECT Max(logontime), Date(), Count(x) FROM logon");
+  EXPECT_EQ(plain.columnTypes[0].type.type, 0);
+  EXPECT_EQ(plain.columnTypes[1].type.type, dbDate);
+  EXPECT_EQ(plain.columnTypes[2].type.type, dbLong);
 }
 
 TEST_F(JetSqlTranslatorTest, ResultDescribesTheStatement) {

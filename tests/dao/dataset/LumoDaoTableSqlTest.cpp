@@ -113,6 +113,21 @@ TEST_F(LumoDaoTableSqlTest, ExecuteSqlRunsSubstitutedStatementsAndCountsRows) {
   EXPECT_EQ(table_->RecordCount(), 1);
 }
 
+TEST_F(LumoDaoTableSqlTest, ComputedColumnsBecomeFieldsOfTheirType) {
+  // A count, a date and a text computed by the query read with the record like table fields.
+  Connect(MakeDatabase({"CREATE TABLE T (ID COUNTER PRIMARY KEY, Name TEXT(10), Seen DATETIME)",
+                        "INSERT INTO T (Name, Seen) VALUES ('a', #3/5/2004#)",
+                        "INSERT INTO T (Name, Seen) VALUES ('b', #3/7/2004 12:00#)"}));
+  SetSql(*table_, "select Count(*) as n, Max(Seen) as latest, Min(Name) & '!' as first from T");
+  table_->Open();
+  EXPECT_EQ(table_->FieldByName("n")->DataType(), ftInteger);
+  EXPECT_EQ(table_->FieldByName("n")->AsInteger(), 2);
+  EXPECT_EQ(table_->FieldByName("latest")->DataType(), ftDateTime);
+  EXPECT_EQ(table_->FieldByName("latest")->AsDateTime(), EncodeDate(2004, 3, 7) + EncodeTime(12, 0, 0, 0));
+  EXPECT_EQ(table_->FieldByName("first")->DataType(), ftString);
+  EXPECT_EQ(table_->FieldByName("first")->AsString(), "a!");
+}
+
 TEST_F(LumoDaoTableSqlTest, ParamDataIsStreamedWithTheComponent) {
   RegisterDaoTableClasses();
   TComponent form(nullptr);

@@ -1,0 +1,25 @@
+#include "jet/CatalogueSchema.h"
+
+#include "runtime/StrUtils.h"
+#include "jet/Catalogue.h"
+#include "jet/DatabaseFile.h"
+
+namespace lumo::jet {
+
+const std::vector<SchemaColumn>* CatalogueSchema::Columns(std::string_view table) {
+  const std::string key = AnsiUpperCase(std::string(table));
+  auto found = tables_.find(key);
+  if (found == tables_.end()) {
+    Known known;
+    if (const TableInfo* info = file_.Schema().FindTable(table)) {
+      known.exists = true;
+      for (const ColumnInfo& column : info->columns) {
+        known.columns.push_back({column.name, column.type, column.noCase});
+      }
+    }
+    found = tables_.emplace(key, std::move(known)).first;
+  }
+  return found->second.exists ? &found->second.columns : nullptr;
+}
+
+}  // namespace lumo::jet
