@@ -25,6 +25,7 @@ struct ErrorPattern {
 // quotes, which the patterns carry. The small numbers are the expression service's errors,
 // which reach DAO callers from functions evaluated inside queries.
 constexpr ErrorPattern kPatterns[] = {
+    {3000, "Reserved error (%s); there is no message for this error."},
     {5, "Invalid procedure call or argument."},
     {6, "Overflow."},
     {11, "Division by zero."},
@@ -58,11 +59,13 @@ constexpr ErrorPattern kPatterns[] = {
     {3031, "Not a valid password."},
     {3032, "Cannot perform this operation."},
     {3034, "You tried to commit or roll back a transaction without first using BeginTrans."},
+    {3035, "System resource exceeded."},
     {3043, "Disk or network error."},
     {3044,
      "'%s' is not a valid path. Make sure that the path name is spelled correctly and that "
      "you are connected to the server on which the file resides."},
     {3045, "Could not use '%s'; file already in use."},
+    {3047, "Record is too large."},
     {3049,
      "Cannot open database '%s'. It may not be a database that your application recognizes, "
      "or the file may be corrupt."},
@@ -73,6 +76,7 @@ constexpr ErrorPattern kPatterns[] = {
     {3060, "Wrong data type for parameter '%s'."},
     {3061, "Too few parameters. Expected %s."},
     {3065, "Cannot execute a select query."},
+    {3067, "Query input must contain at least one table or query."},
     {3070,
      "The Microsoft Jet database engine does not recognize '%s' as a valid field name or "
      "expression."},
@@ -87,6 +91,9 @@ constexpr ErrorPattern kPatterns[] = {
      "of your SQL statement."},
     {3085, "Undefined function '%s' in expression."},
     {3086, "Could not delete from specified tables."},
+    {3095, "Cannot have aggregate function in expression (%s)."},
+    {3096, "Cannot have aggregate function in WHERE clause (%s)."},
+    {3098, "Cannot have aggregate function in GROUP BY clause (%s)."},
     {3107, "Record(s) cannot be added; no insert permission on '%s'."},
     {3108, "Record(s) cannot be edited; no update permission on '%s'."},
     {3109, "Record(s) cannot be deleted; no delete permission on '%s'."},
@@ -122,6 +129,7 @@ constexpr ErrorPattern kPatterns[] = {
     {3173, "No unique index found for the referenced field of the primary table."},
     {3186, "Could not save; currently locked by user '%s' on machine '%s'."},
     {3188, "Could not update; currently locked by another session on this machine."},
+    {3190, "Too many fields defined."},
     {3191, "Cannot define field more than once."},
     {3197,
      "The Microsoft Jet database engine stopped the process because you and another user are "
@@ -157,6 +165,10 @@ constexpr ErrorPattern kPatterns[] = {
     {3294, "Syntax error in DROP INDEX statement."},
     {3295, "Syntax error in DROP TABLE or DROP INDEX."},
     {3303, "Cannot delete this field. It is part of one or more relationships."},
+    {3306,
+     "You have written a subquery that can return more than one field without using the EXISTS reserved "
+     "word in the main query's FROM clause. Revise the SELECT statement of the subquery to request only one "
+     "field."},
     {3307,
      "The number of columns in the two selected tables or queries of a union query don't "
      "match."},
@@ -164,6 +176,7 @@ constexpr ErrorPattern kPatterns[] = {
      "The field '%s' cannot contain a Null value because the Required property for this "
      "field is set to True. Enter a value in this field."},
     {3315, "Field '%s' cannot be a zero-length string."},
+    {3316, "%s"},
     {3317,
      "One or more values are prohibited by the validation rule '%s' set for '%s'. Enter a "
      "value that the expression for this field can accept."},
@@ -314,6 +327,16 @@ DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
     info.description = std::string(message.substr(colon + 2 <= message.size() ? colon + 2 : colon));
     return info;
   }
+  // A failure inside a trigger, index or view names the object first; what failed follows.
+  for (std::string_view prefix : {"error in trigger ", "error in index ", "error in view "}) {
+    if (!StartsWith(message, prefix)) continue;
+    size_t colon = message.find(": ", prefix.size());
+    if (colon != std::string_view::npos) {
+      DaoErrorInfo info = MapSqliteError(extendedCode, message.substr(colon + 2), context);
+      info.detail = detail;
+      return info;
+    }
+  }
   const int primary = extendedCode & 0xff;
   switch (extendedCode) {
     case SQLITE_CONSTRAINT_UNIQUE:
@@ -326,6 +349,20 @@ DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
     }
     case SQLITE_CONSTRAINT_FOREIGNKEY:
       return make(3201, {context.table});
+    case SQLITE_CONSTRAINT_CHECK: {
+      // A file of another tool with a CHECK constraint: Jet's validation rule.
+      auto rule = After(message, "CHECK constraint failed: ");
+      return make(3317, {rule ? *rule : std::string(), context.table});
+    }
+    case SQLITE_CONSTRAINT_TRIGGER: {
+      // A trigger of another tool refused the row with a text of its own: the rule's text,
+      // as a table's validation text is.
+      DaoErrorInfo info = make(3316);
+      info.description = detail;
+      return info;
+    }
+    case SQLITE_CONSTRAINT_DATATYPE:
+      return make(kDaoTypeMismatch);
     default:
       break;
   }
@@ -336,6 +373,7 @@ DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
       }
       return make(kDaoLocked);
     case SQLITE_LOCKED:
+    case SQLITE_PROTOCOL:
       return make(kDaoLocked);
     case SQLITE_READONLY:
       return make(kDaoReadOnly);
@@ -348,11 +386,17 @@ DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
       bool exists = !context.fileName.empty() && std::filesystem::exists(context.fileName, ignored);
       return make(exists ? kDaoCannotOpenFile : kDaoFileNotFound, {context.fileName});
     }
+    case SQLITE_PERM:
+      return make(kDaoCannotOpenFile, {context.fileName});
     case SQLITE_IOERR:
     case SQLITE_FULL:
       return make(3043);
     case SQLITE_MISMATCH:
       return make(kDaoTypeMismatch);
+    case SQLITE_TOOBIG:
+      return make(3047);
+    case SQLITE_NOMEM:
+      return make(3035);
     case SQLITE_CONSTRAINT:
       return make(kDaoDuplicateKey);
     default:
@@ -366,12 +410,20 @@ DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
     return make(kDaoTooFewParameters, {"1"});
   }
   if (StartsWith(message, "table ")) {
-    // "table X already exists"
+    // "table X already exists", "table X has no column named Y"
     std::string_view rest = message.substr(6);
     constexpr std::string_view kSuffix = " already exists";
     if (rest.size() > kSuffix.size() && rest.substr(rest.size() - kSuffix.size()) == kSuffix) {
       return make(kDaoTableExists, {WithoutSchema(std::string(rest.substr(0, rest.size() - kSuffix.size())))});
     }
+    constexpr std::string_view kNoColumn = " has no column named ";
+    if (size_t at = rest.find(kNoColumn); at != std::string_view::npos) {
+      return make(kDaoUnknownInsertField, {std::string(rest.substr(at + kNoColumn.size()))});
+    }
+  }
+  for (std::string_view prefix : {"there is already another table or index with this name: ",
+                                  "there is already a table named "}) {
+    if (auto name = After(message, prefix)) return make(kDaoTableExists, {WithoutSchema(*name)});
   }
   if (StartsWith(message, "index ") && message.find(" already exists") != std::string_view::npos) {
     return make(kDaoIndexExists);
@@ -397,17 +449,69 @@ DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
   if (auto column = After(message, "ambiguous column name: ")) {
     return make(kDaoAmbiguousField, {*column});
   }
+  if (auto name = After(message, "object name reserved for internal use: ")) {
+    return make(3125, {*name});
+  }
   if (message.find("do not have the same number of result columns") != std::string_view::npos) {
     return make(kDaoUnionColumnCount);
   }
-  if (StartsWith(message, "Expression tree is too large") || StartsWith(message, "too many terms in compound SELECT") ||
-      message == "parser stack overflow") {
+  if (StartsWith(message, "Expression tree is too large") || StartsWith(message, "too many terms in ") ||
+      message == "parser stack overflow" || StartsWith(message, "too many SQL variables") ||
+      StartsWith(message, "at most ") || StartsWith(message, "too many levels of trigger recursion")) {
     return make(kDaoQueryTooComplex);
   }
-  // Anything else keeps SQLite's words: a made-up DAO text would hide the cause.
-  DaoErrorInfo info = make(3000);
-  info.description = detail.empty() ? DaoErrorText(3000) : detail;
-  return info;
+  if (StartsWith(message, "too many columns")) return make(3190);
+  // Aggregates where no aggregate may stand: "misuse of aggregate function count()".
+  for (std::string_view prefix : {"misuse of aggregate function ", "misuse of aggregate: "}) {
+    if (auto function = After(message, prefix)) return make(3095, {*function});
+  }
+  if (StartsWith(message, "aggregate functions are not allowed in the GROUP BY clause")) return make(3098);
+  if (StartsWith(message, "sub-select returns ")) return make(3306);
+  if (message == "no tables specified") return make(3067);
+  if (auto function = After(message, "wrong number of arguments to function ")) {
+    return make(kDaoQueryExpressionError, {"Wrong number of arguments used with function", *function});
+  }
+  if (message.find("ORDER BY") != std::string_view::npos) return make(kDaoOrderBySyntax);
+  if (StartsWith(message, "LIMIT clause should come after")) return make(kDaoSelectSyntax);
+  if (StartsWith(message, "ON clause references") || StartsWith(message, "a JOIN clause is required") ||
+      StartsWith(message, "cannot join using column")) {
+    return make(kDaoJoinSyntax);
+  }
+  if (StartsWith(message, "cannot drop ")) return make(3280);
+  if (StartsWith(message, "Cannot add a ")) return make(kDaoAlterTableSyntax);
+  if (StartsWith(message, "default value of column")) return make(kDaoFieldDefinitionSyntax);
+  if (StartsWith(message, "cannot INSERT into generated column ") || StartsWith(message, "cannot UPDATE generated column ")) {
+    std::string column(message.substr(message.find("column ") + 7));
+    if (column.size() >= 2 && column.front() == '"' && column.back() == '"') column = column.substr(1, column.size() - 2);
+    return make(3113, {column});
+  }
+  if (StartsWith(message, "cannot modify ") && message.find(" because it is a view") != std::string_view::npos) {
+    return make(3326);
+  }
+  if (StartsWith(message, "cannot commit") || StartsWith(message, "cannot rollback") ||
+      StartsWith(message, "no such savepoint")) {
+    return make(3034);
+  }
+  if (StartsWith(message, "cannot start a transaction within a transaction")) return make(3003);
+  if (message == "integer overflow") return make(6);
+  if (StartsWith(message, "no such collation sequence") || StartsWith(message, "malformed database schema")) {
+    return make(3049, {context.fileName});
+  }
+  if (StartsWith(message, "unsupported file format")) return make(kDaoUnrecognizedFormat, {context.fileName});
+  // Text the engine sent that SQLite could not read: a syntax error near a token.
+  if (auto near = After(message, "near \"")) {
+    size_t quote = near->find('"');
+    return make(kDaoQueryExpressionError, {"Syntax error", near->substr(0, quote)});
+  }
+  if (auto token = After(message, "unrecognized token: ")) {
+    std::string text = *token;
+    if (text.size() >= 2 && text.front() == '"' && text.back() == '"') text = text.substr(1, text.size() - 2);
+    return make(kDaoQueryExpressionError, {"Syntax error", text});
+  }
+  if (message == "incomplete input") return make(kDaoQueryExpressionError, {"Syntax error", ""});
+  // What is left has no DAO counterpart: DAO's answer for an inner failure without a message
+  // of its own, naming the inner code. SQLite's words stay in the record's detail.
+  return make(3000, {std::to_string(extendedCode)});
 }
 
 void RaiseSqliteError(int extendedCode, std::string_view message, const SqliteErrorContext& context) {

@@ -35,6 +35,7 @@ enum DaoError : int {
   kDaoInputTableNotFound = 3078,
   kDaoAmbiguousField = 3079,
   kDaoUndefinedFunction = 3085,
+  kDaoUnknownInsertField = 3127,
   kDaoInvalidStatement = 3129,
   kDaoDeleteSyntax = 3130,
   kDaoFromSyntax = 3131,
@@ -115,8 +116,12 @@ struct SqliteErrorContext {
   std::string source = "DAO.Database";
 };
 
-// Maps an SQLite extended result code and message to the DAO error. Messages of the
-// functions registered by JetSqlFunctions ("jet error <number>: <text>") keep their number.
+// Maps an SQLite extended result code and message to the DAO error, always with DAO's text:
+// messages of the functions and triggers the engine registers or writes ("jet error
+// <number>: <text>") keep their number; constraint, lock, read-only, format, name, syntax,
+// aggregate and transaction failures get the DAO number a DAO program tests for; a failure
+// with no DAO counterpart answers 3000 "Reserved error (<SQLite code>); ...". SQLite's own
+// message is kept as the record's detail.
 DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
                             const SqliteErrorContext& context = {});
 [[noreturn]] void RaiseSqliteError(int extendedCode, std::string_view message,

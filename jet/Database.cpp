@@ -10,6 +10,7 @@
 #include "jet/DatabaseFile.h"
 #include "jet/Recordset.h"
 #include "jet/SchemaWriter.h"
+#include "jet/sql/JetSqlTranslator.h"
 #include "jet/sqlite/SqliteStatement.h"
 
 namespace lumo::jet {
@@ -302,8 +303,12 @@ std::shared_ptr<Recordset> Database::OpenRecordset(const std::string& source, in
   } else if (auto query = schema.FindQuery(name)) {
     recordsetSource.name = query->name;
     recordsetSource.sql = query->sql;
-  } else {
+  } else if (BeginsAsStatement(name)) {
     recordsetSource.sql = source;
+  } else {
+    // Neither a table nor a query, and no SQL either: the name of something that is not there.
+    const bool bracketed = name.size() >= 2 && name.front() == '[' && name.back() == ']';
+    Raise(kDaoInputTableNotFound, {bracketed ? name.substr(1, name.size() - 2) : name});
   }
   auto recordset = Recordset::Open(state_->file, std::move(recordsetSource), type, options, lockEdit);
   Recordsets();  // drops the closed ones first

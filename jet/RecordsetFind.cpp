@@ -16,6 +16,7 @@ void Recordset::RunFind(const std::string& criteria, bool forward, bool fromCurr
   options.firstParameterNumber = s.Plan().parameterCount + 1;
   options.errorSource = "DAO.Recordset";
   options.criteriaErrors = true;
+  for (const RecordsetColumn& column : s.Columns()) options.criteriaColumns.push_back({column.name, column.type});
   TranslatedExpression translated = TranslateExpression(criteria, options);
   FindCriteria find;
   find.sql = translated.sql;

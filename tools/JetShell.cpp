@@ -44,9 +44,9 @@ void JetShell::Open() {
 }
 
 void JetShell::Run(const std::string& sql) {
-  // The translator tells a query from an action without running anything; a saved query's
-  // name alone opens that query.
-  bool returnsRows = database_->QueryDefs().Find(Trim(sql)) != nullptr;
+  // The translator tells a query from an action without running anything; a name alone
+  // opens that table or saved query.
+  bool returnsRows = !BeginsAsStatement(sql);
   if (!returnsRows) {
     const StatementKind kind = TranslateStatement(sql).kind;
     returnsRows = kind == StatementKind::kSelect || kind == StatementKind::kUnion;

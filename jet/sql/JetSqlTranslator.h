@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "jet/JetTypes.h"
@@ -45,6 +46,7 @@ struct TranslateOptions {
   JetSqlSchema* schema = nullptr;             // the tables' columns, when the caller knows them
   // TranslateExpression and TranslateOrderBy: the table whose columns the names of the text
   // stand for (looked up in the schema), or the columns themselves (a recordset's fields).
+  // A criterion comparing a number column with a text literal answers 3464, as Jet refuses it.
   std::string criteriaTable;
   std::vector<SchemaColumn> criteriaColumns;
 };
@@ -139,6 +141,11 @@ TranslatedExpression TranslateExpression(std::string_view criteria, const Transl
 
 // A Sort text: an ORDER BY text without ORDER BY, as SQLite sort terms.
 TranslatedExpression TranslateOrderBy(std::string_view sortText, const TranslateOptions& options = {});
+
+// Whether a text begins as a Jet SQL statement does (SELECT, TRANSFORM, PARAMETERS, an action
+// or DDL keyword, or a parenthesised query); OpenRecordset takes any other text for the name
+// of a table or query.
+bool BeginsAsStatement(std::string_view text);
 
 // DAO's QueryDefTypeEnum value for a statement kind (dbQSelect 0, dbQDelete 32, dbQUpdate 48,
 // dbQAppend 64, dbQMakeTable 80, dbQDDL 96, dbQSetOperation 128).

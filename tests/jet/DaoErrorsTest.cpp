@@ -124,9 +124,68 @@ TEST_F(DaoErrorsTest, SqliteFailuresBecomeTheDaoErrorsProgramsTestFor) {
   std::string deep = "SELECT 1";
   for (int i = 0; i < 1200; ++i) deep += " + 1";
   EXPECT_EQ(Mapped(deep).number, 3360);
-  DaoErrorInfo other = Mapped("SELECT * FROM Logon WHERE");
-  EXPECT_EQ(other.number, 3000);
-  EXPECT_EQ(other.description, "incomplete input");
+}
+
+// No SQLite message reaches a caller as the description: every failure a statement can meet
+// answers a DAO number and DAO's text, SQLite's words staying behind as the detail.
+TEST_F(DaoErrorsTest, EveryStatementFailureAnswersWithDaosText) {
+  ASSERT_EQ(Exec("CREATE TABLE Checked (n INTEGER CHECK (n > 0))"), SQLITE_OK);
+  ASSERT_EQ(Exec("CREATE TABLE Guarded (n INTEGER)"), SQLITE_OK);
+  ASSERT_EQ(Exec("CREATE TRIGGER g BEFORE INSERT ON Guarded BEGIN SELECT RAISE(ABORT, 'No rows today.'); END"),
+            SQLITE_OK);
+  ASSERT_EQ(Exec("CREATE TRIGGER broken AFTER DELETE ON Logon BEGIN DELETE FROM Gone; END"), SQLITE_OK);
+  struct Case {
+    const char* sql;
+    int number;
+    const char* description;
+  };
+  const Case cases[] = {
+      {"INSERT INTO Logon (Nope) VALUES (1)", 3127,
+       "The INSERT INTO statement contains the following unknown field name: 'Nope'. Make sure you have typed "
+       "the name correctly, and try the operation again."},
+      {"SELECT * FROM Logon WHERE count(*) > 1", 3095, "Cannot have aggregate function in expression (count())."},
+      {"SELECT ID FROM Logon GROUP BY count(*)", 3098, "Cannot have aggregate function in GROUP BY clause ()."},
+      {"SELECT (SELECT ID, Username FROM Logon)", 3306,
+       "You have written a subquery that can return more than one field without using the EXISTS reserved word "
+       "in the main query's FROM clause. Revise the SELECT statement of the subquery to request only one field."},
+      {"SELECT *", 3067, "Query input must contain at least one table or query."},
+      {"SELECT substr()", 3075, "Wrong number of arguments used with function in query expression 'substr()'."},
+      {"SELECT ID FROM Logon UNION SELECT ID FROM Logon ORDER BY Username", 3138, "Syntax error in ORDER BY clause."},
+      {"SELECT 1 FROM Logon AS a LEFT JOIN Logon AS b ON c.ID = 1, Logon AS c", 3135,
+       "Syntax error in JOIN operation."},
+      {"CREATE TABLE sqlite_x (a)", 3125,
+       "'sqlite_x' is not a valid name. Make sure that it does not include invalid characters or punctuation and "
+       "that it is not too long."},
+      {"CREATE INDEX Logon ON Logon (ID)", 3010, "Table 'Logon' already exists."},
+      {"INSERT INTO Checked VALUES (0)", 3317,
+       "One or more values are prohibited by the validation rule 'n > 0' set for ''. Enter a value that the "
+       "expression for this field can accept."},
+      {"INSERT INTO Guarded VALUES (1)", 3316, "No rows today."},
+      {"DELETE FROM Logon", 3078,
+       "The Microsoft Jet database engine cannot find the input table or query 'Gone'. Make sure it exists and "
+       "that its name is spelled correctly."},
+      {"COMMIT", 3034, "You tried to commit or roll back a transaction without first using BeginTrans."},
+      {"SELECT 9223372036854775807 + 1 FROM Logon WHERE abs(-9223372036854775807 - 1)", 6, "Overflow."},
+      {"SELECT * FROM Logon WHERE", 3075, "Syntax error in query expression ''."},
+      {"SELECT ID FROM Logon Logon Logon", 3075, "Syntax error in query expression 'Logon'."},
+      {"SELECT ID FROM Logon ORDER BY 9", 3138, "Syntax error in ORDER BY clause."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sql);
+    DaoErrorInfo info = Mapped(c.sql);
+    EXPECT_EQ(info.number, c.number);
+    EXPECT_EQ(info.description, c.description);
+    EXPECT_FALSE(info.detail.empty());
+  }
+  // Failures by result code alone.
+  EXPECT_EQ(MapSqliteError(SQLITE_TOOBIG, "string or blob too big").description, "Record is too large.");
+  EXPECT_EQ(MapSqliteError(SQLITE_NOMEM, "out of memory").description, "System resource exceeded.");
+  EXPECT_EQ(MapSqliteError(SQLITE_PROTOCOL, "locking protocol").number, 3218);
+  // What has no DAO counterpart is DAO's reserved error, naming SQLite's code.
+  DaoErrorInfo reserved = MapSqliteError(SQLITE_INTERRUPT, "interrupted");
+  EXPECT_EQ(reserved.number, 3000);
+  EXPECT_EQ(reserved.description, "Reserved error (9); there is no message for this error.");
+  EXPECT_EQ(reserved.detail, "interrupted");
 }
 
 TEST_F(DaoErrorsTest, FilesLocksAndReadOnlyOpensMapByResultCode) {
@@ -167,6 +226,8 @@ TEST_F(DaoErrorsTest, FunctionErrorsKeepTheirNumberThroughSqlite) {
   EXPECT_EQ(mapped.description, "Data type mismatch in criteria expression.");
   EXPECT_EQ(MapSqliteError(SQLITE_ERROR, FunctionErrorMessage(11)).description, "Division by zero.");
   EXPECT_EQ(MapSqliteError(SQLITE_ERROR, "jet error : x").number, 3000);
+  // A trigger's refusal keeps its number when it comes wrapped in the trigger's name.
+  EXPECT_EQ(MapSqliteError(SQLITE_CONSTRAINT_TRIGGER, "error in trigger t.checks.insert: " + message).number, 3464);
 }
 
 TEST_F(DaoErrorsTest, NoSuchColumnNamesTheUnknownName) {

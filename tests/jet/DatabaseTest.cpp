@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "runtime/StrUtils.h"
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
 #include "jet/DatabaseFile.h"
@@ -219,6 +220,31 @@ TEST_F(DatabaseTest, OpenRecordsetTakesTablesQueriesAndSql) {
   database_->Close();
   EXPECT_FALSE(table->IsValid());
   EXPECT_EQ(DaoNumberOf([&] { sql->MoveNext(); }), 3420);
+}
+
+TEST_F(DatabaseTest, UnknownNamesAndFieldsAnswerDaosErrors) {
+  const std::string missing =
+      "The Microsoft Jet database engine cannot find the input table or query '%'. Make sure it exists and that "
+      "its name is spelled correctly";
+  // A name that is neither a table, nor a query, nor SQL.
+  for (const char* name : {"Nope", "[My Table]", " Selections "}) {
+    SCOPED_TRACE(name);
+    std::string bare = Trim(name);
+    if (bare.front() == '[') bare = bare.substr(1, bare.size() - 2);
+    EXPECT_EQ(DaoNumberOf([&] { database_->OpenRecordset(name); }), 3078);
+    EXPECT_EQ(DaoMessageOf([&] { database_->OpenRecordset(name, dbOpenDynaset); }),
+              ReplaceAll(missing, "%", bare));
+  }
+  // Text that begins as SQL is SQL, and its faults are the statement's.
+  EXPECT_EQ(DaoNumberOf([&] { database_->OpenRecordset("SELECT FROM"); }), 3141);
+  EXPECT_EQ(DaoNumberOf([&] { database_->OpenRecordset("SELECT * FROM Nope"); }), 3078);
+  // A field the table does not have, in an INSERT's field list.
+  EXPECT_EQ(DaoMessageOf([&] { database_->Execute("INSERT INTO Logon (Nope) VALUES (1)", dbFailOnError); }),
+            "The INSERT INTO statement contains the following unknown field name: 'Nope'. Make sure you have typed "
+            "the name correctly, and try the operation again");
+  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("INSERT INTO Logon (Username, Nope) SELECT Username, Typ FROM Logon"); }),
+            3127);
+  EXPECT_EQ(engine_.Errors().Item(0)->Number(), 3127);
 }
 
 TEST_F(DatabaseTest, FieldsOfARecordsetCarryTheirTablesProperties) {

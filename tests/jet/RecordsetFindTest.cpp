@@ -56,6 +56,24 @@ TEST_F(RecordsetFindTest, FindWalksFromTheRightPlaceInDynasetsAndSnapshots) {
   }
 }
 
+TEST_F(RecordsetFindTest, NumberFieldComparedWithTextAnswers3464) {
+  Execute("ALTER TABLE Logon ADD COLUMN Score DOUBLE");
+  Execute("UPDATE Logon SET Score = ID / 2");
+  auto recordset = Open("SELECT * FROM Logon ORDER BY ID", dbOpenDynaset);
+  for (const char* criteria : {"Score = 'abc'", "ID = '5'", "'5' < [ID]", "ID Between 1 And '9'", "ID In (1, 'x')",
+                               "Username = 'user1' And (Score > 'a')"}) {
+    SCOPED_TRACE(criteria);
+    EXPECT_EQ(DaoNumberOf([&] { recordset->FindFirst(criteria); }), 3464);
+    EXPECT_EQ(DaoMessageOf([&] { recordset->FindNext(criteria); }), "Data type mismatch in criteria expression");
+  }
+  // Numbers with numbers and text with text are what a criterion compares.
+  recordset->FindFirst("Score = 2.5 AND Computer = 'PC5'");
+  ASSERT_FALSE(recordset->NoMatch());
+  EXPECT_EQ(IdOf(*recordset), 5);
+  recordset->FindFirst("Computer = '7' OR Computer Like 'PC7'");
+  EXPECT_EQ(IdOf(*recordset), 7);
+}
+
 TEST_F(RecordsetFindTest, FindSeesRowsAddedThroughTheRecordsetAndSkipsDeletedOnes) {
   auto recordset = Open("SELECT * FROM Logon ORDER BY ID", dbOpenDynaset, 0, dbOptimistic);
   recordset->AddNew();
