@@ -281,8 +281,11 @@ void SchemaWriter::DropRelation(const std::string& name, int notFoundNumber) {
   // The foreign side's index of the relation's name was made for it.
   if (const TableInfo* foreign = file_.Schema().FindTable(relation->foreignTable)) {
     if (const IndexInfo* index = foreign->FindIndex(relation->name); index && !index->primary && !index->sqliteName.empty()) {
+      // Dropping the index renews the catalogue's descriptions: keep the names first.
+      const std::string table = foreign->name;
+      const std::string jetName = index->name;
       file_.Connection().Exec("DROP INDEX " + Quote(index->sqliteName));
-      file_.Schema().RemoveIndexFlags(foreign->name, index->name);
+      file_.Schema().RemoveIndexFlags(table, jetName);
     }
   }
   WriteCheckTriggers(relation->table);
