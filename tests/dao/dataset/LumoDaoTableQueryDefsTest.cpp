@@ -8,6 +8,7 @@
 #include "db/Fields.h"
 #include "jet/QueryDef.h"
 #include "jet/Recordset.h"
+#include "runtime/DateFormat.h"
 #include "runtime/DateTime.h"
 
 namespace lumo {
@@ -37,6 +38,9 @@ constexpr const char* kScript =
     ".savequery Three PARAMETERS FromId Long, Kind Text (10), Since DateTime; SELECT ID FROM Logon "
     "WHERE ID >= FromId AND ((Kind Is Null AND Typ Is Null) OR Typ = Kind) AND logontime >= Since\n"
     ".savequery AllRows SELECT * FROM Logon ORDER BY ID\n"
+    ".savequery PerSeat PARAMETERS Since DateTime; SELECT Username & '@' & Computer AS Seat, Count(*) AS Logons, "
+    "Max(logontime) AS Latest, Avg(ID) AS MeanId FROM Logon WHERE logontime >= Since GROUP BY Username, Computer "
+    "ORDER BY Username, Computer\n"
     ".savequery Cleanup DELETE FROM Logon WHERE Typ = 'x'\n"
     ".savequery Stamp UPDATE Logon SET Typ = 'x'\n"
     ".savequery AddOne INSERT INTO Logon (Username) VALUES ('new')\n"
@@ -94,6 +98,27 @@ TEST_F(LumoDaoTableQueryDefsTest, StoredParameterQueryIsScrolled) {
   Parameters({"BERT", "1/1/2024"});
   table_->Open();
   EXPECT_EQ(Ids(), "2 ");
+}
+
+TEST_F(LumoDaoTableQueryDefsTest, ComputedColumnsOfAStoredQueryHaveTheirTypes) {
+  table_->F_Set_QueryDefName("PerSeat");
+  Parameters({"12/1/2024"});
+  table_->Open();
+  EXPECT_EQ(table_->FieldDefs().Find("Seat").DataType(), ftString);
+  EXPECT_EQ(table_->FieldDefs().Find("Logons").DataType(), ftInteger);
+  EXPECT_EQ(table_->FieldDefs().Find("Latest").DataType(), ftDateTime);
+  EXPECT_EQ(table_->FieldDefs().Find("MeanId").DataType(), ftFloat);
+  EXPECT_TRUE(table_->ReadOnly());  // grouped rows are no table's rows
+  std::string rows;
+  for (table_->First(); !table_->Eof(); table_->Next()) {
+    rows += table_->FieldByName("Seat")->AsString() + " " + table_->FieldByName("Logons")->AsString() + " " +
+            FormatDateTime("yyyy-mm-dd hh:nn", table_->FieldByName("Latest")->AsDateTime()) + " " +
+            table_->FieldByName("MeanId")->AsString() + "\n";
+  }
+  EXPECT_EQ(rows,
+            "anna@PC1 3 2024-12-04 08:10 3\n"
+            "anna@PC3 1 2024-12-03 07:45 4\n"
+            "bert@PC2 1 2024-12-01 09:00 2\n");
 }
 
 TEST_F(LumoDaoTableQueryDefsTest, ParameterLinesBindTheInputsInOrder) {
