@@ -88,6 +88,16 @@ void JetShell::PrintTable(const std::vector<std::string>& header, const std::vec
   }
 }
 
+void JetShell::RunArgument(const std::string& text) {
+  const std::string statement = Trim(text);
+  if (statement.empty()) return;
+  if (statement[0] == '.') {
+    if (!Command(statement.substr(1))) throw std::invalid_argument("Unknown command: " + statement);
+    return;
+  }
+  Run(statement);
+}
+
 void JetShell::RunScript(const std::string& text) {
   for (const std::string& statement : SplitScript(text)) {
     if (statement[0] == '.') {
@@ -106,8 +116,10 @@ bool JetShell::Command(const std::string& line) {
   for (std::string word; stream >> word;) words.push_back(word);
   if (words.empty()) return false;
   const std::string& command = words[0];
-  // A table name with blanks is the rest of the line.
-  std::string argument = words.size() > 1 ? Trim(line.substr(line.find(words[1]))) : std::string();
+  // The argument is the rest of the line after the command word, blanks in a table name
+  // included.
+  const size_t commandEnd = line.find(command) + command.size();
+  std::string argument = Trim(line.substr(commandEnd));
   if (SameText(command, "tables")) {
     ListTables();
   } else if (SameText(command, "queries")) {

@@ -48,9 +48,12 @@ class JetShell {
   // One Jet SQL statement: a SELECT prints its rows, anything else is executed and reports
   // the rows it touched.
   void Run(const std::string& sql);
-  // A script: statements separated by ";" (outside quotes, brackets and #dates#), and lines
-  // that begin with "." as commands (.tables, .queries, .indexes T, .fields T,
-  // .savequery NAME SQL, .mode text|csv, .help).
+  // One statement as given on the command line, whole (a ";" inside it separates nothing), or
+  // a "." command.
+  void RunArgument(const std::string& text);
+  // A script: statements separated by ";" (outside quotes, brackets and #dates#, and the ";"
+  // that ends a PARAMETERS declaration), and lines that begin with "." as commands (.tables,
+  // .queries, .indexes T, .fields T, .savequery NAME SQL, .mode text|csv, .help).
   void RunScript(const std::string& text);
   // A "." command without its dot ("tables", "fields Logon", ...); false when unknown.
   bool Command(const std::string& line);
@@ -81,8 +84,9 @@ class JetShell {
   std::shared_ptr<jet::Database> database_;
 };
 
-// The statements of a script, split at ";" outside quotes, brackets and #date# literals;
-// blank statements left out. Lines beginning with "." come out as statements of their own.
+// The statements of a script, split at ";" outside quotes, brackets and #date# literals (a
+// PARAMETERS declaration's own ";" stays with its query); blank statements left out. Lines
+// beginning with "." come out as statements of their own.
 std::vector<std::string> SplitScript(const std::string& text);
 
 // A value as the shell shows it: dates "YYYY-MM-DD HH:MM:SS" (with milliseconds when there

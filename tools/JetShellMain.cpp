@@ -16,9 +16,9 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: jetsh [options] DATABASE [SQL ...]\n"
-    "Runs Jet SQL on a database file: each SQL argument, else the statements of -f FILE,\n"
-    "else those on standard input (separated by \";\"; lines beginning with \".\" are\n"
-    "commands, see .help).\n"
+    "Runs Jet SQL on a database file: each SQL argument (one statement, taken whole),\n"
+    "else the statements of -f FILE, else those on standard input (separated by \";\";\n"
+    "lines beginning with \".\" are commands, see .help).\n"
     "\n"
     "  -c, --create          make a new, empty database file first\n"
     "  -f, --file FILE       read statements from FILE\n"
@@ -117,7 +117,7 @@ int main(int argc, char** argv) {
     for (const std::string& command : commands) shell.Command(command);
     if (!queryName.empty()) shell.RunQuery(queryName, queryParameters);
     if (!statements.empty()) {
-      for (const std::string& statement : statements) shell.RunScript(statement);
+      for (const std::string& statement : statements) shell.RunArgument(statement);
     } else if (!scriptFile.empty()) {
       std::ifstream file(scriptFile);
       if (!file) {

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "runtime/DateTime.h"
+#include "runtime/StrUtils.h"
 #include "jet/DaoConstants.h"
 #include "jet/JetTypes.h"
 #include "tools/JetShell.h"
@@ -186,6 +187,8 @@ std::vector<std::string> SplitScript(const std::string& text) {
       case '[': closing = ']'; break;
       case '#': closing = '#'; break;
       case ';':
+        // The ";" that ends a PARAMETERS declaration belongs to the query that follows it.
+        if (StartsText("PARAMETERS", Trim(current)) && current.find(';') == std::string::npos) break;
         finish();
         continue;
       default: break;

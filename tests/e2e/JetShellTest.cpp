@@ -175,6 +175,34 @@ TEST_F(JetShellTest, BadQueryRunsSayWhatIsWrongAndChangeNothing) {
   EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT Name FROM MSysQueries\"").output, "ByUser\n");
 }
 
+TEST_F(JetShellTest, TableNamesAreWholeWordsAndArgumentsWholeStatements) {
+  // A table named like a letter of its command.
+  ASSERT_EQ(Shell("--create " + path_ + " 'CREATE TABLE f (f LONG, s TEXT(5))' 'CREATE INDEX s ON f (s)'").status, 0);
+  Result fields = Shell("--fields f " + path_);
+  EXPECT_EQ(fields.status, 0) << fields.output;
+  EXPECT_EQ(fields.output,
+            "Field  Type  DAO type  Size  Attributes  Required  Default\n"
+            "-----  ----  --------  ----  ----------  --------  -------\n"
+            "f      Long  4         4     33\n"
+            "s      Text  10        5     34\n");
+  EXPECT_EQ(Shell("--indexes s " + path_).status, 1);  // no table s
+  EXPECT_EQ(Shell(path_, ".indexes f\n").output, "Index  Fields  Flags\n-----  ------  -----\ns      s\n");
+  EXPECT_EQ(Shell(path_ + " '.fields   f'").output, fields.output);
+
+  // A statement given as one argument is one statement: the ";" of PARAMETERS stays in it.
+  EXPECT_EQ(Shell(path_ + " 'PARAMETERS p Long; INSERT INTO f (f, s) VALUES (1, \"a;b\")'").output,
+            "1 row affected.\n");
+  EXPECT_EQ(Shell(path_ + " 'PARAMETERS p Long; SELECT s FROM f WHERE f = p'").output,
+            "Error 3061: Too few parameters. Expected 1\n");
+  EXPECT_EQ(Shell(path_ + " 'SELECT s FROM f; SELECT 1 FROM f'").output,
+            "Error 3142: Characters found after end of SQL statement\n");
+  // In a script the same declaration belongs to its query too.
+  Result script = Shell(path_, "PARAMETERS p Long; SELECT Count(*) AS N FROM f;\nSELECT s FROM f;\n");
+  EXPECT_EQ(script.output, "N\n-\n1\ns\n---\na;b\n");
+  // A name alone opens that table.
+  EXPECT_EQ(Shell(path_ + " f").output, "f  s\n-  ---\n1  a;b\n");
+}
+
 TEST_F(JetShellTest, ErrorsPrintDaosNumberAndTextAndStopTheScript) {
   const std::string missing = (folder_ / "missing.mdb").string();
   Result open = Shell(missing + " 'SELECT 1'");
