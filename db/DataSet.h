@@ -93,7 +93,7 @@ class TDataSet : public TComponent {
   void SetRecNo(int32_t number);   // MoveToRecordNumber
   int32_t RecordCount();           // CountRecords
   bool IsEmpty() const noexcept;
-  void Refresh();                  // CheckBrowseMode, then RefreshCursor
+  void Refresh();                  // CheckBrowseMode, then RefreshCursor (re-reads the records)
   void Resync(TResyncMode mode) { Resynchronize(mode); }
 
   // --- editing ---------------------------------------------------------------------------------

@@ -169,6 +169,9 @@ void TDataSet::Delete() {
     Cancel();
     return;
   }
+  // A read-only dataset refuses a delete as it refuses every other change, before anything
+  // reaches the record source.
+  if (!QueryCanModify()) DatabaseError("Cannot modify a read-only dataset");
   if (recordCount_ == 0) DatabaseError("Cannot perform this operation on an empty dataset");
   DataEvent(TDataEvent::deCheckBrowseMode, 0);
   BeforeDelete(*this);

@@ -88,6 +88,19 @@ class TLumoDaoDatabase : public TComponent {
   void Open() { F_Set_Active(true); }
   void Close() { F_Set_Active(false); }
 
+  // Transactions over the workspace's BeginTrans/CommitTrans/Rollback: everything written
+  // through this database (datasets, ExecuteSQL, the engine objects) between
+  // StartTransaction and Commit reaches the file at Commit, or not at all after Rollback.
+  // They nest up to five levels, the engine's limit. StartTransaction, Commit and Rollback
+  // need a connection ("TLumoDaoDatabase.<operation>: Database is NOT connected"); Commit and
+  // Rollback without a transaction raise the engine's error 3034. Rollback lets the engine
+  // idle, so that datasets read their rows again; their windows keep what they showed until
+  // they are refreshed. Disconnecting rolls back what is still open.
+  void StartTransaction();
+  void Commit();
+  void Rollback();
+  bool InTransaction() const;
+
   // Creates the engine object for "3.5" or "3.6" (other texts create nothing).
   void CreateEngine(const std::string& version);
   // A fresh engine and workspace from the properties. Meant for a disconnected component:

@@ -191,6 +191,14 @@ void TLumoDaoDatabase::Disconnect() {
   tableNames_.Clear();
   queryDefNames_.Clear();
   CloseDatasets();
+  // What a transaction left open is not kept: a database closes as if it was rolled back.
+  while (workspace_ && workspace_->IsValid() && workspace_->IsInTransaction()) {
+    try {
+      workspace_->Rollback();
+    } catch (const std::exception&) {
+      break;  // the connection ends it when it closes
+    }
+  }
 
   std::exception_ptr closeError;
   if (database_) {
@@ -204,6 +212,29 @@ void TLumoDaoDatabase::Disconnect() {
   connected_ = false;
   if (closeError) std::rethrow_exception(closeError);
   OnAfterDisconnect(this);
+}
+
+// --- transactions ---------------------------------------------------------------------------------
+
+void TLumoDaoDatabase::StartTransaction() {
+  RequireDatabase("StartTransaction");
+  workspace_->BeginTrans();
+}
+
+void TLumoDaoDatabase::Commit() {
+  RequireDatabase("Commit");
+  workspace_->CommitTrans();
+}
+
+void TLumoDaoDatabase::Rollback() {
+  RequireDatabase("Rollback");
+  workspace_->Rollback();
+  // Rows the datasets read inside the transaction may be gone: they are read again.
+  EngineIdle();
+}
+
+bool TLumoDaoDatabase::InTransaction() const {
+  return connected_ && workspace_ && workspace_->IsValid() && workspace_->IsInTransaction();
 }
 
 void TLumoDaoDatabase::CloseDatasets() {

@@ -264,6 +264,9 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   int32_t ReadRecordNumber() override;
   void CancelChanges() override;
   void BeginRecordEdit() override;
+  // Refresh: the engine reads the current record again (not from its memory), the window is
+  // read again around it and the count is taken anew at the next RecordCount; values another
+  // program changed show, and a record it deleted is recovered from (RecoverCursor).
   void RefreshCursor() override;
   void WriteBookmarkText(const TBookmark& bookmark) override;
   void MoveToRecordNumber(int32_t number) override;
@@ -347,6 +350,10 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   int32_t TableCountCheck();
   int32_t MoveToEndCount();
   void ForgetBookmark(int32_t position);
+  // Records another program deleted, as a dynaset meets them (it keeps their keys).
+  void NoteRecordGone();
+  int32_t GoneBefore(int32_t daoIndex) const;
+  int32_t DaoIndexOfNumber(int32_t index) const;
   void RememberBookmark(int32_t position, int32_t value);
   void CollectDaoError(TDaoErrRec& error) const;
   // Replaces the message and help context of an exception by the engine's last error.
@@ -354,6 +361,8 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   void DisposeOldValues();
   TRecordBuffer CopyOfBuffer(TRecordBuffer source);
   void WriteChangedValues(TRecordBuffer buffer);
+  // After a successful Update: puts the engine's cursor on the record just written.
+  void FindPostedRecord(TRecordBuffer buffer, bool editing);
   std::string EncryptText(const std::string& text);
   std::string DecryptText(const std::string& text);
   bool IsGuidField(const TField* field) const;
@@ -394,6 +403,9 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   TStringList sql_;
   bool showGuid_ = false;
   TParams params_;
+  // Parameters that left SQL with their values, until the text is next used (opened or
+  // executed): a text cleared and filled again gets them back by name.
+  TParams heldParams_;
   int32_t tableType_ = 2;
   bool translation_ = false;
   int32_t lockType_ = 3;
@@ -462,6 +474,10 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   bool positionStale_ = false;
   std::vector<int32_t> bookmarkPositions_;
   std::vector<int32_t> bookmarkValues_;
+  // The engine's positions (ascending) of records found deleted by another program in a
+  // recordset that keeps their keys: counts and record numbers leave them out, so that they
+  // match the records that can be reached, until the recordset is opened again.
+  std::vector<int32_t> goneIndexes_;
 };
 
 // Makes TLumoDaoTable creatable by name for form descriptions. Safe to call again.

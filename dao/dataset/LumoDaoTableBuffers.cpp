@@ -207,7 +207,10 @@ bool TLumoDaoTable::ReadRecordValues(jet::Recordset& recordset, bool useFieldObj
     } catch (const EOleException& error) {
       TDaoErrRec dao;
       CollectDaoError(dao);
-      if (error.ErrorCode() == kRecordDeleted || dao.Number == kRecordDeleted) return false;
+      if (error.ErrorCode() == kRecordDeleted || dao.Number == kRecordDeleted) {
+        NoteRecordGone();
+        return false;
+      }
       value = Variant::Null();
     }
 

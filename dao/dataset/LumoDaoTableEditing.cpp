@@ -39,7 +39,18 @@ void TLumoDaoTable::BeginRecordEdit() {
       if (Rs().EditMode() != jet::dbEditInProgress) Rs().Edit();
       break;
     } catch (Exception& error) {
-      if (Rs().EditMode() != jet::dbEditInProgress) {
+      TDaoErrRec dao;
+      CollectDaoError(dao);
+      if (OnEditError) PutDaoErrorText(error);
+      if (DaoErrorNumber(error) == kRecordDeleted || dao.Number == kRecordDeleted) {
+        // Another program deleted the record: the cursor goes to a record that is there, and
+        // the count no longer includes the one that went.
+        countStale_ = true;
+        RecoverCursor();
+        buffer = StateRecordBuffer();
+        DisposeOldValues();
+        if (buffer != nullptr) oldValuesBuffer_ = CopyOfBuffer(buffer);
+      } else if (Rs().EditMode() != jet::dbEditInProgress) {
         try {
           Rs().Move(0);
         } catch (const std::exception&) {
@@ -48,7 +59,6 @@ void TLumoDaoTable::BeginRecordEdit() {
         Resynchronize(TResyncMode{});
       }
       if (!OnEditError) throw;
-      PutDaoErrorText(error);
       OnEditError(*this, error, action);
       if (action == TDataAction::daRetry) continue;
       if (action == TDataAction::daAbort) return;
@@ -178,11 +188,29 @@ void TLumoDaoTable::WriteRecordChanges() {
     }
   }
 
-  TDaoRecordHeader& header = Header(buffer);
+  // The record is in the file now. Finding it again may still fail (another program took it
+  // away at once, or the engine refuses); such a failure must not reach the framework, which
+  // would stay in insert or edit state and write the record a second time at the next post.
   if (!editing) {
     countStale_ = true;
     ++highestPosition_;
     ++currentPosition_;
+  }
+  try {
+    FindPostedRecord(buffer, editing);
+  } catch (const std::exception&) {
+    // The framework's resynchronisation settles on a record that is there.
+    countStale_ = true;
+  }
+  DisposeOldValues();
+  EngineIdle();
+  positionStale_ = true;
+}
+
+void TLumoDaoTable::FindPostedRecord(TRecordBuffer buffer, bool editing) {
+  jet::Recordset& rs = Rs();
+  TDaoRecordHeader& header = Header(buffer);
+  if (!editing) {
     if (!bookmarkable_) {
       try {
         PositionAtEnd();
@@ -203,9 +231,6 @@ void TLumoDaoTable::WriteRecordChanges() {
     header.BookmarkValue = value;
     GoToBookmarkValue(value);
   }
-  DisposeOldValues();
-  EngineIdle();
-  positionStale_ = true;
 }
 
 void TLumoDaoTable::AddRecordFromBuffer(TRecordBuffer buffer, bool append) {
@@ -227,6 +252,15 @@ void TLumoDaoTable::DeleteCurrentRecord() {
   if (buffer == nullptr || !recordset_) return;
   ForgetBookmark(Header(buffer).RecordPosition);
 
+  // Positions after the deleted record move up by one; the records found gone keep theirs.
+  int32_t deletedIndex = -1;
+  if (!goneIndexes_.empty()) {
+    try {
+      deletedIndex = Rs().AbsolutePosition();
+    } catch (const std::exception&) {
+      deletedIndex = -1;
+    }
+  }
   TDataAction action = TDataAction::daFail;
   for (;;) {
     try {
@@ -258,6 +292,11 @@ void TLumoDaoTable::DeleteCurrentRecord() {
       return;
     }
   }
+  if (deletedIndex >= 0) {
+    for (int32_t& gone : goneIndexes_) {
+      if (gone > deletedIndex) --gone;
+    }
+  }
   EngineIdle();
   countStale_ = true;
   if (Rs().IsEOF()) {
@@ -273,6 +312,7 @@ void TLumoDaoTable::PostRecord() {
   CheckBrowseMode();
   bookmarkPositions_.clear();
   bookmarkValues_.clear();
+  goneIndexes_.clear();
   ClearBuffers();
   Rs().Requery();
   countStale_ = true;

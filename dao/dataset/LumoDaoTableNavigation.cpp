@@ -232,7 +232,14 @@ TGetResult TLumoDaoTable::FetchRecord(TRecordBuffer buffer, TGetMode mode, bool)
       highestPosition_ = std::max(highestPosition_, currentPosition_);
     }
     if (result != TGetResult::grOK) return result;
-    if (!ReadRecordValues(rs, true, buffer)) return TGetResult::grError;
+    if (!ReadRecordValues(rs, true, buffer)) {
+      if (mode == TGetMode::gmCurrent) return TGetResult::grError;
+      // Another program deleted the row: scrolling passes over it to the rows behind, as a
+      // rejected record is passed over. Count and record numbers are worked out again.
+      countStale_ = true;
+      positionStale_ = true;
+      continue;
+    }
     if (AcceptRecord(buffer)) return TGetResult::grOK;
     if (mode == TGetMode::gmCurrent) return TGetResult::grError;
   }
@@ -246,7 +253,12 @@ void TLumoDaoTable::GoToBookmarkValue(int32_t value) {
   } catch (const std::exception& error) {
     TDaoErrRec dao;
     CollectDaoError(dao);
-    if (DaoErrorNumber(error) == kRecordDeleted || dao.Number == kRecordDeleted) First();
+    // Moving to the first record posts a pending insert or edit: while one is being posted
+    // that would write it again, so the caller recovers instead.
+    const bool changing = State() == TDataSetState::dsInsert || State() == TDataSetState::dsEdit;
+    if (!changing && (DaoErrorNumber(error) == kRecordDeleted || dao.Number == kRecordDeleted)) {
+      First();
+    }
     throw;
   }
 }
@@ -287,6 +299,35 @@ void TLumoDaoTable::ForgetBookmark(int32_t position) {
   for (int32_t& other : bookmarkPositions_) {
     if (other > position) --other;
   }
+}
+
+void TLumoDaoTable::NoteRecordGone() {
+  // A table counts and walks the live table; snapshots and forward-only scans lose nothing.
+  if (!recordset_ || !bookmarkable_ || Rs().Type() == jet::dbOpenTable ||
+      Rs().Type() == jet::dbOpenSnapshot) {
+    return;
+  }
+  try {
+    const int32_t index = Rs().AbsolutePosition();
+    if (index < 0) return;
+    auto it = std::lower_bound(goneIndexes_.begin(), goneIndexes_.end(), index);
+    if (it == goneIndexes_.end() || *it != index) goneIndexes_.insert(it, index);
+  } catch (const std::exception&) {
+    // Without a position the record is only passed over.
+  }
+}
+
+int32_t TLumoDaoTable::GoneBefore(int32_t daoIndex) const {
+  return static_cast<int32_t>(std::lower_bound(goneIndexes_.begin(), goneIndexes_.end(), daoIndex) -
+                              goneIndexes_.begin());
+}
+
+int32_t TLumoDaoTable::DaoIndexOfNumber(int32_t index) const {
+  for (int32_t gone : goneIndexes_) {
+    if (gone > index) break;
+    ++index;
+  }
+  return index;
 }
 
 void TLumoDaoTable::ReadBookmarkData(TRecordBuffer buffer, void* destination) {
@@ -448,7 +489,8 @@ int32_t TLumoDaoTable::CountRecords() {
         EngineCall("MoveLast");
         Rs().MoveFirst();
         Rs().MoveLast();
-        count = Rs().RecordCount();
+        count = Rs().RecordCount() - static_cast<int32_t>(goneIndexes_.size());
+        if (count < 0) count = 0;
       } catch (const std::exception&) {
         count = -1;
       }
@@ -578,7 +620,7 @@ int32_t TLumoDaoTable::ReadRecordNumber() {
   } else if (!positionStale_ && keyed) {
     currentPosition_ = Rs().AbsolutePosition();
   }
-  return currentPosition_ + 1;
+  return currentPosition_ + 1 - (keyed ? GoneBefore(currentPosition_) : 0);
 }
 
 void TLumoDaoTable::MoveToRecordNumber(int32_t number) {
@@ -588,12 +630,27 @@ void TLumoDaoTable::MoveToRecordNumber(int32_t number) {
   if (RecordFilterInUse()) {
     TTempState browsing(*this, TDataSetState::dsBrowse);
     const int32_t saved = currentPosition_;
+    TRecordBuffer active = IsEmpty() ? nullptr : ActiveBuffer();
     TRecordBuffer scratch = NewRecordBuffer();
     try {
       PositionAtStart();
       for (;;) {
         if (FetchRecord(scratch, TGetMode::gmNext, false) != TGetResult::grOK) {
+          // No such record (0 or less scans to the end): back to the record that was
+          // current, rather than leaving the engine past the end.
           currentPosition_ = saved;
+          if (active != nullptr) {
+            try {
+              if (bookmarkable_) {
+                Rs().SetBookmark(BookmarkBytes(Header(active).BookmarkValue));
+              } else {
+                Rs().MoveFirst();
+                Rs().Move(saved);
+              }
+            } catch (const std::exception&) {
+              // The record went meanwhile; the resynchronisation below reports it.
+            }
+          }
           break;
         }
         if (--number == 0) break;
@@ -604,7 +661,7 @@ void TLumoDaoTable::MoveToRecordNumber(int32_t number) {
     }
     DisposeRecordBuffer(scratch);
   } else {
-    currentPosition_ = number - 1;
+    currentPosition_ = number >= 1 ? DaoIndexOfNumber(number - 1) : number - 1;
     Rs().MoveFirst();
     Rs().Move(currentPosition_);
   }
@@ -630,6 +687,8 @@ void TLumoDaoTable::RefreshCursor() {
 void TLumoDaoTable::RecoverCursor() {
   countStale_ = true;
   try {
+    // Around the active record: the engine's cursor may stand on another row of the window.
+    UpdateCursorPos();
     Resynchronize(kExactCenter);
     return;
   } catch (const std::exception&) {
@@ -641,7 +700,8 @@ void TLumoDaoTable::RecoverCursor() {
 void TLumoDaoTable::RebuildCursor() {
   // Opens the recordset again and returns to about the same place.
   countStale_ = true;
-  const int32_t distance = currentPosition_;
+  // Records found deleted are not in the recordset opened again.
+  const int32_t distance = currentPosition_ - GoneBefore(currentPosition_);
   CheckBrowseMode();
   ClearBuffers();
   CloseDaoRecordset();

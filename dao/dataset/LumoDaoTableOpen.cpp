@@ -87,6 +87,7 @@ void TLumoDaoTable::OpenDaoRecordset() {
     baseRecordset_.reset();
   }
   recordsAffected_ = 0;
+  heldParams_.Clear();
 
   jet::Database& dao = *database.DaoDatabase();
   std::string source = tableName_;
@@ -107,6 +108,7 @@ void TLumoDaoTable::OpenDaoRecordset() {
   bookmarkable_ = recordset_->Bookmarkable();
   bookmarkPositions_.clear();
   bookmarkValues_.clear();
+  goneIndexes_.clear();
   database.RefreshCatalogue();
   recordsAffected_ = dao.RecordsAffected();
 

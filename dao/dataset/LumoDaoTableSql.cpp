@@ -3,6 +3,8 @@
 
 #include "dao/dataset/LumoDaoTable.h"
 
+#include <algorithm>
+
 #include "db/DataSource.h"
 #include "db/Field.h"
 #include "jet/Database.h"
@@ -78,6 +80,7 @@ int32_t TLumoDaoTable::ExecuteSQL() {
         "TLumoDaoTable.ExecuteSQL: Cannot execute SQL query while Database is not Assigned or "
         "Connected!");
   }
+  heldParams_.Clear();
   const std::string text = SubstituteParams(sql_);
   jet::Database& dao = *database_->DaoDatabase();
   dao.Execute(text, kStatementOptions);
@@ -129,7 +132,43 @@ std::string TLumoDaoTable::ReplaceParamToken(const std::string& text, const std:
 void TLumoDaoTable::FollowSqlChange() {
   if (IsLoading()) return;
   if (!paramCheck_ && !HasState(ComponentStateFlag::kDesigning)) return;
-  params_.ParseSQL(sql_.Text(), true);
+  const std::string text = sql_.Text();
+  const std::vector<std::string> names = TParams::ParameterNames(text);
+  auto named = [&names](const std::string& name) {
+    return std::any_of(names.begin(), names.end(),
+                       [&](const std::string& other) { return SameText(other, name); });
+  };
+  // A text is usually changed by clearing it and adding its lines one by one, and each step
+  // is a change: the values of parameters that leave the text are set aside until it is next
+  // used, and come back with their names.
+  std::vector<std::string> kept;
+  for (int i = 0; i < params_.Count(); ++i) {
+    const TParam& param = params_[i];
+    if (named(param.Name())) {
+      kept.push_back(param.Name());
+      continue;
+    }
+    if (TParam* held = heldParams_.FindParam(param.Name())) {
+      held->Assign(param);
+    } else {
+      heldParams_.CreateParam(param.DataType(), param.Name(), param.ParamType()).Assign(param);
+    }
+  }
+  params_.ParseSQL(text, true);
+  for (int i = 0; i < params_.Count(); ++i) {
+    TParam& param = params_[i];
+    if (std::any_of(kept.begin(), kept.end(), [&](const std::string& name) { return SameText(name, param.Name()); })) {
+      continue;
+    }
+    for (int h = 0; h < heldParams_.Count(); ++h) {
+      if (!SameText(heldParams_[h].Name(), param.Name())) continue;
+      const std::string name = param.Name();
+      param.Assign(heldParams_[h]);
+      param.SetName(name);
+      heldParams_.Remove(h);
+      break;
+    }
+  }
 }
 
 void TLumoDaoTable::ApplyMasterValuesToParams() {

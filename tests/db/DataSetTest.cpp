@@ -225,6 +225,13 @@ TEST_F(DataSetTest, ReadOnlyDatasetRefusesChanges) {
   } catch (const EDatabaseError& error) {
     EXPECT_STREQ(error.what(), "People: Dataset not in edit or insert mode");
   }
+  try {
+    data_.Delete();
+    FAIL();
+  } catch (const EDatabaseError& error) {
+    EXPECT_STREQ(error.what(), "People: Cannot modify a read-only dataset");
+  }
+  EXPECT_EQ(data_.rows_.size(), 10u);
 }
 
 TEST_F(DataSetTest, ErrorEventsRetryAbortAndFail) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -133,6 +134,48 @@ TEST_F(LumoDaoDataBaseTest, OpensAFileMadeByTheDatabaseShell) {
 #else
   GTEST_SKIP() << "the database shell is not built";
 #endif
+}
+
+TEST_F(LumoDaoDataBaseTest, TransactionsCommitAndRollBackWhatTheDatabaseWrote) {
+  EXPECT_EQ(MessageOf([&] { db_->StartTransaction(); }),
+            "TLumoDaoDatabase.StartTransaction: Database is NOT connected");
+  EXPECT_FALSE(db_->InTransaction());
+  ConnectJournal();
+  auto shellCount = [&] {
+    const std::string command = "sqlite3 '" + journal_ + "' 'SELECT count(*) FROM Logon'";
+    FILE* pipe = popen(command.c_str(), "r");
+    char line[64] = {};
+    if (pipe == nullptr || fgets(line, sizeof line, pipe) == nullptr) line[0] = '\0';
+    if (pipe != nullptr) pclose(pipe);
+    return std::string(line);
+  };
+  db_->StartTransaction();
+  EXPECT_TRUE(db_->InTransaction());
+  db_->DaoDatabase()->Execute("INSERT INTO Logon (Username) VALUES ('kept')", jet::dbFailOnError);
+  EXPECT_EQ(shellCount(), "0\n");  // nothing is visible to others before the commit
+  db_->Commit();
+  EXPECT_FALSE(db_->InTransaction());
+  EXPECT_EQ(shellCount(), "1\n");
+
+  db_->StartTransaction();
+  db_->DaoDatabase()->Execute("INSERT INTO Logon (Username) VALUES ('dropped')", jet::dbFailOnError);
+  db_->Rollback();
+  EXPECT_FALSE(db_->InTransaction());
+  EXPECT_EQ(shellCount(), "1\n");
+  // Commit or roll back without a transaction: the engine's error.
+  EXPECT_NE(MessageOf([&] { db_->Commit(); }), "");
+  EXPECT_NE(MessageOf([&] { db_->Rollback(); }), "");
+
+  // Disconnecting rolls back what is still open.
+  db_->StartTransaction();
+  db_->DaoDatabase()->Execute("INSERT INTO Logon (Username) VALUES ('open')", jet::dbFailOnError);
+  db_->Close();
+  EXPECT_FALSE(db_->InTransaction());
+  EXPECT_EQ(shellCount(), "1\n");
+  db_->Open();
+  db_->StartTransaction();
+  EXPECT_TRUE(db_->InTransaction());
+  db_->Commit();
 }
 
 TEST_F(LumoDaoDataBaseTest, DisconnectedCloseFiresNoEvent) {

@@ -65,6 +65,14 @@ class LumoDaoTableEditingTest : public testing::DatasetTest {
   }
   TField* F(const char* name) { return table_->FieldByName(name); }
   std::string Rows() { return ShellQuery(path_, "SELECT ID, Name, City, quote(Score) FROM People ORDER BY ID"); }
+  // The names from the first record to the last.
+  std::string Scan() {
+    std::string names;
+    for (table_->First(); !table_->Eof(); table_->Next()) {
+      names += (names.empty() ? "" : ",") + F("Name")->AsString();
+    }
+    return names;
+  }
   std::string path_;
 };
 
@@ -255,6 +263,94 @@ TEST_F(LumoDaoTableEditingTest, DeletingTheLastRecordLeavesThePriorOneCurrent) {
   table_->Delete();
   EXPECT_TRUE(table_->IsEmpty());
   EXPECT_EQ(table_->RecordCount(), 0);
+}
+
+TEST_F(LumoDaoTableEditingTest, ReadOnlyDatasetRefusesEveryChangeBeforeTheEngine) {
+  OpenPeople();
+  table_->Close();
+  table_->SetName("People");
+  table_->F_Set_ReadOnly(true);
+  table_->Open();
+  const std::string refused = "People: Cannot modify a read-only dataset";
+  EXPECT_EQ(MessageOf([&] { table_->Delete(); }), refused);
+  EXPECT_EQ(MessageOf([&] { table_->Edit(); }), refused);
+  EXPECT_EQ(MessageOf([&] { table_->Append(); }), refused);
+  EXPECT_EQ(MessageOf([&] { table_->AppendRecord({Variant(), Variant("Dora")}); }), refused);
+  EXPECT_EQ(table_->State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(F("Name")->AsString(), "Ann");
+  EXPECT_EQ(ShellQuery(path_, "SELECT group_concat(Name) FROM People"), "Ann,Bob,Cid");
+}
+
+TEST_F(LumoDaoTableEditingTest, StandardTableEmptiedByItsOwnDeletesTakesOneNewRecordPerPost) {
+  OpenPeople();
+  table_->Close();
+  table_->F_Set_TableType(jet::dbOpenTable);
+  table_->Open();
+  while (!table_->IsEmpty()) table_->Delete();
+  table_->Append();
+  F("Name")->SetAsString("Dora");
+  EXPECT_EQ(MessageOf([&] { table_->Post(); }), "");
+  EXPECT_EQ(table_->State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(F("Name")->AsString(), "Dora");
+  EXPECT_EQ(table_->RecordCount(), 1);
+  table_->CheckBrowseMode();  // nothing pending: nothing is written again
+  EXPECT_EQ(ShellQuery(path_, "SELECT group_concat(Name) FROM People"), "Dora");
+  table_->Append();
+  F("Name")->SetAsString("Eve");
+  table_->Post();
+  EXPECT_EQ(F("Name")->AsString(), "Eve");
+  EXPECT_EQ(Scan(), "Dora,Eve");
+  EXPECT_EQ(ShellQuery(path_, "SELECT group_concat(Name) FROM People"), "Dora,Eve");
+}
+
+TEST_F(LumoDaoTableEditingTest, RecordThatVanishesRightAfterItsUpdateIsWrittenOnce) {
+  // A trigger takes every new row away as soon as it is written, so that finding the posted
+  // record again fails after the engine has committed it.
+  OpenPeople({"CREATE TABLE Writes (Name TEXT(20))"});
+  table_->Close();
+  ASSERT_EQ(ShellQuery(path_, "CREATE TRIGGER Vanish AFTER INSERT ON People BEGIN "
+                              "INSERT INTO Writes VALUES (new.Name); "
+                              "DELETE FROM People WHERE ID = new.ID; END"),
+            "");
+  for (int type : {jet::dbOpenDynaset, jet::dbOpenTable}) {
+    table_->F_Set_TableType(type);
+    table_->Open();
+    table_->Append();
+    const std::string name = "Ghost" + std::to_string(type);
+    F("Name")->SetAsString(name);
+    table_->Post();
+    EXPECT_EQ(table_->State(), TDataSetState::dsBrowse);
+    table_->CheckBrowseMode();
+    EXPECT_EQ(ShellQuery(path_, "SELECT count(*) FROM Writes WHERE Name = '" + name + "'"), "1");
+    EXPECT_EQ(Scan(), "Ann,Bob,Cid");
+    // A dynaset keeps the key of its own new row, as it keeps those of rows others deleted.
+    if (type == jet::dbOpenTable) {
+      EXPECT_EQ(table_->RecordCount(), 3);
+    }
+    table_->Close();
+  }
+}
+
+TEST_F(LumoDaoTableEditingTest, PostsInsideATransactionReachTheFileOnlyWithItsCommit) {
+  OpenPeople();
+  database_->StartTransaction();
+  table_->Append();
+  F("Name")->SetAsString("Dora");
+  table_->Post();
+  table_->First();
+  table_->Edit();
+  F("City")->SetAsString("Graz");
+  table_->Post();
+  EXPECT_EQ(Rows(), "1|Ann|Bonn|1.5\n2|Bob|Köln|2.5\n3|Cid|Jena|3.5");  // others see nothing yet
+  database_->Rollback();
+  EXPECT_FALSE(database_->InTransaction());
+  table_->Refresh();
+  EXPECT_EQ(F("City")->AsString(), "Bonn");
+  EXPECT_EQ(ShellQuery(path_, "SELECT group_concat(Name) FROM People"), "Ann,Bob,Cid");
+  database_->StartTransaction();
+  table_->AppendRecord({Variant(), Variant("Eve")});
+  database_->Commit();
+  EXPECT_EQ(ShellQuery(path_, "SELECT group_concat(Name) FROM People"), "Ann,Bob,Cid,Eve");
 }
 
 TEST_F(LumoDaoTableEditingTest, EncrypterStoresEncodedTextAndShowsDecodedText) {

@@ -128,6 +128,44 @@ TEST_F(LumoDaoTableSqlTest, ComputedColumnsBecomeFieldsOfTheirType) {
   EXPECT_EQ(table_->FieldByName("first")->AsString(), "a!");
 }
 
+TEST_F(LumoDaoTableSqlTest, ParamValuesSurviveClearingAndRefillingTheText) {
+  const std::string path = MakeDatabase({"CREATE TABLE T (ID COUNTER PRIMARY KEY, Name TEXT(10))",
+                                         "INSERT INTO T (Name) VALUES ('a')",
+                                         "INSERT INTO T (Name) VALUES ('b')",
+                                         "INSERT INTO T (Name) VALUES ('c')"});
+  database_ = std::make_unique<TLumoDaoDatabase>(nullptr);
+  database_->F_Set_Database(path);
+  database_->Open();
+  table_->F_Set_Database(database_.get());
+  table_->SQL().Add("select Name from T where Name >= :low");
+  table_->Params().ParamByName("low").SetDataType(ftString);
+  table_->Params().ParamByName("low").SetAsString("b");
+  table_->Open();
+  EXPECT_EQ(table_->RecordCount(), 2);
+  table_->Close();
+  // The usual way to change the text: clear it, then add its lines one by one.
+  table_->SQL().Clear();
+  EXPECT_EQ(table_->Params().Count(), 0);
+  table_->SQL().Add("select Name from T");
+  table_->SQL().Add("where Name >= :low and Name <> :other");
+  ASSERT_EQ(table_->Params().Count(), 2);
+  EXPECT_EQ(table_->Params().ParamByName("low").AsString(), "b");
+  EXPECT_EQ(table_->Params().ParamByName("low").DataType(), ftString);
+  EXPECT_TRUE(table_->Params().ParamByName("other").IsNull());
+  table_->Params().ParamByName("other").SetDataType(ftString);
+  table_->Params().ParamByName("other").SetAsString("c");
+  table_->Open();
+  EXPECT_EQ(table_->RecordCount(), 1);
+  EXPECT_EQ(table_->FieldByName("Name")->AsString(), "b");
+  table_->Close();
+  // Once a text was used, parameters that left it before are forgotten.
+  table_->SQL().SetText("select Name from T");
+  table_->Open();
+  table_->Close();
+  table_->SQL().SetText("select Name from T where Name >= :low");
+  EXPECT_TRUE(table_->Params().ParamByName("low").IsNull());
+}
+
 TEST_F(LumoDaoTableSqlTest, ParamDataIsStreamedWithTheComponent) {
   RegisterDaoTableClasses();
   TComponent form(nullptr);
