@@ -1,6 +1,7 @@
 #include "jet/DatabaseExecute.h"
 
 #include "runtime/StrUtils.h"
+#include "jet/CatalogueSchema.h"
 #include "jet/DaoConstants.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
@@ -50,9 +51,11 @@ std::string QuoteName(std::string_view name) { return "\"" + ReplaceAll(name, "\
 
 PreparedJet PrepareJet(DatabaseFile& file, const std::string& jetSql, std::vector<std::string> knownParameters,
                        const std::string& source, std::string (*rewrite)(const TranslatedStatement&)) {
+  CatalogueSchema schema(file);
   TranslateOptions options;
   options.errorSource = source;
   options.knownParameters = std::move(knownParameters);
+  options.schema = &schema;
   for (int attempt = 0;; ++attempt) {
     PreparedJet prepared;
     prepared.translated = TranslateStatement(jetSql, options);

@@ -37,6 +37,10 @@
 //             (38 characters); the first three groups show the first eight bytes in
 //             little-endian order, as the platform's GUID structure does.
 //   Text      UTF-8 text, compared without regard to case (COLLATE NOCASE).
+//   Currency  the number nearest to the four-decimal amount (an integer when whole), so that
+//             the stock shell shows it as written and equal amounts are equal numbers; every
+//             value written to such a column is rounded to four decimals, and the translator
+//             computes + - * and Sum on amounts scaled by 10,000, never in binary fractions.
 //   numbers   SQLite integers and reals.
 //
 // Index names: SQLite's index names are global to a file, Jet's belong to their table, so

@@ -166,6 +166,17 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
       }
     }
   }
+  // The names of a Filter and a Sort are the recordset's fields: a base table's columns, or
+  // the query's result columns with the types the statement gives them.
+  CatalogueSchema filterSchema(file);
+  filterOptions.schema = &filterSchema;
+  if (opened.keyable || source.sql.empty()) {
+    filterOptions.criteriaTable = plan.baseTable;
+  } else {
+    for (const ResultColumnType& column : derived) {
+      if (column.type.type != 0) filterOptions.criteriaColumns.push_back({column.name, column.type});
+    }
+  }
   if (tableType) {
     // A table-type recordset reads the table itself, in index order.
     if (!source.sql.empty()) RaiseDaoError(3219, {}, "DAO.Database");

@@ -237,8 +237,13 @@ JetSqlEmitter::Fragment JetSqlEmitter::Value(const Expr& expr) {
       if (IsComparison(op)) return {"-(" + Comparison(expr).text + ")", kPrecUnary};
       const Expr& left = *expr.children[0];
       const Expr& right = *expr.children[1];
-      if ((op == BinaryOp::kAdd || op == BinaryOp::kSubtract || op == BinaryOp::kMultiply) &&
-          IsPlainlyNumeric(left) && IsPlainlyNumeric(right)) {
+      const bool additive = op == BinaryOp::kAdd || op == BinaryOp::kSubtract || op == BinaryOp::kMultiply;
+      if (additive && TypeOf(expr).type == dbCurrency) {
+        // Currency stays exact: computed on amounts scaled to integers.
+        const char* name = op == BinaryOp::kAdd ? "jet_cur_add" : op == BinaryOp::kSubtract ? "jet_cur_sub" : "jet_cur_mul";
+        return {Call(name, {&left, &right}), kPrecPrimary};
+      }
+      if (additive && IsPlainlyNumeric(left) && IsPlainlyNumeric(right)) {
         const int precedence = op == BinaryOp::kMultiply ? kPrecMultiply : kPrecAdd;
         const char* symbol = op == BinaryOp::kAdd ? " + " : op == BinaryOp::kSubtract ? " - " : " * ";
         Fragment l = Value(left);
@@ -389,8 +394,14 @@ JetSqlEmitter::Fragment JetSqlEmitter::Function(const Expr& expr) {
   std::vector<const Expr*> args;
   for (const ExprPtr& child : expr.children) args.push_back(child.get());
   switch (info->role) {
-    case FunctionRole::kScalar:
     case FunctionRole::kAggregate:
+      if (expr.star) return {std::string(info->sqliteName) + "(*)", kPrecPrimary};
+      // Sums of Currency add exact amounts.
+      if ((expr.upper == "SUM" || expr.upper == "AVG") && TypeOf(*args[0]).type == dbCurrency) {
+        return {Call(expr.upper == "SUM" ? "jet_cur_sum" : "jet_cur_avg", args), kPrecPrimary};
+      }
+      return {Call(info->sqliteName, args), kPrecPrimary};
+    case FunctionRole::kScalar:
       if (expr.star) return {std::string(info->sqliteName) + "(*)", kPrecPrimary};
       return {Call(info->sqliteName, args), kPrecPrimary};
     case FunctionRole::kIIf:

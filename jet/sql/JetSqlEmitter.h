@@ -75,6 +75,7 @@ class JetSqlEmitter {
   std::string Top(const SelectCore& core, const std::vector<OrderItem>* orderBy, const std::string& items,
                   const std::string& tail);
   std::string TableRefText(const TableRef& ref);
+  std::string StarForStoring(const SelectItem& item, const std::vector<JetFieldType>& store, size_t& position);
 
   // Statements.
   void Insert(const InsertStatement& insert, TranslatedStatement& result);
@@ -98,6 +99,7 @@ class JetSqlEmitter {
   class ScopeUse {
    public:
     ScopeUse(JetSqlEmitter& emitter, const SelectCore& core);
+    ScopeUse(JetSqlEmitter& emitter, const std::vector<const TableRef*>& tables);
     ~ScopeUse();
     ScopeUse(const ScopeUse&) = delete;
     ScopeUse& operator=(const ScopeUse&) = delete;
@@ -115,6 +117,10 @@ class JetSqlEmitter {
   JetFieldType TypeOf(const Expr& expr);
   JetFieldType DeriveType(const Expr& expr);
   JetFieldType FunctionType(const Expr& expr);
+  // The types of the columns an INSERT writes, in the order of its values; empty when unknown.
+  std::vector<JetFieldType> InsertTargetTypes(const InsertStatement& insert);
+  // A select item in what a column of `type` stores (Currency rounded to four decimals).
+  std::string Stored(const std::string& valueText, const JetFieldType* type);
 
   // What the first query core of a statement hands over besides its text.
   struct CoreCapture {
@@ -134,6 +140,9 @@ class JetSqlEmitter {
   int expressionSubqueries_ = 0;                  // depth of subqueries inside expressions
   CoreCapture* capture_ = nullptr;
   std::vector<Scope> scopes_;
+  // INSERT ... SELECT: the types of the columns written, for the cores of the next query.
+  const std::vector<JetFieldType>* storeTypes_ = nullptr;
+  const std::vector<JetFieldType>* coreStoreTypes_ = nullptr;
   std::unordered_map<const Expr*, JetFieldType> types_;
 };
 

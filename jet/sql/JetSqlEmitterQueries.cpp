@@ -1,5 +1,6 @@
 // JetSqlEmitter: queries (SELECT with its FROM list and joins, TOP, DISTINCTROW, unions).
 
+#include <algorithm>
 #include <set>
 
 #include "jet/sql/JetSqlEmitter.h"
@@ -123,16 +124,23 @@ std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderI
   // FROM, WHERE or sort are emitted with the capture switched off.
   CoreCapture* capture = capture_;
   capture_ = nullptr;
+  const std::vector<JetFieldType>* store = coreStoreTypes_;
+  coreStoreTypes_ = nullptr;
+  const bool storesCurrency =
+      store != nullptr && std::any_of(store->begin(), store->end(), [](const JetFieldType& t) { return t.type == dbCurrency; });
   ScopeUse scope(*this, core);
   std::string items;
+  size_t position = 0;  // of the next value among the columns an INSERT writes
   for (size_t i = 0; i < core.items.size(); ++i) {
     const SelectItem& item = core.items[i];
     if (i > 0) items += ", ";
     if (item.star) {
-      items += item.starQualifier.empty() ? "*" : Quote(item.starQualifier) + ".*";
+      items += storesCurrency ? StarForStoring(item, *store, position) : (item.starQualifier.empty() ? "*" : Quote(item.starQualifier) + ".*");
       continue;
     }
-    items += Value(*item.expr).text;
+    const JetFieldType* target = store != nullptr && position < store->size() ? &(*store)[position] : nullptr;
+    ++position;
+    items += Stored(Value(*item.expr).text, target);
     std::string alias = (i == 0 && !firstItemAlias.empty()) ? firstItemAlias : item.alias;
     // Jet names an unnamed expression Expr1000, Expr1001, ...
     if (alias.empty() && nameExpressions && !IsPlainColumn(*item.expr)) {
@@ -161,6 +169,30 @@ std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderI
   return text;
 }
 
+// A "*" or "t.*" whose columns go into columns of an INSERT, spelled out so that each value
+// takes the stored form of its column. Without the names of the columns it stands for, the
+// star stays, and the values after it are written as they come.
+std::string JetSqlEmitter::StarForStoring(const SelectItem& item, const std::vector<JetFieldType>& store,
+                                          size_t& position) {
+  const std::string star = item.starQualifier.empty() ? "*" : Quote(item.starQualifier) + ".*";
+  std::string text;
+  for (const ScopeEntry& entry : scopes_.back()) {
+    if (!item.starQualifier.empty() && !SameName(entry.name, item.starQualifier)) continue;
+    const std::vector<SchemaColumn>* columns = entry.columns != nullptr ? entry.columns : &entry.derived;
+    if (entry.name.empty() || (entry.columns == nullptr && entry.derived.empty())) {
+      position = store.size();
+      return star;
+    }
+    for (const SchemaColumn& column : *columns) {
+      if (!text.empty()) text += ", ";
+      const JetFieldType* target = position < store.size() ? &store[position] : nullptr;
+      ++position;
+      text += Stored(Quote(entry.name) + "." + Quote(column.name), target);
+    }
+  }
+  return text.empty() ? star : text;
+}
+
 std::string JetSqlEmitter::ExpressionSubquery(const SelectStatement& select, const std::string& firstItemAlias) {
   ++expressionSubqueries_;
   std::string text = Select(select, firstItemAlias);
@@ -171,9 +203,15 @@ std::string JetSqlEmitter::ExpressionSubquery(const SelectStatement& select, con
 std::string JetSqlEmitter::Select(const SelectStatement& select, const std::string& firstItemAlias) {
   const bool nameExpressions = nameNextQuery_;
   nameNextQuery_ = false;
-  if (!select.IsUnion()) return Core(select.cores[0], &select.orderBy, nameExpressions, firstItemAlias);
+  const std::vector<JetFieldType>* store = storeTypes_;
+  storeTypes_ = nullptr;
+  if (!select.IsUnion()) {
+    coreStoreTypes_ = store;
+    return Core(select.cores[0], &select.orderBy, nameExpressions, firstItemAlias);
+  }
   std::string text;
   for (size_t i = 0; i < select.cores.size(); ++i) {
+    coreStoreTypes_ = store;
     std::string member = Core(select.cores[i], nullptr, nameExpressions && i == 0, i == 0 ? firstItemAlias : "");
     if (select.cores[i].top) member = "SELECT * FROM (" + member + ")";
     if (i > 0) text += select.unionAll[i - 1] ? " UNION ALL " : " UNION ";

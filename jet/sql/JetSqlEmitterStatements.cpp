@@ -112,8 +112,12 @@ void JetSqlEmitter::Insert(const InsertStatement& insert, TranslatedStatement& r
     }
     text += ")";
   }
+  // Values take the stored form of their column: a Currency column keeps four decimals.
+  const std::vector<JetFieldType> targets = InsertTargetTypes(insert);
   if (insert.select) {
+    storeTypes_ = targets.empty() ? nullptr : &targets;
     text += " " + Select(*insert.select);
+    storeTypes_ = nullptr;
     std::vector<const TableRef*> tables;
     for (const TableRefPtr& ref : insert.select->cores[0].from) CollectTables(*ref, tables, nullptr);
     for (const TableRef* table : tables) result.tables.push_back(table->name);
@@ -121,7 +125,7 @@ void JetSqlEmitter::Insert(const InsertStatement& insert, TranslatedStatement& r
     text += " VALUES (";
     for (size_t i = 0; i < insert.values.size(); ++i) {
       if (i > 0) text += ", ";
-      text += Value(*insert.values[i]).text;
+      text += Stored(Value(*insert.values[i]).text, i < targets.size() ? &targets[i] : nullptr);
     }
     text += ")";
   }
@@ -151,6 +155,9 @@ void JetSqlEmitter::Update(const UpdateStatement& update, TranslatedStatement& r
   result.targetTable = target->name;
   for (const TableRef* table : tables) result.tables.push_back(table->name);
 
+  ScopeUse scope(*this, tables);
+  const std::vector<SchemaColumn>* targetColumns =
+      options_.schema != nullptr ? options_.schema->Columns(target->name) : nullptr;
   std::string text = "UPDATE " + Quote(target->name);
   if (!target->alias.empty()) text += " AS " + Quote(target->alias);
   text += " SET ";
@@ -160,7 +167,13 @@ void JetSqlEmitter::Update(const UpdateStatement& update, TranslatedStatement& r
       throw JetSqlError{tables.size() > 1 ? 3073 : kDaoUpdateSyntax, {}};
     }
     if (i > 0) text += ", ";
-    text += Quote(assignment.column.back()) + " = " + Value(*assignment.value).text;
+    const JetFieldType* stored = nullptr;
+    if (targetColumns != nullptr) {
+      for (const SchemaColumn& column : *targetColumns) {
+        if (SameName(column.name, assignment.column.back())) stored = &column.type;
+      }
+    }
+    text += Quote(assignment.column.back()) + " = " + Stored(Value(*assignment.value).text, stored);
   }
   if (tables.size() > 1) {
     text += " FROM ";
@@ -199,6 +212,7 @@ void JetSqlEmitter::Delete(const DeleteStatement& del, TranslatedStatement& resu
   if (target == nullptr) throw JetSqlError{3086, {}};
   result.targetTable = target->name;
   for (const TableRef* table : tables) result.tables.push_back(table->name);
+  ScopeUse scope(*this, tables);
 
   if (del.from.size() == 1 && del.from[0]->kind == TableRef::Kind::kTable) {
     std::string text = "DELETE FROM " + TableRefText(*del.from[0]);

@@ -170,6 +170,13 @@ JetSqlEmitter::ScopeUse::ScopeUse(JetSqlEmitter& emitter, const SelectCore& core
   emitter.scopes_.push_back(std::move(scope));
 }
 
+JetSqlEmitter::ScopeUse::ScopeUse(JetSqlEmitter& emitter, const std::vector<const TableRef*>& tables)
+    : emitter_(emitter) {
+  Scope scope;
+  for (const TableRef* ref : tables) emitter.AddScopeEntries(*ref, scope);
+  emitter.scopes_.push_back(std::move(scope));
+}
+
 JetSqlEmitter::ScopeUse::~ScopeUse() { emitter_.scopes_.pop_back(); }
 
 const SchemaColumn* JetSqlEmitter::FindColumn(const Expr& expr) const {
@@ -371,6 +378,30 @@ JetFieldType JetSqlEmitter::FunctionType(const Expr& expr) {
     default:
       return Of(info->resultType);
   }
+}
+
+std::vector<JetFieldType> JetSqlEmitter::InsertTargetTypes(const InsertStatement& insert) {
+  if (options_.schema == nullptr) return {};
+  const std::vector<SchemaColumn>* columns = options_.schema->Columns(insert.table);
+  if (columns == nullptr) return {};
+  std::vector<JetFieldType> types;
+  if (insert.columns.empty()) {
+    for (const SchemaColumn& column : *columns) types.push_back(column.type);
+    return types;
+  }
+  for (const std::string& name : insert.columns) {
+    JetFieldType type = Unknown();
+    for (const SchemaColumn& column : *columns) {
+      if (SameName(column.name, name)) type = column.type;
+    }
+    types.push_back(type);
+  }
+  return types;
+}
+
+std::string JetSqlEmitter::Stored(const std::string& valueText, const JetFieldType* type) {
+  if (type != nullptr && type->type == dbCurrency) return "jet_cur(" + valueText + ")";
+  return valueText;
 }
 
 }  // namespace lumo::jet

@@ -365,19 +365,6 @@ void CLng(sqlite3_context* context, int, sqlite3_value** argv) {
   IntegerInRange(context, argv[0], INT32_MIN, INT32_MAX);
 }
 
-// Currency keeps four decimals, rounded half to even.
-void CCur(sqlite3_context* context, int, sqlite3_value** argv) {
-  JET_NULL_IF_NULL(0);
-  Number number = NumberOf(argv[0]);
-  if (number.integer) {
-    if (number.i > 922337203685477 || number.i < -922337203685477) Fail(kOverflow);
-    return sqlite3_result_int64(context, number.i);
-  }
-  if (std::fabs(number.d) > 922337203685477.5807) Fail(kOverflow);
-  const double scaled = static_cast<double>(RoundHalfEven(number.d * 10000.0));
-  ResultNumber(context, Number::Of(scaled / 10000.0));
-}
-
 void CDbl(sqlite3_context* context, int, sqlite3_value** argv) {
   JET_NULL_IF_NULL(0);
   ResultNumber(context, Number::Of(DoubleOf(argv[0])));
@@ -534,7 +521,6 @@ constexpr FunctionEntry kEntries[] = {
     {"jet_strreverse", 1, true, Guarded<StrReverse>},
     {"jet_cbool", 1, true, Guarded<CBool>},
     {"jet_cbyte", 1, true, Guarded<CByte>},
-    {"jet_ccur", 1, true, Guarded<CCur>},
     {"jet_cdbl", 1, true, Guarded<CDbl>},
     {"jet_cint", 1, true, Guarded<CInt>},
     {"jet_clng", 1, true, Guarded<CLng>},
