@@ -124,6 +124,7 @@ int ExecuteJet(DatabaseFile& file, const std::string& jetSql, int options, const
   while (prepared.statement->Step()) {
   }
   int affected = file.Connection().Changes();
+  if (translated.kind == StatementKind::kInsert && affected > 0) file.NoteInsert(translated.targetTable);
   if (translated.kind == StatementKind::kSelectInto) {
     // CREATE TABLE ... AS reports no changes; the rows are what it made.
     SqliteStatement& count = file.Statement("SELECT count(*) FROM " + QuoteName(translated.targetTable));

@@ -137,8 +137,7 @@ std::shared_ptr<DatabaseFile> DatabaseFile::Create(const std::string& path, cons
 
 void DatabaseFile::Prepare(bool created) {
   SqliteConnection& connection = *connection_;
-  int rc = RegisterJetFunctions(connection.Handle());
-  if (rc != 0) RaiseSqliteFailure(connection.Handle(), rc);
+  RegisterFunctions(connection);
   connection.SetBusyTimeout(kOpenProbeTimeoutMs);
   if (options_.exclusive) {
     connection.Exec("PRAGMA locking_mode=EXCLUSIVE");
@@ -167,6 +166,33 @@ void DatabaseFile::Prepare(bool created) {
   connection.Exec("PRAGMA synchronous=FULL");
   if (options_.readOnly) connection.Exec("PRAGMA query_only=1");
   if (!created) CheckPassword();
+}
+
+void DatabaseFile::RegisterFunctions(SqliteConnection& connection) {
+  int rc = RegisterJetFunctions(connection.Handle());
+  if (rc == 0) rc = RegisterIdentityFunction(connection.Handle(), identity_);
+  if (rc != 0) RaiseSqliteFailure(connection.Handle(), rc);
+}
+
+void DatabaseFile::NoteInsert(const std::string& table) {
+  const TableInfo* info = catalogue_.FindTable(table);
+  if (info == nullptr || info->withoutRowId) return;
+  const int64_t row = Connection().LastInsertRowId();
+  for (const ColumnInfo& column : info->columns) {
+    if ((column.type.attributes & dbAutoIncrField) == 0) continue;
+    if (column.isRowKey) {
+      *identity_ = row;
+      return;
+    }
+    // A counter with a seed or step of its own: its trigger numbered the row.
+    const auto quote = [](const std::string& name) { return "\"" + ReplaceAll(name, "\"", "\"\"") + "\""; };
+    SqliteStatement& statement =
+        Statement("SELECT " + quote(column.name) + " FROM " + quote(info->name) + " WHERE rowid = ?1");
+    statement.BindInt64(1, row);
+    if (statement.Step() && statement.TypeOf(0) != ColumnType::Null) *identity_ = statement.ColumnInt64(0);
+    statement.Reset();
+    return;
+  }
 }
 
 void DatabaseFile::CheckPassword() {

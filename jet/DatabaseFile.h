@@ -75,6 +75,13 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   // DBEngine.Errors then. Other failures raise as usual.
   std::unique_ptr<SqliteStatement> Prepare(const std::string& sql, std::string* unknownName = nullptr);
 
+  // Our SQL functions on a connection to this file: the Jet functions and jet_identity(),
+  // which answers SELECT @@IDENTITY on any of the file's connections.
+  void RegisterFunctions(SqliteConnection& connection);
+  // After an insert into `table` (by Execute or a recordset's Update): when the table has a
+  // counter, the counter of the row the connection added last becomes @@IDENTITY.
+  void NoteInsert(const std::string& table);
+
   // The busy timeout of the connection (Database.QueryTimeout sets it in seconds).
   int BusyTimeoutMs() const { return busyTimeoutMs_; }
   void SetBusyTimeoutMs(int milliseconds);
@@ -104,6 +111,8 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   std::string path_;
   OpenOptions options_;
   int busyTimeoutMs_ = kDefaultBusyTimeoutMs;
+  // @@IDENTITY; shared with the functions registered on every connection to the file.
+  std::shared_ptr<int64_t> identity_ = std::make_shared<int64_t>(0);
   uint64_t cacheEpoch_ = 0;
   std::optional<SqliteConnection> connection_;  // declared before the statements that use it
   SqliteStatementCache statements_;

@@ -264,7 +264,7 @@ ScanStatement OpenScan(DatabaseFile& file, const QueryPlan& plan) {
     scan.connection = std::make_unique<SqliteConnection>(
         file.Path(), file.ReadOnly() ? OpenMode::ReadOnly : OpenMode::ReadWrite);
     scan.connection->SetBusyTimeout(file.BusyTimeoutMs());
-    RegisterJetFunctions(scan.connection->Handle());
+    file.RegisterFunctions(*scan.connection);
     scan.connection->Exec("PRAGMA query_only=1");
   }
   scan.statement = std::make_unique<SqliteStatement>(ownConnection ? *scan.connection : main, plan.fullSql);

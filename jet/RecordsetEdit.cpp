@@ -166,6 +166,7 @@ void Recordset::Update(int updateType, bool force) {
       }
       StepAndUnbind(*statement);
       const RowKey key = s.file->Connection().LastInsertRowId();
+      s.file->NoteInsert(s.Plan().baseTable);
       scope->Commit();
       const RowPosition position = s.rows->Appended(key);
       s.lastModified = s.bookmarks->BookmarkOf(key, position);

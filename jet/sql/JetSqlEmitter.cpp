@@ -218,7 +218,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Value(const Expr& expr) {
     case ExprKind::kColumn:
       return Column(expr);
     case ExprKind::kIdentity:
-      return {"last_insert_rowid()", kPrecPrimary};
+      return {"jet_identity()", kPrecPrimary};
     case ExprKind::kParen:
       return {"(" + Value(*expr.children[0]).text + ")", kPrecPrimary};
     case ExprKind::kUnary: {

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "jet/sql/JetLike.h"
@@ -392,6 +393,24 @@ const JetFunctionInfo* FindJetFunction(std::string_view name) {
 }
 
 std::span<const JetFunctionInfo> JetFunctionCatalogue() { return kCatalogue; }
+
+namespace {
+
+void IdentityFunction(sqlite3_context* context, int, sqlite3_value**) {
+  const auto* identity = static_cast<const std::shared_ptr<const int64_t>*>(sqlite3_user_data(context));
+  sqlite3_result_int64(context, **identity);
+}
+
+void ForgetIdentity(void* data) { delete static_cast<std::shared_ptr<const int64_t>*>(data); }
+
+}  // namespace
+
+int RegisterIdentityFunction(sqlite3* db, std::shared_ptr<const int64_t> identity) {
+  // The connection keeps its own share of the value until it closes.
+  auto* held = new std::shared_ptr<const int64_t>(std::move(identity));
+  return sqlite3_create_function_v2(db, "jet_identity", 0, SQLITE_UTF8, held, IdentityFunction, nullptr, nullptr,
+                                    ForgetIdentity);
+}
 
 int RegisterJetFunctions(sqlite3* db) {
   // An unknown "name" must fail as a missing column, never turn into a string literal.

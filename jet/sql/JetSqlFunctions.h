@@ -15,6 +15,8 @@
 // (3464 type mismatch, 5 invalid argument, 6 overflow, 11 division by zero, 93 bad Like
 // pattern).
 
+#include <cstdint>
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -62,5 +64,10 @@ std::span<const JetFunctionInfo> JetFunctionCatalogue();
 // name reaches the engine as "no such column" (a parameter, for Jet). Returns an SQLite
 // result code.
 int RegisterJetFunctions(sqlite3* db);
+
+// Registers jet_identity(), which @@IDENTITY becomes: the value behind `identity`, the
+// counter of the last row a database added, whichever of its connections asks. Returns an
+// SQLite result code.
+int RegisterIdentityFunction(sqlite3* db, std::shared_ptr<const int64_t> identity);
 
 }  // namespace lumo::jet

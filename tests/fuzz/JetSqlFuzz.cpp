@@ -42,6 +42,7 @@ sqlite3* Database() {
     sqlite3* handle = nullptr;
     sqlite3_open(":memory:", &handle);
     RegisterJetFunctions(handle);
+    RegisterIdentityFunction(handle, std::make_shared<int64_t>(0));
     sqlite3_limit(handle, SQLITE_LIMIT_LENGTH, 1000000);
     sqlite3_exec(handle,
                  "CREATE TABLE t (id INTEGER PRIMARY KEY AUTOINCREMENT, a VARCHAR(50) COLLATE NOCASE, b DOUBLE, "

@@ -154,6 +154,59 @@ TEST_F(DatabaseTest, TwoDatabasesOnOneFileSeeEachOthersRows) {
   EXPECT_EQ(other->TableDefs().Item("Logon")->Fields().Count(), 8);
 }
 
+TEST_F(DatabaseTest, IdentityIsTheLastCounterThisDatabaseAdded) {
+  // Counters by SQLite's row key (Logon) and by trigger, with their own seed and step.
+  database_->Execute("CREATE TABLE Steps (N COUNTER(100, 10), Name TEXT(10))");
+  database_->Execute("CREATE TABLE Plain (Name TEXT(10))");
+  auto other = engine_.OpenDatabase(path_);
+  // The value as each kind of recordset reads it, whichever connection it runs on.
+  const auto identity = [](Database& database) {
+    std::vector<Variant> values;
+    for (int type : {dbOpenSnapshot, dbOpenDynaset, dbOpenForwardOnly}) {
+      auto recordset = database.OpenRecordset("SELECT @@IDENTITY", type);
+      EXPECT_EQ(recordset->Fields().Item(0)->Type(), dbLong);
+      values.push_back(recordset->Fields().Item(0)->Value());
+    }
+    return values;
+  };
+  const auto all = [](int value) { return std::vector<Variant>(3, Variant(value)); };
+  EXPECT_EQ(identity(*database_), all(0));
+
+  Insert("anna", "logon");
+  Insert("bert", "logon");
+  EXPECT_EQ(identity(*database_), all(2));
+  database_->Execute("INSERT INTO Steps (Name) VALUES ('a')");
+  EXPECT_EQ(identity(*database_), all(100));
+  // Several rows at once: the last one's.
+  database_->Execute("INSERT INTO Steps (Name) SELECT Username FROM Logon");
+  EXPECT_EQ(identity(*database_), all(120));
+  // AddNew/Update counts as well.
+  auto steps = database_->OpenRecordset("Steps", dbOpenDynaset);
+  steps->AddNew();
+  steps->Fields().Item("Name")->SetValue(Variant("d"));
+  steps->Update();
+  EXPECT_EQ(identity(*database_), all(130));
+  auto logon = database_->OpenRecordset("Logon");
+  logon->AddNew();
+  logon->Update();
+  EXPECT_EQ(identity(*database_), all(3));
+  // A table without a counter, a statement that adds nothing, and other connections'
+  // inserts leave it alone.
+  database_->Execute("INSERT INTO Plain (Name) VALUES ('p')");
+  database_->Execute("INSERT INTO Steps (Name) SELECT Name FROM Steps WHERE 1 = 0");
+  other->Execute("INSERT INTO Steps (Name) VALUES ('o')");
+  Shell("INSERT INTO Logon (Username) VALUES ('shell')");
+  EXPECT_EQ(identity(*database_), all(3));
+  EXPECT_EQ(identity(*other), all(140));
+  other->Close();
+  // Inside a transaction every read runs on the database's own connection.
+  engine_.DefaultWorkspace()->BeginTrans();
+  database_->Execute("INSERT INTO Steps (Name) VALUES ('t')");
+  EXPECT_EQ(identity(*database_), all(150));
+  engine_.DefaultWorkspace()->Rollback();
+  EXPECT_EQ(Shell("SELECT group_concat(N) FROM Steps"), "100,110,120,130,140\n");
+}
+
 TEST_F(DatabaseTest, ClosedDatabaseAnswers3420) {
   auto table = database_->TableDefs().Item("Logon");
   database_->Close();

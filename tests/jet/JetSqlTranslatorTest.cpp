@@ -255,7 +255,7 @@ TEST_F(JetSqlTranslatorTest, QueriesKeepTheirShape) {
       {"SELECT x.* FROM (SELECT a FROM t) AS x", "SELECT \"x\".* FROM (SELECT \"a\" FROM \"t\") AS \"x\""},
       {"SELECT a FROM t UNION ALL TABLE u ORDER BY t.a",
        "SELECT * FROM (SELECT \"a\" FROM \"t\" UNION ALL SELECT * FROM \"u\") ORDER BY \"a\""},
-      {"SELECT @@IDENTITY", "SELECT last_insert_rowid() AS \"Expr1000\""},
+      {"SELECT @@IDENTITY", "SELECT jet_identity() AS \"Expr1000\""},
       {"SELECT * FROM t WITH OWNERACCESS OPTION;", "SELECT * FROM \"t\""},
   };
   for (const Case& c : cases) EXPECT_EQ(Statement(c.jet), c.sqlite) << c.jet;
