@@ -1,6 +1,6 @@
-// Find*: a Jet criterion over the recordset's fields, evaluated by SQLite, walking the rows of
-// the recordset from the right place. A hit makes the row current; a miss sets NoMatch and
-// leaves the cursor where it was.
+// Find*: a Jet criterion over the recordset's fields, evaluated by SQLite from the right place
+// in the recordset's order (each row engine knows how: see RecordSource::FindMatch). A hit
+// makes the row current; a miss sets NoMatch and leaves the cursor where it was.
 
 #include "runtime/Exceptions.h"
 #include "jet/Recordset.h"

@@ -20,11 +20,17 @@
 // either side; when both sides meet the list is whole. The tail keeps positions of its own,
 // counted down from kTailEnd, so that growing it backwards never renumbers a row. In any
 // other order MoveLast reads the rest of the list in one statement.
+//
+// Find* in row-id order lets SQLite find the row (by an index where one serves the criterion)
+// and places it in the list by its id; in other orders it walks the list, checking the
+// criterion on growing batches of rows, since the list's order is the only one that holds.
 
 #include <time.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <unordered_set>
 
@@ -205,6 +211,8 @@ class KeysetSource final : public RecordSource {
     for (size_t i = 0; i < list_->added.size(); ++i) {
       if (list_->added[i] == key) return kAddedBase + static_cast<RowPosition>(i);
     }
+    // In row-id order the list is sorted by the key itself.
+    if (InRowIdOrder()) return ListedPositionOf(key, false);
     KeyList& list = *list_;
     for (; list.indexedUpTo < list.keys.size(); ++list.indexedUpTo) {
       list.positionOf.emplace(list.keys[list.indexedUpTo], static_cast<RowPosition>(list.indexedUpTo));
@@ -339,6 +347,25 @@ class KeysetSource final : public RecordSource {
   // Copies the current row out of the batch before the batch is read again.
   void KeepCurrentRow();
   int64_t RunKeyQuery(const std::string& condition, bool continues, int64_t limit, bool withRows);
+
+  // Find* in row-id order: the criterion is evaluated by SQLite over the whole table in the
+  // list's order, with whatever index serves it, and the row found is then placed in the list
+  // by its id (the list is in id order, so a binary search does it). Only the keys up to that
+  // row are read, once for the recordset and its clones. Rows added through the recordset
+  // are looked at apart, after the listed ones.
+  bool InRowIdOrder() const;
+  RowPosition FindListed(const FindCriteria& criteria, RowKey from, bool forward, bool inclusive);
+  RowPosition FindAdded(const FindCriteria& criteria, RowPosition start, bool forward, bool inclusive);
+  // The position of a listed row (head or tail) in row-id order; kNoRow when the list does not
+  // hold it. readOn: read the list on until it is known.
+  RowPosition ListedPositionOf(RowKey key, bool readOn);
+  // Any other order: the list walked from `start`.
+  RowPosition WalkFind(const FindCriteria& criteria, RowPosition start, bool forward, bool inclusive);
+  // The keys among `candidates` whose rows satisfy the criterion; `check` is the statement
+  // that tests them, prepared on first use for this one search.
+  std::unordered_set<RowKey> MatchingKeys(const FindCriteria& criteria,
+                                          const std::vector<std::pair<RowPosition, RowKey>>& candidates,
+                                          std::unique_ptr<SqliteStatement>& check);
 
   std::shared_ptr<DatabaseFile> file_;
   ShapePtr shape_;
@@ -688,37 +715,164 @@ void KeysetSource::ReadTailChunk() {
 
 RowPosition KeysetSource::FindMatch(const FindCriteria& criteria, RowPosition start, bool forward,
                                     bool inclusive) {
-  const int jsonParameter = plan_.parameterCount + criteria.parameterCount + 1;
-  const std::string sql = "SELECT \"lumo_key\" FROM (SELECT rowid AS \"lumo_key\", " +
-                          plan_.selectList + " FROM " + plan_.from +
-                          " WHERE rowid IN (SELECT value FROM json_each(?" +
-                          std::to_string(jsonParameter) + "))) WHERE " + criteria.sql;
+  if (!InRowIdOrder() || plan_.maxRecords > 0) return WalkFind(criteria, start, forward, inclusive);
+  const bool fromAdded = start != kNoRow && start >= kAddedBase;
+  if (forward) {
+    if (fromAdded) return FindAdded(criteria, start, true, inclusive);
+    if (start == kNoRow) {
+      const RowPosition found = FindListed(criteria, kNoRow, true, true);
+      return found != kNoRow ? found : FindAdded(criteria, kNoRow, true, true);
+    }
+    const RowPosition found = FindListed(criteria, KeyAt(start), true, inclusive);
+    return found != kNoRow ? found : FindAdded(criteria, kNoRow, true, true);
+  }
+  if (start == kNoRow || fromAdded) {
+    const RowPosition found = FindAdded(criteria, start, false, inclusive);
+    return found != kNoRow ? found : FindListed(criteria, kNoRow, false, true);
+  }
+  return FindListed(criteria, KeyAt(start), false, inclusive);
+}
+
+bool KeysetSource::InRowIdOrder() const {
+  if (plan_.order.empty()) return true;
+  if (plan_.order.size() != 1 || plan_.order.front().descending || !plan_.table) return false;
+  // An order by the column that aliases the row id is row-id order.
+  const std::string& rowKey = plan_.table->rowKey;
+  if (rowKey.empty() || rowKey == "rowid") return false;
+  std::string_view expr = plan_.order.front().expr;
+  const std::string quoted = QuoteName(rowKey);
+  if (expr.size() > quoted.size() && expr[expr.size() - quoted.size() - 1] == '.') {
+    expr.remove_prefix(expr.size() - quoted.size());
+  }
+  return expr.size() == quoted.size() &&
+         std::equal(expr.begin(), expr.end(), quoted.begin(), [](char a, char b) {
+           return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+         });
+}
+
+RowPosition KeysetSource::FindListed(const FindCriteria& criteria, RowKey from, bool forward,
+                                     bool inclusive) {
+  const int keyParameter = plan_.parameterCount + criteria.parameterCount + 1;
+  std::string sql = "SELECT \"lumo_key\" FROM (SELECT rowid AS \"lumo_key\", " + plan_.selectList +
+                    " FROM " + plan_.from;
+  if (!plan_.where.empty()) sql += " WHERE " + plan_.where;
+  sql += ") WHERE (" + criteria.sql + ") AND \"lumo_key\" ";
+  sql += forward ? (inclusive ? ">=" : ">") : (inclusive ? "<=" : "<");
+  sql += " ?" + std::to_string(keyParameter);
+  sql += forward ? " ORDER BY \"lumo_key\"" : " ORDER BY \"lumo_key\" DESC";
   // Prepared for this search alone: criteria carry the values searched for.
-  SqliteStatement check(file_->Connection(), sql);
+  SqliteStatement statement(file_->Connection(), sql);
+  plan_.parameters.BindTo(statement);
+  criteria.parameters.BindTo(statement);
+  // Always bound, so that the statement knows every parameter number of the query.
+  statement.BindInt64(keyParameter, from != kNoRow ? from : (forward ? INT64_MIN : INT64_MAX));
+  const KeyList& list = *list_;
+  while (statement.Step()) {
+    const RowKey key = statement.ColumnInt64(0);
+    // Rows added through the recordset come after the listed ones, whatever their id.
+    if (list.addedKeys.count(key) != 0) continue;
+    const RowPosition position = ListedPositionOf(key, true);
+    if (position == kNoRow || IsRemoved(position)) continue;
+    return position;
+  }
+  return kNoRow;
+}
+
+RowPosition KeysetSource::FindAdded(const FindCriteria& criteria, RowPosition start, bool forward,
+                                    bool inclusive) {
+  const std::vector<RowKey>& added = list_->added;
+  if (added.empty()) return kNoRow;
+  // The added rows to look at, in the order of the search.
+  std::vector<std::pair<RowPosition, RowKey>> candidates;
+  const auto count = static_cast<RowPosition>(added.size());
+  RowPosition first = 0;
+  RowPosition last = count - 1;
+  if (start != kNoRow) {
+    const RowPosition at = start - kAddedBase;
+    if (forward) {
+      first = inclusive ? at : at + 1;
+    } else {
+      last = inclusive ? at : at - 1;
+    }
+  }
+  for (RowPosition i = first; i <= last; ++i) {
+    const RowPosition position = kAddedBase + (forward ? i : first + last - i);
+    if (!IsRemoved(position)) candidates.emplace_back(position, added[static_cast<size_t>(position - kAddedBase)]);
+  }
+  std::unique_ptr<SqliteStatement> check;
+  const std::unordered_set<RowKey> matched = MatchingKeys(criteria, candidates, check);
+  for (const auto& [position, key] : candidates) {
+    if (matched.count(key) != 0) return position;
+  }
+  return kNoRow;
+}
+
+RowPosition KeysetSource::ListedPositionOf(RowKey key, bool readOn) {
+  KeyList& list = *list_;
+  for (;;) {
+    if (list.stepped > 0 && key <= list.lastKey) {
+      const auto found = std::lower_bound(list.keys.begin(), list.keys.end(), key);
+      return found != list.keys.end() && *found == key ? static_cast<RowPosition>(found - list.keys.begin())
+                                                         : kNoRow;
+    }
+    if (list.tailStarted && !list.tail.empty() && key >= list.tailKey) {
+      // The tail runs from the last row backwards.
+      const auto found = std::lower_bound(list.tail.begin(), list.tail.end(), key, std::greater<>());
+      return found != list.tail.end() && *found == key
+                 ? kTailEnd - 1 - static_cast<RowPosition>(found - list.tail.begin())
+                 : kNoRow;
+    }
+    if (list.complete || !readOn) return kNoRow;
+    // The row lies in the part of the list not read yet: its keys are read up to it, once
+    // for the recordset and its clones.
+    ReadChunk();
+  }
+}
+
+std::unordered_set<RowKey> KeysetSource::MatchingKeys(
+    const FindCriteria& criteria, const std::vector<std::pair<RowPosition, RowKey>>& candidates,
+    std::unique_ptr<SqliteStatement>& check) {
+  std::unordered_set<RowKey> matched;
+  if (candidates.empty()) return matched;
+  const int jsonParameter = plan_.parameterCount + criteria.parameterCount + 1;
+  if (!check) {
+    // Prepared for this search alone: criteria carry the values searched for.
+    check = std::make_unique<SqliteStatement>(
+        file_->Connection(), "SELECT \"lumo_key\" FROM (SELECT rowid AS \"lumo_key\", " + plan_.selectList +
+                                 " FROM " + plan_.from + " WHERE rowid IN (SELECT value FROM json_each(?" +
+                                 std::to_string(jsonParameter) + "))) WHERE " + criteria.sql);
+  }
+  std::string json = "[";
+  for (const auto& candidate : candidates) {
+    if (json.size() > 1) json += ',';
+    json += std::to_string(candidate.second);
+  }
+  json += ']';
+  StatementUse statement(*check);
+  if (plan_.selectUsesParameters) plan_.parameters.BindTo(*statement);
+  criteria.parameters.BindTo(*statement);
+  statement->BindText(jsonParameter, json);
+  while (statement->Step()) matched.insert(statement->ColumnInt64(0));
+  return matched;
+}
+
+// The rows one after the other from `start`, their criterion checked in growing batches: for
+// orders in which a row's place can change (sort values others may edit), the list's own
+// order is the only one that holds.
+RowPosition KeysetSource::WalkFind(const FindCriteria& criteria, RowPosition start, bool forward,
+                                   bool inclusive) {
   RowPosition position = start;
   if (!inclusive || position == kNoRow) position = forward ? Next(start) : Previous(start);
   size_t batchSize = kFirstFindBatch;
   std::vector<std::pair<RowPosition, RowKey>> batch;
-  std::unordered_set<RowKey> matched;
+  std::unique_ptr<SqliteStatement> check;
   while (position != kNoRow) {
     batch.clear();
-    std::string json = "[";
     for (; position != kNoRow && batch.size() < batchSize;
          position = forward ? Next(position) : Previous(position)) {
-      const RowKey key = KeyAt(position);
-      batch.emplace_back(position, key);
-      if (json.size() > 1) json += ',';
-      json += std::to_string(key);
+      batch.emplace_back(position, KeyAt(position));
     }
-    json += ']';
-    matched.clear();
-    {
-      StatementUse statement(check);
-      if (plan_.selectUsesParameters) plan_.parameters.BindTo(*statement);
-      criteria.parameters.BindTo(*statement);
-      statement->BindText(jsonParameter, json);
-      while (statement->Step()) matched.insert(statement->ColumnInt64(0));
-    }
+    const std::unordered_set<RowKey> matched = MatchingKeys(criteria, batch, check);
     for (const auto& [candidate, key] : batch) {
       if (matched.count(key) != 0) return candidate;
     }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 #include "jet/Field.h"
 #include "tests/jet/RecordsetTestSupport.h"
 
@@ -165,6 +169,114 @@ TEST_F(RecordsetFindTest, SeekOnAClonePositionsTheClone) {
   table->SetBookmark(clone->Bookmark());
   EXPECT_EQ(IdOf(*table), 77);
   EXPECT_EQ(table->Index(), "");
+}
+
+
+// What Find* must answer, worked out from the list itself: the IDs of the recordset's rows in
+// its order (a walk from the first row; a row deleted by another program, still in the list,
+// as minus its ID), and a predicate standing for the criterion.
+struct FindCase {
+  const char* criteria;
+  std::function<bool(int id)> matches;
+};
+
+// Checks the four searches from every row of `ids` (and from BOF and EOF) against the list.
+void ExpectFindsAgreeWithTheList(Recordset& recordset, const std::vector<int>& ids, const FindCase& find) {
+  SCOPED_TRACE(find.criteria);
+  auto firstFrom = [&](int from, int step) {
+    for (int i = from; i >= 0 && i < static_cast<int>(ids.size()); i += step) {
+      const int id = ids[static_cast<size_t>(i)];
+      if (id > 0 && find.matches(id)) return id;
+    }
+    return 0;
+  };
+  auto idAfter = [&](void (Recordset::*search)(const std::string&)) {
+    (recordset.*search)(find.criteria);
+    return recordset.NoMatch() ? 0 : recordset.Fields().Item("ID")->Value().AsInteger();
+  };
+  EXPECT_EQ(idAfter(&Recordset::FindFirst), firstFrom(0, 1));
+  EXPECT_EQ(idAfter(&Recordset::FindLast), firstFrom(static_cast<int>(ids.size()) - 1, -1));
+  for (size_t i = 0; i < ids.size(); i += 7) {
+    if (ids[i] < 0) continue;
+    recordset.MoveFirst();
+    recordset.Move(static_cast<int>(i));
+    ASSERT_EQ(recordset.Fields().Item("ID")->Value().AsInteger(), ids[i]);
+    const int next = idAfter(&Recordset::FindNext);
+    EXPECT_EQ(next, firstFrom(static_cast<int>(i) + 1, 1)) << "FindNext from " << ids[i];
+    recordset.MoveFirst();
+    recordset.Move(static_cast<int>(i));
+    EXPECT_EQ(idAfter(&Recordset::FindPrevious), firstFrom(static_cast<int>(i) - 1, -1))
+        << "FindPrevious from " << ids[i];
+  }
+  recordset.MoveFirst();
+  recordset.MovePrevious();
+  EXPECT_EQ(idAfter(&Recordset::FindNext), firstFrom(0, 1)) << "FindNext from BOF";
+  recordset.MoveLast();
+  recordset.MoveNext();
+  EXPECT_EQ(idAfter(&Recordset::FindPrevious), firstFrom(static_cast<int>(ids.size()) - 1, -1))
+      << "FindPrevious from EOF";
+}
+
+TEST_F(RecordsetFindTest, FindInRowIdOrderAgreesWithTheListAfterAddsDeletesAndAReadTail) {
+  const std::vector<FindCase> cases = {
+      {"ID = 57", [](int id) { return id == 57; }},
+      {"ID Mod 7 = 3", [](int id) { return id % 7 == 3; }},
+      // The rows added below are user2's, on computers PC19..
+      {"Username = 'USER2' AND ID > 150", [](int id) { return id > 200 || (id % 3 == 2 && id > 150); }},
+      {"Computer Like 'PC1*'", [](int id) { return id > 200 || std::to_string(id).front() == '1'; }},
+      {"ID > 195", [](int id) { return id > 195; }},
+      {"ID = 0", [](int) { return false; }},
+  };
+  for (const char* source : {"Logon", "SELECT * FROM Logon WHERE ID > 20", "SELECT * FROM Logon ORDER BY ID"}) {
+    SCOPED_TRACE(source);
+    auto recordset = Open(source, dbOpenDynaset, 0, dbOptimistic);
+    // Rows added through the recordset come last, whatever their ID; own deletions and
+    // another program's deletions leave the list.
+    for (int i = 0; i < 3; ++i) {
+      recordset->AddNew();
+      recordset->Fields().Item("Username")->SetValue(Variant("user2"));
+      recordset->Fields().Item("Computer")->SetValue(Variant("PC1" + std::to_string(900 + i)));
+      recordset->Update();
+    }
+    recordset->FindFirst("ID = 100");
+    recordset->Delete();
+    Other().Execute("DELETE FROM Logon WHERE ID = 120", dbFailOnError);
+    if (std::string(source) == "Logon") {
+      // The end of the list read backwards, the middle left unread.
+      recordset->MoveLast();
+    }
+    auto walker = recordset->Clone();
+    std::vector<int> ids;
+    for (walker->MoveFirst(); !walker->IsEOF(); walker->MoveNext()) {
+      const bool deleted = DaoNumberOf([&] { walker->Fields().Item("ID")->Value(); }) == 3167;
+      ids.push_back(deleted ? -120 : IdOf(*walker));
+    }
+    ASSERT_GT(ids.back(), 200);
+    auto searcher = recordset->Clone();
+    for (const FindCase& find : cases) ExpectFindsAgreeWithTheList(*searcher, ids, find);
+    Other().Execute("INSERT INTO Logon (ID, Username, Computer) VALUES (120, 'user0', 'PC120')", dbFailOnError);
+  }
+}
+
+TEST_F(RecordsetFindTest, FindFarIntoAFreshDynasetReadsOnlyTheKeysUpToTheRow) {
+  auto workspace = engine_.DefaultWorkspace();
+  workspace->BeginTrans();
+  for (int i = 201; i <= 5000; ++i) AddLogon("user" + std::to_string(i % 3), "PC" + std::to_string(i), i % 900);
+  workspace->CommitTrans();
+  auto recordset = Open("Logon", dbOpenDynaset);
+  auto clone = recordset->Clone();
+  clone->MoveFirst();
+  clone->FindFirst("Computer = 'PC4321'");
+  ASSERT_FALSE(clone->NoMatch());
+  EXPECT_EQ(clone->AbsolutePosition(), 4320);
+  // The found row's bookmark brings the original there (the clones share the list).
+  recordset->SetBookmark(clone->Bookmark());
+  EXPECT_EQ(IdOf(*recordset), 4321);
+  EXPECT_EQ(recordset->AbsolutePosition(), 4320);
+  recordset->MoveNext();
+  EXPECT_EQ(IdOf(*recordset), 4322);
+  clone->FindPrevious("Computer = 'PC12'");
+  EXPECT_EQ(clone->AbsolutePosition(), 11);
 }
 
 }  // namespace
