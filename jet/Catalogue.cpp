@@ -5,6 +5,7 @@
 #include "runtime/StrUtils.h"
 #include "jet/DaoConstants.h"
 #include "jet/DatabaseFile.h"
+#include "jet/TextKeys.h"
 #include "jet/ValueCodec.h"
 #include "jet/sqlite/SqliteStatement.h"
 
@@ -129,6 +130,7 @@ std::shared_ptr<const TableInfo> Catalogue::ReadTable(const std::string& name) {
   table->autoIncrement = upperSql.find("AUTOINCREMENT") != std::string::npos;
   ReadColumns(*table);
   ReadIndexes(*table);
+  KeepTextKeysUnique(file_, *table);
   table->dateCreated = Variant::Null();
   table->lastUpdated = Variant::Null();
   if (HasSystemTable("MSysObjects")) {

@@ -109,7 +109,7 @@ RowPosition SnapshotSource::FindMatch(const FindCriteria& criteria, RowPosition 
     if (!values.empty()) values += ", ";
     values += "?" + std::to_string(firstValue + static_cast<int>(i));
     const int type = columns_[i].type.type;
-    if (type == dbText || type == dbMemo || type == dbChar) values += " COLLATE NOCASE";
+    if (type == dbText || type == dbMemo || type == dbChar) values += " COLLATE jet_text";
     values += " AS " + QuoteName(columns_[i].name);
   }
   // Prepared for this search alone: criteria carry the values searched for.

@@ -179,6 +179,9 @@ class TableWindow final : public TableSource {
                    const std::vector<RecordsetColumn>& keyFields) override;
 
  private:
+  bool IsTextField(const RecordsetColumn& field) const;
+  std::string TextKeyEquality(const std::string& expr, const std::string& key, const std::string& fieldName) const;
+
   bool InWindow(RowPosition position) const {
     return position != kNoRow && position >= lo_ &&
            position < lo_ + static_cast<RowPosition>(keys_.size());
@@ -402,6 +405,20 @@ class TableWindow final : public TableSource {
   std::vector<Variant> values_;
 };
 
+bool TableWindow::IsTextField(const RecordsetColumn& field) const {
+  const int type = field.type.type;
+  return type == dbText || type == dbMemo || type == dbChar;
+}
+
+// Jet finds every letter without regard to case; the index (NOCASE) finds the candidates.
+std::string TableWindow::TextKeyEquality(const std::string& expr, const std::string& key,
+                                         const std::string& fieldName) const {
+  const ColumnInfo* column = plan_.table ? plan_.table->FindColumn(fieldName) : nullptr;
+  const std::string exact = expr + " = " + key + " COLLATE jet_text";
+  if (column != nullptr && !column->noCase) return exact;
+  return expr + " BETWEEN jet_text_first(" + key + ") AND jet_text_last(" + key + ") AND " + exact;
+}
+
 RowPosition TableWindow::Seek(Bound bound, bool equal, const std::vector<Variant>& keys,
                               const std::vector<RecordsetColumn>& keyFields) {
   const int terms = static_cast<int>(order_.size());
@@ -424,9 +441,14 @@ RowPosition TableWindow::Seek(Bound bound, bool equal, const std::vector<Variant
     for (int i = 0; i < terms; ++i) {
       if (!condition.empty()) condition += " AND ";
       const std::string& e = order_[static_cast<size_t>(i)].expr;
-      condition += values[static_cast<size_t>(i)].IsNull()
-                       ? "(" + e + ") IS NULL"
-                       : "(" + e + ") = ?" + std::to_string(1 + i);
+      const std::string key = "?" + std::to_string(1 + i);
+      if (values[static_cast<size_t>(i)].IsNull()) {
+        condition += "(" + e + ") IS NULL";
+      } else if (static_cast<size_t>(i) < keyFields.size() && IsTextField(keyFields[static_cast<size_t>(i)])) {
+        condition += TextKeyEquality("(" + e + ")", key, keyFields[static_cast<size_t>(i)].name);
+      } else {
+        condition += "(" + e + ") = " + key;
+      }
     }
     conditions.push_back(condition.empty() ? "1" : condition);
   } else {

@@ -270,21 +270,110 @@ JetSqlEmitter::Fragment JetSqlEmitter::Value(const Expr& expr) {
   return {"NULL", kPrecPrimary};
 }
 
+namespace {
+
+// The comparison as the other side would write it: a < b is b > a.
+BinaryOp Mirrored(BinaryOp op) {
+  switch (op) {
+    case BinaryOp::kLess: return BinaryOp::kGreater;
+    case BinaryOp::kGreater: return BinaryOp::kLess;
+    case BinaryOp::kLessEqual: return BinaryOp::kGreaterEqual;
+    case BinaryOp::kGreaterEqual: return BinaryOp::kLessEqual;
+    default: return op;
+  }
+}
+
+bool IsAscii(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool IsTextType(const JetFieldType& type) { return type.type == dbText || type.type == dbMemo || type.type == dbChar; }
+
+}  // namespace
+
+bool JetSqlEmitter::IsTextValued(const Expr& expr) { return IsTextType(TypeOf(expr)); }
+
+const SchemaColumn* JetSqlEmitter::TextColumn(const Expr& expr) {
+  const SchemaColumn* column = FindColumn(StripParens(expr));
+  return column != nullptr && IsTextType(column->type) ? column : nullptr;
+}
+
+bool JetSqlEmitter::IsNotText(const Expr& expr) {
+  if (IsNumberValued(expr)) return true;
+  const Expr& e = StripParens(expr);
+  if (e.kind == ExprKind::kDate || e.kind == ExprKind::kGuid) return true;
+  const int type = TypeOf(e).type;
+  return type != 0 && !IsTextType(TypeOf(e));
+}
+
+// A text column compared with a value. NOCASE, the column's collation, ignores the case of
+// ASCII letters only, so a value whose letters it would treat differently from Jet is compared
+// by the collation jet_text, and the bounds of the candidates, in the column's own order, keep
+// the comparison on the column's index. The whole is true exactly when the jet_text
+// comparison is.
+std::string JetSqlEmitter::TextColumnComparison(const Fragment& column, const SchemaColumn& info, BinaryOp op,
+                                                const Expr& valueExpr, const Fragment& value) {
+  const int precedence = (op == BinaryOp::kEqual || op == BinaryOp::kNotEqual) ? kPrecEquality : kPrecRelational;
+  const std::string c = Wrap(column.text, column.precedence, precedence);
+  const std::string plain = c + ComparisonText(op) + Wrap(value.text, value.precedence, precedence + 1);
+  const std::string exact = c + ComparisonText(op) + Wrap(value.text, value.precedence, kPrecCollate + 1) +
+                            " COLLATE jet_text";
+  // A column compared as stored (a foreign file's TEXT) has no index order to help.
+  if (!info.noCase) return exact;
+  const Expr& v = StripParens(valueExpr);
+  const bool ordering = op != BinaryOp::kEqual && op != BinaryOp::kNotEqual;
+  const bool below = op == BinaryOp::kLess || op == BinaryOp::kLessEqual;
+  if (v.kind == ExprKind::kString) {
+    // NOCASE already decides an equality without other-case letters, and any order against
+    // ASCII text.
+    if (ordering ? IsAscii(v.text) : !HasFoldVariants(v.text)) return plain;
+    if (op == BinaryOp::kNotEqual) return exact;
+    if (op == BinaryOp::kEqual) {
+      return c + " BETWEEN " + Literal(FirstFoldVariant(v.text)) + " AND " + Literal(LastFoldVariant(v.text)) +
+             " AND " + exact;
+    }
+    if (below) {
+      auto ceiling = FoldCeiling(v.text);
+      return ceiling ? c + " < " + Literal(*ceiling) + " AND " + exact : exact;
+    }
+    const std::string floor = FoldFloor(v.text);
+    return floor.empty() ? exact : c + " >= " + Literal(floor) + " AND " + exact;
+  }
+  // A parameter or another column: the bounds are computed from its value.
+  const bool bounded = v.kind == ExprKind::kColumn && op != BinaryOp::kNotEqual;
+  if (!bounded) return exact;
+  const std::string x = value.text;
+  if (op == BinaryOp::kEqual) {
+    return c + " BETWEEN jet_text_first(" + x + ") AND jet_text_last(" + x + ") AND " + exact;
+  }
+  if (below) return c + " <= jet_text_ceiling(" + x + ") AND " + exact;
+  return c + " >= jet_text_floor(" + x + ") AND " + exact;
+}
+
 JetSqlEmitter::Fragment JetSqlEmitter::Comparison(const Expr& expr) {
   const Expr& left = *expr.children[0];
   const Expr& right = *expr.children[1];
-  const int precedence = (expr.binaryOp == BinaryOp::kEqual || expr.binaryOp == BinaryOp::kNotEqual)
-                             ? kPrecEquality
-                             : kPrecRelational;
+  const BinaryOp op = expr.binaryOp;
+  const int precedence = (op == BinaryOp::kEqual || op == BinaryOp::kNotEqual) ? kPrecEquality : kPrecRelational;
   Fragment l = Value(left);
   Fragment r = Value(right);
-  std::string rightText = Wrap(r.text, r.precedence, precedence + 1);
-  // A column brings its own collation (NOCASE for text); elsewhere Jet's case-insensitive
-  // comparison must be asked for, unless a side is a number and the collation cannot matter.
-  if (!IsPlainColumn(left) && !IsPlainColumn(right) && !IsNumberValued(left) && !IsNumberValued(right)) {
-    rightText = Wrap(r.text, r.precedence, kPrecCollate + 1) + " COLLATE NOCASE";
+  // A text column: Jet's comparison, kept on the column's index.
+  if (const SchemaColumn* column = TextColumn(left); column != nullptr && !IsNotText(right)) {
+    const std::string text = TextColumnComparison(l, *column, op, right, r);
+    return {text, text.find(" AND ") != std::string::npos ? kPrecAnd : precedence};
   }
-  return {Wrap(l.text, l.precedence, precedence) + ComparisonText(expr.binaryOp) + rightText, precedence};
+  if (const SchemaColumn* column = TextColumn(right); column != nullptr && !IsNotText(left)) {
+    const std::string text = TextColumnComparison(r, *column, Mirrored(op), left, l);
+    return {text, text.find(" AND ") != std::string::npos ? kPrecAnd : precedence};
+  }
+  std::string rightText = Wrap(r.text, r.precedence, precedence + 1);
+  // A column of unknown type brings its own collation (NOCASE for the engine's text); elsewhere
+  // Jet's case-insensitive comparison must be asked for, unless a side is a number and the
+  // collation cannot matter.
+  if (!IsPlainColumn(left) && !IsPlainColumn(right) && !IsNotText(left) && !IsNotText(right)) {
+    rightText = Wrap(r.text, r.precedence, kPrecCollate + 1) + " COLLATE jet_text";
+  }
+  return {Wrap(l.text, l.precedence, precedence) + ComparisonText(op) + rightText, precedence};
 }
 
 JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
@@ -323,8 +412,25 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
       if (LiteralGreater(*low, *high, &comparable)) std::swap(low, high);
       Fragment v = Value(value);
       std::string valueText = Wrap(v.text, v.precedence, kPrecEquality + 1);
-      if (!IsPlainColumn(value) && !IsPlainlyNumeric(value)) {
-        valueText = Wrap(v.text, v.precedence, kPrecCollate + 1) + " COLLATE NOCASE";
+      // Jet's text order: the collation jet_text, unless the column's NOCASE decides the same
+      // (bounds of ASCII text), with the column's index narrowing the candidates.
+      std::string candidates;
+      const SchemaColumn* column = TextColumn(value);
+      if (column != nullptr && !IsNotText(*low) && !IsNotText(*high)) {
+        const Expr& a = StripParens(*low);
+        const Expr& b = StripParens(*high);
+        const bool literals = comparable && a.kind == ExprKind::kString && b.kind == ExprKind::kString;
+        if (!literals || !IsAscii(a.text) || !IsAscii(b.text) || !column->noCase) {
+          if (literals && column->noCase) {
+            const std::string floor = FoldFloor(a.text);
+            auto ceiling = FoldCeiling(b.text);
+            if (!floor.empty()) candidates += valueText + " >= " + Literal(floor) + " AND ";
+            if (ceiling) candidates += valueText + " < " + Literal(*ceiling) + " AND ";
+          }
+          valueText = Wrap(v.text, v.precedence, kPrecCollate + 1) + " COLLATE jet_text";
+        }
+      } else if (column == nullptr && !IsPlainColumn(value) && !IsNotText(value)) {
+        valueText = Wrap(v.text, v.precedence, kPrecCollate + 1) + " COLLATE jet_text";
       }
       std::string lowText;
       std::string highText;
@@ -340,16 +446,25 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
         lowText = "min(" + l + ", " + h + ")";
         highText = "max(" + l + ", " + h + ")";
       }
-      return {valueText + (expr.negated ? " NOT BETWEEN " : " BETWEEN ") + lowText + " AND " + highText,
-              kPrecEquality};
+      std::string text = valueText + (expr.negated ? " NOT BETWEEN " : " BETWEEN ") + lowText + " AND " + highText;
+      if (!candidates.empty() && !expr.negated) return {candidates + text, kPrecAnd};
+      return {text, kPrecEquality};
     }
     case ExprKind::kInList: {
       const Expr& value = *expr.children[0];
       Fragment v = Value(value);
       std::string text = Wrap(v.text, v.precedence, kPrecEquality + 1);
-      if (!IsPlainColumn(value) && !IsPlainlyNumeric(value)) {
-        text = Wrap(v.text, v.precedence, kPrecCollate + 1) + " COLLATE NOCASE";
+      bool jetText = false;
+      if (const SchemaColumn* column = TextColumn(value)) {
+        // The column's NOCASE decides for numbers and texts without other-case letters.
+        for (size_t i = 1; i < expr.children.size() && !jetText; ++i) {
+          const Expr& item = StripParens(*expr.children[i]);
+          jetText = !IsNotText(item) && (!column->noCase || item.kind != ExprKind::kString || HasFoldVariants(item.text));
+        }
+      } else {
+        jetText = !IsPlainColumn(value) && !IsNotText(value);
       }
+      if (jetText) text = Wrap(v.text, v.precedence, kPrecCollate + 1) + " COLLATE jet_text";
       text += expr.negated ? " NOT IN (" : " IN (";
       for (size_t i = 1; i < expr.children.size(); ++i) {
         if (i > 1) text += ", ";
@@ -360,7 +475,10 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
     }
     case ExprKind::kInSelect: {
       Fragment v = Value(*expr.children[0]);
-      return {Wrap(v.text, v.precedence, kPrecEquality + 1) + (expr.negated ? " NOT IN (" : " IN (") +
+      const std::string valueText = IsTextValued(*expr.children[0])
+                                        ? Wrap(v.text, v.precedence, kPrecCollate + 1) + " COLLATE jet_text"
+                                        : Wrap(v.text, v.precedence, kPrecEquality + 1);
+      return {valueText + (expr.negated ? " NOT IN (" : " IN (") +
                   ExpressionSubquery(*expr.subquery) + ")",
               kPrecEquality};
     }
@@ -379,6 +497,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
       Fragment v = Value(*expr.children[0]);
       std::string comparison = Wrap(v.text, v.precedence, kPrecRelational + 1) + ComparisonText(expr.binaryOp) +
                                "\"jet_q\".\"jet_v\"";
+      if (IsTextValued(*expr.children[0])) comparison += " COLLATE jet_text";
       std::string rows = "SELECT 1 FROM (" + ExpressionSubquery(*expr.subquery, "jet_v") + ") AS \"jet_q\" WHERE ";
       if (expr.all) return {"NOT EXISTS (" + rows + "NOT (" + comparison + "))", kPrecNot};
       return {"EXISTS (" + rows + comparison + ")", kPrecPrimary};
@@ -432,24 +551,21 @@ JetSqlEmitter::Fragment JetSqlEmitter::Function(const Expr& expr) {
   return {"NULL", kPrecPrimary};
 }
 
+// Text sorts and groups in Jet's order: every letter without regard to case. A column whose
+// type is unknown keeps its own collation.
+std::string JetSqlEmitter::TextOrder(const Expr& expr, const Fragment& fragment) {
+  const bool text = IsPlainColumn(expr) ? TextColumn(expr) != nullptr : !IsPlainlyNumeric(expr) && !IsNotText(expr);
+  if (!text) return fragment.text;
+  return Wrap(fragment.text, fragment.precedence, kPrecCollate + 1) + " COLLATE jet_text";
+}
+
 std::string JetSqlEmitter::SortTerm(const OrderItem& item) {
-  Fragment f = Value(*item.expr);
-  std::string text = f.text;
-  // Columns sort by their own collation; anything else must be told to ignore case.
-  if (!IsPlainColumn(*item.expr) && !IsPlainlyNumeric(*item.expr)) {
-    text = Wrap(f.text, f.precedence, kPrecCollate + 1) + " COLLATE NOCASE";
-  }
+  std::string text = TextOrder(*item.expr, Value(*item.expr));
   if (item.descending) text += " DESC";
   return text;
 }
 
-std::string JetSqlEmitter::GroupTerm(const Expr& expr) {
-  Fragment f = Value(expr);
-  if (!IsPlainColumn(expr) && !IsPlainlyNumeric(expr)) {
-    return Wrap(f.text, f.precedence, kPrecCollate + 1) + " COLLATE NOCASE";
-  }
-  return f.text;
-}
+std::string JetSqlEmitter::GroupTerm(const Expr& expr) { return TextOrder(expr, Value(expr)); }
 
 std::string JetSqlEmitter::EmitCriteria(const Expr& expr) { return Condition(expr).text; }
 

@@ -6,9 +6,12 @@
 //   order of first appearance;
 // - literals take their stored forms: dates as 'YYYY-MM-DD HH:MM:SS.fff', True/False as
 //   -1/0, GUIDs as the braced text;
-// - comparisons stay plain SQLite comparisons so that SQLite can use indexes; where neither
-//   side is a column, COLLATE NOCASE keeps them case-insensitive as Jet's are (columns carry
-//   NOCASE in their declaration);
+// - comparisons stay plain SQLite comparisons where the column's own collation (NOCASE)
+//   decides as Jet does, so that SQLite uses indexes; text that NOCASE would compare
+//   otherwise than Jet (letters beyond ASCII of either case, texts without a column, a
+//   foreign file's text compared as stored) is compared by the collation jet_text, with
+//   bounds in NOCASE order that keep an indexed column's comparison on its index; text sorts
+//   and groups by jet_text;
 // - operators whose Jet meaning differs from SQLite's (&, + on texts, /, \, Mod, ^, Xor, Eqv,
 //   Imp, And/Or/Not on numbers, Like) call registered functions; + - * stay plain where both
 //   sides are plainly numbers;
@@ -55,6 +58,15 @@ class JetSqlEmitter {
   Fragment Value(const Expr& expr);
   Fragment Condition(const Expr& expr);
   Fragment Comparison(const Expr& expr);
+  std::string TextColumnComparison(const Fragment& column, const SchemaColumn& info, BinaryOp op,
+                                   const Expr& valueExpr, const Fragment& value);
+  // Text comparison (JetSqlEmitter.cpp): the schema's text column an expression names
+  // (nullptr for anything else); whether an expression is known to give text, or known to
+  // give something else (a number, date, truth value or GUID), so that case cannot matter.
+  const SchemaColumn* TextColumn(const Expr& expr);
+  bool IsTextValued(const Expr& expr);
+  bool IsNotText(const Expr& expr);
+  std::string TextOrder(const Expr& expr, const Fragment& fragment);
   Fragment Function(const Expr& expr);
   Fragment Column(const Expr& expr);
   std::string Call(const char* name, const std::vector<const Expr*>& args);

@@ -91,6 +91,7 @@ int RegisterEntries(sqlite3* db, const FunctionEntry* entries, size_t count);
 int RegisterTextFunctions(sqlite3* db);
 int RegisterDateFunctions(sqlite3* db);
 int RegisterCurrencyFunctions(sqlite3* db);
+int RegisterCompareFunctions(sqlite3* db);
 
 // Format(value[, format]): the text of a value by a named or custom format.
 std::string FormatValue(sqlite3_value* value, const std::string& format);

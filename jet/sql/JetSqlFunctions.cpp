@@ -425,6 +425,7 @@ int RegisterJetFunctions(sqlite3* db) {
   if (rc == SQLITE_OK) rc = fn::RegisterTextFunctions(db);
   if (rc == SQLITE_OK) rc = fn::RegisterDateFunctions(db);
   if (rc == SQLITE_OK) rc = fn::RegisterCurrencyFunctions(db);
+  if (rc == SQLITE_OK) rc = fn::RegisterCompareFunctions(db);
   return rc;
 }
 

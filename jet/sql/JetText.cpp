@@ -156,4 +156,93 @@ std::string Utf8ToUpper(std::string_view text) {
   return result;
 }
 
+int CompareTextFolded(std::string_view a, std::string_view b) {
+  size_t i = 0;
+  size_t j = 0;
+  while (i < a.size() && j < b.size()) {
+    const auto x = static_cast<unsigned char>(a[i]);
+    const auto y = static_cast<unsigned char>(b[j]);
+    if (x < 0x80 && y < 0x80) {
+      // ASCII on both sides, the usual case: no decoding.
+      const int lx = (x >= 'A' && x <= 'Z') ? x + 32 : x;
+      const int ly = (y >= 'A' && y <= 'Z') ? y + 32 : y;
+      if (lx != ly) return lx < ly ? -1 : 1;
+      ++i;
+      ++j;
+      continue;
+    }
+    const char32_t fx = FoldCase(DecodeUtf8(a, i));
+    const char32_t fy = FoldCase(DecodeUtf8(b, j));
+    if (fx != fy) return fx < fy ? -1 : 1;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
+}
+
+namespace {
+
+// The other case of a letter that folds with it, or the character itself.
+char32_t OtherCase(char32_t c) {
+  const char32_t lower = FoldCase(c);
+  if (lower != c) return lower;
+  const char32_t upper = ToUpperCodePoint(c);
+  return upper != c && FoldCase(upper) == c ? upper : c;
+}
+
+// The text with each letter in the case that comes first (or last) in NOCASE order, which
+// compares ASCII letters in lower case and every other character by its UTF-8 bytes.
+std::string FoldVariant(std::string_view text, bool last) {
+  std::string result;
+  result.reserve(text.size());
+  for (size_t pos = 0; pos < text.size();) {
+    const char32_t c = DecodeUtf8(text, pos);
+    if (c < 0x80) {
+      result += static_cast<char>((c >= 'A' && c <= 'Z') ? c + 32 : c);
+      continue;
+    }
+    const char32_t other = OtherCase(c);
+    std::string a;
+    std::string b;
+    AppendUtf8(a, c);
+    AppendUtf8(b, other);
+    result += ((a < b) != last) ? a : b;
+  }
+  return result;
+}
+
+}  // namespace
+
+bool HasFoldVariants(std::string_view text) {
+  for (size_t pos = 0; pos < text.size();) {
+    if (static_cast<unsigned char>(text[pos]) < 0x80) {
+      ++pos;
+      continue;
+    }
+    const char32_t c = DecodeUtf8(text, pos);
+    if (OtherCase(c) != c) return true;
+  }
+  return false;
+}
+
+std::string FirstFoldVariant(std::string_view text) { return FoldVariant(text, false); }
+std::string LastFoldVariant(std::string_view text) { return FoldVariant(text, true); }
+
+std::string FoldFloor(std::string_view text) {
+  std::string head;
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) break;
+    head += (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+  }
+  return head;
+}
+
+std::optional<std::string> FoldCeiling(std::string_view text) {
+  std::string head = FoldFloor(text);
+  while (!head.empty() && head.back() == 0x7F) head.pop_back();
+  if (head.empty()) return std::nullopt;
+  ++head.back();
+  return head;
+}
+
 }  // namespace lumo::jet

@@ -166,10 +166,10 @@ TEST_F(JetSqlTranslatorTest, ComparisonsWithoutAColumnAskForCaseInsensitivity) {
   const Case cases[] = {
       {"username = 'x'", "\"username\" = 'x'"},
       {"'x' = username", "'x' = \"username\""},
-      {"LCase(a) = 'x'", "jet_lcase(\"a\") = 'x' COLLATE NOCASE"},
-      {"'A' < 'b'", "'A' < 'b' COLLATE NOCASE"},
+      {"LCase(a) = 'x'", "jet_lcase(\"a\") = 'x' COLLATE jet_text"},
+      {"'A' < 'b'", "'A' < 'b' COLLATE jet_text"},
       {"1 < 2", "1 < 2"},
-      {"a & b in ('x', 'y')", "jet_concat(\"a\", \"b\") COLLATE NOCASE IN ('x', 'y')"},
+      {"a & b in ('x', 'y')", "jet_concat(\"a\", \"b\") COLLATE jet_text IN ('x', 'y')"},
       {"a in ('x', 'y')", "\"a\" IN ('x', 'y')"},
   };
   for (const Case& c : cases) EXPECT_EQ(Criteria(c.jet), c.sqlite) << c.jet;
@@ -180,8 +180,8 @@ TEST_F(JetSqlTranslatorTest, OperatorsFollowJetPrecedenceAndMeaning) {
       {"a = 1 or b = 2 and c = 3", "\"a\" = 1 OR \"b\" = 2 AND \"c\" = 3"},
       {"(a = 1 or b = 2) and c = 3", "(\"a\" = 1 OR \"b\" = 2) AND \"c\" = 3"},
       {"not a = b", "NOT \"a\" = \"b\""},
-      {"a & b = 'x'", "jet_concat(\"a\", \"b\") = 'x' COLLATE NOCASE"},
-      {"1 + 2 & 3 = '33'", "jet_concat(1 + 2, 3) = '33' COLLATE NOCASE"},
+      {"a & b = 'x'", "jet_concat(\"a\", \"b\") = 'x' COLLATE jet_text"},
+      {"1 + 2 & 3 = '33'", "jet_concat(1 + 2, 3) = '33' COLLATE jet_text"},
       {"a + 1 > 2", "jet_add(\"a\", 1) > 2"},
       {"a - b * c > 0", "jet_sub(\"a\", jet_mul(\"b\", \"c\")) > 0"},
       {"1 - 2 * 3 > 0", "1 - 2 * 3 > 0"},
@@ -194,7 +194,7 @@ TEST_F(JetSqlTranslatorTest, OperatorsFollowJetPrecedenceAndMeaning) {
       {"a xor b", "jet_xor(\"a\", \"b\")"},
       {"a eqv b imp c", "jet_imp(jet_eqv(\"a\", \"b\"), \"c\")"},
       {"(a = b) = True", "(-(\"a\" = \"b\")) = -1"},
-      {"Left(a, 1) = Right(b, 1)", "jet_left(\"a\", 1) = jet_right(\"b\", 1) COLLATE NOCASE"},
+      {"Left(a, 1) = Right(b, 1)", "jet_left(\"a\", 1) = jet_right(\"b\", 1) COLLATE jet_text"},
       {"x = (a and b)", "\"x\" = (jet_and(\"a\", \"b\"))"},
   };
   for (const Case& c : cases) EXPECT_EQ(Criteria(c.jet), c.sqlite) << c.jet;
@@ -223,12 +223,12 @@ TEST_F(JetSqlTranslatorTest, PredicatesTranslateToSqliteForms) {
 
 TEST_F(JetSqlTranslatorTest, FunctionsComeFromTheCatalogue) {
   const Case cases[] = {
-      {"LCase(a) = Left$(b, 2)", "jet_lcase(\"a\") = jet_left(\"b\", 2) COLLATE NOCASE"},
+      {"LCase(a) = Left$(b, 2)", "jet_lcase(\"a\") = jet_left(\"b\", 2) COLLATE jet_text"},
       {"Len(a) + 1 > 3", "length(\"a\") + 1 > 3"},
-      {"IIf(a > 1, 'x', Null) = 'x'", "CASE WHEN \"a\" > 1 THEN 'x' ELSE NULL END = 'x' COLLATE NOCASE"},
+      {"IIf(a > 1, 'x', Null) = 'x'", "CASE WHEN \"a\" > 1 THEN 'x' ELSE NULL END = 'x' COLLATE jet_text"},
       {"Switch(a = 1, 'one', True, 'other') = 'one'",
-       "CASE WHEN \"a\" = 1 THEN 'one' WHEN -1 THEN 'other' END = 'one' COLLATE NOCASE"},
-      {"Choose(a, 'x', 'y') = 'y'", "CASE CAST(\"a\" AS INTEGER) WHEN 1 THEN 'x' WHEN 2 THEN 'y' END = 'y' COLLATE NOCASE"},
+       "CASE WHEN \"a\" = 1 THEN 'one' WHEN -1 THEN 'other' END = 'one' COLLATE jet_text"},
+      {"Choose(a, 'x', 'y') = 'y'", "CASE CAST(\"a\" AS INTEGER) WHEN 1 THEN 'x' WHEN 2 THEN 'y' END = 'y' COLLATE jet_text"},
       {"IsNull(a)", "-(\"a\" IS NULL)"},
       {"Year(d) = 2026", "jet_year(\"d\") = 2026"},
       {"Now() > d", "jet_now() > \"d\""},
@@ -243,8 +243,8 @@ TEST_F(JetSqlTranslatorTest, QueriesKeepTheirShape) {
        "SELECT count(*) AS \"Expr1000\", sum(\"x\") AS \"Total\" FROM \"t\" GROUP BY \"k\" HAVING count(*) > 1"},
       {"SELECT First(a), StDev(b) FROM t GROUP BY LCase(k)",
        "SELECT jet_first(\"a\") AS \"Expr1000\", jet_stdev(\"b\") AS \"Expr1001\" FROM \"t\" GROUP BY "
-       "jet_lcase(\"k\") COLLATE NOCASE"},
-      {"SELECT * FROM t ORDER BY a & b DESC, c", "SELECT * FROM \"t\" ORDER BY jet_concat(\"a\", \"b\") COLLATE NOCASE DESC, \"c\""},
+       "jet_lcase(\"k\") COLLATE jet_text"},
+      {"SELECT * FROM t ORDER BY a & b DESC, c", "SELECT * FROM \"t\" ORDER BY jet_concat(\"a\", \"b\") COLLATE jet_text DESC, \"c\""},
       {"SELECT DISTINCT a FROM t AS x", "SELECT DISTINCT \"a\" FROM \"t\" AS \"x\""},
       {"SELECT * FROM a RIGHT JOIN b ON a.x = b.x", "SELECT * FROM \"a\" RIGHT JOIN \"b\" ON \"a\".\"x\" = \"b\".\"x\""},
       {"SELECT * FROM (a INNER JOIN b ON a.x = b.x) LEFT OUTER JOIN c ON b.y = c.y",
@@ -350,6 +350,54 @@ class OneTableSchema : public JetSqlSchema {
                                         {"logontime", JetFieldType{dbDate, 8, dbFixedField, 0, 0}}};
 };
 
+// Text columns compare as Jet compares: NOCASE where it decides alike, jet_text with bounds
+// on the column's own order where letters beyond ASCII may come, jet_text alone for text a
+// foreign file compares as stored.
+TEST_F(JetSqlTranslatorTest, TextColumnsCompareAsJetDoesAndKeepTheirIndex) {
+  class Schema : public JetSqlSchema {
+   public:
+    const std::vector<SchemaColumn>* Columns(std::string_view table) override {
+      return SameText(table, "t") ? &columns_ : nullptr;
+    }
+    std::vector<SchemaColumn> columns_ = {{"name", DefaultFieldType(dbText), true},
+                                          {"other", DefaultFieldType(dbText), true},
+                                          {"foreign", DefaultFieldType(dbText), false},
+                                          {"n", DefaultFieldType(dbLong), true}};
+  } schema;
+  TranslateOptions options;
+  options.schema = &schema;
+  options.criteriaTable = "t";
+  options.knownParameters = {"p"};
+  const Case cases[] = {
+      {"name = 'Anna'", "\"name\" = 'Anna'"},
+      {"name < 'Anna'", "\"name\" < 'Anna'"},
+      {"name = '€'", "\"name\" = '€'"},
+      {"name = 'Köln'", "\"name\" BETWEEN 'kÖln' AND 'köln' AND \"name\" = 'Köln' COLLATE jet_text"},
+      {"'Köln' = name", "\"name\" BETWEEN 'kÖln' AND 'köln' AND \"name\" = 'Köln' COLLATE jet_text"},
+      {"name <> 'Köln'", "\"name\" <> 'Köln' COLLATE jet_text"},
+      {"name < 'Köln'", "\"name\" < 'l' AND \"name\" < 'Köln' COLLATE jet_text"},
+      {"'Köln' < name", "\"name\" >= 'k' AND \"name\" > 'Köln' COLLATE jet_text"},
+      {"name >= 'Émile'", "\"name\" >= 'Émile' COLLATE jet_text"},
+      {"name = p", "\"name\" BETWEEN jet_text_first(?1) AND jet_text_last(?1) AND \"name\" = ?1 COLLATE jet_text"},
+      {"name > p", "\"name\" >= jet_text_floor(?1) AND \"name\" > ?1 COLLATE jet_text"},
+      {"name <= other", "\"name\" <= jet_text_ceiling(\"other\") AND \"name\" <= \"other\" COLLATE jet_text"},
+      {"name = 'a' & 'b'", "\"name\" = jet_concat('a', 'b') COLLATE jet_text"},
+      {"name = 5", "\"name\" = 5"},
+      {"foreign = 'Anna'", "\"foreign\" = 'Anna' COLLATE jet_text"},
+      {"n = 5 OR name = 'Köln'", "\"n\" = 5 OR \"name\" BETWEEN 'kÖln' AND 'köln' AND \"name\" = 'Köln' COLLATE jet_text"},
+      {"NOT name = 'Köln'", "NOT (\"name\" BETWEEN 'kÖln' AND 'köln' AND \"name\" = 'Köln' COLLATE jet_text)"},
+      {"name IN ('a', 'B')", "\"name\" IN ('a', 'B')"},
+      {"name IN ('a', 'Ä')", "\"name\" COLLATE jet_text IN ('a', 'Ä')"},
+      {"name BETWEEN 'a' AND 'b'", "\"name\" BETWEEN 'a' AND 'b'"},
+      // Ä comes after b: the bounds change places.
+      {"name BETWEEN 'Äa' AND 'b'", "\"name\" >= 'b' AND \"name\" COLLATE jet_text BETWEEN 'b' AND 'Äa'"},
+      {"name BETWEEN 'Aä' AND 'b'", "\"name\" >= 'a' AND \"name\" < 'c' AND \"name\" COLLATE jet_text BETWEEN 'Aä' AND 'b'"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(TranslateExpression(c.jet, options).sql, c.sqlite) << c.jet;
+  EXPECT_EQ(TranslateOrderBy("name, n DESC, foreign", options).sql,
+            "\"name\" COLLATE jet_text, \"n\" DESC, \"foreign\" COLLATE jet_text");
+}
+
 TEST_F(JetSqlTranslatorTest, ResultColumnsCarryTheTypesOfTheirExpressions) {
   OneTableSchema schema;
   TranslateOptions options;
@@ -417,7 +465,7 @@ TEST_F(JetSqlTranslatorTest, ResultDescribesTheStatement) {
 
 TEST_F(JetSqlTranslatorTest, SortAndCriteriaTextsTranslateAlone) {
   EXPECT_EQ(TranslateOrderBy("Name, [Date] DESC ").sql, "\"Name\", \"Date\" DESC");
-  EXPECT_EQ(TranslateOrderBy("LCase(Name) ASC").sql, "jet_lcase(\"Name\") COLLATE NOCASE");
+  EXPECT_EQ(TranslateOrderBy("LCase(Name) ASC").sql, "jet_lcase(\"Name\") COLLATE jet_text");
   EXPECT_EQ(Criteria("(([CustNo] = 5)) AND (Amount > 100)"), "((\"CustNo\" = 5)) AND (\"Amount\" > 100)");
   EXPECT_EQ(Criteria("([Name] LIKE LCASE(\"ab[*]*\"))"), "(jet_like(\"Name\", jet_lcase('ab[*]*')))");
   EXPECT_EQ(Criteria("([x]  IS NULL)"), "(\"x\" IS NULL)");

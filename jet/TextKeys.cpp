@@ -1,0 +1,91 @@
+#include "jet/TextKeys.h"
+
+#include <map>
+#include <string>
+
+#include "runtime/StrUtils.h"
+#include "jet/Catalogue.h"
+#include "jet/DaoErrors.h"
+#include "jet/DatabaseFile.h"
+
+namespace lumo::jet {
+
+namespace {
+
+constexpr const char* kSuffix = ".jet_text";
+
+std::string Quote(std::string_view name) { return "\"" + ReplaceAll(name, "\"", "\"\"") + "\""; }
+std::string Literal(std::string_view text) { return "'" + ReplaceAll(text, "'", "''") + "'"; }
+
+bool EndsWith(const std::string& text, std::string_view tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+bool IsText(const ColumnInfo& column) {
+  const int type = column.type.type;
+  return type == dbText || type == dbMemo || type == dbChar;
+}
+
+// The triggers one unique index needs, by name, or none when no field of it is text.
+void AddTriggers(const TableInfo& table, const IndexInfo& index, std::map<std::string, std::string>& wanted) {
+  std::string cased;  // a new key could escape the NOCASE index
+  std::string same;   // another row's key folds like the new one
+  std::string columns;
+  for (const IndexFieldInfo& field : index.fields) {
+    const ColumnInfo* column = table.FindColumn(field.name);
+    if (column == nullptr) return;
+    const std::string c = Quote(column->name);
+    if (!columns.empty()) columns += ", ";
+    columns += c;
+    if (!same.empty()) same += " AND ";
+    if (!IsText(*column)) {
+      same += c + " = NEW." + c;
+      continue;
+    }
+    if (!cased.empty()) cased += " OR ";
+    cased += "jet_text_cased(NEW." + c + ")";
+    same += column->noCase ? c + " BETWEEN jet_text_first(NEW." + c + ") AND jet_text_last(NEW." + c + ") AND " : "";
+    same += c + " = NEW." + c + " COLLATE jet_text";
+  }
+  if (cased.empty()) return;
+  const std::string t = Quote(table.name);
+  const std::string refusal = "SELECT RAISE(ABORT, " + Literal(FunctionErrorMessage(3022)) + ") WHERE EXISTS (SELECT 1 FROM main." + t + " WHERE " + same;
+  const std::string base = table.name + "." + index.name;
+  wanted[base + ".insert" + kSuffix] = "BEFORE INSERT ON " + t + " FOR EACH ROW WHEN " + cased + " BEGIN " + refusal + "); END";
+  wanted[base + ".update" + kSuffix] = "BEFORE UPDATE OF " + columns + " ON " + t + " FOR EACH ROW WHEN " + cased +
+                                       " BEGIN " + refusal + " AND rowid <> OLD.rowid); END";
+}
+
+}  // namespace
+
+void KeepTextKeysUnique(DatabaseFile& file, const TableInfo& table) {
+  if (file.ReadOnly() || table.withoutRowId) return;
+  std::map<std::string, std::string> wanted;  // trigger name -> its text after CREATE TEMP TRIGGER name
+  for (const IndexInfo& index : table.indexes) {
+    if (index.unique || index.primary) AddTriggers(table, index, wanted);
+  }
+  SqliteConnection& connection = file.Connection();
+  std::map<std::string, std::string> present;
+  {
+    SqliteStatement& statement =
+        file.Statement("SELECT name, sql FROM sqlite_temp_master WHERE type = 'trigger' AND tbl_name = ?1");
+    statement.BindText(1, table.name);
+    while (statement.Step()) {
+      std::string name = statement.ColumnText(0);
+      if (EndsWith(name, kSuffix)) present.emplace(std::move(name), statement.ColumnText(1));
+    }
+    statement.Reset();
+  }
+  for (const auto& [name, sql] : present) {
+    auto found = wanted.find(name);
+    // SQLite keeps the statement as written, less the word TEMP.
+    if (found != wanted.end() && EndsWith(sql, Quote(name) + " " + found->second)) {
+      wanted.erase(found);
+      continue;
+    }
+    connection.Exec("DROP TRIGGER temp." + Quote(name));
+  }
+  for (const auto& [name, body] : wanted) connection.Exec("CREATE TEMP TRIGGER " + Quote(name) + " " + body);
+}
+
+}  // namespace lumo::jet

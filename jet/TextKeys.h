@@ -1,0 +1,21 @@
+#pragma once
+// Unique indexes over text, kept by Jet's comparison.
+//
+// A text column is declared COLLATE NOCASE, so its unique index refuses a second "ANNA" beside
+// "Anna" but not "KÖLN" beside "Köln": NOCASE ignores the case of ASCII letters only. Jet
+// ignores the case of every letter, so the engine adds, on its own connection, a TEMP trigger
+// per such index that refuses a row whose key folds like another row's key (3022). The
+// triggers never enter the file: every reader keeps seeing an ordinary table with a NOCASE
+// index, consistent for any SQLite (a writer without the engine keeps NOCASE's rule).
+
+namespace lumo::jet {
+
+class DatabaseFile;
+struct TableInfo;
+
+// Makes the connection's triggers for the table's unique indexes match its indexes: creates
+// the missing ones and drops those of indexes that are gone or changed. Cheap when nothing
+// changed (one look at the connection's temporary schema).
+void KeepTextKeysUnique(DatabaseFile& file, const TableInfo& table);
+
+}  // namespace lumo::jet
