@@ -3,7 +3,8 @@
 // (statements from the command line, a file or standard input), prints result sets as
 // aligned text or CSV, and lists tables, query definitions (with their types and
 // parameters), indexes and a table's fields with their DAO types. It stores query
-// definitions and runs a stored one with parameter values. It reaches the file only through
+// definitions and runs a stored one with parameter values. It writes a file's bytes into a
+// memo or binary field of one record and writes such a field's content out into a file. It reaches the file only through
 // the engine's objects, so what it shows is what every component of the system sees.
 //
 // Errors print "Error <DAO number>: <DAO text>" on standard error; the shell then stops
@@ -71,11 +72,23 @@ class JetShell {
   void RunQuery(const std::string& name, const std::vector<std::pair<std::string, std::string>>& parameters);
   void ListIndexes(const std::string& table);
   void ListFields(const std::string& table);
+  // The content of `field` (Memo, Long Binary or Binary) in the one record of `table` that
+  // `where` (a Jet criterion) selects, written into `file` byte for byte (a Null field gives
+  // an empty file). No matching record, several, or another field type raise
+  // std::invalid_argument; a file that cannot be written std::runtime_error.
+  void BlobOut(const std::string& table, const std::string& field, const std::string& where,
+               const std::string& file);
+  // The bytes of `file` stored into that field of that record (a memo takes them as its
+  // text). The file is read before anything changes; the same errors.
+  void BlobIn(const std::string& table, const std::string& field, const std::string& where,
+              const std::string& file);
 
   void SetMode(OutputMode mode) { options_.mode = mode; }
 
  private:
   void PrintRecordset(jet::Recordset& recordset);
+  std::shared_ptr<jet::Recordset> OpenBlobRecord(const std::string& table, const std::string& field,
+                                                 const std::string& where, bool forWriting);
   void PrintTable(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows);
 
   ShellOptions options_;

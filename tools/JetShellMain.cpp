@@ -33,6 +33,11 @@ constexpr const char* kUsage =
     "      --param P=VALUE   a value for parameter P of --query (repeatable; NULL is Null)\n"
     "      --indexes TABLE   list a table's indexes\n"
     "      --fields TABLE    list a table's fields with their DAO types\n"
+    "      --blob-in TABLE FIELD WHERE FILE\n"
+    "                        store FILE's bytes in FIELD (Memo or binary) of the one record\n"
+    "                        of TABLE that the Jet criterion WHERE selects\n"
+    "      --blob-out TABLE FIELD WHERE FILE\n"
+    "                        write that field's content into FILE, byte for byte\n"
     "  -h, --help            this text\n"
     "\n"
     "Errors print the DAO number and text; the exit status is then 1 (2 for a wrong\n"
@@ -58,6 +63,11 @@ int main(int argc, char** argv) {
   std::string scriptFile;
   std::string queryName;
   std::vector<std::pair<std::string, std::string>> queryParameters;
+  struct BlobJob {
+    bool in;
+    std::string table, field, where, file;
+  };
+  std::vector<BlobJob> blobJobs;  // after the listings and the stored query, before SQL
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
@@ -78,6 +88,10 @@ int main(int argc, char** argv) {
       commands.push_back("tables");
     } else if (arg == "--queries") {
       commands.push_back("queries");
+    } else if (arg == "--blob-in" || arg == "--blob-out") {
+      if (i + 4 >= argc) return UsageError(arg + " needs TABLE FIELD WHERE FILE");
+      blobJobs.push_back({arg == "--blob-in", argv[i + 1], argv[i + 2], argv[i + 3], argv[i + 4]});
+      i += 4;
     } else if (arg == "--query" || arg == "--param") {
       const char* text = value();
       if (text == nullptr) return UsageError(arg + " needs a value");
@@ -116,6 +130,13 @@ int main(int argc, char** argv) {
     shell.Open();
     for (const std::string& command : commands) shell.Command(command);
     if (!queryName.empty()) shell.RunQuery(queryName, queryParameters);
+    for (const BlobJob& job : blobJobs) {
+      if (job.in) {
+        shell.BlobIn(job.table, job.field, job.where, job.file);
+      } else {
+        shell.BlobOut(job.table, job.field, job.where, job.file);
+      }
+    }
     if (!statements.empty()) {
       for (const std::string& statement : statements) shell.RunArgument(statement);
     } else if (!scriptFile.empty()) {
@@ -127,7 +148,8 @@ int main(int argc, char** argv) {
       std::stringstream text;
       text << file.rdbuf();
       shell.RunScript(text.str());
-    } else if (commands.empty() && queryName.empty() && !(options.create && isatty(STDIN_FILENO))) {
+    } else if (commands.empty() && queryName.empty() && blobJobs.empty() &&
+               !(options.create && isatty(STDIN_FILENO))) {
       std::stringstream text;
       text << std::cin.rdbuf();
       shell.RunScript(text.str());

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 #ifndef JETSH_PATH
@@ -220,6 +221,53 @@ TEST_F(JetShellTest, ErrorsPrintDaosNumberAndTextAndStopTheScript) {
             "Error 3343: Unrecognized database format '" + (folder_ / "notes.txt").string() + "'\n");
   EXPECT_EQ(Shell("--bogus " + path_).status, 2);
   EXPECT_EQ(Shell("").status, 2);
+}
+
+TEST_F(JetShellTest, WritesAFileIntoABlobFieldAndReadsItOut) {
+  ASSERT_EQ(Shell("--create " + path_,
+                  "CREATE TABLE Files (ID COUNTER PRIMARY KEY, Name TEXT(20), Body MEMO, Data LONGBINARY);\n"
+                  "INSERT INTO Files (Name) VALUES ('one');\nINSERT INTO Files (Name) VALUES ('two');\n")
+                .status,
+            0);
+  std::string bytes(1 << 20, '\0');
+  for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 131 + (i >> 11)) & 0xFF);
+  const std::string in = (folder_ / "in.bin").string();
+  const std::string out = (folder_ / "out.bin").string();
+  std::ofstream(in, std::ios::binary) << bytes;
+
+  Result stored = Shell(path_ + " --blob-in Files Data \"Name = 'two'\" " + in);
+  EXPECT_EQ(stored.status, 0) << stored.output;
+  EXPECT_EQ(stored.output, "1048576 bytes of " + in + " stored in Files.Data.\n");
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT Name, typeof(Data), length(Data), hex(substr(Data, 1, 4)) FROM Files\"").output,
+            "one|null||\ntwo|blob|1048576|00830689\n");
+  Result written = Shell(path_ + " --blob-out Files Data \"ID = 2\" " + out);
+  EXPECT_EQ(written.output, "1048576 bytes of Files.Data written to " + out + ".\n");
+  std::ifstream back(out, std::ios::binary);
+  EXPECT_TRUE(std::string(std::istreambuf_iterator<char>(back), std::istreambuf_iterator<char>()) == bytes);
+
+  // A memo takes the file as its text.
+  std::ofstream(in) << "Zeile 1\r\nZeile 2 \xC3\xA4";
+  EXPECT_EQ(Shell(path_ + " --blob-in Files Body \"ID = 1\" " + in).status, 0);
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT typeof(Body), hex(Body) FROM Files WHERE ID = 1\"").output,
+            "text|5A65696C6520310D0A5A65696C65203220C3A4\n");
+  EXPECT_EQ(Shell(path_ + " --blob-out Files Data \"ID = 1\" " + out).output,
+            "0 bytes of Files.Data written to " + out + " (the field is Null).\n");
+
+  // What cannot be done says so and changes nothing.
+  const std::string before = RunCommand("sqlite3 " + path_ + " \"SELECT hex(Body), hex(Data) FROM Files\"").output;
+  Result several = Shell(path_ + " --blob-in Files Data \"ID > 0\" " + in);
+  EXPECT_EQ(several.status, 1);
+  EXPECT_EQ(several.output, "jetsh: 2 records of Files match ID > 0; the criterion must name one\n");
+  EXPECT_EQ(Shell(path_ + " --blob-out Files Data \"ID = 9\" " + out).output,
+            "jetsh: no record of Files matches ID = 9\n");
+  EXPECT_EQ(Shell(path_ + " --blob-in Files Name \"ID = 1\" " + in).output,
+            "jetsh: Files.Name is a Text field, not a Memo or binary one\n");
+  const std::string missing = (folder_ / "missing.bin").string();
+  EXPECT_EQ(Shell(path_ + " --blob-in Files Data \"ID = 1\" " + missing).output,
+            "jetsh: cannot read " + missing + ": No such file or directory\n");
+  EXPECT_EQ(Shell(path_ + " --blob-out Files Data \"ID = 2\" " + (folder_ / "no" / "x").string()).status, 1);
+  EXPECT_EQ(Shell(path_ + " --blob-out Files Data \"ID = 2\"").status, 2);
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT hex(Body), hex(Data) FROM Files\"").output, before);
 }
 
 }  // namespace
