@@ -227,6 +227,9 @@ RowReader::RowReader(DatabaseFile& file, const QueryPlan& plan,
 }
 
 bool RowReader::Read(RowKey key, std::vector<Variant>& values) {
+  // The row read before goes first: with large memo or binary values, holding it while the
+  // new one is read would double what the read costs in memory.
+  for (Variant& value : values) value = Variant();
   StatementUse statement(file_.Statement(sql_));
   if (plan_.selectUsesParameters) plan_.parameters.BindTo(*statement);
   statement->BindInt64(plan_.parameterCount + 1, key);

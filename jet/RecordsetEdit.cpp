@@ -251,8 +251,9 @@ void Recordset::Delete() {
     RaiseRecordsetError(3167);
   }
   scope.Commit();
-  // The row stays current, unusable, until the cursor moves.
+  // The row stays current, unusable, until the cursor moves; its values are dropped.
   s.rows->Removed(s.position);
+  s.rows->Forget();
   s.rowRead = false;
 }
 

@@ -228,9 +228,14 @@ class KeysetSource final : public RecordSource {
   bool Load(RowPosition position) override;
 
   const Variant& Value(int column) override { return current_[column]; }
+  // The values go with the row: a large memo or binary value is not kept once it is stale.
   void Forget() override {
     loaded_ = kNoRow;
     ahead_.first = kNoRow;
+    ahead_.cells.clear();
+    values_.assign(columns_.size(), Variant());
+    current_ = values_.data();
+    currentInBatch_ = false;
   }
 
   RowPosition Appended(RowKey key) override {

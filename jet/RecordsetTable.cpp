@@ -133,7 +133,11 @@ class TableWindow final : public TableSource {
   }
 
   const Variant& Value(int column) override { return values_[static_cast<size_t>(column)]; }
-  void Forget() override { loaded_ = false; }
+  // The values go with the row: a large memo or binary value is not kept once it is stale.
+  void Forget() override {
+    loaded_ = false;
+    for (Variant& value : values_) value = Variant();
+  }
 
   // A new row takes its place in index order, which may lie inside the window or beyond
   // either end of it: the window is read afresh at the next move.

@@ -363,6 +363,12 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   void WriteChangedValues(TRecordBuffer buffer);
   // After a successful Update: puts the engine's cursor on the record just written.
   void FindPostedRecord(TRecordBuffer buffer, bool editing);
+  // Posting large contents (LumoDaoTableBlob.cpp): an uncached memo or blob value moves to
+  // the engine instead of being copied; TakeBackBlobs returns it to the buffer when the post
+  // fails, ReleasePostedBlobs leaves the buffer holding the sizes when it succeeded.
+  bool HandOverBlob(TRecordBuffer buffer, size_t index);
+  void TakeBackBlobs(TRecordBuffer buffer) noexcept;
+  void ReleasePostedBlobs(TRecordBuffer buffer);
   std::string EncryptText(const std::string& text);
   std::string DecryptText(const std::string& text);
   bool IsGuidField(const TField* field) const;
@@ -462,6 +468,8 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
 
   // Buffers, and the blob streams open on them (not owned).
   std::vector<TLumoBlobStream*> blobStreams_;
+  // Contents handed over to the engine by the post in progress: field index and size.
+  std::vector<std::pair<size_t, size_t>> handedOver_;
   TRecordBuffer oldValuesBuffer_ = nullptr;
   TRecordBuffer filterBuffer_ = nullptr;
 

@@ -58,6 +58,60 @@ void TLumoDaoTable::OrphanBlobStreams() noexcept {
   blobStreams_.clear();
 }
 
+// --- posting large contents ---------------------------------------------------------------------------
+//
+// An uncached memo or blob value in a record buffer is the only copy the dataset needs until
+// the post; keeping it beside the engine's copy while SQLite builds the row would hold the
+// content three times over. So once the engine has taken the value, the buffer lets its copy
+// go, and takes it back from the engine's edit buffer if the post fails (before any
+// CancelUpdate, which would drop it). Cached values stay: the buffer shows them after the
+// post. So do values an open stream on the buffer works on, and encrypted ones.
+
+bool TLumoDaoTable::HandOverBlob(TRecordBuffer buffer, size_t index) {
+  const TFieldType type = defTypes_[index];
+  const bool blob = type == ftBlob || type == ftMemo || type == ftGraphic || type == ftFmtMemo;
+  const bool cached = (type == ftMemo && cacheMemos_) || (type == ftBlob && cacheBlobs_);
+  if (!blob || cached || encrypterActive_) return false;
+  for (const TLumoBlobStream* stream : blobStreams_) {
+    if (stream->Buffer() == buffer) return false;
+  }
+  std::string& entry = Header(buffer).ValueList->text[index];
+  const size_t size = entry.size();
+  fieldObjectArray_[index]->SetValue(type == ftMemo ? Variant(entry)
+                                                    : Variant(std::vector<uint8_t>(entry.begin(), entry.end())));
+  // The engine has it now (an assignment it refuses leaves the buffer's copy in place).
+  std::string().swap(entry);
+  handedOver_.emplace_back(index, size);
+  return true;
+}
+
+void TLumoDaoTable::TakeBackBlobs(TRecordBuffer buffer) noexcept {
+  if (handedOver_.empty()) return;
+  TDaoValueList& values = *Header(buffer).ValueList;
+  for (const auto& [index, size] : handedOver_) {
+    try {
+      if (recordset_ && recordset_->EditMode() != jet::dbEditNone) {
+        values.text[index] = ArrayToText(defTypes_[index] == ftMemo, fieldObjectArray_[index]->Value(),
+                                         static_cast<int>(size));
+      }
+    } catch (...) {
+      // The engine's copy is unreadable; nothing else holds the value.
+    }
+  }
+  handedOver_.clear();
+}
+
+void TLumoDaoTable::ReleasePostedBlobs(TRecordBuffer buffer) {
+  // The contents are in the file; the buffer holds their sizes, as a record read from the
+  // engine does.
+  TDaoValueList& values = *Header(buffer).ValueList;
+  for (const auto& [index, size] : handedOver_) {
+    values.text[index] = size == 0 ? std::string() : std::to_string(size);
+    values.changed[index] = 0;
+  }
+  handedOver_.clear();
+}
+
 // --- creation ------------------------------------------------------------------------------------
 
 TLumoBlobStream::TLumoBlobStream(TField* field, TBlobStreamMode mode) : field_(field), mode_(mode) {

@@ -54,6 +54,8 @@ class TLumoBlobStream : public TStream {
   int64_t Seek(int64_t offset, TSeekOrigin origin) override;
 
   TField* Field() const noexcept { return field_; }
+  // The record buffer the stream reads and writes; none when it has let go of it.
+  TRecordBuffer Buffer() const noexcept { return buffer_; }
   TBlobStreamMode Mode() const noexcept { return mode_; }
   bool Modified() const noexcept { return modified_; }
 

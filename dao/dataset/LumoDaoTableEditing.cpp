@@ -82,7 +82,7 @@ void TLumoDaoTable::CancelChanges() {
 }
 
 void TLumoDaoTable::WriteChangedValues(TRecordBuffer buffer) {
-  const TDaoValueList& values = *Header(buffer).ValueList;
+  TDaoValueList& values = *Header(buffer).ValueList;
   for (size_t i = 0; i < values.text.size(); ++i) {
     if (values.changed[i] == 0) continue;
     if (i >= defFields_.size() || defFields_[i] == nullptr) continue;
@@ -98,6 +98,8 @@ void TLumoDaoTable::WriteChangedValues(TRecordBuffer buffer) {
     } else if (type == ftDate || type == ftTime || type == ftDateTime) {
       Variant date = TextToDateVariant(text);
       if (!date.IsNull()) daoField.SetValue(date);
+    } else if (HandOverBlob(buffer, i)) {
+      // Moved, not copied: see HandOverBlob.
     } else if (type == ftBlob || type == ftMemo || type == ftGraphic || type == ftFmtMemo) {
       std::string sent = encrypterActive_ ? EncryptText(text) : text;
       daoField.SetValue(TextToArray(type == ftMemo, sent));
@@ -145,6 +147,13 @@ void TLumoDaoTable::WriteRecordChanges() {
     }
   }
 
+  // Whatever leaves this function, contents handed over to the engine are back in the buffer
+  // unless they reached the file.
+  struct TakeBack {
+    TLumoDaoTable& table;
+    TRecordBuffer buffer;
+    ~TakeBack() { table.TakeBackBlobs(buffer); }
+  } takeBack{*this, buffer};
   TDataAction action = TDataAction::daFail;
   for (;;) {
     bool updating = false;
@@ -155,6 +164,7 @@ void TLumoDaoTable::WriteRecordChanges() {
       } catch (...) {
         // A value that could not be converted or encrypted: the half-filled record must not
         // stay pending in the engine, whatever happens next.
+        TakeBackBlobs(buffer);
         if (editing) {
           if (rs.EditMode() == jet::dbEditInProgress) rs.CancelUpdate();
           reread();
@@ -166,8 +176,10 @@ void TLumoDaoTable::WriteRecordChanges() {
       updating = true;
       rs.Update();
       if (!blobStreams_.empty()) LeaveBlobRecord(buffer);
+      ReleasePostedBlobs(buffer);
       break;
     } catch (Exception& error) {
+      TakeBackBlobs(buffer);
       if (!OnPostError) {
         if (updating) editing ? cancelEdit() : cancelAdd();
         throw;
