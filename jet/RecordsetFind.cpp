@@ -3,6 +3,7 @@
 // makes the row current; a miss sets NoMatch and leaves the cursor where it was.
 
 #include "runtime/Exceptions.h"
+#include "jet/Catalogue.h"
 #include "jet/Recordset.h"
 #include "jet/RecordsetState.h"
 #include "jet/sql/JetSqlTranslator.h"
@@ -16,7 +17,12 @@ void Recordset::RunFind(const std::string& criteria, bool forward, bool fromCurr
   options.firstParameterNumber = s.Plan().parameterCount + 1;
   options.errorSource = "DAO.Recordset";
   options.criteriaErrors = true;
-  for (const RecordsetColumn& column : s.Columns()) options.criteriaColumns.push_back({column.name, column.type});
+  // A field of a foreign file's text column compares as stored, which the translator must know.
+  const TableInfo* table = s.Plan().table.get();
+  for (const RecordsetColumn& column : s.Columns()) {
+    const ColumnInfo* base = table != nullptr && !column.baseColumn.empty() ? table->FindColumn(column.baseColumn) : nullptr;
+    options.criteriaColumns.push_back({column.name, column.type, base == nullptr || base->noCase});
+  }
   TranslatedExpression translated = TranslateExpression(criteria, options);
   FindCriteria find;
   find.sql = translated.sql;

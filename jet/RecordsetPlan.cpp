@@ -174,7 +174,7 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
     filterOptions.criteriaTable = plan.baseTable;
   } else {
     for (const ResultColumnType& column : derived) {
-      if (column.type.type != 0) filterOptions.criteriaColumns.push_back({column.name, column.type});
+      if (column.type.type != 0) filterOptions.criteriaColumns.push_back({column.name, column.type, column.noCase});
     }
   }
   if (tableType) {

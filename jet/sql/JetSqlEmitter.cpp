@@ -350,6 +350,64 @@ std::string JetSqlEmitter::TextColumnComparison(const Fragment& column, const Sc
   return c + " >= jet_text_floor(" + x + ") AND " + exact;
 }
 
+const SchemaColumn* JetSqlEmitter::ColumnOfType(const Expr& expr, int daoType) {
+  const SchemaColumn* column = FindColumn(StripParens(expr));
+  return column != nullptr && column->type.type == daoType ? column : nullptr;
+}
+
+// A date column compared with a date. The engine stores dates in one form, but a file made by
+// another tool may hold '2024-01-15' or '2024-01-15 10:00:00', which compare as text otherwise
+// than as dates. Every form begins with its day, so the column's index finds the candidates by
+// the day, and only the rows of the day the value lies in are compared in the stored form
+// (jet_datekey); the engine's own dates come out the same either way.
+JetSqlEmitter::Fragment JetSqlEmitter::DateColumnComparison(const Fragment& column, BinaryOp op,
+                                                             const Expr& valueExpr, const Fragment& value) {
+  const std::string c = Wrap(column.text, column.precedence, kPrecRelational + 1);
+  const std::string v = Wrap(value.text, value.precedence, kPrecRelational + 1);
+  const Expr& literal = StripParens(valueExpr);
+  std::string day;
+  std::string nextDay;
+  if (literal.kind == ExprKind::kDate && literal.text.size() >= 10) {
+    std::string next = literal.text.substr(0, 10);
+    ++next.back();
+    day = Literal(literal.text.substr(0, 10));
+    nextDay = Literal(next);
+  } else {
+    day = "jet_date_day(" + value.text + ")";
+    nextDay = "jet_date_nextday(" + value.text + ")";
+  }
+  const std::string key = "jet_datekey(" + column.text + ")" + ComparisonText(op) + v;
+  switch (op) {
+    case BinaryOp::kEqual:
+      return {c + " >= " + day + " AND " + c + " < " + nextDay + " AND " + key, kPrecAnd};
+    case BinaryOp::kNotEqual:
+      return {"(" + c + " < " + day + " OR " + c + " >= " + nextDay + " OR " + key + ")", kPrecPrimary};
+    case BinaryOp::kLess:
+    case BinaryOp::kLessEqual:
+      return {c + " < " + nextDay + " AND (" + c + " < " + day + " OR " + key + ")", kPrecAnd};
+    default:
+      return {c + " >= " + day + " AND (" + c + " >= " + nextDay + " OR " + key + ")", kPrecAnd};
+  }
+}
+
+// A Yes/No column holds -1 for True in the engine's files, 1 or any other number in files of
+// other tools; compared, it counts by what it reads as.
+std::string JetSqlEmitter::TruthOfColumn(const Fragment& column) {
+  return "-(" + Wrap(column.text, column.precedence, kPrecEquality + 1) + " <> 0)";
+}
+
+JetSqlEmitter::Fragment JetSqlEmitter::BooleanColumnComparison(const Fragment& column, BinaryOp op,
+                                                                const Expr& valueExpr, const Fragment& value) {
+  const Expr& literal = StripParens(valueExpr);
+  const std::string c = Wrap(column.text, column.precedence, kPrecEquality + 1);
+  if (literal.kind == ExprKind::kBoolean && (op == BinaryOp::kEqual || op == BinaryOp::kNotEqual)) {
+    const bool isTrue = (literal.number != 0) == (op == BinaryOp::kEqual);
+    return {c + (isTrue ? " <> 0" : " = 0"), kPrecEquality};
+  }
+  const int precedence = (op == BinaryOp::kEqual || op == BinaryOp::kNotEqual) ? kPrecEquality : kPrecRelational;
+  return {TruthOfColumn(column) + ComparisonText(op) + Wrap(value.text, value.precedence, precedence + 1), precedence};
+}
+
 JetSqlEmitter::Fragment JetSqlEmitter::Comparison(const Expr& expr) {
   const Expr& left = *expr.children[0];
   const Expr& right = *expr.children[1];
@@ -357,6 +415,18 @@ JetSqlEmitter::Fragment JetSqlEmitter::Comparison(const Expr& expr) {
   const int precedence = (op == BinaryOp::kEqual || op == BinaryOp::kNotEqual) ? kPrecEquality : kPrecRelational;
   Fragment l = Value(left);
   Fragment r = Value(right);
+  // Dates and Yes/No values of files made by other tools compare by what they read as.
+  auto isDateValue = [&](const Expr& e) { return !IsPlainColumn(e) && TypeOf(e).type == dbDate; };
+  if (ColumnOfType(left, dbDate) != nullptr && isDateValue(right)) return DateColumnComparison(l, op, right, r);
+  if (ColumnOfType(right, dbDate) != nullptr && isDateValue(left)) {
+    return DateColumnComparison(r, Mirrored(op), left, l);
+  }
+  if (ColumnOfType(left, dbBoolean) != nullptr && !IsPlainColumn(right)) {
+    return BooleanColumnComparison(l, op, right, r);
+  }
+  if (ColumnOfType(right, dbBoolean) != nullptr && !IsPlainColumn(left)) {
+    return BooleanColumnComparison(r, Mirrored(op), left, l);
+  }
   // A text column: Jet's comparison, kept on the column's index.
   if (const SchemaColumn* column = TextColumn(left); column != nullptr && !IsNotText(right)) {
     const std::string text = TextColumnComparison(l, *column, op, right, r);
@@ -411,6 +481,15 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
       bool comparable = false;
       if (LiteralGreater(*low, *high, &comparable)) std::swap(low, high);
       Fragment v = Value(value);
+      if (comparable && ColumnOfType(value, dbDate) != nullptr && TypeOf(*low).type == dbDate &&
+          TypeOf(*high).type == dbDate) {
+        // Dates as other tools store them: the two ends compared as dates.
+        const Fragment from = DateColumnComparison(v, BinaryOp::kGreaterEqual, *low, Value(*low));
+        const Fragment to = DateColumnComparison(v, BinaryOp::kLessEqual, *high, Value(*high));
+        const std::string both = from.text + " AND " + to.text;
+        if (expr.negated) return {"NOT (" + both + ")", kPrecNot};
+        return {both, kPrecAnd};
+      }
       std::string valueText = Wrap(v.text, v.precedence, kPrecEquality + 1);
       // Jet's text order: the collation jet_text, unless the column's NOCASE decides the same
       // (bounds of ASCII text), with the column's index narrowing the candidates.
@@ -465,6 +544,9 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
         jetText = !IsPlainColumn(value) && !IsNotText(value);
       }
       if (jetText) text = Wrap(v.text, v.precedence, kPrecCollate + 1) + " COLLATE jet_text";
+      // Dates and Yes/No values of other tools' files by what they read as.
+      if (ColumnOfType(value, dbDate) != nullptr) text = "jet_datekey(" + v.text + ")";
+      if (ColumnOfType(value, dbBoolean) != nullptr) text = TruthOfColumn(v);
       text += expr.negated ? " NOT IN (" : " IN (";
       for (size_t i = 1; i < expr.children.size(); ++i) {
         if (i > 1) text += ", ";

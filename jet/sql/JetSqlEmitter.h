@@ -67,6 +67,12 @@ class JetSqlEmitter {
   bool IsTextValued(const Expr& expr);
   bool IsNotText(const Expr& expr);
   std::string TextOrder(const Expr& expr, const Fragment& fragment);
+  // Dates and Yes/No values as other tools store them (JetSqlEmitter.cpp).
+  const SchemaColumn* ColumnOfType(const Expr& expr, int daoType);
+  Fragment DateColumnComparison(const Fragment& column, BinaryOp op, const Expr& valueExpr, const Fragment& value);
+  Fragment BooleanColumnComparison(const Fragment& column, BinaryOp op, const Expr& valueExpr,
+                                   const Fragment& value);
+  std::string TruthOfColumn(const Fragment& column);
   Fragment Function(const Expr& expr);
   Fragment Column(const Expr& expr);
   std::string Call(const char* name, const std::vector<const Expr*>& args);

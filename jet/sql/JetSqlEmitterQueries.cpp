@@ -148,7 +148,9 @@ std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderI
     }
     if (!alias.empty()) items += " AS " + Quote(alias);
     if (capture != nullptr) {
-      capture->columnTypes.push_back({alias.empty() ? ResultName(item) : alias, TypeOf(*item.expr)});
+      const SchemaColumn* source = FindColumn(StripParens(*item.expr));
+      capture->columnTypes.push_back(
+          {alias.empty() ? ResultName(item) : alias, TypeOf(*item.expr), source == nullptr || source->noCase});
     }
   }
   const std::string distinctRowGroup = core.distinct == DistinctMode::kDistinctRow ? DistinctRowGroup(core) : "";

@@ -5,6 +5,8 @@
 #include <cctype>
 #include <cmath>
 #include <ctime>
+#include <optional>
+#include <string_view>
 
 #include "jet/sql/JetSqlFunctionSupport.h"
 #include "jet/sql/JetSqlTokenizer.h"
@@ -302,6 +304,40 @@ void WeekdayName(sqlite3_context* context, int argc, sqlite3_value** argv) {
 
 #undef JET_NULL_IF_NULL
 
+// A date column of a file made by another tool may hold its dates in shorter forms
+// ('2024-01-15', '2024-01-15 10:00:00', '2024-01-15T10:00'); comparisons compare them in
+// the stored form (jet_datekey), and find the candidates by their day, with which every form
+// begins: jet_date_day gives it, jet_date_nextday the text just above that day's.
+std::optional<std::string> StoredDateText(sqlite3_value* value) {
+  if (sqlite3_value_type(value) != SQLITE_TEXT) return std::nullopt;
+  const std::string_view text(reinterpret_cast<const char*>(sqlite3_value_text(value)),
+                              static_cast<size_t>(sqlite3_value_bytes(value)));
+  if (text.size() == 23 && text[10] == ' ') return std::string(text);  // the stored form, the usual case
+  auto parts = ParseStorageDate(text);
+  if (!parts || !OleDateFromParts(*parts)) return std::nullopt;
+  return FormatStorageDate(*parts);
+}
+
+void DateKey(sqlite3_context* context, int, sqlite3_value** argv) {
+  auto text = StoredDateText(argv[0]);
+  if (!text) return sqlite3_result_value(context, argv[0]);
+  ResultText(context, *text);
+}
+
+void DateDay(sqlite3_context* context, int, sqlite3_value** argv) {
+  auto text = StoredDateText(argv[0]);
+  if (!text) return sqlite3_result_value(context, argv[0]);
+  ResultText(context, text->substr(0, 10));
+}
+
+void DateNextDay(sqlite3_context* context, int, sqlite3_value** argv) {
+  auto text = StoredDateText(argv[0]);
+  if (!text) return sqlite3_result_value(context, argv[0]);
+  std::string day = text->substr(0, 10);
+  ++day.back();
+  ResultText(context, day);
+}
+
 constexpr FunctionEntry kEntries[] = {
     {"jet_now", 0, false, Guarded<NowFunction>},
     {"jet_date", 0, false, Guarded<DateFunction>},
@@ -319,6 +355,9 @@ constexpr FunctionEntry kEntries[] = {
     {"jet_dateserial", 3, true, Guarded<DateSerial>},
     {"jet_timeserial", 3, true, Guarded<TimeSerial>},
     {"jet_datevalue", 1, true, Guarded<DateValue>},
+    {"jet_datekey", 1, true, Guarded<DateKey>},
+    {"jet_date_day", 1, true, Guarded<DateDay>},
+    {"jet_date_nextday", 1, true, Guarded<DateNextDay>},
     {"jet_timevalue", 1, true, Guarded<TimeValue>},
     {"jet_cdate", 1, true, Guarded<CDate>},
     {"jet_isdate", 1, true, Guarded<IsDate>},

@@ -55,6 +55,7 @@ struct TranslateOptions {
 struct ResultColumnType {
   std::string name;   // the column's name in the result (alias, ExprNNNN or the column's own)
   JetFieldType type;  // type 0: not known before the values are read
+  bool noCase = true; // text of a column declared COLLATE NOCASE, or computed (see SchemaColumn)
 };
 
 // The pieces of a plain SELECT over one table (no join, union, grouping, aggregate, TOP or
