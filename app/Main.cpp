@@ -2,10 +2,17 @@
 
 #include "app/Main.h"
 
+#include <algorithm>
+#include <cstdlib>
+
+#include "app/Recording.h"
 #include "dao/database/LumoDaoDataBase.h"
 #include "dao/dataset/LumoDaoTable.h"
 #include "db/Fields.h"
 #include "gui/Application.h"
+#include "jet/Database.h"
+#include "jet/DatabaseFile.h"
+#include "jet/Workspace.h"
 #include "runtime/ClassInfo.h"
 #include "runtime/CommandLine.h"
 #include "runtime/IniFile.h"
@@ -24,6 +31,10 @@ namespace {
 constexpr const char* kOpenRowStatement =
     "select id from logon where username= '%s' and computer='%s' and (logofftime is Null) order by logontime desc";
 constexpr const char* kStampStatement = "update logon set logofftime = %s where id = %d";
+constexpr const char* kStillOpenCondition = " and (logofftime is Null)";
+// Open rows a logoff tries before it gives up: each one it misses was stamped by another
+// logoff, and there are never many open rows of one user on one computer.
+constexpr int kMaxStampAttempts = 100;
 constexpr const char* kOverviewStatement = "select * from logon where logontime > %s order by logontime desc";
 
 // A text placed between apostrophes in Jet SQL: each apostrophe doubled.
@@ -66,28 +77,57 @@ std::string StampStatement(TDateTime now, int32_t id) {
   return Format(kStampStatement, AccessDateTimeLiteral(now), id);
 }
 
+std::string StillOpenStampStatement(TDateTime now, int32_t id) {
+  return StampStatement(now, id) + kStillOpenCondition;
+}
+
 std::string OverviewStatement(TDateTime today) {
   return Format(kOverviewStatement, AccessDateLiteral(today));
 }
 
 void RecordLogon(TLumoDaoTable& logon, const TJournalEvent& event, TDateTime now) {
   logon.Open();
-  logon.InsertRecord({Variant(event.user), Variant(event.computer), Variant::FromDate(now),
+  logon.InsertRecord({Variant(event.user), Variant(event.computer), Variant::FromDate(WholeSeconds(now)),
                       Variant(event.addresses), Variant(event.system), Variant(event.kind)});
   logon.Close();
 }
 
-int32_t StampLogoff(TLumoDaoTable& query, const TJournalEvent& event, TDateTime now) {
+namespace {
+
+// The ID of the newest open row of the event's user and computer, or -1.
+int32_t NewestOpenRow(TLumoDaoTable& query, const TJournalEvent& event) {
   SetSqlLine(query, OpenRowStatement(event.user, event.computer));
   query.Open();
   int32_t id = -1;
   if (query.RecordCount() != 0) id = query.FieldByName("id")->AsInteger();
   query.Close();
-  if (id >= 0) {
-    SetSqlLine(query, StampStatement(now, id));
-    query.ExecuteSQL();
-  }
   return id;
+}
+
+}  // namespace
+
+int32_t StampLogoff(TLumoDaoDatabase& database, TLumoDaoTable& query, const TJournalEvent& event,
+                    TDateTime now) {
+  jet::Workspace& workspace = *database.DaoWorkspace();
+  workspace.BeginTrans();
+  try {
+    int32_t stamped = -1;
+    for (int attempt = 0; attempt < kMaxStampAttempts && stamped < 0; ++attempt) {
+      const int32_t id = NewestOpenRow(query, event);
+      if (id < 0) break;
+      SetSqlLine(query, StillOpenStampStatement(now, id));
+      if (query.ExecuteSQL() == 1) stamped = id;
+    }
+    workspace.CommitTrans();
+    return stamped;
+  } catch (...) {
+    try {
+      workspace.Rollback();
+    } catch (...) {
+      // The engine may have ended the transaction with the failure already.
+    }
+    throw;
+  }
 }
 
 void OpenOverview(TLumoDaoTable& logon, TDateTime today) {
@@ -128,24 +168,64 @@ TLumoDaoDatabase& Tfmain::Database() const { return Part<TLumoDaoDatabase>("Data
 TLumoDaoTable& Tfmain::Logon() const { return Part<TLumoDaoTable>("Logon"); }
 TLumoDaoTable& Tfmain::Query() const { return Part<TLumoDaoTable>("query"); }
 
+namespace {
+
+bool RecordingMode() { return ParamCount() >= 1 && ParamStr(1) == "/set"; }
+
+}  // namespace
+
+template <class Step>
+void Tfmain::Recording(Step step) {
+  if (!RecordingMode()) {
+    step();
+    return;
+  }
+  try {
+    step();
+  } catch (Exception& error) {
+    const auto* engine = dynamic_cast<const EOleException*>(&error);
+    error.SetMessage(RecordingFailureText(Database().Database(), error.Message(),
+                                          engine != nullptr ? engine->ErrorCode() : 0, givenWaitMs_));
+    throw;
+  }
+}
+
+void Tfmain::LeaveLockWait() {
+  const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_);
+  givenWaitMs_ = std::max(0, lockWaitMs_ - static_cast<int>(spent.count()));
+  // A wait of 0 would mean the engine's default; one millisecond is as good as none.
+  Database().DaoDatabase()->File()->SetBusyTimeoutMs(std::max(givenWaitMs_, 1));
+}
+
 void Tfmain::FormCreate(TObject* /*sender*/) {
-  const std::string path = GetPrivateProfileString("db", "main", "logon1.mdb", JournalIniPath());
-  Database().F_Set_Database(path);
-  Database().Open();
+  started_ = std::chrono::steady_clock::now();
+  const std::string ini = JournalIniPath();
+  const std::string path = GetPrivateProfileString("db", "main", "logon1.mdb", ini);
+  lockWaitMs_ = LockWaitMs(GetPrivateProfileString("db", "locktimeout", "", ini), std::getenv(kTimeLimitVariable));
   if (ParamCount() >= 1) {
     SetWidth(0);
     SetHeight(0);
   }
+  Database().F_Set_Database(path);
+  Recording([&] {
+    Database().Open();
+    if (RecordingMode()) LeaveLockWait();
+  });
 }
 
 void Tfmain::FormShow(TObject* /*sender*/) {
-  if (ParamCount() >= 1 && ParamStr(1) == "/set") {
+  if (RecordingMode()) {
     const TJournalEvent event = GatherJournalEvent(ParamStr(2));
-    if (event.kind == "logoff") {
-      StampLogoff(Query(), event, Now());
-    } else {
-      RecordLogon(Logon(), event, Now());
-    }
+    Recording([&] {
+      // The facts may have taken their time (a slow name service): the wait ends when it would
+      // have ended had the lock been met at once.
+      if (Database().Connected()) LeaveLockWait();
+      if (event.kind == "logoff") {
+        StampLogoff(Database(), Query(), event, Now());
+      } else {
+        RecordLogon(Logon(), event, Now());
+      }
+    });
     Close();
   }
   OpenOverview(Logon(), Date());

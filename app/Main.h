@@ -12,6 +12,7 @@
 #include "gui/Form.h"
 #include "runtime/DateTime.h"
 
+#include <chrono>
 #include <string>
 
 namespace lumo {
@@ -40,14 +41,22 @@ TJournalEvent GatherJournalEvent(const std::string& argument);
 // of anybody else.
 std::string OpenRowStatement(const std::string& user, const std::string& computer);
 std::string StampStatement(TDateTime now, int32_t id);
+// The stamp as it is sent: StampStatement with the re-check that the row is still open, so
+// that a row another logoff stamped meanwhile is never stamped twice.
+std::string StillOpenStampStatement(TDateTime now, int32_t id);
 std::string OverviewStatement(TDateTime today);
 extern const char* const kUpgradeStatement;
 
-// Writes one row for `event` through `logon` (opened on its table and closed again).
+// Writes one row for `event` through `logon` (opened on its table and closed again), with
+// `now` at whole seconds.
 void RecordLogon(TLumoDaoTable& logon, const TJournalEvent& event, TDateTime now);
 // Stamps `now` into the newest open row of the event's user and computer, looked up with
-// `query`; writes nothing when there is none. Answers the stamped row's ID, or -1.
-int32_t StampLogoff(TLumoDaoTable& query, const TJournalEvent& event, TDateTime now);
+// `query`; writes nothing when there is none. Answers the stamped row's ID, or -1. Look-up
+// and stamp are one transaction of `database`'s workspace, which holds the write lock from
+// its start, so that logoffs of one user at the same time stamp different rows; should the
+// row be stamped all the same, the next open row is taken.
+int32_t StampLogoff(TLumoDaoDatabase& database, TLumoDaoTable& query, const TJournalEvent& event,
+                    TDateTime now);
 // Opens `logon` on the rows logged after midnight of `today`, newest first.
 void OpenOverview(TLumoDaoTable& logon, TDateTime today);
 
@@ -58,6 +67,8 @@ class Tfmain : public TForm {
   static const ClassInfo& StaticClass();
   const ClassInfo& ClassType() const override;
 
+  // Connects the database; in recording mode a failure names the database and, for access
+  // problems, the set-up to check.
   void FormCreate(TObject* sender);
   void FormShow(TObject* sender);
   void SpeedButton1Click(TObject* sender);
@@ -73,6 +84,15 @@ class Tfmain : public TForm {
  private:
   template <class T>
   T& Part(std::string_view name) const;
+  // Runs one step of a recording; an error leaves it with RecordingFailureText as its message.
+  template <class Step>
+  void Recording(Step step);
+  // Gives the busy handler what is left of the recording's wait for locks.
+  void LeaveLockWait();
+
+  int lockWaitMs_ = 0;  // for the whole recording, from FormCreate on
+  int givenWaitMs_ = 0;  // what LeaveLockWait gave the last step
+  std::chrono::steady_clock::time_point started_;
 };
 
 // The INI file of the journal: the executable's path with the extension ".ini".

