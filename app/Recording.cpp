@@ -43,13 +43,13 @@ std::string GroupName(gid_t gid) {
   return entry != nullptr ? entry->gr_name : std::to_string(gid);
 }
 
-// "alice:staff 644" of what `path` names, or why it cannot be seen.
+// "is alice:staff 644" of what `path` names, or why it cannot be seen.
 std::string Describe(const std::string& path) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) return std::string("cannot be seen: ") + std::strerror(errno);
   char mode[8];
   std::snprintf(mode, sizeof mode, "%o", static_cast<unsigned>(info.st_mode & 07777));
-  return OwnerName(info.st_uid) + ":" + GroupName(info.st_gid) + " " + mode;
+  return "is " + OwnerName(info.st_uid) + ":" + GroupName(info.st_gid) + " " + mode;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -95,7 +95,7 @@ std::string RecordingFailureText(const std::string& path, const std::string& rea
   // group is the one the set-up names.
   const std::string group = getegid() != getgid() ? GroupName(getegid()) : kJournalGroup;
   return text + "; is it root:" + group + " 660 in a folder root:" + group +
-         " 2770, as app/README.md describes? (the file is " + Describe(path) + ", the folder " +
+         " 2770, as app/README.md describes? (the file " + Describe(path) + ", the folder " +
          Describe(folder) + ")";
 }
 

@@ -234,16 +234,18 @@ TEST_F(LogonJournalTest, DatabaseWithoutLogofftimeRefusesTheLogonAndWritesNothin
 }
 
 TEST_F(LogonJournalTest, ReadOnlyDatabaseIsReportedAndLeftUnchanged) {
-  if (geteuid() != 0 || RunCommand("command -v setpriv").status != 0) {
-    GTEST_SKIP() << "needs root to run the journal as an unprivileged user";
-  }
+  ASSERT_EQ(geteuid(), 0u) << "runs as root: the journal runs as an unprivileged user";
   MakeDatabase(database_);
   Sql("INSERT INTO Logon (Username, Typ) VALUES ('kept', 'logon');");
   const std::string dump = Sql("SELECT * FROM Logon");
   // Root ignores file modes, so the journal runs as nobody, who may read but not write.
   Result run = Journal("/set logon", "setpriv --reuid=nobody --regid=nogroup --clear-groups");
   EXPECT_NE(run.status, 0);
-  EXPECT_FALSE(run.output.empty());
+  // The database, the reason, and what to look at.
+  EXPECT_EQ(run.output.rfind("cannot write the journal database " + database_ + ": ", 0), 0u) << run.output;
+  EXPECT_NE(run.output.find(" as app/README.md describes? (the file is root:root 644, the folder is root:root 755)"),
+            std::string::npos)
+      << run.output;
   EXPECT_EQ(Sql("SELECT * FROM Logon"), dump);
 }
 

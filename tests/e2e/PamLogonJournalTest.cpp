@@ -3,9 +3,7 @@
 // how it was started (ids, groups, arguments, folder, process group, environment), so the test
 // sees exactly what the real journal would get; an attacker account swaps names while
 // sessions run; a probe library tells whether anything the PAM environment names is loaded.
-//
-// Needs root (accounts, a group, a file in /etc/pam.d, a mount namespace) and pamtester
-// (scripts/deps installs it). Every change to the machine is undone, also when a check fails.
+// Every change to the machine is undone, also when a check fails.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -18,10 +16,10 @@
 #include <set>
 #include <thread>
 
-#include "tests/e2e/SystemFixtures.h"
+#include "tests/e2e/PamSessionTest.h"
 
-#if !defined(PAM_MODULE_PATH) || !defined(PRELOAD_PROBE_PATH)
-#error "PAM_MODULE_PATH and PRELOAD_PROBE_PATH name the built module and the probe library"
+#if !defined(PRELOAD_PROBE_PATH)
+#error "PRELOAD_PROBE_PATH names the probe library"
 #endif
 
 namespace lumo::e2e {
@@ -89,19 +87,8 @@ bool IsRunning(pid_t pid) {
   return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
 }
 
-class PamLogonJournalTest : public ::testing::Test {
+class PamLogonJournalTest : public PamSessionTest {
  protected:
-  void SetUp() override {
-    ASSERT_EQ(geteuid(), 0u) << "runs as root: it adds accounts, a group and a PAM service";
-    ASSERT_EQ(RunCommand("command -v pamtester").status, 0) << "pamtester is missing; scripts/deps installs it";
-    ASSERT_FALSE(folder_.path().empty());
-    ASSERT_TRUE(group_.created());
-    ASSERT_TRUE(log_.ready());
-    records_ = folder_.path() / "records";
-    fs::create_directory(records_);
-    chmod(records_.c_str(), 0777);  // the stand-in writes here as the user
-  }
-
   // A stand-in journal. It appends its facts to records/record.<uid>, then runs `tail`. "-p":
   // otherwise the shell sets its effective group back to the real one, as shells do in
   // set-group-id scripts, and the facts would be the shell's, not the module's.
@@ -119,34 +106,7 @@ class PamLogonJournalTest : public ::testing::Test {
     return path;
   }
 
-  std::string ModuleLine(const fs::path& journal, const std::string& options = "") const {
-    // "required", so that a module answering anything but success would fail the session.
-    return "session required " PAM_MODULE_PATH " journal=" + journal.string() + " group=" + group_.name() +
-           (options.empty() ? "" : " " + options) + "\n";
-  }
-
-  std::string ServiceName() const {
-    static int serial = 0;
-    return "lumo-pam-" + std::to_string(getpid()) + "-" + std::to_string(++serial);
-  }
-  std::string AccountName(const std::string& suffix) const { return "lumopam" + std::to_string(getpid()) + suffix; }
-  static std::string PermitAll() { return "auth required pam_permit.so\naccount required pam_permit.so\n"; }
-
-  // pamtester with the private system log; the log lines it produced go to `log`.
-  CommandResult Pamtester(const ScopedPamService& service, const std::string& user, const std::string& operations,
-                          std::string* log = nullptr) {
-    CommandResult result = RunCommand(log_.Wrap("pamtester " + service.name() + " " + Quote(user) + " " + operations));
-    const std::string lines = log_.Take();
-    if (log != nullptr) *log = lines;
-    return result;
-  }
-
   std::vector<JournalRun> RunsOf(uid_t uid) const { return ReadRuns(records_ / ("record." + std::to_string(uid))); }
-
-  TrustedFolder folder_;
-  ScopedGroup group_{"lumoj" + std::to_string(getpid())};
-  PrivateLog log_{folder_.path()};
-  fs::path records_;
 };
 
 TEST_F(PamLogonJournalTest, JournalRunsAsTheUserWithTheJournalsGroupAsEffectiveGroupOnly) {
@@ -378,8 +338,9 @@ TEST_F(PamLogonJournalTest, UserCanNeitherTraceTheJournalNorReachItsFiles) {
 
 // The attacker owns a folder on the journal's path and swaps, as fast as she can, root's
 // journal folder and her own in and out under the configured name, both as renamed folders
-// and as links. A start by name after a check by name runs her program now and then (the
-// control shows that starting by name reaches it); the module never does.
+// and as links. The control checks the program by name (root's file in root's folder, as a
+// check of the file and its folder would) and then starts it by name: now and then it runs
+// her program. The module, over thousands of sessions, never does.
 TEST_F(PamLogonJournalTest, SwappingNamesOnThePathNeverRunsTheUsersProgram) {
   ScopedAccount attacker(AccountName("a"), false);
   ASSERT_TRUE(attacker.created());
@@ -396,6 +357,8 @@ TEST_F(PamLogonJournalTest, SwappingNamesOnThePathNeverRunsTheUsersProgram) {
   const std::string setUp = "mkdir -p " + Quote(own.string()) + "/mine && cd " + Quote(own.string()) +
                             " && printf '%s' " + Quote(evil) + " > mine/journal && chmod 755 mine/journal && ln -sfn root bin";
   ASSERT_EQ(RunCommand(attacker.As() + "sh -c " + Quote(setUp)).status, 0);
+  // Root's link to the configured name, from root's folder: the walk must see through it.
+  fs::create_symlink(own / "bin" / "journal", folder_.path() / "journal-link");
 
   const std::string swapper =
       "cd " + Quote(own.string()) +
@@ -404,18 +367,30 @@ TEST_F(PamLogonJournalTest, SwappingNamesOnThePathNeverRunsTheUsersProgram) {
   const std::string attackerPid = RunCommand(attacker.As() + "sh -c " + Quote(swapper) + " >/dev/null 2>&1 & echo $!").output;
   ASSERT_FALSE(attackerPid.empty());
 
+  const fs::path configured = own / "bin" / "journal";
+  std::atomic<bool> done{false};
+  std::atomic<int> controlStarts{0};
+  std::thread control([&] {
+    const std::string checkThenStart = "f=" + Quote(configured.string()) +
+                                       "; [ \"$(stat -Lc %u:%a \"$f\")\" = 0:755 ] && "
+                                       "[ \"$(stat -Lc %u:%a \"${f%/*}\")\" = 0:755 ] && \"$f\"";
+    // Until the module's sessions are over, and at least until her program ran once (or a
+    // minute passed, which fails the test below).
+    const auto start = std::chrono::steady_clock::now();
+    while ((!done || ReadFile(records_ / "runs").find("evil uid=0") == std::string::npos) &&
+           std::chrono::steady_clock::now() - start < std::chrono::minutes(1)) {
+      RunCommand("sh -c " + Quote(checkThenStart) + " 2>/dev/null");
+      ++controlStarts;
+    }
+  });
+
   const int kSessions = 2000;
   const int kPerRun = 100;
   std::string operations;
   for (int i = 0; i < kPerRun; ++i) operations += " open_session close_session";
-  ScopedPamService byName(ServiceName(), PermitAll() + ModuleLine(own / "bin" / "journal") +
-                                             ModuleLine(own / "root" / "journal"));
+  ScopedPamService byName(ServiceName(), PermitAll() + ModuleLine(configured) + ModuleLine(own / "root" / "journal") +
+                                             ModuleLine(folder_.path() / "journal-link"));
   ASSERT_TRUE(byName.written());
-  std::atomic<bool> done{false};
-  // The control, at the same time: starting the configured name runs both programs.
-  std::thread control([&] {
-    while (!done) RunCommand(Quote((own / "bin" / "journal").string()) + " || true");
-  });
   int failed = 0;
   for (int run = 0; run < kSessions / kPerRun; ++run) {
     if (RunCommand("pamtester " + byName.name() + " " + attacker.name() + operations + " >/dev/null").status != 0) ++failed;
@@ -426,12 +401,12 @@ TEST_F(PamLogonJournalTest, SwappingNamesOnThePathNeverRunsTheUsersProgram) {
 
   EXPECT_EQ(failed, 0);
   const std::string runs = ReadFile(records_ / "runs");
-  std::cerr << RunCommand("sort " + (records_ / "runs").string() + " | uniq -c").output;
-  EXPECT_NE(runs.find("evil uid=0"), std::string::npos) << "the swaps never reached a start by name";
-  EXPECT_NE(runs.find("legit uid=0"), std::string::npos);
+  std::cerr << controlStarts << " checked starts by name; what ran:\n"
+            << RunCommand("sort " + (records_ / "runs").string() + " | uniq -c").output;
+  EXPECT_NE(runs.find("evil uid=0"), std::string::npos) << "the swaps never won against a check by name";
   const std::string asAttacker = "uid=" + std::to_string(attacker.uid());
   EXPECT_EQ(runs.find("evil " + asAttacker), std::string::npos) << "the attacker's program ran in a session";
-  // Her folder is on the path, so root's journal there is refused as well.
+  // Her folder is on every path, so root's journal there is refused as well.
   EXPECT_EQ(runs.find("legit " + asAttacker), std::string::npos);
 }
 

@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
 #include <sys/socket.h>
@@ -19,6 +20,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -26,6 +28,7 @@
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace lumo::e2e {
@@ -248,7 +251,8 @@ class ScopedPamService : public ScopedChange {
 // A datagram socket in `folder` that receives what syslog(3) sends to /dev/log in commands
 // started through Wrap(): those run in a mount namespace of their own whose /dev is a fresh
 // folder of links to the real entries, /dev/log linking to this socket. Nothing outside the
-// namespace sees a change.
+// namespace sees a change. A thread drains the socket all the time: a sender blocks once a few
+// datagrams wait unread (net.unix.max_dgram_qlen), and busy sessions log more than that.
 class PrivateLog {
  public:
   explicit PrivateLog(const fs::path& folder) : folder_(folder), socket_(folder / "log.sock") {
@@ -262,8 +266,18 @@ class PrivateLog {
     chmod(path.c_str(), 0666);  // the journal logs as the user
     fs::create_directories(folder_ / "dev" / "real");
     ready_ = true;
+    reader_ = std::thread([this] {
+      while (!stop_) {
+        pollfd entry{fd_, POLLIN, 0};
+        poll(&entry, 1, 50);
+        std::lock_guard<std::mutex> lock(mutex_);
+        Drain();
+      }
+    });
   }
   ~PrivateLog() {
+    stop_ = true;
+    if (reader_.joinable()) reader_.join();
     if (fd_ >= 0) close(fd_);
   }
   PrivateLog(const PrivateLog&) = delete;
@@ -283,23 +297,33 @@ class PrivateLog {
 
   // The messages received since the last call, one per line, without their priority prefix.
   std::string Take() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Drain();
     std::string lines;
+    lines.swap(lines_);
+    return lines;
+  }
+
+ private:
+  void Drain() {
     char message[8192];
     for (;;) {
       const ssize_t length = recv(fd_, message, sizeof message, 0);
       if (length <= 0) break;
       std::string line(message, static_cast<size_t>(length));
       if (!line.empty() && line[0] == '<') line.erase(0, line.find('>') + 1);
-      lines += line + "\n";
+      lines_ += line + "\n";
     }
-    return lines;
   }
 
- private:
   fs::path folder_;
   fs::path socket_;
   int fd_ = -1;
   bool ready_ = false;
+  std::mutex mutex_;
+  std::string lines_;
+  std::atomic<bool> stop_{false};
+  std::thread reader_;
 };
 
 }  // namespace lumo::e2e
