@@ -107,10 +107,11 @@ int32_t NewestOpenRow(TLumoDaoTable& query, const TJournalEvent& event) {
 }  // namespace
 
 int32_t StampLogoff(TLumoDaoDatabase& database, TLumoDaoTable& query, const TJournalEvent& event,
-                    TDateTime now) {
+                    const std::function<TDateTime()>& clock) {
   jet::Workspace& workspace = *database.DaoWorkspace();
   workspace.BeginTrans();
   try {
+    const TDateTime now = clock();
     int32_t stamped = -1;
     for (int attempt = 0; attempt < kMaxStampAttempts && stamped < 0; ++attempt) {
       const int32_t id = NewestOpenRow(query, event);
@@ -221,7 +222,7 @@ void Tfmain::FormShow(TObject* /*sender*/) {
       // have ended had the lock been met at once.
       if (Database().Connected()) LeaveLockWait();
       if (event.kind == "logoff") {
-        StampLogoff(Database(), Query(), event, Now());
+        StampLogoff(Database(), Query(), event, Now);
       } else {
         RecordLogon(Logon(), event, Now());
       }

@@ -13,6 +13,7 @@
 #include "runtime/DateTime.h"
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 namespace lumo {
@@ -50,13 +51,15 @@ extern const char* const kUpgradeStatement;
 // Writes one row for `event` through `logon` (opened on its table and closed again), with
 // `now` at whole seconds.
 void RecordLogon(TLumoDaoTable& logon, const TJournalEvent& event, TDateTime now);
-// Stamps `now` into the newest open row of the event's user and computer, looked up with
-// `query`; writes nothing when there is none. Answers the stamped row's ID, or -1. Look-up
-// and stamp are one transaction of `database`'s workspace, which holds the write lock from
-// its start, so that logoffs of one user at the same time stamp different rows; should the
-// row be stamped all the same, the next open row is taken.
+// Stamps the time `clock` tells into the newest open row of the event's user and computer,
+// looked up with `query`; writes nothing when there is none. Answers the stamped row's ID, or
+// -1. Look-up and stamp are one transaction of `database`'s workspace, which holds the write
+// lock from its start, so that logoffs of one user at the same time stamp different rows;
+// should the row be stamped all the same, the next open row is taken. The clock is read once
+// the lock is held: a logon that got in while this logoff waited is never stamped with a time
+// before it began.
 int32_t StampLogoff(TLumoDaoDatabase& database, TLumoDaoTable& query, const TJournalEvent& event,
-                    TDateTime now);
+                    const std::function<TDateTime()>& clock);
 // Opens `logon` on the rows logged after midnight of `today`, newest first.
 void OpenOverview(TLumoDaoTable& logon, TDateTime today);
 

@@ -169,15 +169,38 @@ TEST_F(MainTest, NamesWithApostrophesStampOnlyTheirOwnRow) {
   TJournalEvent event;
   event.computer = "PC1";
 
+  // The clock of a logoff at `hour` on 7 December.
+  const auto At = [](int hour) { return [hour] { return ComposeDateTime(EncodeDate(2026, 12, 7), EncodeTime(hour, 0, 0, 0)); }; };
   event.user = "o'brien";
-  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, ComposeDateTime(EncodeDate(2026, 12, 7), EncodeTime(17, 0, 0, 0))), 2);
+  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, At(17)), 2);
   event.user = "x' or 'a'='a";
-  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, ComposeDateTime(EncodeDate(2026, 12, 7), EncodeTime(18, 0, 0, 0))), 3);
+  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, At(18)), 3);
   event.user = "nobody'";
-  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, ComposeDateTime(EncodeDate(2026, 12, 7), EncodeTime(19, 0, 0, 0))), -1);
+  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, At(19)), -1);
 
   EXPECT_EQ(Query("SELECT ID, ifnull(logofftime, '-') FROM Logon ORDER BY ID"),
             "1|-\n2|2026-12-07 17:00:00.000\n3|2026-12-07 18:00:00.000\n");
+}
+
+// A logoff that waits for another session's lock, while that session records a logon of the
+// same user: the stamp is the time the logoff got the lock, never one before that logon.
+TEST_F(MainTest, LogoffThatWaitsForALockStampsTheTimeItGotIt) {
+  MakeDatabase();
+  Sql("INSERT INTO Logon (ID, Username, Computer, logontime) VALUES (1, 'anna', 'PC1', '2026-12-07 08:00:00.000');");
+  Tfmain& form = CreateForm();
+  const std::string held = (folder_ / "held").string();
+  std::ofstream(folder_ / "hold.sql") << "BEGIN IMMEDIATE;\n.shell touch " << held << "\n.shell sleep 1.5\n"
+                                      << "INSERT INTO Logon (ID, Username, Computer, logontime) VALUES (2, 'anna', 'PC1', "
+                                         "strftime('%Y-%m-%d %H:%M:%S.000', 'now', 'localtime'));\nCOMMIT;\n";
+  RunShell("sqlite3 " + database_ + " < " + (folder_ / "hold.sql").string() + " >/dev/null 2>&1 &");
+  for (int i = 0; i < 500 && !fs::exists(held); ++i) usleep(10 * 1000);
+  ASSERT_TRUE(fs::exists(held));
+  TJournalEvent event;
+  event.user = "anna";
+  event.computer = "PC1";
+
+  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, Now), 2);
+  EXPECT_EQ(Query("SELECT ID, logofftime >= logontime FROM Logon ORDER BY ID"), "1|\n2|1\n");
 }
 
 TEST_F(MainTest, RecordedRowCutsTextsToTheirFields) {
