@@ -1,5 +1,5 @@
-// The logon journal's entry: "logonjournal /set <kind>" records one event (logon hooks run it
-// so), "logonjournal" shows today's logons.
+// The logon journal's entry: "logonjournal /set <kind>" records one event (the session module
+// runs it so), "logonjournal" shows today's logons.
 
 #include "app/Main.h"
 #include "gui/Application.h"

@@ -5,7 +5,8 @@
 #      N events each: P x N / 2 rows, every one of them stamped;
 #   3. the database shell: two shells inserting and two updating S statements each, every
 #      statement a transaction of its own: none of them gives up.
-# Reports rows per second, the longest single run and every failure (with its message); ends
+# Reports runs per second, the longest single run and every failure (with its message), with
+# the stock sqlite3 shell inserting the same rows from as many processes as the baseline; ends
 # with status 1 if any count is short or any run failed.
 # Usage: bench/journal-stress.sh [BUILD_DIR] [P] [N] [S]     (defaults: build, 16, 100, 1000)
 # Run it under the build lock: flock /tmp/lumo-build.lock bench/journal-stress.sh
@@ -35,6 +36,21 @@ fresh_database() {
   "$jetsh" --create "$work/logon.mdb" < app/schema/logon.sql
 }
 
+# The baseline: the stock shell inserting the same row as a process of its own each time,
+# waiting for locks up to 10 s.
+shell_writer() {
+  local n=$1 count=$2
+  for i in $(seq "$count"); do
+    local start end
+    start=$(date +%s%N)
+    if ! sqlite3 -cmd ".timeout 10000" "$work/logon.mdb" "INSERT INTO Logon (Username, Computer, logontime, IP, Betriebssystem, Typ) VALUES ('shell$n', 'PC', strftime('%Y-%m-%d %H:%M:%S.000', 'now', 'localtime'), '10.0.0.1', 'Debian GNU/Linux 12 (bookworm)', 'logon');" > "$work/out.$n" 2>&1; then
+      { echo "run $i:"; cat "$work/out.$n"; } >> "$work/failures.$n"
+    fi
+    end=$(date +%s%N)
+    echo $(( (end - start) / 1000 )) >> "$work/times.$n"
+  done
+}
+
 # One writer: `kinds` is a list of kinds to record in turn. Each run's time in microseconds
 # goes to times.<n>, each failure's message to failures.<n>.
 writer() {
@@ -52,13 +68,14 @@ writer() {
   done
 }
 
-# Runs `processes` writers at once with the kinds given; prints the figures.
+# Runs `processes` writers at once (the function and its arguments given); prints the figures.
 run_writers() {
   local label=$1; shift
   rm -f "$work"/times.* "$work"/failures.*
   local start end
   start=$(date +%s%N)
-  for n in $(seq "$processes"); do writer "$n" "$@" & done
+  local function=$1; shift
+  for n in $(seq "$processes"); do "$function" "$n" "$@" & done
   wait
   end=$(date +%s%N)
   local runs failures longest
@@ -85,9 +102,12 @@ expect() {
 
 echo "$processes processes x $events logons"
 fresh_database
+run_writers "baseline, sqlite3 shell INSERT" shell_writer "$events"
+expect "rows" "$(sqlite3 "$work/logon.mdb" 'SELECT count(*) FROM Logon')" $((processes * events))
+fresh_database
 kinds=()
 for _ in $(seq "$events"); do kinds+=(logon); done
-run_writers "logon" "${kinds[@]}"
+run_writers "logonjournal /set logon" writer "${kinds[@]}"
 expect "rows" "$(sqlite3 "$work/logon.mdb" 'SELECT count(*) FROM Logon')" $((processes * events))
 
 echo
@@ -95,7 +115,7 @@ echo "$processes processes x $events events, logon and logoff in turn, one user 
 fresh_database
 kinds=()
 for _ in $(seq $((events / 2))); do kinds+=(logon logoff); done
-run_writers "logon/logoff" "${kinds[@]}"
+run_writers "logonjournal /set logon, /set logoff" writer "${kinds[@]}"
 expect "rows" "$(sqlite3 "$work/logon.mdb" 'SELECT count(*) FROM Logon')" $((processes * events / 2))
 expect "stamped" "$(sqlite3 "$work/logon.mdb" 'SELECT count(logofftime) FROM Logon')" $((processes * events / 2))
 expect "stamped before their logon" "$(sqlite3 "$work/logon.mdb" 'SELECT count(*) FROM Logon WHERE logofftime < logontime')" 0

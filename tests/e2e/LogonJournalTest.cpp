@@ -263,4 +263,34 @@ TEST_F(LogonJournalTest, LockedDatabaseIsWaitedForAndNothingIsLost) {
   EXPECT_EQ(Sql("SELECT count(*) FROM Logon"), "2\n");
 }
 
+// Two shells inserting and two updating, every statement a transaction of its own, all at
+// once: under steady contention each waiter still gets its turn, and none gives up.
+TEST_F(LogonJournalTest, ShellsWritingAtOnceNeverGiveUp) {
+  MakeDatabase(database_);
+  constexpr int kStatements = 1000;
+  std::string seed;
+  for (int i = 0; i < kStatements; ++i) seed += "INSERT INTO Logon (Username, Typ) VALUES ('seed', 'seed');\n";
+  std::ofstream(folder_ / "seed.sql") << seed;
+  ASSERT_EQ(RunCommand(std::string(JETSH_PATH) + " -f " + Quote((folder_ / "seed.sql").string()) + " " + Quote(database_)).status, 0);
+  std::string commands;
+  for (int shell = 1; shell <= 2; ++shell) {
+    std::ofstream insert(folder_ / ("insert" + std::to_string(shell) + ".sql"));
+    std::ofstream update(folder_ / ("update" + std::to_string(shell) + ".sql"));
+    for (int i = 1; i <= kStatements; ++i) {
+      insert << "INSERT INTO Logon (Username, logontime, Typ) VALUES ('insert" << shell << "', Now(), 'logon');\n";
+      update << "UPDATE Logon SET Typ = 'update" << shell << "', logofftime = Now() WHERE ID = " << i << ";\n";
+    }
+  }
+  for (const char* file : {"insert1", "insert2", "update1", "update2"}) {
+    commands += std::string(JETSH_PATH) + " -f " + Quote((folder_ / (std::string(file) + ".sql")).string()) + " " +
+                Quote(database_) + " >/dev/null 2>" + Quote((folder_ / file).string()) + " & pids=\"$pids $!\"; ";
+  }
+  // Each shell's status, in the order started.
+  Result run = RunCommand("pids=''; " + commands + "s=''; for p in $pids; do wait $p; s=\"$s$?\"; done; echo $s");
+  EXPECT_EQ(run.output, "0000\n") << RunCommand("cat " + Quote(folder_.string()) + "/insert? " +
+                                                 Quote(folder_.string()) + "/update?").output;
+  EXPECT_EQ(Sql("SELECT count(*) FROM Logon WHERE Username LIKE 'insert%'"), std::to_string(2 * kStatements) + "\n");
+  EXPECT_EQ(Sql("SELECT count(*) FROM Logon WHERE Typ LIKE 'update%'"), std::to_string(kStatements) + "\n");
+}
+
 }  // namespace
