@@ -12,7 +12,6 @@
 #include "gui/Application.h"
 #include "jet/Database.h"
 #include "jet/DatabaseFile.h"
-#include "jet/Workspace.h"
 #include "runtime/ClassInfo.h"
 #include "runtime/CommandLine.h"
 #include "runtime/IniFile.h"
@@ -108,8 +107,7 @@ int32_t NewestOpenRow(TLumoDaoTable& query, const TJournalEvent& event) {
 
 int32_t StampLogoff(TLumoDaoDatabase& database, TLumoDaoTable& query, const TJournalEvent& event,
                     const std::function<TDateTime()>& clock) {
-  jet::Workspace& workspace = *database.DaoWorkspace();
-  workspace.BeginTrans();
+  database.StartTransaction();
   try {
     const TDateTime now = clock();
     int32_t stamped = -1;
@@ -119,13 +117,13 @@ int32_t StampLogoff(TLumoDaoDatabase& database, TLumoDaoTable& query, const TJou
       SetSqlLine(query, StillOpenStampStatement(now, id));
       if (query.ExecuteSQL() == 1) stamped = id;
     }
-    workspace.CommitTrans();
+    database.Commit();
     return stamped;
   } catch (...) {
     try {
-      workspace.Rollback();
+      if (database.InTransaction()) database.Rollback();
     } catch (...) {
-      // The engine may have ended the transaction with the failure already.
+      // The failure that ended the stamp is the one to report.
     }
     throw;
   }
