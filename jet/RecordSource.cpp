@@ -222,8 +222,8 @@ PositionConditions BuildPositionConditions(const std::vector<SortTerm>& terms,
 RowReader::RowReader(DatabaseFile& file, const QueryPlan& plan,
                      const std::vector<RecordsetColumn>& columns)
     : file_(file), plan_(plan), columns_(columns) {
-  sql_ = "SELECT " + plan.selectList + " FROM " + plan.from + " WHERE rowid = ?" +
-         std::to_string(plan.parameterCount + 1);
+  sql_ = "SELECT " + plan.selectList + " FROM " + plan.from + " WHERE " +
+         RowCondition(plan, plan.parameterCount + 1);
 }
 
 bool RowReader::Read(RowKey key, std::vector<Variant>& values) {
@@ -232,7 +232,7 @@ bool RowReader::Read(RowKey key, std::vector<Variant>& values) {
   for (Variant& value : values) value = Variant();
   StatementUse statement(file_.Statement(sql_));
   if (plan_.selectUsesParameters) plan_.parameters.BindTo(*statement);
-  statement->BindInt64(plan_.parameterCount + 1, key);
+  BindRowKey(plan_, *statement, key, plan_.parameterCount + 1);
   if (!statement->Step()) return false;
   values.resize(columns_.size());
   for (size_t i = 0; i < columns_.size(); ++i) {
@@ -244,7 +244,7 @@ bool RowReader::Read(RowKey key, std::vector<Variant>& values) {
 std::optional<std::vector<StoredValue>> RowReader::ReadStored(RowKey key) {
   StatementUse statement(file_.Statement(sql_));
   if (plan_.selectUsesParameters) plan_.parameters.BindTo(*statement);
-  statement->BindInt64(plan_.parameterCount + 1, key);
+  BindRowKey(plan_, *statement, key, plan_.parameterCount + 1);
   if (!statement->Step()) return std::nullopt;
   std::vector<StoredValue> values;
   for (size_t i = 0; i < columns_.size(); ++i) {
@@ -253,6 +253,40 @@ std::optional<std::vector<StoredValue>> RowReader::ReadStored(RowKey key) {
     }
   }
   return values;
+}
+
+namespace {
+
+std::string MemoryCriterionSql(const QueryPlan& plan, const std::vector<RecordsetColumn>& columns,
+                               const FindCriteria& criteria) {
+  const int firstValue = plan.parameterCount + criteria.parameterCount + 1;
+  std::string values;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    if (!values.empty()) values += ", ";
+    values += "?" + std::to_string(firstValue + static_cast<int>(i));
+    const int type = columns[i].type.type;
+    if (type == dbText || type == dbMemo || type == dbChar) values += " COLLATE jet_text";
+    values += " AS " + QuoteName(columns[i].name);
+  }
+  return "SELECT 1 FROM (SELECT " + values + ") WHERE " + criteria.sql;
+}
+
+}  // namespace
+
+// Prepared for this search alone: criteria carry the values searched for.
+MemoryCriterion::MemoryCriterion(DatabaseFile& file, const QueryPlan& plan,
+                                 const std::vector<RecordsetColumn>& columns, const FindCriteria& criteria)
+    : columns_(columns), criteria_(criteria), firstValue_(plan.parameterCount + criteria.parameterCount + 1),
+      check_(file.Connection(), MemoryCriterionSql(plan, columns, criteria)) {}
+
+bool MemoryCriterion::Matches(const Variant* values) {
+  StatementUse statement(check_);
+  statement->ClearBindings();
+  criteria_.parameters.BindTo(*statement);
+  for (size_t i = 0; i < columns_.size(); ++i) {
+    BindStoredForm(*statement, firstValue_ + static_cast<int>(i), values[i], columns_[i].type);
+  }
+  return statement->Step();
 }
 
 ScanStatement OpenScan(DatabaseFile& file, const QueryPlan& plan) {

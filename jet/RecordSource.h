@@ -8,7 +8,9 @@
 //   SnapshotSource  snapshots: result rows read lazily from one statement and kept;
 //   ForwardSource   forward-only: one statement stepped, nothing kept;
 //   TableSource     table type: a window of row ids in the order of the current index,
-//                   extended in either direction and re-anchored by Seek and bookmarks.
+//                   extended in either direction and re-anchored by Seek and bookmarks;
+//   PrimaryKeySource  dynasets over a table without row ids: its primary-key values stand
+//                   in for the ids (PrimaryKeyMap numbers them).
 //
 // Positions are the engine's own numbers for rows, growing in the order of the list; they
 // stay valid for the life of the engine (the table engine renumbers when it re-anchors and
@@ -39,6 +41,7 @@
 namespace lumo::jet {
 
 class DatabaseFile;
+class PrimaryKeyMap;
 
 using RowPosition = int64_t;
 using RowKey = int64_t;
@@ -124,7 +127,16 @@ struct QueryPlan {
   int parameterCount = 0;
   bool selectUsesParameters = false;
   int64_t maxRecords = 0;       // 0: no limit
+  // A base table without row ids: the numbers of its rows' primary-key values are the row
+  // keys. Null where SQLite's row id is the key.
+  std::shared_ptr<PrimaryKeyMap> primaryKey;
 };
+
+// The condition that picks one row of the plan's base table by its key, the key's
+// parameters numbered from `firstParameter`: "rowid = ?n", or each primary-key field equal
+// to its value.
+std::string RowCondition(const QueryPlan& plan, int firstParameter);
+void BindRowKey(const QueryPlan& plan, SqliteStatement& statement, RowKey key, int firstParameter);
 
 // What a recordset reads and shows, shared by its engine and the engines of its clones.
 struct RecordShape {
@@ -133,7 +145,7 @@ struct RecordShape {
 };
 using ShapePtr = std::shared_ptr<const RecordShape>;
 
-// Reads one row of a keyed engine by its row id, every column decoded with its field type.
+// Reads one row of a keyed engine by its key, every column decoded with its field type.
 class RowReader {
  public:
   RowReader(DatabaseFile& file, const QueryPlan& plan,
@@ -231,6 +243,9 @@ class RecordSource {
 // Engines.
 std::unique_ptr<RecordSource> MakeKeysetSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
                                                bool appendOnly);
+// For a plan with a primaryKey map.
+std::unique_ptr<RecordSource> MakePrimaryKeySource(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
+                                                   bool appendOnly);
 // Snapshots and forward-only scans run plan.fullSql on a statement of their own (OpenScan).
 std::unique_ptr<RecordSource> MakeSnapshotSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape);
 std::unique_ptr<RecordSource> MakeForwardSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape);
@@ -250,6 +265,23 @@ ScanStatement OpenScan(DatabaseFile& file, const QueryPlan& plan);
 // held in memory).
 void BindStoredForm(SqliteStatement& statement, int index, const Variant& value,
                     const JetFieldType& type);
+
+// A Find criterion checked against a row held in memory: the row's values are bound in their
+// stored forms under the field names (text compared without regard to case, as the columns
+// do). Prepared once for a search.
+class MemoryCriterion {
+ public:
+  MemoryCriterion(DatabaseFile& file, const QueryPlan& plan, const std::vector<RecordsetColumn>& columns,
+                  const FindCriteria& criteria);
+  // `values`: one per column.
+  bool Matches(const Variant* values);
+
+ private:
+  const std::vector<RecordsetColumn>& columns_;
+  const FindCriteria& criteria_;
+  int firstValue_ = 0;
+  SqliteStatement check_;
+};
 
 // Table type: in addition to the list, the order of an index and Seek.
 class TableSource : public RecordSource {

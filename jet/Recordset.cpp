@@ -26,7 +26,9 @@ int ReportedType(EngineKind engine, int requested) {
 std::unique_ptr<RecordSource> MakeEngine(const std::shared_ptr<DatabaseFile>& file, EngineKind engine,
                                          const ShapePtr& shape, bool appendOnly) {
   switch (engine) {
-    case EngineKind::kKeyset: return MakeKeysetSource(file, shape, appendOnly);
+    case EngineKind::kKeyset:
+      if (shape->plan.primaryKey) return MakePrimaryKeySource(file, shape, appendOnly);
+      return MakeKeysetSource(file, shape, appendOnly);
     case EngineKind::kSnapshot: return MakeSnapshotSource(file, shape);
     case EngineKind::kForward: return MakeForwardSource(file, shape);
     case EngineKind::kTable: return MakeTableSource(file, shape);
@@ -101,7 +103,10 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseFile> file, R
   OpenedSource opened = PlanSource(*file, source, tableType);
 
   EngineKind engine = EngineKind::kSnapshot;
-  if (tableType && opened.keyable) {
+  // A table without row ids opens as a dynaset over its primary key, also where a
+  // table-type recordset was asked for.
+  const bool byPrimaryKey = opened.shape.plan.primaryKey != nullptr;
+  if (tableType && opened.keyable && !byPrimaryKey) {
     engine = EngineKind::kTable;
   } else if (forward) {
     engine = EngineKind::kForward;

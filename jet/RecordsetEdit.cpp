@@ -8,6 +8,7 @@
 
 #include <algorithm>
 
+#include "jet/PrimaryKeyMap.h"
 #include "jet/Recordset.h"
 #include "jet/RecordsetState.h"
 #include "jet/ValueCodec.h"
@@ -72,6 +73,26 @@ void StepAndUnbind(SqliteStatement& statement) {
     throw;
   }
   statement.ClearBindings();
+}
+
+// Steps a write that returns the primary-key values of the row it wrote (a table without
+// row ids: ... RETURNING k1, k2), dropping its bindings as StepAndUnbind does; nullopt when it
+// wrote no row.
+std::optional<std::vector<StoredValue>> StepReturningKey(SqliteStatement& statement, const PrimaryKeyMap& key) {
+  std::optional<std::vector<StoredValue>> values;
+  try {
+    if (statement.Step()) {
+      values.emplace();
+      for (size_t i = 0; i < key.Columns().size(); ++i) values->push_back(StoredValue::Read(statement, static_cast<int>(i)));
+      while (statement.Step()) {
+      }
+    }
+  } catch (...) {
+    statement.ClearBindings();
+    throw;
+  }
+  statement.ClearBindings();
+  return values;
 }
 
 }  // namespace
@@ -159,14 +180,24 @@ void Recordset::Update(int updateType, bool force) {
         }
         sql += " (" + names + ") VALUES (" + values + ")";
       }
+      PrimaryKeyMap* primaryKey = s.Plan().primaryKey.get();
+      if (primaryKey) sql += " RETURNING " + primaryKey->ColumnList();
       StatementUse statement(s.file->Statement(sql));
       for (size_t n = 0; n < written.size(); ++n) {
         const RecordsetColumn& column = columns[written[n]];
         BindFieldValueInPlace(*statement, static_cast<int>(n + 1), s.buffer[written[n]], column.type, column.name);
       }
-      StepAndUnbind(*statement);
-      const RowKey key = s.file->Connection().LastInsertRowId();
-      s.file->NoteInsert(s.Plan().baseTable);
+      RowKey key = 0;
+      if (primaryKey) {
+        // A trigger of another tool's may have dropped the row.
+        std::optional<std::vector<StoredValue>> values = StepReturningKey(*statement, *primaryKey);
+        if (!values) RaiseRecordsetError(3167);
+        key = primaryKey->KeyOf(std::move(*values));
+      } else {
+        StepAndUnbind(*statement);
+        key = s.file->Connection().LastInsertRowId();
+        s.file->NoteInsert(s.Plan().baseTable);
+      }
       scope->Commit();
       const RowPosition position = s.rows->Appended(key);
       s.lastModified = s.bookmarks->BookmarkOf(key, position);
@@ -196,15 +227,26 @@ void Recordset::Update(int updateType, bool force) {
       }
       if (!written.empty()) {
         const int keyParameter = static_cast<int>(written.size()) + 1;
-        StatementUse statement(s.file->Statement("UPDATE " + table + " SET " + assignments +
-                                                 " WHERE rowid = ?" + std::to_string(keyParameter)));
+        PrimaryKeyMap* primaryKey = s.Plan().primaryKey.get();
+        std::string sql = "UPDATE " + table + " SET " + assignments + " WHERE " + RowCondition(s.Plan(), keyParameter);
+        // The row's key values may be among those written.
+        if (primaryKey) sql += " RETURNING " + primaryKey->ColumnList();
+        StatementUse statement(s.file->Statement(sql));
         for (size_t n = 0; n < written.size(); ++n) {
           const RecordsetColumn& column = columns[written[n]];
           BindFieldValueInPlace(*statement, static_cast<int>(n + 1), s.buffer[written[n]], column.type, column.name);
         }
-        statement->BindInt64(keyParameter, s.editKey);
-        StepAndUnbind(*statement);
-        if (s.file->Connection().Changes() == 0) {
+        BindRowKey(s.Plan(), *statement, s.editKey, keyParameter);
+        bool wrote = false;
+        if (primaryKey) {
+          std::optional<std::vector<StoredValue>> key = StepReturningKey(*statement, *primaryKey);
+          wrote = key.has_value();
+          if (wrote) primaryKey->Renew(s.editKey, std::move(*key));
+        } else {
+          StepAndUnbind(*statement);
+          wrote = s.file->Connection().Changes() != 0;
+        }
+        if (!wrote) {
           s.ForgetRow();
           RaiseRecordsetError(3167);
         }
@@ -242,8 +284,8 @@ void Recordset::Delete() {
   const RowKey key = s.rows->KeyAt(s.position);
   WriteScope scope(*s.file);
   StatementUse statement(
-      s.file->Statement("DELETE FROM " + QuoteName(s.Plan().baseTable) + " WHERE rowid = ?1"));
-  statement->BindInt64(1, key);
+      s.file->Statement("DELETE FROM " + QuoteName(s.Plan().baseTable) + " WHERE " + RowCondition(s.Plan(), 1)));
+  BindRowKey(s.Plan(), *statement, key, 1);
   statement->Step();
   if (s.file->Connection().Changes() == 0) {
     // Someone else deleted it: what the engine still holds of the row must not be served.

@@ -9,6 +9,7 @@
 #include "runtime/StrUtils.h"
 #include "jet/CatalogueSchema.h"
 #include "jet/DaoErrors.h"
+#include "jet/PrimaryKeyMap.h"
 #include "jet/RecordsetState.h"
 #include "jet/ResultColumns.h"
 #include "jet/sql/JetSqlTranslator.h"
@@ -96,6 +97,19 @@ std::string SelectListOf(const TableInfo& table) {
   return list;
 }
 
+// The rows of a table without row ids go by its primary key; null for other tables (and for
+// such a table without one, whose rows nothing identifies).
+std::shared_ptr<PrimaryKeyMap> PrimaryKeyOf(const TableInfo& table) {
+  if (!table.withoutRowId) return nullptr;
+  for (const IndexInfo& index : table.indexes) {
+    if (!index.primary || index.fields.empty()) continue;
+    std::vector<std::string> columns;
+    for (const IndexFieldInfo& field : index.fields) columns.push_back(field.name);
+    return std::make_shared<PrimaryKeyMap>(std::move(columns));
+  }
+  return nullptr;
+}
+
 std::string ComposeSelect(const QueryPlan& plan) {
   std::string sql = "SELECT " + plan.selectList + " FROM " + plan.from;
   if (!plan.where.empty()) sql += " WHERE " + plan.where;
@@ -145,7 +159,8 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
     plan.selectList = SelectListOf(*table);
     plan.from = QuoteName(table->name);
     plan.fullSql = ComposeSelect(plan);
-    opened.keyable = !table->withoutRowId;
+    plan.primaryKey = PrimaryKeyOf(*table);
+    opened.keyable = !table->withoutRowId || plan.primaryKey;
   } else {
     std::unique_ptr<SqliteStatement> prepared;
     TranslatedStatement translated = TranslateSelect(file, source, prepared);
@@ -156,7 +171,8 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
     if (missing > 0) RaiseDaoError(kDaoTooFewParameters, {std::to_string(missing)});
     if (translated.parts && translated.tables.size() == 1) {
       plan.table = file.Schema().Table(translated.tables.front());
-      if (plan.table && !plan.table->withoutRowId) {
+      if (plan.table) plan.primaryKey = PrimaryKeyOf(*plan.table);
+      if (plan.table && (!plan.table->withoutRowId || plan.primaryKey)) {
         opened.keyable = true;
         plan.baseTable = plan.table->name;
         plan.selectList = translated.parts->selectList;
@@ -214,10 +230,9 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
   plan.selectUsesParameters = HasParameter(plan.selectList);
 
   if (opened.keyable) {
-    // The statement that reads a row by id describes the fields.
-    SqliteStatement& rowStatement = file.Statement(
-        "SELECT " + plan.selectList + " FROM " + plan.from + " WHERE rowid = ?" +
-        std::to_string(plan.parameterCount + 1));
+    // The statement that reads a row by its key describes the fields.
+    SqliteStatement& rowStatement = file.Statement("SELECT " + plan.selectList + " FROM " + plan.from + " WHERE " +
+                                                   RowCondition(plan, plan.parameterCount + 1));
     opened.shape.columns = DescribeResultColumns(file, rowStatement, plan.baseTable, derived);
   } else {
     // The statement itself describes them (the scan prepares its own).

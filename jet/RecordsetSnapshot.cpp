@@ -98,34 +98,14 @@ class SnapshotSource final : public RecordSource {
   RowPosition loaded_ = kNoRow;
 };
 
-// The rows are in memory, so the criterion is evaluated row by row over the row's values,
-// bound in their stored forms under the field names (text compared without regard to case,
-// as the columns do).
+// The rows are in memory, so the criterion is evaluated row by row over the row's values.
 RowPosition SnapshotSource::FindMatch(const FindCriteria& criteria, RowPosition start,
                                       bool forward, bool inclusive) {
-  const int firstValue = plan_.parameterCount + criteria.parameterCount + 1;
-  std::string values;
-  for (size_t i = 0; i < columns_.size(); ++i) {
-    if (!values.empty()) values += ", ";
-    values += "?" + std::to_string(firstValue + static_cast<int>(i));
-    const int type = columns_[i].type.type;
-    if (type == dbText || type == dbMemo || type == dbChar) values += " COLLATE jet_text";
-    values += " AS " + QuoteName(columns_[i].name);
-  }
-  // Prepared for this search alone: criteria carry the values searched for.
-  SqliteStatement check(file_->Connection(), "SELECT 1 FROM (SELECT " + values + ") WHERE " + criteria.sql);
+  MemoryCriterion criterion(*file_, plan_, columns_, criteria);
   RowPosition position = start;
   if (!inclusive || position == kNoRow) position = forward ? Next(start) : Previous(start);
   for (; position != kNoRow; position = forward ? Next(position) : Previous(position)) {
-    StatementUse statement(check);
-    statement->ClearBindings();
-    criteria.parameters.BindTo(*statement);
-    const size_t row = static_cast<size_t>(position) * columns_.size();
-    for (size_t i = 0; i < columns_.size(); ++i) {
-      BindStoredForm(*statement, firstValue + static_cast<int>(i), rows_->cells[row + i],
-                     columns_[i].type);
-    }
-    if (statement->Step()) return position;
+    if (criterion.Matches(&rows_->cells[static_cast<size_t>(position) * columns_.size()])) return position;
   }
   return kNoRow;
 }
