@@ -7,7 +7,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <regex>
 #include <thread>
 #include <vector>
 
@@ -172,6 +176,10 @@ TEST_F(PamJournalRecordingTest, LockHeldPastTheLimitIsReportedWithTheDatabaseAnd
   EXPECT_NE(log.find(failure), std::string::npos) << log;
   EXPECT_NE(log.find("(waited 1.0 s for another session's lock)"), std::string::npos) << log;
   EXPECT_EQ(log.find("did not end within"), std::string::npos) << log;
+  // The journal's own line, under its own name, says the same.
+  EXPECT_TRUE(std::regex_search(log, std::regex(R"(logonjournal\[[0-9]+\]: cannot write the journal database )" +
+                                                database_.string() + ": .*waited 1.0 s")))
+      << log;
   holder_.join();
   EXPECT_EQ(Sql("SELECT Username FROM Logon"), "holder\n");
 }
@@ -213,31 +221,109 @@ TEST_F(PamJournalRecordingTest, DatabaseTheGroupCannotWriteIsNamedWithTheSetUpTo
       << log;
 }
 
-// Sessions of one user opening and closing at the same time, as many terminals of one person
-// do: every session's logon is a row and every logoff stamps a row of its own.
-TEST_F(PamJournalRecordingTest, SimultaneousSessionsOfOneUserRecordEveryLogonAndStampEveryLogoff) {
+// Many sessions of one user at once, as many terminals of one person or a shift starting on
+// shared machines: every session's logon is a row and every logoff stamps a row of its own.
+// LUMO_PAM_LOAD=PxN sets the load, P pamtester processes of N events each (8x20 when unset;
+// bench/pam-stress.sh runs 16x100); the figures go to standard output.
+class PamJournalLoadTest : public PamJournalRecordingTest {
+ protected:
+  struct Load {
+    int processes = 8;
+    int events = 20;
+  };
+  static Load LoadToRun() {
+    Load load;
+    const char* text = std::getenv("LUMO_PAM_LOAD");
+    if (text == nullptr) return load;
+    int processes = 0, events = 0;
+    char rest = 0;
+    if (std::sscanf(text, "%dx%d%c", &processes, &events, &rest) == 2 && processes > 0 && events > 0) {
+      load.processes = processes;
+      load.events = events;
+    } else {
+      ADD_FAILURE() << "LUMO_PAM_LOAD=" << text << " is not PROCESSESxEVENTS";
+    }
+    return load;
+  }
+
+  struct Figures {
+    double seconds = 0;
+    double longestRun = 0;  // the longest recording run the module reported, in seconds
+    int recorded = 0;       // runs the module reported as recorded
+    std::string log;
+    std::vector<CommandResult> results;
+  };
+  // `load.processes` pamtester processes at once, each going through `operations`.
+  Figures Run(const ScopedPamService& service, const std::string& user, const Load& load,
+              const std::string& operations) {
+    Figures figures;
+    figures.results.resize(load.processes);
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<std::thread> sessions;
+    for (int p = 0; p < load.processes; ++p) {
+      sessions.emplace_back([&, p] {
+        figures.results[p] = RunCommand(log_.Wrap(PamtesterCommand(service, user, operations)));
+      });
+    }
+    for (std::thread& session : sessions) session.join();
+    figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    figures.log = log_.Take();
+    static const std::regex recorded(R"(of \S+ recorded after ([0-9]+\.[0-9]) s)");
+    for (auto it = std::sregex_iterator(figures.log.begin(), figures.log.end(), recorded);
+         it != std::sregex_iterator(); ++it) {
+      ++figures.recorded;
+      figures.longestRun = std::max(figures.longestRun, std::stod((*it)[1].str()));
+    }
+    return figures;
+  }
+  static void Report(const std::string& what, const Figures& figures, int rows) {
+    std::printf("%s: %d rows in %.2f s, %.1f rows/s; %d runs recorded, %.1f runs/s, longest run %.1f s\n",
+                what.c_str(), rows, figures.seconds, rows / figures.seconds, figures.recorded,
+                figures.recorded / figures.seconds, figures.longestRun);
+  }
+};
+
+TEST_F(PamJournalLoadTest, ManyRecordingProcessesAtOnceLoseNoLogon) {
+  const Load load = LoadToRun();
+  ScopedAccount user(AccountName("m"), false);
+  ASSERT_TRUE(user.created());
+  ScopedPamService service(ServiceName(), Stack());
+  ASSERT_TRUE(service.written());
+  std::string operations;
+  for (int i = 0; i < load.events; ++i) operations += " open_session";
+
+  const Figures figures = Run(service, user.name(), load, operations);
+  const int events = load.processes * load.events;
+  Report(std::to_string(load.processes) + " processes x " + std::to_string(load.events) + " logons", figures,
+         events);
+  for (const CommandResult& result : figures.results) EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(figures.recorded, events);
+  EXPECT_EQ(figures.log.find("not recorded"), std::string::npos) << figures.log;
+  EXPECT_EQ(Sql("SELECT count(*), count(logofftime) FROM Logon WHERE Username = '" + user.name() +
+                "' AND Typ = 'logon'"),
+            std::to_string(events) + "|0\n");
+}
+
+TEST_F(PamJournalLoadTest, SessionsOfOneUserOpeningAndClosingAtOnceStampEveryRow) {
+  const Load load = LoadToRun();
   ScopedAccount user(AccountName("c"), false);
   ASSERT_TRUE(user.created());
   ScopedPamService service(ServiceName(), Stack());
   ASSERT_TRUE(service.written());
-
-  constexpr int kProcesses = 8;
-  constexpr int kSessionsEach = 10;
   std::string operations;
-  for (int i = 0; i < kSessionsEach; ++i) operations += " open_session close_session";
-  std::vector<std::thread> sessions;
-  std::vector<CommandResult> results(kProcesses);
-  for (int p = 0; p < kProcesses; ++p) {
-    sessions.emplace_back([&, p] { results[p] = RunCommand(log_.Wrap(PamtesterCommand(service, user.name(), operations))); });
-  }
-  for (std::thread& session : sessions) session.join();
-  const std::string log = log_.Take();
-  for (const CommandResult& result : results) EXPECT_EQ(result.status, 0) << result.output;
+  for (int i = 0; i < load.events / 2; ++i) operations += " open_session close_session";
 
-  const int events = kProcesses * kSessionsEach;
+  const Figures figures = Run(service, user.name(), load, operations);
+  const int rows = load.processes * (load.events / 2);
+  Report(std::to_string(load.processes) + " processes x " + std::to_string(load.events) +
+             " events, logon and logoff in turn",
+         figures, rows);
+  for (const CommandResult& result : figures.results) EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(figures.recorded, 2 * rows);
+  EXPECT_EQ(figures.log.find("not recorded"), std::string::npos) << figures.log;
+  // Every row stamped once: as many stamps as rows, none before its own logon.
   EXPECT_EQ(Sql("SELECT count(*), count(logofftime), sum(logofftime < logontime) FROM Logon"),
-            std::to_string(events) + "|" + std::to_string(events) + "|0\n");
-  EXPECT_EQ(log.find("not recorded"), std::string::npos) << log;
+            std::to_string(rows) + "|" + std::to_string(rows) + "|0\n");
 }
 
 }  // namespace

@@ -143,40 +143,53 @@ TEST_F(PamLogonJournalTest, NothingThePamEnvironmentNamesIsLoadedAndTheJournalsE
   ScopedAccount user(AccountName("e"), false);
   ASSERT_TRUE(user.created());
   const fs::path journal = WriteJournal(folder_.path() / "journal");
-  // The probe where every process may load it and write its log.
-  const fs::path probe = records_ / "probe.so";
-  fs::copy_file(PRELOAD_PROBE_PATH, probe);
-  chmod(probe.c_str(), 0755);
-  const fs::path probeLog = records_ / "probe.so.log";
+  // Two copies of the probe where every process may load them and write their logs: one the
+  // system's environment file names, one the user's own.
+  const fs::path systemProbe = records_ / "system-probe.so";
+  const fs::path usersProbe = records_ / "users-probe.so";
+  for (const fs::path& probe : {systemProbe, usersProbe}) {
+    fs::copy_file(PRELOAD_PROBE_PATH, probe);
+    chmod(probe.c_str(), 0755);
+  }
+  const auto logOf = [](const fs::path& probe) { return fs::path(probe.string() + ".log"); };
   // What the system's and a user's own environment files can put into the PAM environment.
   const fs::path envConf = folder_.path() / "pam_env.conf";
-  std::ofstream(envConf) << "LD_PRELOAD DEFAULT=" << probe.string() << "\n"
+  std::ofstream(envConf) << "LD_PRELOAD DEFAULT=" << systemProbe.string() << "\n"
                          << "LD_LIBRARY_PATH DEFAULT=/nonexistent/lib\n"
                          << "LANG DEFAULT=de_DE.UTF-8\n"
                          << "LC_ALL DEFAULT=../../tmp/lumo-locale\n"
                          << "DISPLAY DEFAULT=:0\n"
                          << "PATH DEFAULT=/nonexistent/bin:/usr/bin:/bin\n";
-  std::ofstream(user.home() + "/.pam_environment") << "LD_PRELOAD DEFAULT=" << probe.string() << "\n"
+  std::ofstream(user.home() + "/.pam_environment") << "LD_PRELOAD DEFAULT=" << usersProbe.string() << "\n"
                                                    << "GCONV_PATH DEFAULT=/nonexistent/gconv\n";
-  const std::string readEnv = "session required pam_env.so readenv=0 user_readenv=1 conffile=" + envConf.string() + "\n";
 
-  // The control: a program pam_exec starts from the same stack loads the probe, as root.
-  ScopedPamService exec(ServiceName(), PermitAll() + readEnv + "session required pam_exec.so /bin/true\n");
-  ASSERT_TRUE(exec.written());
-  EXPECT_EQ(Pamtester(exec, user.name(), "open_session").status, 0);
-  const std::string loaded = ReadFile(probeLog);
-  EXPECT_NE(loaded.find("uid=0 euid=0"), std::string::npos) << "the probe did not reach the PAM environment: " << loaded;
-  fs::remove(probeLog);
-
-  ScopedPamService service(ServiceName(), PermitAll() + readEnv + ModuleLine(journal));
-  ASSERT_TRUE(service.written());
   std::string log;
-  const CommandResult result = Pamtester(service, user.name(), "open_session close_session", &log);
-  EXPECT_EQ(result.status, 0) << result.output << log;
-  EXPECT_FALSE(fs::exists(probeLog)) << "loaded by: " << ReadFile(probeLog);
+  // Without and with the user's own file, which then overrides the system's value.
+  for (const bool usersFile : {false, true}) {
+    SCOPED_TRACE(usersFile ? "~/.pam_environment read" : "system environment file only");
+    const fs::path expected = usersFile ? usersProbe : systemProbe;
+    const std::string readEnv = std::string("session required pam_env.so readenv=0 user_readenv=") +
+                                (usersFile ? "1" : "0") + " conffile=" + envConf.string() + "\n";
+    // The control: a program pam_exec starts from the same stack loads that probe, as root.
+    ScopedPamService exec(ServiceName(), PermitAll() + readEnv + "session required pam_exec.so /bin/true\n");
+    ASSERT_TRUE(exec.written());
+    EXPECT_EQ(Pamtester(exec, user.name(), "open_session").status, 0);
+    const std::string loaded = ReadFile(logOf(expected));
+    EXPECT_NE(loaded.find("uid=0 euid=0"), std::string::npos) << "the probe did not reach the PAM environment: " << loaded;
+    fs::remove(logOf(systemProbe));
+    fs::remove(logOf(usersProbe));
+
+    ScopedPamService service(ServiceName(), PermitAll() + readEnv + ModuleLine(journal));
+    ASSERT_TRUE(service.written());
+    const CommandResult result = Pamtester(service, user.name(), "open_session close_session", &log);
+    EXPECT_EQ(result.status, 0) << result.output << log;
+    for (const fs::path& probe : {systemProbe, usersProbe}) {
+      EXPECT_FALSE(fs::exists(logOf(probe))) << probe << " loaded by: " << ReadFile(logOf(probe));
+    }
+  }
 
   const std::vector<JournalRun> runs = RunsOf(user.uid());
-  ASSERT_EQ(runs.size(), 2u) << log;
+  ASSERT_EQ(runs.size(), 4u) << log;
   const std::set<std::string> allowed = {"HOME", "USER", "LOGNAME", "SHELL", "PATH", "LANG", "LC_ALL",
                                          "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "LOGONJOURNAL_TIMEOUT"};
   for (const JournalRun& run : runs) {

@@ -2,7 +2,10 @@
 // What the end-to-end tests of the session module change on the machine, each undone by its
 // destructor: throwaway accounts and groups, a PAM service file, folders under /run (the
 // module refuses a journal whose path runs through a folder others can change, such as
-// /tmp). A test process that is interrupted (SIGINT, SIGTERM, SIGHUP) undoes them too.
+// /tmp). A test process that is interrupted (SIGINT, SIGTERM, SIGHUP, SIGQUIT) or aborts
+// undoes them too. Every name carries the test process's id, so that what a process killed
+// outright left behind is found and removed afterwards (tests/e2e/system-state.sh, which
+// CTest runs after these tests).
 //
 // Also: commands run through the shell, and a private system log: pamtester run in a mount
 // namespace of its own whose /dev/log is a socket the test reads, so that the module's and
@@ -102,7 +105,8 @@ class RestoreList {
   void InstallHandlers() {
     if (installed_) return;
     installed_ = true;
-    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) signal(number, &RestoreList::OnSignal);
+    // SIGABRT: a failed sanitizer check ends the test that way.
+    for (int number : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT}) signal(number, &RestoreList::OnSignal);
   }
   std::mutex mutex_;
   std::vector<Restorable*> items_;
@@ -120,10 +124,10 @@ class ScopedChange : public Restorable {
 class TrustedFolder : public ScopedChange {
  public:
   TrustedFolder() {
-    char pattern[] = "/run/lumo-e2e-XXXXXX";
-    if (mkdtemp(pattern) != nullptr) {
+    std::string pattern = "/run/lumo-e2e-" + std::to_string(getpid()) + "-XXXXXX";
+    if (mkdtemp(pattern.data()) != nullptr) {
       path_ = pattern;
-      chmod(pattern, 0755);
+      chmod(pattern.c_str(), 0755);
       Hold();
     }
   }

@@ -102,10 +102,11 @@ class TrustedProgramTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_EQ(geteuid(), 0u) << "runs as root: it gives files and links to other owners";
-    char pattern[] = "/run/lumo-walk-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    // The process's id in the name, so that what a killed run leaves is found afterwards.
+    std::string pattern = "/run/lumo-walk-" + std::to_string(getpid()) + "-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     root_ = pattern;
-    chmod(pattern, 0755);
+    chmod(pattern.c_str(), 0755);
     MakeFolder("bin");
     program_ = MakeProgram("bin/journal");
   }
@@ -166,6 +167,38 @@ TEST_F(TrustedProgramTest, RootsProgramOnRootsPathOpensAsExactlyThatFile) {
   EXPECT_EQ(Refusal((root_ / "relative").string()), "");
   EXPECT_EQ(Refusal((root_ / "absolute").string()), "");
   EXPECT_EQ(Refusal((root_ / "folder-link" / "journal").string()), "");
+}
+
+// The checked descriptor is what runs: a program put under the name afterwards, and another
+// folder put under the folder's name, are never started.
+TEST_F(TrustedProgramTest, WhatRunsIsTheFileThatWasCheckedWhateverTheNamesSayLater) {
+  std::ofstream(program_) << "#!/bin/sh\necho \"checked $*\" >&2\n";
+  std::string problem;
+  const int fd = OpenTrustedProgram(program_.string(), problem);
+  ASSERT_GE(fd, 0) << problem;
+  const auto writeSwapped = [](const fs::path& path) {
+    std::ofstream(path) << "#!/bin/sh\necho swapped >&2\n";
+    chmod(path.c_str(), 0755);
+  };
+  writeSwapped(root_ / "bin" / "other");
+  fs::rename(root_ / "bin" / "other", program_);
+  fs::rename(root_ / "bin", root_ / "old-bin");
+  MakeFolder("bin");
+  writeSwapped(program_);
+
+  JournalLaunch launch;
+  launch.programFd = fd;
+  launch.programPath = program_.string();
+  launch.arguments = {"/set", "logon"};
+  launch.account = Account{"someone", kSomeoneElse, kSomeoneElse, "/", "/bin/sh"};
+  launch.journalGroup = kSomeoneElse + 1;
+  launch.environment = {"PATH=/usr/bin:/bin"};
+  launch.timeoutSeconds = 5;
+  const JournalOutcome outcome = RunJournal(launch);
+  close(fd);
+  EXPECT_EQ(outcome.end, JournalOutcome::End::Exited) << outcome.message;
+  EXPECT_EQ(outcome.code, 0) << outcome.message;
+  EXPECT_EQ(outcome.message, "checked /set logon");
 }
 
 TEST_F(TrustedProgramTest, AnythingSomeoneElseCouldChangeIsRefusedWithTheReason) {
