@@ -5,6 +5,7 @@
 #include "runtime/StrUtils.h"
 #include "jet/DaoConstants.h"
 #include "jet/DatabaseFile.h"
+#include "jet/RowCounts.h"
 #include "jet/TextKeys.h"
 #include "jet/ValueCodec.h"
 #include "jet/sqlite/SqliteStatement.h"
@@ -131,6 +132,7 @@ std::shared_ptr<const TableInfo> Catalogue::ReadTable(const std::string& name) {
   ReadColumns(*table);
   ReadIndexes(*table);
   KeepTextKeysUnique(file_, *table);
+  table->rowCounted = !table->withoutRowId && !IsSystemName(name) && ReadRowCounted(file_, name);
   table->dateCreated = Variant::Null();
   table->lastUpdated = Variant::Null();
   if (HasSystemTable("MSysObjects")) {
@@ -593,6 +595,7 @@ void Catalogue::ForgetObject(std::string_view name) {
     statement.Step();
     statement.Reset();
   }
+  ForgetRowCount(file_, std::string(name));
   Invalidate();
 }
 

@@ -14,6 +14,8 @@
 //   MSysRelationships (Name, TableName, ForeignTableName, Attributes, FieldOrder, FieldName,
 //                    ForeignName)                                   relations, one row per field
 //   MSysAccess      (Password)                                      the database password
+//   MSysRowCounts   (TableName, Rows)                               exact row counts, kept by
+//                                                                   triggers (RowCounts.h)
 // They are created on first need (a file made by the engine has all but MSysRelationships and
 // MSysAccess from the start) and appear in TableDefs with attributes dbSystemObject. A file opened read-only, or
 // a foreign file nobody wrote to, simply has no query definitions, properties or dates.
@@ -94,6 +96,7 @@ struct TableInfo {
   std::string rowKey;          // the column aliasing rowid, or "rowid" when there is none
   bool withoutRowId = false;   // WITHOUT ROWID tables have no row ids for keysets
   bool autoIncrement = false;  // the row key is a counter (AUTOINCREMENT)
+  bool rowCounted = false;     // MSysRowCounts keeps its number of rows (RowCounts.h)
   Variant dateCreated;         // Date, or Null when unknown
   Variant lastUpdated;
 

@@ -36,6 +36,7 @@
 
 #include "jet/DatabaseFile.h"
 #include "jet/RecordSource.h"
+#include "jet/RowCounts.h"
 #include "jet/ValueCodec.h"
 
 namespace lumo::jet {
@@ -674,11 +675,13 @@ void KeysetSource::ReadTailChunk() {
   std::string sql = "SELECT rowid";
   if (first) {
     // Every row after the head, counted in the statement that reads the tail so that both
-    // see the same state of the file. Without a condition the whole table is counted the
-    // cheap way, less the head.
+    // see the same state of the file. Without a condition it is the table's row count (kept
+    // in the file where the table has one, so that the table is not read) less the head.
     if (plan_.where.empty()) {
-      sql += ", (SELECT count(*) FROM " + plan_.from + ") - (SELECT count(*) FROM " + plan_.from +
-             " WHERE rowid < " + above + ")";
+      // The catalogue as it is now: the count's triggers may have come or gone since the open.
+      const TableInfo* table = plan_.baseTable.empty() ? nullptr : file_->Schema().FindTable(plan_.baseTable);
+      sql += ", " + (table != nullptr ? TableRowsExpression(*table) : "(SELECT count(*) FROM " + plan_.from + ")") +
+             " - (SELECT count(*) FROM " + plan_.from + " WHERE rowid < " + above + ")";
     } else {
       sql += ", (SELECT count(*) FROM " + plan_.from + " WHERE " + condition + ")";
     }

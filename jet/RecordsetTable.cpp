@@ -18,6 +18,7 @@
 
 #include "jet/DatabaseFile.h"
 #include "jet/RecordSource.h"
+#include "jet/RowCounts.h"
 #include "jet/ValueCodec.h"
 
 namespace lumo::jet {
@@ -103,9 +104,14 @@ class TableWindow final : public TableSource {
   int64_t RecordCount(RowPosition) override {
     const int64_t version = DataVersion();
     if (shared_->count < 0 || version != shared_->countVersion) {
-      StatementUse statement(file_->Statement("SELECT count(*) FROM " + plan_.from));
-      statement->Step();
-      shared_->count = statement->ColumnInt64(0);
+      const TableInfo* table = plan_.baseTable.empty() ? nullptr : file_->Schema().FindTable(plan_.baseTable);
+      if (table != nullptr) {
+        shared_->count = TableRows(*file_, *table);
+      } else {
+        StatementUse statement(file_->Statement("SELECT count(*) FROM " + plan_.from));
+        statement->Step();
+        shared_->count = statement->ColumnInt64(0);
+      }
       shared_->countVersion = version;
     }
     return shared_->count;

@@ -6,6 +6,7 @@
 #include "jet/Catalogue.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
+#include "jet/RowCounts.h"
 
 namespace lumo::jet {
 
@@ -176,6 +177,8 @@ void SchemaWriter::CreateTable(const TableDesign& design) {
     related.push_back(index.referencedTable);
   }
   WriteCheckTriggers(design.name);
+  // Counted from the start, so that the number of its rows never needs reading the table.
+  AddRowCount(file_, design.name);
   for (const std::string& table : related) {
     if (!AnsiSameText(table, design.name)) WriteCheckTriggers(ExactTableName(table, kDaoTableNotExists));
   }

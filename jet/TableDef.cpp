@@ -6,6 +6,7 @@
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
 #include "jet/Recordset.h"
+#include "jet/RowCounts.h"
 
 namespace lumo::jet {
 
@@ -183,10 +184,7 @@ Variant TableDef::LastUpdated() const {
 int TableDef::RecordCount() const {
   auto info = Info();
   if (!info) return 0;
-  SqliteStatement& statement = file_->Statement("SELECT count(*) FROM \"" + ReplaceAll(info->name, "\"", "\"\"") + "\"");
-  int count = statement.Step() ? static_cast<int>(statement.ColumnInt64(0)) : 0;
-  statement.Reset();
-  return count;
+  return static_cast<int>(TableRows(*file_, *info));
 }
 
 bool TableDef::Updatable() const {

@@ -12,6 +12,7 @@
 #include "jet/Database.h"
 #include "jet/QueryDef.h"
 #include "jet/Recordset.h"
+#include "jet/RowCounts.h"
 #include "jet/sql/JetSqlTranslator.h"
 
 namespace lumo::tools {
@@ -128,6 +129,8 @@ bool JetShell::Command(const std::string& line) {
     ListIndexes(argument);
   } else if (SameText(command, "fields") && !argument.empty()) {
     ListFields(argument);
+  } else if (SameText(command, "countrows") && !argument.empty()) {
+    CountRows(argument);
   } else if (SameText(command, "savequery") && words.size() > 2) {
     // The text is the rest of the line, ";" and all.
     const size_t nameAt = line.find(words[1]);
@@ -140,6 +143,7 @@ bool JetShell::Command(const std::string& line) {
             ".savequery NAME SQL  store SQL (the rest of the line) as query NAME\n"
             ".indexes TABLE     the indexes of a table\n"
             ".fields TABLE      the fields of a table with their DAO types\n"
+            ".countrows TABLE   keep the table's row count in the file (made by another tool)\n"
             ".mode text|csv     how result rows are printed\n";
   } else {
     return false;
@@ -234,6 +238,15 @@ void JetShell::ListFields(const std::string& table) {
                     std::to_string(field->Attributes()), field->Required() ? "yes" : "", field->DefaultValue()});
   }
   PrintTable({"Field", "Type", "DAO type", "Size", "Attributes", "Required", "Default"}, rows);
+}
+
+void JetShell::CountRows(const std::string& table) {
+  const std::shared_ptr<TableDef> definition = database_->TableDefs().Item(table);
+  if ((definition->Attributes() & dbSystemObject) != 0) {
+    throw std::invalid_argument("System tables are not counted: " + definition->Name());
+  }
+  jet::AddRowCount(*database_->File(), definition->Name());
+  out_ << definition->Name() << ": " << definition->RecordCount() << " rows, counted from now on\n";
 }
 
 }  // namespace lumo::tools

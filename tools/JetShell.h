@@ -54,7 +54,7 @@ class JetShell {
   void RunArgument(const std::string& text);
   // A script: statements separated by ";" (outside quotes, brackets and #dates#, and the ";"
   // that ends a PARAMETERS declaration), and lines that begin with "." as commands (.tables,
-  // .queries, .indexes T, .fields T, .savequery NAME SQL, .mode text|csv, .help).
+  // .queries, .indexes T, .fields T, .countrows T, .savequery NAME SQL, .mode text|csv, .help).
   void RunScript(const std::string& text);
   // A "." command without its dot ("tables", "fields Logon", ...); false when unknown.
   bool Command(const std::string& line);
@@ -72,6 +72,10 @@ class JetShell {
   void RunQuery(const std::string& name, const std::vector<std::pair<std::string, std::string>>& parameters);
   void ListIndexes(const std::string& table);
   void ListFields(const std::string& table);
+  // Gives a table made elsewhere the engine's row count (counted once now, then kept by
+  // triggers) and prints the count; a table that has it is counted afresh. System tables
+  // raise std::invalid_argument.
+  void CountRows(const std::string& table);
   // The content of `field` (Memo, Long Binary or Binary) in the one record of `table` that
   // `where` (a Jet criterion) selects, written into `file` byte for byte (a Null field gives
   // an empty file). No matching record, several, or another field type raise

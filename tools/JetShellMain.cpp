@@ -33,6 +33,8 @@ constexpr const char* kUsage =
     "      --param P=VALUE   a value for parameter P of --query (repeatable; NULL is Null)\n"
     "      --indexes TABLE   list a table's indexes\n"
     "      --fields TABLE    list a table's fields with their DAO types\n"
+    "      --count-rows TABLE  keep TABLE's row count in the file, so that counting it does\n"
+    "                        not read it (tables the engine makes have it already)\n"
     "      --blob-in TABLE FIELD WHERE FILE\n"
     "                        store FILE's bytes in FIELD (Memo or binary) of the one record\n"
     "                        of TABLE that the Jet criterion WHERE selects\n"
@@ -104,13 +106,15 @@ int main(int argc, char** argv) {
       if (equals == std::string::npos || equals == 0) return UsageError("--param needs NAME=VALUE, not " + assignment);
       queryParameters.emplace_back(assignment.substr(0, equals), assignment.substr(equals + 1));
     } else if (arg == "-p" || arg == "--password" || arg == "-f" || arg == "--file" || arg == "--indexes" ||
-               arg == "--fields") {
+               arg == "--fields" || arg == "--count-rows") {
       const char* text = value();
       if (text == nullptr) return UsageError(arg + " needs a value");
       if (arg == "-p" || arg == "--password") {
         options.password = text;
       } else if (arg == "-f" || arg == "--file") {
         scriptFile = text;
+      } else if (arg == "--count-rows") {
+        commands.push_back(std::string("countrows ") + text);
       } else {
         commands.push_back(arg.substr(2) + " " + text);
       }

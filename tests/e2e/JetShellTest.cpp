@@ -270,4 +270,26 @@ TEST_F(JetShellTest, WritesAFileIntoABlobFieldAndReadsItOut) {
   EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT hex(Body), hex(Data) FROM Files\"").output, before);
 }
 
+TEST_F(JetShellTest, GivesATableMadeElsewhereItsRowCount) {
+  // A journal table made by another tool, with rows: no bookkeeping yet.
+  ASSERT_EQ(RunCommand("sqlite3 " + path_ +
+                       " \"CREATE TABLE Logon (ID INTEGER PRIMARY KEY, Username TEXT); WITH RECURSIVE n(i) AS "
+                       "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 250) INSERT INTO Logon (Username) "
+                       "SELECT 'user' || i FROM n\"").status, 0);
+  Result added = Shell(path_ + " --count-rows logon");
+  EXPECT_EQ(added.status, 0) << added.output;
+  EXPECT_EQ(added.output, "Logon: 250 rows, counted from now on\n");
+  // The stock shell's writes keep it right from then on.
+  RunCommand("sqlite3 " + path_ + " \"INSERT INTO Logon (Username) VALUES ('anna'); DELETE FROM Logon WHERE ID <= 10\"");
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT Rows FROM MSysRowCounts WHERE TableName = 'Logon'\"").output,
+            "241\n");
+  EXPECT_NE(Shell(path_ + " --tables").output.find("241"), std::string::npos);
+
+  Result system = Shell(path_ + " --count-rows MSysRowCounts");
+  EXPECT_EQ(system.status, 1);
+  EXPECT_EQ(system.output, "jetsh: System tables are not counted: MSysRowCounts\n");
+  EXPECT_EQ(Shell(path_ + " --count-rows Nowhere").status, 1);
+  EXPECT_EQ(Shell(path_ + " --count-rows").status, 2);
+}
+
 }  // namespace
