@@ -9,6 +9,8 @@
 //   Scan                First ... Next to the end reading every field as text, on a dynaset
 //                       (/2) and a forward-only dataset (/8), vs a step loop reading the
 //                       same columns as text
+//   QtSqlScan           the peer a C++ program would otherwise use on the same file: Qt SQL's
+//                       QSqlQuery, forward-only (/1) and cached (/0), every column toString()
 //   SecondRecordCount   RecordCount of an open dataset that already counted: the counter
 //                       engine_calls shows how many times it went to the engine
 //
@@ -17,6 +19,10 @@
 //
 // Run: DatasetBench --benchmark_min_time=0.2
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QString>
+#include <QVariant>
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <stdlib.h>
@@ -89,6 +95,7 @@ class Fixture {
   }
   sqlite3* Raw() const { return raw_; }
   TLumoDaoDatabase& Database() const { return *database_; }
+  const std::string& Path() const { return path_; }
 
   ~Fixture() {
     database_.reset();
@@ -102,7 +109,8 @@ class Fixture {
     char pattern[] = "/tmp/lumo-dsbench-XXXXXX";
     if (!mkdtemp(pattern)) throw std::runtime_error("mkdtemp");
     folder_ = pattern;
-    const std::string path = folder_ + "/journal.mdb";
+    path_ = folder_ + "/journal.mdb";
+    const std::string& path = path_;
     Check(raw_, sqlite3_open(path.c_str(), &raw_));
     Exec(raw_, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL");
     for (const char* table : {"Logon", "LogonSmall"}) {
@@ -129,6 +137,7 @@ class Fixture {
   }
 
   std::string folder_;
+  std::string path_;
   sqlite3* raw_ = nullptr;
   std::unique_ptr<TLumoDaoDatabase> database_;
 };
@@ -213,6 +222,36 @@ void BM_DatasetScan(benchmark::State& state) {
   state.SetItemsProcessed(rows);
 }
 BENCHMARK(BM_DatasetScan)->Arg(2)->Arg(8)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// state.range(0): 1 forward-only, 0 cached (the query keeps the rows it read).
+void BM_QtSqlScan(benchmark::State& state) {
+  const QString connection = "bench";
+  {
+    QSqlDatabase db = QSqlDatabase::addDatabase("QSQLITE", connection);
+    db.setDatabaseName(QString::fromStdString(Fixture::Get().Path()));
+    if (!db.open()) {
+      state.SkipWithError("Qt SQL cannot open the file (is the QSQLITE driver installed?)");
+      return;
+    }
+    int64_t rows = 0;
+    for (auto _ : state) {
+      QSqlQuery query(db);
+      query.setForwardOnly(state.range(0) == 1);
+      if (!query.exec("SELECT * FROM Logon")) state.SkipWithError("query failed");
+      while (query.next()) {
+        for (int column = 0; column < kColumns; ++column) {
+          QString text = query.value(column).toString();
+          benchmark::DoNotOptimize(text);
+        }
+        ++rows;
+      }
+    }
+    state.SetItemsProcessed(rows);
+    db.close();
+  }
+  QSqlDatabase::removeDatabase(connection);
+}
+BENCHMARK(BM_QtSqlScan)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // --- A second record count without changes in between.
 

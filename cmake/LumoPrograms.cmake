@@ -1,0 +1,58 @@
+# How the programs are linked and installed.
+#
+# The build keeps full debug information in every binary (tests, debugging in place). What is
+# installed carries none: `lumo_install_program` installs a program or module and then splits
+# its debug information off into <prefix>/lib/debug/.build-id/xx/yyyy.debug, where debuggers
+# find it by the binary's build id, so that every run maps only the code it executes.
+
+include(GNUInstallDirs)
+
+find_program(LUMO_OBJCOPY NAMES objcopy ${CMAKE_OBJCOPY})
+find_program(LUMO_READELF NAMES readelf ${CMAKE_READELF})
+
+# Linker settings for every program and module: -O1 lets the linker optimise the string and
+# hash tables it writes, --as-needed leaves out libraries nothing calls, and with each function
+# and object in a section of its own --gc-sections drops code nothing reaches. Not under the
+# sanitizers, whose run-time libraries must be linked whether or not anything calls them.
+option(LUMO_LEAN_LINK "Link programs with -Wl,-O1,--as-needed,--gc-sections" ON)
+if(LUMO_LEAN_LINK AND NOT LUMO_SANITIZE)
+  add_compile_options(-ffunction-sections -fdata-sections)
+  add_link_options(LINKER:-O1 LINKER:--as-needed LINKER:--gc-sections)
+endif()
+
+# Installs `target` (an executable or a module) to `destination` with its debug information
+# split off.
+function(lumo_install_program target destination)
+  if(TARGET ${target})
+    get_target_property(type ${target} TYPE)
+  endif()
+  if(type STREQUAL "EXECUTABLE")
+    install(TARGETS ${target} RUNTIME DESTINATION ${destination})
+  else()
+    install(TARGETS ${target} LIBRARY DESTINATION ${destination})
+  endif()
+  if(NOT LUMO_OBJCOPY OR NOT LUMO_READELF)
+    message(WARNING "objcopy or readelf not found: ${target} is installed with its debug information")
+    return()
+  endif()
+  install(CODE "
+    set(file \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${destination}/$<TARGET_FILE_NAME:${target}>\")
+    execute_process(COMMAND \"${LUMO_READELF}\" -n \"\${file}\" OUTPUT_VARIABLE notes)
+    string(REGEX MATCH \"Build ID: ([0-9a-f]+)\" found \"\${notes}\")
+    set(id \"\${CMAKE_MATCH_1}\")
+    if(id)
+      string(SUBSTRING \"\${id}\" 0 2 head)
+      string(SUBSTRING \"\${id}\" 2 -1 rest)
+      set(debug \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/debug/.build-id/\${head}/\${rest}.debug\")
+    else()
+      set(debug \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/debug/${destination}/$<TARGET_FILE_NAME:${target}>.debug\")
+    endif()
+    get_filename_component(folder \"\${debug}\" DIRECTORY)
+    file(MAKE_DIRECTORY \"\${folder}\")
+    message(STATUS \"Splitting debug information: \${debug}\")
+    execute_process(COMMAND \"${LUMO_OBJCOPY}\" --only-keep-debug \"\${file}\" \"\${debug}\" COMMAND_ERROR_IS_FATAL ANY)
+    file(CHMOD \"\${debug}\" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+    execute_process(COMMAND \"${LUMO_OBJCOPY}\" --strip-debug --strip-unneeded
+                            \"--add-gnu-debuglink=\${debug}\" \"\${file}\" COMMAND_ERROR_IS_FATAL ANY)
+  ")
+endfunction()
