@@ -485,6 +485,7 @@ bool TDataSet::IsBookmarkValid(const TBookmark&) { return false; }
 int TDataSet::CompareBookmarkOrder(const TBookmark&, const TBookmark&) { return 0; }
 std::unique_ptr<TStream> TDataSet::OpenBlobStream(TField*, TBlobStreamMode) { return nullptr; }
 bool TDataSet::CopyCurrentRecord(TRecordBuffer) { return false; }
+bool TDataSet::FetchFieldText(TField*, std::string&) { return false; }
 bool TDataSet::Locate(const std::string&, const Variant&, TLocateOptions) { return false; }
 Variant TDataSet::LookupValues(const std::string&, const Variant&, const std::string&) {
   return Variant::Null();

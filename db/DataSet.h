@@ -221,6 +221,10 @@ class TDataSet : public TComponent {
   virtual std::unique_ptr<TStream> OpenBlobStream(TField* field, TBlobStreamMode mode);  // default: nullptr
   virtual bool CopyCurrentRecord(TRecordBuffer destination);    // default: false
   virtual bool FetchFieldValue(TField* field, void* destination) = 0;  // null destination: has-value only
+  // A string field's text straight from a dataset that keeps its records as text, for
+  // AsString: true when the dataset answered (`text` then holds the value, empty for Null),
+  // false when the field is to read its binary form through FetchFieldValue instead.
+  virtual bool FetchFieldText(TField* field, std::string& text);  // default: false
   virtual bool Locate(const std::string& keyFields, const Variant& keyValues, TLocateOptions options);  // default: false
   virtual Variant LookupValues(const std::string& keyFields, const Variant& keyValues,
                                const std::string& resultFields);  // default: Null

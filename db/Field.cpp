@@ -138,6 +138,14 @@ bool TField::GetData(void* buffer) const {
   return dataSet_->FetchFieldValue(const_cast<TField*>(this), buffer);
 }
 
+bool TField::GetDataText(std::string& text) const {
+  CheckDataSet();
+  // A value being validated, a closed or an empty dataset: GetData knows what to answer.
+  if (validating_ != nullptr || !dataSet_->Active()) return false;
+  if (dataSet_->State() == TDataSetState::dsBrowse && dataSet_->IsEmpty()) return false;
+  return dataSet_->FetchFieldText(const_cast<TField*>(this), text);
+}
+
 void TField::SetData(const void* buffer) {
   CheckCanModify();
   dataSet_->StoreFieldValue(this, buffer);

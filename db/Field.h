@@ -129,6 +129,9 @@ class TField : public TComponent {
   // buffer asks only that).
   bool GetData(void* buffer) const;
   void SetData(const void* buffer);
+  // The value as the dataset keeps it as text (FetchFieldText), where it does; false when
+  // the value is to be read through GetData.
+  bool GetDataText(std::string& text) const;
   // Runs the validation (OnValidate) for a value about to be stored; called by the dataset.
   virtual void Validate(const void* buffer);
   // The value changed: OnChange. Called through the dataset's field-change event.

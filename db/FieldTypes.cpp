@@ -52,7 +52,12 @@ TStringField::TStringField(TComponent* owner) : TField(owner) {
 }
 
 std::string TStringField::ReadAsString() const {
-  // Read for every field of every record a scan visits: the usual sizes use the stack.
+  // Read for every field of every record a scan visits: a dataset that keeps text hands it
+  // over in one copy, else the usual sizes use the stack.
+  if (std::string text; GetDataText(text)) {
+    if (!text.empty()) DataSet()->TranslateText(&text, &text, false);
+    return text;
+  }
   constexpr size_t kLocalRoom = 512;
   const size_t room = static_cast<size_t>(std::max<int32_t>(DataSize(), 0)) + 1;
   char local[kLocalRoom];

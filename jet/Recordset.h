@@ -108,6 +108,11 @@ class Recordset : public DaoObject, public std::enable_shared_from_this<Recordse
   // Bookmarks.
   Variant Bookmark() const;
   void SetBookmark(const Variant& bookmark);
+  // The same as the bookmark's number (its four bytes read little-endian), for callers that
+  // keep a bookmark per record and would otherwise build and take apart a byte array each
+  // time; the same errors.
+  uint32_t BookmarkNumber() const;
+  void SetBookmarkNumber(uint32_t number);
   Variant LastModified() const;
 
   // Row sets made from this one.
@@ -155,6 +160,10 @@ class Recordset : public DaoObject, public std::enable_shared_from_this<Recordse
   // without a current row, 3167 when the row was deleted); writing needs Edit/AddNew (3020)
   // and an updatable field (3113).
   Variant ColumnValue(int column) const;
+  // ColumnValue where it lies (the edit buffer or the row read), for readers that convert
+  // every value of every row and need no copy of it; valid until the cursor moves or the
+  // field is written.
+  const Variant& ColumnValueInPlace(int column) const;
   // By value: a caller that gives its value up (std::move) hands a large one over uncopied.
   void SetColumnValue(int column, Variant value);
   // FieldSize, GetChunk and AppendChunk of Memo and Long Binary fields.
@@ -179,9 +188,6 @@ class Recordset : public DaoObject, public std::enable_shared_from_this<Recordse
   void BuildFields();
   void Reopen();
   Variant BookmarkOfPosition(RowPosition position) const;
-  // ColumnValue where it lies (the edit buffer or the row read); valid until the cursor
-  // moves or the field is written.
-  const Variant& ColumnValueInPlace(int column) const;
 
   std::unique_ptr<State> state_;
 };

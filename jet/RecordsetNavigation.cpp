@@ -18,7 +18,7 @@ Variant BookmarkBytes(uint32_t bookmark) {
 }
 
 // The number a bookmark variant carries; 0 when it is no bookmark.
-uint32_t BookmarkNumber(const Variant& bookmark) {
+uint32_t NumberOfBookmark(const Variant& bookmark) {
   if (!bookmark.IsArray()) return 0;
   std::vector<uint8_t> bytes;
   try {
@@ -189,10 +189,18 @@ Variant Recordset::Bookmark() const {
   return BookmarkOfPosition(s.position);
 }
 
-void Recordset::SetBookmark(const Variant& bookmark) {
+void Recordset::SetBookmark(const Variant& bookmark) { SetBookmarkNumber(NumberOfBookmark(bookmark)); }
+
+uint32_t Recordset::BookmarkNumber() const {
   State& s = Live();
   RefuseForwardOnly();
-  const uint32_t number = BookmarkNumber(bookmark);
+  if (!s.OnRow()) RaiseRecordsetError(3021);
+  return s.bookmarks->BookmarkOf(s.rows->KeyAt(s.position), s.position);
+}
+
+void Recordset::SetBookmarkNumber(uint32_t number) {
+  State& s = Live();
+  RefuseForwardOnly();
   auto row = s.bookmarks->RowOf(number);
   if (!row) RaiseRecordsetError(3159);
   const RowPosition position = s.rows->Locate(row->first, row->second);

@@ -299,6 +299,8 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   std::unique_ptr<TStream> OpenBlobStream(TField* field, TBlobStreamMode mode) override;
   bool CopyCurrentRecord(TRecordBuffer destination) override;
   bool FetchFieldValue(TField* field, void* destination) override;
+  // The text the record buffer holds for a string field, whenever it fits the field whole.
+  bool FetchFieldText(TField* field, std::string& text) override;
   void PostRecord() override;
   int TranslateText(const std::string* source, std::string* destination, bool toOem) override;
   bool OperationsConsultErrorEvents() const override { return true; }

@@ -174,6 +174,7 @@ bool TLumoDaoTable::ReadRecordValues(jet::Recordset& recordset, bool useFieldObj
   const auto count = static_cast<size_t>(FieldDefs().Count());
   values.text.resize(count);
   values.changed.assign(count, 0);
+  const Variant null = Variant::Null();
   for (size_t i = 0; i < count; ++i) {
     std::string& text = values.text[i];
     if (i >= defFields_.size() || defFields_[i] == nullptr) continue;
@@ -181,29 +182,27 @@ bool TLumoDaoTable::ReadRecordValues(jet::Recordset& recordset, bool useFieldObj
     const bool blob = IsBlobKind(type);
     const bool readNow =
         !blob || (type == ftMemo && cacheMemos_) || (type == ftBlob && cacheBlobs_);
-    std::shared_ptr<jet::Field> fieldHolder;
-    jet::Field* daoField = nullptr;
-    if (useFieldObjects && i < fieldObjectArray_.size()) {
-      daoField = fieldObjectArray_[i].get();
-    } else {
-      fieldHolder = recordset.Fields().Item(static_cast<int>(i));
-      daoField = fieldHolder.get();
-    }
+    // The engine's field object, for the sizes of values not read now.
+    auto fieldSize = [&]() {
+      try {
+        if (useFieldObjects && i < fieldObjectArray_.size()) return fieldObjectArray_[i]->FieldSize();
+        return recordset.Fields().Item(static_cast<int>(i))->FieldSize();
+      } catch (const std::exception&) {
+        return 0;
+      }
+    };
 
     if (!readNow) {
-      int size = 0;
-      try {
-        size = daoField->FieldSize();
-      } catch (const std::exception&) {
-        size = 0;
-      }
+      const int size = fieldSize();
       text = size == 0 ? std::string() : std::to_string(size);
       continue;
     }
 
-    Variant value;
+    // The value where the engine holds it: texts go from there into the buffer's own string
+    // (whose room the previous record left), with no Variant or text in between.
+    const Variant* value = &null;
     try {
-      value = daoField->Value();
+      value = &recordset.ColumnValueInPlace(static_cast<int>(i));
     } catch (const EOleException& error) {
       TDaoErrRec dao;
       CollectDaoError(dao);
@@ -211,32 +210,27 @@ bool TLumoDaoTable::ReadRecordValues(jet::Recordset& recordset, bool useFieldObj
         NoteRecordGone();
         return false;
       }
-      value = Variant::Null();
     }
 
-    if (value.IsNull() || value.IsEmpty()) {
+    if (value->IsNull() || value->IsEmpty()) {
       text.clear();
     } else if (type == ftBlob) {
-      int size = 0;
-      try {
-        size = daoField->FieldSize();
-      } catch (const std::exception&) {
-        size = 0;
-      }
-      text = ArrayToText(false, value, size);
-    } else if (value.IsArray() && !blob) {
-      text = ArrayToText(false, value, value.HighBound() - value.LowBound() + 1);
+      text = ArrayToText(false, *value, fieldSize());
+    } else if (value->IsArray() && !blob) {
+      text = ArrayToText(false, *value, value->HighBound() - value->LowBound() + 1);
     } else if (type == ftDate || type == ftTime || type == ftDateTime) {
-      text = DateVariantToText(value);
+      text = DateVariantToText(*value);
     } else if (type == ftBoolean) {
       try {
-        text = value.AsBoolean() ? "True" : "False";
+        text = value->AsBoolean() ? "True" : "False";
       } catch (const Exception&) {
         text.clear();
       }
+    } else if (const std::string* stored = value->TextIf()) {
+      text.assign(*stored);
     } else {
       try {
-        text = VarToStr(value);
+        text = VarToStr(*value);
       } catch (const Exception&) {
         text.clear();
       }
@@ -338,6 +332,25 @@ bool TLumoDaoTable::FetchFieldValue(TField* field, void* destination) {
     default:
       return false;
   }
+}
+
+bool TLumoDaoTable::FetchFieldText(TField* field, std::string& text) {
+  if (!cursorOpen_ || field == nullptr || field->DataType() != ftString) return false;
+  if (field->FieldKind() != TFieldKind::fkData && field->FieldKind() != TFieldKind::fkInternalCalc) return false;
+  TRecordBuffer buffer = StateRecordBuffer();
+  if (buffer == nullptr) return false;
+  const int index = field->FieldNo() - 1;
+  const TDaoValueList& values = *Header(buffer).ValueList;
+  if (index < 0 || static_cast<size_t>(index) >= values.text.size()) return false;
+  const std::string& stored = values.text[static_cast<size_t>(index)];
+  // What FetchFieldValue would cut to the field's size goes that way.
+  const auto maxChars = static_cast<size_t>(std::max(field->Size(), 0));
+  const auto room = static_cast<size_t>(std::max<int32_t>(field->DataSize(), 0));
+  if (stored.size() > maxChars || stored.size() >= room) return false;
+  // A text with a zero byte inside ends there, as it does in the field's buffer.
+  if (stored.find('\0') != std::string::npos) return false;
+  text.assign(stored);
+  return true;
 }
 
 void TLumoDaoTable::StoreFieldValue(TField* field, const void* source) {

@@ -15,12 +15,6 @@ namespace lumo {
 
 namespace {
 
-Variant BookmarkBytes(int32_t value) {
-  std::vector<uint8_t> bytes(4);
-  std::memcpy(bytes.data(), &value, 4);
-  return Variant(std::move(bytes));
-}
-
 int32_t BookmarkValueOf(const Variant& bookmark) {
   if (!bookmark.IsArray()) return 0;
   // Element by element: read once per fetched record, and without copying the array.
@@ -249,7 +243,7 @@ TGetResult TLumoDaoTable::FetchRecord(TRecordBuffer buffer, TGetMode mode, bool)
 
 void TLumoDaoTable::GoToBookmarkValue(int32_t value) {
   try {
-    Rs().SetBookmark(BookmarkBytes(value));
+    Rs().SetBookmarkNumber(static_cast<uint32_t>(value));
   } catch (const std::exception& error) {
     TDaoErrRec dao;
     CollectDaoError(dao);
@@ -266,7 +260,7 @@ void TLumoDaoTable::GoToBookmarkValue(int32_t value) {
 int32_t TLumoDaoTable::CurrentBookmarkValue(jet::Recordset& recordset) {
   if (!bookmarkable_ || recordset.IsBOF() || recordset.IsEOF()) return 0;
   try {
-    return BookmarkValueOf(recordset.Bookmark());
+    return static_cast<int32_t>(recordset.BookmarkNumber());
   } catch (const std::exception&) {
     PositionAtStart();
     return 0;
@@ -388,7 +382,7 @@ void TLumoDaoTable::GoToBookmarkPosition(const TBookmark& bookmark) {
   if (it == bookmarkValues_.end()) throw EDatabaseError("Invalid Bookmark!");
   const int32_t position = bookmarkPositions_[static_cast<size_t>(it - bookmarkValues_.begin())];
   try {
-    Rs().SetBookmark(BookmarkBytes(value));
+    Rs().SetBookmarkNumber(static_cast<uint32_t>(value));
     currentPosition_ = position;
   } catch (const std::exception& error) {
     TDaoErrRec dao;
@@ -642,7 +636,7 @@ void TLumoDaoTable::MoveToRecordNumber(int32_t number) {
           if (active != nullptr) {
             try {
               if (bookmarkable_) {
-                Rs().SetBookmark(BookmarkBytes(Header(active).BookmarkValue));
+                Rs().SetBookmarkNumber(static_cast<uint32_t>(Header(active).BookmarkValue));
               } else {
                 Rs().MoveFirst();
                 Rs().Move(saved);

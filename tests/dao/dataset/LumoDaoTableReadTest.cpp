@@ -1,0 +1,93 @@
+// Reading records: the texts a scan hands out are the texts of the field's binary form
+// (GetData), cut to the field's size, on dynasets, snapshots and forward-only datasets alike;
+// bookmarks taken during a scan lead back to their records.
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "DatasetTestSupport.h"
+#include "dao/dataset/LumoDaoTable.h"
+#include "db/Field.h"
+
+namespace lumo {
+namespace {
+
+class LumoDaoTableReadTest : public testing::DatasetTest {
+ protected:
+  // Texts of every kind a field of five characters meets, written by the stock shell so that
+  // the engine's own size checks do not stand in the way.
+  void MakeTexts() {
+    path_ = MakeDatabase({"CREATE TABLE Texts (ID COUNTER PRIMARY KEY, Short TEXT(5), Other TEXT(50))"});
+    ShellQuery(path_,
+               "DROP TRIGGER IF EXISTS [Texts.checks.insert]; DROP TRIGGER IF EXISTS [Texts.checks.update]; "
+               "INSERT INTO Texts (Short, Other) VALUES ('abc', 'x'), ('abcde', NULL), ('abcdefgh', ''), "
+               "(NULL, 'y'), ('', 'z'), ('äöüßé', 'umlauts'), ('äöüßéx', 'longer'), ('a' || char(0) || 'b', 'zero'), "
+               "(12345, 'number')");
+  }
+  // Every record's texts, as AsString gives them, and the same read through GetData.
+  void Scan(int tableType, std::vector<std::string>& asString, std::vector<std::string>& asData) {
+    Connect(path_);
+    table_->F_Set_TableName("Texts");
+    table_->F_Set_TableType(tableType);
+    table_->Open();
+    TField* shortField = table_->FieldByName("Short");
+    std::vector<char> data(static_cast<size_t>(shortField->DataSize()) + 1);
+    for (table_->First(); !table_->Eof(); table_->Next()) {
+      asString.push_back(shortField->AsString() + "|" + table_->FieldByName("Other")->AsString());
+      std::fill(data.begin(), data.end(), '\0');
+      const bool present = shortField->GetData(data.data());
+      asData.push_back((present ? std::string(data.data()) : std::string()) + "|" +
+                       table_->FieldByName("Other")->AsString());
+    }
+    table_->Close();
+  }
+
+  std::string path_;
+};
+
+TEST_F(LumoDaoTableReadTest, TextsAreTheFieldsBinaryFormOnEveryKindOfDataset) {
+  MakeTexts();
+  for (int tableType : {2, 4, 8}) {
+    SCOPED_TRACE(tableType);
+    std::vector<std::string> asString, asData;
+    Scan(tableType, asString, asData);
+    ASSERT_EQ(asString.size(), 9u);
+    EXPECT_EQ(asString, asData);
+    EXPECT_EQ(asString[0], "abc|x");
+    EXPECT_EQ(asString[1], "abcde|");
+    EXPECT_EQ(asString[2], "abcde|");  // cut to the field's five characters
+    EXPECT_EQ(asString[3], "|y");
+    EXPECT_EQ(asString[4], "|z");
+    EXPECT_EQ(asString[7], "a|zero");  // the field's text ends at a zero byte
+    EXPECT_EQ(asString[8], "12345|number");
+  }
+}
+
+TEST_F(LumoDaoTableReadTest, BookmarksTakenWhileScanningLeadBack) {
+  path_ = MakeDatabase({"CREATE TABLE Items (ID COUNTER PRIMARY KEY, Name TEXT(20))"});
+  ShellQuery(path_,
+             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) "
+             "INSERT INTO Items (Name) SELECT 'item' || i FROM n");
+  Connect(path_);
+  table_->F_Set_TableName("Items");
+  table_->Open();
+  std::vector<std::pair<TBookmark, std::string>> marks;
+  int row = 0;
+  for (table_->First(); !table_->Eof(); table_->Next(), ++row) {
+    if (row % 997 == 0) marks.emplace_back(table_->GetBookmark(), table_->FieldByName("Name")->AsString());
+  }
+  ASSERT_EQ(marks.size(), 4u);
+  EXPECT_EQ(table_->RecordCount(), 3000);
+  for (auto it = marks.rbegin(); it != marks.rend(); ++it) {
+    table_->GotoBookmark(it->first);
+    EXPECT_EQ(table_->FieldByName("Name")->AsString(), it->second);
+  }
+  EXPECT_EQ(marks.back().second, "item2992");
+  // A record deleted elsewhere: its bookmark no longer leads anywhere.
+  ShellQuery(path_, "DELETE FROM Items WHERE Name = 'item998'");
+  EXPECT_NE(testing::DaoNumberOf([&] { table_->GotoBookmark(marks[1].first); }), 0);
+}
+
+}  // namespace
+}  // namespace lumo
