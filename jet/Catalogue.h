@@ -16,9 +16,10 @@
 //   MSysAccess      (Password)                                      the database password
 //   MSysRowCounts   (TableName, Rows)                               exact row counts, kept by
 //                                                                   triggers (RowCounts.h)
-// They are created on first need (a file made by the engine has all but MSysRelationships and
-// MSysAccess from the start) and appear in TableDefs with attributes dbSystemObject. A file opened read-only, or
-// a foreign file nobody wrote to, simply has no query definitions, properties or dates.
+// They are created on first need (a file made by the engine has all but MSysRelationships,
+// MSysAccess and MSysRowCounts from the start, the last with its first table) and appear in
+// TableDefs with attributes dbSystemObject. A file opened read-only, or a foreign file nobody
+// wrote to, simply has no query definitions, properties or dates.
 //
 // Errors: writes answer 3027 on a read-only file; failures of SQLite pass through its
 // mapping (DaoErrors).

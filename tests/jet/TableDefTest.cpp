@@ -69,7 +69,7 @@ TEST_F(TableDefTest, SystemTablesCarryTheSystemAttributes) {
   std::vector<std::string> names;
   for (const auto& table : database_->TableDefs()) names.push_back(table->Name());
   EXPECT_EQ(names, (std::vector<std::string>{"Alpha", "Logon", "MSysIndexes", "MSysObjects", "MSysProperties",
-                                             "MSysQueries", "zeta"}));
+                                             "MSysQueries", "MSysRowCounts", "zeta"}));
   EXPECT_EQ(database_->TableDefs().Item("msysqueries")->Attributes(), static_cast<int32_t>(0x80000002u));
   EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Item("Nothing"); }), 3265);
   EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Item(99); }), 3265);
