@@ -14,6 +14,11 @@ find_program(LUMO_READELF NAMES readelf ${CMAKE_READELF})
 # hash tables it writes, --as-needed leaves out libraries nothing calls, and with each function
 # and object in a section of its own --gc-sections drops code nothing reaches. Not under the
 # sanitizers, whose run-time libraries must be linked whether or not anything calls them.
+# Measured on a recording run (bench/program-startup.sh): the installed journal is 7 % smaller
+# and starts as fast; -fvisibility=hidden changes nothing for a program linked from static
+# libraries (only the widget module exports nothing beyond its entry, and sets it itself);
+# linking the C++ library statically saved 1.3 ms of 14 but would put a second copy of it
+# into the process beside the widget module's, so the programs link it as a shared library.
 option(LUMO_LEAN_LINK "Link programs with -Wl,-O1,--as-needed,--gc-sections" ON)
 if(LUMO_LEAN_LINK AND NOT LUMO_SANITIZE)
   add_compile_options(-ffunction-sections -fdata-sections)
