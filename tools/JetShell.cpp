@@ -4,6 +4,7 @@
 
 #include <ostream>
 #include <sstream>
+#include <stdexcept>
 
 #include "runtime/Exceptions.h"
 #include "runtime/StrUtils.h"
@@ -13,14 +14,15 @@
 #include "jet/QueryDef.h"
 #include "jet/Recordset.h"
 #include "jet/RowCounts.h"
+#include "jet/TableDef.h"
 #include "jet/sql/JetSqlTranslator.h"
 
 namespace lumo::tools {
 
 using namespace lumo::jet;
 
-JetShell::JetShell(ShellOptions options, std::ostream& out)
-    : options_(std::move(options)), out_(out), engine_(std::make_unique<DBEngine>("3.6")) {}
+JetShell::JetShell(ShellOptions options, std::ostream& out, std::ostream& err)
+    : options_(std::move(options)), out_(out), err_(err), engine_(std::make_unique<DBEngine>("3.6")) {}
 
 JetShell::~JetShell() {
   if (database_ && database_->IsValid()) {
@@ -68,26 +70,19 @@ void JetShell::Run(const std::string& sql) {
 }
 
 void JetShell::PrintRecordset(Recordset& recordset) {
-  std::vector<std::string> header;
+  ResultTable table;
   Collection<Field>& fields = recordset.Fields();
-  for (int i = 0; i < fields.Count(); ++i) header.push_back(fields.Item(i)->Name());
-  std::vector<std::vector<std::string>> rows;
+  for (int i = 0; i < fields.Count(); ++i) table.header.push_back(fields.Item(i)->Name());
   while (!recordset.IsEOF()) {
-    std::vector<std::string> row;
-    for (int i = 0; i < fields.Count(); ++i) row.push_back(ShellText(fields.Item(i)->Value()));
-    rows.push_back(std::move(row));
+    std::vector<Variant> row;
+    for (int i = 0; i < fields.Count(); ++i) row.push_back(fields.Item(i)->Value());
+    table.rows.push_back(std::move(row));
     recordset.MoveNext();
   }
-  PrintTable(header, rows);
+  PrintTable(table);
 }
 
-void JetShell::PrintTable(const std::vector<std::string>& header, const std::vector<std::vector<std::string>>& rows) {
-  if (options_.mode == OutputMode::kCsv) {
-    WriteCsv(out_, header, rows);
-  } else {
-    WriteAligned(out_, header, rows);
-  }
-}
+void JetShell::PrintTable(const ResultTable& table) { WriteResult(out_, options_.mode, options_.headers, table); }
 
 void JetShell::RunArgument(const std::string& text) {
   const std::string statement = Trim(text);
@@ -99,17 +94,69 @@ void JetShell::RunArgument(const std::string& text) {
   Run(statement);
 }
 
-void JetShell::RunScript(const std::string& text) {
-  for (const std::string& statement : SplitScript(text)) {
-    if (statement[0] == '.') {
-      if (!Command(statement.substr(1))) {
-        throw std::invalid_argument("Unknown command: " + statement);
-      }
-      continue;
-    }
-    Run(statement);
+void JetShell::ReportCurrentError(std::ostream& out, std::ostream& err, const std::string& place) {
+  out.flush();
+  try {
+    throw;
+  } catch (const EOleException& error) {
+    err << place << "Error " << error.ErrorCode() << ": " << error.Message() << "\n";
+  } catch (const std::exception& error) {
+    err << (place.empty() ? "jetsh: " : place) << error.what() << "\n";
   }
+  err.flush();
 }
+
+int JetShell::RunLines(LineSource& source) {
+  // A person at the prompt reads the error and goes on; a script that went wrong would build
+  // on a statement that did not happen.
+  int failures = 0;
+  auto runOne = [&](const ScriptStatement& statement) {
+    try {
+      if (!statement.command) {
+        Run(statement.text);
+      } else if (!Command(statement.text)) {
+        throw std::invalid_argument("Unknown command: ." + statement.text + " (.help lists the commands)");
+      }
+      out_.flush();
+    } catch (const std::exception&) {
+      ++failures;
+      std::string place;
+      if (!source.Interactive()) {
+        const std::string line = std::to_string(statement.line);
+        place = source.Name().empty() ? "line " + line + ": " : source.Name() + ":" + line + ": ";
+      }
+      ReportCurrentError(out_, err_, place);
+      if (bail_.value_or(!source.Interactive())) return false;
+    }
+    return !quit_;
+  };
+  StatementSplitter splitter;
+  while (auto line = source.ReadLine(splitter.Pending())) {
+    for (const ScriptStatement& statement : splitter.Feed(*line)) {
+      if (!runOne(statement)) return failures;
+    }
+  }
+  if (auto last = splitter.Finish()) runOne(*last);
+  return failures;
+}
+
+namespace {
+
+bool OnOff(const std::string& command, const std::string& argument) {
+  if (SameText(argument, "on")) return true;
+  if (SameText(argument, "off")) return false;
+  throw std::invalid_argument("." + command + " takes on or off");
+}
+
+std::optional<OutputMode> ModeNamed(const std::string& name) {
+  if (SameText(name, "column") || SameText(name, "text")) return OutputMode::kColumn;
+  if (SameText(name, "list")) return OutputMode::kList;
+  if (SameText(name, "csv")) return OutputMode::kCsv;
+  if (SameText(name, "json")) return OutputMode::kJson;
+  return std::nullopt;
+}
+
+}  // namespace
 
 bool JetShell::Command(const std::string& line) {
   std::vector<std::string> words;
@@ -121,61 +168,87 @@ bool JetShell::Command(const std::string& line) {
   // included.
   const size_t commandEnd = line.find(command) + command.size();
   std::string argument = Trim(line.substr(commandEnd));
+  auto needs = [&](const char* what) {
+    if (argument.empty()) throw std::invalid_argument("." + command + " needs " + what);
+  };
   if (SameText(command, "tables")) {
     ListTables();
   } else if (SameText(command, "queries")) {
     ListQueries();
-  } else if (SameText(command, "indexes") && !argument.empty()) {
+  } else if (SameText(command, "indexes")) {
     ListIndexes(argument);
-  } else if (SameText(command, "fields") && !argument.empty()) {
+  } else if (SameText(command, "fields")) {
+    needs("a table");
     ListFields(argument);
-  } else if (SameText(command, "countrows") && !argument.empty()) {
+  } else if (SameText(command, "countrows")) {
+    needs("a table");
     CountRows(argument);
-  } else if (SameText(command, "savequery") && words.size() > 2) {
+  } else if (SameText(command, "schema")) {
+    PrintSchema(argument);
+  } else if (SameText(command, "savequery")) {
+    if (words.size() < 3) throw std::invalid_argument(".savequery needs a name and the SQL");
     // The text is the rest of the line, ";" and all.
-    const size_t nameAt = line.find(words[1]);
+    const size_t nameAt = line.find(words[1], commandEnd);
     SaveQuery(words[1], Trim(line.substr(nameAt + words[1].size())));
-  } else if (SameText(command, "mode") && (SameText(argument, "csv") || SameText(argument, "text"))) {
-    options_.mode = SameText(argument, "csv") ? OutputMode::kCsv : OutputMode::kText;
+  } else if (SameText(command, "mode")) {
+    const std::optional<OutputMode> mode = ModeNamed(argument);
+    if (!mode) throw std::invalid_argument(".mode takes list, csv, column or json");
+    options_.mode = *mode;
+  } else if (SameText(command, "headers")) {
+    options_.headers = OnOff(command, argument);
+  } else if (SameText(command, "bail")) {
+    bail_ = OnOff(command, argument);
+  } else if (SameText(command, "quit") || SameText(command, "exit")) {
+    quit_ = true;
   } else if (SameText(command, "help")) {
-    out_ << ".tables            the tables (system tables with --system)\n"
-            ".queries           the query definitions: type, parameters and SQL\n"
-            ".savequery NAME SQL  store SQL (the rest of the line) as query NAME\n"
-            ".indexes TABLE     the indexes of a table\n"
-            ".fields TABLE      the fields of a table with their DAO types\n"
-            ".countrows TABLE   keep the table's row count in the file (made by another tool)\n"
-            ".mode text|csv     how result rows are printed\n";
+    PrintHelp();
   } else {
     return false;
   }
   return true;
 }
 
+void JetShell::PrintHelp() {
+  out_ << ".tables              the tables (system tables with --system)\n"
+          ".queries             the query definitions: type, parameters and SQL\n"
+          ".savequery NAME SQL  store SQL (the rest of the line) as query NAME\n"
+          ".indexes [TABLE]     the indexes of a table, or of every table\n"
+          ".fields TABLE        the fields of a table with their DAO types\n"
+          ".schema [TABLE]      statements that build the tables, indexes, relations and queries\n"
+          ".countrows TABLE     keep the row count of a table made by another tool in the file\n"
+          ".mode MODE           how rows are printed: column (aligned), list (\"|\" between\n"
+          "                     values), csv or json\n"
+          ".headers on|off      the column names above the rows\n"
+          ".bail on|off         stop a script at its first error (on in scripts, off here)\n"
+          ".quit, .exit         leave the shell\n"
+          "Statements end with \";\"; \"--\" begins a comment up to the end of the line.\n";
+}
+
 void JetShell::ListTables() {
   Collection<TableDef>& tables = database_->TableDefs();
   tables.Refresh();
-  std::vector<std::vector<std::string>> rows;
+  ResultTable result{{"Table", "Rows", "Kind"}, {}};
   for (const auto& table : tables) {
     const bool system = (table->Attributes() & dbSystemObject) != 0;
     if (system && !options_.systemTables) continue;
-    rows.push_back({table->Name(), std::to_string(table->RecordCount()), system ? "system" : ""});
+    result.rows.push_back({table->Name(), Variant(table->RecordCount()), system ? "system" : ""});
   }
-  PrintTable({"Table", "Rows", "Kind"}, rows);
+  PrintTable(result);
 }
 
 void JetShell::ListQueries() {
   Collection<QueryDef>& queries = database_->QueryDefs();
   queries.Refresh();
-  std::vector<std::vector<std::string>> rows;
+  ResultTable result{{"Query", "Type", "Parameters", "SQL"}, {}};
   for (const auto& query : queries) {
     std::string parameters;
     for (const auto& parameter : query->Parameters()) {
       if (!parameters.empty()) parameters += ", ";
       parameters += parameter->Name() + " " + DaoTypeName(parameter->Type());
     }
-    rows.push_back({query->Name(), QueryTypeName(query->Type()), parameters, query->SQL()});
+    result.rows.push_back({query->Name(), QueryTypeName(query->Type()), parameters, query->SQL()});
   }
-  PrintTable({"Query", "Type", "Parameters", "SQL"}, rows);
+  PrintTable(result);
 }
 
 void JetShell::SaveQuery(const std::string& name, const std::string& sql) {
@@ -211,33 +284,52 @@ void JetShell::RunQuery(const std::string& name,
 }
 
 void JetShell::ListIndexes(const std::string& table) {
-  std::vector<std::vector<std::string>> rows;
-  for (const auto& index : database_->TableDefs().Item(table)->Indexes()) {
-    std::string fields;
-    for (const auto& field : index->Fields()) {
-      if (!fields.empty()) fields += ", ";
-      fields += field->Name();
-      if ((field->Attributes() & dbDescending) != 0) fields += " DESC";
+  // Every table's indexes come with the table's name in front.
+  const bool all = table.empty();
+  ResultTable result;
+  if (all) result.header.push_back("Table");
+  result.header.insert(result.header.end(), {"Index", "Fields", "Flags"});
+  std::vector<std::shared_ptr<TableDef>> tables;
+  if (all) {
+    database_->TableDefs().Refresh();
+    for (const auto& each : database_->TableDefs()) {
+      if ((each->Attributes() & dbSystemObject) == 0 || options_.systemTables) tables.push_back(each);
     }
-    std::string flags;
-    if (index->Primary()) flags += "primary ";
-    if (index->Unique()) flags += "unique ";
-    if (index->Required()) flags += "required ";
-    if (index->IgnoreNulls()) flags += "ignore-nulls ";
-    rows.push_back({index->Name(), fields, Trim(flags)});
+  } else {
+    tables.push_back(database_->TableDefs().Item(table));
   }
-  PrintTable({"Index", "Fields", "Flags"}, rows);
+  for (const auto& each : tables) {
+    for (const auto& index : each->Indexes()) {
+      std::string fields;
+      for (const auto& field : index->Fields()) {
+        if (!fields.empty()) fields += ", ";
+        fields += field->Name();
+        if ((field->Attributes() & dbDescending) != 0) fields += " DESC";
+      }
+      std::string flags;
+      if (index->Primary()) flags += "primary ";
+      if (index->Unique()) flags += "unique ";
+      if (index->Required()) flags += "required ";
+      if (index->IgnoreNulls()) flags += "ignore-nulls ";
+      if (index->Foreign()) flags += "foreign ";
+      std::vector<Variant> row;
+      if (all) row.emplace_back(each->Name());
+      row.insert(row.end(), {index->Name(), fields, Trim(flags)});
+      result.rows.push_back(std::move(row));
+    }
+  }
+  PrintTable(result);
 }
 
 void JetShell::ListFields(const std::string& table) {
-  std::vector<std::vector<std::string>> rows;
+  ResultTable result{{"Field", "Type", "DAO type", "Size", "Attributes", "Required", "Default"}, {}};
   for (const auto& field : database_->TableDefs().Item(table)->Fields()) {
     std::string type = DaoTypeName(field->Type());
     if ((field->Attributes() & dbAutoIncrField) != 0) type += " (counter)";
-    rows.push_back({field->Name(), type, std::to_string(field->Type()), std::to_string(field->Size()),
-                    std::to_string(field->Attributes()), field->Required() ? "yes" : "", field->DefaultValue()});
+    result.rows.push_back({field->Name(), type, Variant(field->Type()), Variant(field->Size()),
+                           Variant(field->Attributes()), field->Required() ? "yes" : "", field->DefaultValue()});
   }
-  PrintTable({"Field", "Type", "DAO type", "Size", "Attributes", "Required", "Default"}, rows);
+  PrintTable(result);
 }
 
 void JetShell::CountRows(const std::string& table) {

@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -17,12 +19,20 @@ namespace {
 constexpr const char* kUsage =
     "Usage: jetsh [options] DATABASE [SQL ...]\n"
     "Runs Jet SQL on a database file: each SQL argument (one statement, taken whole),\n"
-    "else the statements of -f FILE, else those on standard input (separated by \";\";\n"
-    "lines beginning with \".\" are commands, see .help).\n"
+    "else the statements of -f FILE, else those on standard input, each as soon as its\n"
+    "\";\" is read. On a terminal it prompts, with line editing and a history kept in\n"
+    "~/.jetsh_history (or $JETSH_HISTORY). \"--\" begins a comment; lines beginning with\n"
+    "\".\" are commands (.help lists them).\n"
     "\n"
     "  -c, --create          make a new, empty database file first\n"
     "  -f, --file FILE       read statements from FILE\n"
-    "      --csv             print result rows as CSV (default: aligned text)\n"
+    "      --column          print result rows as aligned columns (the default)\n"
+    "      --list            print result rows with \"|\" between the values\n"
+    "      --csv             print result rows as CSV\n"
+    "      --json            print result rows as a JSON array of objects\n"
+    "      --no-headers      leave out the column names\n"
+    "      --bail            stop at the first error (the default for scripts)\n"
+    "      --no-bail         go on after an error (the default at the prompt)\n"
     "  -p, --password PWD    the database password (with --create: set it)\n"
     "  -r, --readonly        open read-only\n"
     "  -x, --exclusive       open exclusively\n"
@@ -41,12 +51,22 @@ constexpr const char* kUsage =
     "      --blob-out TABLE FIELD WHERE FILE\n"
     "                        write that field's content into FILE, byte for byte\n"
     "  -h, --help            this text\n"
+    "      --version         the program's version\n"
     "\n"
-    "Errors print the DAO number and text; the exit status is then 1 (2 for a wrong\n"
-    "command line).\n";
+    "Errors print the DAO number and text, in a script after the statement's line; the\n"
+    "exit status is then 1 (2 for a wrong command line).\n";
 
 constexpr int kExitError = 1;
 constexpr int kExitUsage = 2;
+
+// The history of the prompt: $JETSH_HISTORY (empty: none), else ~/.jetsh_history.
+std::string HistoryFile() {
+  if (const char* file = std::getenv("JETSH_HISTORY")) return file;
+  if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
+    return std::string(home) + "/.jetsh_history";
+  }
+  return {};
+}
 
 int UsageError(const std::string& message) {
   std::cerr << "jetsh: " << message << "\n" << kUsage;
@@ -70,16 +90,30 @@ int main(int argc, char** argv) {
     std::string table, field, where, file;
   };
   std::vector<BlobJob> blobJobs;  // after the listings and the stored query, before SQL
+  std::optional<bool> bail;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
     if (arg == "-h" || arg == "--help") {
       std::cout << kUsage;
       return 0;
+    } else if (arg == "--version") {
+      std::cout << "jetsh " << LUMO_VERSION << "\n";
+      return 0;
     } else if (arg == "-c" || arg == "--create") {
       options.create = true;
+    } else if (arg == "--column") {
+      options.mode = OutputMode::kColumn;
+    } else if (arg == "--list") {
+      options.mode = OutputMode::kList;
     } else if (arg == "--csv") {
       options.mode = OutputMode::kCsv;
+    } else if (arg == "--json") {
+      options.mode = OutputMode::kJson;
+    } else if (arg == "--no-headers") {
+      options.headers = false;
+    } else if (arg == "--bail" || arg == "-bail" || arg == "--no-bail") {
+      bail = arg != "--no-bail";
     } else if (arg == "-r" || arg == "--readonly") {
       options.readOnly = true;
     } else if (arg == "-x" || arg == "--exclusive") {
@@ -129,8 +163,10 @@ int main(int argc, char** argv) {
   if (options.path.empty()) return UsageError("no database file given");
   if (!queryParameters.empty() && queryName.empty()) return UsageError("--param belongs to a --query");
 
+  int failures = 0;
   try {
-    JetShell shell(options, std::cout);
+    JetShell shell(options, std::cout, std::cerr);
+    if (bail) shell.SetBail(*bail);
     shell.Open();
     for (const std::string& command : commands) shell.Command(command);
     if (!queryName.empty()) shell.RunQuery(queryName, queryParameters);
@@ -149,23 +185,24 @@ int main(int argc, char** argv) {
         std::cerr << "jetsh: cannot read " << scriptFile << "\n";
         return kExitError;
       }
-      std::stringstream text;
-      text << file.rdbuf();
-      shell.RunScript(text.str());
-    } else if (commands.empty() && queryName.empty() && blobJobs.empty() &&
-               !(options.create && isatty(STDIN_FILENO))) {
-      std::stringstream text;
-      text << std::cin.rdbuf();
-      shell.RunScript(text.str());
+      StreamLineSource source(file, scriptFile);
+      failures = shell.RunLines(source);
+    } else if (commands.empty() && queryName.empty() && blobJobs.empty()) {
+      if (isatty(STDIN_FILENO)) {
+        std::cout << "jetsh " << LUMO_VERSION << " on " << options.path
+                  << ". Statements end with \";\"; .help lists the commands, .quit leaves.\n";
+        PromptLineSource source(HistoryFile());
+        shell.RunLines(source);
+        // What went wrong at the prompt was seen there; leaving is not a failure.
+      } else {
+        StreamLineSource source(std::cin, {});
+        failures = shell.RunLines(source);
+      }
     }
-  } catch (const lumo::EOleException& error) {
-    std::cout.flush();
-    std::cerr << "Error " << error.ErrorCode() << ": " << error.Message() << "\n";
-    return kExitError;
-  } catch (const std::exception& error) {
-    std::cout.flush();
-    std::cerr << "jetsh: " << error.what() << "\n";
+  } catch (const std::exception&) {
+    // Opening the file, the listings and the statements given as arguments stop at once.
+    JetShell::ReportCurrentError(std::cout, std::cerr);
     return kExitError;
   }
-  return 0;
+  return failures > 0 ? kExitError : 0;
 }

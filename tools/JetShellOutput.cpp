@@ -1,6 +1,7 @@
-// jetsh: how values and results look, and how a script splits into statements.
+// jetsh: how values and results look in each output mode.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <ostream>
 
@@ -21,16 +22,6 @@ size_t DisplayWidth(const std::string& text) {
     if ((c & 0xC0) != 0x80) ++width;
   }
   return width;
-}
-
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
 }
 
 }  // namespace
@@ -114,17 +105,113 @@ std::string QueryTypeName(int type) {
   return std::string(name.substr(3));  // without "dbQ"
 }
 
-void WriteAligned(std::ostream& out, const std::vector<std::string>& header,
-                  const std::vector<std::vector<std::string>>& rows) {
+namespace {
+
+bool HasControl(const std::string& text) {
+  return std::any_of(text.begin(), text.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
+// A column cell that holds a line break (or begins with a quote, so that it cannot be taken
+// for a quoted one) is shown quoted with escapes: the rows stay one line each.
+std::string ColumnCell(const std::string& text) {
+  if (!HasControl(text) && (text.empty() || text[0] != '"')) return text;
+  std::string quoted = "\"";
+  char buffer[8];
+  for (char c : text) {
+    switch (c) {
+      case '\n': quoted += "\\n"; break;
+      case '\r': quoted += "\\r"; break;
+      case '\t': quoted += "\\t"; break;
+      case '"': quoted += "\\\""; break;
+      case '\\': quoted += "\\\\"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+          std::snprintf(buffer, sizeof buffer, "\\x%02X", static_cast<unsigned char>(c));
+          quoted += buffer;
+        } else {
+          quoted += c;
+        }
+    }
+  }
+  return quoted + "\"";
+}
+
+// CSV's quoting, for CSV (separator ",") and lists (separator "|").
+std::string SeparatedField(const std::string& text, char separator) {
+  if (text.find_first_of("\"\r\n") == std::string::npos && text.find(separator) == std::string::npos) return text;
+  std::string quoted = "\"";
+  for (char c : text) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
+}
+
+std::string JsonString(const std::string& text) {
+  std::string quoted = "\"";
+  char buffer[8];
+  for (char c : text) {
+    switch (c) {
+      case '"': quoted += "\\\""; break;
+      case '\\': quoted += "\\\\"; break;
+      case '\n': quoted += "\\n"; break;
+      case '\r': quoted += "\\r"; break;
+      case '\t': quoted += "\\t"; break;
+      case '\b': quoted += "\\b"; break;
+      case '\f': quoted += "\\f"; break;
+      default:
+        if (static_cast<unsigned char>(c) < 0x20) {
+          std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned char>(c));
+          quoted += buffer;
+        } else {
+          quoted += c;
+        }
+    }
+  }
+  return quoted + "\"";
+}
+
+// Numbers and Booleans as JSON's own, Null as null, everything else as a string of what
+// the other modes show.
+std::string JsonValue(const Variant& value) {
+  switch (value.Type()) {
+    case VarType::kEmpty:
+    case VarType::kNull:
+      return "null";
+    case VarType::kBoolean:
+      return value.AsBoolean() ? "true" : "false";
+    case VarType::kSmallint:
+    case VarType::kInteger:
+    case VarType::kInt64:
+    case VarType::kCurrency:
+      return ShellText(value);
+    case VarType::kDouble:
+      // JSON has no infinities and no NaN.
+      return std::isfinite(value.AsDouble()) ? ShellText(value) : "null";
+    default:
+      return JsonString(ShellText(value));
+  }
+}
+
+void WriteColumns(std::ostream& out, bool headers, const ResultTable& table) {
+  std::vector<std::vector<std::string>> cells;
+  for (const auto& row : table.rows) {
+    std::vector<std::string> line;
+    for (const Variant& value : row) line.push_back(ColumnCell(ShellText(value)));
+    cells.push_back(std::move(line));
+  }
+  std::vector<std::string> header;
+  for (const std::string& name : table.header) header.push_back(ColumnCell(name));
   std::vector<size_t> widths;
-  for (const std::string& name : header) widths.push_back(DisplayWidth(name));
-  for (const auto& row : rows) {
+  for (const std::string& name : header) widths.push_back(headers ? DisplayWidth(name) : 0);
+  for (const auto& row : cells) {
     for (size_t i = 0; i < row.size() && i < widths.size(); ++i) widths[i] = std::max(widths[i], DisplayWidth(row[i]));
   }
-  auto line = [&](const std::vector<std::string>& cells) {
+  auto line = [&](const std::vector<std::string>& row) {
     std::string text;
     for (size_t i = 0; i < widths.size(); ++i) {
-      const std::string& cell = i < cells.size() ? cells[i] : std::string();
+      const std::string& cell = i < row.size() ? row[i] : std::string();
       if (i > 0) text += "  ";
       text += cell;
       text.append(widths[i] - DisplayWidth(cell), ' ');
@@ -133,70 +220,52 @@ void WriteAligned(std::ostream& out, const std::vector<std::string>& header,
     text.erase(text.find_last_not_of(' ') + 1);
     out << text << '\n';
   };
-  line(header);
-  std::vector<std::string> rule;
-  for (size_t width : widths) rule.push_back(std::string(width, '-'));
-  line(rule);
-  for (const auto& row : rows) line(row);
-}
-
-void WriteCsv(std::ostream& out, const std::vector<std::string>& header,
-              const std::vector<std::vector<std::string>>& rows) {
-  auto line = [&](const std::vector<std::string>& cells) {
-    for (size_t i = 0; i < cells.size(); ++i) out << (i > 0 ? "," : "") << CsvField(cells[i]);
-    out << "\r\n";
-  };
-  line(header);
-  for (const auto& row : rows) line(row);
-}
-
-std::vector<std::string> SplitScript(const std::string& text) {
-  std::vector<std::string> statements;
-  std::string current;
-  auto finish = [&] {
-    size_t begin = current.find_first_not_of(" \t\r\n");
-    if (begin != std::string::npos) {
-      size_t end = current.find_last_not_of(" \t\r\n");
-      statements.push_back(current.substr(begin, end - begin + 1));
-    }
-    current.clear();
-  };
-  char closing = 0;  // the character that ends the literal or name we are in
-  bool lineStart = true;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (closing == 0 && lineStart && c == '.' && current.find_first_not_of(" \t\r\n") == std::string::npos) {
-      // A command line: up to the end of the line.
-      size_t end = text.find('\n', i);
-      if (end == std::string::npos) end = text.size();
-      current = text.substr(i, end - i);
-      finish();
-      i = end;
-      lineStart = true;
-      continue;
-    }
-    lineStart = c == '\n' || (lineStart && (c == ' ' || c == '\t' || c == '\r'));
-    if (closing != 0) {
-      current += c;
-      if (c == closing) closing = 0;
-      continue;
-    }
-    switch (c) {
-      case '\'': closing = '\''; break;
-      case '"': closing = '"'; break;
-      case '[': closing = ']'; break;
-      case '#': closing = '#'; break;
-      case ';':
-        // The ";" that ends a PARAMETERS declaration belongs to the query that follows it.
-        if (StartsText("PARAMETERS", Trim(current)) && current.find(';') == std::string::npos) break;
-        finish();
-        continue;
-      default: break;
-    }
-    current += c;
+  if (headers) {
+    line(header);
+    std::vector<std::string> rule;
+    for (size_t width : widths) rule.push_back(std::string(width, '-'));
+    line(rule);
   }
-  finish();
-  return statements;
+  for (const auto& row : cells) line(row);
+}
+
+void WriteSeparated(std::ostream& out, bool headers, const ResultTable& table, char separator,
+                    const char* lineEnd) {
+  auto line = [&](const auto& cells, auto text) {
+    for (size_t i = 0; i < cells.size(); ++i) {
+      if (i > 0) out << separator;
+      out << SeparatedField(text(cells[i]), separator);
+    }
+    out << lineEnd;
+  };
+  if (headers) line(table.header, [](const std::string& name) { return name; });
+  for (const auto& row : table.rows) line(row, [](const Variant& value) { return ShellText(value); });
+}
+
+void WriteJson(std::ostream& out, const ResultTable& table) {
+  out << '[';
+  for (size_t r = 0; r < table.rows.size(); ++r) {
+    if (r > 0) out << ",\n";
+    out << '{';
+    const auto& row = table.rows[r];
+    for (size_t i = 0; i < row.size() && i < table.header.size(); ++i) {
+      if (i > 0) out << ',';
+      out << JsonString(table.header[i]) << ':' << JsonValue(row[i]);
+    }
+    out << '}';
+  }
+  out << "]\n";
+}
+
+}  // namespace
+
+void WriteResult(std::ostream& out, OutputMode mode, bool headers, const ResultTable& table) {
+  switch (mode) {
+    case OutputMode::kColumn: WriteColumns(out, headers, table); break;
+    case OutputMode::kList: WriteSeparated(out, headers, table, '|', "\n"); break;
+    case OutputMode::kCsv: WriteSeparated(out, headers, table, ',', "\r\n"); break;
+    case OutputMode::kJson: WriteJson(out, table); break;
+  }
 }
 
 }  // namespace lumo::tools

@@ -204,7 +204,7 @@ TEST_F(JetShellTest, TableNamesAreWholeWordsAndArgumentsWholeStatements) {
   EXPECT_EQ(Shell(path_ + " f").output, "f  s\n-  ---\n1  a;b\n");
 }
 
-TEST_F(JetShellTest, ErrorsPrintDaosNumberAndTextAndStopTheScript) {
+TEST_F(JetShellTest, ErrorsPrintDaosNumberAndTextAndStopTheScriptAtTheirLine) {
   const std::string missing = (folder_ / "missing.mdb").string();
   Result open = Shell(missing + " 'SELECT 1'");
   EXPECT_EQ(open.status, 1);
@@ -212,8 +212,9 @@ TEST_F(JetShellTest, ErrorsPrintDaosNumberAndTextAndStopTheScript) {
   MakeJournal();
   Result script = Shell(path_, "DELETE FROM Logon WHERE Username = 'anna';\nDELETE FROM Nowhere;\nDELETE FROM Logon;\n");
   EXPECT_EQ(script.status, 1);
-  EXPECT_EQ(script.output, "1 row affected.\nError 3078: The Microsoft Jet database engine cannot find the input "
-                           "table or query 'Nowhere'. Make sure it exists and that its name is spelled correctly\n");
+  EXPECT_EQ(script.output, "1 row affected.\nline 2: Error 3078: The Microsoft Jet database engine cannot find the "
+                           "input table or query 'Nowhere'. Make sure it exists and that its name is spelled "
+                           "correctly\n");
   // The statement after the error did not run.
   EXPECT_EQ(RunCommand("sqlite3 " + path_ + " 'SELECT count(*) FROM Logon'").output, "1\n");
   std::ofstream(folder_ / "notes.txt") << std::string(200, 'n');
@@ -290,6 +291,139 @@ TEST_F(JetShellTest, GivesATableMadeElsewhereItsRowCount) {
   EXPECT_EQ(system.output, "jetsh: System tables are not counted: MSysRowCounts\n");
   EXPECT_EQ(Shell(path_ + " --count-rows Nowhere").status, 1);
   EXPECT_EQ(Shell(path_ + " --count-rows").status, 2);
+}
+
+TEST_F(JetShellTest, ScriptsTakeCommentsBlankLinesAndStatementsOverSeveralLines) {
+  MakeJournal();
+  const std::string script =
+      "-- who logged on\n"
+      "\n"
+      "SELECT Username -- the name\n"
+      "  FROM Logon\n"
+      "  WHERE Typ = 'logon' AND Username <> 'x--y'; -- not a comment inside quotes\n"
+      "   -- indented comment\n"
+      "SELECT Count(*) AS N FROM Logon\n";  // the last statement needs no ";"
+  Result result = Shell("--list " + path_, script);
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(result.output, "Username\nanna\nbert\nN\n2\n");
+  // A string literal keeps what looks like a comment, line breaks and all.
+  Result literal = Shell("--list " + path_, "UPDATE Logon SET Typ = 'a--b\nc' WHERE ID = 1;\n");
+  EXPECT_EQ(literal.output, "1 row affected.\n");
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT hex(Typ) FROM Logon WHERE ID = 1\"").output, "612D2D620A63\n");
+}
+
+TEST_F(JetShellTest, AnErrorNamesTheStatementsFirstLineAndBailDecidesWhetherTheScriptGoesOn) {
+  MakeJournal();
+  const std::string script =
+      "DELETE FROM Logon WHERE Username = 'anna';\n"
+      "\n"
+      "SELECT *\n"
+      "  FROM Nowhere;\n"
+      ".nonsense\n"
+      "DELETE FROM Logon;\n";
+  const std::string missing =
+      "Error 3078: The Microsoft Jet database engine cannot find the input table or query 'Nowhere'. Make sure it "
+      "exists and that its name is spelled correctly\n";
+  std::ofstream(folder_ / "clean.sql") << script;
+  const std::string file = (folder_ / "clean.sql").string();
+  Result bailed = Shell("-f " + file + " " + path_);
+  EXPECT_EQ(bailed.status, 1);
+  EXPECT_EQ(bailed.output, "1 row affected.\n" + file + ":3: " + missing);
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " 'SELECT count(*) FROM Logon'").output, "1\n");
+
+  // Without bail every statement runs, each error is named, and the status still says so.
+  Result onward = Shell("--no-bail " + path_, script);
+  EXPECT_EQ(onward.status, 1);
+  EXPECT_EQ(onward.output, "0 rows affected.\nline 3: " + missing +
+                               "line 5: Unknown command: .nonsense (.help lists the commands)\n1 row affected.\n");
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " 'SELECT count(*) FROM Logon'").output, "0\n");
+  // A script may turn bail off for itself; a bad argument to a command is an error of its own.
+  Result own = Shell(path_, ".bail off\n.mode wide\nSELECT 1 AS One FROM Logon;\n.headers maybe\n");
+  EXPECT_EQ(own.status, 1);
+  EXPECT_EQ(own.output, "line 2: .mode takes list, csv, column or json\nOne\n---\nline 4: .headers takes on or off\n");
+  EXPECT_EQ(Shell(path_, "SELECT 1 FROM Logon;\n").status, 0);
+}
+
+TEST_F(JetShellTest, EveryOutputModeKeepsOneRowPerLineOrQuotesTheBreaks) {
+  ASSERT_EQ(Shell("--create " + path_,
+                  "CREATE TABLE t (ID LONG, Note MEMO, Flag YESNO, Amount CURRENCY, Ratio DOUBLE);\n"
+                  "INSERT INTO t VALUES (1, 'two' & Chr(13) & Chr(10) & 'lines|\"q\"', True, 12.5, 0.25);\n"
+                  "INSERT INTO t (ID, Note) VALUES (2, '\"quoted\\');\n"
+                  "INSERT INTO t (ID) VALUES (3);\n")
+                .status,
+            0);
+  const std::string query = " 'SELECT * FROM t ORDER BY ID'";
+  EXPECT_EQ(Shell(path_ + query).output,
+            "ID  Note                  Flag  Amount   Ratio\n"
+            "--  --------------------  ----  -------  -----\n"
+            "1   \"two\\r\\nlines|\\\"q\\\"\"  True  12.5000  0.25\n"
+            "2   \"\\\"quoted\\\\\"\n"
+            "3\n");
+  EXPECT_EQ(Shell("--list " + path_ + query).output,
+            "ID|Note|Flag|Amount|Ratio\n"
+            "1|\"two\r\nlines|\"\"q\"\"\"|True|12.5000|0.25\n"
+            "2|\"\"\"quoted\\\"|||\n"
+            "3||||\n");
+  EXPECT_EQ(Shell("--csv --no-headers " + path_ + query).output,
+            "1,\"two\r\nlines|\"\"q\"\"\",True,12.5000,0.25\r\n"
+            "2,\"\"\"quoted\\\",,,\r\n"
+            "3,,,,\r\n");
+  EXPECT_EQ(Shell("--json " + path_ + query).output,
+            "[{\"ID\":1,\"Note\":\"two\\r\\nlines|\\\"q\\\"\",\"Flag\":true,\"Amount\":12.5000,\"Ratio\":0.25},\n"
+            "{\"ID\":2,\"Note\":\"\\\"quoted\\\\\",\"Flag\":null,\"Amount\":null,\"Ratio\":null},\n"
+            "{\"ID\":3,\"Note\":null,\"Flag\":null,\"Amount\":null,\"Ratio\":null}]\n");
+  EXPECT_EQ(Shell("--json " + path_ + " 'SELECT * FROM t WHERE ID > 9'").output, "[]\n");
+  // The dot commands switch within a script.
+  EXPECT_EQ(Shell(path_, ".mode list\n.headers off\nSELECT ID FROM t WHERE ID < 3;\n.mode column\n.headers on\n"
+                         "SELECT ID FROM t WHERE ID = 3;\n")
+                .output,
+            "1\n2\nID\n--\n3\n");
+}
+
+TEST_F(JetShellTest, SchemaBuildsTheSameDatabaseAgain) {
+  ASSERT_EQ(Shell("--create " + path_,
+                  "CREATE TABLE Person (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(40) NOT NULL, "
+                  "Born DATETIME, Photo LONGBINARY, Paid CURRENCY, Active YESNO, Share DECIMAL(12, 3));\n"
+                  "CREATE UNIQUE INDEX ByName ON Person (Name DESC, Born) WITH IGNORE NULL;\n"
+                  "CREATE TABLE [Logon Entry] (ID LONG, Person LONG, Memo MEMO, Code BINARY(8));\n"
+                  "CREATE INDEX Required ON [Logon Entry] (Code) WITH DISALLOW NULL;\n"
+                  "ALTER TABLE [Logon Entry] ADD CONSTRAINT PersonEntry FOREIGN KEY (Person) REFERENCES Person (ID);\n"
+                  ".savequery Named PARAMETERS Who Text (40); SELECT * FROM Person WHERE Name = Who\n")
+                .status,
+            0);
+  Result schema = Shell(path_ + " .schema");
+  ASSERT_EQ(schema.status, 0) << schema.output;
+  EXPECT_EQ(schema.output,
+            "CREATE TABLE [Logon Entry] ([ID] LONG, [Person] LONG, [Memo] MEMO, [Code] BINARY(8));\n"
+            "CREATE INDEX [Required] ON [Logon Entry] ([Code]) WITH DISALLOW NULL;\n"
+            "CREATE TABLE [Person] ([ID] COUNTER, [Name] TEXT(40) NOT NULL, [Born] DATETIME, [Photo] LONGBINARY, "
+            "[Paid] CURRENCY, [Active] YESNO, [Share] DECIMAL(12, 3), CONSTRAINT [PrimaryKey] PRIMARY KEY ([ID]));\n"
+            "CREATE UNIQUE INDEX [ByName] ON [Person] ([Name] DESC, [Born]) WITH IGNORE NULL;\n"
+            "ALTER TABLE [Logon Entry] ADD CONSTRAINT [PersonEntry] FOREIGN KEY ([Person]) REFERENCES [Person] "
+            "([ID]);\n"
+            ".savequery Named PARAMETERS Who Text (40); SELECT * FROM Person WHERE Name = Who\n");
+  const std::string copy = (folder_ / "copy.mdb").string();
+  Result replayed = Shell("--create " + copy, schema.output);
+  ASSERT_EQ(replayed.status, 0) << replayed.output;
+  EXPECT_EQ(Shell(copy + " .schema").output, schema.output);
+  for (const char* table : {"Person", "'Logon Entry'"}) {
+    EXPECT_EQ(Shell("--fields " + std::string(table) + " " + copy).output,
+              Shell("--fields " + std::string(table) + " " + path_).output);
+  }
+  EXPECT_EQ(Shell(copy + " .indexes").output, Shell(path_ + " .indexes").output);
+  EXPECT_EQ(Shell(path_ + " '.schema person'").output.substr(0, 25), "CREATE TABLE [Person] ([I");
+  EXPECT_EQ(Shell(path_ + " '.schema nobody'").output, "Error 3265: Item not found in this collection\n");
+}
+
+TEST_F(JetShellTest, AnswersHelpAndVersionWithoutADatabase) {
+  Result version = Shell("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_TRUE(version.output.starts_with("jetsh ")) << version.output;
+  EXPECT_NE(version.output.find_first_of("0123456789"), std::string::npos);
+  Result help = Shell("--help");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.output.find("Usage: jetsh"), std::string::npos);
+  EXPECT_NE(help.output.find("--json"), std::string::npos);
 }
 
 }  // namespace
