@@ -6,6 +6,8 @@
 #include "runtime/CommandLine.h"
 
 #include <clocale>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -40,9 +42,31 @@ std::string ValidUtf8(const std::string& bytes) {
   return text;
 }
 
+constexpr const char* kUsage =
+    "Usage: logonjournal [/set logon|logoff]\n"
+    "Keeps a journal of logons in the table Logon of the database that logonjournal.ini\n"
+    "beside the program names (section db, key main; default logon1.mdb beside it).\n"
+    "\n"
+    "  /set logon     record a logon of the calling user (the session module runs this)\n"
+    "  /set logoff    stamp the logoff time into the user's newest open row\n"
+    "  (none)         show today's logons in the window \"Logon-\xC3\x9C" "bersicht\"\n"
+    "  --help         this text\n"
+    "  --version      the program's version\n"
+    "\n"
+    "Errors go to standard error and the system log; the exit status is then 1.\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Answered before anything else starts: no window, no database, no INI file.
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("logonjournal %s\n", LUMO_VERSION);
+    return 0;
+  }
   std::setlocale(LC_ALL, "");
   std::vector<std::string> arguments(argv, argv + argc);
   for (size_t i = 1; i < arguments.size(); ++i) arguments[i] = ValidUtf8(arguments[i]);

@@ -4,13 +4,28 @@
 
 #include <clocale>
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "runtime/DateFormat.h"
 #include "runtime/DateTime.h"
 #include "runtime/OsFacts.h"
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("lumo-facts %s\n", LUMO_VERSION);
+    return 0;
+  }
+  if (argc > 1) {
+    const bool help = argc == 2 && std::strcmp(argv[1], "--help") == 0;
+    std::fprintf(help ? stdout : stderr,
+                 "Usage: lumo-facts\n"
+                 "Prints what the logon journal writes about this machine with every logon: the user,\n"
+                 "the computer, the time, its IPv4 addresses, the operating system and the kernel.\n"
+                 "  --help      this text\n"
+                 "  --version   the program's version\n");
+    return help ? 0 : 2;
+  }
   std::setlocale(LC_ALL, "");
   using namespace lumo;
 

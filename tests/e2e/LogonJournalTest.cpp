@@ -204,6 +204,25 @@ TEST_F(LogonJournalTest, SwitchInCapitalsRecordsNothingAndKeepsRunning) {
   EXPECT_EQ(Sql("SELECT count(*) FROM Logon"), "0\n");
 }
 
+TEST_F(LogonJournalTest, HelpAndVersionAnswerWithoutAWindowOrTheDatabase) {
+  MakeDatabase(database_);
+  const std::string before = Sql("SELECT count(*) FROM Logon");
+  const auto written = fs::last_write_time(database_);
+  Result help = Journal("--help", "", 5);
+  EXPECT_EQ(help.status, 0) << help.output;
+  EXPECT_EQ(help.output.rfind("Usage: logonjournal [/set logon|logoff]\n", 0), 0u) << help.output;
+  Result version = Journal("--version", "", 5);
+  EXPECT_EQ(version.status, 0) << version.output;
+  EXPECT_EQ(version.output.rfind("logonjournal ", 0), 0u) << version.output;
+  EXPECT_NE(version.output.find_first_of("0123456789"), std::string::npos);
+  // The database was not opened: no write-ahead files beside it, nothing changed.
+  EXPECT_FALSE(fs::exists(database_ + "-wal"));
+  EXPECT_TRUE(fs::last_write_time(database_) == written);
+  EXPECT_EQ(Sql("SELECT count(*) FROM Logon"), before);
+  // Only the two options themselves: anything else keeps its zero-sized window.
+  EXPECT_EQ(Journal("--help me", "", 2).status, 124);
+}
+
 TEST_F(LogonJournalTest, MissingDatabaseIsReportedAndNotCreated) {
   const std::string missing = (folder_ / "nowhere" / "journal.mdb").string();
   WriteIni("[db]\nmain=" + missing + "\n");
