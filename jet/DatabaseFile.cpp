@@ -81,7 +81,7 @@ std::string ReadFileHeader(const std::string& path, size_t bytes) {
   }
 }
 
-DatabaseFile::DatabaseFile(std::string path, OpenOptions options, SqliteConnection connection)
+DatabaseFile::DatabaseFile(std::string path, OpenOptions options, std::shared_ptr<SqliteConnection> connection)
     : path_(std::move(path)),
       options_(std::move(options)),
       connection_(std::move(connection)),
@@ -96,8 +96,22 @@ std::shared_ptr<DatabaseFile> DatabaseFile::Open(const std::string& path, const 
   // read-only open is enforced with query_only.
   SqliteConnection connection(path, OpenMode::ReadWrite);
   CheckFormat(connection, path);
-  std::shared_ptr<DatabaseFile> file(new DatabaseFile(path, options, std::move(connection)));
+  std::shared_ptr<DatabaseFile> file(
+      new DatabaseFile(path, options, std::make_shared<SqliteConnection>(std::move(connection))));
   file->Prepare(false);
+  return file;
+}
+
+std::shared_ptr<DatabaseFile> DatabaseFile::OpenInSession(const std::shared_ptr<DatabaseFile>& open,
+                                                          const OpenOptions& options) {
+  if (!open || !open->IsOpen() || open->Exclusive() || options.exclusive || open->ReadOnly() != options.readOnly) {
+    return nullptr;
+  }
+  std::shared_ptr<DatabaseFile> file(new DatabaseFile(open->path_, options, open->connection_));
+  // The connection is set up already, its functions answer the session's @@IDENTITY.
+  file->identity_ = open->identity_;
+  file->busyTimeoutMs_ = open->busyTimeoutMs_;
+  file->CheckPassword();
   return file;
 }
 
@@ -117,7 +131,7 @@ std::shared_ptr<DatabaseFile> DatabaseFile::Create(const std::string& path, cons
     // every commit durable across a crash (per connection, so Prepare repeats it).
     connection.Exec("PRAGMA journal_mode=WAL");
     connection.Exec("PRAGMA synchronous=FULL");
-    file.reset(new DatabaseFile(path, OpenOptions{}, std::move(connection)));
+    file.reset(new DatabaseFile(path, OpenOptions{}, std::make_shared<SqliteConnection>(std::move(connection))));
     file->Prepare(true);
     file->catalogue_.EnsureSystemTables();
     file->catalogue_.TouchObject(kDatabaseObjectName, kObjectTypeDatabase, true);

@@ -12,6 +12,12 @@
 // Files the engine creates use WAL, synchronous=FULL and a busy timeout; every connection
 // sets the busy timeout, synchronous=FULL and registers the Jet SQL functions.
 //
+// One workspace is one session: a second Database a workspace opens on a file it has open
+// already goes through the same connection (OpenInSession), so that both see what the other
+// wrote and write in the same transaction, where separate connections would wait for each
+// other's lock. Each keeps its own statements, catalogue and open flags; the connection
+// closes with the last of them.
+//
 // Not thread-safe: one thread per component graph.
 
 #include <map>
@@ -45,6 +51,11 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
  public:
   // Opens an existing file.
   static std::shared_ptr<DatabaseFile> Open(const std::string& path, const OpenOptions& options);
+  // Opens the file `open` has open through open's connection, when the two may share it:
+  // neither exclusive, both read-only or both not (a read-only open keeps a connection that
+  // refuses writes). Null when they may not; the password is checked as by Open (3031).
+  static std::shared_ptr<DatabaseFile> OpenInSession(const std::shared_ptr<DatabaseFile>& open,
+                                                     const OpenOptions& options);
   // Makes a new, empty file (3204 when it exists) with the engine's system tables. `locale`
   // is CreateDatabase's text (dbLangGeneral ...), whose ";pwd=x" part sets a database
   // password; `options` are dbVersion.../dbEncrypt bits (accepted, nothing to choose).
@@ -63,6 +74,9 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
 
   // The connection; 3420 once the file is closed.
   SqliteConnection& Connection();
+  // The same, shared with the other files of the session (null once closed): a workspace
+  // keeps it to end its transaction there even after this file closed.
+  std::shared_ptr<SqliteConnection> SessionConnection() const { return connection_; }
   // A prepared statement for this SQL text, prepared once and reused; it comes back reset
   // with its bindings cleared. Valid while the file is open. A statement still being stepped
   // by one user must not be requested again by another: callers that keep a statement
@@ -99,10 +113,10 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   // before it is served.
   uint64_t CacheEpoch() const noexcept { return cacheEpoch_; }
   void Close();
-  bool IsOpen() const { return connection_.has_value(); }
+  bool IsOpen() const { return connection_ != nullptr; }
 
  private:
-  DatabaseFile(std::string path, OpenOptions options, SqliteConnection connection);
+  DatabaseFile(std::string path, OpenOptions options, std::shared_ptr<SqliteConnection> connection);
   // Busy timeout, synchronous, the Jet functions; then the exclusive lock, the format probe
   // and the read-only switch.
   void Prepare(bool created);
@@ -111,10 +125,11 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   std::string path_;
   OpenOptions options_;
   int busyTimeoutMs_ = kDefaultBusyTimeoutMs;
-  // @@IDENTITY; shared with the functions registered on every connection to the file.
+  // @@IDENTITY; shared with the functions registered on every connection to the file, and
+  // with the other files of the session.
   std::shared_ptr<int64_t> identity_ = std::make_shared<int64_t>(0);
   uint64_t cacheEpoch_ = 0;
-  std::optional<SqliteConnection> connection_;  // declared before the statements that use it
+  std::shared_ptr<SqliteConnection> connection_;  // declared before the statements that use it
   SqliteStatementCache statements_;
   Catalogue catalogue_;
 };

@@ -1,5 +1,8 @@
 #include "jet/Workspace.h"
 
+#include <algorithm>
+#include <filesystem>
+
 #include "runtime/StrUtils.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
@@ -103,8 +106,19 @@ std::shared_ptr<Database> Workspace::OpenDatabase(const std::string& name, const
   openOptions.exclusive = IsExclusive(options);
   openOptions.readOnly = readOnly;
   openOptions.password = parsed.password;
-  std::shared_ptr<DatabaseFile> file = DatabaseFile::Open(name, openOptions);
+  std::shared_ptr<DatabaseFile> file = DatabaseFile::OpenInSession(OpenFileAt(name), openOptions);
+  if (!file) file = DatabaseFile::Open(name, openOptions);
   return Adopt(std::make_shared<Database>(std::move(file), name, connect));
+}
+
+std::shared_ptr<DatabaseFile> Workspace::OpenFileAt(const std::string& path) const {
+  for (const auto& database : *databases_) {
+    if (!database->IsValid() || !database->File()->IsOpen()) continue;
+    // The same file under any name: a relative path, a link.
+    std::error_code error;
+    if (std::filesystem::equivalent(database->File()->Path(), path, error)) return database->File();
+  }
+  return nullptr;
 }
 
 std::shared_ptr<Database> Workspace::OpenConnection(const std::string& name, int options, bool readOnly,
@@ -131,26 +145,35 @@ void Workspace::BeginTrans() {
   if (transactionLevel_ >= kMaxTransactionLevels) Raise(3003);
   const int level = transactionLevel_ + 1;
   // A transaction spans every database of the workspace: the outer level is a plain
-  // transaction of each connection, inner levels are savepoints.
+  // transaction of each connection, inner levels are savepoints. Databases of the session
+  // on one file share a connection, which begins each level once.
   std::vector<Joined> started;
+  const auto begun = [&started](const SqliteConnection* connection) {
+    return std::any_of(started.begin(), started.end(),
+                       [connection](const Joined& entry) { return entry.connection.lock().get() == connection; });
+  };
   try {
     for (const auto& database : *databases_) {
       if (!database->IsValid()) continue;
-      SqliteConnection& connection = database->File()->Connection();
-      if (level == 1) {
+      std::shared_ptr<SqliteConnection> connection = database->File()->SessionConnection();
+      if (!connection || begun(connection.get())) continue;
+      if (level > 1) {
+        connection->Exec("SAVEPOINT " + SavepointName(level));
+      } else if (database->File()->ReadOnly()) {
+        // A read-only file never writes; it must not take the write lock from those who do.
+        connection->Exec("BEGIN");
+      } else {
         // As a write from the start: a transaction that read first could not wait for
         // another writer later, and would fail at its first write instead.
-        connection.BeginWrite();
-      } else {
-        connection.Exec("SAVEPOINT " + SavepointName(level));
+        connection->BeginWrite();
       }
-      started.push_back({database, level});
+      started.push_back({connection, level});
     }
   } catch (...) {
     for (const Joined& entry : started) {
-      if (auto database = entry.database.lock()) {
+      if (auto connection = entry.connection.lock()) {
         try {
-          database->File()->Connection().Exec(level == 1 ? "ROLLBACK" : "RELEASE " + SavepointName(level));
+          connection->Exec(level == 1 ? "ROLLBACK" : "RELEASE " + SavepointName(level));
         } catch (...) {
         }
       }
@@ -165,19 +188,19 @@ void Workspace::EndTransaction(bool commit) {
   CheckValid();
   if (transactionLevel_ == 0) Raise(3034);
   const int level = transactionLevel_;
-  // Each database joined every level begun while it was open; this level's entry ends it.
+  // Each connection joined every level begun while it was open; this level's entry ends it.
+  // A connection whose databases all closed is gone, and SQLite rolled its transaction back.
   for (const Joined& entry : joined_) {
     if (entry.level != level) continue;
-    auto database = entry.database.lock();
-    if (!database || !database->IsValid()) continue;
-    SqliteConnection& connection = database->File()->Connection();
+    std::shared_ptr<SqliteConnection> connection = entry.connection.lock();
+    if (!connection) continue;
     if (level == 1) {
-      if (connection.InTransaction()) connection.Exec(commit ? "COMMIT" : "ROLLBACK");
+      if (connection->InTransaction()) connection->Exec(commit ? "COMMIT" : "ROLLBACK");
     } else if (commit) {
-      connection.Exec("RELEASE " + SavepointName(level));
+      connection->Exec("RELEASE " + SavepointName(level));
     } else {
-      connection.Exec("ROLLBACK TO " + SavepointName(level));
-      connection.Exec("RELEASE " + SavepointName(level));
+      connection->Exec("ROLLBACK TO " + SavepointName(level));
+      connection->Exec("RELEASE " + SavepointName(level));
     }
   }
   std::erase_if(joined_, [level](const Joined& entry) { return entry.level >= level; });

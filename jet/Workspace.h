@@ -11,6 +11,10 @@
 //   CreateDatabase(name, locale, options)  a new empty file (3204 when it exists).
 //   BeginTrans / CommitTrans / Rollback  across every database of the workspace (3034
 //       without BeginTrans).
+//
+// The workspace is one session: databases it opens on the same file share one connection
+// (DatabaseFile::OpenInSession), so that they see each other's writes at once and write in
+// one transaction instead of waiting for each other's lock.
 //   Close  closes every database of the workspace, rolling back an open transaction.
 
 #include <memory>
@@ -28,6 +32,8 @@
 namespace lumo::jet {
 
 class DBEngine;
+class DatabaseFile;
+class SqliteConnection;
 
 class Workspace : public DaoObject {
  public:
@@ -71,10 +77,12 @@ class Workspace : public DaoObject {
   bool appended_ = false;
   int transactionLevel_ = 0;
   struct Joined {
-    std::weak_ptr<Database> database;
-    int level;  // the transaction level the database joined at
+    // The connection the level began on: it ends there even when the database that began
+    // it closed while another of the session stays open on the file.
+    std::weak_ptr<SqliteConnection> connection;
+    int level;  // the transaction level the connection joined at
   };
-  std::vector<Joined> joined_;  // databases taking part in the open transaction
+  std::vector<Joined> joined_;  // connections taking part in the open transaction
   std::shared_ptr<const Workgroup> workgroup_;
   std::unique_ptr<OwnedCollection<Database>> databases_;
   std::unique_ptr<OwnedCollection<User>> users_;
@@ -82,6 +90,8 @@ class Workspace : public DaoObject {
   std::unique_ptr<PropertyCollection> properties_;
 
   std::shared_ptr<Database> Adopt(std::shared_ptr<Database> database);
+  // The file an open database of this workspace has open at `path`, if any.
+  std::shared_ptr<DatabaseFile> OpenFileAt(const std::string& path) const;
   void EndTransaction(bool commit);
 };
 

@@ -158,7 +158,9 @@ TEST_F(DatabaseTest, IdentityIsTheLastCounterThisDatabaseAdded) {
   // Counters by SQLite's row key (Logon) and by trigger, with their own seed and step.
   database_->Execute("CREATE TABLE Steps (N COUNTER(100, 10), Name TEXT(10))");
   database_->Execute("CREATE TABLE Plain (Name TEXT(10))");
-  auto other = engine_.OpenDatabase(path_);
+  // Another session (the databases of one workspace share their connection and its value).
+  auto otherSession = engine_.CreateWorkspace("Other", "Admin", "");
+  auto other = otherSession->OpenDatabase(path_);
   // The value as each kind of recordset reads it, whichever connection it runs on.
   const auto identity = [](Database& database) {
     std::vector<Variant> values;

@@ -131,6 +131,87 @@ TEST_F(WorkspaceTest, TransactionHoldsTheWriteLockFromItsBeginning) {
   EXPECT_EQ(StockShell(path_, "SELECT group_concat(name) FROM t"), "mine,after\n");
 }
 
+// Counts the rows of t as a database of the workspace sees them.
+int64_t RowsSeenBy(Database& database) {
+  return database.OpenRecordset("SELECT count(*) FROM t", dbOpenSnapshot)->Fields().Item(0)->Value().AsInt64();
+}
+
+TEST_F(WorkspaceTest, DatabasesOfOneWorkspaceOnOneFileWriteInOneTransaction) {
+  auto first = workspace_->OpenDatabase(path_);
+  // The same file under another name.
+  auto second = workspace_->OpenDatabase(folder_.string() + "/./a.mdb");
+  first->SetQueryTimeout(1);
+  second->SetQueryTimeout(1);
+  workspace_->BeginTrans();
+  first->Execute("INSERT INTO t (name) VALUES ('first')", dbFailOnError);
+  second->Execute("INSERT INTO t (name) VALUES ('second')", dbFailOnError);
+  auto recordset = second->OpenRecordset("t", dbOpenDynaset);
+  recordset->AddNew();
+  recordset->Fields().Item("name")->SetValue(Variant("added"));
+  recordset->Update();
+  // One session: each sees the other's rows before the commit, nobody else does.
+  EXPECT_EQ(RowsSeenBy(*first), 3);
+  EXPECT_EQ(RowsSeenBy(*second), 3);
+  EXPECT_EQ(Rows(), 0);
+  auto last = first->OpenRecordset("SELECT @@IDENTITY", dbOpenSnapshot);
+  EXPECT_EQ(last->Fields().Item(0)->Value(), Variant(3));
+  workspace_->CommitTrans();
+  EXPECT_EQ(StockShell(path_, "SELECT group_concat(name) FROM t"), "first,second,added\n");
+
+  // Rolled back together, nested levels included.
+  workspace_->BeginTrans();
+  second->Execute("DELETE FROM t WHERE name = 'first'", dbFailOnError);
+  workspace_->BeginTrans();
+  first->Execute("UPDATE t SET name = 'inner' WHERE name = 'added'", dbFailOnError);
+  workspace_->Rollback();
+  std::string names;
+  for (auto rows = second->OpenRecordset("SELECT name FROM t ORDER BY id", dbOpenSnapshot); !rows->IsEOF(); rows->MoveNext()) {
+    names += (names.empty() ? "" : ",") + VarToStr(rows->Fields().Item(0)->Value());
+  }
+  EXPECT_EQ(names, "second,added");
+  workspace_->Rollback();
+  EXPECT_EQ(Rows(), 3);
+
+  // Another workspace is another session: it waits for the transaction and gives up.
+  auto other = engine_.CreateWorkspace("Other", "Admin", "");
+  auto elsewhere = other->OpenDatabase(path_);
+  elsewhere->SetQueryTimeout(1);
+  workspace_->BeginTrans();
+  second->Execute("INSERT INTO t (name) VALUES ('mine')", dbFailOnError);
+  EXPECT_EQ(DaoNumberOf([&] { elsewhere->Execute("INSERT INTO t (name) VALUES ('theirs')", dbFailOnError); }), 3218);
+  // A database that closes leaves the session's transaction to the others.
+  second->Close();
+  first->Execute("INSERT INTO t (name) VALUES ('kept')", dbFailOnError);
+  workspace_->CommitTrans();
+  EXPECT_EQ(StockShell(path_, "SELECT group_concat(name) FROM t"), "first,second,added,mine,kept\n");
+  first->Close();
+  EXPECT_EQ(StockShell(path_, "PRAGMA integrity_check"), "ok\n");
+}
+
+TEST_F(WorkspaceTest, ReadOnlyAndExclusiveOpensKeepTheirOwnConnections) {
+  auto writer = workspace_->OpenDatabase(path_);
+  auto reader = workspace_->OpenDatabase(path_, false, true);
+  writer->SetQueryTimeout(1);
+  // The read-only database joins the transaction without the write lock.
+  workspace_->BeginTrans();
+  writer->Execute("INSERT INTO t (name) VALUES ('written')", dbFailOnError);
+  EXPECT_EQ(DaoNumberOf([&] { reader->Execute("INSERT INTO t (name) VALUES ('refused')", dbFailOnError); }), 3027);
+  workspace_->CommitTrans();
+  EXPECT_EQ(RowsSeenBy(*reader), 1);
+  EXPECT_EQ(StockShell(path_, "SELECT group_concat(name) FROM t"), "written\n");
+  writer->Close();
+  reader->Close();
+  // A file held exclusively is not opened again beside it, not even by its own session.
+  auto held = workspace_->OpenDatabase(path_, true);
+  EXPECT_EQ(DaoNumberOf([&] { workspace_->OpenDatabase(path_); }), 3051);
+  held->Close();
+  // A wrong password is refused however the file is reached.
+  auto open = workspace_->OpenDatabase(path_);
+  open->NewPassword("", "pw");
+  EXPECT_EQ(DaoNumberOf([&] { workspace_->OpenDatabase(path_); }), 3031);
+  EXPECT_EQ(workspace_->OpenDatabase(path_, false, false, ";PWD=pw")->Name(), path_);
+}
+
 TEST_F(WorkspaceTest, ClosingAWorkspaceRollsBackWhatItLeftOpen) {
   auto database = workspace_->OpenDatabase(path_);
   workspace_->BeginTrans();
