@@ -181,7 +181,7 @@ void Recordset::DiscardEdit() {
   s.changed.clear();
   s.chunkStarted.clear();
   s.originals.clear();
-  s.lock.reset();  // a pessimistic lock ends with nothing written
+  s.ReleaseLock();
 }
 
 RowPosition Recordset::CurrentRow() const {

@@ -108,7 +108,7 @@ void Recordset::Edit() {
   std::optional<std::vector<StoredValue>> stored = reader.ReadStored(key);
   s.ForgetRow();
   if (!stored || !s.LoadRow(position)) {
-    s.lock.reset();
+    s.ReleaseLock();
     RaiseRecordsetError(3167);
   }
   const size_t count = s.Columns().size();

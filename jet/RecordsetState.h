@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/Exceptions.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
 #include "jet/RecordSource.h"
@@ -62,6 +63,19 @@ struct Recordset::State {
 
   OwnedCollection<Field> fields{"DAO.Recordset"};
   std::unique_ptr<PropertyCollection> properties;
+
+  // Ends a pessimistic lock that was not used for an Update. The lock wrote nothing itself,
+  // but the other writers of the connection (this database's Execute, other recordsets,
+  // the other databases of the session) wrote inside its transaction meanwhile: that stays.
+  void ReleaseLock() {
+    if (!lock) return;
+    try {
+      lock->Commit();
+    } catch (const EOleException&) {
+      // Ended already (a failed statement may end it); the scope's destructor tidies up.
+    }
+    lock.reset();
+  }
 
   const std::vector<RecordsetColumn>& Columns() const { return shape->columns; }
   const QueryPlan& Plan() const { return shape->plan; }

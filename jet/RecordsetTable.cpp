@@ -3,8 +3,9 @@
 // either direction from the sort values of its edge rows; Seek and bookmarks re-anchor the
 // window at their row without reading what lies between, so that a seek costs one indexed
 // look-up however large the table. RecordCount is the table's exact row count, counted again
-// only when another connection has committed since (SQLite's data_version), and otherwise
-// kept up to date with the rows added and deleted through this connection.
+// only when the table may have changed: another connection committed (SQLite's data_version),
+// this connection wrote (its change count; the databases of a session share it), or a
+// transaction is open.
 //
 // The window is what the table held when it was read. Once rows may have come or gone since
 // (the file's data version moved, or this recordset added one), which rows lie at its ends is
@@ -37,6 +38,7 @@ struct TableShared {
   std::set<RowKey> removed;
   int64_t count = -1;        // -1: not counted yet
   int64_t countVersion = 0;  // data_version when counted
+  int64_t countChanges = -1; // the connection's change count then; -1: counted in a transaction
 };
 
 class TableWindow final : public TableSource {
@@ -102,8 +104,15 @@ class TableWindow final : public TableSource {
   }
 
   int64_t RecordCount(RowPosition) override {
+    // Other connections' commits move data_version, this connection's own writes (by any
+    // database of the session) its change count. Inside a transaction what was counted may
+    // still be undone, so the count is not kept there.
+    const SqliteConnection& connection = file_->Connection();
+    const bool inTransaction = connection.InTransaction();
     const int64_t version = DataVersion();
-    if (shared_->count < 0 || version != shared_->countVersion) {
+    const int64_t changes = connection.TotalChanges();
+    if (shared_->count < 0 || inTransaction || version != shared_->countVersion ||
+        changes != shared_->countChanges) {
       const TableInfo* table = plan_.baseTable.empty() ? nullptr : file_->Schema().FindTable(plan_.baseTable);
       if (table != nullptr) {
         shared_->count = TableRows(*file_, *table);
@@ -113,6 +122,7 @@ class TableWindow final : public TableSource {
         shared_->count = statement->ColumnInt64(0);
       }
       shared_->countVersion = version;
+      shared_->countChanges = inTransaction ? -1 : changes;
     }
     return shared_->count;
   }

@@ -81,6 +81,8 @@ int64_t SqliteConnection::LastInsertRowId() const noexcept {
 
 int SqliteConnection::Changes() const noexcept { return sqlite3_changes(db_.get()); }
 
+int64_t SqliteConnection::TotalChanges() const noexcept { return sqlite3_total_changes64(db_.get()); }
+
 bool SqliteConnection::InTransaction() const noexcept {
   return sqlite3_get_autocommit(db_.get()) == 0;
 }

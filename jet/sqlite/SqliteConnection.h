@@ -34,6 +34,9 @@ class SqliteConnection {
   void Exec(const std::string& sql);
   int64_t LastInsertRowId() const noexcept;
   int Changes() const noexcept;
+  // Rows inserted, updated or deleted through this connection since it opened (triggers
+  // included); it moves with every write of the connection, also one later rolled back.
+  int64_t TotalChanges() const noexcept;
   bool InTransaction() const noexcept;
   // A number that changes whenever the main database's content changed, through this
   // connection or another one, as of the last read this connection began.

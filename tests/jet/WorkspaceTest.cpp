@@ -188,6 +188,59 @@ TEST_F(WorkspaceTest, DatabasesOfOneWorkspaceOnOneFileWriteInOneTransaction) {
   EXPECT_EQ(StockShell(path_, "PRAGMA integrity_check"), "ok\n");
 }
 
+TEST_F(WorkspaceTest, SessionTransactionEndsAlikeForEveryDatabaseOnTheFile) {
+  auto first = workspace_->OpenDatabase(path_);
+  auto second = workspace_->OpenDatabase(path_);
+  first->SetQueryTimeout(1);
+  // Both write at the outer level; Rollback takes back both.
+  workspace_->BeginTrans();
+  first->Execute("INSERT INTO t (name) VALUES ('a')", dbFailOnError);
+  second->Execute("INSERT INTO t (name) VALUES ('b')", dbFailOnError);
+  // A database opened while the transaction runs is part of it.
+  auto late = workspace_->OpenDatabase(path_);
+  late->Execute("INSERT INTO t (name) VALUES ('late')", dbFailOnError);
+  EXPECT_EQ(RowsSeenBy(*first), 3);
+  workspace_->Rollback();
+  EXPECT_EQ(Rows(), 0);
+  EXPECT_EQ(RowsSeenBy(*late), 0);
+  // Nothing is left open: each writes on its own again, and others see it at once.
+  late->Execute("INSERT INTO t (name) VALUES ('alone')", dbFailOnError);
+  EXPECT_EQ(Rows(), 1);
+
+  // A table-type recordset of one database counts what another of the session adds.
+  auto table = first->OpenRecordset("t", dbOpenTable);
+  EXPECT_EQ(table->RecordCount(), 1);
+  second->Execute("INSERT INTO t (name) VALUES ('c')", dbFailOnError);
+  EXPECT_EQ(table->RecordCount(), 2);
+  workspace_->BeginTrans();
+  second->Execute("DELETE FROM t", dbFailOnError);
+  EXPECT_EQ(table->RecordCount(), 0);
+  workspace_->Rollback();
+  EXPECT_EQ(table->RecordCount(), 2);
+  table->Close();
+  EXPECT_EQ(StockShell(path_, "SELECT group_concat(name) FROM t"), "alone,c\n");
+  EXPECT_EQ(StockShell(path_, "PRAGMA integrity_check"), "ok\n");
+}
+
+TEST_F(WorkspaceTest, WritesOfTheSessionDuringAPessimisticEditStayWhenItIsCancelled) {
+  auto first = workspace_->OpenDatabase(path_);
+  auto second = workspace_->OpenDatabase(path_);
+  first->Execute("INSERT INTO t (name) VALUES ('locked')", dbFailOnError);
+  auto recordset = first->OpenRecordset("t", dbOpenDynaset, 0, dbPessimistic);
+  // The lock is the connection's write transaction, which the others of the session use.
+  recordset->Edit();
+  second->Execute("INSERT INTO t (name) VALUES ('beside')", dbFailOnError);
+  first->Execute("INSERT INTO t (name) VALUES ('same')", dbFailOnError);
+  recordset->CancelUpdate();
+  EXPECT_EQ(StockShell(path_, "SELECT group_concat(name) FROM t"), "locked,beside,same\n");
+  // And after an Update through the lock.
+  recordset->Edit();
+  second->Execute("INSERT INTO t (name) VALUES ('again')", dbFailOnError);
+  recordset->Fields().Item("name")->SetValue(Variant("edited"));
+  recordset->Update();
+  EXPECT_EQ(StockShell(path_, "SELECT group_concat(name) FROM t"), "edited,beside,same,again\n");
+}
+
 TEST_F(WorkspaceTest, ReadOnlyAndExclusiveOpensKeepTheirOwnConnections) {
   auto writer = workspace_->OpenDatabase(path_);
   auto reader = workspace_->OpenDatabase(path_, false, true);
