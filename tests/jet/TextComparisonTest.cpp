@@ -167,7 +167,9 @@ TEST_F(TextComparisonTest, UniqueIndexesRefuseTheOtherCase) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.sql);
     EXPECT_EQ(DaoNumberOf([&] { Execute(c.sql); }), c.number);
-    if (c.number == 3022) EXPECT_EQ(DaoMessageOf([&] { Execute(c.sql); }), duplicate);
+    if (c.number == 3022) {
+      EXPECT_EQ(DaoMessageOf([&] { Execute(c.sql); }), duplicate);
+    }
   }
   // The recordset's write-back is refused alike.
   auto people = Open("People", dbOpenDynaset);
@@ -246,7 +248,9 @@ TEST(TextFoldingTest, FoldingKeepsTheBoundsOfTheIndex) {
   for (char32_t c = 0; c < 0x10000; ++c) {
     if (c >= 0xD800 && c <= 0xDFFF) continue;
     const char32_t folded = FoldCase(c);
-    if (c >= 0x80) ASSERT_GE(folded, 0x80u) << std::hex << static_cast<uint32_t>(c);
+    if (c >= 0x80) {
+      ASSERT_GE(folded, 0x80u) << std::hex << static_cast<uint32_t>(c);
+    }
     if (folded != c) {
       ASSERT_EQ(FoldCase(folded), folded) << std::hex << static_cast<uint32_t>(c);
       ASSERT_EQ(ToUpperCodePoint(folded), c) << std::hex << static_cast<uint32_t>(c);
