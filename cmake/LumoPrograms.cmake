@@ -4,6 +4,12 @@
 # installed carries none: `lumo_install_program` installs a program or module and then splits
 # its debug information off into <prefix>/lib/debug/.build-id/xx/yyyy.debug, where debuggers
 # find it by the binary's build id, so that every run maps only the code it executes.
+#
+# Every install rule names its component, the unit the Debian packages are made of:
+#   journal      the journal, its widget module, the session module and profile, schema, pages
+#   library      liblumo.so.N and the widget module it loads
+#   development  headers, liblumo.so, the CMake package, lumo.pc
+#   tools        jetsh, lumo-facts and jetsh's page
 
 include(GNUInstallDirs)
 
@@ -26,19 +32,37 @@ if(LUMO_LEAN_LINK AND NOT LUMO_SANITIZE)
 endif()
 
 # Installs `target` (an executable or a module) to `destination` with its debug information
-# split off.
+# split off, as part of the install component `component` (default: journal).
 function(lumo_install_program target destination)
+  set(component ${ARGV2})
+  if(NOT component)
+    set(component journal)
+  endif()
   if(TARGET ${target})
     get_target_property(type ${target} TYPE)
   endif()
   if(type STREQUAL "EXECUTABLE")
-    install(TARGETS ${target} RUNTIME DESTINATION ${destination})
+    install(TARGETS ${target} RUNTIME DESTINATION ${destination} COMPONENT ${component})
   else()
-    install(TARGETS ${target} LIBRARY DESTINATION ${destination})
+    install(TARGETS ${target} LIBRARY DESTINATION ${destination} COMPONENT ${component})
   endif()
+  lumo_split_debug_info(${target} ${destination} ${component})
+endfunction()
+
+# Packages leave the debug information out altogether (-DLUMO_SPLIT_DEBUG_INFO=OFF).
+option(LUMO_SPLIT_DEBUG_INFO "Keep installed binaries' debug information in <prefix>/lib/debug" ON)
+
+# Once `target` is installed in `destination`: strips its debug information, kept in
+# <prefix>/lib/debug when LUMO_SPLIT_DEBUG_INFO is on.
+function(lumo_split_debug_info target destination component)
   if(NOT LUMO_OBJCOPY OR NOT LUMO_READELF)
     message(WARNING "objcopy or readelf not found: ${target} is installed with its debug information")
     return()
+  endif()
+  if(LUMO_SPLIT_DEBUG_INFO)
+    set(split 1)
+  else()
+    set(split 0)
   endif()
   install(CODE "
     set(file \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${destination}/$<TARGET_FILE_NAME:${target}>\")
@@ -52,12 +76,28 @@ function(lumo_install_program target destination)
     else()
       set(debug \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/debug/${destination}/$<TARGET_FILE_NAME:${target}>.debug\")
     endif()
-    get_filename_component(folder \"\${debug}\" DIRECTORY)
-    file(MAKE_DIRECTORY \"\${folder}\")
-    message(STATUS \"Splitting debug information: \${debug}\")
-    execute_process(COMMAND \"${LUMO_OBJCOPY}\" --only-keep-debug \"\${file}\" \"\${debug}\" COMMAND_ERROR_IS_FATAL ANY)
-    file(CHMOD \"\${debug}\" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
-    execute_process(COMMAND \"${LUMO_OBJCOPY}\" --strip-debug --strip-unneeded
-                            \"--add-gnu-debuglink=\${debug}\" \"\${file}\" COMMAND_ERROR_IS_FATAL ANY)
-  ")
+    if(\"${split}\" STREQUAL \"1\")
+      get_filename_component(folder \"\${debug}\" DIRECTORY)
+      file(MAKE_DIRECTORY \"\${folder}\")
+      message(STATUS \"Splitting debug information: \${debug}\")
+      execute_process(COMMAND \"${LUMO_OBJCOPY}\" --only-keep-debug \"\${file}\" \"\${debug}\" COMMAND_ERROR_IS_FATAL ANY)
+      file(CHMOD \"\${debug}\" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+      set(link \"--add-gnu-debuglink=\${debug}\")
+    else()
+      set(link)
+    endif()
+    execute_process(COMMAND \"${LUMO_OBJCOPY}\" --strip-debug --strip-unneeded \${link} \"\${file}\"
+                    COMMAND_ERROR_IS_FATAL ANY)
+  " COMPONENT ${component})
+endfunction()
+
+# Lets an installed program that links liblumo find it relative to itself (RUNPATH
+# $ORIGIN/...), so that an installation under any prefix works without ldconfig. Not under
+# /usr, where the library is in the loader's own path.
+function(lumo_find_library_from target destination)
+  if(CMAKE_INSTALL_PREFIX STREQUAL "/usr")
+    return()
+  endif()
+  file(RELATIVE_PATH up /root/${destination} /root/${CMAKE_INSTALL_LIBDIR})
+  set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${up}")
 endfunction()

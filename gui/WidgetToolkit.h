@@ -5,10 +5,11 @@
 //
 // The implementation lives in a separately loaded module (gui/qt/, built on Qt Widgets), so
 // that a program which never shows a window (a recording run of a logon hook) does not map
-// the toolkit's libraries at all. Toolkit() loads the module on first need; it looks, in
-// order, at the file named by LUMO_GUI_MODULE, the module beside the executable, and the
-// module of the build the program was compiled in. It raises Exception("Cannot load the
-// widget toolkit <path>: <reason>") when none loads.
+// the toolkit's libraries at all. Toolkit() loads the module on first need: from the file
+// named by LUMO_GUI_MODULE when that is set, else from beside the file holding the GUI
+// runtime (the program, or liblumo) or from the folder lumo/ there. It raises
+// Exception("Cannot load the widget toolkit <path>: <reason>[; <path>: <reason>]") when none
+// loads, naming every place it tried.
 //
 // Faces call back into their components through the small *Events interfaces below; no
 // exception ever crosses them (the components run their handlers under the application's

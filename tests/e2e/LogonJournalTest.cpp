@@ -83,6 +83,8 @@ class LogonJournalTest : public ::testing::Test {
     chmod(folder_.c_str(), 0755);  // also reachable by the unprivileged user of one test
     program_ = folder_ / "logonjournal";
     fs::copy_file(LOGONJOURNAL_PATH, program_);
+    // With its widget module beside it, as installed: a copy finds no other.
+    fs::copy_file(fs::path(LOGONJOURNAL_PATH).parent_path() / "libguiqt.so", folder_ / "libguiqt.so");
     database_ = (folder_ / "journal.mdb").string();
     WriteIni("[db]\nmain=" + database_ + "\n");
   }

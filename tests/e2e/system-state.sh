@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Keeps the machine as it was around the end-to-end tests of the session module, which add
-# accounts, groups, PAM services and folders under /run. Each test undoes its own changes on
+# accounts, groups, PAM services, folders under /run and Debian packages. Each test undoes its own changes on
 # every path it can see (tests/e2e/SystemFixtures.h); this covers the paths it cannot: a test
 # killed by its time limit or by SIGKILL, or a crash.
 #
@@ -65,6 +65,16 @@ restore() {
     ended "${BASH_REMATCH[2]}" || continue
     rm -rf "$path"
     left+=("folder $path")
+  done
+
+  # The Debian packages a killed package test installed (its marker /run/lumo-deb-<pid>).
+  for path in /run/lumo-deb-[0-9]*; do
+    [ -e "$path" ] || continue
+    [[ $path =~ ^/run/lumo-deb-([0-9]+)$ ]] || continue
+    ended "${BASH_REMATCH[1]}" || continue
+    DEBIAN_FRONTEND=noninteractive dpkg --purge logonjournal lumo-tools liblumo-dev liblumo0 >/dev/null 2>&1
+    rm -f "$path"
+    left+=("the packages installed by test process ${BASH_REMATCH[1]}")
   done
 
   if [ -d "$saved" ]; then
