@@ -91,13 +91,19 @@ constexpr ErrorPattern kPatterns[] = {
      "of your SQL statement."},
     {3085, "Undefined function '%s' in expression."},
     {3086, "Could not delete from specified tables."},
+    {3092, "Cannot use HAVING clause in TRANSFORM statement."},
     {3095, "Cannot have aggregate function in expression (%s)."},
     {3096, "Cannot have aggregate function in WHERE clause (%s)."},
     {3098, "Cannot have aggregate function in GROUP BY clause (%s)."},
+    {3104, "Cannot specify fixed column heading '%s' in a crosstab query more than once."},
     {3107, "Record(s) cannot be added; no insert permission on '%s'."},
     {3108, "Record(s) cannot be edited; no update permission on '%s'."},
     {3109, "Record(s) cannot be deleted; no delete permission on '%s'."},
     {3113, "Cannot update '%s'; field not updatable."},
+    {3122,
+     "You tried to execute a query that does not include the specified expression '%s' as part "
+     "of an aggregate function."},
+    {3123, "Cannot use '*' in crosstab query."},
     {3125,
      "'%s' is not a valid name. Make sure that it does not include invalid characters or "
      "punctuation and that it is not too long."},
@@ -117,6 +123,7 @@ constexpr ErrorPattern kPatterns[] = {
      "The SELECT statement includes a reserved word or an argument name that is misspelled or "
      "missing, or the punctuation is incorrect."},
     {3142, "Characters found after end of SQL statement."},
+    {3143, "Syntax error in TRANSFORM statement."},
     {3144, "Syntax error in UPDATE statement."},
     {3145, "Syntax error in WHERE clause."},
     {3159, "Not a valid bookmark."},

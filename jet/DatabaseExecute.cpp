@@ -17,7 +17,9 @@ namespace {
 // unknown names than this is not a query anyone writes.
 constexpr int kMaxUnknownNames = 255;
 
-bool IsSelect(StatementKind kind) { return kind == StatementKind::kSelect || kind == StatementKind::kUnion; }
+bool IsSelect(StatementKind kind) {
+  return kind == StatementKind::kSelect || kind == StatementKind::kUnion || kind == StatementKind::kCrosstab;
+}
 
 bool IsDdl(StatementKind kind) {
   switch (kind) {
@@ -59,6 +61,14 @@ PreparedJet PrepareJet(DatabaseFile& file, const std::string& jetSql, std::vecto
   for (int attempt = 0;; ++attempt) {
     PreparedJet prepared;
     prepared.translated = TranslateStatement(jetSql, options);
+    if (prepared.translated.pivotQuery) {
+      // A crosstab's columns depend on its data; with one heading the statement still uses
+      // every field and parameter it names.
+      static const std::vector<PivotValue> kOneHeading(1);
+      TranslateOptions withHeading = options;
+      withHeading.pivotValues = &kOneHeading;
+      prepared.translated = TranslateStatement(jetSql, withHeading);
+    }
     if (prepared.translated.ddl) return prepared;
     const std::string sql = rewrite ? rewrite(prepared.translated) : prepared.translated.sql;
     std::string unknown;

@@ -27,7 +27,8 @@ struct PreparedJet {
 };
 
 // Translates `jetSql` and prepares the result on `file`, resolving unknown names as
-// parameters. `rewrite` may change the SQLite text before it is prepared.
+// parameters. `rewrite` may change the SQLite text before it is prepared. A crosstab whose
+// headings come from its data is prepared with the one heading "<>".
 PreparedJet PrepareJet(DatabaseFile& file, const std::string& jetSql, std::vector<std::string> knownParameters,
                        const std::string& source, std::string (*rewrite)(const TranslatedStatement&) = nullptr);
 

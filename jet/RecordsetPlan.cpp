@@ -31,6 +31,8 @@ UnknownNameCapture::~UnknownNameCapture() { SetDaoErrorHook(std::move(previous_)
 namespace {
 
 constexpr int kMaxUnknownNames = 100;
+// More headings than a query has columns: the translation answers 3190 for them.
+constexpr size_t kMaxPivotValues = 255;
 
 const Variant* ParameterValue(const RecordsetSource& source, std::string_view name) {
   for (const auto& [known, value] : source.parameters) {
@@ -55,29 +57,84 @@ int BindParameters(const RecordsetSource& source, const std::vector<TranslatedPa
   return missing;
 }
 
+// Prepares SQL, or answers the name SQLite did not know.
+std::optional<std::string> PrepareOrUnknownName(DatabaseFile& file, const std::string& sql,
+                                                std::unique_ptr<SqliteStatement>& prepared) {
+  UnknownNameCapture capture;
+  try {
+    prepared = std::make_unique<SqliteStatement>(file.Connection(), sql);
+    return std::nullopt;
+  } catch (const EOleException&) {
+    if (!capture.Name()) throw;
+    return capture.Name();
+  }
+}
+
+// Runs a crosstab's first query: the values of its pivot expression, in heading order.
+std::vector<PivotValue> ReadPivotValues(const RecordsetSource& source, const PivotQuery& query,
+                                        SqliteStatement& statement) {
+  QueryPlan plan;
+  const int missing = BindParameters(source, query.parameters, plan);
+  if (missing > 0) RaiseDaoError(kDaoTooFewParameters, {std::to_string(missing)});
+  plan.parameters.BindTo(statement);
+  std::vector<PivotValue> values;
+  while (statement.Step()) {
+    // Jet's limit on a query's columns; the translation refuses what lies beyond it.
+    if (values.size() > kMaxPivotValues) break;
+    PivotValue value;
+    switch (statement.TypeOf(0)) {
+      case ColumnType::Null:
+        break;
+      case ColumnType::Integer:
+        value.kind = PivotValue::Kind::kInteger;
+        value.integer = statement.ColumnInt64(0);
+        break;
+      case ColumnType::Float:
+        value.kind = PivotValue::Kind::kReal;
+        value.real = statement.ColumnDouble(0);
+        break;
+      case ColumnType::Text:
+        value.kind = PivotValue::Kind::kText;
+        value.text = statement.ColumnText(0);
+        break;
+      case ColumnType::Blob:
+        continue;  // a binary value names no column
+    }
+    values.push_back(std::move(value));
+  }
+  return values;
+}
+
 // Translates the statement and prepares it, turning every name SQLite does not know into a
-// parameter; raises 3061 when parameters lack values.
+// parameter; raises 3061 when parameters lack values. A crosstab runs the query that finds
+// its headings first.
 TranslatedStatement TranslateSelect(DatabaseFile& file, const RecordsetSource& source,
                                     std::unique_ptr<SqliteStatement>& prepared) {
   CatalogueSchema schema(file);
   TranslateOptions options;
   options.schema = &schema;
   for (const auto& parameter : source.parameters) options.knownParameters.push_back(parameter.first);
+  std::vector<PivotValue> pivotValues;
   for (int attempt = 0;; ++attempt) {
+    options.pivotValues = nullptr;
     TranslatedStatement translated = TranslateStatement(source.sql, options);
-    if (translated.kind != StatementKind::kSelect && translated.kind != StatementKind::kUnion) {
+    if (translated.kind != StatementKind::kSelect && translated.kind != StatementKind::kUnion &&
+        translated.kind != StatementKind::kCrosstab) {
       RaiseDaoError(3219, {}, "DAO.Database");  // an action query returns no rows
     }
     std::optional<std::string> unknown;
-    {
-      UnknownNameCapture capture;
-      try {
-        prepared = std::make_unique<SqliteStatement>(file.Connection(), translated.sql);
-        return translated;
-      } catch (const EOleException&) {
-        if (!capture.Name()) throw;
-        unknown = capture.Name();
+    if (translated.pivotQuery) {
+      std::unique_ptr<SqliteStatement> first;
+      unknown = PrepareOrUnknownName(file, translated.pivotQuery->sql, first);
+      if (!unknown) {
+        pivotValues = ReadPivotValues(source, *translated.pivotQuery, *first);
+        options.pivotValues = &pivotValues;
+        translated = TranslateStatement(source.sql, options);
       }
+    }
+    if (!unknown) {
+      unknown = PrepareOrUnknownName(file, translated.sql, prepared);
+      if (!unknown) return translated;
     }
     const bool repeated = std::any_of(options.knownParameters.begin(), options.knownParameters.end(),
                                       [&](const std::string& name) { return AnsiSameText(name, *unknown); });

@@ -52,7 +52,7 @@ void JetShell::Run(const std::string& sql) {
   bool returnsRows = !BeginsAsStatement(sql);
   if (!returnsRows) {
     const StatementKind kind = TranslateStatement(sql).kind;
-    returnsRows = kind == StatementKind::kSelect || kind == StatementKind::kUnion;
+    returnsRows = kind == StatementKind::kSelect || kind == StatementKind::kUnion || kind == StatementKind::kCrosstab;
   }
   if (returnsRows) {
     auto recordset = database_->OpenRecordset(sql, dbOpenForwardOnly, dbReadOnly);

@@ -37,6 +37,9 @@ enum class ExprKind {
   kExists,       // subquery; negated
   kQuantified,   // children: value; binaryOp: the comparison; subquery; all (true) or any/some
   kParen,        // children[0]
+  // Made by the crosstab's rewriting, never parsed:
+  kFiltered,     // children: an aggregate call, the condition on the rows it takes
+  kPivotCell,    // children: condition, value; Null where no row of the group meets the condition
 };
 
 enum class UnaryOp { kNot, kNegate, kPlus };
@@ -196,13 +199,23 @@ struct DropStatement {
   std::string table;
 };
 
+// TRANSFORM value SELECT ... PIVOT pivot [IN (headings)]: the SELECT (Statement::select)
+// gives the row headings; each value of the pivot expression becomes a column showing the
+// value expression over the rows of the group that have that value.
+struct CrosstabStatement {
+  ExprPtr value;                     // holds at least one aggregate
+  ExprPtr pivot;
+  std::vector<ExprPtr> headings;     // IN (...): the columns, fixed, in this order
+  bool fixedHeadings = false;
+};
+
 struct ParameterDeclaration {
   std::string name;
   JetFieldType type;
 };
 
 enum class StatementKind {
-  kSelect, kUnion, kSelectInto, kInsert, kUpdate, kDelete,
+  kSelect, kUnion, kSelectInto, kInsert, kUpdate, kDelete, kCrosstab,
   kCreateTable, kAlterTable, kCreateIndex, kDropIndex, kDropTable,
 };
 
@@ -210,6 +223,7 @@ struct Statement {
   StatementKind kind = StatementKind::kSelect;
   std::vector<ParameterDeclaration> parameters;
   SelectPtr select;
+  std::unique_ptr<CrosstabStatement> crosstab;  // with select
   std::unique_ptr<InsertStatement> insert;
   std::unique_ptr<UpdateStatement> update;
   std::unique_ptr<DeleteStatement> del;

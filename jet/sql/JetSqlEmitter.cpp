@@ -257,6 +257,13 @@ JetSqlEmitter::Fragment JetSqlEmitter::Value(const Expr& expr) {
       return Function(expr);
     case ExprKind::kSubquery:
       return {"(" + ExpressionSubquery(*expr.subquery) + ")", kPrecPrimary};
+    case ExprKind::kFiltered:
+      return {Value(*expr.children[0]).text + " FILTER (WHERE " + Condition(*expr.children[1]).text + ")",
+              kPrecPrimary};
+    case ExprKind::kPivotCell:
+      return {"CASE WHEN count(*) FILTER (WHERE " + Condition(*expr.children[0]).text + ") > 0 THEN " +
+                  Value(*expr.children[1]).text + " END",
+              kPrecPrimary};
     case ExprKind::kLike:
     case ExprKind::kBetween:
     case ExprKind::kInList:

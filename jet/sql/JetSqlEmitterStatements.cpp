@@ -36,6 +36,7 @@ void JetSqlEmitter::EmitStatement(const Statement& statement, TranslatedStatemen
   switch (statement.kind) {
     case StatementKind::kSelect:
     case StatementKind::kUnion:
+    case StatementKind::kCrosstab:  // rewritten into a SELECT before it gets here
     case StatementKind::kSelectInto: {
       const SelectStatement& select = *statement.select;
       const SelectCore& first = select.cores[0];

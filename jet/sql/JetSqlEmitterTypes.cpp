@@ -327,6 +327,10 @@ JetFieldType JetSqlEmitter::DeriveType(const Expr& expr) {
     }
     case ExprKind::kFunction:
       return FunctionType(expr);
+    case ExprKind::kFiltered:
+      return TypeOf(*expr.children[0]);
+    case ExprKind::kPivotCell:
+      return TypeOf(*expr.children[1]);
   }
   return Unknown();
 }

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "jet/DaoErrors.h"
+#include "jet/sql/JetSqlEmitterUtil.h"
 #include "jet/sql/JetSqlFunctions.h"
 
 namespace lumo::jet {
@@ -40,7 +41,10 @@ bool IsLiteralWord(const std::string& upper) {
 
 }  // namespace
 
-bool JetSqlParser::IsReservedWord(const std::string& upper) { return IsReserved(upper); }
+// Inside a crosstab PIVOT ends the SELECT, as the clause words do.
+bool JetSqlParser::IsReservedWord(const std::string& upper) const {
+  return IsReserved(upper) || (crosstab_ && upper == "PIVOT");
+}
 
 JetSqlParser::JetSqlParser(std::string_view source, ExpressionErrorStyle style)
     : source_(source), tokens_(TokenizeJetSql(source)), style_(style) {}
@@ -79,7 +83,7 @@ bool JetSqlParser::AtEnd() const { return Peek().kind == TokenKind::kEnd; }
 bool JetSqlParser::AtNameToken(size_t ahead) const {
   const Token& token = Peek(ahead);
   if (token.kind == TokenKind::kBracketName) return true;
-  return token.kind == TokenKind::kWord && !IsReserved(token.upper);
+  return token.kind == TokenKind::kWord && !IsReservedWord(token.upper);
 }
 
 bool JetSqlParser::AtOperandStart() const {
@@ -94,7 +98,7 @@ bool JetSqlParser::AtOperandStart() const {
       return true;
     case TokenKind::kWord:
       // Left and Right are join words and functions.
-      return !IsReserved(token.upper) || IsLiteralWord(token.upper) || token.upper == "NOT" ||
+      return !IsReservedWord(token.upper) || IsLiteralWord(token.upper) || token.upper == "NOT" ||
              (AtSymbol("(", 1) && FindJetFunction(token.upper) != nullptr);
     case TokenKind::kSymbol:
       return token.text == "(";
@@ -117,7 +121,9 @@ std::string JetSqlParser::ExpressionText() const {
     if (token.kind == TokenKind::kEnd) break;
     if (depth == 0 && i > exprStart_) {
       if (token.IsSymbol(";")) break;
-      if (token.kind == TokenKind::kWord && IsClauseWord(token.upper)) break;
+      if (token.kind == TokenKind::kWord && (IsClauseWord(token.upper) || (crosstab_ && token.upper == "PIVOT"))) {
+        break;
+      }
       if (token.IsSymbol(",") && exprContext_ != ExprContext::kCondition) break;
       if (exprContext_ == ExprContext::kSelectItem && token.IsWord("AS")) break;
       if (exprContext_ == ExprContext::kList && (token.IsWord("ASC") || token.IsWord("DESC"))) break;
@@ -158,6 +164,9 @@ Statement JetSqlParser::ParseStatement() {
     } else {
       statement.kind = StatementKind::kSelect;
     }
+  } else if (first.IsWord("TRANSFORM")) {
+    statement.kind = StatementKind::kCrosstab;
+    ParseTransform(statement);
   } else if (first.IsWord("INSERT")) {
     statement.kind = StatementKind::kInsert;
     statement.insert = ParseInsert();
@@ -208,6 +217,63 @@ void JetSqlParser::ParseParameters(Statement& statement) {
     Fail(kDaoParameterSyntax);
   }
   if (AtEnd()) Fail(kDaoInvalidStatement);
+}
+
+// TRANSFORM value [AS alias] SELECT ... [ORDER BY ...] PIVOT pivot [IN (heading, ...)]
+void JetSqlParser::ParseTransform(Statement& statement) {
+  Next();  // TRANSFORM
+  crosstab_ = true;
+  lastClauseError_ = kDaoTransformSyntax;
+  auto crosstab = std::make_unique<CrosstabStatement>();
+  crosstab->value = ParseTopExpression(ExprContext::kSelectItem, kDaoTransformSyntax);
+  // The value's own name means nothing: its columns are named by the pivot's values.
+  if (AcceptWord("AS")) ParseAlias(kDaoTransformSyntax);
+  if (!AtWord("SELECT")) Fail(kDaoTransformSyntax);
+  statement.select = ParseSelectStatement(true);
+  const SelectStatement& select = *statement.select;
+  if (select.IsUnion() || !select.cores[0].intoTable.empty()) Fail(kDaoTransformSyntax);
+  const SelectCore& core = select.cores[0];
+  if (core.having) Fail(kDaoTransformHaving);
+  for (const SelectItem& item : core.items) {
+    if (item.star) Fail(kDaoCrosstabStar);
+  }
+  // The columns come from the value and the pivot of each row; a subquery there would have to
+  // be run once per heading.
+  const auto noSubquery = [this](const Expr& expr, const auto& self) -> void {
+    if (expr.subquery) Fail(kDaoTransformSyntax);
+    for (const ExprPtr& child : expr.children) self(*child, self);
+  };
+  noSubquery(*crosstab->value, noSubquery);
+  if (!AcceptWord("PIVOT")) Fail(kDaoTransformSyntax);
+  pivotParenDepth_ = parenDepth_;
+  crosstab->pivot = ParseTopExpression(ExprContext::kList, kDaoTransformSyntax);
+  pivotParenDepth_ = -1;
+  noSubquery(*crosstab->pivot, noSubquery);
+  if (AcceptWord("IN")) {
+    crosstab->fixedHeadings = true;
+    if (!AcceptSymbol("(")) Fail(kDaoTransformSyntax);
+    ++parenDepth_;
+    do {
+      ExprPtr heading = ParseTopExpression(ExprContext::kList, kDaoTransformSyntax);
+      const Expr& literal = heading->kind == ExprKind::kUnary && heading->unaryOp == UnaryOp::kNegate
+                                ? *heading->children[0]
+                                : *heading;
+      // Headings are constants: a name here would be a column, which has no fixed value.
+      const bool constant = literal.kind == ExprKind::kString || literal.kind == ExprKind::kNumber ||
+                            literal.kind == ExprKind::kDate || literal.kind == ExprKind::kBoolean;
+      if (!constant || (heading.get() != &literal && literal.kind != ExprKind::kNumber)) Fail(kDaoTransformSyntax);
+      crosstab->headings.push_back(std::move(heading));
+    } while (AcceptSymbol(","));
+    if (!AcceptSymbol(")")) Fail(kDaoTransformSyntax);
+    --parenDepth_;
+  }
+  // The value must sum up the rows of a cell.
+  if (!emit::ContainsAggregate(*crosstab->value)) {
+    Fail(kDaoNotPartOfAggregate, {std::string(source_.substr(crosstab->value->begin,
+                                                             crosstab->value->end - crosstab->value->begin))});
+  }
+  lastClauseError_ = kDaoTransformSyntax;
+  statement.crosstab = std::move(crosstab);
 }
 
 SelectPtr JetSqlParser::ParseSelectStatement(bool topLevel) {

@@ -1,7 +1,7 @@
 #pragma once
 // Parses Jet SQL into the syntax tree of JetSqlAst.h: statements (SELECT with unions, joins
 // and subqueries, INSERT, UPDATE, DELETE, SELECT ... INTO, PARAMETERS declarations, the DDL
-// statements), stand-alone expressions (Filter and Find criteria) and sort lists.
+// statements, TRANSFORM ... PIVOT crosstabs), stand-alone expressions (Filter and Find criteria) and sort lists.
 //
 // Errors are thrown as JetSqlError carrying DAO's number and the texts for its placeholders:
 // clause errors (3131 FROM, 3138 ORDER BY, 3290 CREATE TABLE, ...), expression errors as
@@ -48,7 +48,7 @@ class JetSqlParser {
   enum class ExprContext { kCondition, kList, kSelectItem };
 
   // Words that cannot stand for a name without brackets.
-  static bool IsReservedWord(const std::string& upper);
+  bool IsReservedWord(const std::string& upper) const;
 
   // Tokens.
   const Token& Peek(size_t ahead = 0) const;
@@ -67,6 +67,7 @@ class JetSqlParser {
 
   // Statements.
   void ParseParameters(Statement& statement);
+  void ParseTransform(Statement& statement);
   SelectPtr ParseSelectStatement(bool topLevel);
   void ParseSelectCore(SelectCore& core, bool allowInto);
   void ParseSelectItems(SelectCore& core);
@@ -131,6 +132,8 @@ class JetSqlParser {
   size_t exprStart_ = 0;                    // token index of the current top-level expression
   ExprContext exprContext_ = ExprContext::kCondition;
   int lastClauseError_ = 3129;              // what leftover text after a clause answers
+  bool crosstab_ = false;                   // in a TRANSFORM statement: PIVOT is a clause word
+  int pivotParenDepth_ = -1;                // parenDepth_ of the pivot expression being parsed
 };
 
 }  // namespace lumo::jet

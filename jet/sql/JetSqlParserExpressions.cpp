@@ -157,7 +157,9 @@ ExprPtr JetSqlParser::ParseComparison() {
       continue;
     }
     bool negated = false;
-    if (AtWord("NOT") && (AtWord("LIKE", 1) || AtWord("IN", 1) || AtWord("BETWEEN", 1))) {
+    // At the top of a crosstab's pivot expression IN begins the fixed headings.
+    const bool inAllowed = parenDepth_ != pivotParenDepth_;
+    if (AtWord("NOT") && (AtWord("LIKE", 1) || (inAllowed && AtWord("IN", 1)) || AtWord("BETWEEN", 1))) {
       Next();
       negated = true;
     }
@@ -180,7 +182,7 @@ ExprPtr JetSqlParser::ParseComparison() {
       left->negated = negated;
       continue;
     }
-    if (AcceptWord("IN")) {
+    if (inAllowed && AcceptWord("IN")) {
       if (!AtSymbol("(")) FailExpression(syntax::kInWithoutParens);
       std::vector<ExprPtr> children;
       children.push_back(std::move(left));

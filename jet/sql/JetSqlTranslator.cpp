@@ -6,6 +6,7 @@
 #include "runtime/StrUtils.h"
 
 #include "jet/DaoErrors.h"
+#include "jet/sql/JetSqlCrosstab.h"
 #include "jet/sql/JetSqlEmitter.h"
 #include "jet/sql/JetSqlParser.h"
 
@@ -76,10 +77,27 @@ TranslatedStatement TranslateStatement(std::string_view jetSql, const TranslateO
   try {
     JetSqlParser parser(jetSql);
     Statement statement = parser.ParseStatement();
-    JetSqlEmitter emitter(options, statement.parameters);
     TranslatedStatement result;
+    if (statement.kind == StatementKind::kCrosstab) {
+      const CrosstabStatement& crosstab = *statement.crosstab;
+      if (!crosstab.fixedHeadings && options.pivotValues == nullptr) {
+        // The headings come from the data: the first query finds them.
+        Statement values = PivotValuesStatement(statement);
+        JetSqlEmitter emitter(options, values.parameters);
+        TranslatedStatement first;
+        emitter.EmitStatement(values, first);
+        result.kind = StatementKind::kCrosstab;
+        result.aggregated = true;
+        result.tables = std::move(first.tables);
+        result.pivotQuery = PivotQuery{std::move(first.sql), emitter.Parameters()};
+        return result;
+      }
+      RewriteCrosstab(statement, crosstab.fixedHeadings ? FixedHeadings(crosstab) : HeadingsOf(*options.pivotValues));
+    }
+    JetSqlEmitter emitter(options, statement.parameters);
     emitter.EmitStatement(statement, result);
     result.parameters = emitter.Parameters();
+    if (statement.crosstab) result.kind = StatementKind::kCrosstab;
     return result;
   } catch (const JetSqlError& error) {
     Raise(error, options);
@@ -143,6 +161,7 @@ int QueryDefType(StatementKind kind) {
   switch (kind) {
     case StatementKind::kSelect: return 0;
     case StatementKind::kUnion: return 128;
+    case StatementKind::kCrosstab: return 16;
     case StatementKind::kSelectInto: return 80;
     case StatementKind::kInsert: return 64;
     case StatementKind::kUpdate: return 48;

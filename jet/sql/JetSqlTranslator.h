@@ -38,6 +38,14 @@ struct TranslatedParameter {
   bool referenced = true;    // false: declared but never used (its number is not in the text)
 };
 
+// A value the pivot expression of a crosstab takes, as the crosstab's first query read it.
+struct PivotValue {
+  enum class Kind { kNull, kInteger, kReal, kText } kind = Kind::kNull;
+  int64_t integer = 0;
+  double real = 0;
+  std::string text;
+};
+
 struct TranslateOptions {
   std::vector<std::string> knownParameters;   // names to treat as parameters (any case)
   int firstParameterNumber = 1;               // lets a filter's parameters follow a query's
@@ -49,6 +57,16 @@ struct TranslateOptions {
   // A criterion comparing a number column with a text literal answers 3464, as Jet refuses it.
   std::string criteriaTable;
   std::vector<SchemaColumn> criteriaColumns;
+  // A crosstab without an IN list: the values its first query (TranslatedStatement::
+  // pivotQuery) found, in its order. Without them the crosstab translates to that query alone.
+  const std::vector<PivotValue>* pivotValues = nullptr;
+};
+
+// The query that finds a crosstab's column headings: the distinct values of the pivot
+// expression over the rows the WHERE lets through, in the order of the columns (Null first).
+struct PivotQuery {
+  std::string sql;
+  std::vector<TranslatedParameter> parameters;
 };
 
 // The DAO type of a column of a query's result, as far as the statement tells it.
@@ -127,6 +145,10 @@ struct TranslatedStatement {
   // The items of the outermost query's (first) select list that are not "*" or "t.*", in order.
   std::vector<ResultColumnType> columnTypes;
   std::optional<DdlDefinition> ddl;
+  // A crosstab whose headings are not known yet: sql is empty; run this, then translate again
+  // with TranslateOptions::pivotValues. A crosstab with headings is a grouped SELECT with
+  // one column per heading after the row headings.
+  std::optional<PivotQuery> pivotQuery;
 };
 
 struct TranslatedExpression {
@@ -148,8 +170,8 @@ TranslatedExpression TranslateOrderBy(std::string_view sortText, const Translate
 // of a table or query.
 bool BeginsAsStatement(std::string_view text);
 
-// DAO's QueryDefTypeEnum value for a statement kind (dbQSelect 0, dbQDelete 32, dbQUpdate 48,
-// dbQAppend 64, dbQMakeTable 80, dbQDDL 96, dbQSetOperation 128).
+// DAO's QueryDefTypeEnum value for a statement kind (dbQSelect 0, dbQCrosstab 16, dbQDelete 32,
+// dbQUpdate 48, dbQAppend 64, dbQMakeTable 80, dbQDDL 96, dbQSetOperation 128).
 int QueryDefType(StatementKind kind);
 
 }  // namespace lumo::jet

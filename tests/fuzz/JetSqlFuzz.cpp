@@ -8,7 +8,8 @@
 //       -artifact_prefix=/tmp/ -jobs=1 -max_total_time=600
 // (with -jobs the run's log goes to fuzz-0.log in the current folder)
 //
-// The first byte of an input chooses the entry point: a statement, a Filter/Find criterion,
+// The first byte of an input chooses the entry point: a statement (a crosstab with and without
+// the values of its first query), a Filter/Find criterion,
 // a Sort text, a Like match, a #date# text or a declared column type. Whatever the
 // translator returns is prepared and run on a small in-memory database with the functions
 // registered, inside a transaction that is rolled back. Besides crashes, hangs and sanitizer
@@ -140,6 +141,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         options.schema = schema;
         TranslatedStatement result = TranslateStatement(text, options);
         Run(result.sql);
+        if (result.pivotQuery) {
+          // A crosstab: its first query, then the crosstab over headings of every kind.
+          Run(result.pivotQuery->sql);
+          std::vector<PivotValue> values(5);
+          values[1].kind = PivotValue::Kind::kInteger;
+          values[1].integer = -7;
+          values[2].kind = PivotValue::Kind::kReal;
+          values[2].real = 2.5;
+          values[3].kind = PivotValue::Kind::kText;
+          values[3].text = "a'b\"c";
+          values[4].kind = PivotValue::Kind::kText;
+          values[4].text = "2026-12-08 09:05:07.000";
+          options.pivotValues = &values;
+          Run(TranslateStatement(text, options).sql);
+        }
         break;
       }
       case 1: {

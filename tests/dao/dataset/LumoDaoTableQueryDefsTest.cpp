@@ -46,7 +46,9 @@ constexpr const char* kScript =
     ".savequery AddOne INSERT INTO Logon (Username) VALUES ('new')\n"
     ".savequery Copy SELECT * INTO LogonCopy FROM Logon\n"
     ".savequery Names SELECT Username FROM Logon UNION SELECT Computer FROM Logon\n"
-    ".savequery MakeTable CREATE TABLE Extra (a LONG)\n";
+    ".savequery MakeTable CREATE TABLE Extra (a LONG)\n"
+    ".savequery Seats PARAMETERS Since DateTime; TRANSFORM Count(*) SELECT Username FROM Logon "
+    "WHERE logontime >= Since GROUP BY Username PIVOT Computer\n";
 
 class LumoDaoTableQueryDefsTest : public testing::DatasetTest {
  protected:
@@ -121,6 +123,24 @@ TEST_F(LumoDaoTableQueryDefsTest, ComputedColumnsOfAStoredQueryHaveTheirTypes) {
             "bert@PC2 1 2024-12-01 09:00 2\n");
 }
 
+TEST_F(LumoDaoTableQueryDefsTest, StoredCrosstabOpensWithAFieldPerHeading) {
+  table_->F_Set_QueryDefName("Seats");
+  Parameters({"12/2/2024"});
+  table_->Open();
+  // The headings are the computers of the rows the parameter lets through.
+  ASSERT_EQ(table_->FieldDefs().Count(), 3);
+  EXPECT_EQ(table_->FieldDefs()[1].Name(), "PC1");
+  EXPECT_EQ(table_->FieldDefs()[2].Name(), "PC3");
+  EXPECT_EQ(table_->FieldDefs().Find("PC1").DataType(), ftInteger);
+  EXPECT_TRUE(table_->ReadOnly());
+  table_->First();
+  EXPECT_EQ(table_->FieldByName("Username")->AsString(), "anna");
+  EXPECT_EQ(table_->FieldByName("PC1")->AsInteger(), 2);
+  EXPECT_EQ(table_->FieldByName("PC3")->AsInteger(), 1);
+  table_->Next();
+  EXPECT_TRUE(table_->Eof());
+}
+
 TEST_F(LumoDaoTableQueryDefsTest, ParameterLinesBindTheInputsInOrder) {
   table_->F_Set_QueryDefName("Three");
   // Three inputs and two lines.
@@ -184,7 +204,7 @@ TEST_F(LumoDaoTableQueryDefsTest, QueryDefTypeNamesTheStoredKind) {
   } cases[] = {
       {"ByUser", "dbQSelect", 0},    {"Cleanup", "dbQDelete", 32},      {"Stamp", "dbQUpdate", 48},
       {"AddOne", "dbQAppend", 64},   {"Copy", "dbQMakeTable", 80},      {"MakeTable", "dbQDDL", 96},
-      {"Names", "dbQSetOperation", 128},
+      {"Names", "dbQSetOperation", 128}, {"Seats", "dbQCrosstab", 16},
   };
   for (const Case& c : cases) {
     table_->F_Set_QueryDefName(c.query);
