@@ -223,6 +223,8 @@ void RewriteCrosstab(Statement& statement, std::vector<PivotHeading> headings) {
     cell.push_back(std::move(value));
     SelectItem item;
     item.expr = Node(ExprKind::kPivotCell, std::move(cell));
+    // A text may hold a zero byte, which no name can.
+    std::erase(heading.name, '\0');
     item.alias = std::move(heading.name);
     core.items.push_back(std::move(item));
   }
