@@ -16,7 +16,8 @@
 //       HKCU (same path)                                 user data sources; value = the driver
 //       HKLM/HKCU SOFTWARE\ODBC\ODBC.INI\<dsn>           values = the data source's entries (DBQ)
 //     unixODBC reads ODBCSYSINI once per process; ODBCINI and the files' contents are read anew
-//     on every key opened.
+//     on every key opened. A file that is not there answers as an empty key without the
+//     installer being asked, since asking it would create the file.
 // A registry description file (the export form: "[HKEY_LOCAL_MACHINE\SOFTWARE\...]" sections,
 // "name"="value" and @="value" lines) replaces all of the above when given, either by
 // Registry::UseDescriptionFile or, for the real executables, by the environment variable

@@ -1,15 +1,65 @@
 // The ODBC keys of the live registry, read from unixODBC's configuration files through its
 // installer API on every key opened, so that a data source added while the program runs is seen.
+//
+// Reading must never write: the installer opens the file a question is about for appending
+// before it reads it, which creates a missing ~/.odbc.ini (or, for root, /etc/odbc.ini) as a
+// side effect. So every question first checks that its file exists; a missing file is a key
+// with nothing in it, and the installer is not asked at all.
 
 #include <odbcinst.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <mutex>
 
 #include "runtime/RegistryOdbc.h"
 
+// The installer's own helpers that name the files it reads. libodbcinst exports them but
+// declares them only for its own build (odbcinstext.h under UNIXODBC_SOURCE). With the second
+// argument 0 (false) the first two only write the file's path into the buffer; they never
+// touch the file. The buffers must hold the installer's longest path (FILENAME_MAX).
+extern "C" {
+BOOL _odbcinst_UserINI(char* fileName, BOOL verify);    // NOLINT(bugprone-reserved-identifier)
+BOOL _odbcinst_SystemINI(char* fileName, BOOL verify);  // NOLINT(bugprone-reserved-identifier)
+char* odbcinst_system_file_path(char* buffer);           // NOLINT(readability-identifier-naming)
+char* odbcinst_system_file_name(char* buffer);           // NOLINT(readability-identifier-naming)
+}
+
 namespace lumo::registry_detail {
 namespace {
+
+enum class OdbcFile { kDrivers, kSystemSources, kUserSources };
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return !path.empty() && stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// Where the installer looks for the file, as it works the path out itself (ODBCINI, ODBCSYSINI,
+// the user's home folder, the built-in system folder).
+std::string OdbcFilePath(OdbcFile file) {
+  std::string buffer(FILENAME_MAX + 1, '\0');
+  switch (file) {
+    case OdbcFile::kUserSources:
+      if (!_odbcinst_UserINI(buffer.data(), 0)) return {};
+      break;
+    case OdbcFile::kSystemSources:
+      if (!_odbcinst_SystemINI(buffer.data(), 0)) return {};
+      break;
+    case OdbcFile::kDrivers: {
+      // These two answer through their result, which need not be the buffer.
+      std::string name(FILENAME_MAX + 1, '\0');
+      const char* folder = odbcinst_system_file_path(buffer.data());
+      const char* fileName = odbcinst_system_file_name(name.data());
+      if (folder == nullptr || fileName == nullptr) return {};
+      return std::string(folder) + "/" + fileName;
+    }
+  }
+  return buffer.substr(0, buffer.find('\0'));
+}
+
+// Whether the installer may be asked about the file: only when it is there to be read.
+bool OdbcFileExists(OdbcFile file) { return FileExists(OdbcFilePath(file)); }
 
 // unixODBC caps names and values at 1000 bytes each; a list read into a buffer with at least
 // this much room left over cannot have been cut.
@@ -79,6 +129,7 @@ std::string ProfileValue(const std::string& section, const std::string& key, con
 }
 
 std::vector<std::string> InstalledDrivers() {
+  if (!OdbcFileExists(OdbcFile::kDrivers)) return {};
   std::string buffer;
   WORD length = 0;
   // The installer reports the length in a 16-bit word, so this list cannot grow past 64 KiB.
@@ -95,6 +146,9 @@ bool IsDataSourceName(const std::string& name) {
 }
 
 std::vector<std::string> DataSources(UWORD mode) {
+  if (!OdbcFileExists(mode == ODBC_USER_DSN ? OdbcFile::kUserSources : OdbcFile::kSystemSources)) {
+    return {};
+  }
   ConfigModeScope scope(mode);
   std::vector<std::string> names;
   for (std::string& name : ProfileList(nullptr, "odbc.ini")) {

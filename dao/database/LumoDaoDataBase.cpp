@@ -86,7 +86,8 @@ TLumoDaoDatabase::TLumoDaoDatabase(TComponent* owner) : TComponent(owner) {
     trackTransactions_ = true;
     useOdbcDialog_ = true;
 
-    FillRegistryLists();
+    // The registry lists are read when first asked for (DatabaseTypes()).
+    pendingTypeVersions_.push_back(version_);
   } catch (...) {
     engine_.reset();
     UndoCom();

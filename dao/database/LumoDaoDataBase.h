@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "runtime/ClassInfo.h"
 #include "runtime/Component.h"
@@ -137,12 +138,17 @@ class TLumoDaoDatabase : public TComponent {
   void RefreshCatalogue();
   const TStringList& TableNames() const noexcept { return tableNames_; }
   const TStringList& QueryDefNames() const noexcept { return queryDefNames_; }
-  const TStringList& DatabaseTypes() const noexcept { return databaseTypes_; }
-  const TStringList& ODBCDrivers() const noexcept { return odbcDrivers_; }
-  const TStringList& SystemDataSources() const noexcept { return systemDataSources_; }
-  const TStringList& UserDataSources() const noexcept { return userDataSources_; }
+  // The registry lists are read when one of them is first asked for, not when the component
+  // is made, so that a program that never looks at them (a recording run) reads no ODBC
+  // configuration at all. Once read they are not read again; DatabaseTypes follows every
+  // change of Version made until then and after. A registry description file that cannot be
+  // read raises here.
+  const TStringList& DatabaseTypes() const;
+  const TStringList& ODBCDrivers() const;
+  const TStringList& SystemDataSources() const;
+  const TStringList& UserDataSources() const;
   // "name=path" for every data source that names a database file (DBQ).
-  const TStringList& DataSourceFiles() const noexcept { return dataSourceFiles_; }
+  const TStringList& DataSourceFiles() const;
   // The DBQ value of a user (system false) or system data source; empty when absent.
   std::string DataSourceFile(const std::string& name, bool system) const;
   // DAO's errors propagate (unknown table, index or query name).
@@ -240,8 +246,11 @@ class TLumoDaoDatabase : public TComponent {
   // and the first error raised. Skipped while loading.
   template <class T>
   void Rebuild(T& member, const T& oldValue);
-  void FillRegistryLists();
-  void FillDatabaseTypes();
+  // Registry lists (LumoDaoDataBaseCatalogue.cpp): the ODBC lists all at once, the database
+  // types once for every Version they were asked for while nobody looked.
+  void FillOdbcLists() const;
+  void FillDatabaseTypes(const std::string& version) const;
+  void FillPendingDatabaseTypes() const;
   jet::Database& RequireDatabase(const char* operation) const;
 
   std::shared_ptr<jet::DBEngine> engine_;
@@ -284,11 +293,14 @@ class TLumoDaoDatabase : public TComponent {
   TStringList loginParamList_;
   TStringList tableNames_;
   TStringList queryDefNames_;
-  TStringList databaseTypes_;
-  TStringList odbcDrivers_;
-  TStringList systemDataSources_;
-  TStringList userDataSources_;
-  TStringList dataSourceFiles_;
+  // Filled on first read (see DatabaseTypes), hence mutable.
+  mutable std::vector<std::string> pendingTypeVersions_;
+  mutable bool odbcListsRead_ = false;
+  mutable TStringList databaseTypes_;
+  mutable TStringList odbcDrivers_;
+  mutable TStringList systemDataSources_;
+  mutable TStringList userDataSources_;
+  mutable TStringList dataSourceFiles_;
 };
 
 // Makes TLumoDaoDatabase creatable by name for form descriptions. Safe to call again.

@@ -169,13 +169,13 @@ std::string TLumoDaoDatabase::DatabaseLanguage() {
 
 // --- registry look-ups ---------------------------------------------------------------------
 
-void TLumoDaoDatabase::FillDatabaseTypes() {
+void TLumoDaoDatabase::FillDatabaseTypes(const std::string& version) const {
   TRegistry registry;
-  if (version_ == "3.5" &&
+  if (version == "3.5" &&
       registry.OpenKeyReadOnly(RegistryRoot::kLocalMachine, "SOFTWARE\\Microsoft\\JET\\3.5\\ISAM Formats")) {
     AssignNames(databaseTypes_, registry.GetKeyNames());
   }
-  if (version_ == "3.6" &&
+  if (version == "3.6" &&
       registry.OpenKeyReadOnly(RegistryRoot::kLocalMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\ISAM Formats")) {
     AssignNames(databaseTypes_, registry.GetKeyNames());
   }
@@ -184,9 +184,15 @@ void TLumoDaoDatabase::FillDatabaseTypes() {
   databaseTypes_.Insert(0, "Access");
 }
 
-void TLumoDaoDatabase::FillRegistryLists() {
-  FillDatabaseTypes();
+void TLumoDaoDatabase::FillPendingDatabaseTypes() const {
+  // Taken out first, so that a registry that cannot be read is not asked twice for one Version.
+  std::vector<std::string> versions = std::move(pendingTypeVersions_);
+  pendingTypeVersions_.clear();
+  for (const std::string& version : versions) FillDatabaseTypes(version);
+}
 
+void TLumoDaoDatabase::FillOdbcLists() const {
+  odbcListsRead_ = true;
   TRegistry registry;
   if (registry.OpenKeyReadOnly(RegistryRoot::kLocalMachine, "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers")) {
     AssignNames(odbcDrivers_, registry.GetValueNames());
@@ -210,6 +216,31 @@ void TLumoDaoDatabase::FillRegistryLists() {
       if (!path.empty()) dataSourceFiles_.Add(name + "=" + path);
     }
   }
+}
+
+const TStringList& TLumoDaoDatabase::DatabaseTypes() const {
+  if (!pendingTypeVersions_.empty()) FillPendingDatabaseTypes();
+  return databaseTypes_;
+}
+
+const TStringList& TLumoDaoDatabase::ODBCDrivers() const {
+  if (!odbcListsRead_) FillOdbcLists();
+  return odbcDrivers_;
+}
+
+const TStringList& TLumoDaoDatabase::SystemDataSources() const {
+  if (!odbcListsRead_) FillOdbcLists();
+  return systemDataSources_;
+}
+
+const TStringList& TLumoDaoDatabase::UserDataSources() const {
+  if (!odbcListsRead_) FillOdbcLists();
+  return userDataSources_;
+}
+
+const TStringList& TLumoDaoDatabase::DataSourceFiles() const {
+  if (!odbcListsRead_) FillOdbcLists();
+  return dataSourceFiles_;
 }
 
 std::string TLumoDaoDatabase::DataSourceFile(const std::string& name, bool system) const {

@@ -103,7 +103,7 @@ void TLumoDaoDatabase::F_Set_DaoVersion(const std::string& version) {
   RefuseWhileConnected("TLumoDaoDatabase.F_Set_DaoVersion: Cannot set Dao Version while Database is connected!");
   const std::string oldValue = version_;
   version_ = version.substr(0, 3);
-  FillDatabaseTypes();
+  pendingTypeVersions_.push_back(version_);
   Rebuild(version_, oldValue);
   if (!HasState(ComponentStateFlag::kLoading) && engine_) versionDetails_ = engine_->Version();
 }

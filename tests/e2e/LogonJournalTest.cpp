@@ -198,6 +198,25 @@ TEST_F(LogonJournalTest, LogoffWithoutAnOpenRowWritesNothing) {
   EXPECT_EQ(Sql("SELECT * FROM Logon"), dump);
 }
 
+TEST_F(LogonJournalTest, RecordingWritesNothingIntoTheUsersHomeOrTheOdbcFolders) {
+  MakeDatabase(database_);
+  // The user's ODBC file is named outright: the installer would take the home folder from the
+  // password database, not from HOME. Both folders exist, their files do not.
+  const fs::path home = folder_ / "home", system = folder_ / "odbc";
+  fs::create_directories(home);
+  fs::create_directories(system);
+  const std::string environment = "env HOME=" + Quote(home.string()) + " ODBCINI=" +
+                                  Quote((home / ".odbc.ini").string()) + " ODBCSYSINI=" + Quote(system.string());
+  Result logon = Journal("/set logon", environment);
+  ASSERT_EQ(logon.status, 0) << logon.output;
+  Result logoff = Journal("/set logoff", environment);
+  ASSERT_EQ(logoff.status, 0) << logoff.output;
+
+  EXPECT_EQ(Sql("SELECT count(*), count(logofftime) FROM Logon"), "1|1\n");
+  EXPECT_TRUE(fs::is_empty(home)) << "a recording run wrote into the home folder";
+  EXPECT_TRUE(fs::is_empty(system)) << "a recording run wrote into the ODBC system folder";
+}
+
 TEST_F(LogonJournalTest, SwitchInCapitalsRecordsNothingAndKeepsRunning) {
   MakeDatabase(database_);
   // Nothing is recorded and the zero-sized window stays until someone closes it.

@@ -188,6 +188,25 @@ TEST_F(RegistryTest, OdbcConfigurationIsReadLiveAndMayBeMissing) {
   EXPECT_EQ(Value(kMachine, "SOFTWARE\\ODBC\\ODBC.INI\\Journal", "DBQ"), "<no key>");
 }
 
+TEST_F(RegistryTest, ReadingMissingOdbcFilesCreatesNone) {
+  const std::string folder = OdbcFolder::path;
+  for (const char* name : {"/odbcinst.ini", "/odbc.ini", "/user-odbc.ini"}) {
+    std::filesystem::remove(folder + name);
+  }
+  for (RegistryRoot root : {kMachine, kUser}) {
+    EXPECT_TRUE(ValueNames(root, "SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources").empty());
+    EXPECT_EQ(KeyNames(root, "SOFTWARE\\ODBC\\ODBC.INI"), Names{"ODBC Data Sources"});
+    EXPECT_EQ(Value(root, "SOFTWARE\\ODBC\\ODBC.INI\\Mine", "DBQ"), "<no key>");
+  }
+  EXPECT_TRUE(ValueNames(kMachine, "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers").empty());
+  EXPECT_EQ(Value(kMachine, "SOFTWARE\\ODBC\\ODBCINST.INI\\SQLite3", "Driver"), "<no key>");
+  EXPECT_TRUE(std::filesystem::is_empty(folder)) << "a read-only open wrote into " << folder;
+
+  // Once the user's file is there again it is read at the next open.
+  WriteFile(folder + "/user-odbc.ini", kUserSources);
+  EXPECT_EQ(ValueNames(kUser, "SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources"), Names{"Mine"});
+}
+
 TEST_F(RegistryTest, LongDataSourceListsAreReadWhole) {
   // Well past the first buffer the installer is asked with, which it would silently cut.
   std::string sources;

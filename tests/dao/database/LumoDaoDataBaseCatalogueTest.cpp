@@ -187,7 +187,33 @@ TEST_F(LumoDaoDataBaseCatalogueTest, OdbcListsComeFromTheOdbcConfiguration) {
   EXPECT_EQ(db.DataSourceFiles().Text(), "Mine=/home/me/mine.db\r\nJournal=/srv/journal/logon.db\r\n");
 }
 
-TEST_F(LumoDaoDataBaseCatalogueTest, RegistryListsAreReadAtConstruction) {
+TEST_F(LumoDaoDataBaseCatalogueTest, OdbcListsAreReadOnceWhenFirstAskedFor) {
+  const std::string userFile = OdbcConfiguration::folder + "/user-odbc.ini";
+  const std::string mine = "[Mine]\nDriver=SQLite3\nDBQ=/home/me/mine.db\n";
+  TLumoDaoDatabase db(nullptr);
+  // Made before the first look, so the lists show it.
+  std::ofstream(userFile) << mine << "[Added]\nDriver=SQLite3\nDBQ=/home/me/added.db\n";
+  EXPECT_EQ(db.UserDataSources().CommaText(), "Mine,Added");
+  std::ofstream(userFile) << mine;
+  // Read once: the other lists were filled with the first and stay as they were then.
+  EXPECT_EQ(db.UserDataSources().CommaText(), "Mine,Added");
+  EXPECT_EQ(db.DataSourceFiles().Text(),
+            "Mine=/home/me/mine.db\r\nAdded=/home/me/added.db\r\nJournal=/srv/journal/logon.db\r\n");
+  // A component made now sees the file as it is now.
+  TLumoDaoDatabase later(nullptr);
+  EXPECT_EQ(later.UserDataSources().CommaText(), "Mine");
+}
+
+TEST_F(LumoDaoDataBaseCatalogueTest, DatabaseTypesFollowEveryVersionBeforeAndAfterTheFirstLook) {
+  UseRegistry(kMachineWithDao);
+  TLumoDaoDatabase db(nullptr);
+  EXPECT_EQ(db.DatabaseTypes().CommaText(), "Access,ODBC,\"dBASE IV\",Text");
+  db.F_Set_DaoVersion("3.6");
+  db.F_Set_DaoVersion("3.5");
+  EXPECT_EQ(db.DatabaseTypes().CommaText(), "Access,ODBC,Access,ODBC,\"dBASE IV\",Text");
+}
+
+TEST_F(LumoDaoDataBaseCatalogueTest, RegistryListsShowTheRegistryDescription) {
   UseRegistry(kMachineWithDao);
   TLumoDaoDatabase db(nullptr);
   EXPECT_EQ(db.SystemDatabase(), "/srv/journal/system.mdw");
