@@ -240,6 +240,13 @@ class TDataSet : public TComponent {
   // --- framework services for dataset classes ----------------------------------------------------
   TRecordBuffer ActiveBuffer() const;
   TRecordBuffer CalcBuffer() const noexcept { return calcBuffer_; }
+  // Points the calculated-fields state at another buffer (a record read for a look-up, whose
+  // fields are then read in that state) and answers the buffer it pointed at before.
+  TRecordBuffer SetCalcBuffer(TRecordBuffer buffer) noexcept {
+    TRecordBuffer previous = calcBuffer_;
+    calcBuffer_ = buffer;
+    return previous;
+  }
   TRecordBuffer TempBuffer() const;
   int32_t CalcFieldsSize() const noexcept { return calcFieldsSize_; }
   int32_t BookmarkSize() const noexcept { return bookmarkSize_; }

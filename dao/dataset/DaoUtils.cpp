@@ -6,6 +6,7 @@
 #include "jet/JetTypes.h"
 #include "runtime/NumberText.h"
 #include "runtime/StrUtils.h"
+#include "runtime/Strings.h"
 
 namespace lumo {
 
@@ -52,6 +53,65 @@ std::string NormalizeDateText(std::string_view text, const FormatSettings& setti
   for (size_t i = 0; i < collapsed.size(); ++i) {
     if (collapsed[i] == ' ' && i != keep) continue;
     result += collapsed[i];
+  }
+  return result;
+}
+
+std::vector<std::string> SplitFieldList(std::string_view text) {
+  // The list's own line rules: a ";" is a line end like a carriage return.
+  std::string lines(text);
+  for (char& c : lines) {
+    if (c == ';') c = '\r';
+  }
+  TStringList list;
+  list.SetText(lines);
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(list.Count()));
+  for (int i = 0; i < list.Count(); ++i) names.push_back(Trim(list[i]));
+  return names;
+}
+
+std::vector<std::string> KeyValuesToText(const Variant& keyValues, const FormatSettings& settings) {
+  auto textOf = [&](const Variant& value) {
+    return value.IsNull() ? std::string("NULL") : VarToStr(value, settings);
+  };
+  std::vector<std::string> texts;
+  if (keyValues.Type() == VarType::kArray) {
+    for (int32_t i = keyValues.LowBound(); i <= keyValues.HighBound(); ++i) {
+      texts.push_back(textOf(keyValues.Get(i)));
+    }
+  } else {
+    texts.push_back(textOf(keyValues));
+  }
+  return texts;
+}
+
+std::string EscapeQuotes(std::string_view text) { return ReplaceAll(text, "\"", "\"\""); }
+
+std::string EscapeLikeWildcards(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  for (char c : text) {
+    if (c == '*' || c == '?' || c == '#' || c == '[' || c == ']' || c == '-') {
+      result += '[';
+      result += c;
+      result += ']';
+    } else {
+      result += c;
+    }
+  }
+  return result;
+}
+
+std::string NormalizeNumberText(std::string_view text, const FormatSettings& settings) {
+  std::string result;
+  result.reserve(text.size());
+  for (char c : text) {
+    if (c == settings.DecimalSeparator) {
+      result += '.';
+    } else if (c != settings.ThousandSeparator) {
+      result += c;
+    }
   }
   return result;
 }

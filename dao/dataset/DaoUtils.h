@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "db/DbTypes.h"
 #include "runtime/DateTime.h"
@@ -31,6 +32,30 @@ std::string BracketName(std::string_view name);
 // "08. 12. 2026 10:20" -> "08.12.2026 10:20" under German separators.
 std::string NormalizeDateText(std::string_view text,
                               const FormatSettings& settings = CurrentFormatSettings());
+
+// --- field lists, key values and literals of DAO criteria ------------------------------------
+
+// The names of a field list: ";" and line breaks separate, each entry trimmed of blanks and
+// control characters. An empty part stays an empty entry ("A;;B" gives three), a trailing
+// ";" adds none, an empty text gives none.
+std::vector<std::string> SplitFieldList(std::string_view text);
+
+// One text per key value: the elements of an array (its first dimension, low to high bound),
+// else the single value; Null is "NULL", everything else the variant's text under `settings`
+// (numbers and dates in the user's format, Empty as ""). A byte array is one value.
+std::vector<std::string> KeyValuesToText(const Variant& keyValues,
+                                         const FormatSettings& settings = CurrentFormatSettings());
+
+// Every double quote doubled, for a text between double quotes in a criterion.
+std::string EscapeQuotes(std::string_view text);
+// The characters Like reads as wildcards or lists ("*", "?", "#", "[", "]", "-") each put in a
+// list of its own ("[*]"), so that a key is matched as written. "!" means something only at
+// the start of a list and is left as it is ("[!]" would be a list that takes any character).
+std::string EscapeLikeWildcards(std::string_view text);
+// A number as criteria read it: the decimal separator of `settings` becomes ".", its
+// thousand separator goes (German "1.234,5" -> "1234.5"); everything else is copied.
+std::string NormalizeNumberText(std::string_view text,
+                                const FormatSettings& settings = CurrentFormatSettings());
 
 // "ftString", "ftSmallInt" (capital I), ...; "ftUnknown" for ftBytes, ftVarBytes and every
 // type after ftMemo.

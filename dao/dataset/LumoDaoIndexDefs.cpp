@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "dao/dataset/DaoUtils.h"
 #include "dao/dataset/LumoDaoTable.h"
 #include "runtime/StrUtils.h"
 
@@ -30,16 +31,9 @@ void TLumoDaoIndexDefs::Update() {
   SetUpdated(true);
 }
 
-std::vector<std::string> SplitFieldList(const std::string& text) {
-  std::vector<std::string> names;
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find(';', start);
-    if (end == std::string::npos) end = text.size();
-    std::string name = Trim(std::string_view(text).substr(start, end - start));
-    if (!name.empty()) names.push_back(std::move(name));
-    start = end + 1;
-  }
+std::vector<std::string> FieldListNames(const std::string& text) {
+  std::vector<std::string> names = SplitFieldList(text);
+  names.erase(std::remove(names.begin(), names.end(), std::string()), names.end());
   return names;
 }
 
@@ -49,7 +43,7 @@ std::string MatchIndexForFields(const TIndexDefs& definitions, const std::vector
   std::string answer;
   for (int i = 0; i < definitions.Count(); ++i) {
     const TIndexDef& definition = definitions[i];
-    const std::vector<std::string> fields = SplitFieldList(definition.Fields());
+    const std::vector<std::string> fields = FieldListNames(definition.Fields());
     if (fields.size() < wanted.size() || !Covers(fields, wanted)) continue;
     if (exact) {
       if (fields.size() == wanted.size()) return definition.Name();

@@ -31,12 +31,11 @@ class TLumoDaoIndexDefs : public TIndexDefs {
   TLumoDaoTable* table_;
 };
 
-// A field list in text form: the parts between ";", each trimmed of surrounding blanks;
-// empty parts are left out.
-std::vector<std::string> SplitFieldList(const std::string& text);
+// The names of a field list with its empty parts left out (SplitFieldList keeps them).
+std::vector<std::string> FieldListNames(const std::string& text);
 
 // The name of the definition that serves a look-up on `wanted` (field names compared
-// without regard to case or order), or the empty text. `exact`: the first definition with
+// without regard to case or order; an empty name is served by none), or the empty text. `exact`: the first definition with
 // exactly these fields. Otherwise any definition whose fields include them all serves; the
 // first one that begins with one of them wins, else the last one that serves.
 std::string MatchIndexForFields(const TIndexDefs& definitions, const std::vector<std::string>& wanted,

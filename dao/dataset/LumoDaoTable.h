@@ -30,6 +30,46 @@
 // were never loaded do not stand for an empty table, and writing them back must not drop
 // the table's indexes.
 //
+// Locate, lookup and find (LumoDaoTableLocate.cpp, LumoDaoTableLookup.cpp, criteria texts in
+// LumoDaoTableCriteria.cpp): every search is the engine's, never a read of the record
+// buffers. A standard table (TableType 1) is sought on an index (IndexName, or with
+// AutoFindIndex an index of exactly or at least the key fields, preferred to IndexName); other
+// bookmarkable recordsets are searched with a criterion on a clone; a recordset without
+// bookmarks (forward-only) is scanned. A search moves the dataset once, to the record found,
+// and only when it finds one; a search that finds nothing leaves record, buffers and
+// position as they were and fires no scroll events. Key field names are looked up before
+// anything moves (the framework's field-not-found error), and each key text must read as a
+// value of its field (the runtime's conversion error otherwise), so that no key becomes part
+// of a criterion unless as a literal of its type; "NULL" (and a Null key value) stands for
+// Null. With Filtered and an OnFilterRecord handler Locate and the directed searches answer
+// false without searching (the engine does not know the handler's rule); LookupValues
+// searches all the same.
+//
+// The seek on a standard table:
+//   - the index fields that the key fields give from the first on are sought (at most 13,
+//     the engine's limit), with "=" when the key gives every field of the index exactly, else
+//     with ">="; the record found must hold every key value (text compares without regard to
+//     case, and with loPartialKey a text key matches the start of the field), else the records
+//     after it are looked at while the sought fields still hold their keys. Key fields after
+//     a gap in the index (Month of an index Year, Month, Day) or not in it at all are
+//     compared record by record, from the start of the index when its first field is not a
+//     key field: Locate still finds the first record in index order that holds the keys,
+//     only not by one seek. An index of more than 13 fields is served the same way.
+//   - a text key longer than its field cannot be held by any record: no match.
+//   - the record number of a record found by a seek is worked out when RecNo asks for it.
+// The directed searches (LocateFirst ... LocatePrior and the framework's FindFirst ...
+// FindPrior) need a criteria search, which a standard table does not offer: the engine's
+// error 3251 reaches the caller and the record stays.
+// The scan (recordsets without bookmarks) starts the recordset again from its first record
+// (Requery, for a forward-only recordset cannot move back) and compares the text of each key
+// field with the key text (loCaseInsensitive: lower-cased first; loPartialKey: the key, one
+// trailing and one leading "*" taken off, anywhere in the text). A Null field value matches
+// only the key "NULL", and the key "NULL" matches only Null. When nothing matches the
+// recordset is started again and moved back to the saved record.
+// The find request that the framework's FindFirst/FindLast/FindNext/FindPrior use is set with
+// SetFindKey (or the three properties); it starts empty (fields "", values Null, no options),
+// survives closing and opening, and is changed by nothing else.
+//
 // Errors: EDatabaseError with the component's own texts for refusals; the engine's errors
 // pass through as EOleException. Setter refusals leave every property unchanged.
 // Ownership: the engine objects (recordsets, fields) are automation references held here and
@@ -235,6 +275,38 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   // the dataset is no standard table.
   std::string FindIndexForFields(const std::string& fields) const;
 
+  // --- locate, lookup and find ---------------------------------------------------------------
+  // KeyFields: field names separated by ";" or line breaks; KeyValues: one value, or an array
+  // of as many values as names.
+  bool Locate(const std::string& keyFields, const Variant& keyValues, TLocateOptions options) override;
+  // The Boolean false when no record holds the keys; else the value of the one result field,
+  // or an array (bounds 0 .. n-1) of the values of several. Position, buffers and state stay.
+  Variant LookupValues(const std::string& keyFields, const Variant& keyValues,
+                       const std::string& resultFields) override;
+  // The first, last, next or prior record (next and prior counted from the current one)
+  // holding the keys; true when one was found and made current.
+  bool LocateFirst(const std::string& keyFields, const Variant& keyValues, TLocateOptions options);
+  bool LocateLast(const std::string& keyFields, const Variant& keyValues, TLocateOptions options);
+  bool LocateNext(const std::string& keyFields, const Variant& keyValues, TLocateOptions options);
+  bool LocatePrior(const std::string& keyFields, const Variant& keyValues, TLocateOptions options);
+  bool FindNextMatch(bool restart, bool goForward) override;
+  // The find request.
+  void SetFindKey(const std::string& keyFields, const Variant& keyValues, TLocateOptions options);
+  const std::string& FindKeyFields() const noexcept { return findKeyFields_; }
+  void F_Set_FindKeyFields(const std::string& fields) { findKeyFields_ = fields; }
+  const Variant& FindKeyValues() const noexcept { return findKeyValues_; }
+  void F_Set_FindKeyValues(const Variant& values) { findKeyValues_ = values; }
+  TLocateOptions FindOptions() const noexcept { return findOptions_; }
+  void F_Set_FindOptions(TLocateOptions options) { findOptions_ = options; }
+  // Criteria texts: "(name clause) AND (name clause) ...", names bracketed with UseBrackets.
+  // The key texts are changed in place (dates cleaned, texts lower-cased for
+  // loCaseInsensitive). BuildKeyCriteria compares text with "="; BuildLocateCriteria follows
+  // the options (Like for loPartialKey, LCase for loCaseInsensitive). A field type without a
+  // literal raises "Unable to build Key SQL!" / "Unable to build Lookup Key SQL!".
+  std::string BuildKeyCriteria(const std::vector<std::string>& names, std::vector<std::string>& texts) const;
+  std::string BuildLocateCriteria(const std::vector<std::string>& names, std::vector<std::string>& texts,
+                                  TLocateOptions options) const;
+
   // --- state for callers and tests ---------------------------------------------------------
   // The open engine recordset (empty while closed).
   const std::shared_ptr<jet::Recordset>& DaoRecordset() const noexcept { return recordset_; }
@@ -346,6 +418,34 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   bool CanCreateIndexFrom(const TIndexDef& definition) const;
   void CreateIndexFrom(const TIndexDef& definition);
   bool RecordFilterInUse() const;
+  // Locate, lookup and find.
+  static constexpr const char* kNullKey = "NULL";
+  // The keys of one search: names, their texts, their fields and the texts as field values.
+  struct LocateKeys {
+    std::vector<std::string> names;
+    std::vector<std::string> texts;
+    std::vector<TField*> fields;
+    std::vector<Variant> values;
+  };
+  LocateKeys PrepareKeys(const std::string& keyFields, const Variant& keyValues) const;
+  bool LocateInDirection(int direction, const std::string& keyFields, const Variant& keyValues,
+                         TLocateOptions options);
+  std::string ChooseLocateIndex(const std::string& keyFields) const;
+  bool SeekOnClone(jet::Recordset& clone, const std::string& indexName, const LocateKeys& keys,
+                   TLocateOptions options);
+  bool ScanForKeys(const LocateKeys& keys, TLocateOptions options, int32_t saved);
+  void RestartScan();
+  void MoveToFound(jet::Recordset& clone, bool absolutePosition, TResyncMode mode);
+  std::string BuildCriteria(const std::vector<std::string>& names, std::vector<std::string>& texts,
+                            TLocateOptions options, bool keyCriteria) const;
+  std::string ValueClause(TField& field, std::string& text, TLocateOptions options, bool keyCriteria) const;
+  // A key text as a value of its field's type (Null for "NULL", and for "" unless text);
+  // the runtime's conversion error when it does not read as one.
+  Variant KeyValueFor(TField& field, const std::string& text) const;
+  // Whether a field's engine value holds a key (as the engine compares: text without regard
+  // to case, with `partial` its start only).
+  bool ValueHoldsKey(TField& field, const Variant& value, const Variant& key, const std::string& keyText,
+                     bool partial) const;
   bool IsForwardOnly() const;
   void RebuildCursor();
   bool IsEmptyRecordset();
@@ -488,6 +588,10 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   // recordset that keeps their keys: counts and record numbers leave them out, so that they
   // match the records that can be reached, until the recordset is opened again.
   std::vector<int32_t> goneIndexes_;
+  // The find request.
+  std::string findKeyFields_;
+  Variant findKeyValues_ = Variant::Null();
+  TLocateOptions findOptions_;
 };
 
 // Makes TLumoDaoTable creatable by name for form descriptions. Safe to call again.

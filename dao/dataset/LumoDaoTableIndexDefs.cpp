@@ -6,6 +6,8 @@
 #include <memory>
 
 #include "dao/dataset/LumoDaoTable.h"
+
+#include "dao/dataset/DaoUtils.h"
 #include "jet/Database.h"
 #include "jet/Index.h"
 #include "jet/JetTypes.h"
@@ -92,7 +94,7 @@ bool TLumoDaoTable::CanCreateIndexFrom(const TIndexDef& definition) const {
   }
   // Only fields the last open reported: a misspelt name leaves the table as it is.
   for (const std::string* list : {&definition.Fields(), &definition.DescFields()}) {
-    for (const std::string& name : SplitFieldList(*list)) {
+    for (const std::string& name : FieldListNames(*list)) {
       if (allFieldNames_.IndexOf(name) < 0) return false;
     }
   }
@@ -106,10 +108,10 @@ void TLumoDaoTable::CreateIndexFrom(const TIndexDef& definition) {
   auto index = tableDef->CreateIndex(definition.Name());
   if (definition.Options().Contains(TIndexOption::ixPrimary)) index->SetPrimary(true);
   if (definition.Options().Contains(TIndexOption::ixUnique)) index->SetUnique(true);
-  for (const std::string& name : SplitFieldList(definition.Fields())) {
+  for (const std::string& name : FieldListNames(definition.Fields())) {
     index->Fields().Append(tableDef->CreateField(name));
   }
-  for (const std::string& name : SplitFieldList(definition.DescFields())) {
+  for (const std::string& name : FieldListNames(definition.DescFields())) {
     auto field = tableDef->CreateField(name);
     field->SetAttributes(field->Attributes() | jet::dbDescending);
     index->Fields().Append(field);

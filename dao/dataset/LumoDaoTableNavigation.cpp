@@ -275,6 +275,17 @@ int32_t TLumoDaoTable::LastModifiedBookmarkValue(jet::Recordset& recordset) {
 }
 
 void TLumoDaoTable::RememberBookmark(int32_t position, int32_t value) {
+  if (position < -1) {
+    // Positions not known yet are not unique: such a record is remembered by its bookmark.
+    auto it = std::find(bookmarkValues_.begin(), bookmarkValues_.end(), value);
+    if (it != bookmarkValues_.end()) {
+      bookmarkPositions_[static_cast<size_t>(it - bookmarkValues_.begin())] = position;
+    } else {
+      bookmarkPositions_.push_back(position);
+      bookmarkValues_.push_back(value);
+    }
+    return;
+  }
   auto it = std::find(bookmarkPositions_.begin(), bookmarkPositions_.end(), position);
   if (it != bookmarkPositions_.end()) {
     bookmarkValues_[static_cast<size_t>(it - bookmarkPositions_.begin())] = value;
@@ -549,7 +560,10 @@ int32_t TLumoDaoTable::ReadRecordNumber() {
   TRecordBuffer buffer = StateRecordBuffer();
   if (buffer != nullptr) PositionAtBuffer(buffer);
   if (!useGetRecNo_) return -1;
-  if (currentPosition_ < -1) positionStale_ = true;
+  // A position below -1 is not known yet (a Locate on a table does not count its way there):
+  // the record to number is then the buffer's own, not the one last written.
+  const bool unknown = currentPosition_ < -1;
+  if (unknown) positionStale_ = true;
   if (IsForwardOnly()) return currentPosition_ + 1;
   if (Rs().IsBOF()) return -1;
 
@@ -594,7 +608,8 @@ int32_t TLumoDaoTable::ReadRecordNumber() {
       Rs().MovePrevious();
       if (currentPosition_ == -1) {
         if (bookmarkable_) {
-          currentPosition_ = PositionFromBookmark(Rs(), LastModifiedBookmarkValue(Rs()));
+          currentPosition_ = PositionFromBookmark(
+              Rs(), unknown ? Header(buffer).BookmarkValue : LastModifiedBookmarkValue(Rs()));
         } else {
           while (!Rs().IsBOF()) {
             ++currentPosition_;

@@ -3,6 +3,8 @@
 
 #include "dao/dataset/LumoDaoTable.h"
 
+#include "dao/dataset/DaoUtils.h"
+
 #include <algorithm>
 
 #include "db/DataSource.h"
@@ -15,22 +17,6 @@
 namespace lumo {
 
 namespace {
-
-std::string EscapeQuotes(const std::string& text) { return ReplaceAll(text, "\"", "\"\""); }
-
-// A number as the engine reads it: "." as decimal point, no thousands separators.
-std::string NormalizeNumberText(const std::string& text) {
-  const FormatSettings& settings = CurrentFormatSettings();
-  std::string result;
-  result.reserve(text.size());
-  for (char c : text) {
-    if (c == settings.ThousandSeparator && settings.ThousandSeparator != settings.DecimalSeparator) {
-      continue;
-    }
-    result += c == settings.DecimalSeparator ? '.' : c;
-  }
-  return result;
-}
 
 std::string GuidLiteralBody(const Variant& value) {
   std::vector<uint8_t> bytes;

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "jet/JetTypes.h"
 #include "runtime/DateTime.h"
 #include "runtime/Exceptions.h"
@@ -169,6 +172,45 @@ TEST(DaoUtilsTest, ArrayTextsStayWithinTheArray) {
   EXPECT_EQ(back.Type(), VarType::kBytes);
   EXPECT_EQ(back.HighBound(), 1);
   EXPECT_EQ(TextToArray(true, "xy").Type(), VarType::kString);
+}
+
+
+TEST(DaoUtilsTest, SplitFieldListKeepsEmptyPartsButNoTrailingOne) {
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(SplitFieldList(""), Names{});
+  EXPECT_EQ(SplitFieldList(" Name ; Vorname\t"), (Names{"Name", "Vorname"}));
+  EXPECT_EQ(SplitFieldList("A;;B"), (Names{"A", "", "B"}));
+  EXPECT_EQ(SplitFieldList("A;"), Names{"A"});
+  EXPECT_EQ(SplitFieldList("A\r\nB\nC;D"), (Names{"A", "B", "C", "D"}));
+  EXPECT_EQ(SplitFieldList(";A"), (Names{"", "A"}));
+}
+
+TEST(DaoUtilsTest, KeyValuesToTextWritesNullAsNullAndNumbersInTheUsersFormat) {
+  FormatSettings german = FormatSettings::German();
+  using Texts = std::vector<std::string>;
+  EXPECT_EQ(KeyValuesToText(Variant::Null(), german), Texts{"NULL"});
+  EXPECT_EQ(KeyValuesToText(Variant(), german), Texts{""});
+  EXPECT_EQ(KeyValuesToText(Variant(1234.5), german), Texts{"1234,5"});
+  EXPECT_EQ(KeyValuesToText(VarArrayOf({Variant("Meier"), Variant::Null(), Variant(7), Variant(true)}), german),
+            (Texts{"Meier", "NULL", "7", "True"}));
+  EXPECT_EQ(KeyValuesToText(Variant::FromDate(46364.5), german), Texts{"08.12.2026 12:00:00"});
+  // An array with other bounds gives its elements from the low bound on.
+  Variant shifted = VarArrayCreate(3, 4);
+  shifted.Put(3, Variant("x"));
+  shifted.Put(4, Variant("y"));
+  EXPECT_EQ(KeyValuesToText(shifted, german), (Texts{"x", "y"}));
+  // A byte array is one value, not a list of numbers.
+  EXPECT_EQ(KeyValuesToText(Variant(std::vector<uint8_t>{65, 66}), german).size(), 1u);
+}
+
+TEST(DaoUtilsTest, CriteriaLiteralsEscapeQuotesWildcardsAndSeparators) {
+  EXPECT_EQ(EscapeQuotes(R"(Say "hi")"), R"(Say ""hi"")");
+  EXPECT_EQ(EscapeQuotes(""), "");
+  EXPECT_EQ(EscapeLikeWildcards("a*b?c#d[e]f-g!h"), "a[*]b[?]c[#]d[[]e[]]f[-]g!h");
+  FormatSettings german = FormatSettings::German();
+  EXPECT_EQ(NormalizeNumberText("1.234,5", german), "1234.5");
+  EXPECT_EQ(NormalizeNumberText("-0,25", german), "-0.25");
+  EXPECT_EQ(NormalizeNumberText("1,234.5", FormatSettings::English()), "1234.5");
 }
 
 }  // namespace
