@@ -54,7 +54,9 @@
 //     a gap in the index (Month of an index Year, Month, Day) or not in it at all are
 //     compared record by record, from the start of the index when its first field is not a
 //     key field: Locate still finds the first record in index order that holds the keys,
-//     only not by one seek. An index of more than 13 fields is served the same way.
+//     only not by one seek. An index of more fields than 13 (the engine makes none: it stops
+//     at 10) would be sought on its first 13 and the rest compared the same way, so that
+//     Locate answers as for any other index.
 //   - a text key longer than its field cannot be held by any record: no match.
 //   - the record number of a record found by a seek is worked out when RecNo asks for it.
 // The directed searches (LocateFirst ... LocatePrior and the framework's FindFirst ...
