@@ -544,6 +544,43 @@ TEST_F(LumoDaoTableLocateTest, BadKeysRaiseClearErrorsAndLeaveRecordAndFileAlone
   EXPECT_EQ(ShellQuery(path_, "SELECT * FROM Kunden ORDER BY ID"), before);
 }
 
+TEST_F(LumoDaoTableLocateTest, NothingToSearchAnswersFalseWithoutEvents) {
+  // An empty table of every recordset type: no match, no scroll events, the Boolean false.
+  Connect(MakeDatabase({"CREATE TABLE Leer (ID COUNTER PRIMARY KEY, Name TEXT(10))",
+                        "CREATE INDEX ByName ON Leer (Name)"},
+                       "leer.mdb"));
+  table_->F_Set_TableName("Leer");
+  table_->BeforeScroll = [this](TDataSet&) { ++beforeScroll_; };
+  table_->AfterScroll = [this](TDataSet&) { ++afterScroll_; };
+  for (int32_t type : {jet::dbOpenTable, jet::dbOpenDynaset, jet::dbOpenForwardOnly}) {
+    SCOPED_TRACE(type);
+    OpenAs(type);
+    EXPECT_FALSE(table_->Locate("Name", Variant("x"), {}));
+    EXPECT_FALSE(table_->LocateFirst("Name", Variant("x"), {}));
+    const Variant none = table_->LookupValues("Name", Variant("x"), "ID");
+    EXPECT_EQ(none.Type(), VarType::kBoolean);
+    EXPECT_FALSE(none.AsBoolean());
+    EXPECT_EQ(beforeScroll_ + afterScroll_, 0);
+  }
+}
+
+TEST_F(LumoDaoTableLocateTest, KeysLongerThanTheFieldFindNothingOnEveryPath) {
+  for (int32_t type : {jet::dbOpenTable, jet::dbOpenDynaset, jet::dbOpenForwardOnly}) {
+    SCOPED_TRACE(type);
+    OpenAs(type);
+    table_->LoadIndexDefinitions();
+    table_->Next();
+    // Name holds twelve characters: "Schmittschmitt" can only be a miss, also as a start.
+    EXPECT_FALSE(table_->Locate("Name", Variant("Schmittschmitt"), {}));
+    EXPECT_FALSE(table_->Locate("Name", Variant("Schmittschmitt"), kPartial));
+    EXPECT_EQ(Id(), 2);
+    if (type == jet::dbOpenDynaset) {
+      EXPECT_FALSE(table_->LocateNext("Name", Variant("Schmittschmitt"), {}));
+      EXPECT_EQ(table_->LookupValues("Name", Variant("Schmittschmitt"), "ID").Type(), VarType::kBoolean);
+    }
+  }
+}
+
 TEST_F(LumoDaoTableLocateTest, LocatePostsAPendingEditFirst) {
   OpenAs(jet::dbOpenDynaset);
   table_->Edit();
