@@ -15,6 +15,7 @@ namespace lumo::jet {
 // Everything cached for one schema version of the file.
 struct Catalogue::Cache {
   int64_t schemaVersion = -1;
+  int64_t dataVersion = -1;
   bool namesRead = false;
   std::vector<std::string> tableNames;
   std::map<std::string, std::shared_ptr<const TableInfo>> tables;  // by lower-case name
@@ -62,6 +63,22 @@ Catalogue::~Catalogue() = default;
 
 void Catalogue::Invalidate() { cache_.reset(); }
 
+void Catalogue::Refresh() {
+  if (!cache_) return;
+  // Properties, captions and query definitions live in rows of the MSys tables, which another
+  // connection can change without touching the schema version; any commit of another
+  // connection moves the data version. Without one the cached answers still stand, and a
+  // recordset that lets the engine idle after every read keeps them.
+  if (DataVersion() != cache_->dataVersion) cache_.reset();
+}
+
+int64_t Catalogue::DataVersion() {
+  SqliteStatement& statement = file_.Statement("PRAGMA data_version");
+  const int64_t version = statement.Step() ? statement.ColumnInt64(0) : 0;
+  statement.Reset();
+  return version;
+}
+
 Catalogue::Cache& Catalogue::Current() {
   // Another process may have changed the schema since the last look-up; its version number
   // is cheap to ask and tells.
@@ -71,6 +88,7 @@ Catalogue::Cache& Catalogue::Current() {
   if (!cache_ || cache_->schemaVersion != version) {
     cache_ = std::make_unique<Cache>();
     cache_->schemaVersion = version;
+    cache_->dataVersion = DataVersion();
   }
   return *cache_;
 }

@@ -182,10 +182,14 @@ class Catalogue {
 
   // Drops every cached answer; the next question reads the schema again.
   void Invalidate();
+  // Drops the cached answers when another connection committed anything since they were read
+  // (the engine's Idle with dbRefreshCache).
+  void Refresh();
 
  private:
   struct Cache;
   Cache& Current();
+  int64_t DataVersion();
   std::shared_ptr<const TableInfo> ReadTable(const std::string& name);
   void ReadColumns(TableInfo& table);
   void ReadIndexes(TableInfo& table);

@@ -291,7 +291,7 @@ void DatabaseFile::NewPassword(const std::string& oldPassword, const std::string
 
 void DatabaseFile::Idle(int action) {
   if ((action & dbRefreshCache) != 0) {
-    catalogue_.Invalidate();
+    catalogue_.Refresh();
     ++cacheEpoch_;
   }
 }

@@ -764,7 +764,10 @@ RowPosition KeysetSource::FindListed(const FindCriteria& criteria, RowKey from, 
   std::string sql = "SELECT \"lumo_key\" FROM (SELECT rowid AS \"lumo_key\", " + plan_.selectList +
                     " FROM " + plan_.from;
   if (!plan_.where.empty()) sql += " WHERE " + plan_.where;
-  sql += ") WHERE (" + criteria.sql + ") AND \"lumo_key\" ";
+  // From an end the bound on the row id excludes nothing; written as a plain row-id range it
+  // would make SQLite walk the table in row-id order instead of reaching the few rows the
+  // criterion asks for through an index of its column. The unary + leaves it out of the plan.
+  sql += ") WHERE (" + criteria.sql + (from == kNoRow ? ") AND +\"lumo_key\" " : ") AND \"lumo_key\" ");
   sql += forward ? (inclusive ? ">=" : ">") : (inclusive ? "<=" : "<");
   sql += " ?" + std::to_string(keyParameter);
   sql += forward ? " ORDER BY \"lumo_key\"" : " ORDER BY \"lumo_key\" DESC";
