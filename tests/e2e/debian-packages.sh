@@ -120,6 +120,7 @@ for path in /var/lib/logonjournal /etc/logonjournal.ini /usr/lib/logonjournal /u
   [ -e "$path" ] && fail "$path is left after purging"
 done
 getent group logonjournal >/dev/null && fail "the group logonjournal is left after purging"
+grep -l logonjournal /var/lib/pam/* 2>/dev/null && fail "pam-auth-update still remembers the profile"
 for package in "${packages[@]}"; do
   while IFS= read -r file; do
     [ -e "$file" ] && [ ! -d "$file" ] && fail "$file of $package is left after purging"

@@ -7,7 +7,8 @@
 #     beside it, not the build's;
 #   - the example is built against the prefix with find_package(Lumo) and with pkg-config,
 #     runs on the installed liblumo, and reads back the row the journal wrote, as the stock
-#     sqlite3 shell reads it.
+#     sqlite3 shell reads it;
+#   - a program on the installed liblumo gets its widgets from the module in lumo/ beside it.
 # Usage: installed-copy.sh BUILD_DIR SOURCE_DIR
 set -euo pipefail
 build=$(realpath "$1")
@@ -88,6 +89,17 @@ flags=$(PKG_CONFIG_PATH="$prefix/$libdir/pkgconfig" pkg-config --cflags --libs l
 g++ -std=c++20 -o "$work/read-table-pc" "$source/examples/ReadTable.cpp" $flags -Wl,-rpath,"$prefix/$libdir" \
   || fail "the example does not build with pkg-config's flags"
 check_reader pkg-config "$work/read-table-pc"
+
+echo "--- a program on the installed liblumo loads the widget module installed with the library"
+cat > "$work/toolkit.cpp" <<'CPP'
+#include "gui/WidgetToolkit.h"
+int main() { lumo::Toolkit(); return lumo::ToolkitLoaded() ? 0 : 1; }
+CPP
+g++ -std=c++20 -o "$work/toolkit" "$work/toolkit.cpp" $flags -Wl,-rpath,"$prefix/$libdir" \
+  || fail "a program using the toolkit does not build against the prefix"
+LD_DEBUG=files "$work/toolkit" 2>"$work/toolkit.log" || fail "the library's widget module did not load"
+module=$(sed -n 's/.*file=\(.*libguiqt\.so\) .*/\1/p' "$work/toolkit.log" | head -1)
+[ "$module" = "$prefix/$libdir/lumo/libguiqt.so" ] || fail "the library loaded the module '$module'"
 
 [ "$failures" -eq 0 ] && echo "the installed copy works"
 exit $(( failures != 0 ))
