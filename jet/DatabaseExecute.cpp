@@ -5,6 +5,7 @@
 #include "jet/DaoConstants.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
+#include "jet/ResultColumns.h"
 #include "jet/SchemaWriter.h"
 #include "jet/ValueCodec.h"
 #include "jet/sqlite/SqliteConnection.h"
@@ -49,6 +50,36 @@ std::string IgnoreConflicts(const TranslatedStatement& translated) {
 
 std::string QuoteName(std::string_view name) { return "\"" + ReplaceAll(name, "\"", "\"\"") + "\""; }
 
+// SELECT ... INTO: the new table's fields take the types the query's result has (a source
+// field's type and size, a computed one's derived type), declared as CREATE TABLE declares
+// them, text case-insensitive; keys, indexes, counters and field properties stay behind. The
+// table and its rows are one write: a query that fails leaves no table.
+int MakeTable(DatabaseFile& file, PreparedJet& prepared, const ParameterValues& values, const std::string& source) {
+  const TranslatedStatement& translated = prepared.translated;
+  BindParameters(prepared, values, source);
+  std::vector<RecordsetColumn> columns = DescribeResultColumns(file, *prepared.statement, "", translated.columnTypes);
+  if (HasUntypedColumns(columns)) TypeFromFirstRow(columns, *prepared.statement);
+  TableDesign design;
+  design.name = translated.targetTable;
+  for (const RecordsetColumn& column : columns) {
+    ColumnDesign field;
+    field.name = column.name;
+    field.type = column.type;
+    field.type.attributes &= ~dbAutoIncrField;  // the numbers are copied as they are
+    design.columns.push_back(std::move(field));
+  }
+  WriteScope scope(file);
+  SchemaWriter(file, source).CreateTable(design);
+  prepared.statement = file.Prepare("INSERT INTO " + QuoteName(design.name) + " " + translated.selectSql);
+  BindParameters(prepared, values, source);
+  while (prepared.statement->Step()) {
+  }
+  const int affected = file.Connection().Changes();
+  prepared.statement->Reset();
+  scope.Commit();
+  return affected;
+}
+
 }  // namespace
 
 PreparedJet PrepareJet(DatabaseFile& file, const std::string& jetSql, std::vector<std::string> knownParameters,
@@ -70,7 +101,10 @@ PreparedJet PrepareJet(DatabaseFile& file, const std::string& jetSql, std::vecto
       prepared.translated = TranslateStatement(jetSql, withHeading);
     }
     if (prepared.translated.ddl) return prepared;
-    const std::string sql = rewrite ? rewrite(prepared.translated) : prepared.translated.sql;
+    // SELECT ... INTO prepares its query alone: the table is made from the query's columns.
+    const std::string sql = prepared.translated.kind == StatementKind::kSelectInto ? prepared.translated.selectSql
+                            : rewrite                                               ? rewrite(prepared.translated)
+                                                                                    : prepared.translated.sql;
     std::string unknown;
     prepared.statement = file.Prepare(sql, &unknown);
     if (prepared.statement) return prepared;
@@ -128,21 +162,17 @@ int ExecuteJet(DatabaseFile& file, const std::string& jetSql, int options, const
     if (wasDdl) *wasDdl = true;
     return 0;
   }
+  if (translated.kind == StatementKind::kSelectInto) {
+    if (wasDdl) *wasDdl = true;
+    return MakeTable(file, prepared, values, source);
+  }
   BindParameters(prepared, values, source);
 
   WriteScope scope(file);
   while (prepared.statement->Step()) {
   }
-  int affected = file.Connection().Changes();
+  const int affected = file.Connection().Changes();
   if (translated.kind == StatementKind::kInsert && affected > 0) file.NoteInsert(translated.targetTable);
-  if (translated.kind == StatementKind::kSelectInto) {
-    // CREATE TABLE ... AS reports no changes; the rows are what it made.
-    SqliteStatement& count = file.Statement("SELECT count(*) FROM " + QuoteName(translated.targetTable));
-    affected = count.Step() ? static_cast<int>(count.ColumnInt64(0)) : 0;
-    count.Reset();
-    file.Schema().TouchObject(translated.targetTable, kObjectTypeTable, true);
-    if (wasDdl) *wasDdl = true;
-  }
   prepared.statement->Reset();
   scope.Commit();
   return affected;

@@ -5,7 +5,8 @@
 // order without one), Seek, exact live RecordCount; dbOpenDynaset (2) a lazily filled
 // keyset of row ids over one base table, each row read by id when the cursor lands on it,
 // or with the rows around it while the cursor walks row by row (others' changes are seen; a
-// row they deleted answers 3167); dbOpenSnapshot (4) result rows read lazily and kept, not
+// row they deleted answers 3167; rows they add after the open join only at Requery);
+// dbOpenSnapshot (4) result rows read lazily and kept, not
 // updatable; dbOpenForwardOnly (8, or the option dbForwardOnly) steps one statement and
 // keeps nothing. Without a type a table name opens as table type, anything else as dynaset;
 // a query a keyset cannot serve (several tables, grouping, DISTINCT, TOP, unions) opens as

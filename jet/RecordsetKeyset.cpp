@@ -24,6 +24,13 @@
 // Find* in row-id order lets SQLite find the row (by an index where one serves the criterion)
 // and places it in the list by its id; in other orders it walks the list, checking the
 // criterion on growing batches of rows, since the list's order is the only one that holds.
+//
+// Membership is fixed when the dynaset opens, without reading the list: the largest row id
+// of the table then (the ceiling, one step down the table's tree) bounds every key query, so
+// that rows another connection adds later stay out until Requery, however far the list has
+// been read. A row of the list deleted elsewhere stays in it and answers 3167 when the
+// cursor lands on it. Rows deleted elsewhere before the lazy reader reached their keys are
+// not known to have been there and are not listed.
 
 #include <time.h>
 
@@ -99,6 +106,8 @@ void SortKeys(RowKey* begin, RowKey* end) {
 
 // The list shared by a dynaset and its clones.
 struct KeyList {
+  // The largest row id the table had when the recordset opened: no row above it belongs.
+  RowKey ceiling = 0;
   std::vector<RowKey> keys;             // rows of the query, in its order
   std::vector<RowKey> added;            // rows added through the recordset or a clone
   std::unordered_set<RowKey> addedKeys;
@@ -343,6 +352,8 @@ class KeysetSource final : public RecordSource {
   // Reads the next chunk of the tail backwards, counting the gap on the first; the gap is
   // closed when fewer rows come than asked for.
   void ReadTailChunk();
+  // The statement that counts the members from row id `above` on (two parameter texts).
+  std::string MemberCountSql(const std::string& above, const std::string& ceiling) const;
 
   // Reads the next chunk of keys (with their rows into the batch); false when nothing more
   // came.
@@ -528,11 +539,8 @@ void KeysetSource::ReadAll() {
   // largest row id bounds how many can come, so the list grows once.
   const size_t start = list.keys.size();
   {
-    StatementUse largest(file_->Statement("SELECT max(rowid) FROM " + plan_.from));
-    if (largest->Step()) {
-      const int64_t bound = largest->ColumnInt64(0) - list.lastKey;
-      if (bound > 0 && bound < (int64_t{1} << 27)) list.keys.reserve(start + static_cast<size_t>(bound));
-    }
+    const int64_t bound = list.ceiling - list.lastKey;
+    if (bound > 0 && bound < (int64_t{1} << 27)) list.keys.reserve(start + static_cast<size_t>(bound));
   }
   {
     // Without a condition this is the cheapest read of every row id SQLite has; the ids
@@ -542,9 +550,10 @@ void KeysetSource::ReadAll() {
     StatementUse statement(list.statements.Get(file_->Connection(), sql));
     plan_.parameters.BindTo(*statement);
     const RowKey after = list.lastKey;
+    const RowKey ceiling = list.ceiling;
     while (statement->Step()) {
       const RowKey key = statement->ColumnInt64(0);
-      if (key > after) list.keys.push_back(key);
+      if (key > after && key <= ceiling) list.keys.push_back(key);
     }
   }
   SortKeys(list.keys.data() + start, list.keys.data() + list.keys.size());
@@ -618,6 +627,7 @@ int64_t KeysetSource::RunKeyQuery(const std::string& condition, bool continues, 
   sql += " FROM " + plan_.from + " WHERE ";
   if (!plan_.where.empty()) sql += "(" + plan_.where + ") AND ";
   sql += condition;
+  sql += " AND rowid <= ?" + std::to_string(base + terms + 4);
   // Once the list's end was read backwards, the head stops where the tail begins.
   if (list.tailStarted) sql += " AND rowid < ?" + std::to_string(base + terms + 3);
   sql += " ORDER BY " + OrderText(plan_.order, false) + " LIMIT ?" + std::to_string(base + terms + 2);
@@ -634,6 +644,7 @@ int64_t KeysetSource::RunKeyQuery(const std::string& condition, bool continues, 
   }
   statement->BindInt64(base + terms + 2, limit);
   if (list.tailStarted) statement->BindInt64(base + terms + 3, list.tailKey);
+  statement->BindInt64(base + terms + 4, list.ceiling);
 
   int64_t got = 0;
   const bool skipAdded = !list.addedKeys.empty();
@@ -663,6 +674,25 @@ int64_t KeysetSource::RunKeyQuery(const std::string& condition, bool continues, 
   return got;
 }
 
+// RecordCount after MoveLast in row-id order rests on this count: the members of the dynaset
+// from row id `above` on that the file still holds (every row up to the ceiling that satisfies
+// the condition), counted in the statement that reads the tail so that both see the same
+// state of the file. Without a condition it is the table's row count (kept in the file where
+// the table has one, so that the table is not read), less the rows below `above` and the rows
+// added elsewhere since the open (above the ceiling: a short range of the table's tree).
+std::string KeysetSource::MemberCountSql(const std::string& above, const std::string& ceiling) const {
+  if (plan_.where.empty()) {
+    // The catalogue as it is now: the count's triggers may have come or gone since the open.
+    const TableInfo* table = plan_.baseTable.empty() ? nullptr : file_->Schema().FindTable(plan_.baseTable);
+    const std::string rows =
+        table != nullptr ? TableRowsExpression(*table) : "(SELECT count(*) FROM " + plan_.from + ")";
+    return "SELECT " + rows + " - (SELECT count(*) FROM " + plan_.from + " WHERE rowid < " + above +
+           ") - (SELECT count(*) FROM " + plan_.from + " WHERE rowid > " + ceiling + ")";
+  }
+  return "SELECT count(*) FROM " + plan_.from + " WHERE (" + plan_.where + ") AND rowid >= " + above +
+         " AND rowid <= " + ceiling;
+}
+
 void KeysetSource::ReadTailChunk() {
   KeyList& list = *list_;
   if (list.complete) return;
@@ -670,30 +700,19 @@ void KeysetSource::ReadTailChunk() {
   const int base = plan_.parameterCount;
   const std::string above = "?" + std::to_string(base + 1);
   const std::string below = "?" + std::to_string(base + 2);
-  std::string condition = plan_.where.empty() ? "" : "(" + plan_.where + ") AND ";
-  condition += "rowid >= " + above;
   std::string sql = "SELECT rowid";
-  if (first) {
-    // Every row after the head, counted in the statement that reads the tail so that both
-    // see the same state of the file. Without a condition it is the table's row count (kept
-    // in the file where the table has one, so that the table is not read) less the head.
-    if (plan_.where.empty()) {
-      // The catalogue as it is now: the count's triggers may have come or gone since the open.
-      const TableInfo* table = plan_.baseTable.empty() ? nullptr : file_->Schema().FindTable(plan_.baseTable);
-      sql += ", " + (table != nullptr ? TableRowsExpression(*table) : "(SELECT count(*) FROM " + plan_.from + ")") +
-             " - (SELECT count(*) FROM " + plan_.from + " WHERE rowid < " + above + ")";
-    } else {
-      sql += ", (SELECT count(*) FROM " + plan_.from + " WHERE " + condition + ")";
-    }
-  }
-  sql += " FROM " + plan_.from + " WHERE " + condition + " AND rowid <= " + below +
+  if (first) sql += ", (" + MemberCountSql(above, "?" + std::to_string(base + 4)) + ")";
+  std::string condition = plan_.where.empty() ? "" : "(" + plan_.where + ") AND ";
+  sql += " FROM " + plan_.from + " WHERE " + condition + "rowid >= " + above + " AND rowid <= " + below +
          " ORDER BY rowid DESC LIMIT ?" + std::to_string(base + 3);
   StatementUse statement(list.statements.Get(file_->Connection(), sql));
   plan_.parameters.BindTo(*statement);
   statement->BindInt64(base + 1, list.stepped == 0 ? INT64_MIN : list.lastKey + 1);
-  statement->BindInt64(base + 2, first ? INT64_MAX : list.tailKey - 1);
+  // The first chunk starts at the ceiling: rows added elsewhere since the open stay out.
+  statement->BindInt64(base + 2, first ? list.ceiling : list.tailKey - 1);
   const int64_t limit = list.tailChunk;
   statement->BindInt64(base + 3, limit);
+  if (first) statement->BindInt64(base + 4, list.ceiling);
   int64_t got = 0;
   int64_t after = 0;  // rows after the head, when counted
   const size_t before = list.tail.size();
@@ -770,6 +789,7 @@ RowPosition KeysetSource::FindListed(const FindCriteria& criteria, RowKey from, 
   sql += ") WHERE (" + criteria.sql + (from == kNoRow ? ") AND +\"lumo_key\" " : ") AND \"lumo_key\" ");
   sql += forward ? (inclusive ? ">=" : ">") : (inclusive ? "<=" : "<");
   sql += " ?" + std::to_string(keyParameter);
+  sql += " AND \"lumo_key\" <= ?" + std::to_string(keyParameter + 1);
   sql += forward ? " ORDER BY \"lumo_key\"" : " ORDER BY \"lumo_key\" DESC";
   // Prepared for this search alone: criteria carry the values searched for.
   SqliteStatement statement(file_->Connection(), sql);
@@ -777,6 +797,7 @@ RowPosition KeysetSource::FindListed(const FindCriteria& criteria, RowKey from, 
   criteria.parameters.BindTo(statement);
   // Always bound, so that the statement knows every parameter number of the query.
   statement.BindInt64(keyParameter, from != kNoRow ? from : (forward ? INT64_MIN : INT64_MAX));
+  statement.BindInt64(keyParameter + 1, list_->ceiling);
   const KeyList& list = *list_;
   while (statement.Step()) {
     const RowKey key = statement.ColumnInt64(0);
@@ -899,6 +920,16 @@ std::unique_ptr<RecordSource> MakeKeysetSource(std::shared_ptr<DatabaseFile> fil
   auto list = std::make_shared<KeyList>();
   // An append-only dynaset shows only the rows added through it.
   list->complete = appendOnly;
+  if (!appendOnly) {
+    // The membership: the rows up to the table's largest row id now. An empty table has
+    // none, and the rows others add later do not join.
+    StatementUse largest(file->Statement("SELECT max(rowid) FROM " + shape->plan.from));
+    if (largest->Step() && largest->TypeOf(0) != ColumnType::Null) {
+      list->ceiling = largest->ColumnInt64(0);
+    } else {
+      list->complete = true;
+    }
+  }
   return std::make_unique<KeysetSource>(std::move(file), std::move(shape), std::move(list));
 }
 

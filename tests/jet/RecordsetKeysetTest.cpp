@@ -11,6 +11,7 @@
 namespace lumo::jet {
 namespace {
 
+using testing::DaoMessageOf;
 using testing::DaoNumberOf;
 
 constexpr int kRows = 5000;
@@ -179,6 +180,103 @@ TEST_F(RecordsetKeysetTest, AnotherProcessChangingTheUnreadRowsLeavesAConsistent
   backward->MoveFirst();
   backward->MoveLast();
   EXPECT_EQ(backward->RecordCount(), kRows - 100);
+}
+
+// The rows a dynaset shows are fixed when it opens: another process's new rows stay out,
+// however the list is read (walked, jumped to its end, searched, cloned), until Requery.
+TEST_F(RecordsetKeysetTest, RowsAddedElsewhereAfterTheOpenWaitForRequery) {
+  MakeRows();
+  struct Case {
+    const char* sql;
+    bool moveLastFirst;  // the list's end read before the new rows come
+  };
+  const std::vector<Case> cases = {
+      {"Logon", false},
+      {"Logon", true},
+      {"SELECT * FROM Logon WHERE Username = 'user1'", false},
+      {"SELECT * FROM Logon WHERE Username = 'user1'", true},
+      {"SELECT * FROM Logon ORDER BY Computer DESC", false},
+  };
+  constexpr int kLate = 3;
+  int round = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.sql) + (c.moveLastFirst ? " after MoveLast" : ""));
+    const std::vector<std::string> before = StockIds(c.sql);
+    auto dynaset = Open(c.sql, dbOpenDynaset);
+    if (c.moveLastFirst) dynaset->MoveLast();
+    // The new rows match the condition; 'PC0 ...' sorts last in descending order.
+    const std::string computer = "PC0 " + std::to_string(++round);
+    for (int i = 0; i < kLate; ++i) {
+      Other().Execute("INSERT INTO Logon (Username, Computer) VALUES ('user1', '" + computer + "')", dbFailOnError);
+    }
+    auto clone = dynaset->Clone();
+    dynaset->MoveFirst();
+    EXPECT_EQ(IdsOn(*dynaset, true), before);
+    dynaset->MoveLast();
+    EXPECT_EQ(VarToStr(Value(*dynaset, "ID")), before.back());
+    EXPECT_EQ(dynaset->RecordCount(), static_cast<int>(before.size()));
+    dynaset->FindFirst("Computer = '" + computer + "'");
+    EXPECT_TRUE(dynaset->NoMatch());
+    clone->MoveLast();
+    EXPECT_EQ(VarToStr(Value(*clone, "ID")), before.back());
+    clone->MoveFirst();
+    EXPECT_EQ(IdsOn(*clone, true).size(), before.size());
+
+    dynaset->Requery();
+    const std::vector<std::string> after = StockIds(c.sql);
+    ASSERT_EQ(after.size(), before.size() + kLate);
+    EXPECT_EQ(IdsOn(*dynaset, true), after);
+    dynaset->MoveLast();
+    EXPECT_EQ(dynaset->RecordCount(), static_cast<int>(after.size()));
+    dynaset->FindFirst("Computer = '" + computer + "'");
+    EXPECT_FALSE(dynaset->NoMatch());
+  }
+}
+
+// Rows of the list that another process deletes stay in it and answer 3167 when the cursor
+// lands on them; reading on, editing and counting go on around them.
+TEST_F(RecordsetKeysetTest, RowsDeletedElsewhereAnswerRecordIsDeleted) {
+  MakeLogon(300);
+  auto dynaset = Open("Logon", dbOpenDynaset);
+  dynaset->MoveLast();  // every key known: the first chunk and the tail
+  EXPECT_EQ(dynaset->RecordCount(), 300);
+  Other().Execute("DELETE FROM Logon WHERE ID IN (2, 299)", dbFailOnError);
+  dynaset->MoveFirst();
+  dynaset->MoveNext();
+  EXPECT_EQ(DaoNumberOf([&] { Value(*dynaset, "ID"); }), 3167);
+  EXPECT_EQ(DaoMessageOf([&] { Value(*dynaset, "Username"); }), "Record is deleted");
+  EXPECT_EQ(DaoNumberOf([&] { dynaset->Edit(); }), 3167);
+  dynaset->MoveNext();
+  EXPECT_EQ(IdOf(*dynaset), 3);
+  dynaset->MoveLast();
+  EXPECT_EQ(IdOf(*dynaset), 300);
+  dynaset->MovePrevious();
+  EXPECT_EQ(DaoNumberOf([&] { Value(*dynaset, "ID"); }), 3167);
+  // The rows stay counted, as the list still holds them.
+  EXPECT_EQ(dynaset->RecordCount(), 300);
+  dynaset->Requery();
+  dynaset->MoveLast();
+  EXPECT_EQ(dynaset->RecordCount(), 298);
+}
+
+// A dynaset opened on an empty table stays empty while others fill it; what it adds itself it
+// shows.
+TEST_F(RecordsetKeysetTest, AnEmptyTableAtTheOpenGivesAnEmptyMembership) {
+  MakeLogon(0);
+  auto dynaset = Open("SELECT * FROM Logon ORDER BY Username", dbOpenDynaset);
+  EXPECT_TRUE(dynaset->IsEOF());
+  Other().Execute("INSERT INTO Logon (Username) VALUES ('elsewhere')", dbFailOnError);
+  EXPECT_EQ(DaoNumberOf([&] { dynaset->MoveLast(); }), 3021);  // no current record: still empty
+  EXPECT_TRUE(dynaset->IsEOF());
+  EXPECT_EQ(dynaset->RecordCount(), 0);
+  dynaset->AddNew();
+  dynaset->Fields().Item("Username")->SetValue(Variant("here"));
+  dynaset->Update();
+  dynaset->MoveFirst();
+  EXPECT_EQ(ReadOn(*dynaset, "Username"), (std::vector<std::string>{"here"}));
+  EXPECT_EQ(dynaset->RecordCount(), 1);
+  dynaset->Requery();
+  EXPECT_EQ(ReadOn(*dynaset, "Username"), (std::vector<std::string>{"elsewhere", "here"}));
 }
 
 }  // namespace
