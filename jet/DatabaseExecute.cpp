@@ -52,13 +52,16 @@ std::string QuoteName(std::string_view name) { return "\"" + ReplaceAll(name, "\
 
 // SELECT ... INTO: the new table's fields take the types the query's result has (a source
 // field's type and size, a computed one's derived type), declared as CREATE TABLE declares
-// them, text case-insensitive; keys, indexes, counters and field properties stay behind. The
-// table and its rows are one write: a query that fails leaves no table.
+// them, text case-insensitive, its rows counted as in every table the engine makes; keys,
+// indexes, counters and field properties stay behind. The table and its rows are one write:
+// a query that fails on any row leaves no table.
 int MakeTable(DatabaseFile& file, PreparedJet& prepared, const ParameterValues& values, const std::string& source) {
   const TranslatedStatement& translated = prepared.translated;
   BindParameters(prepared, values, source);
   std::vector<RecordsetColumn> columns = DescribeResultColumns(file, *prepared.statement, "", translated.columnTypes);
   if (HasUntypedColumns(columns)) TypeFromFirstRow(columns, *prepared.statement);
+  // The query ran only to learn its types: its read ends before the write begins.
+  prepared.statement->Reset();
   TableDesign design;
   design.name = translated.targetTable;
   for (const RecordsetColumn& column : columns) {
@@ -68,16 +71,22 @@ int MakeTable(DatabaseFile& file, PreparedJet& prepared, const ParameterValues& 
     field.type.attributes &= ~dbAutoIncrField;  // the numbers are copied as they are
     design.columns.push_back(std::move(field));
   }
-  WriteScope scope(file);
-  SchemaWriter(file, source).CreateTable(design);
-  prepared.statement = file.Prepare("INSERT INTO " + QuoteName(design.name) + " " + translated.selectSql);
-  BindParameters(prepared, values, source);
-  while (prepared.statement->Step()) {
+  try {
+    WriteScope scope(file);
+    SchemaWriter(file, source).CreateTable(design);
+    prepared.statement = file.Prepare("INSERT INTO " + QuoteName(design.name) + " " + translated.selectSql);
+    BindParameters(prepared, values, source);
+    while (prepared.statement->Step()) {
+    }
+    const int affected = file.Connection().Changes();
+    prepared.statement->Reset();
+    scope.Commit();
+    return affected;
+  } catch (...) {
+    // The table went with the rolled-back write; the catalogue must not remember it.
+    file.Schema().Invalidate();
+    throw;
   }
-  const int affected = file.Connection().Changes();
-  prepared.statement->Reset();
-  scope.Commit();
-  return affected;
 }
 
 }  // namespace

@@ -279,5 +279,45 @@ TEST_F(RecordsetKeysetTest, AnEmptyTableAtTheOpenGivesAnEmptyMembership) {
   EXPECT_EQ(ReadOn(*dynaset, "Username"), (std::vector<std::string>{"elsewhere", "here"}));
 }
 
+// RecordCount after MoveLast on a whole table takes the table's kept row count where it has
+// one: the rows others added since the open are in that count and must not be in the
+// dynaset's. Rows others delete count out whether the list had read them or not, but a row
+// it had read stays in it and answers 3167. The same holds for a table another tool made,
+// which is counted by reading it.
+TEST_F(RecordsetKeysetTest, TheKeptRowCountLeavesOutRowsAddedAfterTheOpen) {
+  MakeRows();
+  EXPECT_EQ(testing::StockShell(path_, "CREATE TABLE Plain (ID INTEGER PRIMARY KEY, Username TEXT); "
+                                       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+                                       "INSERT INTO Plain SELECT i, 'user' || (i % 3) FROM n"),
+            "");
+  for (const std::string table : {"Logon", "Plain"}) {
+    SCOPED_TRACE(table);
+    auto dynaset = Open(table, dbOpenDynaset);
+    EXPECT_EQ(IdOf(*dynaset), 1);  // the list's first chunk is read
+    for (int i = 0; i < 4; ++i) Other().Execute("INSERT INTO " + table + " (Username) VALUES ('late')", dbFailOnError);
+    Other().Execute("DELETE FROM " + table + " WHERE ID IN (1, 3000)", dbFailOnError);
+    const std::string kept =
+        testing::StockShell(path_, "SELECT Rows FROM MSysRowCounts WHERE TableName = '" + table + "'");
+    EXPECT_EQ(kept, table == "Logon" ? std::to_string(kRows + 4 - 2) + "\n" : "");
+
+    dynaset->MoveLast();
+    EXPECT_EQ(IdOf(*dynaset), kRows);
+    EXPECT_EQ(dynaset->RecordCount(), kRows - 1);
+    EXPECT_EQ(dynaset->AbsolutePosition(), kRows - 2);
+    dynaset->MoveFirst();
+    EXPECT_EQ(DaoNumberOf([&] { Value(*dynaset, "Username"); }), 3167);
+    std::vector<std::string> expected = {"gone"};
+    for (int id = 2; id <= kRows; ++id) {
+      if (id != 3000) expected.push_back(std::to_string(id));
+    }
+    EXPECT_EQ(IdsOn(*dynaset, true), expected);
+
+    dynaset->Requery();
+    dynaset->MoveLast();
+    EXPECT_EQ(dynaset->RecordCount(), kRows + 4 - 2);
+    EXPECT_EQ(IdOf(*dynaset), kRows + 4);
+  }
+}
+
 }  // namespace
 }  // namespace lumo::jet

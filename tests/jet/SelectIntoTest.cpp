@@ -132,7 +132,8 @@ TEST_F(SelectIntoTest, ComputedFieldsTakeTheirDerivedTypes) {
       {"half", dbDouble, 8},  {"letters", dbLong, 4},
   };
   EXPECT_EQ(Shapes("derived"), derived);
-  EXPECT_EQ(Values("SELECT shout, nextDay, twice FROM derived WHERE shout = 'ANNA!'"), "Anna!|01/16/2024 10:30:00|24.6912;");
+  EXPECT_EQ(Values("SELECT shout, nextDay, twice FROM derived WHERE shout = 'ANNA!'"),
+            "Anna!|01/16/2024 10:30:00|24.6912;");
 
   Execute("SELECT ok, Count(*) AS n, Max(born) AS latest, Sum(paid) AS total, Avg(small) AS mean INTO summary "
           "FROM people GROUP BY ok");
@@ -144,7 +145,8 @@ TEST_F(SelectIntoTest, ComputedFieldsTakeTheirDerivedTypes) {
 }
 
 TEST_F(SelectIntoTest, StoredMakeTableQueriesAndRefusals) {
-  auto query = database_->CreateQueryDef("mine", "PARAMETERS who Text(40); SELECT * INTO mine_rows FROM people WHERE name = who");
+  auto query = database_->CreateQueryDef(
+      "mine", "PARAMETERS who Text(40); SELECT * INTO mine_rows FROM people WHERE name = who");
   EXPECT_EQ(query->Type(), dbQMakeTable);
   // Without its parameter the query makes nothing.
   EXPECT_EQ(DaoNumberOf([&] { query->Execute(dbFailOnError); }), 3061);
@@ -160,6 +162,38 @@ TEST_F(SelectIntoTest, StoredMakeTableQueriesAndRefusals) {
   EXPECT_EQ(DaoMessageOf([&] { query->Execute(dbFailOnError); }), "Table 'mine_rows' already exists");
   EXPECT_EQ(DaoNumberOf([&] { Execute("SELECT name INTO MINE_ROWS FROM people"); }), 3010);
   EXPECT_EQ(Values("SELECT count(*) FROM mine_rows"), "1;");
+}
+
+// The new table counts its rows as every table the engine makes does, whoever writes them
+// (the stock shell included); a query that fails on a later row leaves neither the table nor
+// its bookkeeping behind, and the same statement can then run again.
+TEST_F(SelectIntoTest, TheNewTableKeepsItsRowCountAndAFailedQueryLeavesNothing) {
+  Execute("SELECT name, big INTO copy FROM people");
+  EXPECT_EQ(StockShell(path_, "SELECT name FROM sqlite_master WHERE type = 'trigger' AND tbl_name = 'copy' "
+                              "AND name LIKE '%rowcount%' ORDER BY name"),
+            "copy.rowcount.delete\ncopy.rowcount.insert\n");
+  EXPECT_EQ(StockShell(path_, "SELECT Rows FROM MSysRowCounts WHERE TableName = 'copy'"), "2\n");
+  EXPECT_EQ(StockShell(path_, "INSERT INTO copy (name) VALUES ('Cleo'), ('Dora'); "
+                              "DELETE FROM copy WHERE name = 'BERT'; "
+                              "SELECT Rows FROM MSysRowCounts WHERE TableName = 'copy'"),
+            "3\n");
+  database_->TableDefs().Refresh();
+  EXPECT_EQ(database_->TableDefs().Item("copy")->RecordCount(), 3);
+  EXPECT_EQ(StockShell(path_, "PRAGMA integrity_check"), "ok\n");
+
+  // Integer division by zero on the second row (small = -4).
+  const std::string failing = "SELECT name, 100 \\ (small + 4) AS share INTO shares FROM people ORDER BY id";
+  EXPECT_EQ(DaoNumberOf([&] { Execute(failing); }), 11);
+  database_->TableDefs().Refresh();
+  EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Item("shares"); }), 3265);
+  EXPECT_EQ(StockShell(path_, "SELECT count(*) FROM sqlite_master WHERE tbl_name = 'shares' OR name LIKE 'shares%'"),
+            "0\n");
+  EXPECT_EQ(StockShell(path_, "SELECT count(*) FROM MSysRowCounts WHERE TableName = 'shares'"), "0\n");
+  Execute("SELECT name, 100 \\ (small + 5) AS share INTO shares FROM people ORDER BY id");
+  EXPECT_EQ(database_->RecordsAffected(), 2);
+  EXPECT_EQ(Values("SELECT name, share FROM shares ORDER BY name"), "Anna|12;BERT|100;");
+  EXPECT_EQ(Shapes("shares")[1], (FieldShape{"share", dbLong, 4}));
+  EXPECT_EQ(StockShell(path_, "SELECT Rows FROM MSysRowCounts WHERE TableName = 'shares'"), "2\n");
 }
 
 }  // namespace
