@@ -6,6 +6,7 @@
 #include <pty.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -76,11 +77,42 @@ class JetShellPromptTest : public ::testing::Test {
     seen_ = at == std::string::npos ? screen_.size() : at + expected.size();
     return shown;
   }
+  // Ctrl-D on an empty line. The line editor reads it as the end of input only once it has
+  // the terminal in its own mode: a Ctrl-D that arrives while the terminal is still cooked
+  // (the prompt can be on the screen a moment before) is taken by the terminal itself and
+  // reaches the editor as a NUL. So wait until the terminal no longer reads by lines.
+  void EndOfInput() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    termios mode{};
+    while (tcgetattr(terminal_, &mode) == 0 && (mode.c_lflag & ICANON) != 0 &&
+           std::chrono::steady_clock::now() < deadline) {
+      usleep(5000);
+    }
+    EXPECT_EQ(mode.c_lflag & ICANON, 0u) << "the line editor never took the terminal";
+    const char endOfInput = 4;
+    ASSERT_EQ(write(terminal_, &endOfInput, 1), 1);
+  }
+  // The shell's exit status once it has ended; a shell still running after twenty seconds is
+  // killed and fails the test (with what the terminal showed) instead of hanging the suite.
   int ExitStatus() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
     int status = 0;
-    waitpid(child_, &status, 0);
+    pid_t ended = 0;
+    while ((ended = waitpid(child_, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline) {
+      pollfd waiting{terminal_, POLLIN, 0};
+      if (poll(&waiting, 1, 50) > 0) {
+        char buffer[4096];
+        const ssize_t got = read(terminal_, buffer, sizeof buffer);
+        if (got > 0) screen_.append(buffer, static_cast<size_t>(got));
+      }
+    }
+    if (ended == 0) {
+      kill(child_, SIGKILL);
+      waitpid(child_, &status, 0);
+      ADD_FAILURE() << "jetsh did not end; the terminal shows:\n" << screen_.substr(seen_);
+    }
     child_ = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return ended != 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
   std::string StockShell(const std::string& sql) {
     std::string command = "sqlite3 " + path_ + " \"" + sql + "\"";
@@ -136,8 +168,7 @@ TEST_F(JetShellPromptTest, EndOfInputLeavesAndBailStopsAtTheFirstError) {
   ReadUntil("jetsh> ");
   Type(".help");
   EXPECT_NE(ReadUntil("jetsh> ").find(".schema [TABLE]"), std::string::npos);
-  char endOfInput = 4;  // Ctrl-D on an empty line
-  ASSERT_EQ(write(terminal_, &endOfInput, 1), 1);
+  EndOfInput();
   EXPECT_EQ(ExitStatus(), 0);
 
   Start("--bail");
