@@ -789,7 +789,9 @@ RowPosition KeysetSource::FindListed(const FindCriteria& criteria, RowKey from, 
   sql += ") WHERE (" + criteria.sql + (from == kNoRow ? ") AND +\"lumo_key\" " : ") AND \"lumo_key\" ");
   sql += forward ? (inclusive ? ">=" : ">") : (inclusive ? "<=" : "<");
   sql += " ?" + std::to_string(keyParameter);
-  sql += " AND \"lumo_key\" <= ?" + std::to_string(keyParameter + 1);
+  // The ceiling only filters (rows others added after the open); as a plan it would be the
+  // same row-id walk.
+  sql += " AND +\"lumo_key\" <= ?" + std::to_string(keyParameter + 1);
   sql += forward ? " ORDER BY \"lumo_key\"" : " ORDER BY \"lumo_key\" DESC";
   // Prepared for this search alone: criteria carry the values searched for.
   SqliteStatement statement(file_->Connection(), sql);
