@@ -35,6 +35,7 @@ TLumoDaoTable::TLumoDaoTable(TComponent* owner) : TDataSet(owner), indexDefs_(th
   (void)RandomGenerator();
   sql_.SetOnChange([this](TStringList&) { FollowSqlChange(); });
   masterLink_ = std::make_unique<TMasterDataLink>(this);
+  ConnectMasterLink();
 
   int32_t result = CoInitialize(nullptr);
   if (result != kS_OK && result != kS_FALSE) throw EDatabaseError("Unable to init OLE objects!");
@@ -252,15 +253,19 @@ void TLumoDaoTable::F_Set_ReadOnly(bool value) {
 }
 
 void TLumoDaoTable::F_Set_SortedBy(const TStrings& lines) {
+  TStringList oldSort;
+  oldSort.Assign(sortedBy_);
+  const std::string oldIndex = indexName_;
   sortedBy_.Assign(lines);
   indexName_.clear();
-  if (cursorOpen_) ReopenRecordset();
+  if (!cursorOpen_) return;
+  // A sort the engine refuses (a field it does not know) leaves the old order in place.
+  ReopenKeepingOnFailure([&] {
+    sortedBy_.Assign(oldSort);
+    indexName_ = oldIndex;
+  });
 }
 
-void TLumoDaoTable::F_Set_MasterSource(TDataSource* source) {
-  if (masterSource_ != nullptr && masterSource_ != source) {
-    masterSource_->RemoveFreeNotification(this);
-  }
   masterSource_ = source;
   masterLink_->SetDataSource(source);
   if (source != nullptr) source->FreeNotification(this);

@@ -72,6 +72,21 @@
 // SetFindKey (or the three properties); it starts empty (fields "", values Null, no options),
 // survives closing and opening, and is changed by nothing else.
 //
+// Filter, sort and master/detail (LumoDaoTableFilter.cpp, LumoDaoTableMaster.cpp): the
+// engine narrows and orders the records when the recordset opens; the dataset never reads
+// and drops records itself (only an OnFilterRecord handler, asked per fetched record, does).
+// Setting Filtered, Filter (while Filtered), OnFilterRecord through SetOnFilterRecord (while
+// Filtered), SortedBy, MasterSource or MasterFields on an open dataset rebuilds the
+// recordset and goes to the first record; setting Filtered to the value it has does nothing.
+// A setting the engine refuses (a Filter it cannot read, a SortedBy naming an unknown field)
+// is taken back and the dataset opens again as it was before the error propagates.
+// MasterFields: one line "A;B" links same-named fields; otherwise one "detail -> master"
+// pair a line; a single name without ";" defines nothing. A table detail opens
+// "Select * From [T] Where <criteria> [Order By <sort>];"; a query-definition detail is
+// requeried with the master's values on every master move. A master in edit state does not
+// move its details; a master chain that comes back to this dataset is refused ("Circular
+// links not allowed!").
+//
 // Errors: EDatabaseError with the component's own texts for refusals; the engine's errors
 // pass through as EOleException. Setter refusals leave every property unchanged.
 // Ownership: the engine objects (recordsets, fields) are automation references held here and
@@ -95,6 +110,7 @@
 
 namespace lumo::jet {
 class Recordset;
+class Database;
 class Field;
 }  // namespace lumo::jet
 
@@ -161,6 +177,21 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   int32_t ExecuteSQL();
   // Closes and reopens the engine recordset without passing through the framework.
   void ReopenRecordset();
+  // Master/detail criteria: "(detail clause) AND ...", the clause by the master field's type
+  // ("IS NULL" for Null, " = True", " = #mm/dd/yyyy#", " = \"text\"", numbers with ".").
+  // Raises "The number of Master and Detail fields must be equal!", "Unable to build
+  // Master/Detail SQL Relationship!" (a type without a literal), or the master's
+  // field-not-found error.
+  std::string BuildMasterCriteria() const;
+  // criteria and, while Filtered, Filter: "(criteria) AND (filter)".
+  std::string CombineWithFilter(const std::string& criteria) const;
+  // The pairs of the last open that applied the link: detail name i goes with master name i.
+  const std::vector<std::string>& DetailLinkNames() const noexcept { return detailLinkNames_; }
+  const std::vector<std::string>& MasterLinkNames() const noexcept { return masterLinkNames_; }
+  bool MasterLinkSuspended() const noexcept { return masterLinkSuspended_; }
+  // OnFilterRecord through a setter: on an open, filtered dataset the records are read again
+  // through the new handler, from the first.
+  void SetOnFilterRecord(TFilterRecordEvent handler);
   // The SQL text after parameter substitution.
   std::string SubstituteParams(const TStrings& lines) const;
   // Replaces whole-word occurrences of `token` (ignoring case) by `literal`.
@@ -239,7 +270,8 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   TDataSource* MasterSource() const noexcept { return masterSource_; }
   void F_Set_MasterSource(TDataSource* source);
   TStrings& MasterFields() noexcept { return masterFields_; }
-  void F_Set_MasterFields(const TStrings& lines) { masterFields_.Assign(lines); }
+  // On an active dataset a new link reopens it, from the first record.
+  void F_Set_MasterFields(const TStrings& lines);
   bool MasterAutoActivate() const noexcept { return masterAutoActivate_; }
   void F_Set_MasterAutoActivate(bool value) { masterAutoActivate_ = value; }
   bool DatabaseAutoActivate() const noexcept { return databaseAutoActivate_; }
@@ -420,6 +452,23 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   bool CanCreateIndexFrom(const TIndexDef& definition) const;
   void CreateIndexFrom(const TIndexDef& definition);
   bool RecordFilterInUse() const;
+  // Master/detail (LumoDaoTableMaster.cpp).
+  void ConnectMasterLink();
+  void ParseMasterFields();
+  std::string MasterClause(const TField& field) const;
+  void ApplyMasterCriteriaAtOpen(jet::Database& dao);
+  std::string MasterSelect(const std::string& criteria) const;
+  void MasterRecordChanged();
+  void ReopenForMaster();
+  void QuickMasterRefresh();
+  void MasterLinkDisabled();
+  void InheritMasterValues();
+  // Filtering (LumoDaoTableFilter.cpp).
+  void ChangeFiltered(bool value) override;
+  void ChangeFilterText(const std::string& text) override;
+  // ReopenRecordset; when it fails, `restore` puts the old setting back, the dataset opens
+  // again with it (or closes when that fails too) and the error propagates.
+  void ReopenKeepingOnFailure(const std::function<void()>& restore);
   // Locate, lookup and find.
   static constexpr const char* kNullKey = "NULL";
   // The keys of one search: names, their texts, their fields and the texts as field values.
@@ -543,6 +592,8 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   bool closingByDatabase_ = false;
   bool comInitialized_ = false;
   bool masterLinkSuspended_ = true;
+  std::vector<std::string> detailLinkNames_;
+  std::vector<std::string> masterLinkNames_;
   int32_t optionsValue_ = 0;
   std::string sortText_;
   int32_t recordsAffected_ = 0;

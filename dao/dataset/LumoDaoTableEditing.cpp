@@ -23,8 +23,9 @@ int DaoErrorNumber(const std::exception& error) {
 }  // namespace
 
 void TLumoDaoTable::RaiseNewRecordEvent() {
-  // Master values for a new detail record come with master/detail links; the framework's own
-  // handling (OnNewRecord) follows.
+  // A new detail record starts with its master's link values; the framework's own handling
+  // (OnNewRecord) follows.
+  InheritMasterValues();
   TDataSet::RaiseNewRecordEvent();
 }
 

@@ -167,6 +167,7 @@ void TLumoDaoTable::OpenDaoRecordset() {
     if (!master->Active() && masterAutoActivate_) master->Open();
     masterLinkSuspended_ = !masterLink_->Active();
   }
+  ApplyMasterCriteriaAtOpen(dao);
 
   fieldObjectArray_.clear();
   auto& openFields = recordset_->Fields();
