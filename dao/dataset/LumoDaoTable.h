@@ -191,7 +191,7 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   bool MasterLinkSuspended() const noexcept { return masterLinkSuspended_; }
   // OnFilterRecord through a setter: on an open, filtered dataset the records are read again
   // through the new handler, from the first.
-  void SetOnFilterRecord(TFilterRecordEvent handler);
+  void SetOnFilterRecord(TFilterRecordEvent::Function handler);
   // The SQL text after parameter substitution.
   std::string SubstituteParams(const TStrings& lines) const;
   // Replaces whole-word occurrences of `token` (ignoring case) by `literal`.
@@ -594,6 +594,7 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   bool masterLinkSuspended_ = true;
   std::vector<std::string> detailLinkNames_;
   std::vector<std::string> masterLinkNames_;
+  bool parsingMasterFields_ = false;
   int32_t optionsValue_ = 0;
   std::string sortText_;
   int32_t recordsAffected_ = 0;

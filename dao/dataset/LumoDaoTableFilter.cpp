@@ -22,11 +22,11 @@ void TLumoDaoTable::ChangeFilterText(const std::string& text) {
   ReopenKeepingOnFailure([&] { TDataSet::ChangeFilterText(old); });
 }
 
-void TLumoDaoTable::SetOnFilterRecord(TFilterRecordEvent handler) {
+void TLumoDaoTable::SetOnFilterRecord(TFilterRecordEvent::Function handler) {
   TFilterRecordEvent old = OnFilterRecord;
   OnFilterRecord = std::move(handler);
   if (!cursorOpen_ || !Filtered()) return;
-  ReopenKeepingOnFailure([&] { OnFilterRecord = std::move(old); });
+  ReopenKeepingOnFailure([&] { OnFilterRecord = old; });
 }
 
 void TLumoDaoTable::ReopenKeepingOnFailure(const std::function<void()>& restore) {

@@ -98,7 +98,16 @@ void TLumoDaoTable::ParseMasterFields() {
     if (i > 0) names += ';';
     names += masterLinkNames_[i];
   }
-  masterLink_->SetFieldNames(names);
+  // The link resolves the names at once and reports a master change; this dataset is being
+  // opened with those values already, so the report must not reopen it from inside the open.
+  parsingMasterFields_ = true;
+  try {
+    masterLink_->SetFieldNames(names);
+  } catch (...) {
+    parsingMasterFields_ = false;
+    throw;
+  }
+  parsingMasterFields_ = false;
 }
 
 std::string TLumoDaoTable::MasterClause(const TField& field) const {
@@ -190,7 +199,7 @@ void TLumoDaoTable::ApplyMasterCriteriaAtOpen(jet::Database& dao) {
 }
 
 void TLumoDaoTable::MasterRecordChanged() {
-  if (!Active()) return;
+  if (!Active() || parsingMasterFields_) return;
   CheckBrowseMode();
   if (!masterLink_->Active() || masterLink_->Fields().empty()) return;
   if (sql_.Count() > 0) ApplyMasterValuesToParams();
