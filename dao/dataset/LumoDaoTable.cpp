@@ -266,11 +266,6 @@ void TLumoDaoTable::F_Set_SortedBy(const TStrings& lines) {
   });
 }
 
-  masterSource_ = source;
-  masterLink_->SetDataSource(source);
-  if (source != nullptr) source->FreeNotification(this);
-}
-
 void TLumoDaoTable::ReopenForSetter() {
   if (IsLoading() || !cursorOpen_) return;
   Close();
