@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "db/Field.h"
+#include "jet/Recordset.h"
 #include "tests/dao/dataset/DatasetTestSupport.h"
 
 namespace lumo {
@@ -45,7 +46,7 @@ class LumoDaoTableFilterTest : public DatasetTest {
   std::string path_;
 };
 
-using Ids = std::vector<int>;
+using IdList = std::vector<int>;
 
 TEST_F(LumoDaoTableFilterTest, FilterWaitsForFilteredAndFilteredRebuildsOnlyOnAChange) {
   table_->Open();
@@ -60,7 +61,7 @@ TEST_F(LumoDaoTableFilterTest, FilterWaitsForFilteredAndFilteredRebuildsOnlyOnAC
   table_->SetFiltered(true);
   EXPECT_NE(table_->DaoRecordset().get(), before);
   EXPECT_EQ(Id(), 1);  // on the first record
-  EXPECT_EQ(Ids(), (Ids{1, 4, 5}));
+  EXPECT_EQ(Ids(), (IdList{1, 4, 5}));
   // The engine's recordset holds the filtered rows: nothing is read and thrown away here.
   table_->DaoRecordset()->MoveLast();
   EXPECT_EQ(table_->DaoRecordset()->RecordCount(), 3);
@@ -75,12 +76,12 @@ TEST_F(LumoDaoTableFilterTest, FilterWaitsForFilteredAndFilteredRebuildsOnlyOnAC
 
   // A new text while filtered rebuilds at once; one that matches nothing leaves it empty.
   table_->SetFilter("Item LIKE \"S*\"");
-  EXPECT_EQ(Ids(), (Ids{3, 4}));
+  EXPECT_EQ(Ids(), (IdList{3, 4}));
   table_->SetFilter("Amount > 1000");
   EXPECT_TRUE(table_->IsEmpty());
   EXPECT_TRUE(table_->Eof());
   table_->SetFiltered(false);
-  EXPECT_EQ(Ids(), (Ids{1, 2, 3, 4, 5}));
+  EXPECT_EQ(Ids(), (IdList{1, 2, 3, 4, 5}));
   EXPECT_EQ(table_->Filter(), "Amount > 1000");
 }
 
@@ -88,7 +89,7 @@ TEST_F(LumoDaoTableFilterTest, ARecordFilterHandlerSeesOnlyWhatTheEngineLetThrou
   table_->SetFilter("Amount > 50");
   table_->SetFiltered(true);
   table_->Open();
-  EXPECT_EQ(Ids(), (Ids{1, 3, 4, 5}));
+  EXPECT_EQ(Ids(), (IdList{1, 3, 4, 5}));
   table_->Last();
   std::vector<int> seen;
   table_->SetOnFilterRecord([&seen](TDataSet& data, bool& accept) {
@@ -97,13 +98,13 @@ TEST_F(LumoDaoTableFilterTest, ARecordFilterHandlerSeesOnlyWhatTheEngineLetThrou
     accept = id % 2 == 1;
   });
   EXPECT_EQ(Id(), 1);  // read again from the first record
-  EXPECT_EQ(Ids(), (Ids{1, 3, 5}));
+  EXPECT_EQ(Ids(), (IdList{1, 3, 5}));
   for (int id : seen) EXPECT_NE(id, 2) << "the engine's filter keeps record 2 away from the handler";
 
   // Unfiltered, the handler is not asked.
   table_->SetFiltered(false);
   seen.clear();
-  EXPECT_EQ(Ids(), (Ids{1, 2, 3, 4, 5}));
+  EXPECT_EQ(Ids(), (IdList{1, 2, 3, 4, 5}));
   EXPECT_TRUE(seen.empty());
 }
 
@@ -111,19 +112,19 @@ TEST_F(LumoDaoTableFilterTest, AFilterTheEngineRefusesLeavesTheDatasetAsItWas) {
   table_->SetFilter("CustNo = 7");
   table_->SetFiltered(true);
   table_->Open();
-  ASSERT_EQ(Ids(), (Ids{2, 5}));
+  ASSERT_EQ(Ids(), (IdList{2, 5}));
 
   EXPECT_EQ(DaoNumberOf([&] { table_->SetFilter("CustNo = = 5"); }), 3075);
   EXPECT_EQ(table_->Filter(), "CustNo = 7");
   EXPECT_TRUE(table_->Active());
-  EXPECT_EQ(Ids(), (Ids{2, 5}));
+  EXPECT_EQ(Ids(), (IdList{2, 5}));
 
   table_->SetFiltered(false);
   table_->SetFilter("Nonsense >");
   EXPECT_NE(DaoNumberOf([&] { table_->SetFiltered(true); }), 0);
   EXPECT_FALSE(table_->Filtered());
   EXPECT_TRUE(table_->Active());
-  EXPECT_EQ(Ids(), (Ids{1, 2, 3, 4, 5}));
+  EXPECT_EQ(Ids(), (IdList{1, 2, 3, 4, 5}));
 
   // A pending change is posted before the rebuild.
   table_->SetFilter("CustNo = 5");
@@ -131,7 +132,7 @@ TEST_F(LumoDaoTableFilterTest, AFilterTheEngineRefusesLeavesTheDatasetAsItWas) {
   table_->FieldByName("Item")->SetAsString("Sofa");
   table_->SetFiltered(true);
   EXPECT_EQ(ShellQuery(path_, "SELECT Item FROM Orders WHERE ID = 1"), "Sofa");
-  EXPECT_EQ(Ids(), (Ids{1, 3}));
+  EXPECT_EQ(Ids(), (IdList{1, 3}));
 }
 
 TEST_F(LumoDaoTableFilterTest, SortedByOnAnOpenDatasetReordersFromTheFirstRecord) {
@@ -141,17 +142,17 @@ TEST_F(LumoDaoTableFilterTest, SortedByOnAnOpenDatasetReordersFromTheFirstRecord
   sort.Add("Amount DESC");
   table_->F_Set_SortedBy(sort);
   EXPECT_EQ(Id(), 4);  // the first record in the new order: 300
-  EXPECT_EQ(Ids(), (Ids{4, 1, 5, 3, 2}));
+  EXPECT_EQ(Ids(), (IdList{4, 1, 5, 3, 2}));
   sort.Clear();
   sort.Add("CustNo");
   sort.Add("Amount");
   table_->F_Set_SortedBy(sort);
-  EXPECT_EQ(Ids(), (Ids{4, 3, 1, 2, 5}));  // Null first, then by amount within a customer
+  EXPECT_EQ(Ids(), (IdList{4, 3, 1, 2, 5}));  // Null first, then by amount within a customer
 
   // Sort and filter together.
   table_->SetFilter("CustNo IS NOT NULL");
   table_->SetFiltered(true);
-  EXPECT_EQ(Ids(), (Ids{3, 1, 2, 5}));
+  EXPECT_EQ(Ids(), (IdList{3, 1, 2, 5}));
 
   // A field the engine does not know: its error, the old order stays.
   sort.Clear();
@@ -160,7 +161,7 @@ TEST_F(LumoDaoTableFilterTest, SortedByOnAnOpenDatasetReordersFromTheFirstRecord
   ASSERT_EQ(table_->SortedBy().Count(), 2);
   EXPECT_EQ(table_->SortedBy()[1], "Amount");
   EXPECT_TRUE(table_->Active());
-  EXPECT_EQ(Ids(), (Ids{3, 1, 2, 5}));
+  EXPECT_EQ(Ids(), (IdList{3, 1, 2, 5}));
 }
 
 TEST_F(LumoDaoTableFilterTest, SortedByClearsTheIndexOfAStandardTable) {
