@@ -177,8 +177,9 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   int32_t ExecuteSQL();
   // Closes and reopens the engine recordset without passing through the framework.
   void ReopenRecordset();
-  // Master/detail criteria: "(detail clause) AND ...", the clause by the master field's type
-  // ("IS NULL" for Null, " = True", " = #mm/dd/yyyy#", " = \"text\"", numbers with ".").
+  // Master/detail criteria: "(detail clause) AND ...", the clause by the master field's type:
+  // "([Name] IS NULL)" for Null, "([Paid] = True)", "= #mm/dd/yyyy#", "= \"text\"", numbers
+  // with "."; one blank between the name and its clause.
   // Raises "The number of Master and Detail fields must be equal!", "Unable to build
   // Master/Detail SQL Relationship!" (a type without a literal), or the master's
   // field-not-found error.
@@ -452,9 +453,12 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   bool CanCreateIndexFrom(const TIndexDef& definition) const;
   void CreateIndexFrom(const TIndexDef& definition);
   bool RecordFilterInUse() const;
+  // OpenDaoRecordset's work, run with openingRecordset_ set.
+  void OpenDaoRecordsetSteps();
   // Master/detail (LumoDaoTableMaster.cpp).
   void ConnectMasterLink();
   void ParseMasterFields();
+  // The part of a criterion after the detail name: "IS NULL", "= 5", "= \"text\"", ...
   std::string MasterClause(const TField& field) const;
   void ApplyMasterCriteriaAtOpen(jet::Database& dao);
   std::string MasterSelect(const std::string& criteria) const;
@@ -594,7 +598,9 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   bool masterLinkSuspended_ = true;
   std::vector<std::string> detailLinkNames_;
   std::vector<std::string> masterLinkNames_;
-  bool parsingMasterFields_ = false;
+  // True while OpenDaoRecordset runs: opening the master and resolving the link make the
+  // link report changes that this open takes care of itself.
+  bool openingRecordset_ = false;
   int32_t optionsValue_ = 0;
   std::string sortText_;
   int32_t recordsAffected_ = 0;

@@ -98,16 +98,16 @@ void TLumoDaoTable::ParseMasterFields() {
     if (i > 0) names += ';';
     names += masterLinkNames_[i];
   }
-  // The link resolves the names at once and reports a master change; this dataset is being
-  // opened with those values already, so the report must not reopen it from inside the open.
-  parsingMasterFields_ = true;
   try {
     masterLink_->SetFieldNames(names);
   } catch (...) {
-    parsingMasterFields_ = false;
+    // A name the master does not have: the link is dropped, so that the master's own later
+    // moves and opens do not run into the same name again.
+    detailLinkNames_.clear();
+    masterLinkNames_.clear();
+    masterLink_->SetFieldNames(std::string());
     throw;
   }
-  parsingMasterFields_ = false;
 }
 
 std::string TLumoDaoTable::MasterClause(const TField& field) const {
@@ -118,25 +118,25 @@ std::string TLumoDaoTable::MasterClause(const TField& field) const {
     case ftString:
     case ftBlob:
     case ftMemo:
-      return " = \"" + EscapeQuotes(text) + "\"";
+      return "= \"" + EscapeQuotes(text) + "\"";
     default:
       break;
   }
-  if (text.empty()) return " IS NULL";
+  if (text.empty()) return "IS NULL";
   switch (type) {
     case ftBoolean:
-      return field.AsBoolean() ? " = True" : " = False";
+      return field.AsBoolean() ? "= True" : "= False";
     case ftDate:
-      return " = #" + FormatDateTime("mm\"/\"dd\"/\"yyyy", field.AsDateTime()) + "#";
+      return "= #" + FormatDateTime("mm\"/\"dd\"/\"yyyy", field.AsDateTime()) + "#";
     case ftTime:
-      return " = #" + FormatDateTime("hh\":\"nn\":\"ss", field.AsDateTime()) + "#";
+      return "= #" + FormatDateTime("hh\":\"nn\":\"ss", field.AsDateTime()) + "#";
     case ftDateTime:
-      return " = #" + FormatDateTime("mm\"/\"dd\"/\"yyyy hh\":\"nn\":\"ss", field.AsDateTime()) + "#";
+      return "= #" + FormatDateTime("mm\"/\"dd\"/\"yyyy hh\":\"nn\":\"ss", field.AsDateTime()) + "#";
     case ftBytes: {
       const auto* master = dynamic_cast<const TLumoDaoTable*>(field.DataSet());
-      if (master != nullptr && master->IsGuidField(&field)) return " = {guid " + GuidText(field.Value()) + "}";
+      if (master != nullptr && master->IsGuidField(&field)) return "= {guid " + GuidText(field.Value()) + "}";
       // Between quotes, its own quotes doubled, so that a value never ends the literal early.
-      return " = \"" + EscapeQuotes(text) + "\"";
+      return "= \"" + EscapeQuotes(text) + "\"";
     }
     case ftSmallint:
     case ftInteger:
@@ -145,7 +145,7 @@ std::string TLumoDaoTable::MasterClause(const TField& field) const {
     case ftCurrency:
     case ftBCD:
     case ftAutoInc:
-      return " = " + NormalizeNumberText(text);
+      return "= " + NormalizeNumberText(text);
     default:
       throw EDatabaseError("Unable to build Master/Detail SQL Relationship!");
   }
@@ -183,9 +183,11 @@ std::string TLumoDaoTable::MasterSelect(const std::string& criteria) const {
 }
 
 void TLumoDaoTable::ApplyMasterCriteriaAtOpen(jet::Database& dao) {
-  if (masterLinkSuspended_ || masterSource_ == nullptr || !masterSource_->Enabled()) return;
+  if (masterSource_ == nullptr) return;
+  // The link learns its field names at every open, also while it does not apply: a master
+  // opened later then brings this dataset the link it has now, not that of an earlier open.
   ParseMasterFields();
-  if (masterLinkNames_.empty()) return;
+  if (masterLinkSuspended_ || !masterSource_->Enabled() || masterLinkNames_.empty()) return;
   const std::string criteria = CombineWithFilter(BuildMasterCriteria());
   recordset_->SetFilter(criteria);
   if (!tableName_.empty()) {
@@ -199,7 +201,8 @@ void TLumoDaoTable::ApplyMasterCriteriaAtOpen(jet::Database& dao) {
 }
 
 void TLumoDaoTable::MasterRecordChanged() {
-  if (!Active() || parsingMasterFields_) return;
+  // A detail that is not open, or is opening right now, takes the master's values at its open.
+  if (!Active() || openingRecordset_) return;
   CheckBrowseMode();
   if (!masterLink_->Active() || masterLink_->Fields().empty()) return;
   if (sql_.Count() > 0) ApplyMasterValuesToParams();
@@ -263,6 +266,8 @@ void TLumoDaoTable::QuickMasterRefresh() {
 }
 
 void TLumoDaoTable::MasterLinkDisabled() {
+  // The open decides on the link itself; a closed detail has nothing to leave edit mode for.
+  if (!Active() || openingRecordset_) return;
   CheckBrowseMode();
   masterLinkSuspended_ = !masterLink_->Active();
 }

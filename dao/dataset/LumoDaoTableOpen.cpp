@@ -58,6 +58,17 @@ std::string StripSingleQuotes(std::string text) {
 }  // namespace
 
 void TLumoDaoTable::OpenDaoRecordset() {
+  openingRecordset_ = true;
+  try {
+    OpenDaoRecordsetSteps();
+  } catch (...) {
+    openingRecordset_ = false;
+    throw;
+  }
+  openingRecordset_ = false;
+}
+
+void TLumoDaoTable::OpenDaoRecordsetSteps() {
   TLumoDaoDatabase& database = RequireDatabase("OpenDaoRecordset");
   if (tableName_.empty() && sql_.Count() == 0 && queryDefName_.empty()) {
     throw EDatabaseError(

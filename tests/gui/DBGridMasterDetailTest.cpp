@@ -69,6 +69,9 @@ class DBGridMasterDetailTest : public testing::DatasetTest {
     grid->SetParent(form_.get());
     grid->SetAlign(align);
     if (align == TAlign::alTop) grid->SetHeight(150);
+    // Whole rows selected, so that the selected row is the current record.
+    grid->SetOptions(GridOption(TDBGridOption::dgTitles) | GridOption(TDBGridOption::dgColLines) |
+                     GridOption(TDBGridOption::dgRowLines) | GridOption(TDBGridOption::dgRowSelect));
     grid->SetDataSource(source);
     return grid;
   }

@@ -205,6 +205,9 @@ TEST_F(LumoDaoTableMasterTest, LinksThatCannotWorkAreRefusedClearly) {
   table_->F_Set_MasterFields(lines);
   EXPECT_EQ(MessageOf([&] { table_->Open(); }), "Customers: Field 'Kundennummer' not found");
   EXPECT_FALSE(table_->Active());
+  // The refused link is not kept: the master opens again without meeting the name.
+  master_->Close();
+  EXPECT_NO_THROW(master_->Open());
   // A detail field that does not exist: the engine's error, closed as well.
   lines.Clear();
   lines.Add("Kunde -> ID");
