@@ -123,6 +123,18 @@ std::string GuidToText(const GuidBytes& bytes) {
   return std::string(kGuidPrefix) + GuidToString(guid) + "}";
 }
 
+std::string GuidVariantToText(const Variant& value) {
+  std::vector<uint8_t> bytes;
+  try {
+    bytes = value.AsBytes();
+  } catch (const Exception&) {
+    return {};
+  }
+  if (bytes.size() != 16) return {};
+  const TGuid guid = GuidFromBytes(bytes.data(), bytes.size());
+  return IsNullGuid(guid) ? std::string() : GuidToString(guid);
+}
+
 std::string DateVariantToText(const Variant& value) {
   try {
     TTimeStamp stamp{};

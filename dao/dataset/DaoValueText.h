@@ -46,6 +46,9 @@ std::string DateTimeToText(double millisecondsSinceDayOne);
 std::string GuidToText(const GuidBytes& bytes);
 // A DAO date value as record text; empty when it is outside the calendar.
 std::string DateVariantToText(const Variant& value);
+// The braced text of a GUID held as a 16-byte value; empty for anything else and for the
+// zero GUID.
+std::string GuidVariantToText(const Variant& value);
 
 // "{guid {X}}" / "{X}" -> "{X}" as a GUID field shows it.
 std::string StripGuidPrefix(std::string_view text);

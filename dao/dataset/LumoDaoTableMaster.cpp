@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "dao/dataset/DaoUtils.h"
+#include "dao/dataset/DaoValueText.h"
 #include "dao/dataset/LumoDaoTable.h"
 #include "db/DataSource.h"
 #include "db/Field.h"
@@ -23,19 +24,6 @@ namespace {
 constexpr const char* kLinkArrow = " -> ";
 // The options value of the recordset a query definition's base opens for a master's values.
 constexpr int kMasterRequeryOptions = 9;
-
-// The braced GUID text of a 16-byte value, empty for anything else and for the zero GUID.
-std::string GuidText(const Variant& value) {
-  std::vector<uint8_t> bytes;
-  try {
-    bytes = value.AsBytes();
-  } catch (const Exception&) {
-    return {};
-  }
-  if (bytes.size() != 16) return {};
-  const TGuid guid = GuidFromBytes(bytes.data(), bytes.size());
-  return IsNullGuid(guid) ? std::string() : GuidToString(guid);
-}
 
 }  // namespace
 
@@ -134,7 +122,7 @@ std::string TLumoDaoTable::MasterClause(const TField& field) const {
       return "= #" + FormatDateTime("mm\"/\"dd\"/\"yyyy hh\":\"nn\":\"ss", field.AsDateTime()) + "#";
     case ftBytes: {
       const auto* master = dynamic_cast<const TLumoDaoTable*>(field.DataSet());
-      if (master != nullptr && master->IsGuidField(&field)) return "= {guid " + GuidText(field.Value()) + "}";
+      if (master != nullptr && master->IsGuidField(&field)) return "= {guid " + GuidVariantToText(field.Value()) + "}";
       // Between quotes, its own quotes doubled, so that a value never ends the literal early.
       return "= \"" + EscapeQuotes(text) + "\"";
     }

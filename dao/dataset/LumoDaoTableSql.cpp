@@ -4,6 +4,7 @@
 #include "dao/dataset/LumoDaoTable.h"
 
 #include "dao/dataset/DaoUtils.h"
+#include "dao/dataset/DaoValueText.h"
 
 #include <algorithm>
 
@@ -17,19 +18,6 @@
 namespace lumo {
 
 namespace {
-
-std::string GuidLiteralBody(const Variant& value) {
-  std::vector<uint8_t> bytes;
-  try {
-    bytes = value.AsBytes();
-  } catch (const Exception&) {
-    return {};
-  }
-  if (bytes.size() != 16) return {};
-  TGuid guid = GuidFromBytes(bytes.data(), bytes.size());
-  if (IsNullGuid(guid)) return {};
-  return GuidToString(guid);
-}
 
 // The Jet SQL literal of a parameter's value.
 std::string ParamLiteral(const TParam& param) {
@@ -51,7 +39,7 @@ std::string ParamLiteral(const TParam& param) {
     case ftDateTime:
       return "#" + FormatDateTime("mm\"/\"dd\"/\"yyyy hh\":\"nn\":\"ss", value.AsDateTime()) + "#";
     case ftBytes:
-      return "{guid " + GuidLiteralBody(value) + "}";
+      return "{guid " + GuidVariantToText(value) + "}";
     default:
       return VarToStr(value);
   }
