@@ -21,15 +21,23 @@ std::string ValidUtf8(const std::string& bytes) {
   size_t i = 0;
   while (i < bytes.size()) {
     const auto lead = static_cast<unsigned char>(bytes[i]);
-    size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+    size_t length = lead < 0x80           ? 1
+                    : (lead >> 5) == 0x6  ? 2
+                    : (lead >> 4) == 0xE  ? 3
+                    : (lead >> 3) == 0x1E ? 4
+                                          : 0;
     bool valid = length > 0 && i + length <= bytes.size();
-    for (size_t k = 1; valid && k < length; ++k) valid = (static_cast<unsigned char>(bytes[i + k]) & 0xC0) == 0x80;
+    for (size_t k = 1; valid && k < length; ++k)
+      valid = (static_cast<unsigned char>(bytes[i + k]) & 0xC0) == 0x80;
     if (valid && length > 1) {
       // Overlong forms, surrogates and values beyond U+10FFFF are not well formed either.
       const auto second = static_cast<unsigned char>(bytes[i + 1]);
       if (length == 2) valid = lead >= 0xC2;
-      if (length == 3) valid = !(lead == 0xE0 && second < 0xA0) && !(lead == 0xED && second >= 0xA0);
-      if (length == 4) valid = lead <= 0xF4 && !(lead == 0xF0 && second < 0x90) && !(lead == 0xF4 && second >= 0x90);
+      if (length == 3)
+        valid = !(lead == 0xE0 && second < 0xA0) && !(lead == 0xED && second >= 0xA0);
+      if (length == 4)
+        valid =
+            lead <= 0xF4 && !(lead == 0xF0 && second < 0x90) && !(lead == 0xF4 && second >= 0x90);
     }
     if (valid) {
       text.append(bytes, i, length);
@@ -49,7 +57,8 @@ constexpr const char* kUsage =
     "\n"
     "  /set logon     record a logon of the calling user (the session module runs this)\n"
     "  /set logoff    stamp the logoff time into the user's newest open row\n"
-    "  (none)         show today's logons in the window \"Logon-\xC3\x9C" "bersicht\"\n"
+    "  (none)         show today's logons in the window \"Logon-\xC3\x9C"
+    "bersicht\"\n"
     "  --help         this text\n"
     "  --version      the program's version\n"
     "\n"

@@ -28,13 +28,15 @@ const char* const kUpgradeStatement = "alter table logon add logofftime datetime
 namespace {
 
 constexpr const char* kOpenRowStatement =
-    "select id from logon where username= '%s' and computer='%s' and (logofftime is Null) order by logontime desc";
+    "select id from logon where username= '%s' and computer='%s' and (logofftime is Null) order by "
+    "logontime desc";
 constexpr const char* kStampStatement = "update logon set logofftime = %s where id = %d";
 constexpr const char* kStillOpenCondition = " and (logofftime is Null)";
 // Open rows a logoff tries before it gives up: each one it misses was stamped by another
 // logoff, and there are never many open rows of one user on one computer.
 constexpr int kMaxStampAttempts = 100;
-constexpr const char* kOverviewStatement = "select * from logon where logontime > %s order by logontime desc";
+constexpr const char* kOverviewStatement =
+    "select * from logon where logontime > %s order by logontime desc";
 
 // A text placed between apostrophes in Jet SQL: each apostrophe doubled.
 std::string QuotedText(const std::string& text) {
@@ -86,8 +88,9 @@ std::string OverviewStatement(TDateTime today) {
 
 void RecordLogon(TLumoDaoTable& logon, const TJournalEvent& event, TDateTime now) {
   logon.Open();
-  logon.InsertRecord({Variant(event.user), Variant(event.computer), Variant::FromDate(WholeSeconds(now)),
-                      Variant(event.addresses), Variant(event.system), Variant(event.kind)});
+  logon.InsertRecord({Variant(event.user), Variant(event.computer),
+                      Variant::FromDate(WholeSeconds(now)), Variant(event.addresses),
+                      Variant(event.system), Variant(event.kind)});
   logon.Close();
 }
 
@@ -159,7 +162,8 @@ std::string_view Tfmain::FormDescription() const { return kMainFormDescription; 
 template <class T>
 T& Tfmain::Part(std::string_view name) const {
   T* part = dynamic_cast<T*>(FindComponent(name));
-  if (!part) throw EDatabaseError("Tfmain: component " + std::string(name) + " is missing from the form");
+  if (!part)
+    throw EDatabaseError("Tfmain: component " + std::string(name) + " is missing from the form");
   return *part;
 }
 
@@ -184,13 +188,15 @@ void Tfmain::Recording(Step step) {
   } catch (Exception& error) {
     const auto* engine = dynamic_cast<const EOleException*>(&error);
     error.SetMessage(RecordingFailureText(Database().Database(), error.Message(),
-                                          engine != nullptr ? engine->ErrorCode() : 0, givenWaitMs_));
+                                          engine != nullptr ? engine->ErrorCode() : 0,
+                                          givenWaitMs_));
     throw;
   }
 }
 
 void Tfmain::LeaveLockWait() {
-  const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started_);
+  const auto spent = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - started_);
   givenWaitMs_ = std::max(0, lockWaitMs_ - static_cast<int>(spent.count()));
   // A wait of 0 would mean the engine's default; one millisecond is as good as none.
   Database().DaoDatabase()->File()->SetBusyTimeoutMs(std::max(givenWaitMs_, 1));
@@ -200,7 +206,8 @@ void Tfmain::FormCreate(TObject* /*sender*/) {
   started_ = std::chrono::steady_clock::now();
   const std::string ini = JournalIniPath();
   const std::string path = GetPrivateProfileString("db", "main", "logon1.mdb", ini);
-  lockWaitMs_ = LockWaitMs(GetPrivateProfileString("db", "locktimeout", "", ini), std::getenv(kTimeLimitVariable));
+  lockWaitMs_ = LockWaitMs(GetPrivateProfileString("db", "locktimeout", "", ini),
+                           std::getenv(kTimeLimitVariable));
   if (ParamCount() >= 1) {
     SetWidth(0);
     SetHeight(0);

@@ -23,7 +23,7 @@ class TLumoDaoTable;
 
 // The facts of one recorded event, gathered once per run.
 struct TJournalEvent {
-  std::string kind;      // the second argument, letters A-Z lower-cased
+  std::string kind;  // the second argument, letters A-Z lower-cased
   std::string user;
   std::string computer;
   std::string addresses;  // dotted IPv4 addresses joined by CR LF
@@ -93,7 +93,7 @@ class Tfmain : public TForm {
   // Gives the busy handler what is left of the recording's wait for locks.
   void LeaveLockWait();
 
-  int lockWaitMs_ = 0;  // for the whole recording, from FormCreate on
+  int lockWaitMs_ = 0;   // for the whole recording, from FormCreate on
   int givenWaitMs_ = 0;  // what LeaveLockWait gave the last step
   std::chrono::steady_clock::time_point started_;
 };

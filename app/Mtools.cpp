@@ -63,8 +63,8 @@ TVersionsInfo VersionsInfoFor(uint32_t platformId, uint32_t major, uint32_t mino
   TVersionsInfo info;
   info.OSName = Format("Unbekannte Version %u/%u", major, minor);
   info.VersionNumber = major + minor / 10.0;
-  std::string name = platformId == kVerPlatformLinux ? linuxName
-                                                     : WindowsVersionName(platformId, major, minor);
+  std::string name =
+      platformId == kVerPlatformLinux ? linuxName : WindowsVersionName(platformId, major, minor);
   if (!name.empty()) info.OSName = std::move(name);
   if (!csdVersion.empty()) {
     info.CSDVersion = csdVersion;
@@ -123,8 +123,8 @@ std::string AccessDateTimeLiteral(TDateTime value) {
   // One split of the value, so that 23:59:59.9996 becomes the next day's midnight as a whole
   // instead of pairing the old date with a rounded-up time.
   const DateTimeParts parts = SplitDateTime(value);
-  return Format("#%d/%d/%d %d:%d:%d#", parts.Month, parts.Day, parts.Year, parts.Hour,
-                parts.Minute, parts.Second);
+  return Format("#%d/%d/%d %d:%d:%d#", parts.Month, parts.Day, parts.Year, parts.Hour, parts.Minute,
+                parts.Second);
 }
 
 const std::string SqlDir = ExecutableFolder() + "sql/";

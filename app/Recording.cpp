@@ -20,7 +20,9 @@ constexpr double kMaxLockWaitSeconds = 3600;
 constexpr const char* kJournalGroup = "logonjournal";
 
 // DAO's numbers for a lock held elsewhere.
-bool IsLockError(int daoNumber) { return daoNumber == 3218 || daoNumber == 3260 || daoNumber == 3050; }
+bool IsLockError(int daoNumber) {
+  return daoNumber == 3218 || daoNumber == 3260 || daoNumber == 3050;
+}
 
 bool ParseSeconds(const char* text, double& seconds) {
   if (text == nullptr || *text == '\0') return false;
@@ -84,12 +86,14 @@ std::string RecordingFailureText(const std::string& path, const std::string& rea
   std::string text = "cannot write the journal database " + path + ": " + reason;
   if (IsLockError(daoNumber)) {
     char waited[64];
-    std::snprintf(waited, sizeof waited, " (waited %.1f s for another session's lock)", waitedMs / 1000.0);
+    std::snprintf(waited, sizeof waited, " (waited %.1f s for another session's lock)",
+                  waitedMs / 1000.0);
     return text + waited;
   }
   // A file or folder the journal cannot use as its group: the usual set-up fault.
   const std::string folder = FolderOf(path);
-  const bool access = daoNumber == 3027 || !Allowed(path, R_OK | W_OK) || !Allowed(folder, W_OK | X_OK);
+  const bool access =
+      daoNumber == 3027 || !Allowed(path, R_OK | W_OK) || !Allowed(folder, W_OK | X_OK);
   if (!access) return text;
   // Run by the session module the journal's group is its effective group; run by hand, the
   // group is the one the set-up names.

@@ -100,8 +100,9 @@ struct Fixture {
     rawPath = (folder / "raw.db").string();
     sqlite3* db = nullptr;
     Check(db, sqlite3_open(rawPath.c_str(), &db));
-    Check(db, sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; "
-                               "CREATE TABLE B (ID INTEGER PRIMARY KEY AUTOINCREMENT, Data BLOB)",
+    Check(db, sqlite3_exec(db,
+                           "PRAGMA journal_mode=WAL; PRAGMA synchronous=FULL; "
+                           "CREATE TABLE B (ID INTEGER PRIMARY KEY AUTOINCREMENT, Data BLOB)",
                            nullptr, nullptr, nullptr));
     sqlite3_close(db);
   }

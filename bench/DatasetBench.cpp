@@ -19,13 +19,13 @@
 //
 // Run: DatasetBench --benchmark_min_time=0.2
 
+#include <benchmark/benchmark.h>
+#include <sqlite3.h>
+#include <stdlib.h>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QString>
 #include <QVariant>
-#include <benchmark/benchmark.h>
-#include <sqlite3.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <memory>
@@ -56,9 +56,7 @@ void Check(sqlite3* db, int rc) {
   }
 }
 
-void Exec(sqlite3* db, const std::string& sql) {
-  Check(db, sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr));
-}
+void Exec(sqlite3* db, const std::string& sql) { Check(db, sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr)); }
 
 sqlite3_stmt* Prepare(sqlite3* db, const std::string& sql) {
   sqlite3_stmt* statement = nullptr;
@@ -70,8 +68,7 @@ void BindRow(sqlite3_stmt* insert, int row) {
   const std::string user = "user" + std::to_string(row % 500);
   const std::string computer = "PC" + std::to_string(row);
   const std::string logon = jet::FormatStorageDate(46000.0 + row / 1440.0);
-  const std::string ip =
-      "10.0." + std::to_string(row / 256 % 256) + "." + std::to_string(row % 256);
+  const std::string ip = "10.0." + std::to_string(row / 256 % 256) + "." + std::to_string(row % 256);
   sqlite3_bind_text(insert, 1, user.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_bind_text(insert, 2, computer.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_bind_text(insert, 3, logon.c_str(), -1, SQLITE_TRANSIENT);
@@ -117,12 +114,10 @@ class Fixture {
       Exec(raw_, std::string("CREATE TABLE ") + table + " (" + kColumnList + ")");
     }
     Exec(raw_, "BEGIN");
-    for (const auto& [table, rows] :
-         {std::pair{"Logon", kLargeRows}, std::pair{"LogonSmall", kSmallRows}}) {
-      sqlite3_stmt* insert = Prepare(
-          raw_, std::string("INSERT INTO ") + table +
-                    " (Username, Computer, logontime, logofftime, IP, Betriebssystem, Typ) "
-                    "VALUES (?, ?, ?, ?, ?, ?, ?)");
+    for (const auto& [table, rows] : {std::pair{"Logon", kLargeRows}, std::pair{"LogonSmall", kSmallRows}}) {
+      sqlite3_stmt* insert = Prepare(raw_, std::string("INSERT INTO ") + table +
+                                               " (Username, Computer, logontime, logofftime, IP, Betriebssystem, Typ) "
+                                               "VALUES (?, ?, ?, ?, ?, ?, ?)");
       for (int row = 1; row <= rows; ++row) {
         BindRow(insert, row);
         Check(raw_, sqlite3_step(insert));
@@ -142,9 +137,7 @@ class Fixture {
   std::unique_ptr<TLumoDaoDatabase> database_;
 };
 
-const char* TableFor(const benchmark::State& state) {
-  return state.range(0) == kLargeRows ? "Logon" : "LogonSmall";
-}
+const char* TableFor(const benchmark::State& state) { return state.range(0) == kLargeRows ? "Logon" : "LogonSmall"; }
 
 std::unique_ptr<TLumoDaoTable> MakeDataset(const std::string& table) {
   auto dataset = std::make_unique<TLumoDaoTable>(nullptr);
@@ -278,8 +271,7 @@ void BM_DatasetFirstRecordCount(benchmark::State& state) {
     if (dataset->RecordCount() != kLargeRows) state.SkipWithError("wrong count");
     dataset->Close();
   }
-  state.counters["engine_calls_per_open"] =
-      static_cast<double>(engineCalls) / static_cast<double>(state.iterations());
+  state.counters["engine_calls_per_open"] = static_cast<double>(engineCalls) / static_cast<double>(state.iterations());
 }
 BENCHMARK(BM_DatasetFirstRecordCount)->Unit(benchmark::kMillisecond);
 

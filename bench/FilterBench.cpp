@@ -188,7 +188,10 @@ void BM_MasterMove(benchmark::State& state) {
   detail->F_Set_MasterSource(&source);
   detail->Open();
   for (auto _ : state) {
-    if (master->Eof()) master->First(); else master->Next();
+    if (master->Eof())
+      master->First();
+    else
+      master->Next();
     if (ReadAll(*detail) != kDetailRows) state.SkipWithError("wrong count");
   }
   detail->Close();

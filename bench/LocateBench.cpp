@@ -58,9 +58,7 @@ void Check(sqlite3* db, int rc) {
   }
 }
 
-void Exec(sqlite3* db, const std::string& sql) {
-  Check(db, sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr));
-}
+void Exec(sqlite3* db, const std::string& sql) { Check(db, sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr)); }
 
 sqlite3_stmt* Prepare(sqlite3* db, const std::string& sql) {
   sqlite3_stmt* statement = nullptr;
@@ -141,9 +139,7 @@ class Fixture {
 };
 
 int RowsOf(const benchmark::State& state) { return static_cast<int>(state.range(0)); }
-const char* TableFor(const benchmark::State& state) {
-  return RowsOf(state) == kLargeRows ? "Logon" : "LogonSmall";
-}
+const char* TableFor(const benchmark::State& state) { return RowsOf(state) == kLargeRows ? "Logon" : "LogonSmall"; }
 
 // The rows looked up, spread over the table, in an order that jumps back and forth.
 std::vector<int> Targets(int rows) {

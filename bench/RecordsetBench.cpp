@@ -139,9 +139,7 @@ class Fixture {
   std::shared_ptr<Database> database_;
 };
 
-const char* TableFor(const benchmark::State& state) {
-  return state.range(0) == kLargeRows ? "Logon" : "LogonSmall";
-}
+const char* TableFor(const benchmark::State& state) { return state.range(0) == kLargeRows ? "Logon" : "LogonSmall"; }
 
 // Reads every column of the current row the way a raw program would.
 void ReadRawRow(sqlite3_stmt* statement) {

@@ -97,8 +97,7 @@ void TDataSet::OpenCursor() {
     // Leave nothing half open: the record source and whatever was made for it go again.
     try {
       CloseRecordSource();
-    } catch (...) {
-    }
+    } catch (...) {}
     FreeBuffers();
     if (defaultFields_) DestroyFields();
     state_ = TDataSetState::dsInactive;
@@ -132,8 +131,7 @@ void TDataSet::CloseForDestruction() noexcept {
   } catch (...) {
     try {
       HandleOperationError();
-    } catch (...) {
-    }
+    } catch (...) {}
   }
   FreeBuffers();
 }
@@ -345,12 +343,27 @@ namespace {
 // Types a field may bind to: the same, or one of the same family.
 int TypeFamily(TFieldType type) {
   switch (type) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftLargeint: return 1;
-    case ftFloat: case ftCurrency: case ftBCD: return 2;
-    case ftDate: case ftTime: case ftDateTime: return 3;
-    case ftString: case ftFixedChar: case ftWideString: return 4;
-    case ftBytes: case ftVarBytes: return 5;
-    case ftBlob: case ftMemo: case ftGraphic: case ftFmtMemo: case ftTypedBinary: return 6;
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc:
+    case ftLargeint: return 1;
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD: return 2;
+    case ftDate:
+    case ftTime:
+    case ftDateTime: return 3;
+    case ftString:
+    case ftFixedChar:
+    case ftWideString: return 4;
+    case ftBytes:
+    case ftVarBytes: return 5;
+    case ftBlob:
+    case ftMemo:
+    case ftGraphic:
+    case ftFmtMemo:
+    case ftTypedBinary: return 6;
     default: return 100 + static_cast<int>(type);
   }
 }
@@ -360,7 +373,8 @@ int TypeFamily(TFieldType type) {
 void TDataSet::BindFields(bool binding) {
   calcFieldsSize_ = 0;
   for (TField* field : fields_) {
-    if (field->FieldKind() == TFieldKind::fkCalculated || field->FieldKind() == TFieldKind::fkLookup) {
+    if (field->FieldKind() == TFieldKind::fkCalculated ||
+        field->FieldKind() == TFieldKind::fkLookup) {
       field->SetFieldNo(0);
       field->SetOffset(calcFieldsSize_);
       calcFieldsSize_ += field->DataSize() + 1;  // has-value byte, then the value
@@ -370,8 +384,9 @@ void TDataSet::BindFields(bool binding) {
     TFieldDef* def = fieldDefs_.FindDef(field->FieldName());
     if (def == nullptr) DatabaseError("Field '" + field->FieldName() + "' not found");
     if (TypeFamily(def->DataType()) != TypeFamily(field->DataType())) {
-      DatabaseError("Type mismatch for field '" + field->FieldName() + "', expecting: " +
-                    FieldTypeText(field->DataType()) + " actual: " + FieldTypeText(def->DataType()));
+      DatabaseError("Type mismatch for field '" + field->FieldName() +
+                    "', expecting: " + FieldTypeText(field->DataType()) +
+                    " actual: " + FieldTypeText(def->DataType()));
     }
     field->SetFieldNo(def->FieldNo());
     if (field->Size() == 0 && def->Size() != 0) field->SetSize(def->Size());
@@ -415,8 +430,8 @@ void TDataSet::DetachDataSource(TDataSource* source) {
 void TDataSet::DataEvent(TDataEvent event, intptr_t info) {
   if (event == TDataEvent::deFieldChange) {
     auto* field = reinterpret_cast<TField*>(info);
-    if (field != nullptr &&
-        (field->FieldKind() == TFieldKind::fkData || field->FieldKind() == TFieldKind::fkInternalCalc)) {
+    if (field != nullptr && (field->FieldKind() == TFieldKind::fkData ||
+                             field->FieldKind() == TFieldKind::fkInternalCalc)) {
       modified_ = true;
     }
     if (state_ != TDataSetState::dsSetKey && autoCalcFields_ && calcFieldsSize_ > 0 &&
@@ -441,7 +456,8 @@ void TDataSet::DataEvent(TDataEvent event, intptr_t info) {
 }
 
 void TDataSet::NotifySources(TDataEvent event, intptr_t info) {
-  for (TDataSource* source : std::vector<TDataSource*>(dataSources_)) source->DataEvent(event, info);
+  for (TDataSource* source : std::vector<TDataSource*>(dataSources_))
+    source->DataEvent(event, info);
 }
 
 void TDataSet::DisableControls() {
@@ -462,7 +478,8 @@ void TDataSet::EnableControls() {
 
 void TDataSet::ClearCalculatedValues(TRecordBuffer buffer) {
   if (buffer != nullptr && calcFieldsSize_ > 0) {
-    std::memset(buffer + RecordBufferSize() - calcFieldsSize_, 0, static_cast<size_t>(calcFieldsSize_));
+    std::memset(buffer + RecordBufferSize() - calcFieldsSize_, 0,
+                static_cast<size_t>(calcFieldsSize_));
   }
 }
 

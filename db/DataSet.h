@@ -71,7 +71,9 @@ class TDataSet : public TComponent {
   // --- opening and state -------------------------------------------------------------------
   void Open() { SetActive(true); }
   void Close() { SetActive(false); }
-  bool Active() const noexcept { return state_ != TDataSetState::dsInactive && state_ != TDataSetState::dsOpening; }
+  bool Active() const noexcept {
+    return state_ != TDataSetState::dsInactive && state_ != TDataSetState::dsOpening;
+  }
   // While loading from a form description the value is kept and applied in FinishLoading.
   void SetActive(bool value);
   TDataSetState State() const noexcept { return state_; }
@@ -89,11 +91,11 @@ class TDataSet : public TComponent {
   int MoveBy(int distance);
   bool Bof() const noexcept { return bof_; }
   bool Eof() const noexcept { return eof_; }
-  int32_t RecNo();                 // ReadRecordNumber; -1 when closed
-  void SetRecNo(int32_t number);   // MoveToRecordNumber
-  int32_t RecordCount();           // CountRecords
+  int32_t RecNo();                // ReadRecordNumber; -1 when closed
+  void SetRecNo(int32_t number);  // MoveToRecordNumber
+  int32_t RecordCount();          // CountRecords
   bool IsEmpty() const noexcept;
-  void Refresh();                  // CheckBrowseMode, then RefreshCursor (re-reads the records)
+  void Refresh();  // CheckBrowseMode, then RefreshCursor (re-reads the records)
   void Resync(TResyncMode mode) { Resynchronize(mode); }
 
   // --- editing ---------------------------------------------------------------------------------
@@ -130,14 +132,17 @@ class TDataSet : public TComponent {
   // The active record's bookmark (BookmarkSize bytes); empty when there is none.
   TBookmark GetBookmark();
   void GotoBookmark(const TBookmark& bookmark);
-  bool BookmarkValid(const TBookmark& bookmark) { return !bookmark.empty() && IsBookmarkValid(bookmark); }
+  bool BookmarkValid(const TBookmark& bookmark) {
+    return !bookmark.empty() && IsBookmarkValid(bookmark);
+  }
   int CompareBookmarks(const TBookmark& a, const TBookmark& b);
   // The bookmark as text (ReadBookmarkText / WriteBookmarkText).
   TBookmark Bookmark() { return ReadBookmarkText(); }
   void SetBookmark(const TBookmark& bookmark) { WriteBookmarkText(bookmark); }
 
   // --- searching -------------------------------------------------------------------------------
-  Variant Lookup(const std::string& keyFields, const Variant& keyValues, const std::string& resultFields) {
+  Variant Lookup(const std::string& keyFields, const Variant& keyValues,
+                 const std::string& resultFields) {
     return LookupValues(keyFields, keyValues, resultFields);
   }
   bool FindFirst() { return found_ = FindNextMatch(true, true); }
@@ -176,22 +181,23 @@ class TDataSet : public TComponent {
   TDataSetErrorEvent OnDeleteError, OnEditError, OnPostError;
   TFilterRecordEvent OnFilterRecord;
 
-  // --- record-source operations (the dataset class implements them) -------------------------------
-  virtual void ClearCalculatedValues(TRecordBuffer buffer);     // default: zero the calc area
-  virtual void RaiseNewRecordEvent();                           // default: OnNewRecord
-  virtual bool FindNextMatch(bool restart, bool goForward);     // default: false
-  virtual TBookmark ReadBookmarkText();                         // default: GetBookmark
-  virtual bool QueryCanModify();                                // default: true
-  virtual int32_t CountRecords();                               // default: -1
-  virtual int32_t ReadRecordNumber();                           // default: -1
-  virtual void CancelChanges();                                 // default: nothing
-  virtual void BeginRecordEdit();                               // default: nothing
-  virtual void RefreshCursor();                                 // default: Resync exact+center
-  virtual void WriteBookmarkText(const TBookmark& bookmark);    // default: GotoBookmark
-  virtual void ChangeFiltered(bool value);                      // default: store
-  virtual void ChangeFilterText(const std::string& value);      // default: store
-  virtual void MoveToRecordNumber(int32_t number);              // default: nothing
-  virtual void RefreshIndexDefinitions();                       // default: nothing
+  // --- record-source operations (the dataset class implements them)
+  // -------------------------------
+  virtual void ClearCalculatedValues(TRecordBuffer buffer);   // default: zero the calc area
+  virtual void RaiseNewRecordEvent();                         // default: OnNewRecord
+  virtual bool FindNextMatch(bool restart, bool goForward);   // default: false
+  virtual TBookmark ReadBookmarkText();                       // default: GetBookmark
+  virtual bool QueryCanModify();                              // default: true
+  virtual int32_t CountRecords();                             // default: -1
+  virtual int32_t ReadRecordNumber();                         // default: -1
+  virtual void CancelChanges();                               // default: nothing
+  virtual void BeginRecordEdit();                             // default: nothing
+  virtual void RefreshCursor();                               // default: Resync exact+center
+  virtual void WriteBookmarkText(const TBookmark& bookmark);  // default: GotoBookmark
+  virtual void ChangeFiltered(bool value);                    // default: store
+  virtual void ChangeFilterText(const std::string& value);    // default: store
+  virtual void MoveToRecordNumber(int32_t number);            // default: nothing
+  virtual void RefreshIndexDefinitions();                     // default: nothing
   virtual TRecordBuffer NewRecordBuffer() = 0;
   virtual void DisposeRecordBuffer(TRecordBuffer& buffer) = 0;
   virtual void ReadBookmarkData(TRecordBuffer buffer, void* destination) = 0;
@@ -213,22 +219,25 @@ class TDataSet : public TComponent {
   // Called inside a catch block when an error cannot reach a caller (closing while the
   // dataset is destroyed); the dataset class reports the current exception.
   virtual void HandleOperationError() = 0;
-  virtual void LoadFieldDefinitions();                          // default: nothing
+  virtual void LoadFieldDefinitions();  // default: nothing
   virtual void OpenRecordSource() = 0;
   virtual bool IsRecordSourceOpen() = 0;
-  virtual bool IsBookmarkValid(const TBookmark& bookmark);      // default: false
+  virtual bool IsBookmarkValid(const TBookmark& bookmark);                   // default: false
   virtual int CompareBookmarkOrder(const TBookmark& a, const TBookmark& b);  // default: 0
-  virtual std::unique_ptr<TStream> OpenBlobStream(TField* field, TBlobStreamMode mode);  // default: nullptr
-  virtual bool CopyCurrentRecord(TRecordBuffer destination);    // default: false
-  virtual bool FetchFieldValue(TField* field, void* destination) = 0;  // null destination: has-value only
+  virtual std::unique_ptr<TStream> OpenBlobStream(TField* field,
+                                                  TBlobStreamMode mode);  // default: nullptr
+  virtual bool CopyCurrentRecord(TRecordBuffer destination);              // default: false
+  virtual bool FetchFieldValue(TField* field,
+                               void* destination) = 0;  // null destination: has-value only
   // A string field's text straight from a dataset that keeps its records as text, for
   // AsString: true when the dataset answered (`text` then holds the value, empty for Null),
   // false when the field is to read its binary form through FetchFieldValue instead.
   virtual bool FetchFieldText(TField* field, std::string& text);  // default: false
-  virtual bool Locate(const std::string& keyFields, const Variant& keyValues, TLocateOptions options);  // default: false
+  virtual bool Locate(const std::string& keyFields, const Variant& keyValues,
+                      TLocateOptions options);  // default: false
   virtual Variant LookupValues(const std::string& keyFields, const Variant& keyValues,
                                const std::string& resultFields);  // default: Null
-  virtual void PostRecord();                                    // default: Post()
+  virtual void PostRecord();                                      // default: Post()
   virtual void Resynchronize(TResyncMode mode);
   // Default: copies when source != destination; answers the destination's length.
   virtual int TranslateText(const std::string* source, std::string* destination, bool toOem);

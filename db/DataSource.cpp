@@ -57,12 +57,14 @@ void TDataSource::NotifyComponentChange(TComponent* component, Operation operati
 }
 
 void TDataSource::Edit() {
-  if (autoEdit_ && dataSet_ != nullptr && dataSet_->State() == TDataSetState::dsBrowse) dataSet_->Edit();
+  if (autoEdit_ && dataSet_ != nullptr && dataSet_->State() == TDataSetState::dsBrowse)
+    dataSet_->Edit();
 }
 
 bool TDataSource::IsLinkedTo(const TDataSet* dataSet) const {
   for (TDataLink* link : links_) {
-    if (auto* master = dynamic_cast<TMasterDataLink*>(link); master && master->Detail() == dataSet) {
+    if (auto* master = dynamic_cast<TMasterDataLink*>(link);
+        master && master->Detail() == dataSet) {
       return true;
     }
   }
@@ -83,7 +85,8 @@ void TDataSource::RemoveDataLink(TDataLink* link) {
 }
 
 void TDataSource::UpdateState() {
-  TDataSetState state = (enabled_ && dataSet_ != nullptr) ? dataSet_->State() : TDataSetState::dsInactive;
+  TDataSetState state =
+      (enabled_ && dataSet_ != nullptr) ? dataSet_->State() : TDataSetState::dsInactive;
   // A dataset in the middle of opening counts as inactive for its controls.
   if (state == TDataSetState::dsOpening) state = TDataSetState::dsInactive;
   const bool changed = state != state_;
@@ -104,20 +107,13 @@ void TDataSource::DataEvent(TDataEvent event, intptr_t info) {
   if (state_ == TDataSetState::dsInactive) return;
   NotifyLinks(event, info);
   switch (event) {
-    case TDataEvent::deFieldChange:
-      OnDataChange(*this, reinterpret_cast<TField*>(info));
-      break;
+    case TDataEvent::deFieldChange: OnDataChange(*this, reinterpret_cast<TField*>(info)); break;
     case TDataEvent::deRecordChange:
     case TDataEvent::deDataSetChange:
     case TDataEvent::deDataSetScroll:
-    case TDataEvent::deLayoutChange:
-      OnDataChange(*this, nullptr);
-      break;
-    case TDataEvent::deUpdateRecord:
-      OnUpdateData(*this);
-      break;
-    default:
-      break;
+    case TDataEvent::deLayoutChange: OnDataChange(*this, nullptr); break;
+    case TDataEvent::deUpdateRecord: OnUpdateData(*this); break;
+    default: break;
   }
 }
 
@@ -136,7 +132,9 @@ void TDataLink::SetDataSource(TDataSource* source) {
   UpdateState();
 }
 
-TDataSet* TDataLink::DataSet() const { return dataSource_ == nullptr ? nullptr : dataSource_->DataSet(); }
+TDataSet* TDataLink::DataSet() const {
+  return dataSource_ == nullptr ? nullptr : dataSource_->DataSet();
+}
 
 int TDataLink::ActiveRecord() const {
   TDataSet* dataSet = DataSet();
@@ -247,17 +245,10 @@ void TDataLink::DataEvent(TDataEvent event, intptr_t info) {
       }
       break;
     }
-    case TDataEvent::deUpdateRecord:
-      UpdateRecord();
-      break;
-    case TDataEvent::deCheckBrowseMode:
-      CheckBrowseMode();
-      break;
-    case TDataEvent::deFocusControl:
-      FocusControl(reinterpret_cast<TField*>(info));
-      break;
-    default:
-      break;
+    case TDataEvent::deUpdateRecord: UpdateRecord(); break;
+    case TDataEvent::deCheckBrowseMode: CheckBrowseMode(); break;
+    case TDataEvent::deFocusControl: FocusControl(reinterpret_cast<TField*>(info)); break;
+    default: break;
   }
 }
 

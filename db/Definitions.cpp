@@ -10,11 +10,12 @@ namespace lumo {
 
 const char* FieldTypeText(TFieldType type) {
   static const char* const kNames[] = {
-      "Unknown", "String", "Smallint", "Integer", "Word", "Boolean", "Float", "Currency", "BCD",
-      "Date", "Time", "DateTime", "Bytes", "VarBytes", "AutoInc", "Blob", "Memo", "Graphic",
-      "FmtMemo", "ParadoxOle", "DBaseOle", "TypedBinary", "Cursor", "FixedChar", "WideString",
-      "Largeint", "ADT", "Array", "Reference", "DataSet", "OraBlob", "OraClob", "Variant",
-      "Interface", "IDispatch", "Guid"};
+      "Unknown",    "String",     "Smallint", "Integer",     "Word",      "Boolean",
+      "Float",      "Currency",   "BCD",      "Date",        "Time",      "DateTime",
+      "Bytes",      "VarBytes",   "AutoInc",  "Blob",        "Memo",      "Graphic",
+      "FmtMemo",    "ParadoxOle", "DBaseOle", "TypedBinary", "Cursor",    "FixedChar",
+      "WideString", "Largeint",   "ADT",      "Array",       "Reference", "DataSet",
+      "OraBlob",    "OraClob",    "Variant",  "Interface",   "IDispatch", "Guid"};
   int index = static_cast<int>(type);
   if (index < 0 || index >= static_cast<int>(std::size(kNames))) return "Unknown";
   return kNames[index];
@@ -26,8 +27,9 @@ const ClassInfo& TFieldDef::StaticClass() {
   static const ClassInfo info =
       ClassBuilder<TFieldDef>("TFieldDef", &TObject::StaticClass)
           .String("Name", &TFieldDef::Name, &TFieldDef::SetName)
-          .Integer("DataType", [](TFieldDef& d) { return static_cast<int32_t>(d.DataType()); },
-                   [](TFieldDef& d, int32_t v) { d.SetDataType(static_cast<TFieldType>(v)); }, 0)
+          .Integer(
+              "DataType", [](TFieldDef& d) { return static_cast<int32_t>(d.DataType()); },
+              [](TFieldDef& d, int32_t v) { d.SetDataType(static_cast<TFieldType>(v)); }, 0)
           .Integer("Size", &TFieldDef::Size, &TFieldDef::SetSize, 0)
           .Boolean("Required", &TFieldDef::Required, &TFieldDef::SetRequired, false)
           .Integer("Precision", &TFieldDef::Precision, &TFieldDef::SetPrecision, 0);
@@ -117,15 +119,17 @@ const ClassInfo& TIndexDef::StaticClass() {
           .String("DescFields", &TIndexDef::DescFields, &TIndexDef::SetDescFields)
           .String("CaseInsFields", &TIndexDef::CaseInsFields, &TIndexDef::SetCaseInsFields)
           .String("Source", &TIndexDef::Source, &TIndexDef::SetSource)
-          .Set("Options", [](TIndexDef& d) { return d.Options().Mask(); },
-               [](TIndexDef& d, uint32_t mask) { d.SetOptions(TIndexOptions::FromMask(mask)); },
-               {"ixPrimary", "ixUnique", "ixDescending", "ixCaseInsensitive", "ixExpression",
-                "ixNonMaintained"});
+          .Set(
+              "Options", [](TIndexDef& d) { return d.Options().Mask(); },
+              [](TIndexDef& d, uint32_t mask) { d.SetOptions(TIndexOptions::FromMask(mask)); },
+              {"ixPrimary", "ixUnique", "ixDescending", "ixCaseInsensitive", "ixExpression",
+               "ixNonMaintained"});
   return info;
 }
 const ClassInfo& TIndexDef::ClassType() const { return StaticClass(); }
 
-TIndexDef& TIndexDefs::Add(const std::string& name, const std::string& fields, TIndexOptions options) {
+TIndexDef& TIndexDefs::Add(const std::string& name, const std::string& fields,
+                           TIndexOptions options) {
   TIndexDef& def = AddIndexDef();
   def.SetName(name);
   def.SetFields(fields);

@@ -74,7 +74,9 @@ const std::string& TField::DisplayName() const noexcept {
   return displayLabel_.empty() ? fieldName_ : displayLabel_;
 }
 
-int32_t TField::DisplayWidth() const { return displayWidth_ > 0 ? displayWidth_ : DefaultDisplayWidth(); }
+int32_t TField::DisplayWidth() const {
+  return displayWidth_ > 0 ? displayWidth_ : DefaultDisplayWidth();
+}
 
 void TField::SetDisplayWidth(int32_t width) {
   displayWidth_ = width;
@@ -97,10 +99,8 @@ bool IsWriteState(TDataSetState state) {
     case TDataSetState::dsCalcFields:
     case TDataSetState::dsFilter:
     case TDataSetState::dsNewValue:
-    case TDataSetState::dsInternalCalc:
-      return true;
-    default:
-      return false;
+    case TDataSetState::dsInternalCalc: return true;
+    default: return false;
   }
 }
 
@@ -121,7 +121,8 @@ void TField::CheckCanModify() const {
   if (readOnly_ && dataSet_->State() != TDataSetState::dsSetKey) {
     throw EDatabaseError("Field '" + fieldName_ + "' cannot be modified");
   }
-  if (!IsWriteState(dataSet_->State())) dataSet_->DatabaseError("Dataset not in edit or insert mode");
+  if (!IsWriteState(dataSet_->State()))
+    dataSet_->DatabaseError("Dataset not in edit or insert mode");
 }
 
 // --- value paths ---------------------------------------------------------------------------

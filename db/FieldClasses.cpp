@@ -16,7 +16,9 @@ const ClassInfo& TField::StaticClass() {
       ClassBuilder<TField>("TField", &TComponent::StaticClass)
           .String("FieldName", &TField::FieldName, &TField::SetFieldName)
           .String("DisplayLabel", &TField::DisplayLabel, &TField::SetDisplayLabel)
-          .Integer("DisplayWidth", [](TField& f) { return f.DisplayWidth(); }, &TField::SetDisplayWidth, 0)
+          .Integer(
+              "DisplayWidth", [](TField& f) { return f.DisplayWidth(); }, &TField::SetDisplayWidth,
+              0)
           .Enumeration("FieldKind", &TField::FieldKind, &TField::SetFieldKind,
                        {"fkData", "fkCalculated", "fkLookup", "fkInternalCalc"}, TFieldKind::fkData)
           .Boolean("ReadOnly", &TField::ReadOnly, &TField::SetReadOnly, false)
@@ -52,7 +54,8 @@ const ClassInfo& TIntegerField::StaticClass() {
 const ClassInfo& TIntegerField::ClassType() const { return StaticClass(); }
 
 const ClassInfo& TSmallintField::StaticClass() {
-  static const ClassInfo info = ClassBuilder<TSmallintField>("TSmallintField", &TIntegerField::StaticClass);
+  static const ClassInfo info =
+      ClassBuilder<TSmallintField>("TSmallintField", &TIntegerField::StaticClass);
   return info;
 }
 const ClassInfo& TSmallintField::ClassType() const { return StaticClass(); }
@@ -64,7 +67,8 @@ const ClassInfo& TWordField::StaticClass() {
 const ClassInfo& TWordField::ClassType() const { return StaticClass(); }
 
 const ClassInfo& TAutoIncField::StaticClass() {
-  static const ClassInfo info = ClassBuilder<TAutoIncField>("TAutoIncField", &TIntegerField::StaticClass);
+  static const ClassInfo info =
+      ClassBuilder<TAutoIncField>("TAutoIncField", &TIntegerField::StaticClass);
   return info;
 }
 const ClassInfo& TAutoIncField::ClassType() const { return StaticClass(); }
@@ -99,43 +103,44 @@ const ClassInfo& TBCDField::StaticClass() {
 const ClassInfo& TBCDField::ClassType() const { return StaticClass(); }
 
 const ClassInfo& TDateTimeField::StaticClass() {
-  static const ClassInfo info =
-      ClassBuilder<TDateTimeField>("TDateTimeField", &TField::StaticClass)
-          .String("DisplayFormat", &TDateTimeField::DisplayFormat, &TDateTimeField::SetDisplayFormat);
+  static const ClassInfo info = ClassBuilder<TDateTimeField>("TDateTimeField", &TField::StaticClass)
+                                    .String("DisplayFormat", &TDateTimeField::DisplayFormat,
+                                            &TDateTimeField::SetDisplayFormat);
   return info;
 }
 const ClassInfo& TDateTimeField::ClassType() const { return StaticClass(); }
 
 const ClassInfo& TDateField::StaticClass() {
-  static const ClassInfo info = ClassBuilder<TDateField>("TDateField", &TDateTimeField::StaticClass);
+  static const ClassInfo info =
+      ClassBuilder<TDateField>("TDateField", &TDateTimeField::StaticClass);
   return info;
 }
 const ClassInfo& TDateField::ClassType() const { return StaticClass(); }
 
 const ClassInfo& TTimeField::StaticClass() {
-  static const ClassInfo info = ClassBuilder<TTimeField>("TTimeField", &TDateTimeField::StaticClass);
+  static const ClassInfo info =
+      ClassBuilder<TTimeField>("TTimeField", &TDateTimeField::StaticClass);
   return info;
 }
 const ClassInfo& TTimeField::ClassType() const { return StaticClass(); }
 
 const ClassInfo& TBytesField::StaticClass() {
-  static const ClassInfo info =
-      ClassBuilder<TBytesField>("TBytesField", &TField::StaticClass)
-          .Integer("Size", &TBytesField::Size, &TBytesField::SetSize, 16);
+  static const ClassInfo info = ClassBuilder<TBytesField>("TBytesField", &TField::StaticClass)
+                                    .Integer("Size", &TBytesField::Size, &TBytesField::SetSize, 16);
   return info;
 }
 const ClassInfo& TBytesField::ClassType() const { return StaticClass(); }
 
 const ClassInfo& TVarBytesField::StaticClass() {
-  static const ClassInfo info = ClassBuilder<TVarBytesField>("TVarBytesField", &TBytesField::StaticClass);
+  static const ClassInfo info =
+      ClassBuilder<TVarBytesField>("TVarBytesField", &TBytesField::StaticClass);
   return info;
 }
 const ClassInfo& TVarBytesField::ClassType() const { return StaticClass(); }
 
 const ClassInfo& TBlobField::StaticClass() {
-  static const ClassInfo info =
-      ClassBuilder<TBlobField>("TBlobField", &TField::StaticClass)
-          .Integer("Size", &TBlobField::Size, &TBlobField::SetSize, 0);
+  static const ClassInfo info = ClassBuilder<TBlobField>("TBlobField", &TField::StaticClass)
+                                    .Integer("Size", &TBlobField::Size, &TBlobField::SetSize, 0);
   return info;
 }
 const ClassInfo& TBlobField::ClassType() const { return StaticClass(); }
@@ -147,16 +152,20 @@ const ClassInfo& TMemoField::StaticClass() {
 const ClassInfo& TMemoField::ClassType() const { return StaticClass(); }
 
 const ClassInfo& TGraphicField::StaticClass() {
-  static const ClassInfo info = ClassBuilder<TGraphicField>("TGraphicField", &TBlobField::StaticClass);
+  static const ClassInfo info =
+      ClassBuilder<TGraphicField>("TGraphicField", &TBlobField::StaticClass);
   return info;
 }
 const ClassInfo& TGraphicField::ClassType() const { return StaticClass(); }
 
 const ClassInfo* FieldClassOf(TFieldType type) {
   switch (type) {
-    case ftString: case ftFixedChar: case ftWideString: return &TStringField::StaticClass();
+    case ftString:
+    case ftFixedChar:
+    case ftWideString: return &TStringField::StaticClass();
     case ftSmallint: return &TSmallintField::StaticClass();
-    case ftInteger: case ftLargeint: return &TIntegerField::StaticClass();
+    case ftInteger:
+    case ftLargeint: return &TIntegerField::StaticClass();
     case ftWord: return &TWordField::StaticClass();
     case ftAutoInc: return &TAutoIncField::StaticClass();
     case ftBoolean: return &TBooleanField::StaticClass();
@@ -168,8 +177,12 @@ const ClassInfo* FieldClassOf(TFieldType type) {
     case ftDateTime: return &TDateTimeField::StaticClass();
     case ftBytes: return &TBytesField::StaticClass();
     case ftVarBytes: return &TVarBytesField::StaticClass();
-    case ftBlob: case ftTypedBinary: case ftParadoxOle: case ftDBaseOle: return &TBlobField::StaticClass();
-    case ftMemo: case ftFmtMemo: return &TMemoField::StaticClass();
+    case ftBlob:
+    case ftTypedBinary:
+    case ftParadoxOle:
+    case ftDBaseOle: return &TBlobField::StaticClass();
+    case ftMemo:
+    case ftFmtMemo: return &TMemoField::StaticClass();
     case ftGraphic: return &TGraphicField::StaticClass();
     default: return nullptr;
   }
@@ -178,12 +191,13 @@ const ClassInfo* FieldClassOf(TFieldType type) {
 void RegisterFieldClasses() {
   static const bool registered = [] {
     for (const ClassInfo* info :
-         {&TStringField::StaticClass(), &TSmallintField::StaticClass(), &TIntegerField::StaticClass(),
-          &TWordField::StaticClass(), &TAutoIncField::StaticClass(), &TBooleanField::StaticClass(),
-          &TFloatField::StaticClass(), &TCurrencyField::StaticClass(), &TBCDField::StaticClass(),
-          &TDateField::StaticClass(), &TTimeField::StaticClass(), &TDateTimeField::StaticClass(),
-          &TBytesField::StaticClass(), &TVarBytesField::StaticClass(), &TBlobField::StaticClass(),
-          &TMemoField::StaticClass(), &TGraphicField::StaticClass(), &TDataSource::StaticClass()}) {
+         {&TStringField::StaticClass(), &TSmallintField::StaticClass(),
+          &TIntegerField::StaticClass(), &TWordField::StaticClass(), &TAutoIncField::StaticClass(),
+          &TBooleanField::StaticClass(), &TFloatField::StaticClass(),
+          &TCurrencyField::StaticClass(), &TBCDField::StaticClass(), &TDateField::StaticClass(),
+          &TTimeField::StaticClass(), &TDateTimeField::StaticClass(), &TBytesField::StaticClass(),
+          &TVarBytesField::StaticClass(), &TBlobField::StaticClass(), &TMemoField::StaticClass(),
+          &TGraphicField::StaticClass(), &TDataSource::StaticClass()}) {
       RegisterClass(*info);
     }
     return true;

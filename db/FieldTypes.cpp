@@ -109,7 +109,8 @@ bool TStringField::ReadAsBoolean() const {
   std::string text = ReadAsString();
   bool value = false;
   if (text.empty()) return false;
-  if (!TextToBoolean(text, value)) throw EConvertError("'" + text + "' is not a valid Boolean value");
+  if (!TextToBoolean(text, value))
+    throw EConvertError("'" + text + "' is not a valid Boolean value");
   return value;
 }
 
@@ -149,7 +150,8 @@ int32_t TIntegerField::ReadAsInteger() const {
 void TIntegerField::WriteAsInteger(int32_t value) {
   if (value < minValue_ || value > maxValue_) {
     throw EDatabaseError(IntToStr(value) + " is not a valid value for field '" + FieldName() +
-                         "'. The allowed range is " + IntToStr(minValue_) + " to " + IntToStr(maxValue_));
+                         "'. The allowed range is " + IntToStr(minValue_) + " to " +
+                         IntToStr(maxValue_));
   }
   SetData(&value);
 }
@@ -164,7 +166,8 @@ void TIntegerField::WriteAsVariant(const Variant& value) {
   int64_t wide = value.AsInt64();
   if (wide < minValue_ || wide > maxValue_) {
     throw EDatabaseError(IntToStr(wide) + " is not a valid value for field '" + FieldName() +
-                         "'. The allowed range is " + IntToStr(minValue_) + " to " + IntToStr(maxValue_));
+                         "'. The allowed range is " + IntToStr(minValue_) + " to " +
+                         IntToStr(maxValue_));
   }
   WriteAsInteger(static_cast<int32_t>(wide));
 }
@@ -181,7 +184,8 @@ void TIntegerField::WriteAsString(const std::string& value) {
     return;
   }
   int64_t wide = 0;
-  if (!TryStrToInt64(text, wide)) throw EConvertError("'" + value + "' is not a valid integer value");
+  if (!TryStrToInt64(text, wide))
+    throw EConvertError("'" + value + "' is not a valid integer value");
   WriteAsVariant(Variant(wide));
 }
 
@@ -191,7 +195,8 @@ void TIntegerField::WriteAsFloat(double value) {
   double rounded = std::round(value);
   if (rounded < minValue_ || rounded > maxValue_) {
     throw EDatabaseError(FloatToStr(value) + " is not a valid value for field '" + FieldName() +
-                         "'. The allowed range is " + IntToStr(minValue_) + " to " + IntToStr(maxValue_));
+                         "'. The allowed range is " + IntToStr(minValue_) + " to " +
+                         IntToStr(maxValue_));
   }
   WriteAsInteger(static_cast<int32_t>(rounded));
 }
@@ -234,7 +239,8 @@ void TBooleanField::WriteAsString(const std::string& value) {
   }
   bool parsed = false;
   if (!TextToBoolean(value, parsed)) {
-    throw EDatabaseError("'" + value + "' is not a valid boolean value for field '" + FieldName() + "'");
+    throw EDatabaseError("'" + value + "' is not a valid boolean value for field '" + FieldName() +
+                         "'");
   }
   WriteAsBoolean(parsed);
 }
@@ -406,11 +412,13 @@ TGraphicField::TGraphicField(TComponent* owner) : TBlobField(owner) { SetDataTyp
 
 std::string TBlobField::ReadAsString() const {
   CheckDataSet();
-  std::unique_ptr<TStream> stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), TBlobStreamMode::bmRead);
+  std::unique_ptr<TStream> stream =
+      DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), TBlobStreamMode::bmRead);
   if (!stream) return {};
   std::string bytes(static_cast<size_t>(std::max<int64_t>(stream->Size(), 0)), '\0');
   stream->SetPosition(0);
-  bytes.resize(static_cast<size_t>(std::max<int64_t>(stream->Read(bytes.data(), static_cast<int64_t>(bytes.size())), 0)));
+  bytes.resize(static_cast<size_t>(
+      std::max<int64_t>(stream->Read(bytes.data(), static_cast<int64_t>(bytes.size())), 0)));
   return bytes;
 }
 
@@ -458,7 +466,8 @@ void TBlobField::LoadFromStream(TStream& source) {
 
 void TBlobField::SaveToStream(TStream& destination) const {
   CheckDataSet();
-  std::unique_ptr<TStream> stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), TBlobStreamMode::bmRead);
+  std::unique_ptr<TStream> stream =
+      DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), TBlobStreamMode::bmRead);
   if (!stream) return;
   destination.CopyFrom(*stream, 0);
 }
@@ -473,7 +482,8 @@ void TBlobField::SaveToFile(const std::string& fileName) const {
   // The content is read before the file is created, so that a failing read leaves an
   // existing file untouched.
   CheckDataSet();
-  std::unique_ptr<TStream> stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), TBlobStreamMode::bmRead);
+  std::unique_ptr<TStream> stream =
+      DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), TBlobStreamMode::bmRead);
   TFileStream file(fileName, TFileStream::Mode::kCreate);
   if (stream) file.CopyFrom(*stream, 0);
   file.Flush();
@@ -481,7 +491,8 @@ void TBlobField::SaveToFile(const std::string& fileName) const {
 
 int64_t TBlobField::BlobSize() const {
   CheckDataSet();
-  std::unique_ptr<TStream> stream = DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), TBlobStreamMode::bmRead);
+  std::unique_ptr<TStream> stream =
+      DataSet()->CreateBlobStream(const_cast<TBlobField*>(this), TBlobStreamMode::bmRead);
   return stream ? stream->Size() : 0;
 }
 

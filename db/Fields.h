@@ -64,7 +64,10 @@ class TIntegerField : public TField {
   int32_t MaxValue() const noexcept { return maxValue_; }
 
  protected:
-  void SetRange(int32_t minimum, int32_t maximum) { minValue_ = minimum; maxValue_ = maximum; }
+  void SetRange(int32_t minimum, int32_t maximum) {
+    minValue_ = minimum;
+    maxValue_ = maximum;
+  }
   Variant ReadAsVariant() const override;
   void WriteAsVariant(const Variant& value) override;
   std::string ReadAsString() const override;

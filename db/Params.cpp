@@ -39,7 +39,8 @@ TFieldType TypeOfValue(const Variant& value) {
 }
 
 bool IsNameChar(unsigned char c) {
-  return c == '_' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c >= 0x80;
+  return c == '_' || (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+         c >= 0x80;
 }
 
 // Index just behind the literal opened at `start` by `close`; npos when it is never closed.
@@ -63,7 +64,8 @@ size_t SkipLiteral(const std::string& sql, size_t start, char close) {
 const ClassInfo& TParam::StaticClass() {
   static const ClassInfo info =
       ClassBuilder<TParam>("TParam", &TObject::StaticClass)
-          .Enumeration("DataType", &TParam::DataType, &TParam::SetDataType, FieldTypeMembers(), ftUnknown)
+          .Enumeration("DataType", &TParam::DataType, &TParam::SetDataType, FieldTypeMembers(),
+                       ftUnknown)
           .String("Name", &TParam::Name, &TParam::SetName)
           .Enumeration("ParamType", &TParam::ParamType, &TParam::SetParamType,
                        {"ptUnknown", "ptInput", "ptOutput", "ptInputOutput", "ptResult"},
@@ -140,24 +142,19 @@ void TParam::SetStreamedValue(const std::string& text) {
   const FormatSettings settings = FormatSettings::Invariant();
   Variant raw(text);
   switch (dataType_) {
-    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc:
-      value_ = Variant(raw.AsInteger(settings));
-      break;
-    case ftLargeint:
-      value_ = Variant(raw.AsInt64(settings));
-      break;
-    case ftFloat: case ftCurrency: case ftBCD:
-      value_ = Variant(raw.AsDouble(settings));
-      break;
-    case ftBoolean:
-      value_ = Variant(raw.AsBoolean(settings));
-      break;
-    case ftDate: case ftTime: case ftDateTime:
-      value_ = Variant::FromDate(raw.AsDateTime(settings));
-      break;
-    default:
-      value_ = raw;
-      break;
+    case ftSmallint:
+    case ftInteger:
+    case ftWord:
+    case ftAutoInc: value_ = Variant(raw.AsInteger(settings)); break;
+    case ftLargeint: value_ = Variant(raw.AsInt64(settings)); break;
+    case ftFloat:
+    case ftCurrency:
+    case ftBCD: value_ = Variant(raw.AsDouble(settings)); break;
+    case ftBoolean: value_ = Variant(raw.AsBoolean(settings)); break;
+    case ftDate:
+    case ftTime:
+    case ftDateTime: value_ = Variant::FromDate(raw.AsDateTime(settings)); break;
+    default: value_ = raw; break;
   }
   bound_ = true;
 }
@@ -244,7 +241,7 @@ std::vector<std::string> TParams::ParameterNames(const std::string& sql) {
         continue;
       }
       if (c != '#') break;  // an open quote hides the rest of the text
-      ++i;  // a lone '#' is an ordinary character
+      ++i;                  // a lone '#' is an ordinary character
       continue;
     }
     if (c != ':') {
@@ -264,8 +261,9 @@ std::vector<std::string> TParams::ParameterNames(const std::string& sql) {
     while (end < sql.size() && IsNameChar(static_cast<unsigned char>(sql[end]))) ++end;
     if (end > i + 1) {
       std::string name = sql.substr(i + 1, end - i - 1);
-      const bool known = std::any_of(names.begin(), names.end(),
-                                     [&](const std::string& other) { return SameText(other, name); });
+      const bool known = std::any_of(names.begin(), names.end(), [&](const std::string& other) {
+        return SameText(other, name);
+      });
       if (!known) names.push_back(std::move(name));
     }
     i = end;
@@ -278,8 +276,9 @@ std::string TParams::ParseSQL(const std::string& sql, bool doCreate) {
     std::vector<std::unique_ptr<TParam>> previous = std::move(items_);
     items_.clear();
     for (const std::string& name : ParameterNames(sql)) {
-      auto old = std::find_if(previous.begin(), previous.end(),
-                              [&](const auto& param) { return param && SameText(param->Name(), name); });
+      auto old = std::find_if(previous.begin(), previous.end(), [&](const auto& param) {
+        return param && SameText(param->Name(), name);
+      });
       if (old != previous.end()) {
         items_.push_back(std::move(*old));
         items_.back()->SetName(name);

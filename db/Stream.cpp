@@ -126,7 +126,8 @@ TFileStream::~TFileStream() {
 }
 
 void TFileStream::RaiseTransfer(const char* what) const {
-  const std::string text = std::string("Cannot ") + what + " file \"" + fileName_ + "\". " + Reason(errno);
+  const std::string text =
+      std::string("Cannot ") + what + " file \"" + fileName_ + "\". " + Reason(errno);
   if (std::strcmp(what, "read") == 0) throw EReadError(text);
   throw EWriteError(text);
 }
@@ -134,7 +135,8 @@ void TFileStream::RaiseTransfer(const char* what) const {
 int64_t TFileStream::Read(void* buffer, int64_t count) {
   int64_t done = 0;
   while (done < count) {
-    const ssize_t got = ::read(fd_, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done));
+    const ssize_t got =
+        ::read(fd_, static_cast<char*>(buffer) + done, static_cast<size_t>(count - done));
     if (got < 0) {
       if (errno == EINTR) continue;
       RaiseTransfer("read");
@@ -148,7 +150,8 @@ int64_t TFileStream::Read(void* buffer, int64_t count) {
 int64_t TFileStream::Write(const void* buffer, int64_t count) {
   int64_t done = 0;
   while (done < count) {
-    const ssize_t put = ::write(fd_, static_cast<const char*>(buffer) + done, static_cast<size_t>(count - done));
+    const ssize_t put =
+        ::write(fd_, static_cast<const char*>(buffer) + done, static_cast<size_t>(count - done));
     if (put < 0) {
       if (errno == EINTR) continue;
       RaiseTransfer("write");

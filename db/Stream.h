@@ -114,7 +114,9 @@ class TStringStream : public TMemoryStream {
  public:
   explicit TStringStream(std::string text = {}) : TMemoryStream(std::move(text)) {}
   const std::string& DataString() const noexcept { return Bytes(); }
-  void WriteString(const std::string& text) { WriteBuffer(text.data(), static_cast<int64_t>(text.size())); }
+  void WriteString(const std::string& text) {
+    WriteBuffer(text.data(), static_cast<int64_t>(text.size()));
+  }
 };
 
 }  // namespace lumo

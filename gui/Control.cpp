@@ -21,14 +21,13 @@ TControl::~TControl() {
 
 const ClassInfo& TControl::StaticClass() {
   using T = TControl;
-  static const ClassInfo info =
-      ClassBuilder<T>("TControl", &TComponent::StaticClass)
-          .Integer("Left", &T::Left, &T::SetLeft)
-          .Integer("Top", &T::Top, &T::SetTop)
-          .Integer("Width", &T::Width, &T::SetWidth)
-          .Integer("Height", &T::Height, &T::SetHeight)
-          .Enumeration("Align", &T::Align, &T::SetAlign, AlignNames(), TAlign::alNone)
-          .Boolean("Visible", &T::Visible, &T::SetVisible, true);
+  static const ClassInfo info = ClassBuilder<T>("TControl", &TComponent::StaticClass)
+                                    .Integer("Left", &T::Left, &T::SetLeft)
+                                    .Integer("Top", &T::Top, &T::SetTop)
+                                    .Integer("Width", &T::Width, &T::SetWidth)
+                                    .Integer("Height", &T::Height, &T::SetHeight)
+                                    .Enumeration("Align", &T::Align, &T::SetAlign, AlignNames(), TAlign::alNone)
+                                    .Boolean("Visible", &T::Visible, &T::SetVisible, true);
   return info;
 }
 

@@ -4,8 +4,8 @@
 #include "db/DataSet.h"
 #include "db/DataSource.h"
 #include "gui/Application.h"
-#include "gui/GridRows.h"
 #include "gui/Dialogs.h"
+#include "gui/GridRows.h"
 
 namespace lumo {
 
@@ -74,9 +74,9 @@ const ClassInfo& TDBGrid::StaticClass() {
           .Integer("Height", &T::Height, &T::SetHeight, 120)
           .Component("DataSource", &T::DataSource, &T::SetDataSource)
           .Set("Options", &T::Options, &T::SetOptions,
-               {"dgEditing", "dgAlwaysShowEditor", "dgTitles", "dgIndicator", "dgColumnResize",
-                "dgColLines", "dgRowLines", "dgTabs", "dgRowSelect", "dgAlwaysShowSelection",
-                "dgConfirmDelete", "dgCancelOnExit", "dgMultiSelect"},
+               {"dgEditing", "dgAlwaysShowEditor", "dgTitles", "dgIndicator", "dgColumnResize", "dgColLines",
+                "dgRowLines", "dgTabs", "dgRowSelect", "dgAlwaysShowSelection", "dgConfirmDelete", "dgCancelOnExit",
+                "dgMultiSelect"},
                kDefaultOptions)
           .Boolean("ReadOnly", &T::ReadOnly, &T::SetReadOnly, false)
           .Collection("Columns", &T::Columns);

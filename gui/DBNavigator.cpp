@@ -23,8 +23,7 @@ class NavigatorLink : public TDataLink {
   TDBNavigator& navigator_;
 };
 
-TDBNavigator::TDBNavigator(TComponent* owner)
-    : TControl(owner), link_(std::make_unique<NavigatorLink>(*this)) {
+TDBNavigator::TDBNavigator(TComponent* owner) : TControl(owner), link_(std::make_unique<NavigatorLink>(*this)) {
   SetBounds(0, 0, 240, 25);
 }
 
@@ -35,17 +34,16 @@ TDBNavigator::~TDBNavigator() {
 
 const ClassInfo& TDBNavigator::StaticClass() {
   using T = TDBNavigator;
-  static const ClassInfo info =
-      ClassBuilder<T>("TDBNavigator", &TControl::StaticClass)
-          .Integer("Width", &T::Width, &T::SetWidth, 240)
-          .Integer("Height", &T::Height, &T::SetHeight, 25)
-          .Component("DataSource", &T::DataSource, &T::SetDataSource)
-          .Set("VisibleButtons", &T::VisibleButtons, &T::SetVisibleButtons,
-               {"nbFirst", "nbPrior", "nbNext", "nbLast", "nbInsert", "nbDelete", "nbEdit", "nbPost",
-                "nbCancel", "nbRefresh"},
-               kAllButtons)
-          .Boolean("Flat", &T::Flat, &T::SetFlat, false)
-          .Boolean("ConfirmDelete", &T::ConfirmDelete, &T::SetConfirmDelete, true);
+  static const ClassInfo info = ClassBuilder<T>("TDBNavigator", &TControl::StaticClass)
+                                    .Integer("Width", &T::Width, &T::SetWidth, 240)
+                                    .Integer("Height", &T::Height, &T::SetHeight, 25)
+                                    .Component("DataSource", &T::DataSource, &T::SetDataSource)
+                                    .Set("VisibleButtons", &T::VisibleButtons, &T::SetVisibleButtons,
+                                         {"nbFirst", "nbPrior", "nbNext", "nbLast", "nbInsert", "nbDelete", "nbEdit",
+                                          "nbPost", "nbCancel", "nbRefresh"},
+                                         kAllButtons)
+                                    .Boolean("Flat", &T::Flat, &T::SetFlat, false)
+                                    .Boolean("ConfirmDelete", &T::ConfirmDelete, &T::SetConfirmDelete, true);
   return info;
 }
 
@@ -88,21 +86,15 @@ bool TDBNavigator::ButtonEnabled(TNavigateBtn button) const {
   bool canModify = !link_->ReadOnly() && dataSet->CanModify();
   switch (button) {
     case TNavigateBtn::nbFirst:
-    case TNavigateBtn::nbPrior:
-      return !dataSet->Bof();
+    case TNavigateBtn::nbPrior: return !dataSet->Bof();
     case TNavigateBtn::nbNext:
-    case TNavigateBtn::nbLast:
-      return !dataSet->Eof();
-    case TNavigateBtn::nbInsert:
-      return canModify;
+    case TNavigateBtn::nbLast: return !dataSet->Eof();
+    case TNavigateBtn::nbInsert: return canModify;
     case TNavigateBtn::nbDelete:
-    case TNavigateBtn::nbEdit:
-      return canModify && browsing && !dataSet->IsEmpty();
+    case TNavigateBtn::nbEdit: return canModify && browsing && !dataSet->IsEmpty();
     case TNavigateBtn::nbPost:
-    case TNavigateBtn::nbCancel:
-      return editing;
-    case TNavigateBtn::nbRefresh:
-      return browsing;
+    case TNavigateBtn::nbCancel: return editing;
+    case TNavigateBtn::nbRefresh: return browsing;
   }
   return false;
 }

@@ -16,18 +16,7 @@ class TDataSource;
 class TDataSet;
 class NavigatorLink;
 
-enum class TNavigateBtn {
-  nbFirst,
-  nbPrior,
-  nbNext,
-  nbLast,
-  nbInsert,
-  nbDelete,
-  nbEdit,
-  nbPost,
-  nbCancel,
-  nbRefresh
-};
+enum class TNavigateBtn { nbFirst, nbPrior, nbNext, nbLast, nbInsert, nbDelete, nbEdit, nbPost, nbCancel, nbRefresh };
 constexpr int kNavigateButtonCount = 10;
 // Member n of TNavigateBtn is bit n.
 using TButtonSet = uint32_t;

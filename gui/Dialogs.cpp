@@ -23,9 +23,7 @@ ModalResult DefaultConfirm(const std::string& text) {
 
 }  // namespace
 
-ConfirmService SetConfirmService(ConfirmService service) {
-  return std::exchange(Service(), std::move(service));
-}
+ConfirmService SetConfirmService(ConfirmService service) { return std::exchange(Service(), std::move(service)); }
 
 ModalResult Confirm(const std::string& text) {
   ConfirmService service = Service();

@@ -14,8 +14,7 @@ const ClassInfo& TFont::StaticClass() {
   using T = TFont;
   static const ClassInfo info =
       ClassBuilder<T>("TFont", &TObject::StaticClass)
-          .Enumeration("Charset", &T::Charset, &T::SetCharset,
-                       {"ANSI_CHARSET", "DEFAULT_CHARSET", "SYMBOL_CHARSET"},
+          .Enumeration("Charset", &T::Charset, &T::SetCharset, {"ANSI_CHARSET", "DEFAULT_CHARSET", "SYMBOL_CHARSET"},
                        TFontCharset::DEFAULT_CHARSET)
           .Integer("Height", &T::Height, &T::SetHeight, -11)
           .String("Name", &T::Name, &T::SetName, "MS Sans Serif")
@@ -64,9 +63,8 @@ const ClassInfo& TForm::StaticClass() {
           .NotStored()
           .Persistent("Font", &T::Font)
           .Enumeration("Position", &T::Position, &T::SetPosition,
-                       {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly",
-                        "poScreenCenter", "poDesktopCenter", "poMainFormCenter",
-                        "poOwnerFormCenter"},
+                       {"poDesigned", "poDefault", "poDefaultPosOnly", "poDefaultSizeOnly", "poScreenCenter",
+                        "poDesktopCenter", "poMainFormCenter", "poOwnerFormCenter"},
                        TPosition::poDesigned)
           .Event("OnCreate", &T::OnCreate)
           .Event("OnShow", &T::OnShow)
@@ -88,9 +86,7 @@ void TForm::DoCreate() {
   Application.Guard([this] { OnCreate(this); });
 }
 
-TRect TForm::ClientRect() const {
-  return TRect{0, 0, std::max(0, ClientWidth()), std::max(0, ClientHeight())};
-}
+TRect TForm::ClientRect() const { return TRect{0, 0, std::max(0, ClientWidth()), std::max(0, ClientHeight())}; }
 
 void TForm::Show() {
   if (!Visible()) {
@@ -105,9 +101,7 @@ void TForm::Show() {
   if (!TApplication::Headless()) Window()->Raise();
 }
 
-void TForm::Hide() {
-  TControl::SetVisible(false);
-}
+void TForm::Hide() { TControl::SetVisible(false); }
 
 void TForm::SetVisible(bool visible) {
   if (visible) {

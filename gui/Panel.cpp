@@ -11,9 +11,7 @@ const std::vector<std::string>& BevelNames() {
 
 }  // namespace
 
-TPanel::TPanel(TComponent* owner) : TControl(owner) {
-  SetBounds(0, 0, 185, 41);
-}
+TPanel::TPanel(TComponent* owner) : TControl(owner) { SetBounds(0, 0, 185, 41); }
 
 const ClassInfo& TPanel::StaticClass() {
   using T = TPanel;
@@ -39,9 +37,7 @@ void TPanel::SetBevelInner(TBevelCut bevel) {
   ApplyBevel();
 }
 
-std::unique_ptr<ControlFace> TPanel::CreateFace(ControlFace* parent) {
-  return Toolkit().CreatePanel(*parent);
-}
+std::unique_ptr<ControlFace> TPanel::CreateFace(ControlFace* parent) { return Toolkit().CreatePanel(*parent); }
 
 void TPanel::ApplyBevel() {
   auto* face = static_cast<PanelFace*>(Face());

@@ -26,8 +26,7 @@ WidgetToolkit* loaded = nullptr;
 std::filesystem::path ObjectHoldingThisCode() {
   Dl_info info{};
   link_map* map = nullptr;
-  if (dladdr1(reinterpret_cast<void*>(&ToolkitLoaded), &info, reinterpret_cast<void**>(&map),
-              RTLD_DL_LINKMAP) != 0 &&
+  if (dladdr1(reinterpret_cast<void*>(&ToolkitLoaded), &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) != 0 &&
       map != nullptr && map->l_name != nullptr && map->l_name[0] != '\0') {
     std::error_code error;
     std::filesystem::path path = std::filesystem::canonical(map->l_name, error);

@@ -2,13 +2,13 @@
 
 #include <map>
 
-#include "runtime/StrUtils.h"
 #include "jet/DaoConstants.h"
 #include "jet/DatabaseFile.h"
 #include "jet/RowCounts.h"
 #include "jet/TextKeys.h"
 #include "jet/ValueCodec.h"
 #include "jet/sqlite/SqliteStatement.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -139,8 +139,7 @@ std::shared_ptr<const TableInfo> Catalogue::ReadTable(const std::string& name) {
   auto table = std::make_shared<TableInfo>();
   table->name = name;
   table->attributes = IsSystemName(name) ? dbSystemObject : 0;
-  SqliteStatement& master =
-      file_.Statement("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1");
+  SqliteStatement& master = file_.Statement("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1");
   master.BindText(1, name);
   std::string sql = master.Step() ? master.ColumnText(0) : std::string();
   master.Reset();
@@ -154,8 +153,7 @@ std::shared_ptr<const TableInfo> Catalogue::ReadTable(const std::string& name) {
   table->dateCreated = Variant::Null();
   table->lastUpdated = Variant::Null();
   if (HasSystemTable("MSysObjects")) {
-    SqliteStatement& dates =
-        file_.Statement("SELECT DateCreated, DateUpdated FROM MSysObjects WHERE Name = ?1");
+    SqliteStatement& dates = file_.Statement("SELECT DateCreated, DateUpdated FROM MSysObjects WHERE Name = ?1");
     dates.BindText(1, name);
     if (dates.Step()) {
       const JetFieldType dateType{dbDate, 8, dbFixedField, 0, 0};
@@ -168,8 +166,8 @@ std::shared_ptr<const TableInfo> Catalogue::ReadTable(const std::string& name) {
 }
 
 void Catalogue::ReadColumns(TableInfo& table) {
-  SqliteStatement& statement = file_.Statement(
-      "SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1)");
+  SqliteStatement& statement =
+      file_.Statement("SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1)");
   statement.BindText(1, table.name);
   int primaryKeyColumns = 0;
   int rowKeyCandidate = -1;
@@ -262,8 +260,8 @@ void Catalogue::ReadIndexes(TableInfo& table) {
         "ORDER BY rowid");
     statement.BindText(1, table.name);
     while (statement.Step()) {
-      flags.push_back({statement.ColumnText(0), statement.ColumnInt64(1) != 0,
-                       statement.ColumnInt64(2) != 0, statement.ColumnInt64(3) != 0, false});
+      flags.push_back({statement.ColumnText(0), statement.ColumnInt64(1) != 0, statement.ColumnInt64(2) != 0,
+                       statement.ColumnInt64(3) != 0, false});
     }
     statement.Reset();
   }
@@ -374,8 +372,8 @@ std::vector<RelationInfo> Catalogue::Relations() {
   // FOREIGN KEY clauses (files of other tools, and older files of the engine) are named as Jet
   // names relations it did not name: the primary table's name, then the foreign table's.
   for (const std::string& table : TableNames()) {
-    SqliteStatement& statement = file_.Statement(
-        "SELECT id, \"table\", \"from\", \"to\" FROM pragma_foreign_key_list(?1) ORDER BY id, seq");
+    SqliteStatement& statement =
+        file_.Statement("SELECT id, \"table\", \"from\", \"to\" FROM pragma_foreign_key_list(?1) ORDER BY id, seq");
     statement.BindText(1, table);
     int64_t current = -1;
     while (statement.Step()) {
@@ -391,7 +389,7 @@ std::vector<RelationInfo> Catalogue::Relations() {
       }
       relations.back().foreignFields.push_back(statement.ColumnText(2));
       relations.back().fields.push_back(statement.TypeOf(3) == ColumnType::Null ? std::string()
-                                                                                 : statement.ColumnText(3));
+                                                                                : statement.ColumnText(3));
     }
     statement.Reset();
   }
@@ -465,9 +463,9 @@ std::optional<QueryInfo> Catalogue::FindQuery(std::string_view name) {
 void Catalogue::StoreQuery(std::string_view name, std::string_view sql, bool created) {
   EnsureSystemTables();
   const std::string now = FormatStorageDate(lumo::Now());
-  SqliteStatement& statement = file_.Statement(
-      created ? "INSERT INTO MSysQueries (Name, SQL, DateCreated, DateUpdated) VALUES (?1, ?2, ?3, ?3)"
-              : "UPDATE MSysQueries SET SQL = ?2, DateUpdated = ?3 WHERE Name = ?1");
+  SqliteStatement& statement =
+      file_.Statement(created ? "INSERT INTO MSysQueries (Name, SQL, DateCreated, DateUpdated) VALUES (?1, ?2, ?3, ?3)"
+                              : "UPDATE MSysQueries SET SQL = ?2, DateUpdated = ?3 WHERE Name = ?1");
   statement.BindText(1, name);
   statement.BindText(2, sql);
   statement.BindText(3, now);
@@ -505,8 +503,8 @@ std::vector<StoredProperty> Catalogue::Properties(std::string_view objectName, s
 std::optional<StoredProperty> Catalogue::FindProperty(std::string_view objectName, std::string_view fieldName,
                                                       std::string_view name) {
   if (!HasSystemTable("MSysProperties")) return std::nullopt;
-  SqliteStatement& statement = file_.Statement(
-      "SELECT Type, Value FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 AND Name = ?3");
+  SqliteStatement& statement =
+      file_.Statement("SELECT Type, Value FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 AND Name = ?3");
   statement.BindText(1, objectName);
   statement.BindText(2, fieldName);
   statement.BindText(3, name);
@@ -520,8 +518,8 @@ std::optional<StoredProperty> Catalogue::FindProperty(std::string_view objectNam
   return result;
 }
 
-void Catalogue::StoreProperty(std::string_view objectName, std::string_view fieldName,
-                              std::string_view name, int type, const Variant& value) {
+void Catalogue::StoreProperty(std::string_view objectName, std::string_view fieldName, std::string_view name, int type,
+                              const Variant& value) {
   EnsureSystemTables();
   // An upsert keeps the row, so properties keep the order in which they were created.
   SqliteStatement& statement = file_.Statement(
@@ -539,12 +537,11 @@ void Catalogue::StoreProperty(std::string_view objectName, std::string_view fiel
   statement.Reset();
 }
 
-void Catalogue::RemoveProperty(std::string_view objectName, std::string_view fieldName,
-                               std::string_view name) {
+void Catalogue::RemoveProperty(std::string_view objectName, std::string_view fieldName, std::string_view name) {
   if (!HasSystemTable("MSysProperties")) return;
   file_.CheckWritable();
-  SqliteStatement& statement = file_.Statement(
-      "DELETE FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 AND Name = ?3");
+  SqliteStatement& statement =
+      file_.Statement("DELETE FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 AND Name = ?3");
   statement.BindText(1, objectName);
   statement.BindText(2, fieldName);
   statement.BindText(3, name);
@@ -552,8 +549,8 @@ void Catalogue::RemoveProperty(std::string_view objectName, std::string_view fie
   statement.Reset();
 }
 
-void Catalogue::StoreIndexFlags(std::string_view table, std::string_view index, bool primary,
-                                bool ignoreNulls, bool required) {
+void Catalogue::StoreIndexFlags(std::string_view table, std::string_view index, bool primary, bool ignoreNulls,
+                                bool required) {
   EnsureSystemTables();
   SqliteStatement& statement = file_.Statement(
       "INSERT INTO MSysIndexes (TableName, IndexName, IsPrimary, IgnoreNulls, Required) "
@@ -572,8 +569,7 @@ void Catalogue::StoreIndexFlags(std::string_view table, std::string_view index, 
 void Catalogue::RemoveIndexFlags(std::string_view table, std::string_view index) {
   if (!HasSystemTable("MSysIndexes")) return;
   file_.CheckWritable();
-  SqliteStatement& statement =
-      file_.Statement("DELETE FROM MSysIndexes WHERE TableName = ?1 AND IndexName = ?2");
+  SqliteStatement& statement = file_.Statement("DELETE FROM MSysIndexes WHERE TableName = ?1 AND IndexName = ?2");
   statement.BindText(1, table);
   statement.BindText(2, index);
   statement.Step();
@@ -620,8 +616,7 @@ void Catalogue::ForgetObject(std::string_view name) {
 void Catalogue::ForgetField(std::string_view table, std::string_view field) {
   if (!HasSystemTable("MSysProperties")) return;
   file_.CheckWritable();
-  SqliteStatement& statement =
-      file_.Statement("DELETE FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2");
+  SqliteStatement& statement = file_.Statement("DELETE FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2");
   statement.BindText(1, table);
   statement.BindText(2, field);
   statement.Step();
@@ -629,8 +624,8 @@ void Catalogue::ForgetField(std::string_view table, std::string_view field) {
 }
 
 void Catalogue::EnsureSystemTables() {
-  if (HasSystemTable("MSysObjects") && HasSystemTable("MSysQueries") &&
-      HasSystemTable("MSysProperties") && HasSystemTable("MSysIndexes")) {
+  if (HasSystemTable("MSysObjects") && HasSystemTable("MSysQueries") && HasSystemTable("MSysProperties") &&
+      HasSystemTable("MSysIndexes")) {
     return;
   }
   file_.CheckWritable();

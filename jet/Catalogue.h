@@ -30,8 +30,8 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/Variant.h"
 #include "jet/JetTypes.h"
+#include "runtime/Variant.h"
 
 namespace lumo::jet {
 
@@ -49,13 +49,13 @@ inline constexpr const char* kDatabaseObjectName = "MSysDb";
 struct ColumnInfo {
   std::string name;
   JetFieldType type;
-  int ordinal = 0;             // 0-based position in the table
-  bool required = false;       // NOT NULL
-  bool allowZeroLength = true; // Text and Memo only; false for other types
-  std::string defaultValue;    // Jet text of the default ("0", "\"abc\"", "Now()"), or empty
-  std::string sqliteDefault;   // the column's SQLite DEFAULT expression as declared, or empty
-  bool isRowKey = false;       // the INTEGER PRIMARY KEY that aliases SQLite's rowid
-  bool noCase = true;          // text declared COLLATE NOCASE; false for text compared as stored
+  int ordinal = 0;              // 0-based position in the table
+  bool required = false;        // NOT NULL
+  bool allowZeroLength = true;  // Text and Memo only; false for other types
+  std::string defaultValue;     // Jet text of the default ("0", "\"abc\"", "Now()"), or empty
+  std::string sqliteDefault;    // the column's SQLite DEFAULT expression as declared, or empty
+  bool isRowKey = false;        // the INTEGER PRIMARY KEY that aliases SQLite's rowid
+  bool noCase = true;           // text declared COLLATE NOCASE; false for text compared as stored
 };
 
 struct IndexFieldInfo {
@@ -64,14 +64,14 @@ struct IndexFieldInfo {
 };
 
 struct IndexInfo {
-  std::string name;            // Jet name ("PrimaryKey")
-  std::string sqliteName;      // "<table>.<index>", or empty for the row key's implicit index
+  std::string name;        // Jet name ("PrimaryKey")
+  std::string sqliteName;  // "<table>.<index>", or empty for the row key's implicit index
   std::vector<IndexFieldInfo> fields;
   bool primary = false;
   bool unique = false;
   bool required = false;
   bool ignoreNulls = false;
-  bool foreign = false;        // made for a relation in which the table is the foreign side
+  bool foreign = false;  // made for a relation in which the table is the foreign side
 };
 
 // A relation between a primary table (Table) and the table whose rows refer to it
@@ -80,18 +80,18 @@ struct RelationInfo {
   std::string name;
   std::string table;
   std::string foreignTable;
-  int attributes = 0;          // dbRelationDontEnforce, dbRelationUpdateCascade, ...
+  int attributes = 0;                      // dbRelationDontEnforce, dbRelationUpdateCascade, ...
   std::vector<std::string> fields;         // of the primary table
   std::vector<std::string> foreignFields;  // of the foreign table
-  bool declared = false;       // a FOREIGN KEY clause of a file made by another tool:
-                               // described, not enforced by the engine
+  bool declared = false;                   // a FOREIGN KEY clause of a file made by another tool:
+                                           // described, not enforced by the engine
 
   bool Involves(std::string_view tableName) const;
 };
 
 struct TableInfo {
-  std::string name;            // as created (the catalogue's spelling)
-  int32_t attributes = 0;      // dbSystemObject for MSys tables
+  std::string name;        // as created (the catalogue's spelling)
+  int32_t attributes = 0;  // dbSystemObject for MSys tables
   std::vector<ColumnInfo> columns;
   std::vector<IndexInfo> indexes;
   std::string rowKey;          // the column aliasing rowid, or "rowid" when there is none
@@ -110,7 +110,7 @@ struct TableInfo {
 
 struct StoredProperty {
   std::string name;
-  int type = 0;                // DataTypeEnum of the value
+  int type = 0;  // DataTypeEnum of the value
   Variant value;
 };
 
@@ -146,10 +146,9 @@ class Catalogue {
   std::vector<StoredProperty> Properties(std::string_view objectName, std::string_view fieldName);
   std::optional<StoredProperty> FindProperty(std::string_view objectName, std::string_view fieldName,
                                              std::string_view name);
-  void StoreProperty(std::string_view objectName, std::string_view fieldName,
-                     std::string_view name, int type, const Variant& value);
-  void RemoveProperty(std::string_view objectName, std::string_view fieldName,
-                      std::string_view name);
+  void StoreProperty(std::string_view objectName, std::string_view fieldName, std::string_view name, int type,
+                     const Variant& value);
+  void RemoveProperty(std::string_view objectName, std::string_view fieldName, std::string_view name);
 
   // The relations of the database: the engine's own (MSysRelationships) in creation order,
   // then the FOREIGN KEY clauses of tables the engine did not make.
@@ -160,8 +159,7 @@ class Catalogue {
   void RemoveRelation(std::string_view name);
 
   // Index flags SQLite cannot hold.
-  void StoreIndexFlags(std::string_view table, std::string_view index, bool primary,
-                       bool ignoreNulls, bool required);
+  void StoreIndexFlags(std::string_view table, std::string_view index, bool primary, bool ignoreNulls, bool required);
   void RemoveIndexFlags(std::string_view table, std::string_view index);
 
   // Records creation or change of an object in MSysObjects.

@@ -1,8 +1,8 @@
 #include "jet/CatalogueSchema.h"
 
-#include "runtime/StrUtils.h"
 #include "jet/Catalogue.h"
 #include "jet/DatabaseFile.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "runtime/StrUtils.h"
 #include "jet/DaoErrors.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 

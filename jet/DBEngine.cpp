@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "runtime/StrUtils.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
 #include "jet/Security.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -145,11 +145,14 @@ PropertyCollection& DBEngine::Properties() {
   };
   add("Name", dbText, [] { return Variant("DBEngine"); });
   add("Version", dbText, [this] { return Variant(version_); });
-  add("DefaultType", dbLong, [this] { return Variant(defaultType_); },
+  add(
+      "DefaultType", dbLong, [this] { return Variant(defaultType_); },
       [this](const Variant& v) { SetDefaultType(v.AsInteger()); });
-  add("SystemDB", dbText, [this] { return Variant(systemDB_); },
+  add(
+      "SystemDB", dbText, [this] { return Variant(systemDB_); },
       [this](const Variant& v) { SetSystemDB(VarToStr(v)); });
-  add("LoginTimeout", dbInteger, [this] { return Variant::FromSmallint(static_cast<int16_t>(loginTimeout_)); },
+  add(
+      "LoginTimeout", dbInteger, [this] { return Variant::FromSmallint(static_cast<int16_t>(loginTimeout_)); },
       [this](const Variant& v) { SetLoginTimeout(v.AsInteger()); });
   return *state_->properties;
 }

@@ -46,10 +46,9 @@ class DBEngine : public DaoObject {
                                              const std::string& password, int type = dbUseJet);
   // The default workspace (Workspaces(0), "#Default Workspace#"), made on first use.
   std::shared_ptr<Workspace> DefaultWorkspace();
-  std::shared_ptr<Database> OpenDatabase(const std::string& name, const Variant& options = false,
-                                         bool readOnly = false, const std::string& connect = {});
-  std::shared_ptr<Database> CreateDatabase(const std::string& name, const std::string& locale,
-                                           int options = 0);
+  std::shared_ptr<Database> OpenDatabase(const std::string& name, const Variant& options = false, bool readOnly = false,
+                                         const std::string& connect = {});
+  std::shared_ptr<Database> CreateDatabase(const std::string& name, const std::string& locale, int options = 0);
   void Idle(int action = 0);
 
   Collection<Workspace>& Workspaces();

@@ -222,9 +222,7 @@ constexpr ErrorPattern kPatterns[] = {
 
 thread_local DaoErrorHook tHook;
 
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
+bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 // The part of an SQLite message after a fixed prefix, e.g. the table of "no such table: t".
 std::optional<std::string> After(std::string_view message, std::string_view prefix) {
@@ -245,8 +243,7 @@ std::optional<int> FunctionErrorNumber(std::string_view message) {
   int number = 0;
   size_t i = kPrefix.size();
   size_t digits = 0;
-  while (i < message.size() && std::isdigit(static_cast<unsigned char>(message[i])) &&
-         digits < 6) {
+  while (i < message.size() && std::isdigit(static_cast<unsigned char>(message[i])) && digits < 6) {
     number = number * 10 + (message[i] - '0');
     ++i;
     ++digits;
@@ -283,8 +280,7 @@ std::string DaoErrorText(int number, const std::vector<std::string>& args) {
   return text;
 }
 
-DaoErrorInfo MakeDaoError(int number, const std::vector<std::string>& args, std::string source,
-                          std::string detail) {
+DaoErrorInfo MakeDaoError(int number, const std::vector<std::string>& args, std::string source, std::string detail) {
   DaoErrorInfo info;
   info.number = number;
   info.description = DaoErrorText(number, args);
@@ -297,8 +293,7 @@ DaoErrorInfo MakeDaoError(int number, const std::vector<std::string>& args, std:
 
 void RaiseDaoError(const DaoErrorInfo& error) {
   if (tHook) tHook(error);
-  throw EOleException(error.description, error.number, error.source, error.helpFile,
-                      error.helpContext);
+  throw EOleException(error.description, error.number, error.source, error.helpFile, error.helpContext);
 }
 
 void RaiseDaoError(int number, const std::vector<std::string>& args, std::string source) {
@@ -321,8 +316,7 @@ std::string FunctionErrorMessage(int number, const std::vector<std::string>& arg
   return "jet error " + std::to_string(number) + ": " + DaoErrorText(number, args);
 }
 
-DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
-                            const SqliteErrorContext& context) {
+DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message, const SqliteErrorContext& context) {
   const std::string detail(message);
   auto make = [&](int number, const std::vector<std::string>& args = {}) {
     return MakeDaoError(number, args, context.source, detail);
@@ -348,14 +342,12 @@ DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
   switch (extendedCode) {
     case SQLITE_CONSTRAINT_UNIQUE:
     case SQLITE_CONSTRAINT_PRIMARYKEY:
-    case SQLITE_CONSTRAINT_ROWID:
-      return make(kDaoDuplicateKey);
+    case SQLITE_CONSTRAINT_ROWID: return make(kDaoDuplicateKey);
     case SQLITE_CONSTRAINT_NOTNULL: {
       auto field = After(message, "NOT NULL constraint failed: ");
       return make(kDaoRequiredNull, {field ? WithoutSchema(*field) : std::string()});
     }
-    case SQLITE_CONSTRAINT_FOREIGNKEY:
-      return make(3201, {context.table});
+    case SQLITE_CONSTRAINT_FOREIGNKEY: return make(3201, {context.table});
     case SQLITE_CONSTRAINT_CHECK: {
       // A file of another tool with a CHECK constraint: Jet's validation rule.
       auto rule = After(message, "CHECK constraint failed: ");
@@ -368,10 +360,8 @@ DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
       info.description = detail;
       return info;
     }
-    case SQLITE_CONSTRAINT_DATATYPE:
-      return make(kDaoTypeMismatch);
-    default:
-      break;
+    case SQLITE_CONSTRAINT_DATATYPE: return make(kDaoTypeMismatch);
+    default: break;
   }
   switch (primary) {
     case SQLITE_BUSY:
@@ -380,34 +370,23 @@ DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
       }
       return make(kDaoLocked);
     case SQLITE_LOCKED:
-    case SQLITE_PROTOCOL:
-      return make(kDaoLocked);
-    case SQLITE_READONLY:
-      return make(kDaoReadOnly);
-    case SQLITE_NOTADB:
-      return make(kDaoUnrecognizedFormat, {context.fileName});
-    case SQLITE_CORRUPT:
-      return make(3049, {context.fileName});
+    case SQLITE_PROTOCOL: return make(kDaoLocked);
+    case SQLITE_READONLY: return make(kDaoReadOnly);
+    case SQLITE_NOTADB: return make(kDaoUnrecognizedFormat, {context.fileName});
+    case SQLITE_CORRUPT: return make(3049, {context.fileName});
     case SQLITE_CANTOPEN: {
       std::error_code ignored;
       bool exists = !context.fileName.empty() && std::filesystem::exists(context.fileName, ignored);
       return make(exists ? kDaoCannotOpenFile : kDaoFileNotFound, {context.fileName});
     }
-    case SQLITE_PERM:
-      return make(kDaoCannotOpenFile, {context.fileName});
+    case SQLITE_PERM: return make(kDaoCannotOpenFile, {context.fileName});
     case SQLITE_IOERR:
-    case SQLITE_FULL:
-      return make(3043);
-    case SQLITE_MISMATCH:
-      return make(kDaoTypeMismatch);
-    case SQLITE_TOOBIG:
-      return make(3047);
-    case SQLITE_NOMEM:
-      return make(3035);
-    case SQLITE_CONSTRAINT:
-      return make(kDaoDuplicateKey);
-    default:
-      break;
+    case SQLITE_FULL: return make(3043);
+    case SQLITE_MISMATCH: return make(kDaoTypeMismatch);
+    case SQLITE_TOOBIG: return make(3047);
+    case SQLITE_NOMEM: return make(3035);
+    case SQLITE_CONSTRAINT: return make(kDaoDuplicateKey);
+    default: break;
   }
   if (auto table = After(message, "no such table: ")) {
     return make(context.ddl ? kDaoTableNotExists : kDaoInputTableNotFound, {WithoutSchema(*table)});
@@ -428,8 +407,8 @@ DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
       return make(kDaoUnknownInsertField, {std::string(rest.substr(at + kNoColumn.size()))});
     }
   }
-  for (std::string_view prefix : {"there is already another table or index with this name: ",
-                                  "there is already a table named "}) {
+  for (std::string_view prefix :
+       {"there is already another table or index with this name: ", "there is already a table named "}) {
     if (auto name = After(message, prefix)) return make(kDaoTableExists, {WithoutSchema(*name)});
   }
   if (StartsWith(message, "index ") && message.find(" already exists") != std::string_view::npos) {
@@ -487,9 +466,11 @@ DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
   if (StartsWith(message, "cannot drop ")) return make(3280);
   if (StartsWith(message, "Cannot add a ")) return make(kDaoAlterTableSyntax);
   if (StartsWith(message, "default value of column")) return make(kDaoFieldDefinitionSyntax);
-  if (StartsWith(message, "cannot INSERT into generated column ") || StartsWith(message, "cannot UPDATE generated column ")) {
+  if (StartsWith(message, "cannot INSERT into generated column ") ||
+      StartsWith(message, "cannot UPDATE generated column ")) {
     std::string column(message.substr(message.find("column ") + 7));
-    if (column.size() >= 2 && column.front() == '"' && column.back() == '"') column = column.substr(1, column.size() - 2);
+    if (column.size() >= 2 && column.front() == '"' && column.back() == '"')
+      column = column.substr(1, column.size() - 2);
     return make(3113, {column});
   }
   if (StartsWith(message, "cannot modify ") && message.find(" because it is a view") != std::string_view::npos) {

@@ -82,11 +82,11 @@ enum DaoError : int {
 // One raised error as the Errors collection shows it.
 struct DaoErrorInfo {
   int number = 0;
-  std::string description;   // full DAO text, placeholders filled
-  std::string source;        // "DAO.Database", "DAO.Recordset", ...
-  std::string helpFile;      // "jeterr40.chm"
-  int helpContext = 0;       // 5000000 + number
-  std::string detail;        // the lower layer's own message (SQLite), empty for pure DAO errors
+  std::string description;  // full DAO text, placeholders filled
+  std::string source;       // "DAO.Database", "DAO.Recordset", ...
+  std::string helpFile;     // "jeterr40.chm"
+  int helpContext = 0;      // 5000000 + number
+  std::string detail;       // the lower layer's own message (SQLite), empty for pure DAO errors
 };
 
 // The text pattern of a DAO error number, "%s" marking each placeholder; nullptr when the
@@ -99,8 +99,8 @@ const char* DaoErrorPattern(int number);
 std::string DaoErrorText(int number, const std::vector<std::string>& args = {});
 
 // Builds the full record for a DAO error.
-DaoErrorInfo MakeDaoError(int number, const std::vector<std::string>& args = {},
-                          std::string source = "DAO.Database", std::string detail = {});
+DaoErrorInfo MakeDaoError(int number, const std::vector<std::string>& args = {}, std::string source = "DAO.Database",
+                          std::string detail = {});
 
 // Reports the record to the thread's hook, then throws it as EOleException.
 [[noreturn]] void RaiseDaoError(const DaoErrorInfo& error);
@@ -114,10 +114,10 @@ DaoErrorHook SetDaoErrorHook(DaoErrorHook hook);
 
 // What the engine knows about the failed SQLite call, so that the mapping can fill names.
 struct SqliteErrorContext {
-  bool ddl = false;            // the statement was DDL (unknown tables answer 3376, not 3078)
-  std::string table;           // the table the statement works on, when known
-  std::string fileName;        // the database file, for open errors
-  std::string lockUser;        // who holds a lock, when known (3260 instead of 3218)
+  bool ddl = false;      // the statement was DDL (unknown tables answer 3376, not 3078)
+  std::string table;     // the table the statement works on, when known
+  std::string fileName;  // the database file, for open errors
+  std::string lockUser;  // who holds a lock, when known (3260 instead of 3218)
   std::string lockMachine;
   std::string source = "DAO.Database";
 };
@@ -128,10 +128,8 @@ struct SqliteErrorContext {
 // aggregate and transaction failures get the DAO number a DAO program tests for; a failure
 // with no DAO counterpart answers 3000 "Reserved error (<SQLite code>); ...". SQLite's own
 // message is kept as the record's detail.
-DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message,
-                            const SqliteErrorContext& context = {});
-[[noreturn]] void RaiseSqliteError(int extendedCode, std::string_view message,
-                                   const SqliteErrorContext& context = {});
+DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message, const SqliteErrorContext& context = {});
+[[noreturn]] void RaiseSqliteError(int extendedCode, std::string_view message, const SqliteErrorContext& context = {});
 
 // The name in SQLite's "no such column: X" message ("t.c" for a qualified name); nullopt
 // for any other message. The engine treats such a name as a parameter and translates again.

@@ -8,8 +8,6 @@ void DaoObject::CheckValid() const {
   if (!valid_) RaiseDaoError(3420, {}, source_);
 }
 
-void DaoObject::Raise(int number, const std::vector<std::string>& args) const {
-  RaiseDaoError(number, args, source_);
-}
+void DaoObject::Raise(int number, const std::vector<std::string>& args) const { RaiseDaoError(number, args, source_); }
 
 }  // namespace lumo::jet

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "runtime/StrUtils.h"
 #include "jet/Catalogue.h"
 #include "jet/DaoConstants.h"
 #include "jet/DaoErrors.h"
@@ -12,6 +11,7 @@
 #include "jet/SchemaWriter.h"
 #include "jet/sql/JetSqlTranslator.h"
 #include "jet/sqlite/SqliteStatement.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -388,7 +388,8 @@ PropertyCollection& Database::Properties() {
   add("Transactions", dbBoolean, [] { return Variant(true); });
   add("Updatable", dbBoolean, [this] { return Variant(Updatable()); });
   add("CollatingOrder", dbLong, [this] { return Variant(CollatingOrder()); });
-  add("QueryTimeout", dbInteger, [this] { return Variant::FromSmallint(static_cast<int16_t>(QueryTimeout())); },
+  add(
+      "QueryTimeout", dbInteger, [this] { return Variant::FromSmallint(static_cast<int16_t>(QueryTimeout())); },
       [this](const Variant& v) { SetQueryTimeout(v.AsInteger()); });
   add("Version", dbText, [this] { return Variant(Version()); });
   add("RecordsAffected", dbLong, [this] { return Variant(RecordsAffected()); });

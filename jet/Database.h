@@ -23,7 +23,6 @@
 #include <memory>
 #include <string>
 
-#include "runtime/Variant.h"
 #include "jet/Collection.h"
 #include "jet/DaoObject.h"
 #include "jet/Property.h"
@@ -31,6 +30,7 @@
 #include "jet/Relation.h"
 #include "jet/Security.h"
 #include "jet/TableDef.h"
+#include "runtime/Variant.h"
 
 namespace lumo::jet {
 
@@ -54,13 +54,10 @@ class Database : public DaoObject {
   void Execute(const std::string& sql, int options = 0);
   int RecordsAffected() const;
 
-  std::shared_ptr<Recordset> OpenRecordset(const std::string& source, int type = 0,
-                                           int options = 0, int lockEdit = 0);
-  std::shared_ptr<QueryDef> CreateQueryDef(const std::string& name = {},
-                                           const std::string& sql = {});
+  std::shared_ptr<Recordset> OpenRecordset(const std::string& source, int type = 0, int options = 0, int lockEdit = 0);
+  std::shared_ptr<QueryDef> CreateQueryDef(const std::string& name = {}, const std::string& sql = {});
   std::shared_ptr<TableDef> CreateTableDef(const std::string& name = {}, int32_t attributes = 0);
-  std::shared_ptr<Property> CreateProperty(const std::string& name, int type,
-                                           const Variant& value);
+  std::shared_ptr<Property> CreateProperty(const std::string& name, int type, const Variant& value);
   // A new relation for Relations.Append.
   std::shared_ptr<Relation> CreateRelation(const std::string& name = {}, const std::string& table = {},
                                            const std::string& foreignTable = {}, int attributes = 0);

@@ -1,6 +1,5 @@
 #include "jet/DatabaseExecute.h"
 
-#include "runtime/StrUtils.h"
 #include "jet/CatalogueSchema.h"
 #include "jet/DaoConstants.h"
 #include "jet/DaoErrors.h"
@@ -9,6 +8,7 @@
 #include "jet/SchemaWriter.h"
 #include "jet/ValueCodec.h"
 #include "jet/sqlite/SqliteConnection.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -28,10 +28,8 @@ bool IsDdl(StatementKind kind) {
     case StatementKind::kAlterTable:
     case StatementKind::kCreateIndex:
     case StatementKind::kDropIndex:
-    case StatementKind::kDropTable:
-      return true;
-    default:
-      return false;
+    case StatementKind::kDropTable: return true;
+    default: return false;
   }
 }
 
@@ -76,8 +74,7 @@ int MakeTable(DatabaseFile& file, PreparedJet& prepared, const ParameterValues& 
     SchemaWriter(file, source).CreateTable(design);
     prepared.statement = file.Prepare("INSERT INTO " + QuoteName(design.name) + " " + translated.selectSql);
     BindParameters(prepared, values, source);
-    while (prepared.statement->Step()) {
-    }
+    while (prepared.statement->Step()) {}
     const int affected = file.Connection().Changes();
     prepared.statement->Reset();
     scope.Commit();
@@ -112,8 +109,8 @@ PreparedJet PrepareJet(DatabaseFile& file, const std::string& jetSql, std::vecto
     if (prepared.translated.ddl) return prepared;
     // SELECT ... INTO prepares its query alone: the table is made from the query's columns.
     const std::string sql = prepared.translated.kind == StatementKind::kSelectInto ? prepared.translated.selectSql
-                            : rewrite                                               ? rewrite(prepared.translated)
-                                                                                    : prepared.translated.sql;
+                            : rewrite                                              ? rewrite(prepared.translated)
+                                                                                   : prepared.translated.sql;
     std::string unknown;
     prepared.statement = file.Prepare(sql, &unknown);
     if (prepared.statement) return prepared;
@@ -178,8 +175,7 @@ int ExecuteJet(DatabaseFile& file, const std::string& jetSql, int options, const
   BindParameters(prepared, values, source);
 
   WriteScope scope(file);
-  while (prepared.statement->Step()) {
-  }
+  while (prepared.statement->Step()) {}
   const int affected = file.Connection().Changes();
   if (translated.kind == StatementKind::kInsert && affected > 0) file.NoteInsert(translated.targetTable);
   prepared.statement->Reset();

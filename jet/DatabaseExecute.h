@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/Variant.h"
 #include "jet/sql/JetSqlTranslator.h"
 #include "jet/sqlite/SqliteStatement.h"
+#include "runtime/Variant.h"
 
 namespace lumo::jet {
 

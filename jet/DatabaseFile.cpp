@@ -8,12 +8,12 @@
 #include <cstring>
 #include <filesystem>
 
-#include "runtime/Exceptions.h"
-#include "runtime/StrUtils.h"
 #include "jet/DaoConstants.h"
 #include "jet/DaoErrors.h"
 #include "jet/sql/JetSqlFunctions.h"
 #include "jet/sqlite/SqliteTransaction.h"
+#include "runtime/Exceptions.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -51,8 +51,7 @@ void CheckFileBeforeOpen(const std::string& path) {
 // (held by its other connections) survive.
 void CheckFormat(const SqliteConnection& connection, const std::string& path) {
   std::string header = connection.ReadFileHeader(kSqliteHeaderSize);
-  if (header.size() < kSqliteHeaderSize ||
-      std::memcmp(header.data(), kSqliteMagic, sizeof kSqliteMagic) != 0) {
+  if (header.size() < kSqliteHeaderSize || std::memcmp(header.data(), kSqliteMagic, sizeof kSqliteMagic) != 0) {
     RaiseDaoError(kDaoUnrecognizedFormat, {path}, kSource);
   }
 }
@@ -82,10 +81,7 @@ std::string ReadFileHeader(const std::string& path, size_t bytes) {
 }
 
 DatabaseFile::DatabaseFile(std::string path, OpenOptions options, std::shared_ptr<SqliteConnection> connection)
-    : path_(std::move(path)),
-      options_(std::move(options)),
-      connection_(std::move(connection)),
-      catalogue_(*this) {}
+    : path_(std::move(path)), options_(std::move(options)), connection_(std::move(connection)), catalogue_(*this) {}
 
 DatabaseFile::~DatabaseFile() { Close(); }
 
@@ -115,8 +111,7 @@ std::shared_ptr<DatabaseFile> DatabaseFile::OpenInSession(const std::shared_ptr<
   return file;
 }
 
-std::shared_ptr<DatabaseFile> DatabaseFile::Create(const std::string& path, const std::string& locale,
-                                                   int options) {
+std::shared_ptr<DatabaseFile> DatabaseFile::Create(const std::string& path, const std::string& locale, int options) {
   (void)options;  // the version and encryption bits choose nothing for an SQLite file
   std::error_code ignored;
   if (std::filesystem::exists(path, ignored)) RaiseDaoError(3204, {}, kSource);
@@ -224,9 +219,7 @@ SqliteConnection& DatabaseFile::Connection() {
   return *connection_;
 }
 
-SqliteStatement& DatabaseFile::Statement(const std::string& sql) {
-  return statements_.Get(Connection(), sql);
-}
+SqliteStatement& DatabaseFile::Statement(const std::string& sql) { return statements_.Get(Connection(), sql); }
 
 std::unique_ptr<SqliteStatement> DatabaseFile::Prepare(const std::string& sql, std::string* unknownName) {
   SqliteConnection& connection = Connection();

@@ -59,8 +59,7 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   // Makes a new, empty file (3204 when it exists) with the engine's system tables. `locale`
   // is CreateDatabase's text (dbLangGeneral ...), whose ";pwd=x" part sets a database
   // password; `options` are dbVersion.../dbEncrypt bits (accepted, nothing to choose).
-  static std::shared_ptr<DatabaseFile> Create(const std::string& path, const std::string& locale,
-                                              int options);
+  static std::shared_ptr<DatabaseFile> Create(const std::string& path, const std::string& locale, int options);
   ~DatabaseFile();
 
   DatabaseFile(const DatabaseFile&) = delete;

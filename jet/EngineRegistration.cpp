@@ -1,10 +1,9 @@
 // The engine as the automation layer finds it: its classes under their ProgIDs, and the
 // registry keys that tell a program which engine is installed and where its workgroup file is.
 
-
+#include "jet/DBEngine.h"
 #include "runtime/Com.h"
 #include "runtime/Registry.h"
-#include "jet/DBEngine.h"
 
 namespace lumo::jet {
 

@@ -16,13 +16,28 @@ constexpr int kInvalidFieldType = 3259;
 
 bool IsKnownType(int type) {
   switch (type) {
-    case dbBoolean: case dbByte: case dbInteger: case dbLong: case dbCurrency: case dbSingle:
-    case dbDouble: case dbDate: case dbBinary: case dbText: case dbLongBinary: case dbMemo:
-    case dbGUID: case dbBigInt: case dbVarBinary: case dbChar: case dbNumeric: case dbDecimal:
-    case dbFloat: case dbTime: case dbTimeStamp:
-      return true;
-    default:
-      return false;
+    case dbBoolean:
+    case dbByte:
+    case dbInteger:
+    case dbLong:
+    case dbCurrency:
+    case dbSingle:
+    case dbDouble:
+    case dbDate:
+    case dbBinary:
+    case dbText:
+    case dbLongBinary:
+    case dbMemo:
+    case dbGUID:
+    case dbBigInt:
+    case dbVarBinary:
+    case dbChar:
+    case dbNumeric:
+    case dbDecimal:
+    case dbFloat:
+    case dbTime:
+    case dbTimeStamp: return true;
+    default: return false;
   }
 }
 
@@ -43,8 +58,7 @@ JetFieldType TypeWithDefaults(int type, int size, int autoIncrement) {
 
 }  // namespace
 
-Field::Field(std::string name, JetFieldType type)
-    : DaoObject("DAO.Field"), name_(std::move(name)), type_(type) {
+Field::Field(std::string name, JetFieldType type) : DaoObject("DAO.Field"), name_(std::move(name)), type_(type) {
   updatable_ = (type_.attributes & dbAutoIncrField) == 0;
   allowZeroLength_ = type_.type == dbText || type_.type == dbMemo || type_.type == dbChar;
 }
@@ -165,29 +179,38 @@ void Field::BuildProperties() {
   auto add = [&](const char* name, int type, Property::Getter getter, Property::Setter setter = {}) {
     properties.AddBuiltIn(std::make_shared<Property>(name, type, std::move(getter), std::move(setter)));
   };
-  add("Name", dbText, [this] { return Variant(name_); }, [this](const Variant& v) { SetName(v.AsString()); });
-  add("Type", dbInteger, [this] { return Variant::FromSmallint(static_cast<int16_t>(Type())); },
+  add(
+      "Name", dbText, [this] { return Variant(name_); }, [this](const Variant& v) { SetName(v.AsString()); });
+  add(
+      "Type", dbInteger, [this] { return Variant::FromSmallint(static_cast<int16_t>(Type())); },
       [this](const Variant& v) { SetType(v.AsInteger()); });
-  add("Size", dbLong, [this] { return Variant(Size()); }, [this](const Variant& v) { SetSize(v.AsInteger()); });
-  add("Attributes", dbLong, [this] { return Variant(Attributes()); },
+  add(
+      "Size", dbLong, [this] { return Variant(Size()); }, [this](const Variant& v) { SetSize(v.AsInteger()); });
+  add(
+      "Attributes", dbLong, [this] { return Variant(Attributes()); },
       [this](const Variant& v) { SetAttributes(v.AsInteger()); });
   add("OrdinalPosition", dbInteger, [this] { return Variant::FromSmallint(static_cast<int16_t>(ordinal_)); });
-  add("Required", dbBoolean, [this] { return Variant(required_); },
+  add(
+      "Required", dbBoolean, [this] { return Variant(required_); },
       [this](const Variant& v) { SetRequired(v.AsBoolean()); });
-  add("AllowZeroLength", dbBoolean, [this] { return Variant(allowZeroLength_); },
+  add(
+      "AllowZeroLength", dbBoolean, [this] { return Variant(allowZeroLength_); },
       [this](const Variant& v) { SetAllowZeroLength(v.AsBoolean()); });
-  add("DefaultValue", dbText, [this] { return Variant(defaultValue_); },
+  add(
+      "DefaultValue", dbText, [this] { return Variant(defaultValue_); },
       [this](const Variant& v) { SetDefaultValue(VarToStr(v)); });
   add("SourceTable", dbText, [this] { return Variant(sourceTable_); });
   add("SourceField", dbText, [this] { return Variant(sourceField_); });
   add("DataUpdatable", dbBoolean, [this] { return Variant(updatable_ && (type_.attributes & dbAutoIncrField) == 0); });
   add("CollatingOrder", dbLong, [] { return Variant(1033); });
-  add("ForeignName", dbText, [this] { return Variant(foreignName_); },
+  add(
+      "ForeignName", dbText, [this] { return Variant(foreignName_); },
       [this](const Variant& v) { SetForeignName(v.AsString()); });
   add("ValidationRule", dbText, [] { return Variant(""); });
   add("ValidationText", dbText, [] { return Variant(""); });
   if (recordset_ != nullptr) {
-    add("Value", 0, [this] { return Value(); }, [this](const Variant& v) { SetValue(v); });
+    add(
+        "Value", 0, [this] { return Value(); }, [this](const Variant& v) { SetValue(v); });
   }
 
   // The user-defined ones, from the database when the field has a table there.

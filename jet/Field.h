@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "runtime/Variant.h"
 #include "jet/DaoObject.h"
 #include "jet/JetTypes.h"
 #include "jet/Property.h"
+#include "runtime/Variant.h"
 
 namespace lumo::jet {
 
@@ -70,8 +70,8 @@ class Field : public DaoObject {
   PropertyCollection& Properties();
 
   // Engine side: description read from the catalogue; marks the field appended (fixed).
-  void Describe(int ordinal, bool required, bool allowZeroLength, std::string defaultValue,
-                std::string sourceTable, std::string sourceField, bool updatable);
+  void Describe(int ordinal, bool required, bool allowZeroLength, std::string defaultValue, std::string sourceTable,
+                std::string sourceField, bool updatable);
   void Freeze() { frozen_ = true; }
   bool IsFrozen() const { return frozen_; }
   // An index's field: its Attributes carry dbDescending only.

@@ -5,10 +5,10 @@
 
 #include <cstdio>
 
-#include "runtime/StrUtils.h"
 #include "jet/Catalogue.h"
 #include "jet/DaoErrors.h"
 #include "jet/sql/JetSqlTokenizer.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -76,8 +76,8 @@ std::string JetDateLiteral(const DateParts& parts) {
   } else if (parts.year == 1899 && parts.month == 12 && parts.day == 30) {
     std::snprintf(buffer, sizeof buffer, "#%d:%02d:%02d#", parts.hour, parts.minute, parts.second);
   } else {
-    std::snprintf(buffer, sizeof buffer, "#%d/%d/%d %d:%02d:%02d#", parts.month, parts.day, parts.year,
-                  parts.hour, parts.minute, parts.second);
+    std::snprintf(buffer, sizeof buffer, "#%d/%d/%d %d:%02d:%02d#", parts.month, parts.day, parts.year, parts.hour,
+                  parts.minute, parts.second);
   }
   return buffer;
 }
@@ -133,18 +133,15 @@ std::string SqliteDefaultExpression(std::string_view jetDefault, const JetFieldT
           if (auto guid = NormalizeGuidText(first.text)) return QuoteSql(*guid);
         }
         return QuoteSql(first.text);
-      case TokenKind::kNumber:
-        return first.text;
+      case TokenKind::kNumber: return first.text;
       case TokenKind::kDate:
-      case TokenKind::kGuid:
-        return QuoteSql(first.text);
+      case TokenKind::kGuid: return QuoteSql(first.text);
       case TokenKind::kWord:
         if (first.upper == "TRUE" || first.upper == "YES" || first.upper == "ON") return "-1";
         if (first.upper == "FALSE" || first.upper == "NO" || first.upper == "OFF") return "0";
         if (first.upper == "NULL") return {};
         break;
-      default:
-        break;
+      default: break;
     }
     RaiseBadDefault(text);
   }

@@ -88,14 +88,19 @@ PropertyCollection& Index::Properties() {
     auto add = [&](const char* name, int type, Property::Getter getter, Property::Setter setter = {}) {
       properties_->AddBuiltIn(std::make_shared<Property>(name, type, std::move(getter), std::move(setter)));
     };
-    add("Name", dbText, [this] { return Variant(name_); }, [this](const Variant& v) { SetName(v.AsString()); });
-    add("Primary", dbBoolean, [this] { return Variant(Primary()); },
+    add(
+        "Name", dbText, [this] { return Variant(name_); }, [this](const Variant& v) { SetName(v.AsString()); });
+    add(
+        "Primary", dbBoolean, [this] { return Variant(Primary()); },
         [this](const Variant& v) { SetPrimary(v.AsBoolean()); });
-    add("Unique", dbBoolean, [this] { return Variant(Unique()); },
+    add(
+        "Unique", dbBoolean, [this] { return Variant(Unique()); },
         [this](const Variant& v) { SetUnique(v.AsBoolean()); });
-    add("Required", dbBoolean, [this] { return Variant(Required()); },
+    add(
+        "Required", dbBoolean, [this] { return Variant(Required()); },
         [this](const Variant& v) { SetRequired(v.AsBoolean()); });
-    add("IgnoreNulls", dbBoolean, [this] { return Variant(IgnoreNulls()); },
+    add(
+        "IgnoreNulls", dbBoolean, [this] { return Variant(IgnoreNulls()); },
         [this](const Variant& v) { SetIgnoreNulls(v.AsBoolean()); });
     add("Foreign", dbBoolean, [this] { return Variant(foreign_); });
     add("Clustered", dbBoolean, [] { return Variant(false); });

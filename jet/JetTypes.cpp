@@ -43,64 +43,140 @@ struct NamedType {
 
 // Jet's DDL names and their synonyms.
 constexpr NamedType kJetDdlNames[] = {
-    {"BIT", dbBoolean},          {"YESNO", dbBoolean},
-    {"BOOLEAN", dbBoolean},      {"LOGICAL", dbBoolean},
-    {"LOGICAL1", dbBoolean},     {"BYTE", dbByte},
-    {"TINYINT", dbByte},         {"INTEGER1", dbByte},
-    {"SHORT", dbInteger},        {"SMALLINT", dbInteger},
-    {"INTEGER2", dbInteger},     {"LONG", dbLong},
-    {"INTEGER", dbLong},         {"INT", dbLong},
-    {"INTEGER4", dbLong},        {"CURRENCY", dbCurrency},
-    {"MONEY", dbCurrency},       {"SINGLE", dbSingle},
-    {"REAL", dbSingle},          {"FLOAT4", dbSingle},
-    {"IEEESINGLE", dbSingle},    {"DOUBLE", dbDouble},
-    {"FLOAT", dbDouble},         {"FLOAT8", dbDouble},
-    {"IEEEDOUBLE", dbDouble},    {"NUMBER", dbDouble},
-    {"DATETIME", dbDate},        {"DATE", dbDate},
-    {"TIME", dbDate},            {"TEXT", dbText},
-    {"CHAR", dbText},            {"CHARACTER", dbText},
-    {"VARCHAR", dbText},         {"STRING", dbText},
-    {"ALPHANUMERIC", dbText},    {"NCHAR", dbText},
-    {"NVARCHAR", dbText},        {"NATIONAL CHAR", dbText},
-    {"NATIONAL CHARACTER", dbText}, {"NATIONAL CHAR VARYING", dbText},
-    {"NATIONAL CHARACTER VARYING", dbText}, {"CHARACTER VARYING", dbText},
-    {"CHAR VARYING", dbText},    {"LONGTEXT", dbMemo},
-    {"MEMO", dbMemo},            {"NOTE", dbMemo},
-    {"LONGCHAR", dbMemo},        {"NTEXT", dbMemo},
-    {"BINARY", dbBinary},        {"VARBINARY", dbBinary},
-    {"LONGBINARY", dbLongBinary}, {"IMAGE", dbLongBinary},
-    {"OLEOBJECT", dbLongBinary}, {"GENERAL", dbLongBinary},
-    {"GUID", dbGUID},            {"UNIQUEIDENTIFIER", dbGUID},
-    {"DECIMAL", dbDecimal},      {"NUMERIC", dbDecimal},
+    {"BIT", dbBoolean},
+    {"YESNO", dbBoolean},
+    {"BOOLEAN", dbBoolean},
+    {"LOGICAL", dbBoolean},
+    {"LOGICAL1", dbBoolean},
+    {"BYTE", dbByte},
+    {"TINYINT", dbByte},
+    {"INTEGER1", dbByte},
+    {"SHORT", dbInteger},
+    {"SMALLINT", dbInteger},
+    {"INTEGER2", dbInteger},
+    {"LONG", dbLong},
+    {"INTEGER", dbLong},
+    {"INT", dbLong},
+    {"INTEGER4", dbLong},
+    {"CURRENCY", dbCurrency},
+    {"MONEY", dbCurrency},
+    {"SINGLE", dbSingle},
+    {"REAL", dbSingle},
+    {"FLOAT4", dbSingle},
+    {"IEEESINGLE", dbSingle},
+    {"DOUBLE", dbDouble},
+    {"FLOAT", dbDouble},
+    {"FLOAT8", dbDouble},
+    {"IEEEDOUBLE", dbDouble},
+    {"NUMBER", dbDouble},
+    {"DATETIME", dbDate},
+    {"DATE", dbDate},
+    {"TIME", dbDate},
+    {"TEXT", dbText},
+    {"CHAR", dbText},
+    {"CHARACTER", dbText},
+    {"VARCHAR", dbText},
+    {"STRING", dbText},
+    {"ALPHANUMERIC", dbText},
+    {"NCHAR", dbText},
+    {"NVARCHAR", dbText},
+    {"NATIONAL CHAR", dbText},
+    {"NATIONAL CHARACTER", dbText},
+    {"NATIONAL CHAR VARYING", dbText},
+    {"NATIONAL CHARACTER VARYING", dbText},
+    {"CHARACTER VARYING", dbText},
+    {"CHAR VARYING", dbText},
+    {"LONGTEXT", dbMemo},
+    {"MEMO", dbMemo},
+    {"NOTE", dbMemo},
+    {"LONGCHAR", dbMemo},
+    {"NTEXT", dbMemo},
+    {"BINARY", dbBinary},
+    {"VARBINARY", dbBinary},
+    {"LONGBINARY", dbLongBinary},
+    {"IMAGE", dbLongBinary},
+    {"OLEOBJECT", dbLongBinary},
+    {"GENERAL", dbLongBinary},
+    {"GUID", dbGUID},
+    {"UNIQUEIDENTIFIER", dbGUID},
+    {"DECIMAL", dbDecimal},
+    {"NUMERIC", dbDecimal},
     {"DEC", dbDecimal},
 };
 
 // Declared types as SQLite files carry them (ours and foreign ones), by exact name.
 constexpr NamedType kDeclaredNames[] = {
-    {"BOOLEAN", dbBoolean},    {"BOOL", dbBoolean},        {"BIT", dbBoolean},
-    {"YESNO", dbBoolean},      {"LOGICAL", dbBoolean},     {"TINYINT", dbByte},
-    {"BYTE", dbByte},          {"INTEGER1", dbByte},       {"SMALLINT", dbInteger},
-    {"SHORT", dbInteger},      {"INTEGER2", dbInteger},    {"INT2", dbInteger},
-    {"INTEGER", dbLong},       {"INT", dbLong},            {"LONG", dbLong},
-    {"INTEGER4", dbLong},      {"INT4", dbLong},           {"MEDIUMINT", dbLong},
-    {"BIGINT", dbBigInt},      {"INT8", dbBigInt},         {"UNSIGNED BIG INT", dbBigInt},
-    {"CURRENCY", dbCurrency},  {"MONEY", dbCurrency},      {"FLOAT4", dbSingle},
-    {"SINGLE", dbSingle},      {"IEEESINGLE", dbSingle},   {"REAL", dbDouble},
-    {"DOUBLE", dbDouble},      {"DOUBLE PRECISION", dbDouble}, {"FLOAT", dbDouble},
-    {"FLOAT8", dbDouble},      {"IEEEDOUBLE", dbDouble},   {"NUMBER", dbDouble},
-    {"NUM", dbDouble},         {"DATETIME", dbDate},       {"DATE", dbDate},
-    {"TIME", dbDate},          {"TIMESTAMP", dbDate},      {"SMALLDATETIME", dbDate},
-    {"GUID", dbGUID},          {"UNIQUEIDENTIFIER", dbGUID}, {"UUID", dbGUID},
-    {"BLOB", dbLongBinary},    {"LONGBINARY", dbLongBinary}, {"IMAGE", dbLongBinary},
-    {"OLEOBJECT", dbLongBinary}, {"GENERAL", dbLongBinary}, {"BINARY", dbBinary},
-    {"VARBINARY", dbBinary},   {"TEXT", dbMemo},           {"CLOB", dbMemo},
-    {"MEMO", dbMemo},          {"LONGTEXT", dbMemo},       {"NOTE", dbMemo},
-    {"LONGCHAR", dbMemo},      {"NTEXT", dbMemo},          {"MEDIUMTEXT", dbMemo},
-    {"LONG VARCHAR", dbMemo},  {"VARCHAR", dbText},        {"CHAR", dbText},
-    {"CHARACTER", dbText},     {"NCHAR", dbText},          {"NVARCHAR", dbText},
-    {"VARYING CHARACTER", dbText}, {"NATIVE CHARACTER", dbText},
-    {"CHARACTER VARYING", dbText}, {"STRING", dbText},     {"ALPHANUMERIC", dbText},
-    {"DECIMAL", dbDecimal},    {"NUMERIC", dbDecimal},     {"DEC", dbDecimal},
+    {"BOOLEAN", dbBoolean},
+    {"BOOL", dbBoolean},
+    {"BIT", dbBoolean},
+    {"YESNO", dbBoolean},
+    {"LOGICAL", dbBoolean},
+    {"TINYINT", dbByte},
+    {"BYTE", dbByte},
+    {"INTEGER1", dbByte},
+    {"SMALLINT", dbInteger},
+    {"SHORT", dbInteger},
+    {"INTEGER2", dbInteger},
+    {"INT2", dbInteger},
+    {"INTEGER", dbLong},
+    {"INT", dbLong},
+    {"LONG", dbLong},
+    {"INTEGER4", dbLong},
+    {"INT4", dbLong},
+    {"MEDIUMINT", dbLong},
+    {"BIGINT", dbBigInt},
+    {"INT8", dbBigInt},
+    {"UNSIGNED BIG INT", dbBigInt},
+    {"CURRENCY", dbCurrency},
+    {"MONEY", dbCurrency},
+    {"FLOAT4", dbSingle},
+    {"SINGLE", dbSingle},
+    {"IEEESINGLE", dbSingle},
+    {"REAL", dbDouble},
+    {"DOUBLE", dbDouble},
+    {"DOUBLE PRECISION", dbDouble},
+    {"FLOAT", dbDouble},
+    {"FLOAT8", dbDouble},
+    {"IEEEDOUBLE", dbDouble},
+    {"NUMBER", dbDouble},
+    {"NUM", dbDouble},
+    {"DATETIME", dbDate},
+    {"DATE", dbDate},
+    {"TIME", dbDate},
+    {"TIMESTAMP", dbDate},
+    {"SMALLDATETIME", dbDate},
+    {"GUID", dbGUID},
+    {"UNIQUEIDENTIFIER", dbGUID},
+    {"UUID", dbGUID},
+    {"BLOB", dbLongBinary},
+    {"LONGBINARY", dbLongBinary},
+    {"IMAGE", dbLongBinary},
+    {"OLEOBJECT", dbLongBinary},
+    {"GENERAL", dbLongBinary},
+    {"BINARY", dbBinary},
+    {"VARBINARY", dbBinary},
+    {"TEXT", dbMemo},
+    {"CLOB", dbMemo},
+    {"MEMO", dbMemo},
+    {"LONGTEXT", dbMemo},
+    {"NOTE", dbMemo},
+    {"LONGCHAR", dbMemo},
+    {"NTEXT", dbMemo},
+    {"MEDIUMTEXT", dbMemo},
+    {"LONG VARCHAR", dbMemo},
+    {"VARCHAR", dbText},
+    {"CHAR", dbText},
+    {"CHARACTER", dbText},
+    {"NCHAR", dbText},
+    {"NVARCHAR", dbText},
+    {"VARYING CHARACTER", dbText},
+    {"NATIVE CHARACTER", dbText},
+    {"CHARACTER VARYING", dbText},
+    {"STRING", dbText},
+    {"ALPHANUMERIC", dbText},
+    {"DECIMAL", dbDecimal},
+    {"NUMERIC", dbDecimal},
+    {"DEC", dbDecimal},
 };
 
 template <size_t N>
@@ -193,7 +269,7 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
 
 // 30 Dec 1899, day 0 of the Date double, counted from 1 Jan 1970.
 constexpr int64_t kOleEpochDays = -25569;
-constexpr double kMinOleDate = -657434.0;     // 1 Jan 100
+constexpr double kMinOleDate = -657434.0;         // 1 Jan 100
 constexpr double kMaxOleDate = 2958465.99999999;  // 31 Dec 9999, end of day
 constexpr int64_t kMillisecondsPerDay = 86400000;
 
@@ -220,8 +296,7 @@ JetFieldType DefaultFieldType(int type) {
   }
 }
 
-std::optional<JetFieldType> JetDdlType(std::string_view typeName, std::optional<int> size,
-                                       std::optional<int> scale) {
+std::optional<JetFieldType> JetDdlType(std::string_view typeName, std::optional<int> size, std::optional<int> scale) {
   const std::string name = NormalizeTypeName(typeName);
   if (name == "COUNTER" || name == "AUTOINCREMENT") {
     if (size || scale) return std::nullopt;
@@ -274,18 +349,16 @@ std::string SqliteColumnType(const JetFieldType& type, bool counterIsRowKey) {
     case dbTime:
     case dbTimeStamp: return "DATETIME";
     case dbBinary:
-    case dbVarBinary:
-      return "BINARY(" + std::to_string(type.size > 0 ? type.size : kMaxTextSize) + ")";
+    case dbVarBinary: return "BINARY(" + std::to_string(type.size > 0 ? type.size : kMaxTextSize) + ")";
     case dbText:
-    case dbChar:
-      return "VARCHAR(" + std::to_string(type.size > 0 ? type.size : kMaxTextSize) + ") COLLATE NOCASE";
+    case dbChar: return "VARCHAR(" + std::to_string(type.size > 0 ? type.size : kMaxTextSize) + ") COLLATE NOCASE";
     case dbLongBinary: return "BLOB";
     case dbMemo: return "TEXT COLLATE NOCASE";
     case dbGUID: return "GUID";
     case dbDecimal:
     case dbNumeric:
-      return "DECIMAL(" + std::to_string(type.precision > 0 ? type.precision : 18) + "," +
-             std::to_string(type.scale) + ")";
+      return "DECIMAL(" + std::to_string(type.precision > 0 ? type.precision : 18) + "," + std::to_string(type.scale) +
+             ")";
     default: return "TEXT COLLATE NOCASE";
   }
 }
@@ -294,8 +367,7 @@ JetFieldType MapDeclaredType(std::string_view declaredType, bool autoIncrementKe
   TypeText parts = SplitTypeText(declaredType);
   const std::string& name = parts.name;
   if (name.empty()) return DefaultFieldType(dbMemo);
-  if (name == "COUNTER" || name == "AUTOINCREMENT" ||
-      (autoIncrementKey && Contains(name, "INT"))) {
+  if (name == "COUNTER" || name == "AUTOINCREMENT" || (autoIncrementKey && Contains(name, "INT"))) {
     JetFieldType type = Fixed(dbLong, 4);
     type.attributes |= dbAutoIncrField;
     return type;
@@ -347,15 +419,13 @@ JetFieldType MapDeclaredType(std::string_view declaredType, bool autoIncrementKe
         if (parts.numbers.size() > 1) type.scale = std::min(parts.numbers[1], type.precision);
       }
       break;
-    default:
-      break;
+    default: break;
   }
   return type;
 }
 
 bool IsValidDate(int year, int month, int day) {
-  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 &&
-         day <= DaysInMonth(year, month);
+  return year >= 1 && year <= 9999 && month >= 1 && month <= 12 && day >= 1 && day <= DaysInMonth(year, month);
 }
 
 int DaysInMonth(int year, int month) {
@@ -393,20 +463,19 @@ DateParts DatePartsFromOleDate(double oleDate) {
 
 std::optional<double> OleDateFromParts(const DateParts& parts) {
   if (!IsValidDate(parts.year, parts.month, parts.day)) return std::nullopt;
-  if (parts.hour < 0 || parts.hour > 23 || parts.minute < 0 || parts.minute > 59 ||
-      parts.second < 0 || parts.second > 59 || parts.millisecond < 0 || parts.millisecond > 999) {
+  if (parts.hour < 0 || parts.hour > 23 || parts.minute < 0 || parts.minute > 59 || parts.second < 0 ||
+      parts.second > 59 || parts.millisecond < 0 || parts.millisecond > 999) {
     return std::nullopt;
   }
   double days = static_cast<double>(DaysFromCivil(parts.year, parts.month, parts.day) - kOleEpochDays);
-  double fraction =
-      ((parts.hour * 60.0 + parts.minute) * 60.0 + parts.second + parts.millisecond / 1000.0) / 86400.0;
+  double fraction = ((parts.hour * 60.0 + parts.minute) * 60.0 + parts.second + parts.millisecond / 1000.0) / 86400.0;
   return days < 0 ? days - fraction : days + fraction;
 }
 
 std::string FormatStorageDate(const DateParts& p) {
   char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.year, p.month, p.day,
-                p.hour, p.minute, p.second, p.millisecond);
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d.%03d", p.year, p.month, p.day, p.hour, p.minute,
+                p.second, p.millisecond);
   return buffer;
 }
 
@@ -414,15 +483,15 @@ std::string FormatStorageDate(double oleDate) { return FormatStorageDate(DatePar
 
 std::optional<DateParts> ParseStorageDate(std::string_view text) {
   DateParts p;
-  if (text.size() < 10 || !ReadDigits(text, 0, 4, p.year) || text[4] != '-' ||
-      !ReadDigits(text, 5, 2, p.month) || text[7] != '-' || !ReadDigits(text, 8, 2, p.day)) {
+  if (text.size() < 10 || !ReadDigits(text, 0, 4, p.year) || text[4] != '-' || !ReadDigits(text, 5, 2, p.month) ||
+      text[7] != '-' || !ReadDigits(text, 8, 2, p.day)) {
     return std::nullopt;
   }
   if (!IsValidDate(p.year, p.month, p.day)) return std::nullopt;
   p.hour = p.minute = p.second = p.millisecond = 0;
   if (text.size() == 10) return p;
-  if ((text[10] != ' ' && text[10] != 'T') || !ReadDigits(text, 11, 2, p.hour) ||
-      text.size() < 16 || text[13] != ':' || !ReadDigits(text, 14, 2, p.minute)) {
+  if ((text[10] != ' ' && text[10] != 'T') || !ReadDigits(text, 11, 2, p.hour) || text.size() < 16 || text[13] != ':' ||
+      !ReadDigits(text, 14, 2, p.minute)) {
     return std::nullopt;
   }
   size_t pos = 16;
@@ -447,10 +516,8 @@ std::optional<DateParts> ParseStorageDate(std::string_view text) {
 
 std::string FormatStorageGuid(const std::array<uint8_t, 16>& b) {
   char buffer[40];
-  std::snprintf(buffer, sizeof buffer,
-                "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3], b[2],
-                b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14],
-                b[15]);
+  std::snprintf(buffer, sizeof buffer, "{%02X%02X%02X%02X-%02X%02X-%02X%02X-%02X%02X-%02X%02X%02X%02X%02X%02X}", b[3],
+                b[2], b[1], b[0], b[5], b[4], b[7], b[6], b[8], b[9], b[10], b[11], b[12], b[13], b[14], b[15]);
   return buffer;
 }
 
@@ -469,19 +536,30 @@ std::optional<std::array<uint8_t, 16>> ParseGuidText(std::string_view text) {
       continue;
     }
     int value;
-    if (c >= '0' && c <= '9') value = c - '0';
-    else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
-    else return std::nullopt;
-    if (count % 2 == 0) digits[count / 2] = static_cast<uint8_t>(value << 4);
-    else digits[count / 2] |= static_cast<uint8_t>(value);
+    if (c >= '0' && c <= '9')
+      value = c - '0';
+    else if (c >= 'a' && c <= 'f')
+      value = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+      value = c - 'A' + 10;
+    else
+      return std::nullopt;
+    if (count % 2 == 0)
+      digits[count / 2] = static_cast<uint8_t>(value << 4);
+    else
+      digits[count / 2] |= static_cast<uint8_t>(value);
     ++count;
   }
   // Text order to memory order: the first three groups are little-endian numbers.
   std::array<uint8_t, 16> bytes = digits;
-  bytes[0] = digits[3]; bytes[1] = digits[2]; bytes[2] = digits[1]; bytes[3] = digits[0];
-  bytes[4] = digits[5]; bytes[5] = digits[4];
-  bytes[6] = digits[7]; bytes[7] = digits[6];
+  bytes[0] = digits[3];
+  bytes[1] = digits[2];
+  bytes[2] = digits[1];
+  bytes[3] = digits[0];
+  bytes[4] = digits[5];
+  bytes[5] = digits[4];
+  bytes[6] = digits[7];
+  bytes[7] = digits[6];
   return bytes;
 }
 

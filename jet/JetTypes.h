@@ -89,11 +89,11 @@ inline constexpr int dbDescending = 1;  // index fields only
 inline constexpr int kMaxTextSize = 255;
 
 struct JetFieldType {
-  int type = dbText;     // DataTypeEnum
-  int size = 0;          // DAO Size: bytes for numbers, characters for Text, 0 for Memo/LongBinary
-  int attributes = 0;    // dbFixedField / dbVariableField, plus dbAutoIncrField for counters
-  int precision = 0;     // dbDecimal only
-  int scale = 0;         // dbDecimal only
+  int type = dbText;   // DataTypeEnum
+  int size = 0;        // DAO Size: bytes for numbers, characters for Text, 0 for Memo/LongBinary
+  int attributes = 0;  // dbFixedField / dbVariableField, plus dbAutoIncrField for counters
+  int precision = 0;   // dbDecimal only
+  int scale = 0;       // dbDecimal only
   bool operator==(const JetFieldType&) const = default;
 };
 

@@ -1,8 +1,8 @@
 #include "jet/Parameter.h"
 
-#include "runtime/Exceptions.h"
 #include "jet/DaoErrors.h"
 #include "jet/ValueCodec.h"
+#include "runtime/Exceptions.h"
 
 namespace lumo::jet {
 

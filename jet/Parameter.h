@@ -14,10 +14,10 @@
 
 #include <string>
 
-#include "runtime/Variant.h"
 #include "jet/DaoConstants.h"
 #include "jet/DaoObject.h"
 #include "jet/JetTypes.h"
+#include "runtime/Variant.h"
 
 namespace lumo::jet {
 

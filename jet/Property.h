@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "runtime/Variant.h"
 #include "jet/Collection.h"
 #include "jet/DaoObject.h"
+#include "runtime/Variant.h"
 
 namespace lumo::jet {
 
@@ -49,8 +49,7 @@ class PropertyCollection : public Collection<Property> {
  public:
   PropertyCollection() : Collection<Property>("DAO.Properties", 3270) {}
 
-  std::shared_ptr<Property> CreateProperty(const std::string& name, int type,
-                                           const Variant& value) const;
+  std::shared_ptr<Property> CreateProperty(const std::string& name, int type, const Variant& value) const;
   void AddBuiltIn(std::shared_ptr<Property> property) { Add(std::move(property)); }
   void Append(std::shared_ptr<Property> property) override;
   void Delete(std::string_view name) override;

@@ -1,12 +1,12 @@
 #include "jet/QueryDef.h"
 
-#include "runtime/StrUtils.h"
 #include "jet/Catalogue.h"
 #include "jet/DaoConstants.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseExecute.h"
 #include "jet/DatabaseFile.h"
 #include "jet/Recordset.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -157,16 +157,19 @@ PropertyCollection& QueryDef::Properties() {
     properties_->AddBuiltIn(std::make_shared<Property>(name, type, std::move(getter), std::move(setter)));
   };
   add("Name", dbText, [this] { return Variant(name_); });
-  add("SQL", dbMemo, [this] { return Variant(sql_); }, [this](const Variant& v) { SetSQL(VarToStr(v)); });
+  add(
+      "SQL", dbMemo, [this] { return Variant(sql_); }, [this](const Variant& v) { SetSQL(VarToStr(v)); });
   add("Type", dbInteger, [this] { return Variant::FromSmallint(static_cast<int16_t>(Type())); });
   add("DateCreated", dbDate, [this] { return DateCreated(); });
   add("LastUpdated", dbDate, [this] { return LastUpdated(); });
   add("Updatable", dbBoolean, [this] { return Variant(Updatable()); });
   add("Connect", dbText, [] { return Variant(""); });
   add("ReturnsRecords", dbBoolean, [this] { return Variant(ReturnsRecords()); });
-  add("ODBCTimeout", dbInteger, [this] { return Variant::FromSmallint(static_cast<int16_t>(odbcTimeout_)); },
+  add(
+      "ODBCTimeout", dbInteger, [this] { return Variant::FromSmallint(static_cast<int16_t>(odbcTimeout_)); },
       [this](const Variant& v) { SetODBCTimeout(v.AsInteger()); });
-  add("MaxRecords", dbLong, [this] { return Variant(maxRecords_); },
+  add(
+      "MaxRecords", dbLong, [this] { return Variant(maxRecords_); },
       [this](const Variant& v) { SetMaxRecords(v.AsInteger()); });
   add("RecordsAffected", dbLong, [this] { return Variant(recordsAffected_); });
   if (saved_) {

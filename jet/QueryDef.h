@@ -9,12 +9,12 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/Variant.h"
 #include "jet/Collection.h"
 #include "jet/DaoObject.h"
 #include "jet/Field.h"
 #include "jet/Parameter.h"
 #include "jet/Property.h"
+#include "runtime/Variant.h"
 
 namespace lumo::jet {
 

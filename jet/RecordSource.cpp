@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <cctype>
 
-#include "runtime/StrUtils.h"
 #include "jet/DatabaseFile.h"
 #include "jet/ValueCodec.h"
 #include "jet/sql/JetSqlFunctions.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -17,22 +17,15 @@ StoredValue StoredValue::Read(const SqliteStatement& statement, int column) {
   StoredValue value;
   value.type = statement.TypeOf(column);
   switch (value.type) {
-    case ColumnType::Integer:
-      value.integer = statement.ColumnInt64(column);
-      break;
-    case ColumnType::Float:
-      value.real = statement.ColumnDouble(column);
-      break;
-    case ColumnType::Text:
-      value.bytes = std::string(statement.ColumnTextView(column));
-      break;
+    case ColumnType::Integer: value.integer = statement.ColumnInt64(column); break;
+    case ColumnType::Float: value.real = statement.ColumnDouble(column); break;
+    case ColumnType::Text: value.bytes = std::string(statement.ColumnTextView(column)); break;
     case ColumnType::Blob: {
       std::vector<uint8_t> blob = statement.ColumnBlob(column);
       value.bytes.assign(blob.begin(), blob.end());
       break;
     }
-    case ColumnType::Null:
-      break;
+    case ColumnType::Null: break;
   }
   return value;
 }
@@ -51,8 +44,7 @@ void BoundParameters::BindTo(SqliteStatement& statement) const {
   for (const auto& [number, value] : values) BindPlainValue(statement, number, value);
 }
 
-void BindStoredForm(SqliteStatement& statement, int index, const Variant& value,
-                    const JetFieldType& type) {
+void BindStoredForm(SqliteStatement& statement, int index, const Variant& value, const JetFieldType& type) {
   if (type.type == dbGUID) {
     if (auto text = StoredGuidText(value)) {
       statement.BindText(index, *text);
@@ -62,9 +54,7 @@ void BindStoredForm(SqliteStatement& statement, int index, const Variant& value,
   BindPlainValue(statement, index, value);
 }
 
-std::string QuoteName(std::string_view name) {
-  return "\"" + ReplaceAll(name, "\"", "\"\"") + "\"";
-}
+std::string QuoteName(std::string_view name) { return "\"" + ReplaceAll(name, "\"", "\"\"") + "\""; }
 
 namespace {
 
@@ -157,8 +147,7 @@ std::string And(const std::string& a, const std::string& b) {
 
 }  // namespace
 
-PositionConditions BuildPositionConditions(const std::vector<SortTerm>& terms,
-                                           const std::vector<StoredValue>& values,
+PositionConditions BuildPositionConditions(const std::vector<SortTerm>& terms, const std::vector<StoredValue>& values,
                                            Bound bound, bool withRowKey, int firstParameter) {
   const bool backward = bound == Bound::kBefore || bound == Bound::kAtOrBefore;
   const bool inclusive = bound == Bound::kAtOrAfter || bound == Bound::kAtOrBefore;
@@ -219,11 +208,9 @@ PositionConditions BuildPositionConditions(const std::vector<SortTerm>& terms,
   return result;
 }
 
-RowReader::RowReader(DatabaseFile& file, const QueryPlan& plan,
-                     const std::vector<RecordsetColumn>& columns)
+RowReader::RowReader(DatabaseFile& file, const QueryPlan& plan, const std::vector<RecordsetColumn>& columns)
     : file_(file), plan_(plan), columns_(columns) {
-  sql_ = "SELECT " + plan.selectList + " FROM " + plan.from + " WHERE " +
-         RowCondition(plan, plan.parameterCount + 1);
+  sql_ = "SELECT " + plan.selectList + " FROM " + plan.from + " WHERE " + RowCondition(plan, plan.parameterCount + 1);
 }
 
 bool RowReader::Read(RowKey key, std::vector<Variant>& values) {
@@ -274,9 +261,11 @@ std::string MemoryCriterionSql(const QueryPlan& plan, const std::vector<Recordse
 }  // namespace
 
 // Prepared for this search alone: criteria carry the values searched for.
-MemoryCriterion::MemoryCriterion(DatabaseFile& file, const QueryPlan& plan,
-                                 const std::vector<RecordsetColumn>& columns, const FindCriteria& criteria)
-    : columns_(columns), criteria_(criteria), firstValue_(plan.parameterCount + criteria.parameterCount + 1),
+MemoryCriterion::MemoryCriterion(DatabaseFile& file, const QueryPlan& plan, const std::vector<RecordsetColumn>& columns,
+                                 const FindCriteria& criteria)
+    : columns_(columns),
+      criteria_(criteria),
+      firstValue_(plan.parameterCount + criteria.parameterCount + 1),
       check_(file.Connection(), MemoryCriterionSql(plan, columns, criteria)) {}
 
 bool MemoryCriterion::Matches(const Variant* values) {
@@ -298,8 +287,8 @@ ScanStatement OpenScan(DatabaseFile& file, const QueryPlan& plan) {
     ownConnection = mode->Step() && AnsiSameText(mode->ColumnTextView(0), "wal");
   }
   if (ownConnection) {
-    scan.connection = std::make_unique<SqliteConnection>(
-        file.Path(), file.ReadOnly() ? OpenMode::ReadOnly : OpenMode::ReadWrite);
+    scan.connection =
+        std::make_unique<SqliteConnection>(file.Path(), file.ReadOnly() ? OpenMode::ReadOnly : OpenMode::ReadWrite);
     scan.connection->SetBusyTimeout(file.BusyTimeoutMs());
     file.RegisterFunctions(*scan.connection);
     scan.connection->Exec("PRAGMA query_only=1");

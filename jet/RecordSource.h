@@ -31,12 +31,12 @@
 #include <utility>
 #include <vector>
 
-#include "runtime/Variant.h"
 #include "jet/Catalogue.h"
 #include "jet/JetTypes.h"
 #include "jet/sqlite/SqliteConnection.h"
 #include "jet/sqlite/SqliteStatement.h"
 #include "jet/sqlite/SqliteStatementCache.h"
+#include "runtime/Variant.h"
 
 namespace lumo::jet {
 
@@ -49,16 +49,16 @@ inline constexpr RowPosition kNoRow = -1;
 
 // One field of a recordset as the engines and editing see it.
 struct RecordsetColumn {
-  std::string name;             // the field name
+  std::string name;  // the field name
   JetFieldType type;
-  std::string baseColumn;       // the base table's column it shows; empty for an expression
-  std::string sourceTable;      // the table and column the value comes from, when SQLite
-  std::string sourceField;      // knows them (also for snapshots over joins)
-  bool updatable = false;       // a base column of an updatable recordset, not a counter
+  std::string baseColumn;   // the base table's column it shows; empty for an expression
+  std::string sourceTable;  // the table and column the value comes from, when SQLite
+  std::string sourceField;  // knows them (also for snapshots over joins)
+  bool updatable = false;   // a base column of an updatable recordset, not a counter
   bool required = false;
   bool allowZeroLength = true;
-  std::string defaultValue;     // Jet text
-  std::string sqliteDefault;    // SQLite expression of the default, empty when none
+  std::string defaultValue;   // Jet text
+  std::string sqliteDefault;  // SQLite expression of the default, empty when none
 };
 
 // A value exactly as SQLite stores it: kept to be bound again (the sort values a key list
@@ -106,8 +106,7 @@ struct PositionConditions {
   std::string sameClass;
   std::string otherClass;  // empty when no rows of the other class lie beyond
 };
-PositionConditions BuildPositionConditions(const std::vector<SortTerm>& terms,
-                                           const std::vector<StoredValue>& values,
+PositionConditions BuildPositionConditions(const std::vector<SortTerm>& terms, const std::vector<StoredValue>& values,
                                            Bound bound, bool withRowKey, int firstParameter);
 
 // SQL quoting of a name: "name" with inner quotes doubled.
@@ -116,17 +115,17 @@ std::string QuoteName(std::string_view name);
 // What a recordset reads, with the pieces the engines compose their statements from. All
 // texts are SQLite text; parameters of the query carry the numbers 1 .. parameterCount.
 struct QueryPlan {
-  std::string fullSql;          // the whole query (snapshots, forward-only)
-  std::string baseTable;        // the one base table keyed engines work on; empty for none
+  std::string fullSql;                     // the whole query (snapshots, forward-only)
+  std::string baseTable;                   // the one base table keyed engines work on; empty for none
   std::shared_ptr<const TableInfo> table;  // its description
-  std::string selectList;       // keyed engines: what a row read selects
-  std::string from;             // the table as the query names it (with its alias)
-  std::string where;            // the query's condition combined with the filter, or empty
-  std::vector<SortTerm> order;  // sort terms (the recordset's Sort or the query's ORDER BY)
+  std::string selectList;                  // keyed engines: what a row read selects
+  std::string from;                        // the table as the query names it (with its alias)
+  std::string where;                       // the query's condition combined with the filter, or empty
+  std::vector<SortTerm> order;             // sort terms (the recordset's Sort or the query's ORDER BY)
   BoundParameters parameters;
   int parameterCount = 0;
   bool selectUsesParameters = false;
-  int64_t maxRecords = 0;       // 0: no limit
+  int64_t maxRecords = 0;  // 0: no limit
   // A base table without row ids: the numbers of its rows' primary-key values are the row
   // keys. Null where SQLite's row id is the key.
   std::shared_ptr<PrimaryKeyMap> primaryKey;
@@ -148,8 +147,7 @@ using ShapePtr = std::shared_ptr<const RecordShape>;
 // Reads one row of a keyed engine by its key, every column decoded with its field type.
 class RowReader {
  public:
-  RowReader(DatabaseFile& file, const QueryPlan& plan,
-            const std::vector<RecordsetColumn>& columns);
+  RowReader(DatabaseFile& file, const QueryPlan& plan, const std::vector<RecordsetColumn>& columns);
   // Reads the row into `values`; false when there is no such row (deleted).
   bool Read(RowKey key, std::vector<Variant>& values);
   // The stored values of the row's base columns (an optimistic Update's comparison);
@@ -188,8 +186,8 @@ class BookmarkTable {
 
 // A criterion of Find*, translated, with its parameter values.
 struct FindCriteria {
-  std::string sql;              // SQLite condition over the recordset's field names
-  BoundParameters parameters;   // numbered 1 ..
+  std::string sql;             // SQLite condition over the recordset's field names
+  BoundParameters parameters;  // numbered 1 ..
   int parameterCount = 0;
 };
 
@@ -225,7 +223,7 @@ class RecordSource {
   virtual void Forget() = 0;
 
   // --- Changes made through this recordset (keyed engines).
-  virtual RowPosition Appended(RowKey key) = 0;  // a row it added; its position
+  virtual RowPosition Appended(RowKey key) = 0;    // a row it added; its position
   virtual void Removed(RowPosition position) = 0;  // a row it deleted
   virtual bool IsRemoved(RowPosition position) const = 0;
 
@@ -236,16 +234,13 @@ class RecordSource {
 
   // Find*: the first row from `start` (excluded unless inclusive) in the given direction
   // whose values satisfy the criterion; kNoRow when none does.
-  virtual RowPosition FindMatch(const FindCriteria& criteria, RowPosition start, bool forward,
-                                bool inclusive) = 0;
+  virtual RowPosition FindMatch(const FindCriteria& criteria, RowPosition start, bool forward, bool inclusive) = 0;
 };
 
 // Engines.
-std::unique_ptr<RecordSource> MakeKeysetSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
-                                               bool appendOnly);
+std::unique_ptr<RecordSource> MakeKeysetSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape, bool appendOnly);
 // For a plan with a primaryKey map.
-std::unique_ptr<RecordSource> MakePrimaryKeySource(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
-                                                   bool appendOnly);
+std::unique_ptr<RecordSource> MakePrimaryKeySource(std::shared_ptr<DatabaseFile> file, ShapePtr shape, bool appendOnly);
 // Snapshots and forward-only scans run plan.fullSql on a statement of their own (OpenScan).
 std::unique_ptr<RecordSource> MakeSnapshotSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape);
 std::unique_ptr<RecordSource> MakeForwardSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape);
@@ -263,8 +258,7 @@ struct ScanStatement {
 ScanStatement OpenScan(DatabaseFile& file, const QueryPlan& plan);
 // Binds a decoded field value in the form the column stores it (for criteria over values
 // held in memory).
-void BindStoredForm(SqliteStatement& statement, int index, const Variant& value,
-                    const JetFieldType& type);
+void BindStoredForm(SqliteStatement& statement, int index, const Variant& value, const JetFieldType& type);
 
 // A Find criterion checked against a row held in memory: the row's values are bound in their
 // stored forms under the field names (text compared without regard to case, as the columns

@@ -80,16 +80,15 @@ Recordset::~Recordset() {
   for (const auto& field : state_->fields) field->Detach();
 }
 
-std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseFile> file, RecordsetSource source,
-                                           int type, int options, int lockEdit) {
+std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseFile> file, RecordsetSource source, int type,
+                                           int options, int lockEdit) {
   if (!file || !file->IsOpen()) RaiseDaoError(3420, {}, "DAO.Database");
   const bool forward = type == dbOpenForwardOnly || (options & dbForwardOnly) != 0;
-  const bool badType = type != 0 && type != dbOpenTable && type != dbOpenDynaset &&
-                       type != dbOpenSnapshot && type != dbOpenForwardOnly;
+  const bool badType =
+      type != 0 && type != dbOpenTable && type != dbOpenDynaset && type != dbOpenSnapshot && type != dbOpenForwardOnly;
   // Dynamic recordsets belong to ODBC direct connections, which a file does not have.
-  if (badType || (options & ~kKnownOptions) != 0 ||
-      ((options & dbConsistent) && (options & dbInconsistent)) || lockEdit < 0 ||
-      lockEdit > dbOptimisticBatch || (lockEdit == dbReadOnlyLock && (options & dbReadOnly)) ||
+  if (badType || (options & ~kKnownOptions) != 0 || ((options & dbConsistent) && (options & dbInconsistent)) ||
+      lockEdit < 0 || lockEdit > dbOptimisticBatch || (lockEdit == dbReadOnlyLock && (options & dbReadOnly)) ||
       (type == dbOpenTable && forward)) {
     RaiseDaoError(kDaoInvalidArgument, {}, "DAO.Database");
   }
@@ -98,8 +97,7 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseFile> file, R
   ReadScope read(*file);
   // Without a type, a plain table opens as a table-type recordset.
   const bool tableType = type == dbOpenTable ||
-                         (type == 0 && !forward && source.sql.empty() && source.filter.empty() &&
-                          source.sort.empty());
+                         (type == 0 && !forward && source.sql.empty() && source.filter.empty() && source.sort.empty());
   OpenedSource opened = PlanSource(*file, source, tableType);
 
   EngineKind engine = EngineKind::kSnapshot;
@@ -116,8 +114,7 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseFile> file, R
   const bool readOnly = (options & dbReadOnly) != 0 || lockEdit == dbReadOnlyLock || file->ReadOnly();
   const bool updatable = !readOnly && (engine == EngineKind::kKeyset || engine == EngineKind::kTable);
   for (RecordsetColumn& column : opened.shape.columns) {
-    column.updatable = updatable && !column.baseColumn.empty() &&
-                       (column.type.attributes & dbAutoIncrField) == 0;
+    column.updatable = updatable && !column.baseColumn.empty() && (column.type.attributes & dbAutoIncrField) == 0;
   }
 
   std::shared_ptr<Recordset> recordset(new Recordset(file, std::move(source)));

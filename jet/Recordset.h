@@ -52,12 +52,12 @@
 #include <string>
 #include <vector>
 
-#include "runtime/Variant.h"
 #include "jet/Collection.h"
 #include "jet/DaoConstants.h"
 #include "jet/DaoObject.h"
 #include "jet/Field.h"
 #include "jet/Property.h"
+#include "runtime/Variant.h"
 
 namespace lumo::jet {
 
@@ -68,12 +68,12 @@ class RecordSource;  // the type-specific row engine (keyset, snapshot, forward,
 
 // What a recordset is opened on, as Database/QueryDef/TableDef hand it over.
 struct RecordsetSource {
-  std::string name;                 // Name(): the table, query name or SQL text
-  std::string table;                // the base table for table-type and single-table dynasets
-  std::string sql;                  // Jet SQL, empty for a plain table
+  std::string name;                                         // Name(): the table, query name or SQL text
+  std::string table;                                        // the base table for table-type and single-table dynasets
+  std::string sql;                                          // Jet SQL, empty for a plain table
   std::vector<std::pair<std::string, Variant>> parameters;  // query parameter values
-  std::string filter;               // extra criterion (from a parent recordset's Filter)
-  std::string sort;                 // order (from a parent recordset's Sort)
+  std::string filter;                                       // extra criterion (from a parent recordset's Filter)
+  std::string sort;                                         // order (from a parent recordset's Sort)
   int maxRecords = 0;
 };
 
@@ -81,9 +81,8 @@ class Recordset : public DaoObject, public std::enable_shared_from_this<Recordse
  public:
   // Opens; type 0 picks table type for a base table, else dynaset. Options are RecordsetOption
   // bits; lockEdit a LockType (dbPessimistic sets LockEdits).
-  static std::shared_ptr<Recordset> Open(std::shared_ptr<DatabaseFile> file,
-                                         RecordsetSource source, int type, int options,
-                                         int lockEdit);
+  static std::shared_ptr<Recordset> Open(std::shared_ptr<DatabaseFile> file, RecordsetSource source, int type,
+                                         int options, int lockEdit);
   ~Recordset() override;
 
   const std::string& Name() const;

@@ -83,9 +83,9 @@ std::optional<std::vector<StoredValue>> StepReturningKey(SqliteStatement& statem
   try {
     if (statement.Step()) {
       values.emplace();
-      for (size_t i = 0; i < key.Columns().size(); ++i) values->push_back(StoredValue::Read(statement, static_cast<int>(i)));
-      while (statement.Step()) {
-      }
+      for (size_t i = 0; i < key.Columns().size(); ++i)
+        values->push_back(StoredValue::Read(statement, static_cast<int>(i)));
+      while (statement.Step()) {}
     }
   } catch (...) {
     statement.ClearBindings();

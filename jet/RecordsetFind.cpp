@@ -2,11 +2,11 @@
 // in the recordset's order (each row engine knows how: see RecordSource::FindMatch). A hit
 // makes the row current; a miss sets NoMatch and leaves the cursor where it was.
 
-#include "runtime/Exceptions.h"
 #include "jet/Catalogue.h"
 #include "jet/Recordset.h"
 #include "jet/RecordsetState.h"
 #include "jet/sql/JetSqlTranslator.h"
+#include "runtime/Exceptions.h"
 
 namespace lumo::jet {
 
@@ -20,7 +20,8 @@ void Recordset::RunFind(const std::string& criteria, bool forward, bool fromCurr
   // A field of a foreign file's text column compares as stored, which the translator must know.
   const TableInfo* table = s.Plan().table.get();
   for (const RecordsetColumn& column : s.Columns()) {
-    const ColumnInfo* base = table != nullptr && !column.baseColumn.empty() ? table->FindColumn(column.baseColumn) : nullptr;
+    const ColumnInfo* base =
+        table != nullptr && !column.baseColumn.empty() ? table->FindColumn(column.baseColumn) : nullptr;
     options.criteriaColumns.push_back({column.name, column.type, base == nullptr || base->noCase});
   }
   TranslatedExpression translated = TranslateExpression(criteria, options);

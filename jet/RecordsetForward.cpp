@@ -11,7 +11,10 @@ namespace {
 class ForwardSource final : public RecordSource {
  public:
   ForwardSource(ShapePtr shape, ScanStatement scan)
-      : shape_(std::move(shape)), plan_(shape_->plan), columns_(shape_->columns), scan_(std::move(scan)),
+      : shape_(std::move(shape)),
+        plan_(shape_->plan),
+        columns_(shape_->columns),
+        scan_(std::move(scan)),
         statement_(scan_.statement.get()) {}
 
   // Only the row after the current one can be reached; the recordset refuses the rest.

@@ -108,21 +108,21 @@ void SortKeys(RowKey* begin, RowKey* end) {
 struct KeyList {
   // The largest row id the table had when the recordset opened: no row above it belongs.
   RowKey ceiling = 0;
-  std::vector<RowKey> keys;             // rows of the query, in its order
-  std::vector<RowKey> added;            // rows added through the recordset or a clone
+  std::vector<RowKey> keys;   // rows of the query, in its order
+  std::vector<RowKey> added;  // rows added through the recordset or a clone
   std::unordered_set<RowKey> addedKeys;
   std::set<RowPosition> removed;        // rows deleted through the recordset or a clone
   std::vector<StoredValue> lastValues;  // sort values of keys.back()
   RowKey lastKey = 0;
-  int64_t stepped = 0;                  // rows the query delivered, skipped ones included
+  int64_t stepped = 0;  // rows the query delivered, skipped ones included
   int64_t chunk = kFirstChunk;
-  bool complete = false;                // the whole list is known (head and tail met)
+  bool complete = false;  // the whole list is known (head and tail met)
   // The list's end, read backwards (row-id order only): tail[0] is the last row.
   bool tailStarted = false;
   std::vector<RowKey> tail;
-  RowKey tailKey = 0;                   // the smallest row id the tail read, skipped ones included
+  RowKey tailKey = 0;  // the smallest row id the tail read, skipped ones included
   int64_t tailChunk = kFirstChunk;
-  int64_t gapRemaining = 0;             // rows counted between head and tail, not yet read
+  int64_t gapRemaining = 0;                            // rows counted between head and tail, not yet read
   std::unordered_map<RowKey, RowPosition> positionOf;  // built on demand
   size_t indexedUpTo = 0;
   size_t tailIndexedUpTo = 0;
@@ -132,15 +132,18 @@ struct KeyList {
 class KeysetSource final : public RecordSource {
  public:
   KeysetSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape, std::shared_ptr<KeyList> list)
-      : file_(std::move(file)), shape_(std::move(shape)), plan_(shape_->plan),
-        columns_(shape_->columns), list_(std::move(list)), reader_(*file_, plan_, columns_) {}
+      : file_(std::move(file)),
+        shape_(std::move(shape)),
+        plan_(shape_->plan),
+        columns_(shape_->columns),
+        list_(std::move(list)),
+        reader_(*file_, plan_, columns_) {}
 
   RowPosition First() override { return Next(kNoRow); }
 
   RowPosition Last() override {
-    RowPosition position = list_->added.empty()
-                               ? LastListed()
-                               : kAddedBase + static_cast<RowPosition>(list_->added.size()) - 1;
+    RowPosition position =
+        list_->added.empty() ? LastListed() : kAddedBase + static_cast<RowPosition>(list_->added.size()) - 1;
     while (position != kNoRow && IsRemoved(position)) position = Step(position, false);
     return position;
   }
@@ -207,7 +210,6 @@ class KeysetSource final : public RecordSource {
     return count;
   }
 
-
   RowKey KeyAt(RowPosition position) override {
     if (position >= kAddedBase) return list_->added[static_cast<size_t>(position - kAddedBase)];
     if (position >= kTailEnd - static_cast<RowPosition>(list_->tail.size())) {
@@ -263,13 +265,10 @@ class KeysetSource final : public RecordSource {
     return !list_->removed.empty() && list_->removed.count(position) != 0;
   }
 
-  std::unique_ptr<RecordSource> Clone() override {
-    return std::make_unique<KeysetSource>(file_, shape_, list_);
-  }
+  std::unique_ptr<RecordSource> Clone() override { return std::make_unique<KeysetSource>(file_, shape_, list_); }
   void Release() override {}
 
-  RowPosition FindMatch(const FindCriteria& criteria, RowPosition start, bool forward,
-                        bool inclusive) override;
+  RowPosition FindMatch(const FindCriteria& criteria, RowPosition start, bool forward, bool inclusive) override;
 
   // Reads keys until `position` exists; false when the query ends before it. withRows: the
   // rows come along into the read-ahead batch (a cursor walking the list needs them next).
@@ -291,9 +290,7 @@ class KeysetSource final : public RecordSource {
     return position >= 0 && position < static_cast<RowPosition>(list_->keys.size());
   }
 
-  bool IsTail(RowPosition position) const {
-    return position >= TailStart() && position < kTailEnd;
-  }
+  bool IsTail(RowPosition position) const { return position >= TailStart() && position < kTailEnd; }
   // The position of the tail's first row (kTailEnd when the tail is empty).
   RowPosition TailStart() const { return kTailEnd - static_cast<RowPosition>(list_->tail.size()); }
 
@@ -406,7 +403,7 @@ class KeysetSource final : public RecordSource {
     std::vector<bool> taken;
     int64_t readAt = 0;  // NowMs()
   } ahead_;
-  int streak_ = 0;          // landings in a row on the neighbour of the row before
+  int streak_ = 0;  // landings in a row on the neighbour of the row before
   size_t aheadSize_ = kFirstReadAhead;
 };
 
@@ -419,8 +416,7 @@ bool KeysetSource::Load(RowPosition position) {
   loaded_ = position;
   const auto size = static_cast<RowPosition>(ahead_.count);
   if (ahead_.first != kNoRow && position >= ahead_.first && position < ahead_.first + size &&
-      !ahead_.taken[static_cast<size_t>(position - ahead_.first)] &&
-      NowMs() - ahead_.readAt < kReadAheadLifeMs) {
+      !ahead_.taken[static_cast<size_t>(position - ahead_.first)] && NowMs() - ahead_.readAt < kReadAheadLifeMs) {
     return TakeAhead(position);
   }
   if (streak_ >= 2 && position < kAddedBase) {
@@ -531,8 +527,7 @@ void KeysetSource::ReadAll() {
   KeyList& list = *list_;
   if (list.complete) return;
   if (!plan_.order.empty() || list.stepped == 0 || list.tailStarted) {
-    while (ReadChunk()) {
-    }
+    while (ReadChunk()) {}
     return;
   }
   // The ids land behind the list, are sorted there and then kept or dropped in place. The
@@ -597,8 +592,8 @@ bool KeysetSource::ReadChunk(bool withRows) {
   if (list.stepped == 0) {
     got = RunKeyQuery("1", false, limit, withRows);
   } else {
-    PositionConditions conditions = BuildPositionConditions(
-        plan_.order, list.lastValues, Bound::kAfter, true, plan_.parameterCount + 1);
+    PositionConditions conditions =
+        BuildPositionConditions(plan_.order, list.lastValues, Bound::kAfter, true, plan_.parameterCount + 1);
     got = RunKeyQuery(conditions.sameClass, true, limit, withRows);
     if (got < limit && !conditions.otherClass.empty()) {
       got += RunKeyQuery(conditions.otherClass, false, limit - got, withRows);
@@ -616,8 +611,7 @@ bool KeysetSource::ReadChunk(bool withRows) {
   return list.keys.size() > before;
 }
 
-int64_t KeysetSource::RunKeyQuery(const std::string& condition, bool continues, int64_t limit,
-                                  bool withRows) {
+int64_t KeysetSource::RunKeyQuery(const std::string& condition, bool continues, int64_t limit, bool withRows) {
   KeyList& list = *list_;
   const int base = plan_.parameterCount;
   const int terms = static_cast<int>(plan_.order.size());
@@ -740,8 +734,7 @@ void KeysetSource::ReadTailChunk() {
   }
 }
 
-RowPosition KeysetSource::FindMatch(const FindCriteria& criteria, RowPosition start, bool forward,
-                                    bool inclusive) {
+RowPosition KeysetSource::FindMatch(const FindCriteria& criteria, RowPosition start, bool forward, bool inclusive) {
   if (!InRowIdOrder() || plan_.maxRecords > 0) return WalkFind(criteria, start, forward, inclusive);
   const bool fromAdded = start != kNoRow && start >= kAddedBase;
   if (forward) {
@@ -771,17 +764,15 @@ bool KeysetSource::InRowIdOrder() const {
   if (expr.size() > quoted.size() && expr[expr.size() - quoted.size() - 1] == '.') {
     expr.remove_prefix(expr.size() - quoted.size());
   }
-  return expr.size() == quoted.size() &&
-         std::equal(expr.begin(), expr.end(), quoted.begin(), [](char a, char b) {
+  return expr.size() == quoted.size() && std::equal(expr.begin(), expr.end(), quoted.begin(), [](char a, char b) {
            return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
          });
 }
 
-RowPosition KeysetSource::FindListed(const FindCriteria& criteria, RowKey from, bool forward,
-                                     bool inclusive) {
+RowPosition KeysetSource::FindListed(const FindCriteria& criteria, RowKey from, bool forward, bool inclusive) {
   const int keyParameter = plan_.parameterCount + criteria.parameterCount + 1;
-  std::string sql = "SELECT \"lumo_key\" FROM (SELECT rowid AS \"lumo_key\", " + plan_.selectList +
-                    " FROM " + plan_.from;
+  std::string sql =
+      "SELECT \"lumo_key\" FROM (SELECT rowid AS \"lumo_key\", " + plan_.selectList + " FROM " + plan_.from;
   if (!plan_.where.empty()) sql += " WHERE " + plan_.where;
   // From an end the bound on the row id excludes nothing; written as a plain row-id range it
   // would make SQLite walk the table in row-id order instead of reaching the few rows the
@@ -812,8 +803,7 @@ RowPosition KeysetSource::FindListed(const FindCriteria& criteria, RowKey from, 
   return kNoRow;
 }
 
-RowPosition KeysetSource::FindAdded(const FindCriteria& criteria, RowPosition start, bool forward,
-                                    bool inclusive) {
+RowPosition KeysetSource::FindAdded(const FindCriteria& criteria, RowPosition start, bool forward, bool inclusive) {
   const std::vector<RowKey>& added = list_->added;
   if (added.empty()) return kNoRow;
   // The added rows to look at, in the order of the search.
@@ -846,8 +836,7 @@ RowPosition KeysetSource::ListedPositionOf(RowKey key, bool readOn) {
   for (;;) {
     if (list.stepped > 0 && key <= list.lastKey) {
       const auto found = std::lower_bound(list.keys.begin(), list.keys.end(), key);
-      return found != list.keys.end() && *found == key ? static_cast<RowPosition>(found - list.keys.begin())
-                                                         : kNoRow;
+      return found != list.keys.end() && *found == key ? static_cast<RowPosition>(found - list.keys.begin()) : kNoRow;
     }
     if (list.tailStarted && !list.tail.empty() && key >= list.tailKey) {
       // The tail runs from the last row backwards.
@@ -863,17 +852,17 @@ RowPosition KeysetSource::ListedPositionOf(RowKey key, bool readOn) {
   }
 }
 
-std::unordered_set<RowKey> KeysetSource::MatchingKeys(
-    const FindCriteria& criteria, const std::vector<std::pair<RowPosition, RowKey>>& candidates,
-    std::unique_ptr<SqliteStatement>& check) {
+std::unordered_set<RowKey> KeysetSource::MatchingKeys(const FindCriteria& criteria,
+                                                      const std::vector<std::pair<RowPosition, RowKey>>& candidates,
+                                                      std::unique_ptr<SqliteStatement>& check) {
   std::unordered_set<RowKey> matched;
   if (candidates.empty()) return matched;
   const int jsonParameter = plan_.parameterCount + criteria.parameterCount + 1;
   if (!check) {
     // Prepared for this search alone: criteria carry the values searched for.
     check = std::make_unique<SqliteStatement>(
-        file_->Connection(), "SELECT \"lumo_key\" FROM (SELECT rowid AS \"lumo_key\", " + plan_.selectList +
-                                 " FROM " + plan_.from + " WHERE rowid IN (SELECT value FROM json_each(?" +
+        file_->Connection(), "SELECT \"lumo_key\" FROM (SELECT rowid AS \"lumo_key\", " + plan_.selectList + " FROM " +
+                                 plan_.from + " WHERE rowid IN (SELECT value FROM json_each(?" +
                                  std::to_string(jsonParameter) + "))) WHERE " + criteria.sql);
   }
   std::string json = "[";
@@ -893,8 +882,7 @@ std::unordered_set<RowKey> KeysetSource::MatchingKeys(
 // The rows one after the other from `start`, their criterion checked in growing batches: for
 // orders in which a row's place can change (sort values others may edit), the list's own
 // order is the only one that holds.
-RowPosition KeysetSource::WalkFind(const FindCriteria& criteria, RowPosition start, bool forward,
-                                   bool inclusive) {
+RowPosition KeysetSource::WalkFind(const FindCriteria& criteria, RowPosition start, bool forward, bool inclusive) {
   RowPosition position = start;
   if (!inclusive || position == kNoRow) position = forward ? Next(start) : Previous(start);
   size_t batchSize = kFirstFindBatch;
@@ -902,8 +890,7 @@ RowPosition KeysetSource::WalkFind(const FindCriteria& criteria, RowPosition sta
   std::unique_ptr<SqliteStatement> check;
   while (position != kNoRow) {
     batch.clear();
-    for (; position != kNoRow && batch.size() < batchSize;
-         position = forward ? Next(position) : Previous(position)) {
+    for (; position != kNoRow && batch.size() < batchSize; position = forward ? Next(position) : Previous(position)) {
       batch.emplace_back(position, KeyAt(position));
     }
     const std::unordered_set<RowKey> matched = MatchingKeys(criteria, batch, check);
@@ -917,8 +904,7 @@ RowPosition KeysetSource::WalkFind(const FindCriteria& criteria, RowPosition sta
 
 }  // namespace
 
-std::unique_ptr<RecordSource> MakeKeysetSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
-                                               bool appendOnly) {
+std::unique_ptr<RecordSource> MakeKeysetSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape, bool appendOnly) {
   auto list = std::make_shared<KeyList>();
   // An append-only dynaset shows only the rows added through it.
   list->complete = appendOnly;

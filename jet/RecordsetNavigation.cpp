@@ -13,8 +13,7 @@ namespace {
 
 Variant BookmarkBytes(uint32_t bookmark) {
   return Variant(std::vector<uint8_t>{static_cast<uint8_t>(bookmark), static_cast<uint8_t>(bookmark >> 8),
-                                      static_cast<uint8_t>(bookmark >> 16),
-                                      static_cast<uint8_t>(bookmark >> 24)});
+                                      static_cast<uint8_t>(bookmark >> 16), static_cast<uint8_t>(bookmark >> 24)});
 }
 
 // The number a bookmark variant carries; 0 when it is no bookmark.
@@ -106,8 +105,8 @@ void Recordset::Move(int rows, const Variant& startBookmark) {
   if (rows == 0) return;
 
   RowPosition target = kNoRow;
-  const bool byIndex = (s.engine == EngineKind::kKeyset || s.engine == EngineKind::kSnapshot) &&
-                       (rows > 1 || rows < -1);
+  const bool byIndex =
+      (s.engine == EngineKind::kKeyset || s.engine == EngineKind::kSnapshot) && (rows > 1 || rows < -1);
   if (byIndex) {
     // Lists know their rows by index: no need to step through them one by one.
     int64_t index = 0;

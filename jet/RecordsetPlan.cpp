@@ -5,14 +5,14 @@
 #include <algorithm>
 #include <map>
 
-#include "runtime/Exceptions.h"
-#include "runtime/StrUtils.h"
 #include "jet/CatalogueSchema.h"
 #include "jet/DaoErrors.h"
 #include "jet/PrimaryKeyMap.h"
 #include "jet/RecordsetState.h"
 #include "jet/ResultColumns.h"
 #include "jet/sql/JetSqlTranslator.h"
+#include "runtime/Exceptions.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -42,8 +42,7 @@ const Variant* ParameterValue(const RecordsetSource& source, std::string_view na
 }
 
 // Adds the values of translated parameters; counts those nobody supplied.
-int BindParameters(const RecordsetSource& source, const std::vector<TranslatedParameter>& parameters,
-                   QueryPlan& plan) {
+int BindParameters(const RecordsetSource& source, const std::vector<TranslatedParameter>& parameters, QueryPlan& plan) {
   int missing = 0;
   for (const TranslatedParameter& parameter : parameters) {
     if (!parameter.referenced) continue;
@@ -83,8 +82,7 @@ std::vector<PivotValue> ReadPivotValues(const RecordsetSource& source, const Piv
     if (values.size() > kMaxPivotValues) break;
     PivotValue value;
     switch (statement.TypeOf(0)) {
-      case ColumnType::Null:
-        break;
+      case ColumnType::Null: break;
       case ColumnType::Integer:
         value.kind = PivotValue::Kind::kInteger;
         value.integer = statement.ColumnInt64(0);
@@ -97,8 +95,7 @@ std::vector<PivotValue> ReadPivotValues(const RecordsetSource& source, const Piv
         value.kind = PivotValue::Kind::kText;
         value.text = statement.ColumnText(0);
         break;
-      case ColumnType::Blob:
-        continue;  // a binary value names no column
+      case ColumnType::Blob: continue;  // a binary value names no column
     }
     values.push_back(std::move(value));
   }

@@ -27,12 +27,12 @@ constexpr RowPosition kAddedBase = int64_t{1} << 52;
 
 // The list, shared by a recordset and its clones.
 struct PrimaryKeyList {
-  std::vector<RowKey> keys;              // the query's rows, in its order
-  std::vector<RowKey> added;             // rows added through the recordset
-  std::set<RowPosition> removed;         // rows deleted through it
+  std::vector<RowKey> keys;       // the query's rows, in its order
+  std::vector<RowKey> added;      // rows added through the recordset
+  std::set<RowPosition> removed;  // rows deleted through it
   std::unordered_map<RowKey, RowPosition> positionOf;
-  std::vector<StoredValue> last;         // the key values the next chunk continues after
-  int64_t delivered = 0;                 // rows the query gave, known ones included
+  std::vector<StoredValue> last;  // the key values the next chunk continues after
+  int64_t delivered = 0;          // rows the query gave, known ones included
   int64_t chunk = kFirstChunk;
   bool complete = false;
   // The statements that read the keys: the first chunk and those continuing after a key.
@@ -43,8 +43,13 @@ struct PrimaryKeyList {
 class PrimaryKeySource final : public RecordSource {
  public:
   PrimaryKeySource(std::shared_ptr<DatabaseFile> file, ShapePtr shape, std::shared_ptr<PrimaryKeyList> list)
-      : file_(std::move(file)), shape_(std::move(shape)), plan_(shape_->plan), columns_(shape_->columns),
-        map_(*plan_.primaryKey), list_(std::move(list)), reader_(*file_, plan_, columns_) {}
+      : file_(std::move(file)),
+        shape_(std::move(shape)),
+        plan_(shape_->plan),
+        columns_(shape_->columns),
+        map_(*plan_.primaryKey),
+        list_(std::move(list)),
+        reader_(*file_, plan_, columns_) {}
 
   RowPosition First() override { return Next(kNoRow); }
   RowPosition Last() override {
@@ -131,9 +136,7 @@ class PrimaryKeySource final : public RecordSource {
     return !list_->removed.empty() && list_->removed.count(position) != 0;
   }
 
-  std::unique_ptr<RecordSource> Clone() override {
-    return std::make_unique<PrimaryKeySource>(file_, shape_, list_);
-  }
+  std::unique_ptr<RecordSource> Clone() override { return std::make_unique<PrimaryKeySource>(file_, shape_, list_); }
   void Release() override {}
 
   // Row by row over the rows read by key; rows deleted by others do not match.
@@ -149,9 +152,7 @@ class PrimaryKeySource final : public RecordSource {
 
  private:
   static RowPosition AddedAt(size_t index) { return kAddedBase + static_cast<RowPosition>(index); }
-  RowPosition AddedOrNone(size_t index) const {
-    return index < list_->added.size() ? AddedAt(index) : kNoRow;
-  }
+  RowPosition AddedOrNone(size_t index) const { return index < list_->added.size() ? AddedAt(index) : kNoRow; }
   bool Holds(RowPosition position) const {
     if (position >= kAddedBase) return position - kAddedBase < static_cast<RowPosition>(list_->added.size());
     return position >= 0 && position < static_cast<RowPosition>(list_->keys.size());
@@ -180,8 +181,7 @@ class PrimaryKeySource final : public RecordSource {
     return true;
   }
   void ReadAll() {
-    while (ReadChunk()) {
-    }
+    while (ReadChunk()) {}
   }
   // Reads the next chunk of keys; false when the list is complete.
   bool ReadChunk();

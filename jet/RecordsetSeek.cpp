@@ -2,11 +2,11 @@
 // fields of the current index, converted to the fields' types; keys left out count as Null,
 // so a partial key finds with ">=".
 
-#include "runtime/Exceptions.h"
-#include "runtime/StrUtils.h"
 #include "jet/Recordset.h"
 #include "jet/RecordsetState.h"
 #include "jet/ValueCodec.h"
+#include "runtime/Exceptions.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 

@@ -14,37 +14,33 @@ namespace {
 
 // The rows read so far, shared by a snapshot and its clones.
 struct SnapshotRows {
-  ScanStatement scan;                          // its statement is null once every row is read
-  std::vector<Variant> cells;                  // row after row
+  ScanStatement scan;          // its statement is null once every row is read
+  std::vector<Variant> cells;  // row after row
   int64_t count = 0;
 };
 
 class SnapshotSource final : public RecordSource {
  public:
   SnapshotSource(std::shared_ptr<DatabaseFile> file, ShapePtr shape, std::shared_ptr<SnapshotRows> rows)
-      : file_(std::move(file)), shape_(std::move(shape)), plan_(shape_->plan),
-        columns_(shape_->columns), rows_(std::move(rows)) {}
+      : file_(std::move(file)),
+        shape_(std::move(shape)),
+        plan_(shape_->plan),
+        columns_(shape_->columns),
+        rows_(std::move(rows)) {}
 
   RowPosition First() override { return Reach(0) ? 0 : kNoRow; }
   RowPosition Last() override {
-    while (ReadRow()) {
-    }
+    while (ReadRow()) {}
     return rows_->count - 1;
   }
-  RowPosition Next(RowPosition position) override {
-    return Reach(position + 1) ? position + 1 : kNoRow;
-  }
-  RowPosition Previous(RowPosition position) override {
-    return position == kNoRow ? Last() : position - 1;
-  }
+  RowPosition Next(RowPosition position) override { return Reach(position + 1) ? position + 1 : kNoRow; }
+  RowPosition Previous(RowPosition position) override { return position == kNoRow ? Last() : position - 1; }
   int64_t IndexOf(RowPosition position) override { return position; }
   RowPosition AtIndex(int64_t index) override { return Reach(index) ? index : kNoRow; }
   int64_t RecordCount(RowPosition highestVisited) override { return highestVisited + 1; }
 
   RowKey KeyAt(RowPosition position) override { return position; }
-  RowPosition Locate(RowKey key, RowPosition) override {
-    return key >= 0 && key < rows_->count ? key : kNoRow;
-  }
+  RowPosition Locate(RowKey key, RowPosition) override { return key >= 0 && key < rows_->count ? key : kNoRow; }
   bool Load(RowPosition position) override {
     loaded_ = position;
     return true;
@@ -58,13 +54,10 @@ class SnapshotSource final : public RecordSource {
   void Removed(RowPosition) override {}
   bool IsRemoved(RowPosition) const override { return false; }
 
-  std::unique_ptr<RecordSource> Clone() override {
-    return std::make_unique<SnapshotSource>(file_, shape_, rows_);
-  }
+  std::unique_ptr<RecordSource> Clone() override { return std::make_unique<SnapshotSource>(file_, shape_, rows_); }
   void Release() override {}
 
-  RowPosition FindMatch(const FindCriteria& criteria, RowPosition start, bool forward,
-                        bool inclusive) override;
+  RowPosition FindMatch(const FindCriteria& criteria, RowPosition start, bool forward, bool inclusive) override;
 
  private:
   bool Reach(RowPosition position) {
@@ -99,8 +92,7 @@ class SnapshotSource final : public RecordSource {
 };
 
 // The rows are in memory, so the criterion is evaluated row by row over the row's values.
-RowPosition SnapshotSource::FindMatch(const FindCriteria& criteria, RowPosition start,
-                                      bool forward, bool inclusive) {
+RowPosition SnapshotSource::FindMatch(const FindCriteria& criteria, RowPosition start, bool forward, bool inclusive) {
   MemoryCriterion criterion(*file_, plan_, columns_, criteria);
   RowPosition position = start;
   if (!inclusive || position == kNoRow) position = forward ? Next(start) : Previous(start);

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "runtime/Exceptions.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
 #include "jet/RecordSource.h"
 #include "jet/Recordset.h"
+#include "runtime/Exceptions.h"
 
 namespace lumo::jet {
 
@@ -21,11 +21,11 @@ enum class EngineKind { kKeyset, kSnapshot, kForward, kTable };
 struct Recordset::State {
   std::shared_ptr<DatabaseFile> file;
   RecordsetSource source;
-  int type = dbOpenDynaset;   // what Type() reports
+  int type = dbOpenDynaset;  // what Type() reports
   int options = 0;
   EngineKind engine = EngineKind::kKeyset;
   bool updatable = false;
-  bool lockEdits = true;      // pessimistic unless the lock type says otherwise
+  bool lockEdits = true;  // pessimistic unless the lock type says otherwise
   bool appendOnly = false;
   ShapePtr shape;
   int columnCount = 0;  // shape's, at hand for a field's value
@@ -58,8 +58,8 @@ struct Recordset::State {
   std::vector<bool> chunkStarted;  // AppendChunk's first call replaces, later ones append
   RowPosition editPosition = kNoRow;
   RowKey editKey = 0;
-  std::vector<StoredValue> originals;   // the row as Edit read it (optimistic check)
-  std::unique_ptr<WriteScope> lock;     // a pessimistic Edit's write lock
+  std::vector<StoredValue> originals;  // the row as Edit read it (optimistic check)
+  std::unique_ptr<WriteScope> lock;    // a pessimistic Edit's write lock
 
   OwnedCollection<Field> fields{"DAO.Recordset"};
   std::unique_ptr<PropertyCollection> properties;

@@ -36,17 +36,20 @@ constexpr RowPosition kAnchor = int64_t{1} << 40;
 // table's count.
 struct TableShared {
   std::set<RowKey> removed;
-  int64_t count = -1;        // -1: not counted yet
-  int64_t countVersion = 0;  // data_version when counted
-  int64_t countChanges = -1; // the connection's change count then; -1: counted in a transaction
+  int64_t count = -1;         // -1: not counted yet
+  int64_t countVersion = 0;   // data_version when counted
+  int64_t countChanges = -1;  // the connection's change count then; -1: counted in a transaction
 };
 
 class TableWindow final : public TableSource {
  public:
-  TableWindow(std::shared_ptr<DatabaseFile> file, ShapePtr shape,
-              std::shared_ptr<TableShared> shared)
-      : file_(std::move(file)), shape_(std::move(shape)), plan_(shape_->plan),
-        columns_(shape_->columns), reader_(*file_, plan_, columns_), shared_(std::move(shared)),
+  TableWindow(std::shared_ptr<DatabaseFile> file, ShapePtr shape, std::shared_ptr<TableShared> shared)
+      : file_(std::move(file)),
+        shape_(std::move(shape)),
+        plan_(shape_->plan),
+        columns_(shape_->columns),
+        reader_(*file_, plan_, columns_),
+        shared_(std::move(shared)),
         removed_(shared_->removed) {}
 
   RowPosition First() override {
@@ -111,8 +114,7 @@ class TableWindow final : public TableSource {
     const bool inTransaction = connection.InTransaction();
     const int64_t version = DataVersion();
     const int64_t changes = connection.TotalChanges();
-    if (shared_->count < 0 || inTransaction || version != shared_->countVersion ||
-        changes != shared_->countChanges) {
+    if (shared_->count < 0 || inTransaction || version != shared_->countVersion || changes != shared_->countChanges) {
       const TableInfo* table = plan_.baseTable.empty() ? nullptr : file_->Schema().FindTable(plan_.baseTable);
       if (table != nullptr) {
         shared_->count = TableRows(*file_, *table);
@@ -126,7 +128,6 @@ class TableWindow final : public TableSource {
     }
     return shared_->count;
   }
-
 
   RowKey KeyAt(RowPosition position) override { return keys_[static_cast<size_t>(position - lo_)]; }
 
@@ -176,9 +177,7 @@ class TableWindow final : public TableSource {
 
   // A clone starts in row-key order: DAO does not copy the index to it. Rows deleted
   // through either are deleted for both.
-  std::unique_ptr<RecordSource> Clone() override {
-    return std::make_unique<TableWindow>(file_, shape_, shared_);
-  }
+  std::unique_ptr<RecordSource> Clone() override { return std::make_unique<TableWindow>(file_, shape_, shared_); }
   void Release() override {}
   RowPosition FindMatch(const FindCriteria&, RowPosition, bool, bool) override { return kNoRow; }
 
@@ -203,8 +202,7 @@ class TableWindow final : public TableSource {
   std::string TextKeyEquality(const std::string& expr, const std::string& key, const std::string& fieldName) const;
 
   bool InWindow(RowPosition position) const {
-    return position != kNoRow && position >= lo_ &&
-           position < lo_ + static_cast<RowPosition>(keys_.size());
+    return position != kNoRow && position >= lo_ && position < lo_ + static_cast<RowPosition>(keys_.size());
   }
 
   bool HasRemovedInWindow() const {
@@ -341,8 +339,8 @@ class TableWindow final : public TableSource {
     int64_t& chunk = forward ? forwardChunk_ : backwardChunk_;
     const RowKey edgeKey = forward ? keys_.back() : keys_.front();
     std::vector<StoredValue>& edge = forward ? backValues_ : frontValues_;
-    PositionConditions conditions = BuildPositionConditions(
-        order_, edge, forward ? Bound::kAfter : Bound::kBefore, true, 1);
+    PositionConditions conditions =
+        BuildPositionConditions(order_, edge, forward ? Bound::kAfter : Bound::kBefore, true, 1);
     int64_t got = RunChunk(conditions.sameClass, true, edgeKey, forward, chunk);
     if (got < chunk && !conditions.otherClass.empty()) {
       got += RunChunk(conditions.otherClass, false, edgeKey, forward, chunk - got);
@@ -352,12 +350,11 @@ class TableWindow final : public TableSource {
     return got > 0;
   }
 
-  int64_t RunChunk(const std::string& condition, bool continues, RowKey edgeKey, bool forward,
-                   int64_t limit) {
+  int64_t RunChunk(const std::string& condition, bool continues, RowKey edgeKey, bool forward, int64_t limit) {
     const int terms = static_cast<int>(order_.size());
     std::vector<StoredValue>& edge = forward ? backValues_ : frontValues_;
-    std::string sql = KeySelect() + " WHERE " + condition + " ORDER BY " +
-                      OrderText(order_, !forward) + " LIMIT ?" + std::to_string(terms + 2);
+    std::string sql = KeySelect() + " WHERE " + condition + " ORDER BY " + OrderText(order_, !forward) + " LIMIT ?" +
+                      std::to_string(terms + 2);
     StatementUse statement(file_->Statement(sql));
     if (continues) {
       for (int i = 0; i < terms; ++i) {
@@ -382,8 +379,7 @@ class TableWindow final : public TableSource {
 
   // Rows satisfying a condition; `values` (and the row key after them) are its parameters
   // when it continues from a row.
-  int64_t CountWhere(const std::string& condition, const std::vector<StoredValue>* values,
-                     RowKey key) {
+  int64_t CountWhere(const std::string& condition, const std::vector<StoredValue>* values, RowKey key) {
     StatementUse statement(file_->Statement("SELECT count(*) FROM " + plan_.from + " WHERE " + condition));
     if (values) {
       for (size_t i = 0; i < values->size(); ++i) {
@@ -479,9 +475,8 @@ RowPosition TableWindow::Seek(Bound bound, bool equal, const std::vector<Variant
   for (const std::string& condition : conditions) {
     std::string sql = "SELECT rowid";
     for (const SortTerm& term : order_) sql += ", " + term.expr;
-    sql += ", " + plan_.selectList + " FROM " + plan_.from + " WHERE " + condition +
-           " ORDER BY " + OrderText(order_, backward) + " LIMIT 1 OFFSET ?" +
-           std::to_string(terms + 1);
+    sql += ", " + plan_.selectList + " FROM " + plan_.from + " WHERE " + condition + " ORDER BY " +
+           OrderText(order_, backward) + " LIMIT 1 OFFSET ?" + std::to_string(terms + 1);
     StatementUse statement(file_->Statement(sql));
     bindKeys(*statement);
     statement->BindInt64(terms + 1, 0);

@@ -2,11 +2,11 @@
 
 #include <map>
 
-#include "runtime/StrUtils.h"
 #include "jet/Catalogue.h"
 #include "jet/DatabaseFile.h"
 #include "jet/sql/JetText.h"
 #include "jet/sqlite/SqliteStatement.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 

@@ -1,9 +1,9 @@
 #include "jet/RowCounts.h"
 
-#include "runtime/StrUtils.h"
 #include "jet/Catalogue.h"
 #include "jet/DatabaseFile.h"
 #include "jet/RecordSource.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -18,9 +18,10 @@ std::string TriggerName(const std::string& table, bool insert) {
 // The trigger as the engine writes it; the catalogue takes a table for counted only when
 // both are stored exactly so.
 std::string TriggerSql(const std::string& table, bool insert) {
-  return "CREATE TRIGGER " + QuoteName(TriggerName(table, insert)) + (insert ? " AFTER INSERT ON " : " AFTER DELETE ON ") +
-         QuoteName(table) + " FOR EACH ROW BEGIN UPDATE " + kRowCountsTable + " SET Rows = Rows " +
-         (insert ? "+" : "-") + " 1 WHERE TableName = " + Literal(table) + "; END";
+  return "CREATE TRIGGER " + QuoteName(TriggerName(table, insert)) +
+         (insert ? " AFTER INSERT ON " : " AFTER DELETE ON ") + QuoteName(table) + " FOR EACH ROW BEGIN UPDATE " +
+         kRowCountsTable + " SET Rows = Rows " + (insert ? "+" : "-") + " 1 WHERE TableName = " + Literal(table) +
+         "; END";
 }
 
 }  // namespace
@@ -60,8 +61,7 @@ void AddRowCount(DatabaseFile& file, const std::string& table) {
 
 void ForgetRowCount(DatabaseFile& file, const std::string& table) {
   if (!file.Schema().HasTable(kRowCountsTable)) return;
-  SqliteStatement& statement =
-      file.Statement(std::string("DELETE FROM ") + kRowCountsTable + " WHERE TableName = ?1");
+  SqliteStatement& statement = file.Statement(std::string("DELETE FROM ") + kRowCountsTable + " WHERE TableName = ?1");
   statement.BindText(1, table);
   statement.Step();
   statement.Reset();
@@ -71,8 +71,8 @@ std::string TableRowsExpression(const TableInfo& table) {
   const std::string counted = "(SELECT count(*) FROM " + QuoteName(table.name) + ")";
   if (!table.rowCounted) return counted;
   // Should the table's row in MSysRowCounts be gone, the table is counted after all.
-  return std::string("coalesce((SELECT Rows FROM ") + kRowCountsTable + " WHERE TableName = " +
-         Literal(table.name) + "), " + counted + ")";
+  return std::string("coalesce((SELECT Rows FROM ") + kRowCountsTable + " WHERE TableName = " + Literal(table.name) +
+         "), " + counted + ")";
 }
 
 int64_t TableRows(DatabaseFile& file, const TableInfo& table) {

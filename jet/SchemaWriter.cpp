@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "runtime/StrUtils.h"
 #include "jet/Catalogue.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
 #include "jet/RowCounts.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -207,10 +207,10 @@ void SchemaWriter::AddColumn(const std::string& table, const ColumnDesign& colum
   if (schema.FindTable(name)->FindColumn(column.name) != nullptr) Raise(kDaoFieldExists, {column.name, name});
   // SQLite adds no row key to a table and no NOT NULL column to one that may hold rows: a
   // counter is declared COUNTER and numbered, Required is kept beside the column.
-  std::string text = "ALTER TABLE " + Quote(name) + " ADD COLUMN " + Quote(column.name) + " " +
-                     SqliteColumnType(column.type, false);
-  std::string defaultSql = !column.sqliteDefault.empty() ? column.sqliteDefault
-                                                         : SqliteDefaultExpression(column.defaultValue, column.type);
+  std::string text =
+      "ALTER TABLE " + Quote(name) + " ADD COLUMN " + Quote(column.name) + " " + SqliteColumnType(column.type, false);
+  std::string defaultSql =
+      !column.sqliteDefault.empty() ? column.sqliteDefault : SqliteDefaultExpression(column.defaultValue, column.type);
   if (!defaultSql.empty()) text += " DEFAULT " + defaultSql;
   WriteScope scope(file_);
   schema.EnsureSystemTables();
@@ -219,8 +219,8 @@ void SchemaWriter::AddColumn(const std::string& table, const ColumnDesign& colum
     // The rows there are get their numbers in row order, new ones from the trigger.
     file_.Connection().Exec("UPDATE " + Quote(name) + " SET " + Quote(column.name) + " = " +
                             std::to_string(column.seed - column.increment) + " + " + std::to_string(column.increment) +
-                            " * (SELECT count(*) FROM " + Quote(name) + " AS older WHERE older.rowid <= " + Quote(name) +
-                            ".rowid)");
+                            " * (SELECT count(*) FROM " + Quote(name) +
+                            " AS older WHERE older.rowid <= " + Quote(name) + ".rowid)");
     WriteCounterTrigger(name, column);
   }
   if (column.required) schema.StoreProperty(name, column.name, "Required", dbBoolean, Variant(true));
@@ -415,7 +415,8 @@ void SchemaWriter::AlterColumn(const std::string& table, const ColumnDesign& cha
         "AND name NOT IN (?2, ?3, ?4, ?5, ?6)");
     statement.BindText(1, name);
     int parameter = 2;
-    for (const char* kind : {".checks.insert", ".checks.update", ".checks.delete", ".cascade.update", ".cascade.delete"}) {
+    for (const char* kind :
+         {".checks.insert", ".checks.update", ".checks.delete", ".cascade.update", ".cascade.delete"}) {
       statement.BindText(parameter++, name + kind);
     }
     while (statement.Step()) recreate.push_back(statement.ColumnText(0));
@@ -473,9 +474,7 @@ void SchemaWriter::Apply(const DdlDefinition& ddl) {
       for (const DdlColumn& column : ddl.columns) AlterColumn(ddl.table, columnOf(column));
       for (const DdlIndex& index : ddl.indexes) AddConstraint(ddl.table, index);
       return;
-    case DdlDefinition::Action::kDropColumn:
-      DropColumn(ddl.table, ddl.droppedName, 3381);
-      return;
+    case DdlDefinition::Action::kDropColumn: DropColumn(ddl.table, ddl.droppedName, 3381); return;
     case DdlDefinition::Action::kAddConstraint:
       for (const DdlIndex& index : ddl.indexes) AddConstraint(ddl.table, index);
       return;
@@ -493,12 +492,8 @@ void SchemaWriter::Apply(const DdlDefinition& ddl) {
     case DdlDefinition::Action::kCreateIndex:
       for (const DdlIndex& index : ddl.indexes) CreateIndex(ddl.table, index);
       return;
-    case DdlDefinition::Action::kDropIndex:
-      DropIndex(ddl.table, ddl.droppedName, kDaoNoSuchIndex);
-      return;
-    case DdlDefinition::Action::kDropTable:
-      DropTable(ddl.table, kDaoTableNotExists);
-      return;
+    case DdlDefinition::Action::kDropIndex: DropIndex(ddl.table, ddl.droppedName, kDaoNoSuchIndex); return;
+    case DdlDefinition::Action::kDropTable: DropTable(ddl.table, kDaoTableNotExists); return;
   }
 }
 

@@ -51,10 +51,10 @@ struct ColumnDesign {
   JetFieldType type;
   bool required = false;
   bool allowZeroLength = true;  // text fields: "" is a value
-  std::string defaultValue;  // Jet text, empty for none
-  std::string sqliteDefault; // or the SQLite expression as it stands (a table being rebuilt)
-  int64_t seed = 1;          // counters: the first number
-  int64_t increment = 1;     // counters: the step from one number to the next
+  std::string defaultValue;     // Jet text, empty for none
+  std::string sqliteDefault;    // or the SQLite expression as it stands (a table being rebuilt)
+  int64_t seed = 1;             // counters: the first number
+  int64_t increment = 1;        // counters: the step from one number to the next
 };
 
 struct TableDesign {

@@ -6,12 +6,12 @@
 
 #include <algorithm>
 
-#include "runtime/StrUtils.h"
 #include "jet/Catalogue.h"
 #include "jet/DaoConstants.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
 #include "jet/SchemaWriter.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -23,8 +23,8 @@ std::string Literal(std::string_view text) { return "'" + ReplaceAll(text, "'", 
 bool IsCounter(const JetFieldType& type) { return (type.attributes & dbAutoIncrField) != 0; }
 
 // The trigger names of a table's rules; a table has at most these five.
-constexpr const char* kRuleTriggers[] = {".checks.insert", ".checks.update", ".checks.delete",
-                                         ".cascade.update", ".cascade.delete"};
+constexpr const char* kRuleTriggers[] = {".checks.insert", ".checks.update", ".checks.delete", ".cascade.update",
+                                         ".cascade.delete"};
 
 std::string Refusal(int number, const std::vector<std::string>& args, const std::string& condition) {
   return "SELECT RAISE(ABORT, " + Literal(FunctionErrorMessage(number, args)) + ") WHERE " + condition + "; ";
@@ -57,7 +57,8 @@ bool Enforced(const RelationInfo& relation) {
 bool SameFieldSet(const std::vector<IndexFieldInfo>& indexFields, const std::vector<std::string>& fields) {
   if (indexFields.size() != fields.size()) return false;
   for (const IndexFieldInfo& field : indexFields) {
-    if (std::none_of(fields.begin(), fields.end(), [&](const std::string& name) { return AnsiSameText(name, field.name); })) {
+    if (std::none_of(fields.begin(), fields.end(),
+                     [&](const std::string& name) { return AnsiSameText(name, field.name); })) {
       return false;
     }
   }
@@ -71,8 +72,8 @@ void SchemaWriter::WriteCounterTrigger(const std::string& table, const ColumnDes
   const std::string c = Quote(column.name);
   // Counting down continues below the smallest number, counting up above the largest.
   const std::string last = column.increment < 0 ? "min(" + c + ")" : "max(" + c + ")";
-  file_.Connection().Exec("CREATE TRIGGER " + Quote(table + "." + column.name + ".counter") + " AFTER INSERT ON " +
-                          t + " FOR EACH ROW WHEN NEW." + c + " IS NULL BEGIN UPDATE " + t + " SET " + c +
+  file_.Connection().Exec("CREATE TRIGGER " + Quote(table + "." + column.name + ".counter") + " AFTER INSERT ON " + t +
+                          " FOR EACH ROW WHEN NEW." + c + " IS NULL BEGIN UPDATE " + t + " SET " + c +
                           " = (SELECT coalesce(" + last + " + " + std::to_string(column.increment) + ", " +
                           std::to_string(column.seed) + ") FROM " + t + ") WHERE rowid = NEW.rowid; END");
 }
@@ -89,7 +90,8 @@ std::vector<std::string> SchemaWriter::RelatedTables(const std::string& table) {
     if (relation.declared || !relation.Involves(table)) continue;
     for (const std::string& other : {relation.table, relation.foreignTable}) {
       if (AnsiSameText(other, table)) continue;
-      if (std::none_of(related.begin(), related.end(), [&](const std::string& name) { return AnsiSameText(name, other); })) {
+      if (std::none_of(related.begin(), related.end(),
+                       [&](const std::string& name) { return AnsiSameText(name, other); })) {
         related.push_back(other);
       }
     }
@@ -159,14 +161,16 @@ void SchemaWriter::WriteCheckTriggers(const std::string& table) {
                                  Quote(relation.table) + " WHERE " +
                                  Pairs(primary, relation.fields, "NEW.", relation.foreignFields) + ")";
       insertChecks += Refusal(3201, {relation.table}, orphan);
-      updateChecks += Refusal(3201, {relation.table},
-                              "(" + Pairs("NEW.", relation.foreignFields, "OLD.", relation.foreignFields, " IS NOT ", " OR ") +
-                                  ") AND " + orphan);
+      updateChecks +=
+          Refusal(3201, {relation.table},
+                  "(" + Pairs("NEW.", relation.foreignFields, "OLD.", relation.foreignFields, " IS NOT ", " OR ") +
+                      ") AND " + orphan);
     }
     if (AnsiSameText(relation.table, name)) {
       const std::string referring = "EXISTS (SELECT 1 FROM " + Quote(relation.foreignTable) + " WHERE " +
                                     Pairs(foreign, relation.foreignFields, "OLD.", relation.fields) + ")";
-      const std::string keyChanged = "(" + Pairs("NEW.", relation.fields, "OLD.", relation.fields, " IS NOT ", " OR ") + ")";
+      const std::string keyChanged =
+          "(" + Pairs("NEW.", relation.fields, "OLD.", relation.fields, " IS NOT ", " OR ") + ")";
       if ((relation.attributes & dbRelationDeleteCascade) != 0) {
         cascadeDeletes += "DELETE FROM " + Quote(relation.foreignTable) + " WHERE " +
                           Pairs(foreign, relation.foreignFields, "OLD.", relation.fields) + "; ";
@@ -231,9 +235,10 @@ void SchemaWriter::AddRelation(RelationInfo relation, bool fromSql, bool withInd
     relation.foreignFields[i] = foreignField->name;
   }
   // Each foreign row must find one partner: the primary side needs a unique index.
-  const bool uniquelyIndexed = std::any_of(primary->indexes.begin(), primary->indexes.end(), [&](const IndexInfo& index) {
-    return (index.unique || index.primary) && SameFieldSet(index.fields, relation.fields);
-  });
+  const bool uniquelyIndexed =
+      std::any_of(primary->indexes.begin(), primary->indexes.end(), [&](const IndexInfo& index) {
+        return (index.unique || index.primary) && SameFieldSet(index.fields, relation.fields);
+      });
   if (!uniquelyIndexed) {
     if (fromSql) Raise(3374, {primary->name});
     Raise(3173);
@@ -280,7 +285,8 @@ void SchemaWriter::DropRelation(const std::string& name, int notFoundNumber) {
   file_.Schema().RemoveRelation(relation->name);
   // The foreign side's index of the relation's name was made for it.
   if (const TableInfo* foreign = file_.Schema().FindTable(relation->foreignTable)) {
-    if (const IndexInfo* index = foreign->FindIndex(relation->name); index && !index->primary && !index->sqliteName.empty()) {
+    if (const IndexInfo* index = foreign->FindIndex(relation->name);
+        index && !index->primary && !index->sqliteName.empty()) {
       // Dropping the index renews the catalogue's descriptions: keep the names first.
       const std::string table = foreign->name;
       const std::string jetName = index->name;

@@ -2,12 +2,12 @@
 
 #include <filesystem>
 
-#include "runtime/Exceptions.h"
-#include "runtime/StrUtils.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
 #include "jet/sqlite/SqliteConnection.h"
 #include "jet/sqlite/SqliteStatement.h"
+#include "runtime/Exceptions.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -31,8 +31,7 @@ std::shared_ptr<const Workgroup> Workgroup::Load(const std::string& systemDB) {
     std::shared_ptr<DatabaseFile> file = DatabaseFile::Open(systemDB, options);
     SqliteStatement& accounts = file->Statement("SELECT Name, Password, FGroup FROM MSysAccounts ORDER BY rowid");
     while (accounts.Step()) {
-      workgroup->accounts_.push_back(
-          {accounts.ColumnText(0), accounts.ColumnText(1), accounts.ColumnInt64(2) != 0});
+      workgroup->accounts_.push_back({accounts.ColumnText(0), accounts.ColumnText(1), accounts.ColumnInt64(2) != 0});
     }
     accounts.Reset();
     SqliteStatement& groups = file->Statement("SELECT GroupName, UserName FROM MSysGroups ORDER BY rowid");

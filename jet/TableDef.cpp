@@ -1,12 +1,12 @@
 #include "jet/TableDef.h"
 
-#include "runtime/StrUtils.h"
 #include "jet/Catalogue.h"
 #include "jet/DaoConstants.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
 #include "jet/Recordset.h"
 #include "jet/RowCounts.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -19,8 +19,8 @@ std::shared_ptr<Field> FieldFromColumn(const ColumnInfo& column, const TableInfo
                                        const std::shared_ptr<DatabaseFile>& file) {
   auto field = std::make_shared<Field>(column.name, column.type);
   const bool updatable = (column.type.attributes & dbAutoIncrField) == 0 && table.attributes == 0 && !file->ReadOnly();
-  field->Describe(column.ordinal, column.required, column.allowZeroLength, column.defaultValue, table.name,
-                  column.name, updatable);
+  field->Describe(column.ordinal, column.required, column.allowZeroLength, column.defaultValue, table.name, column.name,
+                  updatable);
   field->SetCatalogue(file);
   return field;
 }
@@ -245,12 +245,14 @@ PropertyCollection& TableDef::Properties() {
   auto add = [&](const char* name, int type, Property::Getter getter, Property::Setter setter = {}) {
     properties_->AddBuiltIn(std::make_shared<Property>(name, type, std::move(getter), std::move(setter)));
   };
-  add("Name", dbText, [this] { return Variant(name_); }, [this](const Variant& v) { SetName(v.AsString()); });
+  add(
+      "Name", dbText, [this] { return Variant(name_); }, [this](const Variant& v) { SetName(v.AsString()); });
   add("Updatable", dbBoolean, [this] { return Variant(Updatable()); });
   add("DateCreated", dbDate, [this] { return DateCreated(); });
   add("LastUpdated", dbDate, [this] { return LastUpdated(); });
   add("Connect", dbText, [] { return Variant(""); });
-  add("Attributes", dbLong, [this] { return Variant(attributes_); },
+  add(
+      "Attributes", dbLong, [this] { return Variant(attributes_); },
       [this](const Variant& v) { SetAttributes(v.AsInteger()); });
   add("SourceTableName", dbText, [] { return Variant(""); });
   add("RecordCount", dbLong, [this] { return Variant(RecordCount()); });

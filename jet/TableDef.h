@@ -11,13 +11,13 @@
 #include <memory>
 #include <string>
 
-#include "runtime/Variant.h"
 #include "jet/Collection.h"
 #include "jet/DaoObject.h"
 #include "jet/Field.h"
 #include "jet/Index.h"
 #include "jet/Property.h"
 #include "jet/SchemaWriter.h"
+#include "runtime/Variant.h"
 
 namespace lumo::jet {
 

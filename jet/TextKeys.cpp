@@ -3,10 +3,10 @@
 #include <map>
 #include <string>
 
-#include "runtime/StrUtils.h"
 #include "jet/Catalogue.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -49,9 +49,11 @@ void AddTriggers(const TableInfo& table, const IndexInfo& index, std::map<std::s
   }
   if (cased.empty()) return;
   const std::string t = Quote(table.name);
-  const std::string refusal = "SELECT RAISE(ABORT, " + Literal(FunctionErrorMessage(3022)) + ") WHERE EXISTS (SELECT 1 FROM main." + t + " WHERE " + same;
+  const std::string refusal = "SELECT RAISE(ABORT, " + Literal(FunctionErrorMessage(3022)) +
+                              ") WHERE EXISTS (SELECT 1 FROM main." + t + " WHERE " + same;
   const std::string base = table.name + "." + index.name;
-  wanted[base + ".insert" + kSuffix] = "BEFORE INSERT ON " + t + " FOR EACH ROW WHEN " + cased + " BEGIN " + refusal + "); END";
+  wanted[base + ".insert" + kSuffix] =
+      "BEFORE INSERT ON " + t + " FOR EACH ROW WHEN " + cased + " BEGIN " + refusal + "); END";
   wanted[base + ".update" + kSuffix] = "BEFORE UPDATE OF " + columns + " ON " + t + " FOR EACH ROW WHEN " + cased +
                                        " BEGIN " + refusal + " AND rowid <> OLD.rowid); END";
 }

@@ -6,11 +6,11 @@
 #include <cmath>
 #include <cstdint>
 
-#include "runtime/Exceptions.h"
-#include "runtime/StrUtils.h"
 #include "jet/DaoErrors.h"
 #include "jet/sql/JetText.h"
 #include "jet/sqlite/SqliteStatement.h"
+#include "runtime/Exceptions.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -113,8 +113,7 @@ std::optional<std::string> StoredGuidText(const Variant& value) {
 Variant ReadColumnValue(const SqliteStatement& statement, int column, const JetFieldType& type) {
   const ColumnType stored = statement.TypeOf(column);
   switch (stored) {
-    case ColumnType::Null:
-      return Variant::Null();
+    case ColumnType::Null: return Variant::Null();
     case ColumnType::Integer: {
       const int64_t number = statement.ColumnInt64(column);
       switch (type.type) {
@@ -137,8 +136,7 @@ Variant ReadColumnValue(const SqliteStatement& statement, int column, const JetF
         case dbDouble:
         case dbFloat:
         case dbDecimal:
-        case dbNumeric:
-          return Variant(static_cast<double>(number));
+        case dbNumeric: return Variant(static_cast<double>(number));
         case dbDate:
         case dbTime:
         case dbTimeStamp:
@@ -151,8 +149,7 @@ Variant ReadColumnValue(const SqliteStatement& statement, int column, const JetF
         case dbVarBinary:
           // A foreign file's number where text is expected comes back as stored.
           return Variant(number);
-        default:
-          return Variant(number);
+        default: return Variant(number);
       }
     }
     case ColumnType::Float: {
@@ -183,10 +180,8 @@ Variant ReadColumnValue(const SqliteStatement& statement, int column, const JetF
           return Variant(text);
         case dbBinary:
         case dbLongBinary:
-        case dbVarBinary:
-          return Variant(std::vector<uint8_t>(text.begin(), text.end()));
-        default:
-          return Variant(text);
+        case dbVarBinary: return Variant(std::vector<uint8_t>(text.begin(), text.end()));
+        default: return Variant(text);
       }
     }
     case ColumnType::Blob: {
@@ -205,23 +200,16 @@ Variant ReadColumnValue(const SqliteStatement& statement, int column, const JetF
   return Variant::Null();
 }
 
-Variant ConvertFieldValue(const Variant& value, const JetFieldType& type,
-                          const std::string& fieldName) {
+Variant ConvertFieldValue(const Variant& value, const JetFieldType& type, const std::string& fieldName) {
   (void)fieldName;
   if (value.IsNull() || value.IsEmpty()) return Variant::Null();
   switch (type.type) {
-    case dbBoolean:
-      return Variant(Converted([&] { return value.AsBoolean(); }));
-    case dbByte:
-      return Variant::FromSmallint(static_cast<int16_t>(IntegerInRange(value, 0, 255)));
-    case dbInteger:
-      return Variant::FromSmallint(static_cast<int16_t>(IntegerInRange(value, INT16_MIN, INT16_MAX)));
-    case dbLong:
-      return Variant(static_cast<int32_t>(IntegerInRange(value, INT32_MIN, INT32_MAX)));
-    case dbBigInt:
-      return Variant(Converted([&] { return value.AsInt64(); }));
-    case dbCurrency:
-      return Variant::FromCurrency(Converted([&] { return value.AsCurrency(); }));
+    case dbBoolean: return Variant(Converted([&] { return value.AsBoolean(); }));
+    case dbByte: return Variant::FromSmallint(static_cast<int16_t>(IntegerInRange(value, 0, 255)));
+    case dbInteger: return Variant::FromSmallint(static_cast<int16_t>(IntegerInRange(value, INT16_MIN, INT16_MAX)));
+    case dbLong: return Variant(static_cast<int32_t>(IntegerInRange(value, INT32_MIN, INT32_MAX)));
+    case dbBigInt: return Variant(Converted([&] { return value.AsInt64(); }));
+    case dbCurrency: return Variant::FromCurrency(Converted([&] { return value.AsCurrency(); }));
     case dbSingle: {
       double number = Converted([&] { return value.AsDouble(); });
       if (std::isfinite(number) && std::fabs(number) > FLT_MAX) RaiseField(kNumericOverflow);
@@ -230,12 +218,10 @@ Variant ConvertFieldValue(const Variant& value, const JetFieldType& type,
     case dbDouble:
     case dbFloat:
     case dbDecimal:
-    case dbNumeric:
-      return Variant(Converted([&] { return value.AsDouble(); }));
+    case dbNumeric: return Variant(Converted([&] { return value.AsDouble(); }));
     case dbDate:
     case dbTime:
-    case dbTimeStamp:
-      return Variant::FromDate(DateInRange(value));
+    case dbTimeStamp: return Variant::FromDate(DateInRange(value));
     case dbText:
     case dbChar:
     case dbMemo: {
@@ -252,15 +238,13 @@ Variant ConvertFieldValue(const Variant& value, const JetFieldType& type,
       if (type.size > 0 && bytes.size() > static_cast<size_t>(type.size)) RaiseField(kFieldTooSmall);
       return Variant(std::move(bytes));
     }
-    case dbLongBinary:
-      return Variant(BytesOf(value));
+    case dbLongBinary: return Variant(BytesOf(value));
     case dbGUID: {
       auto text = StoredGuidText(value);
       if (!text) RaiseField(kConversionError);
       return GuidVariant(*text);
     }
-    default:
-      return value;
+    default: return value;
   }
 }
 
@@ -269,8 +253,8 @@ Variant ConvertFieldValue(Variant&& value, const JetFieldType& type, const std::
   return ConvertFieldValue(static_cast<const Variant&>(value), type, fieldName);
 }
 
-void BindFieldValueInPlace(SqliteStatement& statement, int index, const Variant& value,
-                           const JetFieldType& type, const std::string& fieldName) {
+void BindFieldValueInPlace(SqliteStatement& statement, int index, const Variant& value, const JetFieldType& type,
+                           const std::string& fieldName) {
   if (InFieldForm(value, type) != nullptr) {
     if (const std::string* text = value.TextIf()) {
       statement.BindTextInPlace(index, *text);
@@ -283,34 +267,24 @@ void BindFieldValueInPlace(SqliteStatement& statement, int index, const Variant&
   BindFieldValue(statement, index, value, type, fieldName);
 }
 
-void BindFieldValue(SqliteStatement& statement, int index, const Variant& value,
-                    const JetFieldType& type, const std::string& fieldName) {
+void BindFieldValue(SqliteStatement& statement, int index, const Variant& value, const JetFieldType& type,
+                    const std::string& fieldName) {
   const Variant converted = ConvertFieldValue(value, type, fieldName);
   if (converted.IsNull()) {
     statement.BindNull(index);
     return;
   }
   switch (type.type) {
-    case dbBoolean:
-      statement.BindInt64(index, converted.AsBoolean() ? kStorageTrue : kStorageFalse);
-      return;
+    case dbBoolean: statement.BindInt64(index, converted.AsBoolean() ? kStorageTrue : kStorageFalse); return;
     case dbByte:
     case dbInteger:
     case dbLong:
-    case dbBigInt:
-      statement.BindInt64(index, converted.AsInt64());
-      return;
-    case dbCurrency:
-      statement.BindDouble(index, converted.AsCurrency().ToDouble());
-      return;
+    case dbBigInt: statement.BindInt64(index, converted.AsInt64()); return;
+    case dbCurrency: statement.BindDouble(index, converted.AsCurrency().ToDouble()); return;
     case dbDate:
     case dbTime:
-    case dbTimeStamp:
-      statement.BindText(index, FormatStorageDate(converted.AsDateTime()));
-      return;
-    case dbGUID:
-      statement.BindText(index, *StoredGuidText(converted));
-      return;
+    case dbTimeStamp: statement.BindText(index, FormatStorageDate(converted.AsDateTime())); return;
+    case dbGUID: statement.BindText(index, *StoredGuidText(converted)); return;
     case dbBinary:
     case dbVarBinary:
     case dbLongBinary: {
@@ -320,51 +294,34 @@ void BindFieldValue(SqliteStatement& statement, int index, const Variant& value,
     }
     case dbText:
     case dbChar:
-    case dbMemo:
-      statement.BindText(index, converted.AsString());
-      return;
-    default:
-      statement.BindDouble(index, converted.AsDouble());
-      return;
+    case dbMemo: statement.BindText(index, converted.AsString()); return;
+    default: statement.BindDouble(index, converted.AsDouble()); return;
   }
 }
 
 void BindPlainValue(SqliteStatement& statement, int index, const Variant& value) {
   switch (value.Type()) {
     case VarType::kEmpty:
-    case VarType::kNull:
-      statement.BindNull(index);
-      return;
-    case VarType::kBoolean:
-      statement.BindInt64(index, value.AsBoolean() ? kStorageTrue : kStorageFalse);
-      return;
+    case VarType::kNull: statement.BindNull(index); return;
+    case VarType::kBoolean: statement.BindInt64(index, value.AsBoolean() ? kStorageTrue : kStorageFalse); return;
     case VarType::kSmallint:
     case VarType::kInteger:
-    case VarType::kInt64:
-      statement.BindInt64(index, value.AsInt64());
-      return;
-    case VarType::kDouble:
-      statement.BindDouble(index, value.AsDouble());
-      return;
-    case VarType::kCurrency:
-      statement.BindDouble(index, value.AsCurrency().ToDouble());
-      return;
+    case VarType::kInt64: statement.BindInt64(index, value.AsInt64()); return;
+    case VarType::kDouble: statement.BindDouble(index, value.AsDouble()); return;
+    case VarType::kCurrency: statement.BindDouble(index, value.AsCurrency().ToDouble()); return;
     case VarType::kDate: {
       const double date = value.AsDateTime();
       if (!(date >= kMinJetDate && date <= kMaxJetDate)) RaiseDaoError(kNumericOverflow);
       statement.BindText(index, FormatStorageDate(date));
       return;
     }
-    case VarType::kString:
-      statement.BindText(index, value.AsString());
-      return;
+    case VarType::kString: statement.BindText(index, value.AsString()); return;
     case VarType::kBytes: {
       std::vector<uint8_t> bytes = value.AsBytes();
       statement.BindBlob(index, bytes.data(), bytes.size());
       return;
     }
-    case VarType::kArray:
-      RaiseDaoError(kDaoTypeMismatch);
+    case VarType::kArray: RaiseDaoError(kDaoTypeMismatch);
   }
 }
 

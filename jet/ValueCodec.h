@@ -15,8 +15,8 @@
 #include <optional>
 #include <string>
 
-#include "runtime/Variant.h"
 #include "jet/JetTypes.h"
+#include "runtime/Variant.h"
 
 namespace lumo::jet {
 
@@ -28,8 +28,7 @@ Variant ReadColumnValue(const SqliteStatement& statement, int column, const JetF
 
 // `value` converted to what a field of type `type` holds (the forms listed above), raising
 // 3163/3349/3421 as DAO does on assignment. Null and Empty give Null.
-Variant ConvertFieldValue(const Variant& value, const JetFieldType& type,
-                          const std::string& fieldName);
+Variant ConvertFieldValue(const Variant& value, const JetFieldType& type, const std::string& fieldName);
 
 // The same for a value the caller gives up: a text or byte array already of the field's
 // kind moves into the result instead of being copied (memo texts and long binary data may be
@@ -38,12 +37,12 @@ Variant ConvertFieldValue(Variant&& value, const JetFieldType& type, const std::
 
 // Binds `value` as parameter `index` in the stored form of `type` (converting it first as
 // ConvertFieldValue does).
-void BindFieldValue(SqliteStatement& statement, int index, const Variant& value,
-                    const JetFieldType& type, const std::string& fieldName);
+void BindFieldValue(SqliteStatement& statement, int index, const Variant& value, const JetFieldType& type,
+                    const std::string& fieldName);
 // The same, but a text or byte array already of the field's kind is bound where it lies, not
 // copied: `value` must outlive the step, and the caller clears the bindings afterwards.
-void BindFieldValueInPlace(SqliteStatement& statement, int index, const Variant& value,
-                           const JetFieldType& type, const std::string& fieldName);
+void BindFieldValueInPlace(SqliteStatement& statement, int index, const Variant& value, const JetFieldType& type,
+                           const std::string& fieldName);
 
 // Binds a value whose field type is unknown (a query parameter, a criterion value): dates
 // in the stored text form, Booleans -1/0, currency as a number, the rest as they are. An

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "runtime/StrUtils.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
 #include "jet/sqlite/SqliteConnection.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -174,8 +174,7 @@ void Workspace::BeginTrans() {
       if (auto connection = entry.connection.lock()) {
         try {
           connection->Exec(level == 1 ? "ROLLBACK" : "RELEASE " + SavepointName(level));
-        } catch (...) {
-        }
+        } catch (...) {}
       }
     }
     throw;
@@ -269,11 +268,13 @@ PropertyCollection& Workspace::Properties() {
   auto add = [&](const char* name, int type, Property::Getter getter, Property::Setter setter = {}) {
     properties_->AddBuiltIn(std::make_shared<Property>(name, type, std::move(getter), std::move(setter)));
   };
-  add("Name", dbText, [this] { return Variant(name_); }, [this](const Variant& v) { SetName(v.AsString()); });
+  add(
+      "Name", dbText, [this] { return Variant(name_); }, [this](const Variant& v) { SetName(v.AsString()); });
   add("UserName", dbText, [this] { return Variant(userName_); });
   add("Type", dbLong, [this] { return Variant(type_); });
   add("IsolateODBCTrans", dbInteger, [] { return Variant::FromSmallint(0); });
-  add("DefaultCursorDriver", dbLong, [this] { return Variant(defaultCursorDriver_); },
+  add(
+      "DefaultCursorDriver", dbLong, [this] { return Variant(defaultCursorDriver_); },
       [this](const Variant& v) { SetDefaultCursorDriver(v.AsInteger()); });
   add("LoginTimeout", dbLong, [] { return Variant(20); });
   return *properties_;

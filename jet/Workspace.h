@@ -21,13 +21,13 @@
 #include <string>
 #include <vector>
 
-#include "runtime/Variant.h"
 #include "jet/Collection.h"
 #include "jet/DaoConstants.h"
 #include "jet/DaoObject.h"
 #include "jet/Database.h"
 #include "jet/Property.h"
 #include "jet/Security.h"
+#include "runtime/Variant.h"
 
 namespace lumo::jet {
 
@@ -48,12 +48,11 @@ class Workspace : public DaoObject {
   void SetDefaultCursorDriver(int driver);
   bool IsInTransaction() const;
 
-  std::shared_ptr<Database> OpenDatabase(const std::string& name, const Variant& options = false,
-                                         bool readOnly = false, const std::string& connect = {});
-  std::shared_ptr<Database> OpenConnection(const std::string& name, int options = 0,
-                                           bool readOnly = false, const std::string& connect = {});
-  std::shared_ptr<Database> CreateDatabase(const std::string& name, const std::string& locale,
-                                           int options = 0);
+  std::shared_ptr<Database> OpenDatabase(const std::string& name, const Variant& options = false, bool readOnly = false,
+                                         const std::string& connect = {});
+  std::shared_ptr<Database> OpenConnection(const std::string& name, int options = 0, bool readOnly = false,
+                                           const std::string& connect = {});
+  std::shared_ptr<Database> CreateDatabase(const std::string& name, const std::string& locale, int options = 0);
   void BeginTrans();
   void CommitTrans(int options = 0);
   void Rollback();

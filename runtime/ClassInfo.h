@@ -80,14 +80,14 @@ struct CollectionAccess {
 struct PropInfo {
   std::string name;
   PropKind kind = PropKind::kInteger;
-  bool stored = true;  // false: never written
-  int64_t defaultOrdinal = 0;      // kBoolean (0/1), kInteger, kEnumeration, kSet (mask)
-  double defaultFloat = 0;         // kFloat
-  std::string defaultString;       // kString
+  bool stored = true;          // false: never written
+  int64_t defaultOrdinal = 0;  // kBoolean (0/1), kInteger, kEnumeration, kSet (mask)
+  double defaultFloat = 0;     // kFloat
+  std::string defaultString;   // kString
   int64_t minimum = std::numeric_limits<int64_t>::min();  // kInteger: the setter type's range
   int64_t maximum = std::numeric_limits<int64_t>::max();
-  std::vector<std::string> members;                       // kEnumeration, kSet
-  std::type_index eventSignature = typeid(void);          // kEvent
+  std::vector<std::string> members;               // kEnumeration, kSet
+  std::type_index eventSignature = typeid(void);  // kEvent
 
   std::function<int64_t(TObject&)> getOrdinal;  // kBoolean, kInteger, kEnumeration, kSet
   std::function<void(TObject&, int64_t)> setOrdinal;
@@ -155,8 +155,8 @@ class StreamedData {
     std::string name;
     Reader reader;
     Writer writer;
-    HasData hasData;                              // written only when it answers true
-    std::optional<CollectionAccess> collection;   // set for DefineCollection entries
+    HasData hasData;                             // written only when it answers true
+    std::optional<CollectionAccess> collection;  // set for DefineCollection entries
   };
 
   // An entry read and written as a raw value.
@@ -194,8 +194,7 @@ struct SetterArg<R (C::*)(A) noexcept> {
   using type = std::decay_t<A>;
 };
 template <class C, class M>
-  requires(!std::is_function_v<M>)
-struct SetterArg<M C::*> {
+requires(!std::is_function_v<M>) struct SetterArg<M C::*> {
   using type = M;
 };
 
@@ -438,9 +437,9 @@ class ClassBuilder {
   template <class G, class S>
   ClassBuilder& Component(std::string name, G getter, S setter) {
     using Pointer = typename class_detail::SetterArg<S>::type;
-    static_assert(std::is_pointer_v<Pointer> &&
-                      std::is_base_of_v<TComponent, std::remove_pointer_t<Pointer>>,
-                  "a component property's setter takes a pointer to a component class");
+    static_assert(
+        std::is_pointer_v<Pointer> && std::is_base_of_v<TComponent, std::remove_pointer_t<Pointer>>,
+        "a component property's setter takes a pointer to a component class");
     PropInfo& property = Add(std::move(name), PropKind::kComponent);
     property.getComponent = [getter](TObject& object) -> TComponent* {
       return std::invoke(getter, Self(object));
@@ -495,7 +494,8 @@ class ClassBuilder {
   ClassBuilder& Collection(std::string name, G getter) {
     PropInfo& property = Add(std::move(name), PropKind::kCollection);
     property.getCollection = [getter](TObject& object) -> CollectionAccess {
-      return class_detail::MakeCollectionAccess(class_detail::Deref(std::invoke(getter, Self(object))));
+      return class_detail::MakeCollectionAccess(
+          class_detail::Deref(std::invoke(getter, Self(object))));
     };
     return *this;
   }
@@ -544,8 +544,8 @@ class ClassBuilder {
     using Answer = std::invoke_result_t<const G&, T&>;
     static_assert(std::is_reference_v<Answer> || std::is_pointer_v<Answer>,
                   "a string list is answered by reference or pointer");
-    using Result = std::remove_cvref_t<decltype(class_detail::Deref(
-        std::invoke(getter, std::declval<T&>())))>;
+    using Result =
+        std::remove_cvref_t<decltype(class_detail::Deref(std::invoke(getter, std::declval<T&>())))>;
     static_assert(std::is_base_of_v<TStrings, Result>, "a string list property answers TStrings");
     return [getter](TObject& object) -> const TStrings& {
       return class_detail::Deref(std::invoke(getter, Self(object)));

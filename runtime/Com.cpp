@@ -1,8 +1,8 @@
 #include "runtime/Com.h"
 
+#include <strings.h>
 #include <algorithm>
 #include <mutex>
-#include <strings.h>
 
 #include "runtime/Exceptions.h"
 
@@ -35,9 +35,7 @@ ClassRegistry& Classes() {
 
 }  // namespace
 
-int32_t CoInitialize(void* /*reserved*/) {
-  return comInitCount++ == 0 ? kS_OK : kS_FALSE;
-}
+int32_t CoInitialize(void* /*reserved*/) { return comInitCount++ == 0 ? kS_OK : kS_FALSE; }
 
 void CoUninitialize() {
   if (comInitCount > 0) --comInitCount;

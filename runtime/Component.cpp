@@ -28,11 +28,10 @@ void TObject::DeclareStreamedData(StreamedData& /*data*/) {}
 
 const ClassInfo& TComponent::StaticClass() {
   // The name is written in the object's header line, never as a property.
-  static const ClassInfo info =
-      ClassBuilder<TComponent>("TComponent", &TObject::StaticClass)
-          .String("Name", &TComponent::Name, &TComponent::SetName)
-          .NotStored()
-          .Integer("Tag", &TComponent::Tag, &TComponent::SetTag, 0);
+  static const ClassInfo info = ClassBuilder<TComponent>("TComponent", &TObject::StaticClass)
+                                    .String("Name", &TComponent::Name, &TComponent::SetName)
+                                    .NotStored()
+                                    .Integer("Tag", &TComponent::Tag, &TComponent::SetTag, 0);
   return info;
 }
 

@@ -247,7 +247,9 @@ struct DirectPattern {
   void Write(const DateTimeParts& parts, const FormatSettings& settings, std::string& out) const {
     for (const DirectStep& step : steps) {
       switch (step.field) {
-        case 'Y': AppendNumber(out, step.width == 2 ? parts.Year % 100 : parts.Year, step.width); break;
+        case 'Y':
+          AppendNumber(out, step.width == 2 ? parts.Year % 100 : parts.Year, step.width);
+          break;
         case 'M': AppendNumber(out, parts.Month, step.width); break;
         case 'D': AppendNumber(out, parts.Day, step.width); break;
         case 'H': AppendNumber(out, parts.Hour, step.width); break;
@@ -277,9 +279,9 @@ bool TryFormatDirect(DirectKind kind, const DateTimeParts& parts, const FormatSe
   thread_local DirectPattern datePattern;
   thread_local DirectPattern timePattern;
   const bool withDate = kind != DirectKind::kTime;
-  const bool withTime = kind == DirectKind::kTime ||
-                        (kind == DirectKind::kDateTime &&
-                         (parts.Hour != 0 || parts.Minute != 0 || parts.Second != 0));
+  const bool withTime =
+      kind == DirectKind::kTime || (kind == DirectKind::kDateTime &&
+                                    (parts.Hour != 0 || parts.Minute != 0 || parts.Second != 0));
   if (withDate && !datePattern.Use(settings.ShortDateFormat)) return false;
   if (withTime && !timePattern.Use(settings.LongTimeFormat)) return false;
   out.reserve(32);

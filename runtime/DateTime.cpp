@@ -61,9 +61,7 @@ std::string DoubleText(double value) {
 
 }  // namespace
 
-bool IsLeapYear(int year) {
-  return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0);
-}
+bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
 
 int DaysInMonth(int year, int month) {
   if (month < 1 || month > 12) return 0;
@@ -94,17 +92,17 @@ bool TryEncodeTime(int hour, int minute, int second, int milliSecond, TDateTime&
       milliSecond < 0 || milliSecond > 999) {
     return false;
   }
-  value = static_cast<double>(((hour * 60 + minute) * 60 + second) * 1000 + milliSecond) /
-          kMSecsPerDay;
+  value =
+      static_cast<double>(((hour * 60 + minute) * 60 + second) * 1000 + milliSecond) / kMSecsPerDay;
   return true;
 }
 
 TDateTime EncodeTime(int hour, int minute, int second, int milliSecond) {
   TDateTime value;
   if (!TryEncodeTime(hour, minute, second, milliSecond, value)) {
-    throw EConvertError("Invalid time: " + std::to_string(hour) + " h " +
-                        std::to_string(minute) + " min " + std::to_string(second) + " s " +
-                        std::to_string(milliSecond) + " ms");
+    throw EConvertError("Invalid time: " + std::to_string(hour) + " h " + std::to_string(minute) +
+                        " min " + std::to_string(second) + " s " + std::to_string(milliSecond) +
+                        " ms");
   }
   return value;
 }
@@ -146,8 +144,7 @@ TDateTime TimeStampToDateTime(const TTimeStamp& stamp) {
     throw EConvertError("Invalid time stamp: day " + std::to_string(stamp.Date) + ", " +
                         std::to_string(stamp.Time) + " ms");
   }
-  return ComposeDateTime(stamp.Date - kDateDelta,
-                         static_cast<double>(stamp.Time) / kMSecsPerDay);
+  return ComposeDateTime(stamp.Date - kDateDelta, static_cast<double>(stamp.Time) / kMSecsPerDay);
 }
 
 double TimeStampToMSecs(const TTimeStamp& stamp) {

@@ -17,9 +17,9 @@ namespace lumo {
 using TDateTime = double;
 
 constexpr int32_t kMSecsPerDay = 86400000;
-constexpr int32_t kDateDelta = 693594;            // day number of 30 Dec 1899
-constexpr int32_t kMaxDayNumber = 3652059;        // 31 Dec 9999
-constexpr TDateTime kMinDateTime = -693593.0;     // 1 Jan 0001 00:00
+constexpr int32_t kDateDelta = 693594;         // day number of 30 Dec 1899
+constexpr int32_t kMaxDayNumber = 3652059;     // 31 Dec 9999
+constexpr TDateTime kMinDateTime = -693593.0;  // 1 Jan 0001 00:00
 constexpr TDateTime kMaxDateTime = 2958465.0 + 86399999.0 / kMSecsPerDay;
 
 struct TTimeStamp {

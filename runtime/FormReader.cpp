@@ -81,12 +81,14 @@ class FormApplier {
     if (component != nullptr) {
       bool readAlready = std::find(loaded_.begin(), loaded_.end(), component) != loaded_.end();
       if (readAlready || !SameText(component->ClassName(), description.className)) {
-        throw EFilerError(description.line, "A component named " + description.name + " already exists");
+        throw EFilerError(description.line,
+                          "A component named " + description.name + " already exists");
       }
       StartLoading(*component);
     } else {
       if (!info->CanCreate()) {
-        throw EFilerError(description.line, "Class " + description.className + " cannot be created");
+        throw EFilerError(description.line,
+                          "Class " + description.className + " cannot be created");
       }
       std::string what = description.name.empty() ? description.className : description.name;
       component = Guarded(description.line, what, [&] { return info->CreateInstance(&root_); });
@@ -116,14 +118,16 @@ class FormApplier {
       bool last = i + 1 == parts.size();
       const PropInfo* info = object->ClassType().FindProperty(parts[i]);
       if (info == nullptr) {
-        if (last && ReadStreamedEntry(*object, parts[i], property.value, property.line, what)) return;
+        if (last && ReadStreamedEntry(*object, parts[i], property.value, property.line, what))
+          return;
         break;
       }
       if (last) {
         AssignValue(*object, *info, property.value, property.line, what);
         return;
       }
-      if (info->kind == PropKind::kStrings && i + 2 == parts.size() && SameText(parts[i + 1], "Strings")) {
+      if (info->kind == PropKind::kStrings && i + 2 == parts.size() &&
+          SameText(parts[i + 1], "Strings")) {
         AssignValue(*object, *info, property.value, property.line, what);
         return;
       }
@@ -201,7 +205,8 @@ class FormApplier {
         return;
       }
       case PropKind::kEnumeration: {
-        int index = value.kind == FormValueKind::kIdentifier ? MemberIndex(property, value.text) : -1;
+        int index =
+            value.kind == FormValueKind::kIdentifier ? MemberIndex(property, value.text) : -1;
         if (index < 0) Invalid(line);
         Guarded(line, what, [&] { property.setOrdinal(object, index); });
         return;
@@ -226,15 +231,17 @@ class FormApplier {
         const MethodInfo* method = root_.ClassType().FindMethod(value.text);
         if (method == nullptr) throw EFilerError(line, "Method " + value.text + " not found");
         if (method->signature != property.eventSignature) {
-          throw EFilerError(line, "Method " + value.text + " does not match the event " + property.name);
+          throw EFilerError(line,
+                            "Method " + value.text + " does not match the event " + property.name);
         }
-        Guarded(line, what, [&] { property.bindHandler(object, method->name, method->bind(root_)); });
+        Guarded(line, what,
+                [&] { property.bindHandler(object, method->name, method->bind(root_)); });
         return;
       }
-      case PropKind::kPersistent:
-        Invalid(line);
+      case PropKind::kPersistent: Invalid(line);
       case PropKind::kCollection: {
-        CollectionAccess access = Guarded(line, what, [&] { return property.getCollection(object); });
+        CollectionAccess access =
+            Guarded(line, what, [&] { return property.getCollection(object); });
         ReadCollection(access, value, line, what);
         return;
       }
@@ -262,8 +269,9 @@ class FormApplier {
       if (found == nullptr) {
         throw EFilerError(reference.line, "Component " + reference.componentName + " not found");
       }
-      bool accepted = Guarded(reference.line, reference.what,
-                              [&] { return reference.property->setComponent(*reference.target, found); });
+      bool accepted = Guarded(reference.line, reference.what, [&] {
+        return reference.property->setComponent(*reference.target, found);
+      });
       if (!accepted) Invalid(reference.line);
     }
   }

@@ -84,9 +84,7 @@ struct Token {
 
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-bool IsHexDigit(char c) {
-  return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
-}
+bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
 int HexValue(char c) {
   if (IsDigit(c)) return c - '0';
   return (c | 0x20) - 'a' + 10;
@@ -164,11 +162,13 @@ class Lexer {
   std::string ReadIdentifier() {
     size_t start = position_;
     while (true) {
-      while (position_ < text_.size() && (IsLetter(text_[position_]) || IsDigit(text_[position_]))) {
+      while (position_ < text_.size() &&
+             (IsLetter(text_[position_]) || IsDigit(text_[position_]))) {
         ++position_;
       }
       // a dot continues a dotted name only when a name part follows
-      if (position_ + 1 < text_.size() && text_[position_] == '.' && IsLetter(text_[position_ + 1])) {
+      if (position_ + 1 < text_.size() && text_[position_] == '.' &&
+          IsLetter(text_[position_ + 1])) {
         ++position_;
         continue;
       }
@@ -186,7 +186,8 @@ class Lexer {
       size_t digits = position_;
       while (position_ < text_.size() && IsHexDigit(text_[position_])) ++position_;
       uint64_t value = 0;
-      auto [end, error] = std::from_chars(text_.data() + digits, text_.data() + position_, value, 16);
+      auto [end, error] =
+          std::from_chars(text_.data() + digits, text_.data() + position_, value, 16);
       if (digits == position_ || error != std::errc() || value > uint64_t{INT64_MAX}) {
         throw EFilerError(line_, "Invalid number");
       }
@@ -253,11 +254,13 @@ class Lexer {
         bool hex = position_ < text_.size() && text_[position_] == '$';
         if (hex) ++position_;
         size_t digits = position_;
-        while (position_ < text_.size() && (hex ? IsHexDigit(text_[position_]) : IsDigit(text_[position_]))) {
+        while (position_ < text_.size() &&
+               (hex ? IsHexDigit(text_[position_]) : IsDigit(text_[position_]))) {
           ++position_;
         }
         uint32_t code = 0;
-        auto [end, error] = std::from_chars(text_.data() + digits, text_.data() + position_, code, hex ? 16 : 10);
+        auto [end, error] =
+            std::from_chars(text_.data() + digits, text_.data() + position_, code, hex ? 16 : 10);
         if (digits == position_ || error != std::errc() || code > 0x10FFFF) {
           throw EFilerError(line_, "Invalid character code");
         }
@@ -302,7 +305,8 @@ class Parser {
     Advance();
   }
   std::string ExpectIdentifier() {
-    if (token_.kind != TokenKind::kIdentifier) throw EFilerError(token_.line, "Identifier expected");
+    if (token_.kind != TokenKind::kIdentifier)
+      throw EFilerError(token_.line, "Identifier expected");
     std::string name = token_.text;
     Advance();
     return name;
@@ -321,7 +325,8 @@ class Parser {
     } else {
       object.className = first;
     }
-    if (object.name.find('.') != std::string::npos || object.className.find('.') != std::string::npos) {
+    if (object.name.find('.') != std::string::npos ||
+        object.className.find('.') != std::string::npos) {
       throw EFilerError(object.line, "Invalid object header");
     }
     while (true) {
@@ -378,10 +383,8 @@ class Parser {
           Advance();
         }
         return value;
-      case TokenKind::kSymbol:
-        break;
-      case TokenKind::kEnd:
-        throw EFilerError(token_.line, "Value expected");
+      case TokenKind::kSymbol: break;
+      case TokenKind::kEnd: throw EFilerError(token_.line, "Value expected");
     }
     int line = token_.line;
     char symbol = token_.symbol;
@@ -425,8 +428,7 @@ class Parser {
         }
         Advance();
         return value;
-      default:
-        throw EFilerError(line, "Value expected");
+      default: throw EFilerError(line, "Value expected");
     }
   }
 
@@ -507,7 +509,8 @@ void AppendString(std::string& out, const std::string& text, int level, bool own
 void AppendProperties(std::string& out, const std::vector<FormProperty>& properties, int level) {
   for (const FormProperty& property : properties) {
     out += Indent(level) + property.name + " =";
-    if (property.value.kind == FormValueKind::kString && QuotedParts(property.value.text).size() > 1) {
+    if (property.value.kind == FormValueKind::kString &&
+        QuotedParts(property.value.text).size() > 1) {
       AppendString(out, property.value.text, level + 1, true);
     } else {
       out += ' ';
@@ -519,18 +522,10 @@ void AppendProperties(std::string& out, const std::vector<FormProperty>& propert
 
 void AppendValue(std::string& out, const FormValue& value, int level) {
   switch (value.kind) {
-    case FormValueKind::kInteger:
-      out += std::to_string(value.integer);
-      break;
-    case FormValueKind::kFloat:
-      out += FloatText(value.number);
-      break;
-    case FormValueKind::kString:
-      AppendString(out, value.text, level, false);
-      break;
-    case FormValueKind::kIdentifier:
-      out += value.text;
-      break;
+    case FormValueKind::kInteger: out += std::to_string(value.integer); break;
+    case FormValueKind::kFloat: out += FloatText(value.number); break;
+    case FormValueKind::kString: AppendString(out, value.text, level, false); break;
+    case FormValueKind::kIdentifier: out += value.text; break;
     case FormValueKind::kList:
       out += '(';
       for (const FormValue& element : value.list) {

@@ -39,7 +39,16 @@ class EFilerError : public Exception {
   int line_ = 0;
 };
 
-enum class FormValueKind { kInteger, kFloat, kString, kIdentifier, kList, kSet, kCollection, kBinary };
+enum class FormValueKind {
+  kInteger,
+  kFloat,
+  kString,
+  kIdentifier,
+  kList,
+  kSet,
+  kCollection,
+  kBinary
+};
 
 struct FormItem;
 

@@ -29,14 +29,16 @@ void Emit(std::vector<FormProperty>& out, std::string name, FormValue value) {
   out.push_back(std::move(property));
 }
 
-void DescribeProperties(TObject& object, const std::string& prefix, std::vector<FormProperty>& out) {
+void DescribeProperties(TObject& object, const std::string& prefix,
+                        std::vector<FormProperty>& out) {
   for (const PropInfo& property : object.ClassType().Properties()) {
     if (!property.stored) continue;
     std::string name = prefix + property.name;
     switch (property.kind) {
       case PropKind::kBoolean: {
         int64_t value = property.getOrdinal(object);
-        if (value != property.defaultOrdinal) Emit(out, name, FormValue::Identifier(value ? "True" : "False"));
+        if (value != property.defaultOrdinal)
+          Emit(out, name, FormValue::Identifier(value ? "True" : "False"));
         break;
       }
       case PropKind::kInteger: {

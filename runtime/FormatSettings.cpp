@@ -14,14 +14,12 @@ namespace {
 // settings are derived from.
 struct TranslatedFormat {
   std::string pattern;
-  std::string order;             // numeric date fields in order of appearance: "DMY", ...
-  std::string firstSeparator;    // literal text between the first two numeric fields
+  std::string order;           // numeric date fields in order of appearance: "DMY", ...
+  std::string firstSeparator;  // literal text between the first two numeric fields
   int numericFields = 0;
 };
 
-bool IsAsciiLetter(char c) {
-  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
-}
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
 // Literal text of a strftime pattern: letters and quote characters would be read as pattern
 // letters, so such text is quoted; everything else (punctuation, blanks, non-ASCII bytes) is

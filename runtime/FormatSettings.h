@@ -18,13 +18,13 @@ namespace lumo {
 // The raw texts a locale answers through nl_langinfo, kept apart so that the derivation of the
 // settings can be checked with any locale's data, installed or not.
 struct LocaleInfo {
-  std::string radixChar;      // RADIXCHAR
-  std::string thousandsSep;   // THOUSEP
-  std::string dateFormat;     // D_FMT, strftime form
-  std::string timeFormat;     // T_FMT
-  std::string timeFormatAmPm; // T_FMT_AMPM, what %r stands for
-  std::string amString;       // AM_STR
-  std::string pmString;       // PM_STR
+  std::string radixChar;                                          // RADIXCHAR
+  std::string thousandsSep;                                       // THOUSEP
+  std::string dateFormat;                                         // D_FMT, strftime form
+  std::string timeFormat;                                         // T_FMT
+  std::string timeFormatAmPm;                                     // T_FMT_AMPM, what %r stands for
+  std::string amString;                                           // AM_STR
+  std::string pmString;                                           // PM_STR
   std::array<std::string, 12> monthNames, abbreviatedMonthNames;  // MON_1.., ABMON_1..
   std::array<std::string, 7> dayNames, abbreviatedDayNames;       // DAY_1.. (Sunday first)
 
@@ -65,9 +65,9 @@ struct FormatSettings {
   std::string TimePMString = "PM";
   std::array<std::string, 12> ShortMonthNames = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-  std::array<std::string, 12> LongMonthNames = {
-      "January", "February", "March",     "April",   "May",      "June",
-      "July",    "August",   "September", "October", "November", "December"};
+  std::array<std::string, 12> LongMonthNames = {"January",   "February", "March",    "April",
+                                                "May",       "June",     "July",     "August",
+                                                "September", "October",  "November", "December"};
   // Index 0 is Sunday, as DayOfWeek counts.
   std::array<std::string, 7> ShortDayNames = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
   std::array<std::string, 7> LongDayNames = {"Sunday",   "Monday", "Tuesday", "Wednesday",

@@ -140,7 +140,7 @@ TGuid CreateGuid() {
     filled += static_cast<size_t>(got);
   }
   TGuid guid = GuidFromBytes(bytes);
-  guid.D3 = static_cast<uint16_t>((guid.D3 & 0x0FFF) | 0x4000);  // version 4
+  guid.D3 = static_cast<uint16_t>((guid.D3 & 0x0FFF) | 0x4000);   // version 4
   guid.D4[0] = static_cast<uint8_t>((guid.D4[0] & 0x3F) | 0x80);  // RFC 4122 variant
   return guid;
 }

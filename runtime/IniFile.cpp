@@ -103,8 +103,8 @@ TIniFile::TIniFile(std::string fileName) : fileName_(std::move(fileName)) {
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
       size_t close = line.rfind(']');
-      std::string_view name = Trim(line.substr(1, close == std::string_view::npos ? line.npos
-                                                                                   : close - 1));
+      std::string_view name =
+          Trim(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
       // A repeated section header continues nothing: only the first occurrence is read.
       current = FindSection(std::string(name)) == nullptr
                     ? &sections_.emplace_back(Section{std::string(name), {}})

@@ -202,8 +202,8 @@ std::string FloatToStr(double value, const FormatSettings& settings) {
   if (value == 0) return "0";
   constexpr int kPrecision = 15;
   char buffer[40];
-  auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
-                              std::chars_format::scientific, kPrecision - 1);
+  auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific,
+                              kPrecision - 1);
   std::string_view scientific(buffer, result.ptr - buffer);  // "-d.dddde+XX"
   std::string text;
   if (scientific[0] == '-') {
@@ -255,8 +255,8 @@ std::string IntToStr(int64_t value) { return std::to_string(value); }
 
 bool TryStrToInt(std::string_view text, int32_t& value) {
   int64_t wide;
-  if (!ParseInteger(text, std::numeric_limits<int32_t>::min(),
-                    std::numeric_limits<int32_t>::max(), wide)) {
+  if (!ParseInteger(text, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max(),
+                    wide)) {
     return false;
   }
   value = static_cast<int32_t>(wide);

@@ -83,8 +83,8 @@ std::vector<std::string> LocalIPv4Addresses() {
   std::vector<std::string> resolved = ResolveHostName();
   bool onlyLoopback = std::all_of(resolved.begin(), resolved.end(), IsLoopback);
   // The interfaces are only asked when the resolver gave nothing better.
-  return ChooseIPv4Addresses(resolved, onlyLoopback ? InterfaceAddresses()
-                                                    : std::vector<std::string>());
+  return ChooseIPv4Addresses(resolved,
+                             onlyLoopback ? InterfaceAddresses() : std::vector<std::string>());
 }
 
 }  // namespace lumo

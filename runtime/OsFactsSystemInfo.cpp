@@ -187,8 +187,8 @@ std::string ExecutablePath() {
 uint32_t GetTickCount() {
   timespec now{};
   clock_gettime(CLOCK_BOOTTIME, &now);
-  uint64_t milliseconds = static_cast<uint64_t>(now.tv_sec) * 1000u +
-                          static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+  uint64_t milliseconds =
+      static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
   return static_cast<uint32_t>(milliseconds);  // wraps at 2^32 as the platform's count does
 }
 

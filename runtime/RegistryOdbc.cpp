@@ -21,8 +21,8 @@
 extern "C" {
 BOOL _odbcinst_UserINI(char* fileName, BOOL verify);    // NOLINT(bugprone-reserved-identifier)
 BOOL _odbcinst_SystemINI(char* fileName, BOOL verify);  // NOLINT(bugprone-reserved-identifier)
-char* odbcinst_system_file_path(char* buffer);           // NOLINT(readability-identifier-naming)
-char* odbcinst_system_file_name(char* buffer);           // NOLINT(readability-identifier-naming)
+char* odbcinst_system_file_path(char* buffer);          // NOLINT(readability-identifier-naming)
+char* odbcinst_system_file_name(char* buffer);          // NOLINT(readability-identifier-naming)
 }
 
 namespace lumo::registry_detail {
@@ -103,8 +103,7 @@ std::vector<std::string> SplitList(const std::string& buffer, size_t length) {
 
 // SQLGetPrivateProfileString with a buffer that grows until the answer fits: when the buffer is
 // too small the installer silently drops or cuts entries.
-std::string ProfileString(const char* section, const char* key, const char* file,
-                          size_t& length) {
+std::string ProfileString(const char* section, const char* key, const char* file, size_t& length) {
   std::string buffer;
   for (int size = kFirstBufferSize; size <= kLargestBufferSize; size *= 2) {
     buffer.assign(static_cast<size_t>(size), '\0');
@@ -190,8 +189,7 @@ bool ReadDriverKeys(const std::vector<std::string>& parts, RegistryKeyData& data
   return true;
 }
 
-bool ReadDataSourceKeys(UWORD mode, const std::vector<std::string>& parts,
-                        RegistryKeyData& data) {
+bool ReadDataSourceKeys(UWORD mode, const std::vector<std::string>& parts, RegistryKeyData& data) {
   std::vector<std::string> sources = DataSources(mode);
   if (parts.size() == 3) {
     data.keyNames.push_back("ODBC Data Sources");
@@ -214,20 +212,16 @@ bool ReadDataSourceKeys(UWORD mode, const std::vector<std::string>& parts,
 
 }  // namespace
 
-bool ReadOdbcKey(RegistryRoot root, const std::vector<std::string>& parts,
-                 RegistryKeyData& data) {
+bool ReadOdbcKey(RegistryRoot root, const std::vector<std::string>& parts, RegistryKeyData& data) {
   if (root == RegistryRoot::kClassesRoot) return false;
   const bool machine = root == RegistryRoot::kLocalMachine;
   switch (parts.size()) {
-    case 0:
-      data.keyNames.push_back("SOFTWARE");
-      return true;
+    case 0: data.keyNames.push_back("SOFTWARE"); return true;
     case 1:
       if (!SameRegistryName(parts[0], "SOFTWARE")) return false;
       data.keyNames.push_back("ODBC");
       return true;
-    default:
-      break;
+    default: break;
   }
   if (!SameRegistryName(parts[0], "SOFTWARE") || !SameRegistryName(parts[1], "ODBC")) {
     return false;

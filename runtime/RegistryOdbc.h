@@ -17,7 +17,6 @@ bool SameRegistryName(const std::string& a, const std::string& b);
 // Answers the keys under SOFTWARE\ODBC of the current-user and local-machine roots (and the
 // keys above them, so that "SOFTWARE" and "SOFTWARE\ODBC" exist) from unixODBC's installer
 // API. False when the path is not one of those keys or names no driver / data source.
-bool ReadOdbcKey(RegistryRoot root, const std::vector<std::string>& parts,
-                 RegistryKeyData& data);
+bool ReadOdbcKey(RegistryRoot root, const std::vector<std::string>& parts, RegistryKeyData& data);
 
 }  // namespace lumo::registry_detail

@@ -1,12 +1,12 @@
 #include "runtime/StrUtils.h"
 
+#include <langinfo.h>
+#include <locale.h>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
-#include <langinfo.h>
-#include <locale.h>
 
 namespace lumo {
 
@@ -96,7 +96,8 @@ char AsciiUpper(char c) noexcept { return (c >= 'a' && c <= 'z') ? static_cast<c
 // ASCII only).
 locale_t CaseLocale() {
   const char* codeset = nl_langinfo(CODESET);
-  if (codeset != nullptr && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0)) {
+  if (codeset != nullptr &&
+      (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0)) {
     return static_cast<locale_t>(0);
   }
   static locale_t neutral = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
@@ -214,7 +215,8 @@ std::string FormatArgs(std::string_view format, std::span<const FormatArg> args)
       continue;
     }
     std::string flags;
-    while (i < format.size() && std::strchr("-+ #0", format[i]) != nullptr) flags.push_back(format[i++]);
+    while (i < format.size() && std::strchr("-+ #0", format[i]) != nullptr)
+      flags.push_back(format[i++]);
     int width = -1;
     while (i < format.size() && format[i] >= '0' && format[i] <= '9') {
       width = (width < 0 ? 0 : width) * 10 + (format[i++] - '0');
@@ -260,7 +262,8 @@ std::string FormatArgs(std::string_view format, std::span<const FormatArg> args)
       case 'X':
       case 'o':
         if (!integral) InvalidFormat(format);
-        out += PrintfOne(directive + "ll" + conversion, static_cast<unsigned long long>(AsUnsigned(arg)));
+        out += PrintfOne(directive + "ll" + conversion,
+                         static_cast<unsigned long long>(AsUnsigned(arg)));
         break;
       case 'e':
       case 'E':
@@ -310,8 +313,7 @@ std::string FormatArgs(std::string_view format, std::span<const FormatArg> args)
         if (arg.kind != FormatArg::Kind::kPointer) InvalidFormat(format);
         out += PrintfOne(directive + "p", arg.pointer);
         break;
-      default:
-        InvalidFormat(format);
+      default: InvalidFormat(format);
     }
   }
   return out;

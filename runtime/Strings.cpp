@@ -299,7 +299,8 @@ int TStringList::AddObject(const std::string& text, TObject* object) {
       if (duplicates_ == Duplicates::kError) {
         throw EStringListError("String list does not allow duplicates");
       }
-      while (index < Count() && CompareStrings(items_[static_cast<size_t>(index)].text, text) == 0) {
+      while (index < Count() &&
+             CompareStrings(items_[static_cast<size_t>(index)].text, text) == 0) {
         ++index;  // after the equal lines, so that equal lines keep the order they came in
       }
     }

@@ -159,7 +159,7 @@ class TStringList : public TStrings {
   Duplicates duplicates_ = Duplicates::kIgnore;
   ChangeHook onChange_;
   ChangeHook onChanging_;
-  bool changingSent_ = false;  // OnChanging already fired in the current update
+  bool changingSent_ = false;    // OnChanging already fired in the current update
   bool changedPending_ = false;  // a change happened in the current update
 };
 

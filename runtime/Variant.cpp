@@ -185,8 +185,7 @@ std::ostream& operator<<(std::ostream& stream, const Variant& value) {
       }
       return stream << ')';
     }
-    default:
-      return stream << VarTypeName(value.Type()) << '(' << value.AsString(invariant) << ')';
+    default: return stream << VarTypeName(value.Type()) << '(' << value.AsString(invariant) << ')';
   }
 }
 

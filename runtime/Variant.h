@@ -69,8 +69,7 @@ class Variant {
   // Signed integers of up to 32 bits and unsigned ones of up to 16 become Integer, wider
   // ones Int64 (an unsigned 64-bit value beyond the Int64 range raises EVariantError).
   template <std::integral T>
-    requires(!std::same_as<T, bool> && !std::same_as<T, char>)
-  Variant(T value) {
+  requires(!std::same_as<T, bool> && !std::same_as<T, char>) Variant(T value) {
     if constexpr (std::is_signed_v<T> ? sizeof(T) <= 4 : sizeof(T) < 4) {
       value_ = static_cast<int32_t>(value);
     } else {
@@ -112,7 +111,9 @@ class Variant {
   // that are measured, sliced or extended without being copied. nullptr for other types.
   const std::string* TextIf() const noexcept { return std::get_if<std::string>(&value_); }
   std::string* TextIf() noexcept { return std::get_if<std::string>(&value_); }
-  const std::vector<uint8_t>* BytesIf() const noexcept { return std::get_if<std::vector<uint8_t>>(&value_); }
+  const std::vector<uint8_t>* BytesIf() const noexcept {
+    return std::get_if<std::vector<uint8_t>>(&value_);
+  }
   std::vector<uint8_t>* BytesIf() noexcept { return std::get_if<std::vector<uint8_t>>(&value_); }
 
   // Arrays (Bytes or Array); EVariantError "Variant is not an array" otherwise.

@@ -14,8 +14,7 @@ constexpr double kTwoPow63 = 9223372036854775808.0;
 
 [[noreturn]] void RaiseOutOfRange(VarType from, VarType to, const std::string& valueText) {
   throw EVariantError(std::string("Could not convert variant of type (") + VarTypeName(from) +
-                      ") into type (" + VarTypeName(to) + "): " + valueText +
-                      " is out of range");
+                      ") into type (" + VarTypeName(to) + "): " + valueText + " is out of range");
 }
 
 [[noreturn]] void RaiseNotValid(const std::string& text, const char* what) {
@@ -45,7 +44,8 @@ int64_t RoundCurrencyToInt64(Currency value) {
   int64_t quotient = scaled / Currency::kScale;
   int64_t remainder = scaled % Currency::kScale;  // carries the sign of scaled
   int64_t magnitude = remainder < 0 ? -remainder : remainder;
-  if (magnitude > Currency::kScale / 2 || (magnitude == Currency::kScale / 2 && quotient % 2 != 0)) {
+  if (magnitude > Currency::kScale / 2 ||
+      (magnitude == Currency::kScale / 2 && quotient % 2 != 0)) {
     quotient += remainder < 0 ? -1 : 1;
   }
   return quotient;
@@ -65,9 +65,10 @@ int64_t Variant::AsIntegral(int64_t minimum, int64_t maximum, VarType target,
     case VarType::kInt64: result = std::get<int64_t>(value_); break;
     case VarType::kDouble:
     case VarType::kDate: {
-      double number = Type() == VarType::kDouble ? std::get<double>(value_)
-                                                 : std::get<DateValue>(value_).value;
-      if (!RoundToInt64(number, result)) RaiseOutOfRange(Type(), target, FloatToStr(number, settings));
+      double number =
+          Type() == VarType::kDouble ? std::get<double>(value_) : std::get<DateValue>(value_).value;
+      if (!RoundToInt64(number, result))
+        RaiseOutOfRange(Type(), target, FloatToStr(number, settings));
       break;
     }
     case VarType::kCurrency: result = RoundCurrencyToInt64(std::get<Currency>(value_)); break;
@@ -163,7 +164,8 @@ Currency Variant::AsCurrency(const FormatSettings& settings) const {
       Currency result;
       if (!TryStrToCurr(text, result, settings)) {
         double number;
-        if (TryStrToFloat(text, number, settings)) RaiseOutOfRange(Type(), VarType::kCurrency, text);
+        if (TryStrToFloat(text, number, settings))
+          RaiseOutOfRange(Type(), VarType::kCurrency, text);
         RaiseNotValid(text, "floating point value");
       }
       return result;

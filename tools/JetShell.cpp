@@ -6,8 +6,6 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "runtime/Exceptions.h"
-#include "runtime/StrUtils.h"
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
 #include "jet/Database.h"
@@ -16,6 +14,8 @@
 #include "jet/RowCounts.h"
 #include "jet/TableDef.h"
 #include "jet/sql/JetSqlTranslator.h"
+#include "runtime/Exceptions.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::tools {
 
@@ -259,8 +259,7 @@ void JetShell::SaveQuery(const std::string& name, const std::string& sql) {
   }
 }
 
-void JetShell::RunQuery(const std::string& name,
-                        const std::vector<std::pair<std::string, std::string>>& parameters) {
+void JetShell::RunQuery(const std::string& name, const std::vector<std::pair<std::string, std::string>>& parameters) {
   auto query = database_->QueryDefs().Item(name);
   for (const auto& [parameterName, text] : parameters) {
     auto parameter = query->Parameters().Find(parameterName);

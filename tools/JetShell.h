@@ -167,12 +167,10 @@ class JetShell {
   // `where` (a Jet criterion) selects, written into `file` byte for byte (a Null field gives
   // an empty file). No matching record, several, or another field type raise
   // std::invalid_argument; a file that cannot be written std::runtime_error.
-  void BlobOut(const std::string& table, const std::string& field, const std::string& where,
-               const std::string& file);
+  void BlobOut(const std::string& table, const std::string& field, const std::string& where, const std::string& file);
   // The bytes of `file` stored into that field of that record (a memo takes them as its
   // text). The file is read before anything changes; the same errors.
-  void BlobIn(const std::string& table, const std::string& field, const std::string& where,
-              const std::string& file);
+  void BlobIn(const std::string& table, const std::string& field, const std::string& where, const std::string& file);
 
   // Whether a script stops at its first error (the default for scripts; a person at the
   // prompt goes on).

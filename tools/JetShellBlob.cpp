@@ -20,9 +20,7 @@ using namespace lumo::jet;
 
 namespace {
 
-bool IsBlobType(int type) {
-  return type == dbMemo || type == dbLongBinary || type == dbBinary || type == dbVarBinary;
-}
+bool IsBlobType(int type) { return type == dbMemo || type == dbLongBinary || type == dbBinary || type == dbVarBinary; }
 
 std::string Bracketed(const std::string& name) {
   if (name.empty() || name.find_first_of("[]") != std::string::npos) {
@@ -37,8 +35,8 @@ std::string Bytes(size_t count) { return std::to_string(count) + (count == 1 ? "
 
 std::shared_ptr<Recordset> JetShell::OpenBlobRecord(const std::string& table, const std::string& field,
                                                     const std::string& where, bool forWriting) {
-  const std::string sql = "SELECT " + Bracketed(field) + " FROM " + Bracketed(table) +
-                          (where.empty() ? std::string() : " WHERE " + where);
+  const std::string sql =
+      "SELECT " + Bracketed(field) + " FROM " + Bracketed(table) + (where.empty() ? std::string() : " WHERE " + where);
   auto recordset = database_->OpenRecordset(sql, forWriting ? dbOpenDynaset : dbOpenSnapshot);
   std::shared_ptr<Field> column = recordset->Fields().Item(0);
   if (!IsBlobType(column->Type())) {
@@ -49,8 +47,8 @@ std::shared_ptr<Recordset> JetShell::OpenBlobRecord(const std::string& table, co
   recordset->MoveNext();
   if (!recordset->IsEOF()) {
     recordset->MoveLast();
-    throw std::invalid_argument(std::to_string(recordset->RecordCount()) + " records of " + table + " match " +
-                                where + "; the criterion must name one");
+    throw std::invalid_argument(std::to_string(recordset->RecordCount()) + " records of " + table + " match " + where +
+                                "; the criterion must name one");
   }
   recordset->MoveFirst();
   return recordset;

@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <ostream>
 
-#include "runtime/DateTime.h"
-#include "runtime/StrUtils.h"
 #include "jet/DaoConstants.h"
 #include "jet/JetTypes.h"
+#include "runtime/DateTime.h"
+#include "runtime/StrUtils.h"
 #include "tools/JetShell.h"
 
 namespace lumo::tools {
@@ -30,17 +30,12 @@ std::string ShellText(const Variant& value) {
   char buffer[64];
   switch (value.Type()) {
     case VarType::kEmpty:
-    case VarType::kNull:
-      return {};
-    case VarType::kBoolean:
-      return value.AsBoolean() ? "True" : "False";
+    case VarType::kNull: return {};
+    case VarType::kBoolean: return value.AsBoolean() ? "True" : "False";
     case VarType::kSmallint:
     case VarType::kInteger:
-    case VarType::kInt64:
-      return std::to_string(value.AsInt64());
-    case VarType::kDouble:
-      std::snprintf(buffer, sizeof buffer, "%.15g", value.AsDouble());
-      return buffer;
+    case VarType::kInt64: return std::to_string(value.AsInt64());
+    case VarType::kDouble: std::snprintf(buffer, sizeof buffer, "%.15g", value.AsDouble()); return buffer;
     case VarType::kCurrency: {
       const int64_t scaled = value.AsCurrency().Scaled();
       const int64_t magnitude = scaled < 0 ? -scaled : scaled;
@@ -53,8 +48,7 @@ std::string ShellText(const Variant& value) {
       if (text.size() > 4 && text.compare(text.size() - 4, 4, ".000") == 0) text.resize(text.size() - 4);
       return text;
     }
-    case VarType::kString:
-      return value.AsString();
+    case VarType::kString: return value.AsString();
     case VarType::kBytes: {
       std::string text = "0x";
       for (uint8_t byte : value.AsBytes()) {
@@ -177,20 +171,16 @@ std::string JsonString(const std::string& text) {
 std::string JsonValue(const Variant& value) {
   switch (value.Type()) {
     case VarType::kEmpty:
-    case VarType::kNull:
-      return "null";
-    case VarType::kBoolean:
-      return value.AsBoolean() ? "true" : "false";
+    case VarType::kNull: return "null";
+    case VarType::kBoolean: return value.AsBoolean() ? "true" : "false";
     case VarType::kSmallint:
     case VarType::kInteger:
     case VarType::kInt64:
-    case VarType::kCurrency:
-      return ShellText(value);
+    case VarType::kCurrency: return ShellText(value);
     case VarType::kDouble:
       // JSON has no infinities and no NaN.
       return std::isfinite(value.AsDouble()) ? ShellText(value) : "null";
-    default:
-      return JsonString(ShellText(value));
+    default: return JsonString(ShellText(value));
   }
 }
 
@@ -229,8 +219,7 @@ void WriteColumns(std::ostream& out, bool headers, const ResultTable& table) {
   for (const auto& row : cells) line(row);
 }
 
-void WriteSeparated(std::ostream& out, bool headers, const ResultTable& table, char separator,
-                    const char* lineEnd) {
+void WriteSeparated(std::ostream& out, bool headers, const ResultTable& table, char separator, const char* lineEnd) {
   auto line = [&](const auto& cells, auto text) {
     for (size_t i = 0; i < cells.size(); ++i) {
       if (i > 0) out << separator;

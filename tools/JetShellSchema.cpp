@@ -4,7 +4,6 @@
 #include <ostream>
 #include <stdexcept>
 
-#include "runtime/StrUtils.h"
 #include "jet/DaoConstants.h"
 #include "jet/Database.h"
 #include "jet/Field.h"
@@ -12,6 +11,7 @@
 #include "jet/QueryDef.h"
 #include "jet/Relation.h"
 #include "jet/TableDef.h"
+#include "runtime/StrUtils.h"
 #include "tools/JetShell.h"
 
 namespace lumo::tools {
@@ -40,8 +40,7 @@ std::string DdlType(const Field& field) {
     case dbBinary: return "BINARY(" + std::to_string(type.size) + ")";
     case dbLongBinary: return "LONGBINARY";
     case dbGUID: return "GUID";
-    case dbDecimal:
-      return "DECIMAL(" + std::to_string(type.precision) + ", " + std::to_string(type.scale) + ")";
+    case dbDecimal: return "DECIMAL(" + std::to_string(type.precision) + ", " + std::to_string(type.scale) + ")";
     default: return DaoTypeName(type.type);
   }
 }

@@ -88,7 +88,8 @@ bool LookUpAccount(const std::string& name, Account& account, std::string& probl
   passwd entry{};
   passwd* found = nullptr;
   int error = 0;
-  while ((error = getpwnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
+  while ((error = getpwnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found)) ==
+             ERANGE &&
          buffer.size() < kMaxEntryBuffer) {
     buffer.resize(buffer.size() * 2);
   }
@@ -101,7 +102,8 @@ bool LookUpAccount(const std::string& name, Account& account, std::string& probl
   account.uid = entry.pw_uid;
   account.gid = entry.pw_gid;
   account.home = entry.pw_dir != nullptr ? entry.pw_dir : "";
-  account.shell = entry.pw_shell != nullptr && entry.pw_shell[0] != '\0' ? entry.pw_shell : "/bin/sh";
+  account.shell =
+      entry.pw_shell != nullptr && entry.pw_shell[0] != '\0' ? entry.pw_shell : "/bin/sh";
   return true;
 }
 
@@ -110,13 +112,15 @@ bool LookUpGroup(const std::string& name, gid_t& gid, std::string& problem) {
   group entry{};
   group* found = nullptr;
   int error = 0;
-  while ((error = getgrnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found)) == ERANGE &&
+  while ((error = getgrnam_r(name.c_str(), &entry, buffer.data(), buffer.size(), &found)) ==
+             ERANGE &&
          buffer.size() < kMaxEntryBuffer) {
     buffer.resize(buffer.size() * 2);
   }
   if (found == nullptr) {
     problem = error != 0 ? "cannot look up the group " + name + ": " + strerror(error)
-                         : "there is no group " + name + " (app/README.md tells how to set the journal up)";
+                         : "there is no group " + name +
+                               " (app/README.md tells how to set the journal up)";
     return false;
   }
   gid = entry.gr_gid;

@@ -234,10 +234,12 @@ JournalOutcome RunJournal(const JournalLaunch& launch) {
   // Everything the child needs, made before the fork.
   std::vector<char*> argv;
   argv.push_back(const_cast<char*>(launch.programPath.c_str()));
-  for (const std::string& argument : launch.arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  for (const std::string& argument : launch.arguments)
+    argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
   std::vector<char*> envp;
-  for (const std::string& entry : launch.environment) envp.push_back(const_cast<char*>(entry.c_str()));
+  for (const std::string& entry : launch.environment)
+    envp.push_back(const_cast<char*>(entry.c_str()));
   envp.push_back(nullptr);
 
   int pipeFds[2] = {-1, -1};
@@ -306,16 +308,17 @@ std::string DescribeOutcome(const JournalOutcome& outcome, int timeoutSeconds) {
   switch (outcome.end) {
     case JournalOutcome::End::Exited:
       if (outcome.code == 0) return "recorded" + seconds;
-      return "not recorded: the journal ended with status " + std::to_string(outcome.code) + seconds + said;
+      return "not recorded: the journal ended with status " + std::to_string(outcome.code) +
+             seconds + said;
     case JournalOutcome::End::Signalled:
-      return "not recorded: the journal ended by signal " + std::to_string(outcome.code) + seconds + said;
+      return "not recorded: the journal ended by signal " + std::to_string(outcome.code) + seconds +
+             said;
     case JournalOutcome::End::TimedOut:
       return "not recorded: the journal did not end within " + std::to_string(timeoutSeconds) +
              " s and was stopped" + said;
     case JournalOutcome::End::Vanished:
       return "outcome unknown: the journal was reaped by someone else" + seconds + said;
-    case JournalOutcome::End::NotStarted:
-      break;
+    case JournalOutcome::End::NotStarted: break;
   }
   return "not recorded: " + outcome.message;
 }

@@ -106,8 +106,9 @@ struct JournalLaunch {
 struct JournalOutcome {
   enum class End { NotStarted, Exited, Signalled, TimedOut, Vanished };
   End end = End::NotStarted;
-  int code = 0;         // exit status or signal
-  std::string message;  // the first line the journal wrote to standard error, or why it did not start
+  int code = 0;  // exit status or signal
+  std::string
+      message;  // the first line the journal wrote to standard error, or why it did not start
   long milliseconds = 0;
 };
 

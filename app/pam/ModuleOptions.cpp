@@ -19,7 +19,8 @@ bool ParseSeconds(const char* text, int& seconds) {
 
 const char* ValueOf(const char* argument, const char* key) {
   const size_t length = strlen(key);
-  return strncmp(argument, key, length) == 0 && argument[length] == '=' ? argument + length + 1 : nullptr;
+  return strncmp(argument, key, length) == 0 && argument[length] == '=' ? argument + length + 1
+                                                                        : nullptr;
 }
 
 }  // namespace

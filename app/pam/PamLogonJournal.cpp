@@ -57,8 +57,9 @@ void Record(pam_handle_t* handle, int argc, const char** argv, const std::string
   const uid_t uidMax = ReadLoginDefsId("UID_MAX", kDefaultUidMax);
   if (account.uid == 0 || account.uid < uidMin || account.uid > uidMax) {
     if (options.debug) {
-      Log(handle, LOG_DEBUG, what + "not recorded: a system account (uid " + std::to_string(account.uid) +
-                                 " outside " + std::to_string(uidMin) + ".." + std::to_string(uidMax) + ")");
+      Log(handle, LOG_DEBUG,
+          what + "not recorded: a system account (uid " + std::to_string(account.uid) +
+              " outside " + std::to_string(uidMin) + ".." + std::to_string(uidMax) + ")");
     }
     return;
   }
@@ -86,15 +87,17 @@ void Record(pam_handle_t* handle, int argc, const char** argv, const std::string
   launch.environment = CleanEnvironment(account, session, options.timeoutSeconds);
   launch.timeoutSeconds = options.timeoutSeconds;
   if (options.debug) {
-    Log(handle, LOG_DEBUG, "running " + options.journal + " for " + user + " as uid " + std::to_string(account.uid) +
-                               ", gid " + std::to_string(account.gid) + ", effective gid " +
-                               std::to_string(journalGroup) + " (" + options.group + "), within " +
-                               std::to_string(options.timeoutSeconds) + " s");
+    Log(handle, LOG_DEBUG,
+        "running " + options.journal + " for " + user + " as uid " + std::to_string(account.uid) +
+            ", gid " + std::to_string(account.gid) + ", effective gid " +
+            std::to_string(journalGroup) + " (" + options.group + "), within " +
+            std::to_string(options.timeoutSeconds) + " s");
   }
   const JournalOutcome outcome = RunJournal(launch);
   close(program);
   const bool recorded = outcome.end == JournalOutcome::End::Exited && outcome.code == 0;
-  Log(handle, recorded ? LOG_INFO : LOG_ERR, what + DescribeOutcome(outcome, options.timeoutSeconds));
+  Log(handle, recorded ? LOG_INFO : LOG_ERR,
+      what + DescribeOutcome(outcome, options.timeoutSeconds));
 }
 
 int Session(pam_handle_t* handle, int argc, const char** argv, const char* kind) noexcept {
@@ -112,14 +115,14 @@ int Session(pam_handle_t* handle, int argc, const char** argv, const char* kind)
 
 extern "C" {
 
-__attribute__((visibility("default"))) int pam_sm_open_session(pam_handle_t* handle, int flags, int argc,
-                                                               const char** argv) {
+__attribute__((visibility("default"))) int pam_sm_open_session(pam_handle_t* handle, int flags,
+                                                               int argc, const char** argv) {
   (void)flags;
   return Session(handle, argc, argv, "logon");
 }
 
-__attribute__((visibility("default"))) int pam_sm_close_session(pam_handle_t* handle, int flags, int argc,
-                                                                const char** argv) {
+__attribute__((visibility("default"))) int pam_sm_close_session(pam_handle_t* handle, int flags,
+                                                                int argc, const char** argv) {
   (void)flags;
   return Session(handle, argc, argv, "logoff");
 }

@@ -26,14 +26,14 @@ enum class DbLoginControlKind { kGroupBox, kLabel, kStaticText, kEdit, kButton, 
 struct DbLoginControl {
   std::string name;
   DbLoginControlKind kind = DbLoginControlKind::kLabel;
-  std::string parent;            // the control it sits in; empty for the form itself
-  std::string caption;           // labels, buttons, the group box; "&" marks the accelerator
-  std::string text;              // static text and edits: the content
-  int tabOrder = -1;             // position in the tab order; -1 for controls without a stop
-  std::string focusControl;      // labels: the control their accelerator focuses
-  char passwordChar = '\0';      // edits: shown instead of each character; '\0' shows text
-  bool isDefault = false;        // Enter presses it
-  bool isCancel = false;         // Escape presses it
+  std::string parent;        // the control it sits in; empty for the form itself
+  std::string caption;       // labels, buttons, the group box; "&" marks the accelerator
+  std::string text;          // static text and edits: the content
+  int tabOrder = -1;         // position in the tab order; -1 for controls without a stop
+  std::string focusControl;  // labels: the control their accelerator focuses
+  char passwordChar = '\0';  // edits: shown instead of each character; '\0' shows text
+  bool isDefault = false;    // Enter presses it
+  bool isCancel = false;     // Escape presses it
   ModalResult modalResult = ModalResult::kNone;  // buttons: closes the dialog with it
 };
 

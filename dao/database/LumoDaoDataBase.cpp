@@ -4,14 +4,14 @@
 
 #include <mutex>
 
-#include "runtime/Com.h"
-#include "runtime/Registry.h"
-#include "runtime/StrUtils.h"
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
 #include "jet/Database.h"
 #include "jet/DatabaseFile.h"
 #include "jet/Workspace.h"
+#include "runtime/Com.h"
+#include "runtime/Registry.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo {
 
@@ -19,7 +19,8 @@ namespace {
 
 constexpr const char* kUnableToInitOle = "Unable to init OLE objects!";
 constexpr const char* kNoDao = "Cannot find DAO on your system!";
-constexpr const char* kOldDao = "You does not have Microsoft DAO installed ot it is an OLD Version!";
+constexpr const char* kOldDao =
+    "You does not have Microsoft DAO installed ot it is an OLD Version!";
 
 // The engine classes of this program live in its own process: they are registered with the
 // automation layer the first time a database component needs them.
@@ -106,8 +107,7 @@ TLumoDaoDatabase::~TLumoDaoDatabase() {
   if (workspace_) {
     try {
       workspace_->Close();
-    } catch (...) {
-    }
+    } catch (...) {}
   }
   database_.reset();
   workspace_.reset();
@@ -159,8 +159,7 @@ void TLumoDaoDatabase::PrepareWorkspace() {
   if (workspace_) {
     try {
       workspace_->Close();
-    } catch (...) {
-    }
+    } catch (...) {}
     workspace_.reset();
   }
   engine_.reset();
@@ -171,8 +170,8 @@ void TLumoDaoDatabase::PrepareWorkspace() {
   CreateEngine(version_);
   // Versions without an engine class leave no engine to prepare a workspace in.
   if (!engine_) {
-    throw EDatabaseError(Format("TLumoDaoDatabase.PrepareWorkspace: No DAO engine for Version \"%s\"!",
-                                version_));
+    throw EDatabaseError(
+        Format("TLumoDaoDatabase.PrepareWorkspace: No DAO engine for Version \"%s\"!", version_));
   }
 
   engine_->SetSystemDB(systemDatabase_);
@@ -207,7 +206,8 @@ void TLumoDaoDatabase::DetectMdbVersion(const std::string& path) {
   if (header.size() < kHeaderSize) return;
   if (daoVersions_.IndexOf("3.5") >= 0) version_ = "3.5";
   // The Jet 4 file format (Access 2000) writes its version digits at offset 156.
-  if (header[156] == '4' && header[157] == '.' && version_ == "3.5" && usesDynaDao_) version_ = "3.6";
+  if (header[156] == '4' && header[157] == '.' && version_ == "3.5" && usesDynaDao_)
+    version_ = "3.6";
 }
 
 TDaoErrRec TLumoDaoDatabase::GetLastDaoError() const {

@@ -4,14 +4,14 @@
 #include <utility>
 
 #include "dao/database/LumoDaoDataBase.h"
-#include "runtime/Registry.h"
-#include "runtime/StrUtils.h"
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
 #include "jet/Database.h"
 #include "jet/QueryDef.h"
 #include "jet/TableDef.h"
 #include "jet/Workspace.h"
+#include "runtime/Registry.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo {
 
@@ -23,8 +23,7 @@ template <class Step>
 void IgnoringErrors(Step step) {
   try {
     step();
-  } catch (...) {
-  }
+  } catch (...) {}
 }
 
 struct CollatingOrder {
@@ -67,7 +66,8 @@ void AssignNames(TStringList& list, const std::vector<std::string>& names) {
 }  // namespace
 
 jet::Database& TLumoDaoDatabase::RequireDatabase(const char* operation) const {
-  if (!database_) throw EDatabaseError(Format("TLumoDaoDatabase.%s: Database is NOT connected", operation));
+  if (!database_)
+    throw EDatabaseError(Format("TLumoDaoDatabase.%s: Database is NOT connected", operation));
   return *database_;
 }
 
@@ -171,12 +171,12 @@ std::string TLumoDaoDatabase::DatabaseLanguage() {
 
 void TLumoDaoDatabase::FillDatabaseTypes(const std::string& version) const {
   TRegistry registry;
-  if (version == "3.5" &&
-      registry.OpenKeyReadOnly(RegistryRoot::kLocalMachine, "SOFTWARE\\Microsoft\\JET\\3.5\\ISAM Formats")) {
+  if (version == "3.5" && registry.OpenKeyReadOnly(RegistryRoot::kLocalMachine,
+                                                   "SOFTWARE\\Microsoft\\JET\\3.5\\ISAM Formats")) {
     AssignNames(databaseTypes_, registry.GetKeyNames());
   }
-  if (version == "3.6" &&
-      registry.OpenKeyReadOnly(RegistryRoot::kLocalMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\ISAM Formats")) {
+  if (version == "3.6" && registry.OpenKeyReadOnly(RegistryRoot::kLocalMachine,
+                                                   "SOFTWARE\\Microsoft\\JET\\4.0\\ISAM Formats")) {
     AssignNames(databaseTypes_, registry.GetKeyNames());
   }
   // Not cleared when no key opens: the two built-in types go in front of what was there.
@@ -194,22 +194,26 @@ void TLumoDaoDatabase::FillPendingDatabaseTypes() const {
 void TLumoDaoDatabase::FillOdbcLists() const {
   odbcListsRead_ = true;
   TRegistry registry;
-  if (registry.OpenKeyReadOnly(RegistryRoot::kLocalMachine, "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers")) {
+  if (registry.OpenKeyReadOnly(RegistryRoot::kLocalMachine,
+                               "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers")) {
     AssignNames(odbcDrivers_, registry.GetValueNames());
   }
 
   systemDataSources_.Clear();
-  if (registry.OpenKeyReadOnly(RegistryRoot::kLocalMachine, "\\SOFTWARE\\ODBC\\odbc.ini\\ODBC Data Sources")) {
+  if (registry.OpenKeyReadOnly(RegistryRoot::kLocalMachine,
+                               "\\SOFTWARE\\ODBC\\odbc.ini\\ODBC Data Sources")) {
     AssignNames(systemDataSources_, registry.GetValueNames());
   }
   userDataSources_.Clear();
-  if (registry.OpenKeyReadOnly(RegistryRoot::kCurrentUser, "\\SOFTWARE\\ODBC\\odbc.ini\\ODBC Data Sources")) {
+  if (registry.OpenKeyReadOnly(RegistryRoot::kCurrentUser,
+                               "\\SOFTWARE\\ODBC\\odbc.ini\\ODBC Data Sources")) {
     AssignNames(userDataSources_, registry.GetValueNames());
   }
   registry.CloseKey();
 
   dataSourceFiles_.Clear();
-  for (const auto& [sources, system] : {std::pair{&userDataSources_, false}, std::pair{&systemDataSources_, true}}) {
+  for (const auto& [sources, system] :
+       {std::pair{&userDataSources_, false}, std::pair{&systemDataSources_, true}}) {
     for (int i = 0; i < sources->Count(); ++i) {
       const std::string name = sources->Get(i);
       const std::string path = DataSourceFile(name, system);

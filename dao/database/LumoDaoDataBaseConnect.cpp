@@ -5,13 +5,13 @@
 
 #include "dao/database/DbLogin.h"
 #include "dao/database/LumoDaoDataBase.h"
-#include "runtime/Dialogs.h"
-#include "runtime/OsFacts.h"
-#include "runtime/StrUtils.h"
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
 #include "jet/Database.h"
 #include "jet/Workspace.h"
+#include "runtime/Dialogs.h"
+#include "runtime/OsFacts.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo {
 
@@ -83,8 +83,7 @@ void TLumoDaoDatabase::Connect() {
     // The database object exists only while connected.
     try {
       database_->Close();
-    } catch (...) {
-    }
+    } catch (...) {}
     database_.reset();
     throw;
   }
@@ -142,7 +141,8 @@ void TLumoDaoDatabase::ExchangeLoginValues() {
 }
 
 void TLumoDaoDatabase::TakeLoginParamList() {
-  if (loginParamList_.IndexOfName("USER NAME") >= 0) userName_ = loginParamList_.Values("USER NAME");
+  if (loginParamList_.IndexOfName("USER NAME") >= 0)
+    userName_ = loginParamList_.Values("USER NAME");
   if (loginParamList_.IndexOfName("PASSWORD") >= 0) password_ = loginParamList_.Values("PASSWORD");
   if (loginParamList_.IndexOfName("DBPASSWORD") >= 0) {
     databasePassword_ = loginParamList_.Values("DBPASSWORD");
@@ -156,20 +156,21 @@ void TLumoDaoDatabase::OpenDatabaseObject() {
       // A bare file name is looked for beside the program as well.
       databaseName_ = FolderOf(ExecutablePath()) + FileNameOf(databaseName_);
     }
-    if (!FileExists(databaseName_)) throw EDatabaseError("Cannot find Database:\r\n" + databaseName_);
+    if (!FileExists(databaseName_))
+      throw EDatabaseError("Cannot find Database:\r\n" + databaseName_);
     if (!useJet) {
       throw EDatabaseError(
-          "TLumoDaoDatabase.F_Set_Active: ODBC direct workspaces\r\nare NOT supported for MS Access Databases!");
+          "TLumoDaoDatabase.F_Set_Active: ODBC direct workspaces\r\nare NOT supported for MS "
+          "Access Databases!");
     }
     const std::string connect =
         Format(";UID=%s;PWD=%s;%s", userName_, databasePassword_, databaseParameters_);
     database_ = workspace_->OpenDatabase(databaseName_, Variant(exclusive_), readOnly_, connect);
   } else if (SameText(databaseType_, "ODBC")) {
-    const std::string connect =
-        StartsText("odbc;", databaseName_)
-            ? Format("%s;%s", databaseName_, databaseParameters_)
-            : Format("%s;UID=%s;PWD=%s;DSN=%s;%s", databaseType_, userName_, password_, databaseName_,
-                     databaseParameters_);
+    const std::string connect = StartsText("odbc;", databaseName_)
+                                    ? Format("%s;%s", databaseName_, databaseParameters_)
+                                    : Format("%s;UID=%s;PWD=%s;DSN=%s;%s", databaseType_, userName_,
+                                             password_, databaseName_, databaseParameters_);
     // 1: never let the driver prompt.
     if (useJet) {
       database_ = workspace_->OpenDatabase(databaseName_, Variant(1), readOnly_, connect);
@@ -177,11 +178,12 @@ void TLumoDaoDatabase::OpenDatabaseObject() {
       database_ = workspace_->OpenConnection(databaseName_, 1, readOnly_, connect);
     }
   } else {
-    if (!useJet) throw EDatabaseError("TLumoDaoDatabase.F_Set_Active: ODBC direct workspaces NOT supported!");
-    const std::string connect =
-        !password_.empty() && !userName_.empty()
-            ? Format("%s;UID=%s;PWD=%s;%s", databaseType_, userName_, password_, databaseParameters_)
-            : Format("%s;%s", databaseType_, databaseParameters_);
+    if (!useJet)
+      throw EDatabaseError("TLumoDaoDatabase.F_Set_Active: ODBC direct workspaces NOT supported!");
+    const std::string connect = !password_.empty() && !userName_.empty()
+                                    ? Format("%s;UID=%s;PWD=%s;%s", databaseType_, userName_,
+                                             password_, databaseParameters_)
+                                    : Format("%s;%s", databaseType_, databaseParameters_);
     database_ = workspace_->OpenDatabase(databaseName_, Variant(exclusive_), readOnly_, connect);
   }
 }
@@ -214,7 +216,8 @@ void TLumoDaoDatabase::Disconnect() {
   OnAfterDisconnect(this);
 }
 
-// --- transactions ---------------------------------------------------------------------------------
+// --- transactions
+// ---------------------------------------------------------------------------------
 
 void TLumoDaoDatabase::StartTransaction() {
   RequireDatabase("StartTransaction");

@@ -3,10 +3,10 @@
 #include <exception>
 
 #include "dao/database/LumoDaoDataBase.h"
-#include "runtime/ClassInfo.h"
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
 #include "jet/Workspace.h"
+#include "runtime/ClassInfo.h"
 
 namespace lumo {
 
@@ -16,7 +16,8 @@ const ClassInfo& TLumoDaoDatabase::StaticClass() {
   // (language, version texts) are never written, since reading could not change them.
   static const ClassInfo info =
       ClassBuilder<T>("TLumoDaoDatabase", &TComponent::StaticClass)
-          .String("ComponentVersion", &T::ComponentVersion, &T::F_Set_ComponentVersion, kComponentVersion)
+          .String("ComponentVersion", &T::ComponentVersion, &T::F_Set_ComponentVersion,
+                  kComponentVersion)
           .Boolean("Exclusive", &T::Exclusive, &T::F_Set_Exclusive, false)
           .String("DatabaseLanguage", &T::DatabaseLanguage, &T::F_Set_DatabaseLanguage)
           .NotStored()
@@ -45,9 +46,11 @@ const ClassInfo& TLumoDaoDatabase::StaticClass() {
           .String("VersionInfo", &T::VersionInfo, &T::F_Set_VersionInfo)
           .NotStored()
           .String("Workspace", &T::Workspace, &T::F_Set_Workspace, "DaoWorkspace")
-          .Integer("DefaultCursorDriver", &T::DefaultCursorDriver, &T::F_Set_DefaultCursorDriver, -1)
+          .Integer("DefaultCursorDriver", &T::DefaultCursorDriver, &T::F_Set_DefaultCursorDriver,
+                   -1)
           .Integer("QueryTimeout", &T::QueryTimeout, &T::F_Set_QueryTimeout, 60)
-          .Boolean("MdbVersionAutoDetect", &T::MdbVersionAutoDetect, &T::F_Set_MdbVersionAutoDetect, false)
+          .Boolean("MdbVersionAutoDetect", &T::MdbVersionAutoDetect, &T::F_Set_MdbVersionAutoDetect,
+                   false)
           .Event("OnLogin", &T::OnLogin)
           .Event("OnBeforeConnect", &T::OnBeforeConnect)
           .Event("OnAfterConnect", &T::OnAfterConnect)
@@ -81,26 +84,30 @@ void TLumoDaoDatabase::Rebuild(T& member, const T& oldValue) {
 }
 
 void TLumoDaoDatabase::F_Set_Database(const std::string& database) {
-  RefuseWhileConnected("TLumoDaoDatabase.F_Set_Database: Cannot set Database while Database is connected!");
+  RefuseWhileConnected(
+      "TLumoDaoDatabase.F_Set_Database: Cannot set Database while Database is connected!");
   databaseName_ = database;
 }
 
 void TLumoDaoDatabase::F_Set_DatabaseParameters(const std::string& parameters) {
   RefuseWhileConnected(
-      "TLumoDaoDatabase.F_Set_DatabaseParameters: Cannot set DatabaseParameters while Database is connected!");
+      "TLumoDaoDatabase.F_Set_DatabaseParameters: Cannot set DatabaseParameters while Database is "
+      "connected!");
   databaseParameters_ = parameters;
 }
 
 void TLumoDaoDatabase::F_Set_SystemDatabase(const std::string& path) {
   RefuseWhileConnected(
-      "TLumoDaoDatabase.F_Set_SystemDatabase: Cannot set SystemDatabase while Database is connected!");
+      "TLumoDaoDatabase.F_Set_SystemDatabase: Cannot set SystemDatabase while Database is "
+      "connected!");
   const std::string oldValue = systemDatabase_;
   systemDatabase_ = path.empty() ? JetSystemDatabase() : path;
   Rebuild(systemDatabase_, oldValue);
 }
 
 void TLumoDaoDatabase::F_Set_DaoVersion(const std::string& version) {
-  RefuseWhileConnected("TLumoDaoDatabase.F_Set_DaoVersion: Cannot set Dao Version while Database is connected!");
+  RefuseWhileConnected(
+      "TLumoDaoDatabase.F_Set_DaoVersion: Cannot set Dao Version while Database is connected!");
   const std::string oldValue = version_;
   version_ = version.substr(0, 3);
   pendingTypeVersions_.push_back(version_);
@@ -109,7 +116,8 @@ void TLumoDaoDatabase::F_Set_DaoVersion(const std::string& version) {
 }
 
 void TLumoDaoDatabase::F_Set_Workspace(const std::string& name) {
-  RefuseWhileConnected("TLumoDaoDatabase.F_Set_Workspace: Cannot set Workspace while Database is connected!");
+  RefuseWhileConnected(
+      "TLumoDaoDatabase.F_Set_Workspace: Cannot set Workspace while Database is connected!");
   const std::string oldValue = workspaceName_;
   workspaceName_ = name;
   Rebuild(workspaceName_, oldValue);
@@ -132,20 +140,23 @@ void TLumoDaoDatabase::F_Set_EngineType(int32_t engineType) {
 
 void TLumoDaoDatabase::F_Set_PrivateEngine(bool privateEngine) {
   RefuseWhileConnected(
-      "TLumoDaoDatabase.F_Set_EngineType: Cannot set PrivateEngine Type while Database is connected!");
+      "TLumoDaoDatabase.F_Set_EngineType: Cannot set PrivateEngine Type while Database is "
+      "connected!");
   const bool oldValue = privateEngine_;
   privateEngine_ = privateEngine;
   Rebuild(privateEngine_, oldValue);
 }
 
 void TLumoDaoDatabase::F_Set_ReadOnly(bool readOnly) {
-  RefuseWhileConnected("TLumoDaoDatabase.F_Set_ReadOnly: Cannot change mode while Database is connected!");
+  RefuseWhileConnected(
+      "TLumoDaoDatabase.F_Set_ReadOnly: Cannot change mode while Database is connected!");
   readOnly_ = readOnly;
 }
 
 void TLumoDaoDatabase::F_Set_Exclusive(bool exclusive) {
   RefuseWhileConnected(
-      "TLumoDaoDatabase.F_Set_Exclusive: Cannot change Exclusive mode while Database is connected!");
+      "TLumoDaoDatabase.F_Set_Exclusive: Cannot change Exclusive mode while Database is "
+      "connected!");
   exclusive_ = exclusive;
 }
 
@@ -156,7 +167,8 @@ void TLumoDaoDatabase::F_Set_LoginPrompt(bool loginPrompt) {
 }
 
 void TLumoDaoDatabase::F_Set_UserName(const std::string& userName) {
-  RefuseWhileConnected("TLumoDaoDatabase.F_Set_UserName: Cannot change User Name while Database is connected!");
+  RefuseWhileConnected(
+      "TLumoDaoDatabase.F_Set_UserName: Cannot change User Name while Database is connected!");
   userName_ = userName;
   if (HasState(ComponentStateFlag::kLoading)) return;
   try {
@@ -167,7 +179,8 @@ void TLumoDaoDatabase::F_Set_UserName(const std::string& userName) {
 }
 
 void TLumoDaoDatabase::F_Set_Password(const std::string& password) {
-  RefuseWhileConnected("TLumoDaoDatabase.F_Set_Password: Cannot change Password while Database is connected!");
+  RefuseWhileConnected(
+      "TLumoDaoDatabase.F_Set_Password: Cannot change Password while Database is connected!");
   password_ = password;
   if (HasState(ComponentStateFlag::kLoading)) return;
   try {
@@ -179,7 +192,8 @@ void TLumoDaoDatabase::F_Set_Password(const std::string& password) {
 
 void TLumoDaoDatabase::F_Set_DatabasePassword(const std::string& password) {
   RefuseWhileConnected(
-      "TLumoDaoDatabase.F_Set_DatabasePassword: Cannot change Database Password while Database is connected!");
+      "TLumoDaoDatabase.F_Set_DatabasePassword: Cannot change Database Password while Database is "
+      "connected!");
   databasePassword_ = password;
 }
 

@@ -2,14 +2,16 @@
 
 #include "dao/dataset/DaoQueryDefParameters.h"
 
-#include "runtime/Exceptions.h"
 #include "jet/DaoConstants.h"
+#include "runtime/Exceptions.h"
 
 namespace lumo {
 
 namespace {
 
-bool TakesInput(int direction) { return direction == jet::dbParamInput || direction == jet::dbParamInputOutput; }
+bool TakesInput(int direction) {
+  return direction == jet::dbParamInput || direction == jet::dbParamInputOutput;
+}
 
 bool GivesOutput(int direction) {
   return direction == jet::dbParamOutput || direction == jet::dbParamInputOutput ||
@@ -31,7 +33,8 @@ void BindQueryDefParameters(jet::Collection<jet::Parameter>& parameters, const T
     }
   } catch (const std::exception&) {
     throw EDatabaseError(
-        "TLumoDaoTable.OpenDaoRecordset: Invalid number of QueryDef parameters or parameter is not in "
+        "TLumoDaoTable.OpenDaoRecordset: Invalid number of QueryDef parameters or parameter is not "
+        "in "
         "valid format!");
   }
 }
@@ -48,7 +51,8 @@ Variant CollectOutputParameters(jet::Collection<jet::Parameter>& parameters) {
       value = outputs.front()->Value();
     } else if (outputs.size() > 1) {
       value = VarArrayCreate(0, static_cast<int32_t>(outputs.size()));
-      for (size_t j = 0; j < outputs.size(); ++j) value.Put(static_cast<int32_t>(j), outputs[j]->Value());
+      for (size_t j = 0; j < outputs.size(); ++j)
+        value.Put(static_cast<int32_t>(j), outputs[j]->Value());
     }
   } catch (const std::exception&) {
     // Output values are optional facts of a query: what was read stays.

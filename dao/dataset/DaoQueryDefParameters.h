@@ -2,10 +2,10 @@
 // The parameters of a stored query definition, as a dataset hands them to the engine before
 // it opens the query and reads them back afterwards.
 
-#include "runtime/Strings.h"
-#include "runtime/Variant.h"
 #include "jet/Collection.h"
 #include "jet/Parameter.h"
+#include "runtime/Strings.h"
+#include "runtime/Variant.h"
 
 namespace lumo {
 

@@ -118,9 +118,9 @@ std::string NormalizeNumberText(std::string_view text, const FormatSettings& set
 
 std::string FieldTypeName(TFieldType type) {
   static constexpr std::array<const char*, 17> kNames = {
-      "ftUnknown", "ftString", "ftSmallInt", "ftInteger", "ftWord",    "ftBoolean",
-      "ftFloat",   "ftCurrency", "ftBCD",    "ftDate",    "ftTime",    "ftDateTime",
-      "ftUnknown", "ftUnknown",  "ftAutoInc", "ftBlob",   "ftMemo"};
+      "ftUnknown", "ftString",   "ftSmallInt", "ftInteger", "ftWord", "ftBoolean",
+      "ftFloat",   "ftCurrency", "ftBCD",      "ftDate",    "ftTime", "ftDateTime",
+      "ftUnknown", "ftUnknown",  "ftAutoInc",  "ftBlob",    "ftMemo"};
   int ordinal = static_cast<int>(type);
   if (ordinal < 0 || ordinal >= static_cast<int>(kNames.size())) return "ftUnknown";
   return kNames[static_cast<size_t>(ordinal)];
@@ -130,23 +130,17 @@ TFieldType DaoTypeToFieldType(int daoType, int attributes,
                               const std::optional<std::string>& format) {
   using namespace jet;
   switch (daoType) {
-    case dbBoolean:
-      return ftBoolean;
+    case dbBoolean: return ftBoolean;
     case dbByte:
-    case dbInteger:
-      return ftSmallint;
-    case dbLong:
-      return (attributes & dbAutoIncrField) != 0 ? ftAutoInc : ftInteger;
-    case dbBigInt:
-      return ftInteger;
-    case dbCurrency:
-      return ftCurrency;
+    case dbInteger: return ftSmallint;
+    case dbLong: return (attributes & dbAutoIncrField) != 0 ? ftAutoInc : ftInteger;
+    case dbBigInt: return ftInteger;
+    case dbCurrency: return ftCurrency;
     case dbSingle:
     case dbDouble:
     case dbNumeric:
     case dbDecimal:
-    case dbFloat:
-      return ftFloat;
+    case dbFloat: return ftFloat;
     case dbDate:
       if (!format) return ftDateTime;
       if (SameText(*format, "Long Time") || SameText(*format, "Medium Time") ||
@@ -155,40 +149,30 @@ TFieldType DaoTypeToFieldType(int daoType, int attributes,
       }
       if (SameText(*format, "General Date")) return ftDateTime;
       return ftDate;
-    case dbTime:
-      return ftTime;
-    case dbTimeStamp:
-      return ftDateTime;
+    case dbTime: return ftTime;
+    case dbTimeStamp: return ftDateTime;
     case dbText:
-    case dbChar:
-      return ftString;
+    case dbChar: return ftString;
     case dbBinary:
-    case dbGUID:
-      return ftBytes;
+    case dbGUID: return ftBytes;
     case dbLongBinary:
-    case dbVarBinary:
-      return ftBlob;
-    case dbMemo:
-      return ftMemo;
-    default:
-      return ftUnknown;
+    case dbVarBinary: return ftBlob;
+    case dbMemo: return ftMemo;
+    default: return ftUnknown;
   }
 }
 
 int DaoTypeFieldSize(int daoType, int daoSize) {
   using namespace jet;
   switch (daoType) {
-    case dbText:
-      return daoSize == 0 ? kMaxTextSize : daoSize;
+    case dbText: return daoSize == 0 ? kMaxTextSize : daoSize;
     case dbChar:
     case dbBinary:
     case dbGUID:
     case dbLongBinary:
     case dbVarBinary:
-    case dbMemo:
-      return daoSize;
-    default:
-      return 0;
+    case dbMemo: return daoSize;
+    default: return 0;
   }
 }
 

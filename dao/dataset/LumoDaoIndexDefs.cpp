@@ -37,8 +37,8 @@ std::vector<std::string> FieldListNames(const std::string& text) {
   return names;
 }
 
-std::string MatchIndexForFields(const TIndexDefs& definitions, const std::vector<std::string>& wanted,
-                                bool exact) {
+std::string MatchIndexForFields(const TIndexDefs& definitions,
+                                const std::vector<std::string>& wanted, bool exact) {
   if (wanted.empty()) return {};
   std::string answer;
   for (int i = 0; i < definitions.Count(); ++i) {

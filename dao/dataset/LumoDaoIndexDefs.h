@@ -35,10 +35,10 @@ class TLumoDaoIndexDefs : public TIndexDefs {
 std::vector<std::string> FieldListNames(const std::string& text);
 
 // The name of the definition that serves a look-up on `wanted` (field names compared
-// without regard to case or order; an empty name is served by none), or the empty text. `exact`: the first definition with
-// exactly these fields. Otherwise any definition whose fields include them all serves; the
-// first one that begins with one of them wins, else the last one that serves.
-std::string MatchIndexForFields(const TIndexDefs& definitions, const std::vector<std::string>& wanted,
-                                bool exact);
+// without regard to case or order; an empty name is served by none), or the empty text. `exact`:
+// the first definition with exactly these fields. Otherwise any definition whose fields include
+// them all serves; the first one that begins with one of them wins, else the last one that serves.
+std::string MatchIndexForFields(const TIndexDefs& definitions,
+                                const std::vector<std::string>& wanted, bool exact);
 
 }  // namespace lumo

@@ -18,10 +18,10 @@ namespace lumo {
 
 namespace {
 
-const char* const kOpenOptionNames[] = {
-    "dbDenyWrite",   "dbDenyRead",      "dbReadOnly",    "dbAppendOnly",
-    "dbInconsistent", "dbConsistent",   "dbSQLPassThrough", "dbFailOnError",
-    "dbForwardOnly", "dbSeeChanges",    "dbRunAsync",    "dbExecDirect"};
+const char* const kOpenOptionNames[] = {"dbDenyWrite",      "dbDenyRead",     "dbReadOnly",
+                                        "dbAppendOnly",     "dbInconsistent", "dbConsistent",
+                                        "dbSQLPassThrough", "dbFailOnError",  "dbForwardOnly",
+                                        "dbSeeChanges",     "dbRunAsync",     "dbExecDirect"};
 
 std::mt19937& RandomGenerator() {
   // Seeded once per process, as the component seeds the runtime's generator on creation.
@@ -75,27 +75,31 @@ const ClassInfo& TLumoDaoTable::StaticClass() {
                        {"VisibleFields", "AllFields"}, TExportMethod::VisibleFields)
           .Boolean("RefreshSorted", &T::RefreshSorted, &T::F_Set_RefreshSorted, false)
           .String("TableName", &T::TableName, &T::F_Set_TableName)
-          .Strings("SortedBy", [](T& t) -> const TStrings& { return t.SortedBy(); },
-                   &T::F_Set_SortedBy)
-          .Strings("SortedByText", [](T& t) -> const TStrings& { return t.SortedBy(); },
-                   &T::F_Set_SortedBy)
+          .Strings(
+              "SortedBy", [](T& t) -> const TStrings& { return t.SortedBy(); }, &T::F_Set_SortedBy)
+          .Strings(
+              "SortedByText", [](T& t) -> const TStrings& { return t.SortedBy(); },
+              &T::F_Set_SortedBy)
           .NotStored()
           .String("QueryDefName", &T::QueryDefName, &T::F_Set_QueryDefName)
-          .Strings("QueryDefParameters",
-                   [](T& t) -> const TStrings& { return t.QueryDefParameters(); },
-                   &T::F_Set_QueryDefParameters)
-          .Strings("QueryDefParametersText",
-                   [](T& t) -> const TStrings& { return t.QueryDefParameters(); },
-                   &T::F_Set_QueryDefParameters)
+          .Strings(
+              "QueryDefParameters", [](T& t) -> const TStrings& { return t.QueryDefParameters(); },
+              &T::F_Set_QueryDefParameters)
+          .Strings(
+              "QueryDefParametersText",
+              [](T& t) -> const TStrings& { return t.QueryDefParameters(); },
+              &T::F_Set_QueryDefParameters)
           .NotStored()
-          .Strings("QueryDefSQLText", [](T& t) -> const TStrings& { return t.QueryDefSQLText(); },
-                   &T::F_Set_QueryDefSQLText)
+          .Strings(
+              "QueryDefSQLText", [](T& t) -> const TStrings& { return t.QueryDefSQLText(); },
+              &T::F_Set_QueryDefSQLText)
           .Boolean("QueryDefSQLModify", &T::QueryDefSQLModify, &T::F_Set_QueryDefSQLModify, false)
           .Integer("QueryDefODBCMaxRecords", &T::QueryDefODBCMaxRecords,
                    &T::F_Set_QueryDefODBCMaxRecords, 0)
           .String("QueryDefType", &T::QueryDefType, &T::F_Set_QueryDefType)
           .NotStored()
-          .Strings("SQL", [](T& t) -> const TStrings& { return t.SQL(); }, &T::F_Set_SQL)
+          .Strings(
+              "SQL", [](T& t) -> const TStrings& { return t.SQL(); }, &T::F_Set_SQL)
           .Boolean("ShowGUID", &T::ShowGUID, &T::F_Set_ShowGUID, false)
           .Integer("TableType", &T::TableType, &T::F_Set_TableType, 2)
           .String("TableDateCreated", &T::TableDateCreated, &T::F_Set_TableDateCreated)
@@ -104,9 +108,10 @@ const ClassInfo& TLumoDaoTable::StaticClass() {
           .NotStored()
           .Boolean("Translation", &T::Translation, &T::F_Set_Translation, false)
           .Integer("LockType", &T::LockType, &T::F_Set_LockType, 3)
-          .Set("OpenOptions", [](T& t) { return t.OpenOptions().Mask(); },
-               [](T& t, uint32_t mask) { t.F_Set_OpenOptions(TOOSet::FromMask(mask)); },
-               std::vector<std::string>(std::begin(kOpenOptionNames), std::end(kOpenOptionNames)))
+          .Set(
+              "OpenOptions", [](T& t) { return t.OpenOptions().Mask(); },
+              [](T& t, uint32_t mask) { t.F_Set_OpenOptions(TOOSet::FromMask(mask)); },
+              std::vector<std::string>(std::begin(kOpenOptionNames), std::end(kOpenOptionNames)))
           .Integer("IndexFieldCount", &T::IndexFieldCount, &T::F_Set_IndexFieldCount, 0)
           .NotStored()
           .String("IndexName", &T::IndexName, &T::F_Set_IndexName)
@@ -114,19 +119,18 @@ const ClassInfo& TLumoDaoTable::StaticClass() {
           .Boolean("LockEdits", &T::LockEdits, &T::F_Set_LockEdits, false)
           .NotStored()
           .Component("MasterSource", &T::MasterSource, &T::F_Set_MasterSource)
-          .Strings("MasterFields", [](T& t) -> const TStrings& { return t.MasterFields(); },
-                   &T::F_Set_MasterFields)
-          .Boolean("MasterAutoActivate", &T::MasterAutoActivate, &T::F_Set_MasterAutoActivate,
-                   true)
-          .Boolean("DatabaseAutoActivate", &T::DatabaseAutoActivate,
-                   &T::F_Set_DatabaseAutoActivate, false)
+          .Strings(
+              "MasterFields", [](T& t) -> const TStrings& { return t.MasterFields(); },
+              &T::F_Set_MasterFields)
+          .Boolean("MasterAutoActivate", &T::MasterAutoActivate, &T::F_Set_MasterAutoActivate, true)
+          .Boolean("DatabaseAutoActivate", &T::DatabaseAutoActivate, &T::F_Set_DatabaseAutoActivate,
+                   false)
           .Boolean("UseBrackets", &T::UseBrackets, &T::F_Set_UseBrackets, true)
           .Boolean("UseCaptions", &T::UseCaptions, &T::F_Set_UseCaptions, false)
           .Boolean("UseDaoProperties", &T::UseDaoProperties, &T::F_Set_UseDaoProperties, true)
           .Boolean("UseGetRecNo", &T::UseGetRecNo, &T::F_Set_UseGetRecNo, true)
           .Boolean("UseRecordCount", &T::UseRecordCount, &T::F_Set_UseRecordCount, true)
-          .Boolean("WarnOnBadDatabase", &T::WarnOnBadDatabase, &T::F_Set_WarnOnBadDatabase,
-                   false)
+          .Boolean("WarnOnBadDatabase", &T::WarnOnBadDatabase, &T::F_Set_WarnOnBadDatabase, false)
           .Boolean("Filtered", &T::Filtered, &T::SetFiltered, false)
           .String("Filter", &T::Filter, &T::SetFilter)
           .Event("OnExportProgress", &T::OnExportProgress)

@@ -100,8 +100,8 @@
 #include <string>
 #include <vector>
 
-#include "dao/dataset/LumoDaoIndexDefs.h"
 #include "dao/database/LumoDaoDataBase.h"
+#include "dao/dataset/LumoDaoIndexDefs.h"
 #include "db/DataLink.h"
 #include "db/DataSet.h"
 #include "db/Params.h"
@@ -150,10 +150,10 @@ struct TDaoValueList {
 
 // The head of every record buffer; the framework's calculated area follows it directly.
 struct TDaoRecordHeader {
-  int32_t RecordPosition;      // 0-based cursor position when read; -1 for a new record
-  TDaoValueList* ValueList;    // owned by the buffer
-  uint8_t BookmarkFlag;        // TBookmarkFlag
-  int32_t BookmarkValue;       // the engine's four bookmark bytes; 0 = none
+  int32_t RecordPosition;    // 0-based cursor position when read; -1 for a new record
+  TDaoValueList* ValueList;  // owned by the buffer
+  uint8_t BookmarkFlag;      // TBookmarkFlag
+  int32_t BookmarkValue;     // the engine's four bookmark bytes; 0 = none
 };
 
 class TLumoBlobStream;
@@ -313,7 +313,8 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   // --- locate, lookup and find ---------------------------------------------------------------
   // KeyFields: field names separated by ";" or line breaks; KeyValues: one value, or an array
   // of as many values as names.
-  bool Locate(const std::string& keyFields, const Variant& keyValues, TLocateOptions options) override;
+  bool Locate(const std::string& keyFields, const Variant& keyValues,
+              TLocateOptions options) override;
   // The Boolean false when no record holds the keys; else the value of the one result field,
   // or an array (bounds 0 .. n-1) of the values of several. Position, buffers and state stay.
   Variant LookupValues(const std::string& keyFields, const Variant& keyValues,
@@ -338,9 +339,10 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   // loCaseInsensitive). BuildKeyCriteria compares text with "="; BuildLocateCriteria follows
   // the options (Like for loPartialKey, LCase for loCaseInsensitive). A field type without a
   // literal raises "Unable to build Key SQL!" / "Unable to build Lookup Key SQL!".
-  std::string BuildKeyCriteria(const std::vector<std::string>& names, std::vector<std::string>& texts) const;
-  std::string BuildLocateCriteria(const std::vector<std::string>& names, std::vector<std::string>& texts,
-                                  TLocateOptions options) const;
+  std::string BuildKeyCriteria(const std::vector<std::string>& names,
+                               std::vector<std::string>& texts) const;
+  std::string BuildLocateCriteria(const std::vector<std::string>& names,
+                                  std::vector<std::string>& texts, TLocateOptions options) const;
 
   // --- state for callers and tests ---------------------------------------------------------
   // The open engine recordset (empty while closed).
@@ -493,14 +495,15 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   void MoveToFound(jet::Recordset& clone, bool absolutePosition, TResyncMode mode);
   std::string BuildCriteria(const std::vector<std::string>& names, std::vector<std::string>& texts,
                             TLocateOptions options, bool keyCriteria) const;
-  std::string ValueClause(TField& field, std::string& text, TLocateOptions options, bool keyCriteria) const;
+  std::string ValueClause(TField& field, std::string& text, TLocateOptions options,
+                          bool keyCriteria) const;
   // A key text as a value of its field's type (Null for "NULL", and for "" unless text);
   // the runtime's conversion error when it does not read as one.
   Variant KeyValueFor(TField& field, const std::string& text) const;
   // Whether a field's engine value holds a key (as the engine compares: text without regard
   // to case, with `partial` its start only).
-  bool ValueHoldsKey(TField& field, const Variant& value, const Variant& key, const std::string& keyText,
-                     bool partial) const;
+  bool ValueHoldsKey(TField& field, const Variant& value, const Variant& key,
+                     const std::string& keyText, bool partial) const;
   bool IsForwardOnly() const;
   void RebuildCursor();
   bool IsEmptyRecordset();
@@ -616,7 +619,7 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   std::vector<TFieldType> defTypes_;
   std::vector<bool> defGuid_;
   TRecordBuffer writeBuffer_ = nullptr;  // the buffer AddRecordFromBuffer posts
-  std::vector<bool> nameChars_;  // 256 entries: the characters a parameter name may hold
+  std::vector<bool> nameChars_;          // 256 entries: the characters a parameter name may hold
   Variant outputParameterValue_ = Variant::Null();
   mutable int32_t queryDefTypeNumber_ = 0;
   // The table IndexDefs was last loaded from; empty while it holds no table's indexes.

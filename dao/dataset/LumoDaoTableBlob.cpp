@@ -58,7 +58,8 @@ void TLumoDaoTable::OrphanBlobStreams() noexcept {
   blobStreams_.clear();
 }
 
-// --- posting large contents ---------------------------------------------------------------------------
+// --- posting large contents
+// ---------------------------------------------------------------------------
 //
 // An uncached memo or blob value in a record buffer is the only copy the dataset needs until
 // the post; keeping it beside the engine's copy while SQLite builds the row would hold the
@@ -77,8 +78,8 @@ bool TLumoDaoTable::HandOverBlob(TRecordBuffer buffer, size_t index) {
   }
   std::string& entry = Header(buffer).ValueList->text[index];
   const size_t size = entry.size();
-  fieldObjectArray_[index]->SetValue(type == ftMemo ? Variant(entry)
-                                                    : Variant(std::vector<uint8_t>(entry.begin(), entry.end())));
+  fieldObjectArray_[index]->SetValue(
+      type == ftMemo ? Variant(entry) : Variant(std::vector<uint8_t>(entry.begin(), entry.end())));
   // The engine has it now (an assignment it refuses leaves the buffer's copy in place).
   std::string().swap(entry);
   handedOver_.emplace_back(index, size);
@@ -91,8 +92,8 @@ void TLumoDaoTable::TakeBackBlobs(TRecordBuffer buffer) noexcept {
   for (const auto& [index, size] : handedOver_) {
     try {
       if (recordset_ && recordset_->EditMode() != jet::dbEditNone) {
-        values.text[index] = ArrayToText(defTypes_[index] == ftMemo, fieldObjectArray_[index]->Value(),
-                                         static_cast<int>(size));
+        values.text[index] = ArrayToText(defTypes_[index] == ftMemo,
+                                         fieldObjectArray_[index]->Value(), static_cast<int>(size));
       }
     } catch (...) {
       // The engine's copy is unreadable; nothing else holds the value.
@@ -116,7 +117,8 @@ void TLumoDaoTable::ReleasePostedBlobs(TRecordBuffer buffer) {
 
 TLumoBlobStream::TLumoBlobStream(TField* field, TBlobStreamMode mode) : field_(field), mode_(mode) {
   if (field == nullptr) throw EDatabaseError("Blob stream without a field");
-  if (!field->IsBlob()) throw EDatabaseError("Field '" + field->FieldName() + "' is not a blob field");
+  if (!field->IsBlob())
+    throw EDatabaseError("Field '" + field->FieldName() + "' is not a blob field");
   TDataSet* owner = field->DataSet();
   if (owner == nullptr) throw EDatabaseError("Field '" + field->FieldName() + "' has no dataset");
   auto* dataSet = dynamic_cast<TLumoDaoTable*>(owner);
@@ -130,7 +132,8 @@ TLumoBlobStream::TLumoBlobStream(TField* field, TBlobStreamMode mode) : field_(f
     if (state != TDataSetState::dsEdit && state != TDataSetState::dsInsert) {
       dataSet->DatabaseError("Dataset not in edit or insert mode");
     }
-    if (field->ReadOnly()) throw EDatabaseError("Field '" + field->FieldName() + "' cannot be modified");
+    if (field->ReadOnly())
+      throw EDatabaseError("Field '" + field->FieldName() + "' cannot be modified");
   }
 
   dataSet_ = dataSet;
@@ -138,7 +141,8 @@ TLumoBlobStream::TLumoBlobStream(TField* field, TBlobStreamMode mode) : field_(f
   buffer_ = dataSet->StateRecordBuffer();
   const int number = field->FieldNo();
   if (buffer_ != nullptr &&
-      (number < 1 || static_cast<size_t>(number) > TLumoDaoTable::Header(buffer_).ValueList->text.size())) {
+      (number < 1 ||
+       static_cast<size_t>(number) > TLumoDaoTable::Header(buffer_).ValueList->text.size())) {
     buffer_ = nullptr;  // a calculated field has no value in the record
   }
   index_ = number > 0 ? static_cast<size_t>(number - 1) : 0;
@@ -173,7 +177,8 @@ void TLumoBlobStream::Load() {
     return;
   }
   const TFieldType type = field_->DataType();
-  const bool cached = (type == ftMemo && table.cacheMemos_) || (type == ftBlob && table.cacheBlobs_);
+  const bool cached =
+      (type == ftMemo && table.cacheMemos_) || (type == ftBlob && table.cacheBlobs_);
   if (!cached) {
     LoadFromEngine();
     return;
@@ -197,7 +202,8 @@ void TLumoBlobStream::LoadFromEngine() {
       // Going to the record read the window again: the record is gone.
     } else if (table.State() == TDataSetState::dsInsert && header.RecordPosition == -1) {
       own_ = Entry();
-      if (own_.empty() && index_ < table.defaultValueList_.size()) own_ = table.defaultValueList_[index_];
+      if (own_.empty() && index_ < table.defaultValueList_.size())
+        own_ = table.defaultValueList_[index_];
     } else {
       std::shared_ptr<jet::Field> daoField = recordset.Fields().Item(static_cast<int>(index_));
       const int size = daoField->FieldSize();
@@ -211,7 +217,8 @@ void TLumoBlobStream::LoadFromEngine() {
         }
       } else {
         const Variant value = daoField->Value();
-        own_ = value.IsNull() ? std::string() : ArrayToText(field_->DataType() == ftMemo, value, size);
+        own_ =
+            value.IsNull() ? std::string() : ArrayToText(field_->DataType() == ftMemo, value, size);
       }
       if (table.encrypterActive_) own_ = table.DecryptText(own_);
     }
@@ -254,7 +261,8 @@ void TLumoBlobStream::TakeOverEntry() {
   inEntry_ = true;
 }
 
-// --- reading and writing ---------------------------------------------------------------------------
+// --- reading and writing
+// ---------------------------------------------------------------------------
 
 int64_t TLumoBlobStream::Read(void* buffer, int64_t count) {
   if (!opened_ || count <= 0 || position_ < 0) return 0;
@@ -273,7 +281,8 @@ int64_t TLumoBlobStream::Write(const void* buffer, int64_t count) {
   TakeOverEntry();
   std::string& content = Entry();
   // Everything after the bytes written goes; past the end they are appended.
-  if (position_ < static_cast<int64_t>(content.size())) content.resize(static_cast<size_t>(position_));
+  if (position_ < static_cast<int64_t>(content.size()))
+    content.resize(static_cast<size_t>(position_));
   content.append(static_cast<const char*>(buffer), static_cast<size_t>(count));
   EntryChanged() = 1;
   modified_ = true;
@@ -283,12 +292,8 @@ int64_t TLumoBlobStream::Write(const void* buffer, int64_t count) {
 
 int64_t TLumoBlobStream::Seek(int64_t offset, TSeekOrigin origin) {
   switch (origin) {
-    case TSeekOrigin::soBeginning:
-      position_ = offset;
-      break;
-    case TSeekOrigin::soCurrent:
-      position_ = SaturatingAdd(position_, offset);
-      break;
+    case TSeekOrigin::soBeginning: position_ = offset; break;
+    case TSeekOrigin::soCurrent: position_ = SaturatingAdd(position_, offset); break;
     case TSeekOrigin::soEnd:
       position_ = SaturatingAdd(static_cast<int64_t>(Content().size()), offset);
       break;
@@ -296,7 +301,8 @@ int64_t TLumoBlobStream::Seek(int64_t offset, TSeekOrigin origin) {
   return position_;
 }
 
-// --- the record going away, and destruction ----------------------------------------------------------
+// --- the record going away, and destruction
+// ----------------------------------------------------------
 
 void TLumoBlobStream::ForgetBuffer(TRecordBuffer buffer, bool orphan, bool entryStays) {
   if (buffer_ != nullptr && (buffer == nullptr || buffer == buffer_)) {

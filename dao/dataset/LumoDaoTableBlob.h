@@ -86,7 +86,7 @@ class TLumoBlobStream : public TStream {
   bool inEntry_ = false;  // the content is the buffer's value itself
   size_t index_ = 0;      // the field's entry in the buffer's value list
   int64_t position_ = 0;
-  std::string own_;       // the content while it is not in the buffer
+  std::string own_;  // the content while it is not in the buffer
 };
 
 }  // namespace lumo

@@ -26,10 +26,8 @@ bool IsBlobKind(TFieldType type) {
     case ftDBaseOle:
     case ftTypedBinary:
     case ftOraBlob:
-    case ftOraClob:
-      return true;
-    default:
-      return false;
+    case ftOraClob: return true;
+    default: return false;
   }
 }
 
@@ -58,7 +56,8 @@ void CopyCutText(const std::string& text, char* destination, size_t room, size_t
 
 }  // namespace
 
-// --- buffers --------------------------------------------------------------------------------------
+// --- buffers
+// --------------------------------------------------------------------------------------
 
 TRecordBuffer TLumoDaoTable::NewRecordBuffer() {
   const size_t size = std::max<size_t>(static_cast<size_t>(recordSize_), sizeof(TDaoRecordHeader));
@@ -89,7 +88,8 @@ void TLumoDaoTable::ClearCalculatedValues(TRecordBuffer buffer) {
 TRecordBuffer TLumoDaoTable::CopyOfBuffer(TRecordBuffer source) {
   TRecordBuffer copy = NewRecordBuffer();
   TDaoValueList* values = Header(copy).ValueList;
-  std::memcpy(copy, source, static_cast<size_t>(std::max<int32_t>(recordSize_, sizeof(TDaoRecordHeader))));
+  std::memcpy(copy, source,
+              static_cast<size_t>(std::max<int32_t>(recordSize_, sizeof(TDaoRecordHeader))));
   *values = *Header(source).ValueList;
   Header(copy).ValueList = values;
   return copy;
@@ -141,21 +141,16 @@ bool TLumoDaoTable::CopyCurrentRecord(TRecordBuffer destination) {
 TRecordBuffer TLumoDaoTable::StateRecordBuffer() {
   switch (State()) {
     case TDataSetState::dsBrowse:
-    case TDataSetState::dsBlockRead:
-      return IsEmpty() ? nullptr : ActiveBuffer();
-    case TDataSetState::dsCalcFields:
-      return CalcBuffer();
-    case TDataSetState::dsFilter:
-      return filterBuffer_;
+    case TDataSetState::dsBlockRead: return IsEmpty() ? nullptr : ActiveBuffer();
+    case TDataSetState::dsCalcFields: return CalcBuffer();
+    case TDataSetState::dsFilter: return filterBuffer_;
     case TDataSetState::dsOldValue:
       return oldValuesBuffer_ != nullptr ? oldValuesBuffer_ : ActiveBuffer();
     case TDataSetState::dsEdit:
     case TDataSetState::dsInsert:
     case TDataSetState::dsNewValue:
-    case TDataSetState::dsCurValue:
-      return ActiveBuffer();
-    default:
-      return nullptr;
+    case TDataSetState::dsCurValue: return ActiveBuffer();
+    default: return nullptr;
   }
 }
 
@@ -185,7 +180,8 @@ bool TLumoDaoTable::ReadRecordValues(jet::Recordset& recordset, bool useFieldObj
     // The engine's field object, for the sizes of values not read now.
     auto fieldSize = [&]() {
       try {
-        if (useFieldObjects && i < fieldObjectArray_.size()) return fieldObjectArray_[i]->FieldSize();
+        if (useFieldObjects && i < fieldObjectArray_.size())
+          return fieldObjectArray_[i]->FieldSize();
         return recordset.Fields().Item(static_cast<int>(i))->FieldSize();
       } catch (const std::exception&) {
         return 0;
@@ -253,7 +249,8 @@ bool TLumoDaoTable::FetchFieldValue(TField* field, void* destination) {
   TRecordBuffer buffer = StateRecordBuffer();
   if (buffer == nullptr) return false;
 
-  if (field->FieldKind() == TFieldKind::fkCalculated || field->FieldKind() == TFieldKind::fkLookup) {
+  if (field->FieldKind() == TFieldKind::fkCalculated ||
+      field->FieldKind() == TFieldKind::fkLookup) {
     const char* place = CalculatedArea(buffer) + field->Offset();
     const bool hasValue = place[0] != 0;
     if (hasValue && destination != nullptr) {
@@ -329,14 +326,14 @@ bool TLumoDaoTable::FetchFieldValue(TField* field, void* destination) {
       std::memcpy(destination, &msecs, sizeof msecs);
       return true;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
 bool TLumoDaoTable::FetchFieldText(TField* field, std::string& text) {
   if (!cursorOpen_ || field == nullptr || field->DataType() != ftString) return false;
-  if (field->FieldKind() != TFieldKind::fkData && field->FieldKind() != TFieldKind::fkInternalCalc) return false;
+  if (field->FieldKind() != TFieldKind::fkData && field->FieldKind() != TFieldKind::fkInternalCalc)
+    return false;
   TRecordBuffer buffer = StateRecordBuffer();
   if (buffer == nullptr) return false;
   const int index = field->FieldNo() - 1;
@@ -423,8 +420,7 @@ void TLumoDaoTable::StoreFieldValue(TField* field, const void* source) {
             text.assign(static_cast<const char*>(source), static_cast<size_t>(field->Size()));
           }
           break;
-        default:
-          break;
+        default: break;
       }
     }
     const int index = field->FieldNo() - 1;
@@ -438,17 +434,14 @@ void TLumoDaoTable::StoreFieldValue(TField* field, const void* source) {
     case TDataSetState::dsCalcFields:
     case TDataSetState::dsFilter:
     case TDataSetState::dsNewValue:
-    case TDataSetState::dsInternalCalc:
-      break;
-    default:
-      DataEvent(TDataEvent::deFieldChange, reinterpret_cast<intptr_t>(field));
+    case TDataSetState::dsInternalCalc: break;
+    default: DataEvent(TDataEvent::deFieldChange, reinterpret_cast<intptr_t>(field));
   }
 }
 
 bool TLumoDaoTable::QueryCanModify() { return cursorOpen_ && !readOnly_; }
 
-int TLumoDaoTable::TranslateText(const std::string* source, std::string* destination,
-                                 bool toOem) {
+int TLumoDaoTable::TranslateText(const std::string* source, std::string* destination, bool toOem) {
   int result = TDataSet::TranslateText(source, destination, toOem);
   if (!translation_) return result;
   if (source == nullptr || destination == nullptr || source == destination) return 0;
@@ -456,7 +449,8 @@ int TLumoDaoTable::TranslateText(const std::string* source, std::string* destina
   return static_cast<int>(destination->size());
 }
 
-// --- encrypter and display handlers ---------------------------------------------------------------
+// --- encrypter and display handlers
+// ---------------------------------------------------------------
 
 std::string TLumoDaoTable::EncryptText(const std::string& text) {
   decodedProp_->setString(*encrypter_, text);

@@ -35,10 +35,8 @@ bool IsNumberType(TFieldType type) {
     case ftFloat:
     case ftCurrency:
     case ftBCD:
-    case ftAutoInc:
-      return true;
-    default:
-      return false;
+    case ftAutoInc: return true;
+    default: return false;
   }
 }
 
@@ -128,12 +126,9 @@ std::string TLumoDaoTable::ValueClause(TField& field, std::string& text, TLocate
     text = NormalizeDateText(text);
     const TDateTime value = StrToDateTime(text);
     switch (type) {
-      case ftDate:
-        return "= #" + FormatDateTime("mm\"/\"dd\"/\"yyyy", value) + "#";
-      case ftTime:
-        return "= #" + FormatDateTime("hh\":\"nn\":\"ss", value) + "#";
-      default:
-        return "= #" + FormatDateTime("mm\"/\"dd\"/\"yyyy hh\":\"nn\":\"ss", value) + "#";
+      case ftDate: return "= #" + FormatDateTime("mm\"/\"dd\"/\"yyyy", value) + "#";
+      case ftTime: return "= #" + FormatDateTime("hh\":\"nn\":\"ss", value) + "#";
+      default: return "= #" + FormatDateTime("mm\"/\"dd\"/\"yyyy hh\":\"nn\":\"ss", value) + "#";
     }
   }
   if (type == ftBytes) {
@@ -145,7 +140,8 @@ std::string TLumoDaoTable::ValueClause(TField& field, std::string& text, TLocate
     // Between quotes, its own quotes doubled: a key never ends the literal early.
     return "= \"" + EscapeQuotes(text) + "\"";
   }
-  throw EDatabaseError(keyCriteria ? "Unable to build Key SQL!" : "Unable to build Lookup Key SQL!");
+  throw EDatabaseError(keyCriteria ? "Unable to build Key SQL!"
+                                   : "Unable to build Lookup Key SQL!");
 }
 
 Variant TLumoDaoTable::KeyValueFor(TField& field, const std::string& text) const {
@@ -156,7 +152,8 @@ Variant TLumoDaoTable::KeyValueFor(TField& field, const std::string& text) const
   if (IsNumberType(type)) return Variant(KeyNumber(text));
   if (type == ftBoolean) return Variant(KeyBoolean(text));
   if (IsDateType(type)) return Variant::FromDate(StrToDateTime(NormalizeDateText(text)));
-  if (type == ftBytes && IsGuidField(&field)) return Variant(GuidToString(StringToGuid(Trim(text))));
+  if (type == ftBytes && IsGuidField(&field))
+    return Variant(GuidToString(StringToGuid(Trim(text))));
   return Variant(text);
 }
 
@@ -174,7 +171,8 @@ bool TLumoDaoTable::ValueHoldsKey(TField& field, const Variant& value, const Var
   if (type == ftBoolean) return value.AsBoolean() == key.AsBoolean();
   if (IsDateType(type)) {
     // Dates as the engine keeps them: to the millisecond.
-    return std::llround(value.AsDateTime() * kMSecsPerDay) == std::llround(key.AsDateTime() * kMSecsPerDay);
+    return std::llround(value.AsDateTime() * kMSecsPerDay) ==
+           std::llround(key.AsDateTime() * kMSecsPerDay);
   }
   return AnsiSameText(VarToStr(value), VarToStr(key));
 }

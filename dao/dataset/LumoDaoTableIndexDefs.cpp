@@ -89,7 +89,8 @@ void TLumoDaoTable::ListIndexNames(TStrings& list) {
 }
 
 bool TLumoDaoTable::CanCreateIndexFrom(const TIndexDef& definition) const {
-  if (tableName_.empty() || database_ == nullptr || database_->TableNames().IndexOf(tableName_) < 0) {
+  if (tableName_.empty() || database_ == nullptr ||
+      database_->TableNames().IndexOf(tableName_) < 0) {
     return false;
   }
   // Only fields the last open reported: a misspelt name leaves the table as it is.

@@ -74,7 +74,8 @@ TLumoDaoTable::LocateKeys TLumoDaoTable::PrepareKeys(const std::string& keyField
   keys.names = SplitFieldList(keyFields);
   keys.texts = KeyValuesToText(keyValues);
   if (keys.names.size() != keys.texts.size()) {
-    throw EDatabaseError("Number of elements in the KeyValues array must be equal to the number of fields.");
+    throw EDatabaseError(
+        "Number of elements in the KeyValues array must be equal to the number of fields.");
   }
   // Every name and every value is checked before anything moves.
   for (size_t i = 0; i < keys.names.size(); ++i) {
@@ -85,11 +86,13 @@ TLumoDaoTable::LocateKeys TLumoDaoTable::PrepareKeys(const std::string& keyField
   return keys;
 }
 
-// --- Locate ---------------------------------------------------------------------------------------
+// --- Locate
+// ---------------------------------------------------------------------------------------
 
 bool TLumoDaoTable::Locate(const std::string& keyFields, const Variant& keyValues,
                            TLocateOptions options) {
-  if (IsEmpty() || RecordFilterInUse() || database_ == nullptr || !database_->Connected()) return false;
+  if (IsEmpty() || RecordFilterInUse() || database_ == nullptr || !database_->Connected())
+    return false;
   LocateKeys keys = PrepareKeys(keyFields, keyValues);
   const bool absolute = AbsolutePositionCase(tableType_);
   PositionAtBuffer(StateRecordBuffer());
@@ -97,11 +100,13 @@ bool TLumoDaoTable::Locate(const std::string& keyFields, const Variant& keyValue
   if (!bookmarkable_) return ScanForKeys(keys, options, saved);
 
   std::string criteria;
-  if (tableType_ != jet::dbOpenTable) criteria = BuildLocateCriteria(keys.names, keys.texts, options);
+  if (tableType_ != jet::dbOpenTable)
+    criteria = BuildLocateCriteria(keys.names, keys.texts, options);
   const std::string indexName = ChooseLocateIndex(keyFields);
   if (tableType_ == jet::dbOpenTable && indexName.empty()) {
     throw EDatabaseError(
-        "Index Property is Empty!\r\nYou must set an index before using Locate with StandardTables");
+        "Index Property is Empty!\r\nYou must set an index before using Locate with "
+        "StandardTables");
   }
   CloneScope clone(Rs().Clone());
   bool found = false;
@@ -163,8 +168,10 @@ bool TLumoDaoTable::SeekOnClone(jet::Recordset& clone, const std::string& indexN
   clone.SetIndex(indexName);
   clone.MoveFirst();
   std::vector<Variant> slots;
-  for (int i = 0; i < run; ++i) slots.push_back(keys.values[static_cast<size_t>(keyOf[static_cast<size_t>(i)])]);
-  const bool exact = !partial && run == fieldCount && keys.names.size() == static_cast<size_t>(fieldCount);
+  for (int i = 0; i < run; ++i)
+    slots.push_back(keys.values[static_cast<size_t>(keyOf[static_cast<size_t>(i)])]);
+  const bool exact =
+      !partial && run == fieldCount && keys.names.size() == static_cast<size_t>(fieldCount);
   if (exact) {
     clone.Seek("=", slots);
     return !clone.NoMatch();
@@ -215,7 +222,8 @@ void TLumoDaoTable::MoveToFound(jet::Recordset& clone, bool absolutePosition, TR
   DoAfterScroll();
 }
 
-// --- the scan of a recordset without bookmarks ------------------------------------------------------
+// --- the scan of a recordset without bookmarks
+// ------------------------------------------------------
 
 void TLumoDaoTable::RestartScan() {
   if (IsForwardOnly()) {
@@ -240,7 +248,8 @@ bool TLumoDaoTable::ScanForKeys(const LocateKeys& keys, TLocateOptions options, 
   }
   auto matches = [&](size_t i) {
     const Variant value = Rs().Fields().Item(keys.fields[i]->FieldNo() - 1)->Value();
-    if (keys.texts[i] == kNullKey || value.IsNull()) return keys.texts[i] == kNullKey && value.IsNull();
+    if (keys.texts[i] == kNullKey || value.IsNull())
+      return keys.texts[i] == kNullKey && value.IsNull();
     const std::string text = caseInsensitive ? AnsiLowerCase(VarToStr(value)) : VarToStr(value);
     return partial ? text.find(wanted[i]) != std::string::npos : text == wanted[i];
   };
@@ -272,7 +281,8 @@ bool TLumoDaoTable::ScanForKeys(const LocateKeys& keys, TLocateOptions options, 
   return false;
 }
 
-// --- the directed searches --------------------------------------------------------------------------
+// --- the directed searches
+// --------------------------------------------------------------------------
 
 bool TLumoDaoTable::LocateFirst(const std::string& keyFields, const Variant& keyValues,
                                 TLocateOptions options) {
@@ -316,18 +326,10 @@ bool TLumoDaoTable::LocateInDirection(int direction, const std::string& keyField
     clone->Move(saved);
   }
   switch (direction) {
-    case kFirst:
-      clone->FindFirst(criteria);
-      break;
-    case kLast:
-      clone->FindLast(criteria);
-      break;
-    case kNext:
-      clone->FindNext(criteria);
-      break;
-    default:
-      clone->FindPrevious(criteria);
-      break;
+    case kFirst: clone->FindFirst(criteria); break;
+    case kLast: clone->FindLast(criteria); break;
+    case kNext: clone->FindNext(criteria); break;
+    default: clone->FindPrevious(criteria); break;
   }
   if (clone->NoMatch()) return false;
   MoveToFound(*clone, absolute, kExactCenter);

@@ -108,7 +108,9 @@ Variant TLumoDaoTable::LookupValues(const std::string& keyFields, const Variant&
         }
         SetCalcBuffer(previous);
       } else {
-        auto valueOf = [&](TField* field) { return snapshot->Fields().Item(field->FieldNo() - 1)->Value(); };
+        auto valueOf = [&](TField* field) {
+          return snapshot->Fields().Item(field->FieldNo() - 1)->Value();
+        };
         if (resultList.size() == 1) {
           result = valueOf(resultList.front());
         } else {

@@ -42,7 +42,8 @@ void TLumoDaoTable::F_Set_MasterSource(TDataSource* source) {
     if (link == source) break;
   }
   if (source == nullptr) masterFields_.Clear();
-  if (masterSource_ != nullptr && masterSource_ != source) masterSource_->RemoveFreeNotification(this);
+  if (masterSource_ != nullptr && masterSource_ != source)
+    masterSource_->RemoveFreeNotification(this);
   masterSource_ = source;
   masterLink_->SetDataSource(source);
   if (source != nullptr) source->FreeNotification(this);
@@ -105,24 +106,21 @@ std::string TLumoDaoTable::MasterClause(const TField& field) const {
   switch (type) {
     case ftString:
     case ftBlob:
-    case ftMemo:
-      return "= \"" + EscapeQuotes(text) + "\"";
-    default:
-      break;
+    case ftMemo: return "= \"" + EscapeQuotes(text) + "\"";
+    default: break;
   }
   if (text.empty()) return "IS NULL";
   switch (type) {
-    case ftBoolean:
-      return field.AsBoolean() ? "= True" : "= False";
-    case ftDate:
-      return "= #" + FormatDateTime("mm\"/\"dd\"/\"yyyy", field.AsDateTime()) + "#";
-    case ftTime:
-      return "= #" + FormatDateTime("hh\":\"nn\":\"ss", field.AsDateTime()) + "#";
+    case ftBoolean: return field.AsBoolean() ? "= True" : "= False";
+    case ftDate: return "= #" + FormatDateTime("mm\"/\"dd\"/\"yyyy", field.AsDateTime()) + "#";
+    case ftTime: return "= #" + FormatDateTime("hh\":\"nn\":\"ss", field.AsDateTime()) + "#";
     case ftDateTime:
-      return "= #" + FormatDateTime("mm\"/\"dd\"/\"yyyy hh\":\"nn\":\"ss", field.AsDateTime()) + "#";
+      return "= #" + FormatDateTime("mm\"/\"dd\"/\"yyyy hh\":\"nn\":\"ss", field.AsDateTime()) +
+             "#";
     case ftBytes: {
       const auto* master = dynamic_cast<const TLumoDaoTable*>(field.DataSet());
-      if (master != nullptr && master->IsGuidField(&field)) return "= {guid " + GuidVariantToText(field.Value()) + "}";
+      if (master != nullptr && master->IsGuidField(&field))
+        return "= {guid " + GuidVariantToText(field.Value()) + "}";
       // Between quotes, its own quotes doubled, so that a value never ends the literal early.
       return "= \"" + EscapeQuotes(text) + "\"";
     }
@@ -132,10 +130,8 @@ std::string TLumoDaoTable::MasterClause(const TField& field) const {
     case ftFloat:
     case ftCurrency:
     case ftBCD:
-    case ftAutoInc:
-      return "= " + NormalizeNumberText(text);
-    default:
-      throw EDatabaseError("Unable to build Master/Detail SQL Relationship!");
+    case ftAutoInc: return "= " + NormalizeNumberText(text);
+    default: throw EDatabaseError("Unable to build Master/Detail SQL Relationship!");
   }
 }
 
@@ -203,8 +199,8 @@ void TLumoDaoTable::ReopenForMaster() {
   if (masterSource_ == nullptr || masterSource_->DataSet() == nullptr) return;
   TDataSet& master = *masterSource_->DataSet();
   // While the master's record is being edited its values are not settled yet.
-  if (master.ControlsDisabled() || ControlsDisabled() || masterLinkSuspended_ || !masterSource_->Enabled() ||
-      master.State() == TDataSetState::dsEdit) {
+  if (master.ControlsDisabled() || ControlsDisabled() || masterLinkSuspended_ ||
+      !masterSource_->Enabled() || master.State() == TDataSetState::dsEdit) {
     return;
   }
   if (masterLinkNames_.empty()) return;
@@ -233,10 +229,11 @@ void TLumoDaoTable::QuickMasterRefresh() {
   goneIndexes_.clear();
   const std::string criteria = BuildMasterCriteria();
   if (!tableName_.empty()) {
-    recordset_ = database_->DaoDatabase()->OpenRecordset(MasterSelect(CombineWithFilter(criteria)), tableType_,
-                                                          optionsValue_, lockType_);
+    recordset_ = database_->DaoDatabase()->OpenRecordset(MasterSelect(CombineWithFilter(criteria)),
+                                                         tableType_, optionsValue_, lockType_);
   } else {
-    if (!baseRecordset_) throw EDatabaseError("TLumoDaoTable.QuickMasterRefresh: no base recordset");
+    if (!baseRecordset_)
+      throw EDatabaseError("TLumoDaoTable.QuickMasterRefresh: no base recordset");
     // The master's values alone: the user's filter returns with the next full open.
     baseRecordset_->Requery();
     baseRecordset_->SetFilter(criteria);

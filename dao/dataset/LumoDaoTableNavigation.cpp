@@ -239,7 +239,8 @@ TGetResult TLumoDaoTable::FetchRecord(TRecordBuffer buffer, TGetMode mode, bool)
   }
 }
 
-// --- bookmarks -------------------------------------------------------------------------------------
+// --- bookmarks
+// -------------------------------------------------------------------------------------
 
 void TLumoDaoTable::GoToBookmarkValue(int32_t value) {
   try {

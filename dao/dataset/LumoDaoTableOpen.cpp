@@ -36,8 +36,7 @@ std::string DefaultText(const jet::Field& field) {
       value = IsEnclosed(value, '#') ? DateDefaultText(value.substr(1, value.size() - 2))
                                      : std::string();
       break;
-    default:
-      break;
+    default: break;
   }
   if (SameText(value, "Null")) value.clear();
   return value;
@@ -141,8 +140,8 @@ void TLumoDaoTable::OpenDaoRecordsetSteps() {
       auto field = fields.Item(i);
       int attributes = field->Attributes();
       updatableFlags_[static_cast<size_t>(i)] = (attributes & jet::dbUpdatableField) != 0 &&
-                                                 (attributes & jet::dbAutoIncrField) == 0 &&
-                                                 (attributes & kSystemField) == 0;
+                                                (attributes & jet::dbAutoIncrField) == 0 &&
+                                                (attributes & kSystemField) == 0;
       if (!jetEngine) continue;
       try {
         defaultValueList_[static_cast<size_t>(i)] = DefaultText(*field);
@@ -222,8 +221,8 @@ void TLumoDaoTable::LoadFieldDefinitions() {
       std::string& defaultText = defaultValueList_[i];
       if (jetEngine && !defaultText.empty()) {
         std::string raw = AnsiLowerCase(field.DefaultValue());
-        bool numeric = (daoType >= 3 && daoType <= 7) || daoType == 16 ||
-                       (daoType >= 19 && daoType <= 21);
+        bool numeric =
+            (daoType >= 3 && daoType <= 7) || daoType == 16 || (daoType >= 19 && daoType <= 21);
         if (type == ftAutoInc || (numeric && raw.find("genuniqueid") != std::string::npos) ||
             (daoType == jet::dbGUID && raw.find("genguid") != std::string::npos)) {
           defaultText.clear();
@@ -353,8 +352,7 @@ void TLumoDaoTable::PrepareFields() {
           }
         }
         break;
-      default:
-        break;
+      default: break;
     }
   }
 }

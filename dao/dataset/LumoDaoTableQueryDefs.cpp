@@ -38,7 +38,8 @@ void TLumoDaoTable::F_Set_QueryDefName(const std::string& name) {
   ForgetIndexDefinitions();
   outputParameterValue_ = Variant::Null();
   // A stored query opens neither as a standard table nor as a dynamic cursor.
-  if (tableType_ == jet::dbOpenTable || tableType_ == jet::dbOpenDynamic) tableType_ = jet::dbOpenDynaset;
+  if (tableType_ == jet::dbOpenTable || tableType_ == jet::dbOpenDynamic)
+    tableType_ = jet::dbOpenDynaset;
 }
 
 std::string TLumoDaoTable::QueryDefType() const {

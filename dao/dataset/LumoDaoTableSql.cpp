@@ -26,22 +26,16 @@ std::string ParamLiteral(const TParam& param) {
   switch (param.DataType()) {
     case ftString:
     case ftBlob:
-    case ftMemo:
-      return "\"" + EscapeQuotes(VarToStr(value)) + "\"";
+    case ftMemo: return "\"" + EscapeQuotes(VarToStr(value)) + "\"";
     case ftFloat:
     case ftCurrency:
-    case ftBCD:
-      return NormalizeNumberText(VarToStr(value));
-    case ftDate:
-      return "#" + FormatDateTime("mm\"/\"dd\"/\"yyyy", value.AsDateTime()) + "#";
-    case ftTime:
-      return "#" + FormatDateTime("hh\":\"nn\":\"ss", value.AsDateTime()) + "#";
+    case ftBCD: return NormalizeNumberText(VarToStr(value));
+    case ftDate: return "#" + FormatDateTime("mm\"/\"dd\"/\"yyyy", value.AsDateTime()) + "#";
+    case ftTime: return "#" + FormatDateTime("hh\":\"nn\":\"ss", value.AsDateTime()) + "#";
     case ftDateTime:
       return "#" + FormatDateTime("mm\"/\"dd\"/\"yyyy hh\":\"nn\":\"ss", value.AsDateTime()) + "#";
-    case ftBytes:
-      return "{guid " + GuidVariantToText(value) + "}";
-    default:
-      return VarToStr(value);
+    case ftBytes: return "{guid " + GuidVariantToText(value) + "}";
+    default: return VarToStr(value);
   }
 }
 
@@ -131,7 +125,8 @@ void TLumoDaoTable::FollowSqlChange() {
   params_.ParseSQL(text, true);
   for (int i = 0; i < params_.Count(); ++i) {
     TParam& param = params_[i];
-    if (std::any_of(kept.begin(), kept.end(), [&](const std::string& name) { return SameText(name, param.Name()); })) {
+    if (std::any_of(kept.begin(), kept.end(),
+                    [&](const std::string& name) { return SameText(name, param.Name()); })) {
       continue;
     }
     for (int h = 0; h < heldParams_.Count(); ++h) {

@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
   orderGrid->SetDataSource(orderSource);
 
   database->Open();
-  orders->Open();  // opens the customers too (MasterAutoActivate)
+  orders->Open();     // opens the customers too (MasterAutoActivate)
   customers->Next();  // the second customer, so that the picture shows the link at work
   return Application.Run();
 }

@@ -103,9 +103,7 @@ class PanelWidget : public QFrame {
 
 class QtPanelFace : public WidgetFace<PanelFace, PanelWidget> {
  public:
-  explicit QtPanelFace(QWidget* parent) : WidgetFace(new PanelWidget(parent)) {
-    widget_->setAutoFillBackground(true);
-  }
+  explicit QtPanelFace(QWidget* parent) : WidgetFace(new PanelWidget(parent)) { widget_->setAutoFillBackground(true); }
   void SetCaption(const std::string& caption) override {
     if (widget_) widget_->SetCaption(Text(caption));
   }
@@ -147,8 +145,8 @@ class QtButtonFace : public WidgetFace<ButtonFace, QToolButton> {
  private:
   void ApplyStyle() {
     widget_->setToolButtonStyle(widget_->text().isEmpty() ? Qt::ToolButtonIconOnly
-                                : !hasPicture_           ? Qt::ToolButtonTextOnly
-                                                         : Qt::ToolButtonTextBesideIcon);
+                                : !hasPicture_            ? Qt::ToolButtonTextOnly
+                                                          : Qt::ToolButtonTextBesideIcon);
   }
 
   bool hasPicture_ = false;
@@ -158,8 +156,8 @@ class QtButtonFace : public WidgetFace<ButtonFace, QToolButton> {
 
 constexpr int kButtonKinds = 10;
 
-const char* const kHints[kButtonKinds] = {"First", "Prior", "Next", "Last", "Insert",
-                                                  "Delete", "Edit", "Post", "Cancel", "Refresh"};
+const char* const kHints[kButtonKinds] = {"First",  "Prior", "Next", "Last",   "Insert",
+                                          "Delete", "Edit",  "Post", "Cancel", "Refresh"};
 
 // Our own small pictures: triangles with a bar for the moving buttons, simple signs for the rest.
 QPixmap ButtonPicture(int kind) {
@@ -220,7 +218,6 @@ QPixmap ButtonPicture(int kind) {
   }
   return picture;
 }
-
 
 class QtNavigatorFace : public WidgetFace<NavigatorFace, QWidget> {
  public:

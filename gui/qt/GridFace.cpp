@@ -37,9 +37,7 @@ class GridModel : public QAbstractTableModel {
     if (orientation == Qt::Vertical) return QString();
     return Text(source_.Title(section));
   }
-  bool canFetchMore(const QModelIndex& parent) const override {
-    return !parent.isValid() && source_.CanFetchMore();
-  }
+  bool canFetchMore(const QModelIndex& parent) const override { return !parent.isValid() && source_.CanFetchMore(); }
   void fetchMore(const QModelIndex& parent) override {
     if (!parent.isValid()) source_.FetchMore();
   }

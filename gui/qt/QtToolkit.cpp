@@ -84,8 +84,8 @@ ModalResult QtToolkit::LoginDialog(const std::string& caption, int clientWidth, 
   QDialog window;
   window.setWindowTitle(Text(caption));
   // A dialog border with only the system menu: no minimise or maximise buttons.
-  window.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                        Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  window.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                        Qt::WindowCloseButtonHint);
   window.setFixedSize(clientWidth, clientHeight);
 
   // The controls are laid out on a grid of rows; captions and edits come from the dialog.
@@ -155,8 +155,7 @@ ModalResult QtToolkit::LoginDialog(const std::string& caption, int clientWidth, 
     auto* label = static_cast<QLabel*>(widgets[control.name]);
     if (widgets.count(control.focusControl) != 0) label->setBuddy(widgets[control.focusControl]);
   }
-  std::sort(tabStops.begin(), tabStops.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(tabStops.begin(), tabStops.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
   for (size_t i = 1; i < tabStops.size(); ++i) {
     QWidget::setTabOrder(tabStops[i - 1].second, tabStops[i].second);
   }

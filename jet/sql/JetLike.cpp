@@ -50,12 +50,9 @@ std::optional<JetLikePattern> JetLikePattern::Compile(std::string_view pattern) 
 
 bool JetLikePattern::ElementMatches(const Element& element, char32_t c) const {
   switch (element.kind) {
-    case Kind::kLiteral:
-      return FoldCase(c) == element.literal;
-    case Kind::kAnyChar:
-      return true;
-    case Kind::kDigit:
-      return c >= '0' && c <= '9';
+    case Kind::kLiteral: return FoldCase(c) == element.literal;
+    case Kind::kAnyChar: return true;
+    case Kind::kDigit: return c >= '0' && c <= '9';
     case Kind::kClass: {
       const char32_t lower = ToLowerCodePoint(c);
       const char32_t upper = ToUpperCodePoint(c);
@@ -70,8 +67,7 @@ bool JetLikePattern::ElementMatches(const Element& element, char32_t c) const {
       // "[!]" lists nothing and so accepts any character.
       return inList != element.negated;
     }
-    case Kind::kStar:
-      return false;
+    case Kind::kStar: return false;
   }
   return false;
 }

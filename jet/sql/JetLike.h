@@ -34,9 +34,9 @@ class JetLikePattern {
   };
   struct Element {
     Kind kind;
-    char32_t literal = 0;        // folded
-    bool negated = false;        // kClass
-    std::vector<Range> ranges;   // kClass; single characters are ranges of one
+    char32_t literal = 0;       // folded
+    bool negated = false;       // kClass
+    std::vector<Range> ranges;  // kClass; single characters are ranges of one
   };
 
   bool ElementMatches(const Element& element, char32_t c) const;

@@ -18,36 +18,52 @@ struct TableRef;
 
 enum class ExprKind {
   kNull,
-  kNumber,       // text: the number as written
-  kString,       // text: the value
-  kDate,         // text: the stored date text
-  kBoolean,      // number: -1 or 0
-  kGuid,         // text: the stored GUID text
-  kColumn,       // names: one part per dotted/banged segment
-  kIdentity,     // @@IDENTITY
-  kUnary,        // unaryOp, children[0]
-  kBinary,       // binaryOp, children[0], children[1]
-  kLike,         // children: value, pattern; negated for Not Like
-  kBetween,      // children: value, low, high; negated
-  kInList,       // children: value, then the list; negated
-  kInSelect,     // children: value; subquery; negated
-  kIsNull,       // children: value; negated for Is Not Null
-  kFunction,     // text: name as written, upper: upper case; children: arguments; star for Count(*)
-  kSubquery,     // subquery: scalar subquery
-  kExists,       // subquery; negated
-  kQuantified,   // children: value; binaryOp: the comparison; subquery; all (true) or any/some
-  kParen,        // children[0]
+  kNumber,      // text: the number as written
+  kString,      // text: the value
+  kDate,        // text: the stored date text
+  kBoolean,     // number: -1 or 0
+  kGuid,        // text: the stored GUID text
+  kColumn,      // names: one part per dotted/banged segment
+  kIdentity,    // @@IDENTITY
+  kUnary,       // unaryOp, children[0]
+  kBinary,      // binaryOp, children[0], children[1]
+  kLike,        // children: value, pattern; negated for Not Like
+  kBetween,     // children: value, low, high; negated
+  kInList,      // children: value, then the list; negated
+  kInSelect,    // children: value; subquery; negated
+  kIsNull,      // children: value; negated for Is Not Null
+  kFunction,    // text: name as written, upper: upper case; children: arguments; star for Count(*)
+  kSubquery,    // subquery: scalar subquery
+  kExists,      // subquery; negated
+  kQuantified,  // children: value; binaryOp: the comparison; subquery; all (true) or any/some
+  kParen,       // children[0]
   // Made by the crosstab's rewriting, never parsed:
-  kFiltered,     // children: an aggregate call, the condition on the rows it takes
-  kPivotCell,    // children: condition, value; Null where no row of the group meets the condition
+  kFiltered,   // children: an aggregate call, the condition on the rows it takes
+  kPivotCell,  // children: condition, value; Null where no row of the group meets the condition
 };
 
 enum class UnaryOp { kNot, kNegate, kPlus };
 
 enum class BinaryOp {
-  kImp, kEqv, kXor, kOr, kAnd,
-  kEqual, kNotEqual, kLess, kGreater, kLessEqual, kGreaterEqual,
-  kConcat, kAdd, kSubtract, kMod, kIntDivide, kMultiply, kDivide, kPower,
+  kImp,
+  kEqv,
+  kXor,
+  kOr,
+  kAnd,
+  kEqual,
+  kNotEqual,
+  kLess,
+  kGreater,
+  kLessEqual,
+  kGreaterEqual,
+  kConcat,
+  kAdd,
+  kSubtract,
+  kMod,
+  kIntDivide,
+  kMultiply,
+  kDivide,
+  kPower,
 };
 
 inline bool IsComparison(BinaryOp op) { return op >= BinaryOp::kEqual && op <= BinaryOp::kGreaterEqual; }
@@ -57,7 +73,7 @@ struct Expr {
   ExprKind kind = ExprKind::kNull;
   size_t begin = 0;
   size_t end = 0;
-  int depth = 1;                 // height of the subtree, bounded by the parser
+  int depth = 1;  // height of the subtree, bounded by the parser
   std::string text;
   std::string upper;
   std::vector<std::string> names;
@@ -75,8 +91,8 @@ using ExprPtr = std::unique_ptr<Expr>;
 enum class DistinctMode { kAll, kDistinct, kDistinctRow };
 
 struct SelectItem {
-  ExprPtr expr;                  // null for * and t.*
-  std::string starQualifier;     // "t" for t.*; empty for *
+  ExprPtr expr;               // null for * and t.*
+  std::string starQualifier;  // "t" for t.*; empty for *
   bool star = false;
   std::string alias;
 };
@@ -90,8 +106,8 @@ enum class JoinKind { kInner, kLeft, kRight };
 
 struct TableRef {
   enum class Kind { kTable, kSubquery, kJoin } kind = Kind::kTable;
-  std::string name;              // kTable
-  std::string alias;             // kTable, kSubquery
+  std::string name;   // kTable
+  std::string alias;  // kTable, kSubquery
   std::unique_ptr<SelectStatement> subquery;
   JoinKind join = JoinKind::kInner;
   std::unique_ptr<TableRef> left;
@@ -114,9 +130,9 @@ struct SelectCore {
 };
 
 struct SelectStatement {
-  std::vector<SelectCore> cores;       // more than one: a union
-  std::vector<bool> unionAll;          // between cores[i] and cores[i + 1]
-  std::vector<OrderItem> orderBy;      // of the whole statement
+  std::vector<SelectCore> cores;   // more than one: a union
+  std::vector<bool> unionAll;      // between cores[i] and cores[i + 1]
+  std::vector<OrderItem> orderBy;  // of the whole statement
   bool IsUnion() const { return cores.size() > 1; }
 };
 using SelectPtr = std::unique_ptr<SelectStatement>;
@@ -124,23 +140,23 @@ using SelectPtr = std::unique_ptr<SelectStatement>;
 struct InsertStatement {
   std::string table;
   std::vector<std::string> columns;
-  std::vector<ExprPtr> values;         // VALUES form
-  SelectPtr select;                    // SELECT form
+  std::vector<ExprPtr> values;  // VALUES form
+  SelectPtr select;             // SELECT form
 };
 
 struct Assignment {
-  std::vector<std::string> column;     // [table.]column
+  std::vector<std::string> column;  // [table.]column
   ExprPtr value;
 };
 
 struct UpdateStatement {
-  TableRefPtr target;                  // a table or an inner join of tables
+  TableRefPtr target;  // a table or an inner join of tables
   std::vector<Assignment> assignments;
   ExprPtr where;
 };
 
 struct DeleteStatement {
-  std::string qualifier;               // t of "DELETE t.* FROM ..."
+  std::string qualifier;  // t of "DELETE t.* FROM ..."
   std::vector<TableRefPtr> from;
   ExprPtr where;
 };
@@ -150,17 +166,17 @@ struct ColumnDefinition {
   std::string name;
   JetFieldType type;
   bool notNull = false;
-  int64_t seed = 1;                    // COUNTER(seed, increment)
+  int64_t seed = 1;  // COUNTER(seed, increment)
   int64_t increment = 1;
 };
 
 struct ConstraintDefinition {
   enum class Kind { kPrimaryKey, kUnique, kNotNull, kForeignKey } kind = Kind::kUnique;
-  std::string name;                    // empty when unnamed
+  std::string name;  // empty when unnamed
   std::vector<std::string> columns;
   std::string referencedTable;
   std::vector<std::string> referencedColumns;
-  bool noIndex = false;                // FOREIGN KEY NO INDEX
+  bool noIndex = false;  // FOREIGN KEY NO INDEX
 };
 
 struct IndexColumn {
@@ -175,12 +191,17 @@ struct CreateTableStatement {
 };
 
 struct AlterTableStatement {
-  enum class Action { kAddColumn, kAlterColumn, kDropColumn, kAddConstraint, kDropConstraint } action =
-      Action::kAddColumn;
+  enum class Action {
+    kAddColumn,
+    kAlterColumn,
+    kDropColumn,
+    kAddConstraint,
+    kDropConstraint
+  } action = Action::kAddColumn;
   std::string table;
-  ColumnDefinition column;             // add/alter column
+  ColumnDefinition column;                        // add/alter column
   std::vector<ConstraintDefinition> constraints;  // add column's constraints, add constraint
-  std::string name;                    // dropped column or constraint
+  std::string name;                               // dropped column or constraint
 };
 
 struct CreateIndexStatement {
@@ -194,7 +215,7 @@ struct CreateIndexStatement {
 };
 
 struct DropStatement {
-  bool index = false;                  // DROP INDEX i ON t; otherwise DROP TABLE t
+  bool index = false;  // DROP INDEX i ON t; otherwise DROP TABLE t
   std::string name;
   std::string table;
 };
@@ -203,9 +224,9 @@ struct DropStatement {
 // gives the row headings; each value of the pivot expression becomes a column showing the
 // value expression over the rows of the group that have that value.
 struct CrosstabStatement {
-  ExprPtr value;                     // holds at least one aggregate
+  ExprPtr value;  // holds at least one aggregate
   ExprPtr pivot;
-  std::vector<ExprPtr> headings;     // IN (...): the columns, fixed, in this order
+  std::vector<ExprPtr> headings;  // IN (...): the columns, fixed, in this order
   bool fixedHeadings = false;
 };
 
@@ -215,8 +236,18 @@ struct ParameterDeclaration {
 };
 
 enum class StatementKind {
-  kSelect, kUnion, kSelectInto, kInsert, kUpdate, kDelete, kCrosstab,
-  kCreateTable, kAlterTable, kCreateIndex, kDropIndex, kDropTable,
+  kSelect,
+  kUnion,
+  kSelectInto,
+  kInsert,
+  kUpdate,
+  kDelete,
+  kCrosstab,
+  kCreateTable,
+  kAlterTable,
+  kCreateIndex,
+  kDropIndex,
+  kDropTable,
 };
 
 struct Statement {

@@ -119,15 +119,9 @@ std::vector<PivotHeading> FixedHeadings(const CrosstabStatement& crosstab) {
         if (negative && heading.name != "0") heading.name = "-" + heading.name;
         break;
       }
-      case ExprKind::kDate:
-        heading.name = DateHeading(ParseStorageDate(literal.text).value_or(DateParts{}));
-        break;
-      case ExprKind::kBoolean:
-        heading.name = literal.number == 0 ? "0" : "-1";
-        break;
-      default:
-        heading.name = literal.text;
-        break;
+      case ExprKind::kDate: heading.name = DateHeading(ParseStorageDate(literal.text).value_or(DateParts{})); break;
+      case ExprKind::kBoolean: heading.name = literal.number == 0 ? "0" : "-1"; break;
+      default: heading.name = literal.text; break;
     }
     const std::string upper = emit::UpperName(heading.name);
     if (std::find(seen.begin(), seen.end(), upper) != seen.end()) {
@@ -144,9 +138,7 @@ std::vector<PivotHeading> HeadingsOf(const std::vector<PivotValue>& values) {
   for (const PivotValue& value : values) {
     PivotHeading heading;
     switch (value.kind) {
-      case PivotValue::Kind::kNull:
-        heading.name = "<>";
-        break;
+      case PivotValue::Kind::kNull: heading.name = "<>"; break;
       case PivotValue::Kind::kInteger:
         heading.name = std::to_string(value.integer);
         heading.value = Node(ExprKind::kNumber, {}, heading.name);

@@ -4,9 +4,9 @@
 #include <cstdlib>
 
 #include "jet/DaoErrors.h"
+#include "jet/sql/JetSqlEmitterUtil.h"
 #include "jet/sql/JetSqlFunctions.h"
 #include "jet/sql/JetSqlParser.h"
-#include "jet/sql/JetSqlEmitterUtil.h"
 #include "jet/sql/JetText.h"
 
 namespace lumo::jet {
@@ -134,12 +134,9 @@ bool JetSqlEmitter::IsPlainlyNumeric(const Expr& expr) const {
   switch (expr.kind) {
     case ExprKind::kNumber:
     case ExprKind::kBoolean:
-    case ExprKind::kNull:
-      return true;
-    case ExprKind::kParen:
-      return IsPlainlyNumeric(*expr.children[0]);
-    case ExprKind::kUnary:
-      return expr.unaryOp != UnaryOp::kNot && IsPlainlyNumeric(*expr.children[0]);
+    case ExprKind::kNull: return true;
+    case ExprKind::kParen: return IsPlainlyNumeric(*expr.children[0]);
+    case ExprKind::kUnary: return expr.unaryOp != UnaryOp::kNot && IsPlainlyNumeric(*expr.children[0]);
     case ExprKind::kBinary:
       return (expr.binaryOp == BinaryOp::kAdd || expr.binaryOp == BinaryOp::kSubtract ||
               expr.binaryOp == BinaryOp::kMultiply) &&
@@ -148,18 +145,15 @@ bool JetSqlEmitter::IsPlainlyNumeric(const Expr& expr) const {
       const JetFunctionInfo* info = FindJetFunction(expr.upper);
       return info != nullptr && info->numericResult;
     }
-    default:
-      return false;
+    default: return false;
   }
 }
 
 bool JetSqlEmitter::IsNumberValued(const Expr& expr) const {
   if (IsPlainlyNumeric(expr)) return true;
   switch (expr.kind) {
-    case ExprKind::kParen:
-      return IsNumberValued(*expr.children[0]);
-    case ExprKind::kUnary:
-      return true;
+    case ExprKind::kParen: return IsNumberValued(*expr.children[0]);
+    case ExprKind::kUnary: return true;
     case ExprKind::kBinary:
       // + may join texts and - may move a date; the others always give numbers.
       return expr.binaryOp != BinaryOp::kAdd && expr.binaryOp != BinaryOp::kSubtract &&
@@ -171,10 +165,8 @@ bool JetSqlEmitter::IsNumberValued(const Expr& expr) const {
     case ExprKind::kIsNull:
     case ExprKind::kExists:
     case ExprKind::kQuantified:
-    case ExprKind::kIdentity:
-      return true;
-    default:
-      return false;
+    case ExprKind::kIdentity: return true;
+    default: return false;
   }
 }
 
@@ -205,22 +197,15 @@ JetSqlEmitter::Fragment JetSqlEmitter::Column(const Expr& expr) {
 
 JetSqlEmitter::Fragment JetSqlEmitter::Value(const Expr& expr) {
   switch (expr.kind) {
-    case ExprKind::kNull:
-      return {"NULL", kPrecPrimary};
-    case ExprKind::kNumber:
-      return {expr.text, kPrecPrimary};
+    case ExprKind::kNull: return {"NULL", kPrecPrimary};
+    case ExprKind::kNumber: return {expr.text, kPrecPrimary};
     case ExprKind::kString:
     case ExprKind::kDate:
-    case ExprKind::kGuid:
-      return {Literal(expr.text), kPrecPrimary};
-    case ExprKind::kBoolean:
-      return {expr.number == 0 ? "0" : "-1", expr.number == 0 ? kPrecPrimary : kPrecUnary};
-    case ExprKind::kColumn:
-      return Column(expr);
-    case ExprKind::kIdentity:
-      return {"jet_identity()", kPrecPrimary};
-    case ExprKind::kParen:
-      return {"(" + Value(*expr.children[0]).text + ")", kPrecPrimary};
+    case ExprKind::kGuid: return {Literal(expr.text), kPrecPrimary};
+    case ExprKind::kBoolean: return {expr.number == 0 ? "0" : "-1", expr.number == 0 ? kPrecPrimary : kPrecUnary};
+    case ExprKind::kColumn: return Column(expr);
+    case ExprKind::kIdentity: return {"jet_identity()", kPrecPrimary};
+    case ExprKind::kParen: return {"(" + Value(*expr.children[0]).text + ")", kPrecPrimary};
     case ExprKind::kUnary: {
       const Expr& operand = *expr.children[0];
       if (expr.unaryOp == UnaryOp::kPlus) return Value(operand);
@@ -240,7 +225,9 @@ JetSqlEmitter::Fragment JetSqlEmitter::Value(const Expr& expr) {
       const bool additive = op == BinaryOp::kAdd || op == BinaryOp::kSubtract || op == BinaryOp::kMultiply;
       if (additive && TypeOf(expr).type == dbCurrency) {
         // Currency stays exact: computed on amounts scaled to integers.
-        const char* name = op == BinaryOp::kAdd ? "jet_cur_add" : op == BinaryOp::kSubtract ? "jet_cur_sub" : "jet_cur_mul";
+        const char* name = op == BinaryOp::kAdd        ? "jet_cur_add"
+                           : op == BinaryOp::kSubtract ? "jet_cur_sub"
+                                                       : "jet_cur_mul";
         return {Call(name, {&left, &right}), kPrecPrimary};
       }
       if (additive && IsPlainlyNumeric(left) && IsPlainlyNumeric(right)) {
@@ -253,10 +240,8 @@ JetSqlEmitter::Fragment JetSqlEmitter::Value(const Expr& expr) {
       }
       return {Call(OperatorFunction(op), {&left, &right}), kPrecPrimary};
     }
-    case ExprKind::kFunction:
-      return Function(expr);
-    case ExprKind::kSubquery:
-      return {"(" + ExpressionSubquery(*expr.subquery) + ")", kPrecPrimary};
+    case ExprKind::kFunction: return Function(expr);
+    case ExprKind::kSubquery: return {"(" + ExpressionSubquery(*expr.subquery) + ")", kPrecPrimary};
     case ExprKind::kFiltered:
       return {Value(*expr.children[0]).text + " FILTER (WHERE " + Condition(*expr.children[1]).text + ")",
               kPrecPrimary};
@@ -323,8 +308,8 @@ std::string JetSqlEmitter::TextColumnComparison(const Fragment& column, const Sc
   const int precedence = (op == BinaryOp::kEqual || op == BinaryOp::kNotEqual) ? kPrecEquality : kPrecRelational;
   const std::string c = Wrap(column.text, column.precedence, precedence);
   const std::string plain = c + ComparisonText(op) + Wrap(value.text, value.precedence, precedence + 1);
-  const std::string exact = c + ComparisonText(op) + Wrap(value.text, value.precedence, kPrecCollate + 1) +
-                            " COLLATE jet_text";
+  const std::string exact =
+      c + ComparisonText(op) + Wrap(value.text, value.precedence, kPrecCollate + 1) + " COLLATE jet_text";
   // A column compared as stored (a foreign file's TEXT) has no index order to help.
   if (!info.noCase) return exact;
   const Expr& v = StripParens(valueExpr);
@@ -367,8 +352,8 @@ const SchemaColumn* JetSqlEmitter::ColumnOfType(const Expr& expr, int daoType) {
 // than as dates. Every form begins with its day, so the column's index finds the candidates by
 // the day, and only the rows of the day the value lies in are compared in the stored form
 // (jet_datekey); the engine's own dates come out the same either way.
-JetSqlEmitter::Fragment JetSqlEmitter::DateColumnComparison(const Fragment& column, BinaryOp op,
-                                                             const Expr& valueExpr, const Fragment& value) {
+JetSqlEmitter::Fragment JetSqlEmitter::DateColumnComparison(const Fragment& column, BinaryOp op, const Expr& valueExpr,
+                                                            const Fragment& value) {
   const std::string c = Wrap(column.text, column.precedence, kPrecRelational + 1);
   const std::string v = Wrap(value.text, value.precedence, kPrecRelational + 1);
   const Expr& literal = StripParens(valueExpr);
@@ -385,15 +370,12 @@ JetSqlEmitter::Fragment JetSqlEmitter::DateColumnComparison(const Fragment& colu
   }
   const std::string key = "jet_datekey(" + column.text + ")" + ComparisonText(op) + v;
   switch (op) {
-    case BinaryOp::kEqual:
-      return {c + " >= " + day + " AND " + c + " < " + nextDay + " AND " + key, kPrecAnd};
+    case BinaryOp::kEqual: return {c + " >= " + day + " AND " + c + " < " + nextDay + " AND " + key, kPrecAnd};
     case BinaryOp::kNotEqual:
       return {"(" + c + " < " + day + " OR " + c + " >= " + nextDay + " OR " + key + ")", kPrecPrimary};
     case BinaryOp::kLess:
-    case BinaryOp::kLessEqual:
-      return {c + " < " + nextDay + " AND (" + c + " < " + day + " OR " + key + ")", kPrecAnd};
-    default:
-      return {c + " >= " + day + " AND (" + c + " >= " + nextDay + " OR " + key + ")", kPrecAnd};
+    case BinaryOp::kLessEqual: return {c + " < " + nextDay + " AND (" + c + " < " + day + " OR " + key + ")", kPrecAnd};
+    default: return {c + " >= " + day + " AND (" + c + " >= " + nextDay + " OR " + key + ")", kPrecAnd};
   }
 }
 
@@ -404,7 +386,7 @@ std::string JetSqlEmitter::TruthOfColumn(const Fragment& column) {
 }
 
 JetSqlEmitter::Fragment JetSqlEmitter::BooleanColumnComparison(const Fragment& column, BinaryOp op,
-                                                                const Expr& valueExpr, const Fragment& value) {
+                                                               const Expr& valueExpr, const Fragment& value) {
   const Expr& literal = StripParens(valueExpr);
   const std::string c = Wrap(column.text, column.precedence, kPrecEquality + 1);
   if (literal.kind == ExprKind::kBoolean && (op == BinaryOp::kEqual || op == BinaryOp::kNotEqual)) {
@@ -455,8 +437,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Comparison(const Expr& expr) {
 
 JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
   switch (expr.kind) {
-    case ExprKind::kParen:
-      return {"(" + Condition(*expr.children[0]).text + ")", kPrecPrimary};
+    case ExprKind::kParen: return {"(" + Condition(*expr.children[0]).text + ")", kPrecPrimary};
     case ExprKind::kUnary:
       if (expr.unaryOp == UnaryOp::kNot) {
         Fragment inner = Condition(*expr.children[0]);
@@ -545,7 +526,8 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
         // The column's NOCASE decides for numbers and texts without other-case letters.
         for (size_t i = 1; i < expr.children.size() && !jetText; ++i) {
           const Expr& item = StripParens(*expr.children[i]);
-          jetText = !IsNotText(item) && (!column->noCase || item.kind != ExprKind::kString || HasFoldVariants(item.text));
+          jetText =
+              !IsNotText(item) && (!column->noCase || item.kind != ExprKind::kString || HasFoldVariants(item.text));
         }
       } else {
         jetText = !IsPlainColumn(value) && !IsNotText(value);
@@ -567,8 +549,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
       const std::string valueText = IsTextValued(*expr.children[0])
                                         ? Wrap(v.text, v.precedence, kPrecCollate + 1) + " COLLATE jet_text"
                                         : Wrap(v.text, v.precedence, kPrecEquality + 1);
-      return {valueText + (expr.negated ? " NOT IN (" : " IN (") +
-                  ExpressionSubquery(*expr.subquery) + ")",
+      return {valueText + (expr.negated ? " NOT IN (" : " IN (") + ExpressionSubquery(*expr.subquery) + ")",
               kPrecEquality};
     }
     case ExprKind::kIsNull: {
@@ -584,15 +565,14 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
     case ExprKind::kQuantified: {
       // SQLite has no ANY/ALL: compare with each row of the subquery, its column named.
       Fragment v = Value(*expr.children[0]);
-      std::string comparison = Wrap(v.text, v.precedence, kPrecRelational + 1) + ComparisonText(expr.binaryOp) +
-                               "\"jet_q\".\"jet_v\"";
+      std::string comparison =
+          Wrap(v.text, v.precedence, kPrecRelational + 1) + ComparisonText(expr.binaryOp) + "\"jet_q\".\"jet_v\"";
       if (IsTextValued(*expr.children[0])) comparison += " COLLATE jet_text";
       std::string rows = "SELECT 1 FROM (" + ExpressionSubquery(*expr.subquery, "jet_v") + ") AS \"jet_q\" WHERE ";
       if (expr.all) return {"NOT EXISTS (" + rows + "NOT (" + comparison + "))", kPrecNot};
       return {"EXISTS (" + rows + comparison + ")", kPrecPrimary};
     }
-    default:
-      return Value(expr);
+    default: return Value(expr);
   }
 }
 
@@ -634,8 +614,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Function(const Expr& expr) {
       Fragment v = Value(*args[0]);
       return {"-(" + Wrap(v.text, v.precedence, kPrecEquality + 1) + " IS NULL)", kPrecUnary};
     }
-    case FunctionRole::kIdentity:
-      return Value(*args[0]);
+    case FunctionRole::kIdentity: return Value(*args[0]);
   }
   return {"NULL", kPrecPrimary};
 }

@@ -58,8 +58,8 @@ class JetSqlEmitter {
   Fragment Value(const Expr& expr);
   Fragment Condition(const Expr& expr);
   Fragment Comparison(const Expr& expr);
-  std::string TextColumnComparison(const Fragment& column, const SchemaColumn& info, BinaryOp op,
-                                   const Expr& valueExpr, const Fragment& value);
+  std::string TextColumnComparison(const Fragment& column, const SchemaColumn& info, BinaryOp op, const Expr& valueExpr,
+                                   const Fragment& value);
   // Text comparison (JetSqlEmitter.cpp): the schema's text column an expression names
   // (nullptr for anything else); whether an expression is known to give text, or known to
   // give something else (a number, date, truth value or GUID), so that case cannot matter.
@@ -70,8 +70,7 @@ class JetSqlEmitter {
   // Dates and Yes/No values as other tools store them (JetSqlEmitter.cpp).
   const SchemaColumn* ColumnOfType(const Expr& expr, int daoType);
   Fragment DateColumnComparison(const Fragment& column, BinaryOp op, const Expr& valueExpr, const Fragment& value);
-  Fragment BooleanColumnComparison(const Fragment& column, BinaryOp op, const Expr& valueExpr,
-                                   const Fragment& value);
+  Fragment BooleanColumnComparison(const Fragment& column, BinaryOp op, const Expr& valueExpr, const Fragment& value);
   std::string TruthOfColumn(const Fragment& column);
   Fragment Function(const Expr& expr);
   Fragment Column(const Expr& expr);
@@ -107,10 +106,10 @@ class JetSqlEmitter {
   // Types (JetSqlEmitterTypes.cpp). The tables a query core reads, by the names its
   // expressions use for them; the cores an expression lies in, innermost last.
   struct ScopeEntry {
-    std::string name;                                 // alias, or the table's name
-    std::string table;                                // the base table; empty for a subquery
+    std::string name;                                    // alias, or the table's name
+    std::string table;                                   // the base table; empty for a subquery
     const std::vector<SchemaColumn>* columns = nullptr;  // a base table's, from the schema
-    std::vector<SchemaColumn> derived;                // a subquery's result columns
+    std::vector<SchemaColumn> derived;                   // a subquery's result columns
   };
   using Scope = std::vector<ScopeEntry>;
   // Makes a core's tables visible to the names of its expressions while it lives.
@@ -148,7 +147,7 @@ class JetSqlEmitter {
   };
 
   const TranslateOptions& options_;
-  std::vector<std::string> knownUpper_;          // upper-case names treated as parameters
+  std::vector<std::string> knownUpper_;  // upper-case names treated as parameters
   std::vector<ParameterDeclaration> declared_;
   std::vector<TranslatedParameter> parameters_;
   std::map<std::string, size_t> parameterIndex_;  // upper-case name -> index in parameters_

@@ -56,20 +56,15 @@ DdlIndex IndexFromConstraint(const ConstraintDefinition& constraint) {
   index.name = ConstraintName(constraint);
   for (const std::string& column : constraint.columns) index.fields.push_back({column, false});
   switch (constraint.kind) {
-    case ConstraintDefinition::Kind::kPrimaryKey:
-      index.primary = index.unique = index.required = true;
-      break;
-    case ConstraintDefinition::Kind::kUnique:
-      index.unique = true;
-      break;
+    case ConstraintDefinition::Kind::kPrimaryKey: index.primary = index.unique = index.required = true; break;
+    case ConstraintDefinition::Kind::kUnique: index.unique = true; break;
     case ConstraintDefinition::Kind::kForeignKey:
       index.foreign = true;
       index.noIndex = constraint.noIndex;
       index.referencedTable = constraint.referencedTable;
       index.referencedFields = constraint.referencedColumns;
       break;
-    case ConstraintDefinition::Kind::kNotNull:
-      break;
+    case ConstraintDefinition::Kind::kNotNull: break;
   }
   return index;
 }
@@ -189,17 +184,14 @@ void JetSqlEmitter::CreateTable(const CreateTableStatement& create, TranslatedSt
           text += ", CONSTRAINT " + Quote(index.name) + " PRIMARY KEY " + QuotedList(constraint.columns);
         }
         break;
-      case ConstraintDefinition::Kind::kUnique:
-        indexStatements.push_back(IndexStatement(create.table, index));
-        break;
+      case ConstraintDefinition::Kind::kUnique: indexStatements.push_back(IndexStatement(create.table, index)); break;
       case ConstraintDefinition::Kind::kForeignKey:
         text += ", CONSTRAINT " + Quote(index.name) + " FOREIGN KEY " + QuotedList(constraint.columns) +
                 " REFERENCES " + Quote(constraint.referencedTable);
         if (!constraint.referencedColumns.empty()) text += " " + QuotedList(constraint.referencedColumns);
         if (!constraint.noIndex) indexStatements.push_back(IndexStatement(create.table, index));
         break;
-      case ConstraintDefinition::Kind::kNotNull:
-        break;
+      case ConstraintDefinition::Kind::kNotNull: break;
     }
     ddl.indexes.push_back(std::move(index));
   }
@@ -208,8 +200,8 @@ void JetSqlEmitter::CreateTable(const CreateTableStatement& create, TranslatedSt
   for (std::string& statement : indexStatements) ddl.sqliteStatements.push_back(std::move(statement));
   if (rowKey != nullptr && rowKey->seed != 1) {
     // AUTOINCREMENT continues after the highest number recorded for the table.
-    ddl.sqliteStatements.push_back("INSERT INTO sqlite_sequence (name, seq) VALUES (" + Literal(create.table) +
-                                   ", " + std::to_string(rowKey->seed - 1) + ")");
+    ddl.sqliteStatements.push_back("INSERT INTO sqlite_sequence (name, seq) VALUES (" + Literal(create.table) + ", " +
+                                   std::to_string(rowKey->seed - 1) + ")");
   }
   Finish(std::move(ddl), result);
 }
@@ -241,7 +233,8 @@ void JetSqlEmitter::AlterTable(const AlterTableStatement& alter, TranslatedState
       ddl.action = DdlDefinition::Action::kAlterColumn;
       ddl.columns.push_back(ColumnEntry(alter.column, SqliteColumnType(alter.column.type, false)));
       for (const ConstraintDefinition& constraint : alter.constraints) {
-        if (constraint.kind != ConstraintDefinition::Kind::kNotNull) ddl.indexes.push_back(IndexFromConstraint(constraint));
+        if (constraint.kind != ConstraintDefinition::Kind::kNotNull)
+          ddl.indexes.push_back(IndexFromConstraint(constraint));
       }
       break;
     case AlterTableStatement::Action::kDropColumn:

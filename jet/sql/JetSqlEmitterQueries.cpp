@@ -12,15 +12,16 @@ using namespace emit;
 
 std::string JetSqlEmitter::TableRefText(const TableRef& ref) {
   switch (ref.kind) {
-    case TableRef::Kind::kTable:
-      return Quote(ref.name) + (ref.alias.empty() ? "" : " AS " + Quote(ref.alias));
+    case TableRef::Kind::kTable: return Quote(ref.name) + (ref.alias.empty() ? "" : " AS " + Quote(ref.alias));
     case TableRef::Kind::kSubquery:
       return "(" + Select(*ref.subquery) + ")" + (ref.alias.empty() ? "" : " AS " + Quote(ref.alias));
     case TableRef::Kind::kJoin: {
       // SQLite reads RIGHT JOIN itself since 3.39; swapping the sides into a LEFT JOIN would
       // reverse the column order of SELECT *.
       std::string text = TableRefText(*ref.left);
-      text += ref.join == JoinKind::kInner ? " INNER JOIN " : ref.join == JoinKind::kLeft ? " LEFT JOIN " : " RIGHT JOIN ";
+      text += ref.join == JoinKind::kInner  ? " INNER JOIN "
+              : ref.join == JoinKind::kLeft ? " LEFT JOIN "
+                                            : " RIGHT JOIN ";
       const std::string right = TableRefText(*ref.right);
       text += ref.right->kind == TableRef::Kind::kJoin ? "(" + right + ")" : right;
       text += " ON " + Condition(*ref.on).text;
@@ -99,16 +100,17 @@ std::string JetSqlEmitter::FromTail(const SelectCore& core, const std::string& d
 
 // TOP n keeps every row that ties with the n-th on the sort keys: the limit counts the rows
 // whose rank is at most n.
-std::string JetSqlEmitter::Top(const SelectCore& core, const std::vector<OrderItem>* orderBy,
-                               const std::string& items, const std::string& tail) {
+std::string JetSqlEmitter::Top(const SelectCore& core, const std::vector<OrderItem>* orderBy, const std::string& items,
+                               const std::string& tail) {
   const std::string n = std::to_string(*core.top);
   // SQLite's LIMIT cannot see the columns of an outer query, so a subquery inside an
   // expression (which may be correlated) takes its first n rows without the ties.
-  const bool ordered = orderBy != nullptr && !orderBy->empty() && core.distinct != DistinctMode::kDistinct &&
-                       expressionSubqueries_ == 0;
+  const bool ordered =
+      orderBy != nullptr && !orderBy->empty() && core.distinct != DistinctMode::kDistinct && expressionSubqueries_ == 0;
   if (!ordered) {
     if (!core.topPercent) return " LIMIT " + n;
-    std::string counted = core.distinct == DistinctMode::kDistinct ? "SELECT DISTINCT " + items + tail : "SELECT 1" + tail;
+    std::string counted =
+        core.distinct == DistinctMode::kDistinct ? "SELECT DISTINCT " + items + tail : "SELECT 1" + tail;
     return " LIMIT (SELECT (count(*) * " + n + " + 99) / 100 FROM (" + counted + "))";
   }
   std::string inner = "SELECT rank() OVER (ORDER BY " + EmitSortList(*orderBy) + ") AS \"jet_rank\"";
@@ -126,8 +128,9 @@ std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderI
   capture_ = nullptr;
   const std::vector<JetFieldType>* store = coreStoreTypes_;
   coreStoreTypes_ = nullptr;
-  const bool storesCurrency =
-      store != nullptr && std::any_of(store->begin(), store->end(), [](const JetFieldType& t) { return t.type == dbCurrency; });
+  const bool storesCurrency = store != nullptr && std::any_of(store->begin(), store->end(), [](const JetFieldType& t) {
+                                return t.type == dbCurrency;
+                              });
   ScopeUse scope(*this, core);
   std::string items;
   size_t position = 0;  // of the next value among the columns an INSERT writes
@@ -135,7 +138,8 @@ std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderI
     const SelectItem& item = core.items[i];
     if (i > 0) items += ", ";
     if (item.star) {
-      items += storesCurrency ? StarForStoring(item, *store, position) : (item.starQualifier.empty() ? "*" : Quote(item.starQualifier) + ".*");
+      items += storesCurrency ? StarForStoring(item, *store, position)
+                              : (item.starQualifier.empty() ? "*" : Quote(item.starQualifier) + ".*");
       continue;
     }
     const JetFieldType* target = store != nullptr && position < store->size() ? &(*store)[position] : nullptr;

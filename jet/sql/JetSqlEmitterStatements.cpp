@@ -13,13 +13,11 @@ namespace {
 
 // The tables of an UPDATE target, which may only be inner joins of plain tables, with the ON
 // conditions that tie them.
-void FlattenInnerJoins(const TableRef& ref, std::vector<const TableRef*>& tables, std::vector<const Expr*>& conditions) {
+void FlattenInnerJoins(const TableRef& ref, std::vector<const TableRef*>& tables,
+                       std::vector<const Expr*>& conditions) {
   switch (ref.kind) {
-    case TableRef::Kind::kTable:
-      tables.push_back(&ref);
-      return;
-    case TableRef::Kind::kSubquery:
-      throw JetSqlError{3073, {}};
+    case TableRef::Kind::kTable: tables.push_back(&ref); return;
+    case TableRef::Kind::kSubquery: throw JetSqlError{3073, {}};
     case TableRef::Kind::kJoin:
       if (ref.join != JoinKind::kInner) throw JetSqlError{3073, {}};
       FlattenInnerJoins(*ref.left, tables, conditions);
@@ -77,28 +75,14 @@ void JetSqlEmitter::EmitStatement(const Statement& statement, TranslatedStatemen
       }
       return;
     }
-    case StatementKind::kInsert:
-      Insert(*statement.insert, result);
-      return;
-    case StatementKind::kUpdate:
-      Update(*statement.update, result);
-      return;
-    case StatementKind::kDelete:
-      Delete(*statement.del, result);
-      return;
-    case StatementKind::kCreateTable:
-      CreateTable(*statement.createTable, result);
-      return;
-    case StatementKind::kAlterTable:
-      AlterTable(*statement.alterTable, result);
-      return;
-    case StatementKind::kCreateIndex:
-      CreateIndex(*statement.createIndex, result);
-      return;
+    case StatementKind::kInsert: Insert(*statement.insert, result); return;
+    case StatementKind::kUpdate: Update(*statement.update, result); return;
+    case StatementKind::kDelete: Delete(*statement.del, result); return;
+    case StatementKind::kCreateTable: CreateTable(*statement.createTable, result); return;
+    case StatementKind::kAlterTable: AlterTable(*statement.alterTable, result); return;
+    case StatementKind::kCreateIndex: CreateIndex(*statement.createIndex, result); return;
     case StatementKind::kDropIndex:
-    case StatementKind::kDropTable:
-      Drop(*statement.drop, result);
-      return;
+    case StatementKind::kDropTable: Drop(*statement.drop, result); return;
   }
 }
 
@@ -221,8 +205,8 @@ void JetSqlEmitter::Delete(const DeleteStatement& del, TranslatedStatement& resu
     result.sql = std::move(text);
     return;
   }
-  std::string text = "DELETE FROM " + Quote(target->name) + " WHERE rowid IN (SELECT " + Quote(RefName(*target)) +
-                     ".rowid FROM ";
+  std::string text =
+      "DELETE FROM " + Quote(target->name) + " WHERE rowid IN (SELECT " + Quote(RefName(*target)) + ".rowid FROM ";
   for (size_t i = 0; i < del.from.size(); ++i) {
     if (i > 0) text += ", ";
     text += TableRefText(*del.from[i]);

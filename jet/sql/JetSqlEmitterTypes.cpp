@@ -219,8 +219,7 @@ JetFieldType JetSqlEmitter::TypeOf(const Expr& expr) {
 
 JetFieldType JetSqlEmitter::DeriveType(const Expr& expr) {
   switch (expr.kind) {
-    case ExprKind::kNull:
-      return Unknown();
+    case ExprKind::kNull: return Unknown();
     case ExprKind::kNumber: {
       const bool whole = expr.text.find_first_of(".eE") == std::string::npos;
       if (whole && expr.text.size() <= 10) {
@@ -269,8 +268,7 @@ JetFieldType JetSqlEmitter::DeriveType(const Expr& expr) {
       const bool leftNull = IsNullLiteral(leftExpr);
       const bool rightNull = IsNullLiteral(rightExpr);
       switch (op) {
-        case BinaryOp::kConcat:
-          return Of(left.type == dbMemo || right.type == dbMemo ? dbMemo : dbText);
+        case BinaryOp::kConcat: return Of(left.type == dbMemo || right.type == dbMemo ? dbMemo : dbText);
         case BinaryOp::kAdd:
         case BinaryOp::kSubtract:
         case BinaryOp::kMultiply: {
@@ -300,8 +298,7 @@ JetFieldType JetSqlEmitter::DeriveType(const Expr& expr) {
           if (small(left.type) && small(right.type)) return Of(dbInteger);
           return Of(dbLong);
         }
-        case BinaryOp::kPower:
-          return Of(dbDouble);
+        case BinaryOp::kPower: return Of(dbDouble);
         default: {
           // And, Or, Xor, Eqv, Imp: on truth values a truth value, on numbers bit by bit.
           const bool truth = (left.type == dbBoolean || left.type == 0) && (right.type == dbBoolean || right.type == 0);
@@ -317,20 +314,16 @@ JetFieldType JetSqlEmitter::DeriveType(const Expr& expr) {
     case ExprKind::kInSelect:
     case ExprKind::kIsNull:
     case ExprKind::kExists:
-    case ExprKind::kQuantified:
-      return Of(dbBoolean);
+    case ExprKind::kQuantified: return Of(dbBoolean);
     case ExprKind::kSubquery: {
       const SelectCore& core = expr.subquery->cores[0];
       if (core.items.empty() || core.items[0].star) return Unknown();
       ScopeUse use(*this, core);
       return TypeOf(*core.items[0].expr);
     }
-    case ExprKind::kFunction:
-      return FunctionType(expr);
-    case ExprKind::kFiltered:
-      return TypeOf(*expr.children[0]);
-    case ExprKind::kPivotCell:
-      return TypeOf(*expr.children[1]);
+    case ExprKind::kFunction: return FunctionType(expr);
+    case ExprKind::kFiltered: return TypeOf(*expr.children[0]);
+    case ExprKind::kPivotCell: return TypeOf(*expr.children[1]);
   }
   return Unknown();
 }
@@ -356,20 +349,17 @@ JetFieldType JetSqlEmitter::FunctionType(const Expr& expr) {
       }
       return type;
     }
-    default:
-      break;
+    default: break;
   }
   switch (info->resultType) {
-    case kResultOfArgument:
-      return argument(0);
+    case kResultOfArgument: return argument(0);
     case kResultNumberOfArgument: {
       const JetFieldType type = argument(0);
       if (type.type == dbBoolean) return Of(dbInteger);
       if (IsNumber(type) || IsDate(type)) return type;
       return Of(dbDouble);
     }
-    case kResultTextOfArgument:
-      return Of(argument(0).type == dbMemo ? dbMemo : dbText);
+    case kResultTextOfArgument: return Of(argument(0).type == dbMemo ? dbMemo : dbText);
     case kResultDecided: {
       // Sum: a Currency stays exact, integers add up as Long, the rest as Double.
       if (expr.star) return Of(dbLong);
@@ -379,8 +369,7 @@ JetFieldType JetSqlEmitter::FunctionType(const Expr& expr) {
       if (type.type == dbBigInt) return Of(dbBigInt);
       return Of(dbDouble);
     }
-    default:
-      return Of(info->resultType);
+    default: return Of(info->resultType);
   }
 }
 

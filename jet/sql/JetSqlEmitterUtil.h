@@ -82,9 +82,7 @@ inline bool CoreIsAggregated(const SelectCore& core) {
 // Base tables of a FROM entry in order; subqueries are skipped, *hasSubquery tells.
 inline void CollectTables(const TableRef& ref, std::vector<const TableRef*>& tables, bool* hasSubquery) {
   switch (ref.kind) {
-    case TableRef::Kind::kTable:
-      tables.push_back(&ref);
-      break;
+    case TableRef::Kind::kTable: tables.push_back(&ref); break;
     case TableRef::Kind::kSubquery:
       if (hasSubquery != nullptr) *hasSubquery = true;
       break;

@@ -49,9 +49,9 @@ bool StartsWithNoCase(const std::string& text, size_t pos, const char* word) {
 // --- dates --------------------------------------------------------------------------------------
 
 struct DateToken {
-  char letter;      // d m y h n s q w c t, 'A' for AM/PM forms, 0 for a literal
+  char letter;  // d m y h n s q w c t, 'A' for AM/PM forms, 0 for a literal
   int count = 0;
-  std::string text; // literal text, or the AM/PM form as written
+  std::string text;  // literal text, or the AM/PM form as written
 };
 
 std::vector<DateToken> DateTokens(const std::string& format) {
@@ -124,16 +124,20 @@ std::string FormatDate(const DateParts& p, const std::string& format) {
     const DateToken& token = tokens[i];
     const int n = token.count;
     switch (token.letter) {
-      case 0:
-        out += token.text;
-        continue;
+      case 0: out += token.text; continue;
       case 'd':
-        if (n == 1) out += std::to_string(p.day);
-        else if (n == 2) out += TwoDigits(p.day);
-        else if (n == 3) out += std::string(kDayNames[WeekdayOf(p, 1) - 1]).substr(0, 3);
-        else if (n == 4) out += kDayNames[WeekdayOf(p, 1) - 1];
-        else if (n == 5) out += ShortDate(p);
-        else out += FormatDate(p, "dddd, mmmm d, yyyy");
+        if (n == 1)
+          out += std::to_string(p.day);
+        else if (n == 2)
+          out += TwoDigits(p.day);
+        else if (n == 3)
+          out += std::string(kDayNames[WeekdayOf(p, 1) - 1]).substr(0, 3);
+        else if (n == 4)
+          out += kDayNames[WeekdayOf(p, 1) - 1];
+        else if (n == 5)
+          out += ShortDate(p);
+        else
+          out += FormatDate(p, "dddd, mmmm d, yyyy");
         break;
       case 'm': {
         // m after an hour, or before seconds, means minutes.
@@ -157,9 +161,12 @@ std::string FormatDate(const DateParts& p, const std::string& format) {
         break;
       }
       case 'y':
-        if (n == 1) out += std::to_string(DayOfYear(p));
-        else if (n == 2) out += TwoDigits(p.year % 100);
-        else out += std::to_string(p.year);
+        if (n == 1)
+          out += std::to_string(DayOfYear(p));
+        else if (n == 2)
+          out += TwoDigits(p.year % 100);
+        else
+          out += std::to_string(p.year);
         break;
       case 'h': {
         int hour = p.hour;
@@ -167,15 +174,9 @@ std::string FormatDate(const DateParts& p, const std::string& format) {
         out += n == 1 ? std::to_string(hour) : TwoDigits(hour);
         break;
       }
-      case 'n':
-        out += n == 1 ? std::to_string(p.minute) : TwoDigits(p.minute);
-        break;
-      case 's':
-        out += n == 1 ? std::to_string(p.second) : TwoDigits(p.second);
-        break;
-      case 'q':
-        out += std::to_string((p.month - 1) / 3 + 1);
-        break;
+      case 'n': out += n == 1 ? std::to_string(p.minute) : TwoDigits(p.minute); break;
+      case 's': out += n == 1 ? std::to_string(p.second) : TwoDigits(p.second); break;
+      case 'q': out += std::to_string((p.month - 1) / 3 + 1); break;
       case 'w':
         if (n == 1) {
           out += std::to_string(WeekdayOf(p, 1));
@@ -184,12 +185,8 @@ std::string FormatDate(const DateParts& p, const std::string& format) {
           out += std::to_string((DayOfYear(p) - 1 + WeekdayOf(january, 1) - 1) / 7 + 1);
         }
         break;
-      case 'c':
-        out += GeneralDate(p);
-        break;
-      case 't':
-        out += n >= 5 ? LongTime(p) : std::string(static_cast<size_t>(n), 't');
-        break;
+      case 'c': out += GeneralDate(p); break;
+      case 't': out += n >= 5 ? LongTime(p) : std::string(static_cast<size_t>(n), 't'); break;
       case 'A': {
         const bool pm = p.hour >= 12;
         const std::string& form = token.text;
@@ -201,8 +198,7 @@ std::string FormatDate(const DateParts& p, const std::string& format) {
         }
         break;
       }
-      default:
-        break;
+      default: break;
     }
     lastLetter = token.letter;
   }
@@ -213,7 +209,7 @@ std::string FormatDate(const DateParts& p, const std::string& format) {
 
 struct NumberToken {
   enum class Kind { kLiteral, kDigit, kDecimal, kExponent } kind;
-  std::string text;   // literal text; "0" or "#" for digits; "E+" etc. for the exponent
+  std::string text;  // literal text; "0" or "#" for digits; "E+" etc. for the exponent
   bool fraction = false;
   int exponentDigits = 0;
 };
@@ -242,8 +238,10 @@ std::string RoundedDigits(double value, int decimals) {
   if (roundUp) {
     int i = static_cast<int>(digits.size()) - 1;
     while (i >= 0 && digits[i] == '9') digits[i--] = '0';
-    if (i < 0) digits.insert(digits.begin(), '1');
-    else ++digits[i];
+    if (i < 0)
+      digits.insert(digits.begin(), '1');
+    else
+      ++digits[i];
   }
   return digits;
 }
@@ -334,8 +332,10 @@ std::string FormatNumber(double value, const std::string& section, bool withSign
         if (!written) out += integerText;
         written = true;
       } else if (token.kind == NumberToken::Kind::kDigit) {
-        if (fracSeen < static_cast<int>(fracDigits.size())) out += fracDigits[fracSeen];
-        else if (token.text == "0") out += '0';
+        if (fracSeen < static_cast<int>(fracDigits.size()))
+          out += fracDigits[fracSeen];
+        else if (token.text == "0")
+          out += '0';
         ++fracSeen;
       } else if (token.kind == NumberToken::Kind::kDecimal) {
         if (!written && intPlaces == 0 && !integerText.empty()) out += integerText;
@@ -345,8 +345,10 @@ std::string FormatNumber(double value, const std::string& section, bool withSign
         out += token.text[0];
         std::string e = std::to_string(std::abs(exponent));
         if (static_cast<int>(e.size()) < token.exponentDigits) e.insert(0, token.exponentDigits - e.size(), '0');
-        if (exponent < 0) out += '-';
-        else if (token.text[1] == '+') out += '+';
+        if (exponent < 0)
+          out += '-';
+        else if (token.text[1] == '+')
+          out += '+';
         out += e;
       } else {
         out += token.text;
@@ -358,32 +360,35 @@ std::string FormatNumber(double value, const std::string& section, bool withSign
   const int extra = std::max(0, static_cast<int>(intDigits.size()) - intPlaces);
   for (const NumberToken& token : tokens) {
     switch (token.kind) {
-      case NumberToken::Kind::kLiteral:
-        out += token.text;
-        break;
-      case NumberToken::Kind::kDecimal:
-        out += '.';
-        break;
+      case NumberToken::Kind::kLiteral: out += token.text; break;
+      case NumberToken::Kind::kDecimal: out += '.'; break;
       case NumberToken::Kind::kExponent: {
         out += token.text[0];
         std::string e = std::to_string(std::abs(exponent));
         if (static_cast<int>(e.size()) < token.exponentDigits) e.insert(0, token.exponentDigits - e.size(), '0');
-        if (exponent < 0) out += '-';
-        else if (token.text[1] == '+') out += '+';
+        if (exponent < 0)
+          out += '-';
+        else if (token.text[1] == '+')
+          out += '+';
         out += e;
         break;
       }
       case NumberToken::Kind::kDigit:
         if (token.fraction) {
-          if (fracSeen < static_cast<int>(fracDigits.size())) out += fracDigits[fracSeen];
-          else if (token.text == "0") out += '0';
+          if (fracSeen < static_cast<int>(fracDigits.size()))
+            out += fracDigits[fracSeen];
+          else if (token.text == "0")
+            out += '0';
           ++fracSeen;
         } else {
           // Placeholder k of intPlaces (from the left) shows digit k - (intPlaces - len).
           const int index = intSeen - (intPlaces - static_cast<int>(intDigits.size()));
-          if (intSeen == 0 && extra > 0) out += intDigits.substr(0, extra + 1);
-          else if (index >= 0 && index < static_cast<int>(intDigits.size())) out += intDigits[index];
-          else if (token.text == "0") out += '0';
+          if (intSeen == 0 && extra > 0)
+            out += intDigits.substr(0, extra + 1);
+          else if (index >= 0 && index < static_cast<int>(intDigits.size()))
+            out += intDigits[index];
+          else if (token.text == "0")
+            out += '0';
           ++intSeen;
         }
         break;
@@ -463,8 +468,10 @@ std::string FormatValue(sqlite3_value* value, const std::string& format) {
   const bool isDate = IsDateText(value);
   const int type = sqlite3_value_type(value);
   std::optional<Number> number;
-  if (type == SQLITE_INTEGER || type == SQLITE_FLOAT) number = NumberOf(value);
-  else if (type == SQLITE_TEXT && !isDate) number = ParseNumberText(TextOf(value));
+  if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
+    number = NumberOf(value);
+  else if (type == SQLITE_TEXT && !isDate)
+    number = ParseNumberText(TextOf(value));
   if (isDate) number = Number::Of(DateOf(value));
   const std::string name = Lower(format);
 

@@ -36,12 +36,9 @@ std::string NumberText(double value) {
 
 std::string TextOf(sqlite3_value* value) {
   switch (sqlite3_value_type(value)) {
-    case SQLITE_INTEGER:
-      return std::to_string(sqlite3_value_int64(value));
-    case SQLITE_FLOAT:
-      return NumberText(sqlite3_value_double(value));
-    case SQLITE_NULL:
-      return {};
+    case SQLITE_INTEGER: return std::to_string(sqlite3_value_int64(value));
+    case SQLITE_FLOAT: return NumberText(sqlite3_value_double(value));
+    case SQLITE_NULL: return {};
     default: {
       const unsigned char* text = sqlite3_value_text(value);
       int size = sqlite3_value_bytes(value);
@@ -80,7 +77,8 @@ std::optional<Number> ParseNumberText(std::string_view text) {
   }
   if (pos != body.size()) return std::nullopt;
   const std::string copy(body);
-  if (!fraction && !exponent && digits <= 18) return Number::Of(static_cast<int64_t>(std::strtoll(copy.c_str(), nullptr, 10)));
+  if (!fraction && !exponent && digits <= 18)
+    return Number::Of(static_cast<int64_t>(std::strtoll(copy.c_str(), nullptr, 10)));
   return Number::Of(std::strtod(copy.c_str(), nullptr));
 }
 
@@ -94,10 +92,8 @@ bool IsDateText(sqlite3_value* value) {
 
 Number NumberOf(sqlite3_value* value) {
   switch (sqlite3_value_type(value)) {
-    case SQLITE_INTEGER:
-      return Number::Of(static_cast<int64_t>(sqlite3_value_int64(value)));
-    case SQLITE_FLOAT:
-      return Number::Of(sqlite3_value_double(value));
+    case SQLITE_INTEGER: return Number::Of(static_cast<int64_t>(sqlite3_value_int64(value)));
+    case SQLITE_FLOAT: return Number::Of(sqlite3_value_double(value));
     case SQLITE_TEXT: {
       const std::string text = TextOf(value);
       if (auto number = ParseNumberText(text)) return *number;
@@ -106,8 +102,7 @@ Number NumberOf(sqlite3_value* value) {
       }
       Fail(kTypeMismatch);
     }
-    default:
-      Fail(kTypeMismatch);
+    default: Fail(kTypeMismatch);
   }
 }
 
@@ -127,8 +122,7 @@ int64_t IntegerOf(sqlite3_value* value) {
 double DateOf(sqlite3_value* value) {
   switch (sqlite3_value_type(value)) {
     case SQLITE_INTEGER:
-    case SQLITE_FLOAT:
-      return sqlite3_value_double(value);
+    case SQLITE_FLOAT: return sqlite3_value_double(value);
     case SQLITE_TEXT: {
       const std::string text = TextOf(value);
       std::optional<DateParts> parts = ParseStorageDate(text);
@@ -139,8 +133,7 @@ double DateOf(sqlite3_value* value) {
       if (auto number = ParseNumberText(text)) return number->AsDouble();
       Fail(kTypeMismatch);
     }
-    default:
-      Fail(kTypeMismatch);
+    default: Fail(kTypeMismatch);
   }
 }
 

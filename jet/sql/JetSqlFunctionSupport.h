@@ -46,7 +46,7 @@ void Guarded(sqlite3_context* context, int argc, sqlite3_value** argv) {
 
 struct FunctionEntry {
   const char* name;
-  int argumentCount;   // -1: any
+  int argumentCount;  // -1: any
   bool deterministic;
   Body body;
 };

@@ -419,8 +419,7 @@ int RegisterJetFunctions(sqlite3* db) {
   if (rc == SQLITE_OK) rc = fn::RegisterEntries(db, kOperators, std::size(kOperators));
   for (const AggregateEntry& entry : kAggregates) {
     if (rc != SQLITE_OK) break;
-    rc = sqlite3_create_function_v2(db, entry.name, 1, SQLITE_UTF8, nullptr, nullptr, entry.step, entry.final,
-                                    nullptr);
+    rc = sqlite3_create_function_v2(db, entry.name, 1, SQLITE_UTF8, nullptr, nullptr, entry.step, entry.final, nullptr);
   }
   if (rc == SQLITE_OK) rc = fn::RegisterTextFunctions(db);
   if (rc == SQLITE_OK) rc = fn::RegisterDateFunctions(db);

@@ -27,13 +27,13 @@ struct sqlite3;
 namespace lumo::jet {
 
 enum class FunctionRole {
-  kScalar,      // sqliteName(args)
-  kAggregate,   // sqliteName(args), or count(*) for Count(*)
-  kIIf,         // CASE WHEN a THEN b ELSE c END
-  kSwitch,      // CASE WHEN c1 THEN v1 ... END
-  kChoose,      // CASE i WHEN 1 THEN a ... END
-  kIsNull,      // -(x IS NULL)
-  kIdentity,    // the argument itself (CVar)
+  kScalar,     // sqliteName(args)
+  kAggregate,  // sqliteName(args), or count(*) for Count(*)
+  kIIf,        // CASE WHEN a THEN b ELSE c END
+  kSwitch,     // CASE WHEN c1 THEN v1 ... END
+  kChoose,     // CASE i WHEN 1 THEN a ... END
+  kIsNull,     // -(x IS NULL)
+  kIdentity,   // the argument itself (CVar)
 };
 
 // JetFunctionInfo::resultType: a DAO type, or one of these.
@@ -43,13 +43,13 @@ inline constexpr int kResultNumberOfArgument = -2;  // that type when it is a nu
 inline constexpr int kResultTextOfArgument = -3;    // Text, or Memo for a Memo argument
 
 struct JetFunctionInfo {
-  const char* jetName;      // upper case
+  const char* jetName;  // upper case
   const char* sqliteName;
   int minArgs;
   int maxArgs;
   FunctionRole role;
-  bool numericResult;       // always a number (lets + stay a plain SQLite +)
-  int resultType;           // the DAO type of the result (see above)
+  bool numericResult;  // always a number (lets + stay a plain SQLite +)
+  int resultType;      // the DAO type of the result (see above)
 };
 
 // The catalogue entry for a function name (any case; a trailing "$" is ignored); nullptr

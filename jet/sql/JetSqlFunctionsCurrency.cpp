@@ -154,10 +154,8 @@ void AvgFinal(sqlite3_context* context) {
 }
 
 constexpr FunctionEntry kEntries[] = {
-    {"jet_cur", 1, true, Guarded<Round>},
-    {"jet_ccur", 1, true, Guarded<Round>},
-    {"jet_cur_add", 2, true, Guarded<Add>},
-    {"jet_cur_sub", 2, true, Guarded<Subtract>},
+    {"jet_cur", 1, true, Guarded<Round>},        {"jet_ccur", 1, true, Guarded<Round>},
+    {"jet_cur_add", 2, true, Guarded<Add>},      {"jet_cur_sub", 2, true, Guarded<Subtract>},
     {"jet_cur_mul", 2, true, Guarded<Multiply>},
 };
 

@@ -219,8 +219,10 @@ void DateSerial(sqlite3_context* context, int, sqlite3_value** argv) {
   int64_t year = IntegerOf(argv[0]);
   const int64_t month = IntegerOf(argv[1]);
   const int64_t day = IntegerOf(argv[2]);
-  if (year >= 0 && year < 30) year += 2000;
-  else if (year >= 30 && year < 100) year += 1900;
+  if (year >= 0 && year < 30)
+    year += 2000;
+  else if (year >= 30 && year < 100)
+    year += 1900;
   if (std::llabs(month) > 200000 || std::llabs(day) > 5000000 || year < 0 || year > 20000) Fail(kInvalidArgument);
   const int64_t totalMonths = year * 12 + (month - 1);
   if (totalMonths < 100 * 12 - 12 || totalMonths > 9999 * 12 + 12) Fail(kInvalidArgument);

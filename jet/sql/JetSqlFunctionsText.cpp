@@ -210,12 +210,16 @@ void Val(sqlite3_context* context, int, sqlite3_value** argv) {
   for (char c : TextOf(argv[0])) {
     if (c != ' ' && c != '\t' && c != '\n' && c != '\r') compact += c;
   }
-  if (compact.size() > 2 && compact[0] == '&' && (compact[1] == 'H' || compact[1] == 'h' || compact[1] == 'O' || compact[1] == 'o')) {
+  if (compact.size() > 2 && compact[0] == '&' &&
+      (compact[1] == 'H' || compact[1] == 'h' || compact[1] == 'O' || compact[1] == 'o')) {
     const int base = (compact[1] == 'H' || compact[1] == 'h') ? 16 : 8;
     int64_t value = 0;
     for (size_t i = 2; i < compact.size() && i < 18; ++i) {
       const char c = compact[i];
-      int digit = (c >= '0' && c <= '9') ? c - '0' : (c >= 'a' && c <= 'f') ? c - 'a' + 10 : (c >= 'A' && c <= 'F') ? c - 'A' + 10 : 99;
+      int digit = (c >= '0' && c <= '9')   ? c - '0'
+                  : (c >= 'a' && c <= 'f') ? c - 'a' + 10
+                  : (c >= 'A' && c <= 'F') ? c - 'A' + 10
+                                           : 99;
       if (digit >= base) break;
       value = value * base + digit;
     }
@@ -233,7 +237,8 @@ void Val(sqlite3_context* context, int, sqlite3_value** argv) {
     while (pos < compact.size() && std::isdigit(static_cast<unsigned char>(compact[pos]))) ++pos, digits = true;
     if (digits) end = pos;
   }
-  if (digits && pos < compact.size() && (compact[pos] == 'e' || compact[pos] == 'E' || compact[pos] == 'd' || compact[pos] == 'D')) {
+  if (digits && pos < compact.size() &&
+      (compact[pos] == 'e' || compact[pos] == 'E' || compact[pos] == 'd' || compact[pos] == 'D')) {
     size_t look = pos + 1;
     if (look < compact.size() && (compact[look] == '+' || compact[look] == '-')) ++look;
     size_t expStart = look;
@@ -246,7 +251,8 @@ void Val(sqlite3_context* context, int, sqlite3_value** argv) {
   if (end == 0) return sqlite3_result_int(context, 0);
   auto number = ParseNumberText(compact.substr(0, end));
   if (!number) return sqlite3_result_int(context, 0);
-  if (!number->integer && std::isfinite(number->d) && number->d == std::trunc(number->d) && std::fabs(number->d) < 9e15) {
+  if (!number->integer && std::isfinite(number->d) && number->d == std::trunc(number->d) &&
+      std::fabs(number->d) < 9e15) {
     return sqlite3_result_int64(context, static_cast<int64_t>(number->d));
   }
   ResultNumber(context, *number);
@@ -388,12 +394,9 @@ void CStr(sqlite3_context* context, int, sqlite3_value** argv) {
 void IsNumeric(sqlite3_context* context, int, sqlite3_value** argv) {
   switch (sqlite3_value_type(argv[0])) {
     case SQLITE_INTEGER:
-    case SQLITE_FLOAT:
-      return ResultTruth(context, true);
-    case SQLITE_TEXT:
-      return ResultTruth(context, ParseNumberText(TextOf(argv[0])).has_value());
-    default:
-      return ResultTruth(context, false);
+    case SQLITE_FLOAT: return ResultTruth(context, true);
+    case SQLITE_TEXT: return ResultTruth(context, ParseNumberText(TextOf(argv[0])).has_value());
+    default: return ResultTruth(context, false);
   }
 }
 
@@ -402,7 +405,8 @@ void IsNumeric(sqlite3_context* context, int, sqlite3_value** argv) {
 void Abs(sqlite3_context* context, int, sqlite3_value** argv) {
   JET_NULL_IF_NULL(0);
   Number number = NumberOf(argv[0]);
-  if (number.integer && number.i != INT64_MIN) return sqlite3_result_int64(context, number.i < 0 ? -number.i : number.i);
+  if (number.integer && number.i != INT64_MIN)
+    return sqlite3_result_int64(context, number.i < 0 ? -number.i : number.i);
   ResultNumber(context, Number::Of(std::fabs(number.AsDouble())));
 }
 

@@ -13,18 +13,17 @@ namespace {
 
 // Words that end or shape a clause and so cannot stand for a name without brackets.
 constexpr std::array kReservedWords = {
-    "ALL",      "ALTER",  "AND",    "ANY",      "AS",       "ASC",        "BETWEEN", "BY",
-    "CREATE",   "DELETE", "DESC",   "DISTINCT", "DISTINCTROW", "DROP",    "EQV",     "EXISTS",
-    "FALSE",    "FROM",   "GROUP",  "HAVING",   "IMP",      "IN",         "INDEX",   "INNER",
-    "INSERT",   "INTO",   "IS",     "JOIN",     "LEFT",     "LIKE",       "MOD",     "NO",
-    "NOT",      "NULL",   "OFF",    "ON",       "OR",       "ORDER",      "OUTER",   "PARAMETERS",
-    "PERCENT",  "RIGHT",  "SELECT", "SET",      "SOME",     "TABLE",      "TOP",     "TRUE",
-    "UNION",    "UPDATE", "VALUES", "WHERE",    "WITH",     "XOR",        "YES",
+    "ALL",     "ALTER",    "AND",         "ANY",   "AS",     "ASC",    "BETWEEN", "BY",    "CREATE", "DELETE",
+    "DESC",    "DISTINCT", "DISTINCTROW", "DROP",  "EQV",    "EXISTS", "FALSE",   "FROM",  "GROUP",  "HAVING",
+    "IMP",     "IN",       "INDEX",       "INNER", "INSERT", "INTO",   "IS",      "JOIN",  "LEFT",   "LIKE",
+    "MOD",     "NO",       "NOT",         "NULL",  "OFF",    "ON",     "OR",      "ORDER", "OUTER",  "PARAMETERS",
+    "PERCENT", "RIGHT",    "SELECT",      "SET",   "SOME",   "TABLE",  "TOP",     "TRUE",  "UNION",  "UPDATE",
+    "VALUES",  "WHERE",    "WITH",        "XOR",   "YES",
 };
 
 // Words after which an expression's text ends, for error messages.
-constexpr std::array kClauseWords = {"FROM",  "WHERE", "GROUP", "HAVING", "ORDER", "UNION", "INTO",
-                                     "SET",   "VALUES", "INNER", "LEFT",  "RIGHT", "JOIN",  "WITH"};
+constexpr std::array kClauseWords = {"FROM", "WHERE",  "GROUP", "HAVING", "ORDER", "UNION", "INTO",
+                                     "SET",  "VALUES", "INNER", "LEFT",   "RIGHT", "JOIN",  "WITH"};
 
 bool IsReserved(const std::string& upper) {
   return std::find(kReservedWords.begin(), kReservedWords.end(), upper) != kReservedWords.end();
@@ -35,8 +34,8 @@ bool IsClauseWord(const std::string& upper) {
 }
 
 bool IsLiteralWord(const std::string& upper) {
-  return upper == "NULL" || upper == "TRUE" || upper == "FALSE" || upper == "YES" || upper == "NO" ||
-         upper == "ON" || upper == "OFF" || upper == "EXISTS";
+  return upper == "NULL" || upper == "TRUE" || upper == "FALSE" || upper == "YES" || upper == "NO" || upper == "ON" ||
+         upper == "OFF" || upper == "EXISTS";
 }
 
 }  // namespace
@@ -94,23 +93,18 @@ bool JetSqlParser::AtOperandStart() const {
     case TokenKind::kDate:
     case TokenKind::kGuid:
     case TokenKind::kBracketName:
-    case TokenKind::kError:
-      return true;
+    case TokenKind::kError: return true;
     case TokenKind::kWord:
       // Left and Right are join words and functions.
       return !IsReservedWord(token.upper) || IsLiteralWord(token.upper) || token.upper == "NOT" ||
              (AtSymbol("(", 1) && FindJetFunction(token.upper) != nullptr);
-    case TokenKind::kSymbol:
-      return token.text == "(";
-    case TokenKind::kEnd:
-      return false;
+    case TokenKind::kSymbol: return token.text == "(";
+    case TokenKind::kEnd: return false;
   }
   return false;
 }
 
-void JetSqlParser::Fail(int number, std::vector<std::string> args) const {
-  throw JetSqlError{number, std::move(args)};
-}
+void JetSqlParser::Fail(int number, std::vector<std::string> args) const { throw JetSqlError{number, std::move(args)}; }
 
 std::string JetSqlParser::ExpressionText() const {
   size_t begin = tokens_[std::min(exprStart_, tokens_.size() - 1)].begin;
@@ -255,9 +249,8 @@ void JetSqlParser::ParseTransform(Statement& statement) {
     ++parenDepth_;
     do {
       ExprPtr heading = ParseTopExpression(ExprContext::kList, kDaoTransformSyntax);
-      const Expr& literal = heading->kind == ExprKind::kUnary && heading->unaryOp == UnaryOp::kNegate
-                                ? *heading->children[0]
-                                : *heading;
+      const Expr& literal =
+          heading->kind == ExprKind::kUnary && heading->unaryOp == UnaryOp::kNegate ? *heading->children[0] : *heading;
       // Headings are constants: a name here would be a column, which has no fixed value.
       const bool constant = literal.kind == ExprKind::kString || literal.kind == ExprKind::kNumber ||
                             literal.kind == ExprKind::kDate || literal.kind == ExprKind::kBoolean;
@@ -269,8 +262,8 @@ void JetSqlParser::ParseTransform(Statement& statement) {
   }
   // The value must sum up the rows of a cell.
   if (!emit::ContainsAggregate(*crosstab->value)) {
-    Fail(kDaoNotPartOfAggregate, {std::string(source_.substr(crosstab->value->begin,
-                                                             crosstab->value->end - crosstab->value->begin))});
+    Fail(kDaoNotPartOfAggregate,
+         {std::string(source_.substr(crosstab->value->begin, crosstab->value->end - crosstab->value->begin))});
   }
   lastClauseError_ = kDaoTransformSyntax;
   statement.crosstab = std::move(crosstab);

@@ -34,8 +34,7 @@ class JetSqlParser {
   // Deepest nesting of expressions, parentheses and subqueries accepted.
   static constexpr int kMaxDepth = 200;
 
-  explicit JetSqlParser(std::string_view source,
-                        ExpressionErrorStyle style = ExpressionErrorStyle::kQueryExpression);
+  explicit JetSqlParser(std::string_view source, ExpressionErrorStyle style = ExpressionErrorStyle::kQueryExpression);
 
   // The whole text as one statement, an optional ";" at the end.
   Statement ParseStatement();
@@ -126,14 +125,14 @@ class JetSqlParser {
   ExpressionErrorStyle style_;
   int depth_ = 0;
   int parenDepth_ = 0;
-  int maxNodeDepth_ = 0;                    // deepest node of the query being parsed
-  int lastSelectHeight_ = 0;                // height of the query parsed last
-  int subqueryHeight_ = 0;                  // height of the parenthesised subquery parsed last
-  size_t exprStart_ = 0;                    // token index of the current top-level expression
+  int maxNodeDepth_ = 0;      // deepest node of the query being parsed
+  int lastSelectHeight_ = 0;  // height of the query parsed last
+  int subqueryHeight_ = 0;    // height of the parenthesised subquery parsed last
+  size_t exprStart_ = 0;      // token index of the current top-level expression
   ExprContext exprContext_ = ExprContext::kCondition;
-  int lastClauseError_ = 3129;              // what leftover text after a clause answers
-  bool crosstab_ = false;                   // in a TRANSFORM statement: PIVOT is a clause word
-  int pivotParenDepth_ = -1;                // parenDepth_ of the pivot expression being parsed
+  int lastClauseError_ = 3129;  // what leftover text after a clause answers
+  bool crosstab_ = false;       // in a TRANSFORM statement: PIVOT is a clause word
+  int pivotParenDepth_ = -1;    // parenDepth_ of the pivot expression being parsed
 };
 
 }  // namespace lumo::jet

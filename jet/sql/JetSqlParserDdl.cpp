@@ -63,8 +63,7 @@ JetFieldType JetSqlParser::ParseTypeSpec(int clauseError, int64_t* seed, int64_t
   return *type;
 }
 
-ColumnDefinition JetSqlParser::ParseColumnDefinition(int clauseError,
-                                                     std::vector<ConstraintDefinition>& constraints) {
+ColumnDefinition JetSqlParser::ParseColumnDefinition(int clauseError, std::vector<ConstraintDefinition>& constraints) {
   ColumnDefinition column;
   column.name = ParseNewObjectName(clauseError);
   column.type = ParseTypeSpec(kDaoFieldDefinitionSyntax, &column.seed, &column.increment);

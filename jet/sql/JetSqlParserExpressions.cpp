@@ -132,12 +132,18 @@ ExprPtr JetSqlParser::ParseComparison() {
     const Token& token = Peek();
     std::optional<BinaryOp> op;
     if (token.kind == TokenKind::kSymbol) {
-      if (token.text == "=") op = BinaryOp::kEqual;
-      else if (token.text == "<>") op = BinaryOp::kNotEqual;
-      else if (token.text == "<") op = BinaryOp::kLess;
-      else if (token.text == ">") op = BinaryOp::kGreater;
-      else if (token.text == "<=") op = BinaryOp::kLessEqual;
-      else if (token.text == ">=") op = BinaryOp::kGreaterEqual;
+      if (token.text == "=")
+        op = BinaryOp::kEqual;
+      else if (token.text == "<>")
+        op = BinaryOp::kNotEqual;
+      else if (token.text == "<")
+        op = BinaryOp::kLess;
+      else if (token.text == ">")
+        op = BinaryOp::kGreater;
+      else if (token.text == "<=")
+        op = BinaryOp::kLessEqual;
+      else if (token.text == ">=")
+        op = BinaryOp::kGreaterEqual;
     }
     if (op) {
       Next();
@@ -331,10 +337,8 @@ ExprPtr JetSqlParser::ParsePrimary() {
       node->text = token.text;
       return node;
     }
-    case TokenKind::kError:
-      FailExpression(token.text.c_str());
-    case TokenKind::kBracketName:
-      return ParseNameOrCall();
+    case TokenKind::kError: FailExpression(token.text.c_str());
+    case TokenKind::kBracketName: return ParseNameOrCall();
     case TokenKind::kWord: {
       const std::string& word = token.upper;
       if (word == "NULL") {
@@ -386,8 +390,7 @@ ExprPtr JetSqlParser::ParsePrimary() {
       }
       if (token.text == ")" && parenDepth_ == 0) FailExpression(syntax::kExtraParen);
       FailExpression(syntax::kMissingOperator);
-    case TokenKind::kEnd:
-      FailExpression(syntax::kMissingOperator);
+    case TokenKind::kEnd: FailExpression(syntax::kMissingOperator);
   }
   FailExpression(syntax::kGeneric);
 }
@@ -415,8 +418,7 @@ ExprPtr JetSqlParser::ParseNameOrCall() {
     if (!AcceptSymbol(")")) FailExpression(syntax::kMissingParen);
     --parenDepth_;
     const int count = static_cast<int>(args.size()) + (star ? 1 : 0);
-    if (count < info->minArgs || count > info->maxArgs ||
-        (info->role == FunctionRole::kSwitch && count % 2 != 0)) {
+    if (count < info->minArgs || count > info->maxArgs || (info->role == FunctionRole::kSwitch && count % 2 != 0)) {
       FailExpression(syntax::kArgumentCount);
     }
     ExprPtr node = MakeNode(ExprKind::kFunction, begin, std::move(args));

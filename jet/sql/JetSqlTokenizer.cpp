@@ -75,8 +75,7 @@ class Tokenizer {
     }
     switch (c) {
       case '\'':
-      case '"':
-        return String(begin, c);
+      case '"': return String(begin, c);
       case '[': {
         size_t close = source_.find(']', pos_ + 1);
         if (close == std::string_view::npos) return Error(begin, syntax::kMissingParen);
@@ -87,10 +86,8 @@ class Tokenizer {
         pos_ = close + 1;
         return Make(TokenKind::kBracketName, begin, std::string(source_.substr(begin + 1, close - begin - 1)));
       }
-      case '#':
-        return Date(begin);
-      case '{':
-        return Guid(begin);
+      case '#': return Date(begin);
+      case '{': return Guid(begin);
       case '@':
         if (source_.substr(pos_, 2) == "@@" && pos_ + 2 < source_.size() &&
             IsNameStart(static_cast<unsigned char>(source_[pos_ + 2]))) {
@@ -115,12 +112,21 @@ class Tokenizer {
         }
         ++pos_;
         return Make(TokenKind::kSymbol, begin, ">");
-      case '(': case ')': case ',': case '.': case '!': case ';': case '=': case '+':
-      case '-': case '*': case '/': case '\\': case '^': case '&':
-        ++pos_;
-        return Make(TokenKind::kSymbol, begin, std::string(1, c));
-      default:
-        return Error(begin, syntax::kGeneric);
+      case '(':
+      case ')':
+      case ',':
+      case '.':
+      case '!':
+      case ';':
+      case '=':
+      case '+':
+      case '-':
+      case '*':
+      case '/':
+      case '\\':
+      case '^':
+      case '&': ++pos_; return Make(TokenKind::kSymbol, begin, std::string(1, c));
+      default: return Error(begin, syntax::kGeneric);
     }
   }
 
@@ -210,9 +216,8 @@ struct DateItem {
 };
 
 int MonthFromName(const std::string& upper) {
-  static constexpr const char* kMonths[] = {"JANUARY", "FEBRUARY", "MARCH",     "APRIL",
-                                            "MAY",     "JUNE",     "JULY",      "AUGUST",
-                                            "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
+  static constexpr const char* kMonths[] = {"JANUARY", "FEBRUARY", "MARCH",     "APRIL",   "MAY",      "JUNE",
+                                            "JULY",    "AUGUST",   "SEPTEMBER", "OCTOBER", "NOVEMBER", "DECEMBER"};
   if (upper.size() < 3) return 0;
   if (upper == "SEPT") return 9;
   for (int i = 0; i < 12; ++i) {
@@ -267,9 +272,8 @@ std::optional<DateParts> ParseJetDateText(std::string_view text) {
   for (size_t i = 0; i + 1 < items.size(); ++i) {
     if (items[i].kind == DateItem::Kind::kNumber &&
         ((items[i + 1].kind == DateItem::Kind::kSeparator && items[i + 1].text == ":") ||
-         (items[i + 1].kind == DateItem::Kind::kWord &&
-          (items[i + 1].text == "AM" || items[i + 1].text == "PM" || items[i + 1].text == "A" ||
-           items[i + 1].text == "P")))) {
+         (items[i + 1].kind == DateItem::Kind::kWord && (items[i + 1].text == "AM" || items[i + 1].text == "PM" ||
+                                                         items[i + 1].text == "A" || items[i + 1].text == "P")))) {
       timeStart = i;
       break;
     }

@@ -33,8 +33,8 @@ enum class TokenKind {
 struct Token {
   TokenKind kind = TokenKind::kEnd;
   std::string text;
-  std::string upper;   // kWord only
-  size_t begin = 0;    // byte offsets in the source
+  std::string upper;  // kWord only
+  size_t begin = 0;   // byte offsets in the source
   size_t end = 0;
 
   bool IsWord(std::string_view upperWord) const { return kind == TokenKind::kWord && upper == upperWord; }

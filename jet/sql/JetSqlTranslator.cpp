@@ -20,11 +20,18 @@ namespace {
 
 bool IsNumberType(int type) {
   switch (type) {
-    case dbBoolean: case dbByte: case dbInteger: case dbLong: case dbCurrency: case dbSingle: case dbDouble:
-    case dbBigInt: case dbNumeric: case dbDecimal: case dbFloat:
-      return true;
-    default:
-      return false;
+    case dbBoolean:
+    case dbByte:
+    case dbInteger:
+    case dbLong:
+    case dbCurrency:
+    case dbSingle:
+    case dbDouble:
+    case dbBigInt:
+    case dbNumeric:
+    case dbDecimal:
+    case dbFloat: return true;
+    default: return false;
   }
 }
 
@@ -112,8 +119,8 @@ TranslatedStatement TranslateStatement(std::string_view jetSql, const std::vecto
 
 TranslatedExpression TranslateExpression(std::string_view criteria, const TranslateOptions& options) {
   try {
-    JetSqlParser parser(criteria, options.criteriaErrors ? ExpressionErrorStyle::kExpression
-                                                         : ExpressionErrorStyle::kQueryExpression);
+    JetSqlParser parser(
+        criteria, options.criteriaErrors ? ExpressionErrorStyle::kExpression : ExpressionErrorStyle::kQueryExpression);
     ExprPtr expr = parser.ParseStandaloneExpression();
     CheckTypeClashes(*expr, options);
     JetSqlEmitter emitter(options, {});
@@ -150,8 +157,8 @@ bool BeginsAsStatement(std::string_view text) {
   // "Selections" is a name, not SELECT.
   if (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) || text[end] == '_')) return false;
   const std::string word = UpperCaseAscii(text.substr(i, end - i));
-  for (const char* keyword : {"SELECT", "TRANSFORM", "PARAMETERS", "INSERT", "UPDATE", "DELETE", "CREATE", "ALTER",
-                              "DROP"}) {
+  for (const char* keyword :
+       {"SELECT", "TRANSFORM", "PARAMETERS", "INSERT", "UPDATE", "DELETE", "CREATE", "ALTER", "DROP"}) {
     if (word == keyword) return true;
   }
   return false;

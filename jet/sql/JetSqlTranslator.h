@@ -31,11 +31,11 @@
 namespace lumo::jet {
 
 struct TranslatedParameter {
-  std::string name;          // as written, brackets removed
-  int number = 0;            // the n of ?n in the SQLite text
-  int daoType = 0;           // declared DataTypeEnum value, 0 when not declared
-  bool declared = false;     // named in a PARAMETERS clause
-  bool referenced = true;    // false: declared but never used (its number is not in the text)
+  std::string name;        // as written, brackets removed
+  int number = 0;          // the n of ?n in the SQLite text
+  int daoType = 0;         // declared DataTypeEnum value, 0 when not declared
+  bool declared = false;   // named in a PARAMETERS clause
+  bool referenced = true;  // false: declared but never used (its number is not in the text)
 };
 
 // A value the pivot expression of a crosstab takes, as the crosstab's first query read it.
@@ -47,11 +47,11 @@ struct PivotValue {
 };
 
 struct TranslateOptions {
-  std::vector<std::string> knownParameters;   // names to treat as parameters (any case)
-  int firstParameterNumber = 1;               // lets a filter's parameters follow a query's
-  std::string errorSource = "DAO.Database";   // Source of raised errors
-  bool criteriaErrors = true;                 // TranslateExpression: 3077 (Find); false: 3075 (Filter)
-  JetSqlSchema* schema = nullptr;             // the tables' columns, when the caller knows them
+  std::vector<std::string> knownParameters;  // names to treat as parameters (any case)
+  int firstParameterNumber = 1;              // lets a filter's parameters follow a query's
+  std::string errorSource = "DAO.Database";  // Source of raised errors
+  bool criteriaErrors = true;                // TranslateExpression: 3077 (Find); false: 3075 (Filter)
+  JetSqlSchema* schema = nullptr;            // the tables' columns, when the caller knows them
   // TranslateExpression and TranslateOrderBy: the table whose columns the names of the text
   // stand for (looked up in the schema), or the columns themselves (a recordset's fields).
   // A criterion comparing a number column with a text literal answers 3464, as Jet refuses it.
@@ -71,28 +71,28 @@ struct PivotQuery {
 
 // The DAO type of a column of a query's result, as far as the statement tells it.
 struct ResultColumnType {
-  std::string name;   // the column's name in the result (alias, ExprNNNN or the column's own)
-  JetFieldType type;  // type 0: not known before the values are read
-  bool noCase = true; // text of a column declared COLLATE NOCASE, or computed (see SchemaColumn)
+  std::string name;    // the column's name in the result (alias, ExprNNNN or the column's own)
+  JetFieldType type;   // type 0: not known before the values are read
+  bool noCase = true;  // text of a column declared COLLATE NOCASE, or computed (see SchemaColumn)
 };
 
 // The pieces of a plain SELECT over one table (no join, union, grouping, aggregate, TOP or
 // DISTINCT), from which the engine builds its key-list statements. Texts are SQLite text.
 struct SelectParts {
   std::string selectList;
-  std::string table;       // the table's name as written
-  std::string from;        // quoted name with alias
-  std::string where;       // condition, empty when none
-  std::string orderBy;     // sort terms, empty when none
+  std::string table;    // the table's name as written
+  std::string from;     // quoted name with alias
+  std::string where;    // condition, empty when none
+  std::string orderBy;  // sort terms, empty when none
 };
 
 struct DdlColumn {
   std::string name;
   JetFieldType type;
   bool notNull = false;
-  int64_t seed = 1;         // counters
+  int64_t seed = 1;  // counters
   int64_t increment = 1;
-  std::string sqliteType;   // declared type as written to SQLite
+  std::string sqliteType;  // declared type as written to SQLite
 };
 
 struct DdlIndexField {
@@ -101,29 +101,36 @@ struct DdlIndexField {
 };
 
 struct DdlIndex {
-  std::string name;                    // Jet name (stored in SQLite as "<table>.<name>")
+  std::string name;  // Jet name (stored in SQLite as "<table>.<name>")
   std::vector<DdlIndexField> fields;
   bool primary = false;
   bool unique = false;
-  bool required = false;               // DISALLOW NULL / primary key
+  bool required = false;  // DISALLOW NULL / primary key
   bool ignoreNulls = false;
-  bool foreign = false;                // a FOREIGN KEY / REFERENCES constraint
-  bool noIndex = false;                // FOREIGN KEY NO INDEX: relation only
+  bool foreign = false;  // a FOREIGN KEY / REFERENCES constraint
+  bool noIndex = false;  // FOREIGN KEY NO INDEX: relation only
   std::string referencedTable;
   std::vector<std::string> referencedFields;
-  bool rowKey = false;                 // carried by the table's INTEGER PRIMARY KEY, no SQLite index
+  bool rowKey = false;  // carried by the table's INTEGER PRIMARY KEY, no SQLite index
 };
 
 struct DdlDefinition {
   enum class Action {
-    kCreateTable, kAddColumn, kAlterColumn, kDropColumn, kAddConstraint, kDropConstraint,
-    kCreateIndex, kDropIndex, kDropTable,
+    kCreateTable,
+    kAddColumn,
+    kAlterColumn,
+    kDropColumn,
+    kAddConstraint,
+    kDropConstraint,
+    kCreateIndex,
+    kDropIndex,
+    kDropTable,
   };
   Action action = Action::kCreateTable;
   std::string table;
-  std::vector<DdlColumn> columns;       // created, added or altered
-  std::vector<DdlIndex> indexes;        // created
-  std::string droppedName;              // dropped column, constraint or index
+  std::vector<DdlColumn> columns;  // created, added or altered
+  std::vector<DdlIndex> indexes;   // created
+  std::string droppedName;         // dropped column, constraint or index
   // What SQLite can do directly, in order. Empty for ALTER COLUMN, which needs the table to be
   // rebuilt by the engine.
   std::vector<std::string> sqliteStatements;
@@ -131,16 +138,16 @@ struct DdlDefinition {
 
 struct TranslatedStatement {
   StatementKind kind = StatementKind::kSelect;
-  std::string sql;                        // SQLite text (DDL: the statements joined by ";\n")
+  std::string sql;  // SQLite text (DDL: the statements joined by ";\n")
   std::vector<TranslatedParameter> parameters;
-  std::optional<int64_t> top;             // TOP n of the (first) SELECT
+  std::optional<int64_t> top;  // TOP n of the (first) SELECT
   bool topPercent = false;
   bool distinct = false;
   bool distinctRow = false;
-  bool aggregated = false;                // GROUP BY, HAVING or an aggregate function
-  std::vector<std::string> tables;        // base tables read by the top-level FROM, in order
-  std::string targetTable;                // INSERT, UPDATE, DELETE, SELECT ... INTO
-  std::string selectSql;                  // SELECT ... INTO: the query alone
+  bool aggregated = false;          // GROUP BY, HAVING or an aggregate function
+  std::vector<std::string> tables;  // base tables read by the top-level FROM, in order
+  std::string targetTable;          // INSERT, UPDATE, DELETE, SELECT ... INTO
+  std::string selectSql;            // SELECT ... INTO: the query alone
   std::optional<SelectParts> parts;
   // The items of the outermost query's (first) select list that are not "*" or "t.*", in order.
   std::vector<ResultColumnType> columnTypes;

@@ -11,16 +11,14 @@ bool IsContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
 // Blocks where upper and lower case alternate: even code point upper, odd lower.
 bool InEvenOddBlock(char32_t c) {
-  return (c >= 0x0100 && c <= 0x012F) || (c >= 0x0132 && c <= 0x0137) ||
-         (c >= 0x014A && c <= 0x0177) || (c >= 0x0460 && c <= 0x0481) ||
-         (c >= 0x048A && c <= 0x04BF) || (c >= 0x04D0 && c <= 0x04FF) ||
+  return (c >= 0x0100 && c <= 0x012F) || (c >= 0x0132 && c <= 0x0137) || (c >= 0x014A && c <= 0x0177) ||
+         (c >= 0x0460 && c <= 0x0481) || (c >= 0x048A && c <= 0x04BF) || (c >= 0x04D0 && c <= 0x04FF) ||
          (c >= 0x1E00 && c <= 0x1E95) || (c >= 0x1EA0 && c <= 0x1EFF);
 }
 
 // Blocks where odd code points are upper case and even ones lower case.
 bool InOddEvenBlock(char32_t c) {
-  return (c >= 0x0139 && c <= 0x0148) || (c >= 0x0179 && c <= 0x017E) ||
-         (c >= 0x04C1 && c <= 0x04CE);
+  return (c >= 0x0139 && c <= 0x0148) || (c >= 0x0179 && c <= 0x017E) || (c >= 0x04C1 && c <= 0x04CE);
 }
 
 }  // namespace

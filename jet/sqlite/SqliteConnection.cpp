@@ -75,17 +75,13 @@ void SqliteConnection::Exec(const std::string& sql) {
   if (rc != SQLITE_OK) RaiseSqliteFailure(db_.get(), rc);
 }
 
-int64_t SqliteConnection::LastInsertRowId() const noexcept {
-  return sqlite3_last_insert_rowid(db_.get());
-}
+int64_t SqliteConnection::LastInsertRowId() const noexcept { return sqlite3_last_insert_rowid(db_.get()); }
 
 int SqliteConnection::Changes() const noexcept { return sqlite3_changes(db_.get()); }
 
 int64_t SqliteConnection::TotalChanges() const noexcept { return sqlite3_total_changes64(db_.get()); }
 
-bool SqliteConnection::InTransaction() const noexcept {
-  return sqlite3_get_autocommit(db_.get()) == 0;
-}
+bool SqliteConnection::InTransaction() const noexcept { return sqlite3_get_autocommit(db_.get()) == 0; }
 
 uint32_t SqliteConnection::DataVersion() const noexcept {
   unsigned int version = 0;
@@ -108,8 +104,8 @@ void SqliteConnection::BeginWrite() { Exec("BEGIN IMMEDIATE"); }
 
 std::string SqliteConnection::ReadFileHeader(size_t bytes) const {
   sqlite3_file* file = nullptr;
-  if (sqlite3_file_control(db_.get(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
-      !file || !file->pMethods) {
+  if (sqlite3_file_control(db_.get(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
+      !file->pMethods) {
     return {};
   }
   sqlite3_int64 size = 0;

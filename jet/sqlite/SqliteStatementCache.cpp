@@ -2,8 +2,7 @@
 
 namespace lumo::jet {
 
-SqliteStatement& SqliteStatementCache::Get(const SqliteConnection& connection,
-                                           const std::string& sql) {
+SqliteStatement& SqliteStatementCache::Get(const SqliteConnection& connection, const std::string& sql) {
   auto found = statements_.find(sql);
   if (found == statements_.end()) {
     found = statements_.emplace(sql, std::make_unique<SqliteStatement>(connection, sql)).first;

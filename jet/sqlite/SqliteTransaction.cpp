@@ -4,8 +4,7 @@
 
 namespace lumo::jet {
 
-SqliteTransaction::SqliteTransaction(SqliteConnection& connection, Kind kind)
-    : connection_(connection) {
+SqliteTransaction::SqliteTransaction(SqliteConnection& connection, Kind kind) : connection_(connection) {
   switch (kind) {
     case Kind::Deferred: connection_.Exec("BEGIN"); break;
     case Kind::Immediate: connection_.BeginWrite(); break;

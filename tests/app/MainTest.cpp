@@ -73,7 +73,9 @@ class MainTest : public ::testing::Test {
     ASSERT_EQ(RunShell(std::string(JETSH_PATH) + " --create " + database_ + " <" + schema), "");
   }
   void Sql(const std::string& statement) { ASSERT_EQ(RunShell("sqlite3 " + database_ + " \"" + statement + "\""), ""); }
-  std::string Query(const std::string& statement) { return RunShell("sqlite3 " + database_ + " \"" + statement + "\""); }
+  std::string Query(const std::string& statement) {
+    return RunShell("sqlite3 " + database_ + " \"" + statement + "\"");
+  }
 
   Tfmain& CreateForm() {
     form_ = std::make_unique<Tfmain>(nullptr);
@@ -98,11 +100,15 @@ std::string DayText(TDateTime day, const char* time) {
 
 TEST_F(MainTest, StatementsAreSentAsTheJournalWritesThem) {
   EXPECT_EQ(OpenRowStatement("anna", "PC1"),
-            "select id from logon where username= 'anna' and computer='PC1' and (logofftime is Null) order by logontime desc");
+            "select id from logon where username= 'anna' and computer='PC1' and (logofftime is Null) order by "
+            "logontime desc");
   EXPECT_EQ(OpenRowStatement("o'brien", "PC'1"),
-            "select id from logon where username= 'o''brien' and computer='PC''1' and (logofftime is Null) order by logontime desc");
-  EXPECT_EQ(StampStatement(ComposeDateTime(EncodeDate(2026, 7, 3), EncodeTime(9, 5, 7, 400)), 12), "update logon set logofftime = #7/3/2026 9:5:7# where id = 12");
-  EXPECT_EQ(OverviewStatement(EncodeDate(2026, 12, 31)), "select * from logon where logontime > #12/31/2026# order by logontime desc");
+            "select id from logon where username= 'o''brien' and computer='PC''1' and (logofftime is Null) order by "
+            "logontime desc");
+  EXPECT_EQ(StampStatement(ComposeDateTime(EncodeDate(2026, 7, 3), EncodeTime(9, 5, 7, 400)), 12),
+            "update logon set logofftime = #7/3/2026 9:5:7# where id = 12");
+  EXPECT_EQ(OverviewStatement(EncodeDate(2026, 12, 31)),
+            "select * from logon where logontime > #12/31/2026# order by logontime desc");
   TVersionsInfo info;
   info.OSName = "Windows XP";
   EXPECT_EQ(SystemText(info), "Windows XP ");
@@ -113,11 +119,19 @@ TEST_F(MainTest, StatementsAreSentAsTheJournalWritesThem) {
 TEST_F(MainTest, OverviewShowsTheRowsAfterMidnightNewestFirstWithoutTheId) {
   MakeDatabase();
   const TDateTime today = Date();
-  Sql("INSERT INTO Logon (Username, logontime) VALUES ('yesterday', '" + DayText(today - 1, "23:59:59.999") + "');"
-      "INSERT INTO Logon (Username, logontime) VALUES ('midnight', '" + DayText(today, "00:00:00.000") + "');"
-      "INSERT INTO Logon (Username, logontime) VALUES ('early', '" + DayText(today, "00:00:00.001") + "');"
-      "INSERT INTO Logon (Username, logontime) VALUES ('noon', '" + DayText(today, "12:00:00.000") + "');"
-      "INSERT INTO Logon (Username, logontime) VALUES ('tomorrow', '" + DayText(today + 1, "08:00:00.000") + "');");
+  Sql("INSERT INTO Logon (Username, logontime) VALUES ('yesterday', '" + DayText(today - 1, "23:59:59.999") +
+      "');"
+      "INSERT INTO Logon (Username, logontime) VALUES ('midnight', '" +
+      DayText(today, "00:00:00.000") +
+      "');"
+      "INSERT INTO Logon (Username, logontime) VALUES ('early', '" +
+      DayText(today, "00:00:00.001") +
+      "');"
+      "INSERT INTO Logon (Username, logontime) VALUES ('noon', '" +
+      DayText(today, "12:00:00.000") +
+      "');"
+      "INSERT INTO Logon (Username, logontime) VALUES ('tomorrow', '" +
+      DayText(today + 1, "08:00:00.000") + "');");
   Tfmain& form = CreateForm();
   form.FormShow(&form);
 
@@ -131,13 +145,15 @@ TEST_F(MainTest, OverviewShowsTheRowsAfterMidnightNewestFirstWithoutTheId) {
   ASSERT_NE(grid, nullptr);
   std::vector<std::string> columns;
   for (int i = 0; i < grid->Columns().Count(); ++i) columns.push_back(grid->Columns().Items(i)->FieldName());
-  EXPECT_EQ(columns, (std::vector<std::string>{"Username", "Computer", "logontime", "logofftime", "IP", "Betriebssystem", "Typ"}));
+  EXPECT_EQ(columns, (std::vector<std::string>{"Username", "Computer", "logontime", "logofftime", "IP",
+                                               "Betriebssystem", "Typ"}));
 }
 
 TEST_F(MainTest, UpgradeAddsLogofftimeAndLeavesTheGridEmpty) {
   const std::string schema = (folder_ / "old.sql").string();
-  std::ofstream(schema) << "CREATE TABLE Logon (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Username TEXT(50), "
-                           "Computer TEXT(20), logontime DATETIME, IP TEXT(20), Betriebssystem TEXT(50), Typ TEXT(10));\n";
+  std::ofstream(schema)
+      << "CREATE TABLE Logon (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Username TEXT(50), "
+         "Computer TEXT(20), logontime DATETIME, IP TEXT(20), Betriebssystem TEXT(50), Typ TEXT(10));\n";
   MakeDatabase(schema);
   Sql("INSERT INTO Logon (Username, logontime) VALUES ('kept', '2026-12-07 10:00:00.000');");
   Tfmain& form = CreateForm();
@@ -164,13 +180,16 @@ TEST_F(MainTest, NamesWithApostrophesStampOnlyTheirOwnRow) {
   MakeDatabase();
   Sql("INSERT INTO Logon (ID, Username, Computer, logontime) VALUES (1, 'anna', 'PC1', '2026-12-07 08:00:00.000');"
       "INSERT INTO Logon (ID, Username, Computer, logontime) VALUES (2, 'o''brien', 'PC1', '2026-12-07 08:00:00.000');"
-      "INSERT INTO Logon (ID, Username, Computer, logontime) VALUES (3, 'x'' or ''a''=''a', 'PC1', '2026-12-07 08:00:00.000');");
+      "INSERT INTO Logon (ID, Username, Computer, logontime) VALUES (3, 'x'' or ''a''=''a', 'PC1', '2026-12-07 "
+      "08:00:00.000');");
   Tfmain& form = CreateForm();
   TJournalEvent event;
   event.computer = "PC1";
 
   // The clock of a logoff at `hour` on 7 December.
-  const auto At = [](int hour) { return [hour] { return ComposeDateTime(EncodeDate(2026, 12, 7), EncodeTime(hour, 0, 0, 0)); }; };
+  const auto At = [](int hour) {
+    return [hour] { return ComposeDateTime(EncodeDate(2026, 12, 7), EncodeTime(hour, 0, 0, 0)); };
+  };
   event.user = "o'brien";
   EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, At(17)), 2);
   event.user = "x' or 'a'='a";
@@ -189,9 +208,10 @@ TEST_F(MainTest, LogoffThatWaitsForALockStampsTheTimeItGotIt) {
   Sql("INSERT INTO Logon (ID, Username, Computer, logontime) VALUES (1, 'anna', 'PC1', '2026-12-07 08:00:00.000');");
   Tfmain& form = CreateForm();
   const std::string held = (folder_ / "held").string();
-  std::ofstream(folder_ / "hold.sql") << "BEGIN IMMEDIATE;\n.shell touch " << held << "\n.shell sleep 1.5\n"
-                                      << "INSERT INTO Logon (ID, Username, Computer, logontime) VALUES (2, 'anna', 'PC1', "
-                                         "strftime('%Y-%m-%d %H:%M:%S.000', 'now', 'localtime'));\nCOMMIT;\n";
+  std::ofstream(folder_ / "hold.sql")
+      << "BEGIN IMMEDIATE;\n.shell touch " << held << "\n.shell sleep 1.5\n"
+      << "INSERT INTO Logon (ID, Username, Computer, logontime) VALUES (2, 'anna', 'PC1', "
+         "strftime('%Y-%m-%d %H:%M:%S.000', 'now', 'localtime'));\nCOMMIT;\n";
   RunShell("sqlite3 " + database_ + " < " + (folder_ / "hold.sql").string() + " >/dev/null 2>&1 &");
   for (int i = 0; i < 500 && !fs::exists(held); ++i) usleep(10 * 1000);
   ASSERT_TRUE(fs::exists(held));
@@ -213,8 +233,9 @@ TEST_F(MainTest, RecordedRowCutsTextsToTheirFields) {
   event.addresses = "192.168.100.200\r\n10.0.0.1";
   event.system = "Windows XP ";
   RecordLogon(form.Logon(), event, ComposeDateTime(EncodeDate(2026, 12, 8), EncodeTime(7, 30, 15, 250)));
-  EXPECT_EQ(Query("SELECT length(Username), logontime, hex(IP), Betriebssystem || '|', Typ, logofftime IS NULL FROM Logon"),
-            "50|2026-12-08 07:30:15.000|3139322E3136382E3130302E3230300D0A31302E|Windows XP ||logon|1\n");
+  EXPECT_EQ(
+      Query("SELECT length(Username), logontime, hex(IP), Betriebssystem || '|', Typ, logofftime IS NULL FROM Logon"),
+      "50|2026-12-08 07:30:15.000|3139322E3136382E3130302E3230300D0A31302E|Windows XP ||logon|1\n");
   EXPECT_FALSE(form.Logon().Active());
 }
 

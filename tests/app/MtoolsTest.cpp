@@ -51,8 +51,7 @@ TEST(MtoolsTest, ServicePackIsTheDigitThatEndsTheText) {
 }
 
 TEST(MtoolsTest, LinuxIsNamedByItsDistributionAndReportsTheKernelRelease) {
-  TVersionsInfo info =
-      VersionsInfoFor(kVerPlatformLinux, 6, 1, "6.1.0-18-amd64", "Debian GNU/Linux 12 (bookworm)");
+  TVersionsInfo info = VersionsInfoFor(kVerPlatformLinux, 6, 1, "6.1.0-18-amd64", "Debian GNU/Linux 12 (bookworm)");
   EXPECT_EQ(info.OSName, "Debian GNU/Linux 12 (bookworm)");
   EXPECT_EQ(info.CSDVersion, "6.1.0-18-amd64");
   EXPECT_DOUBLE_EQ(info.VersionNumber, 6.1);
@@ -89,13 +88,10 @@ TEST(MtoolsTest, MachineFactsAreThoseOfTheRunningProcess) {
 
 TEST(MtoolsTest, DateTimeLiteralHasNoLeadingZerosAndDropsTheFraction) {
   EXPECT_EQ(AccessDateTimeLiteral(EncodeDate(2026, 1, 1)), "#1/1/2026 0:0:0#");
-  EXPECT_EQ(AccessDateTimeLiteral(EncodeDate(2026, 7, 3) + EncodeTime(9, 5, 7, 0)),
-            "#7/3/2026 9:5:7#");
-  EXPECT_EQ(AccessDateTimeLiteral(EncodeDate(2026, 12, 31) + EncodeTime(23, 59, 59, 999)),
-            "#12/31/2026 23:59:59#");
+  EXPECT_EQ(AccessDateTimeLiteral(EncodeDate(2026, 7, 3) + EncodeTime(9, 5, 7, 0)), "#7/3/2026 9:5:7#");
+  EXPECT_EQ(AccessDateTimeLiteral(EncodeDate(2026, 12, 31) + EncodeTime(23, 59, 59, 999)), "#12/31/2026 23:59:59#");
   // Less than half a millisecond before midnight is midnight of the next day, as a whole.
-  EXPECT_EQ(AccessDateTimeLiteral(EncodeDate(2026, 12, 31) + 86399.9996 / 86400.0),
-            "#1/1/2027 0:0:0#");
+  EXPECT_EQ(AccessDateTimeLiteral(EncodeDate(2026, 12, 31) + 86399.9996 / 86400.0), "#1/1/2027 0:0:0#");
 }
 
 TEST(MtoolsTest, DateLiteralIsMonthDayYearUnderEveryLocale) {

@@ -165,8 +165,8 @@ TEST_F(DataSetTest, AppendPostsAtTheEnd) {
   data_.Append();
   data_.FieldByName("Id")->SetAsInteger(11);
   data_.Post();
-  EXPECT_EQ(CallsSince(from), (std::vector<std::string>{"ClearRecordBuffer", "PositionAtEnd",
-                                                        "RaiseNewRecordEvent", "WriteRecordChanges"}));
+  EXPECT_EQ(CallsSince(from), (std::vector<std::string>{"ClearRecordBuffer", "PositionAtEnd", "RaiseNewRecordEvent",
+                                                        "WriteRecordChanges"}));
   EXPECT_EQ(data_.TextAt(10, 0), "11");
   EXPECT_EQ(CurrentId(), 11);
   data_.Next();
@@ -316,8 +316,8 @@ TEST_F(DataSetTest, InsertRecordAssignsValuesInFieldOrderAndAddsFromBuffer) {
   size_t from = data_.calls_.size();
   data_.InsertRecord({Variant::Null(), Variant("Newcomer")});
   std::vector<std::string> calls = CallsSince(from);
-  EXPECT_EQ(calls, (std::vector<std::string>{"ClearRecordBuffer", "RaiseNewRecordEvent",
-                                             "AddRecordFromBuffer(insert)"}));
+  EXPECT_EQ(calls,
+            (std::vector<std::string>{"ClearRecordBuffer", "RaiseNewRecordEvent", "AddRecordFromBuffer(insert)"}));
   EXPECT_EQ(data_.State(), TDataSetState::dsBrowse);
   EXPECT_EQ(data_.RecordCount(), 11);
   EXPECT_EQ(data_.TextAt(0, 0), "<null>");  // Null values are skipped

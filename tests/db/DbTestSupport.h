@@ -77,7 +77,8 @@ class TArrayDataSet : public TDataSet {
     switch (def.type) {
       case ftString: return def.size * 4 + 1;
       case ftBoolean: return 2;
-      case ftFloat: case ftDateTime: return 8;
+      case ftFloat:
+      case ftDateTime: return 8;
       default: return 4;
     }
   }
@@ -92,7 +93,8 @@ class TArrayDataSet : public TDataSet {
     switch (State()) {
       case TDataSetState::dsCalcFields: return CalcBuffer();
       case TDataSetState::dsBrowse: return IsEmpty() ? nullptr : ActiveBuffer();
-      case TDataSetState::dsEdit: case TDataSetState::dsInsert: return ActiveBuffer();
+      case TDataSetState::dsEdit:
+      case TDataSetState::dsInsert: return ActiveBuffer();
       default: return nullptr;
     }
   }

@@ -155,7 +155,8 @@ TEST(FieldFormTest, PersistentFieldsFromADescriptionBindByName) {
       Size = 5
     end
   end
-end)", form);
+end)",
+                form);
   auto* data = dynamic_cast<TArrayDataSet*>(form.FindComponent("Logon"));
   ASSERT_NE(data, nullptr);
   ASSERT_EQ(data->FieldCount(), 2);

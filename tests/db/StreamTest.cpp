@@ -17,9 +17,7 @@ class StreamTest : public ::testing::Test {
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder_ = pattern;
   }
-  void TearDown() override {
-    std::filesystem::remove_all(folder_);
-  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
   template <class Action>
   static std::string MessageOf(Action action) {
     try {
@@ -65,8 +63,7 @@ TEST_F(StreamTest, FilesThatCannotBeUsedAreNamedWithTheReason) {
             "Cannot create file \"" + nowhere + "\". No such file or directory");
   // /dev/full takes no byte.
   TFileStream full("/dev/full", TFileStream::Mode::kCreate);
-  EXPECT_EQ(MessageOf([&] { full.WriteBuffer("x", 1); }),
-            "Cannot write file \"/dev/full\". No space left on device");
+  EXPECT_EQ(MessageOf([&] { full.WriteBuffer("x", 1); }), "Cannot write file \"/dev/full\". No space left on device");
 }
 
 TEST_F(StreamTest, CopyFromTakesTheWholeSourceOrACount) {

@@ -73,7 +73,8 @@ class JetShellPromptTest : public ::testing::Test {
     const size_t at = screen_.find(expected, seen_);
     EXPECT_NE(at, std::string::npos) << "waited for \"" << expected << "\", the terminal shows:\n"
                                      << screen_.substr(seen_);
-    std::string shown = screen_.substr(seen_, at == std::string::npos ? std::string::npos : at + expected.size() - seen_);
+    std::string shown =
+        screen_.substr(seen_, at == std::string::npos ? std::string::npos : at + expected.size() - seen_);
     seen_ = at == std::string::npos ? screen_.size() : at + expected.size();
     return shown;
   }

@@ -53,12 +53,13 @@ class JetShellTest : public ::testing::Test {
     return RunCommand(std::string(JETSH_PATH) + " " + arguments, inputFile);
   }
   void MakeJournal() {
-    Result made = Shell("--create " + path_,
-                        "CREATE TABLE Logon (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Username TEXT(50), "
-                        "logontime DATETIME, Typ TEXT(10));\n"
-                        "CREATE INDEX ByUser ON Logon (Username DESC);\n"
-                        "INSERT INTO Logon (Username, logontime, Typ) VALUES (\"anna\", #12/24/2024 8:15#, \"logon\");\n"
-                        "INSERT INTO Logon (Username, logontime, Typ) VALUES (\"bert\", #12/24/2024 9:00#, \"logon\");\n");
+    Result made =
+        Shell("--create " + path_,
+              "CREATE TABLE Logon (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Username TEXT(50), "
+              "logontime DATETIME, Typ TEXT(10));\n"
+              "CREATE INDEX ByUser ON Logon (Username DESC);\n"
+              "INSERT INTO Logon (Username, logontime, Typ) VALUES (\"anna\", #12/24/2024 8:15#, \"logon\");\n"
+              "INSERT INTO Logon (Username, logontime, Typ) VALUES (\"bert\", #12/24/2024 9:00#, \"logon\");\n");
     ASSERT_EQ(made.status, 0) << made.output;
   }
 
@@ -94,8 +95,10 @@ TEST_F(JetShellTest, ReportsRowsTouchedByActions) {
   Result update = Shell(path_ + " \"UPDATE Logon SET Typ = 'logoff' WHERE Username = 'ANNA'\"");
   EXPECT_EQ(update.output, "1 row affected.\n");
   EXPECT_EQ(Shell(path_ + " 'alter table logon add logofftime datetime'").output, "");
-  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT type FROM pragma_table_info('Logon') WHERE name = 'logofftime'\"").output,
-            "DATETIME\n");
+  EXPECT_EQ(
+      RunCommand("sqlite3 " + path_ + " \"SELECT type FROM pragma_table_info('Logon') WHERE name = 'logofftime'\"")
+          .output,
+      "DATETIME\n");
 }
 
 TEST_F(JetShellTest, ListsTablesQueriesIndexesAndFields) {
@@ -138,13 +141,19 @@ TEST_F(JetShellTest, StoresListsAndRunsParameterQueries) {
                                   ".savequery Stamp UPDATE Logon SET Typ = [NewTyp] WHERE Username Like [Who]\n"
                                   ".queries\n");
   EXPECT_EQ(saved.status, 0) << saved.output;
-  EXPECT_EQ(saved.output, "Query   Type    Parameters                 SQL\n"
-                          "------  ------  -------------------------  " + std::string(byUser.size(), '-') + "\n"
-                          "ByUser  Select  Who Text, Since Date/Time  " + byUser + "\n"
-                          "Stamp   Update  NewTyp Text, Who Text      UPDATE Logon SET Typ = [NewTyp] WHERE Username "
-                          "Like [Who]\n");
+  EXPECT_EQ(saved.output,
+            "Query   Type    Parameters                 SQL\n"
+            "------  ------  -------------------------  " +
+                std::string(byUser.size(), '-') +
+                "\n"
+                "ByUser  Select  Who Text, Since Date/Time  " +
+                byUser +
+                "\n"
+                "Stamp   Update  NewTyp Text, Who Text      UPDATE Logon SET Typ = [NewTyp] WHERE Username "
+                "Like [Who]\n");
   // The definitions are in the engine's system table, as another program sees them.
-  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT Name FROM MSysQueries ORDER BY Name\"").output, "ByUser\nStamp\n");
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT Name FROM MSysQueries ORDER BY Name\"").output,
+            "ByUser\nStamp\n");
 
   Result rows = Shell(path_ + " --query byuser --param Who=ANNA --param Since=12/24/2024");
   EXPECT_EQ(rows.status, 0);
@@ -159,8 +168,9 @@ TEST_F(JetShellTest, StoresListsAndRunsParameterQueries) {
 
 TEST_F(JetShellTest, BadQueryRunsSayWhatIsWrongAndChangeNothing) {
   MakeJournal();
-  Shell(path_, ".savequery ByUser PARAMETERS Who Text (50), Since DateTime; SELECT ID FROM Logon WHERE Username = Who "
-               "AND logontime >= Since\n");
+  Shell(path_,
+        ".savequery ByUser PARAMETERS Who Text (50), Since DateTime; SELECT ID FROM Logon WHERE Username = Who "
+        "AND logontime >= Since\n");
   EXPECT_EQ(Shell(path_ + " --query ByUser --param Who=anna").output, "Error 3061: Too few parameters. Expected 1\n");
   Result badDate = Shell(path_ + " --query ByUser --param Who=anna --param Since=someday");
   EXPECT_EQ(badDate.status, 1);
@@ -210,11 +220,13 @@ TEST_F(JetShellTest, ErrorsPrintDaosNumberAndTextAndStopTheScriptAtTheirLine) {
   EXPECT_EQ(open.status, 1);
   EXPECT_EQ(open.output, "Error 3024: Could not find file '" + missing + "'\n");
   MakeJournal();
-  Result script = Shell(path_, "DELETE FROM Logon WHERE Username = 'anna';\nDELETE FROM Nowhere;\nDELETE FROM Logon;\n");
+  Result script =
+      Shell(path_, "DELETE FROM Logon WHERE Username = 'anna';\nDELETE FROM Nowhere;\nDELETE FROM Logon;\n");
   EXPECT_EQ(script.status, 1);
-  EXPECT_EQ(script.output, "1 row affected.\nline 2: Error 3078: The Microsoft Jet database engine cannot find the "
-                           "input table or query 'Nowhere'. Make sure it exists and that its name is spelled "
-                           "correctly\n");
+  EXPECT_EQ(script.output,
+            "1 row affected.\nline 2: Error 3078: The Microsoft Jet database engine cannot find the "
+            "input table or query 'Nowhere'. Make sure it exists and that its name is spelled "
+            "correctly\n");
   // The statement after the error did not run.
   EXPECT_EQ(RunCommand("sqlite3 " + path_ + " 'SELECT count(*) FROM Logon'").output, "1\n");
   std::ofstream(folder_ / "notes.txt") << std::string(200, 'n');
@@ -239,7 +251,9 @@ TEST_F(JetShellTest, WritesAFileIntoABlobFieldAndReadsItOut) {
   Result stored = Shell(path_ + " --blob-in Files Data \"Name = 'two'\" " + in);
   EXPECT_EQ(stored.status, 0) << stored.output;
   EXPECT_EQ(stored.output, "1048576 bytes of " + in + " stored in Files.Data.\n");
-  EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT Name, typeof(Data), length(Data), hex(substr(Data, 1, 4)) FROM Files\"").output,
+  EXPECT_EQ(RunCommand("sqlite3 " + path_ +
+                       " \"SELECT Name, typeof(Data), length(Data), hex(substr(Data, 1, 4)) FROM Files\"")
+                .output,
             "one|null||\ntwo|blob|1048576|00830689\n");
   Result written = Shell(path_ + " --blob-out Files Data \"ID = 2\" " + out);
   EXPECT_EQ(written.output, "1048576 bytes of Files.Data written to " + out + ".\n");
@@ -276,12 +290,15 @@ TEST_F(JetShellTest, GivesATableMadeElsewhereItsRowCount) {
   ASSERT_EQ(RunCommand("sqlite3 " + path_ +
                        " \"CREATE TABLE Logon (ID INTEGER PRIMARY KEY, Username TEXT); WITH RECURSIVE n(i) AS "
                        "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 250) INSERT INTO Logon (Username) "
-                       "SELECT 'user' || i FROM n\"").status, 0);
+                       "SELECT 'user' || i FROM n\"")
+                .status,
+            0);
   Result added = Shell(path_ + " --count-rows logon");
   EXPECT_EQ(added.status, 0) << added.output;
   EXPECT_EQ(added.output, "Logon: 250 rows, counted from now on\n");
   // The stock shell's writes keep it right from then on.
-  RunCommand("sqlite3 " + path_ + " \"INSERT INTO Logon (Username) VALUES ('anna'); DELETE FROM Logon WHERE ID <= 10\"");
+  RunCommand("sqlite3 " + path_ +
+             " \"INSERT INTO Logon (Username) VALUES ('anna'); DELETE FROM Logon WHERE ID <= 10\"");
   EXPECT_EQ(RunCommand("sqlite3 " + path_ + " \"SELECT Rows FROM MSysRowCounts WHERE TableName = 'Logon'\"").output,
             "241\n");
   EXPECT_NE(Shell(path_ + " --tables").output.find("241"), std::string::npos);
@@ -374,8 +391,9 @@ TEST_F(JetShellTest, EveryOutputModeKeepsOneRowPerLineOrQuotesTheBreaks) {
             "{\"ID\":3,\"Note\":null,\"Flag\":null,\"Amount\":null,\"Ratio\":null}]\n");
   EXPECT_EQ(Shell("--json " + path_ + " 'SELECT * FROM t WHERE ID > 9'").output, "[]\n");
   // The dot commands switch within a script.
-  EXPECT_EQ(Shell(path_, ".mode list\n.headers off\nSELECT ID FROM t WHERE ID < 3;\n.mode column\n.headers on\n"
-                         "SELECT ID FROM t WHERE ID = 3;\n")
+  EXPECT_EQ(Shell(path_,
+                  ".mode list\n.headers off\nSELECT ID FROM t WHERE ID < 3;\n.mode column\n.headers on\n"
+                  "SELECT ID FROM t WHERE ID = 3;\n")
                 .output,
             "1\n2\nID\n--\n3\n");
 }

@@ -168,11 +168,12 @@ TEST_F(LogonJournalTest, LogoffStampsOnlyTheNewestOpenRowOfThisUserAndComputer) 
   const std::string user = UserName(), computer = ComputerName();
   auto row = [&](int id, const std::string& u, const std::string& c, const std::string& on, const std::string& off) {
     return "INSERT INTO Logon (ID, Username, Computer, logontime, logofftime, IP, Betriebssystem, Typ) VALUES (" +
-           std::to_string(id) + ", '" + u + "', '" + c + "', '" + on + "', " + (off.empty() ? "NULL" : "'" + off + "'") +
-           ", '10.0.0.1', 'os', 'logon');";
+           std::to_string(id) + ", '" + u + "', '" + c + "', '" + on + "', " +
+           (off.empty() ? "NULL" : "'" + off + "'") + ", '10.0.0.1', 'os', 'logon');";
   };
   Sql(row(1, user, computer, "2026-12-07 08:00:00.000", "") + row(2, user, computer, "2026-12-07 09:00:00.000", "") +
-      row(3, user, "ELSEWHERE", "2026-12-07 10:00:00.000", "") + row(4, "someone", computer, "2026-12-07 10:30:00.000", "") +
+      row(3, user, "ELSEWHERE", "2026-12-07 10:00:00.000", "") +
+      row(4, "someone", computer, "2026-12-07 10:30:00.000", "") +
       row(5, user, computer, "2026-12-07 07:00:00.000", "2026-12-07 07:30:00.000"));
   const std::string before = LocalTimeText(std::time(nullptr));
 
@@ -190,8 +191,8 @@ TEST_F(LogonJournalTest, LogoffStampsOnlyTheNewestOpenRowOfThisUserAndComputer) 
 
 TEST_F(LogonJournalTest, LogoffWithoutAnOpenRowWritesNothing) {
   MakeDatabase(database_);
-  Sql("INSERT INTO Logon (Username, Computer, logontime, logofftime) VALUES ('" + UserName() + "', '" +
-      ComputerName() + "', '2026-12-07 07:00:00.000', '2026-12-07 07:30:00.000');");
+  Sql("INSERT INTO Logon (Username, Computer, logontime, logofftime) VALUES ('" + UserName() + "', '" + ComputerName() +
+      "', '2026-12-07 07:00:00.000', '2026-12-07 07:30:00.000');");
   const std::string dump = Sql("SELECT * FROM Logon");
   Result run = Journal("/set logoff");
   EXPECT_EQ(run.status, 0) << run.output;
@@ -205,8 +206,9 @@ TEST_F(LogonJournalTest, RecordingWritesNothingIntoTheUsersHomeOrTheOdbcFolders)
   const fs::path home = folder_ / "home", system = folder_ / "odbc";
   fs::create_directories(home);
   fs::create_directories(system);
-  const std::string environment = "env HOME=" + Quote(home.string()) + " ODBCINI=" +
-                                  Quote((home / ".odbc.ini").string()) + " ODBCSYSINI=" + Quote(system.string());
+  const std::string environment = "env HOME=" + Quote(home.string()) +
+                                  " ODBCINI=" + Quote((home / ".odbc.ini").string()) +
+                                  " ODBCSYSINI=" + Quote(system.string());
   Result logon = Journal("/set logon", environment);
   ASSERT_EQ(logon.status, 0) << logon.output;
   Result logoff = Journal("/set logoff", environment);
@@ -250,7 +252,8 @@ TEST_F(LogonJournalTest, MissingDatabaseIsReportedAndNotCreated) {
   Result run = Journal("/set logon");
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.output.find("Cannot find Database:"), std::string::npos) << run.output;
-  EXPECT_NE(run.output.find("TLumoDaoTable.OpenDaoRecordset: Database is NOT connected"), std::string::npos) << run.output;
+  EXPECT_NE(run.output.find("TLumoDaoTable.OpenDaoRecordset: Database is NOT connected"), std::string::npos)
+      << run.output;
   EXPECT_FALSE(fs::exists(missing));
 }
 
@@ -264,8 +267,9 @@ TEST_F(LogonJournalTest, WithoutIniFileTheDefaultDatabaseBesideTheProgramIsUsed)
 
 TEST_F(LogonJournalTest, DatabaseWithoutLogofftimeRefusesTheLogonAndWritesNothing) {
   const std::string schema = (folder_ / "old.sql").string();
-  std::ofstream(schema) << "CREATE TABLE Logon (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Username TEXT(50), "
-                           "Computer TEXT(20), logontime DATETIME, IP TEXT(20), Betriebssystem TEXT(50), Typ TEXT(10));\n";
+  std::ofstream(schema)
+      << "CREATE TABLE Logon (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Username TEXT(50), "
+         "Computer TEXT(20), logontime DATETIME, IP TEXT(20), Betriebssystem TEXT(50), Typ TEXT(10));\n";
   MakeDatabase(database_, schema);
   Result run = Journal("/set logon");
   EXPECT_NE(run.status, 0);
@@ -292,8 +296,10 @@ TEST_F(LogonJournalTest, ReadOnlyDatabaseIsReportedAndLeftUnchanged) {
 TEST_F(LogonJournalTest, LockedDatabaseIsWaitedForAndNothingIsLost) {
   MakeDatabase(database_);
   // Another writer holds the write lock for two seconds; the journal waits for it.
-  const std::string holder = "printf '%s\\n' 'BEGIN IMMEDIATE;' \"INSERT INTO Logon (Username, Typ) VALUES ('other', 'logon');\" "
-                             "'.shell sleep 2' 'COMMIT;' | sqlite3 " + Quote(database_) + " >/dev/null 2>&1 &";
+  const std::string holder =
+      "printf '%s\\n' 'BEGIN IMMEDIATE;' \"INSERT INTO Logon (Username, Typ) VALUES ('other', 'logon');\" "
+      "'.shell sleep 2' 'COMMIT;' | sqlite3 " +
+      Quote(database_) + " >/dev/null 2>&1 &";
   ASSERT_EQ(RunCommand(holder).status, 0);
   usleep(300 * 1000);
   Result run = Journal("/set logon");
@@ -311,7 +317,10 @@ TEST_F(LogonJournalTest, ShellsWritingAtOnceNeverGiveUp) {
   std::string seed;
   for (int i = 0; i < kStatements; ++i) seed += "INSERT INTO Logon (Username, Typ) VALUES ('seed', 'seed');\n";
   std::ofstream(folder_ / "seed.sql") << seed;
-  ASSERT_EQ(RunCommand(std::string(JETSH_PATH) + " -f " + Quote((folder_ / "seed.sql").string()) + " " + Quote(database_)).status, 0);
+  ASSERT_EQ(
+      RunCommand(std::string(JETSH_PATH) + " -f " + Quote((folder_ / "seed.sql").string()) + " " + Quote(database_))
+          .status,
+      0);
   std::string commands;
   for (int shell = 1; shell <= 2; ++shell) {
     std::ofstream insert(folder_ / ("insert" + std::to_string(shell) + ".sql"));
@@ -327,8 +336,8 @@ TEST_F(LogonJournalTest, ShellsWritingAtOnceNeverGiveUp) {
   }
   // Each shell's status, in the order started.
   Result run = RunCommand("pids=''; " + commands + "s=''; for p in $pids; do wait $p; s=\"$s$?\"; done; echo $s");
-  EXPECT_EQ(run.output, "0000\n") << RunCommand("cat " + Quote(folder_.string()) + "/insert? " +
-                                                 Quote(folder_.string()) + "/update?").output;
+  EXPECT_EQ(run.output, "0000\n")
+      << RunCommand("cat " + Quote(folder_.string()) + "/insert? " + Quote(folder_.string()) + "/update?").output;
   EXPECT_EQ(Sql("SELECT count(*) FROM Logon WHERE Username LIKE 'insert%'"), std::to_string(2 * kStatements) + "\n");
   EXPECT_EQ(Sql("SELECT count(*) FROM Logon WHERE Typ LIKE 'update%'"), std::to_string(kStatements) + "\n");
 }

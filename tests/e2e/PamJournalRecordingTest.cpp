@@ -67,9 +67,10 @@ class PamJournalRecordingTest : public PamSessionTest {
   // Another writer holding the write lock for `seconds` (with a row of its own); answers once
   // it holds it.
   void HoldWriteLock(int seconds) {
-    const std::string script = "BEGIN IMMEDIATE;\nINSERT INTO Logon (Username, Typ) VALUES ('holder', 'logon');\n"
-                               ".shell touch " + (records_ / "held").string() + "\n.shell sleep " +
-                               std::to_string(seconds) + "\nCOMMIT;\n";
+    const std::string script =
+        "BEGIN IMMEDIATE;\nINSERT INTO Logon (Username, Typ) VALUES ('holder', 'logon');\n"
+        ".shell touch " +
+        (records_ / "held").string() + "\n.shell sleep " + std::to_string(seconds) + "\nCOMMIT;\n";
     std::ofstream(records_ / "hold.sql") << script;
     holder_ = std::thread([this] {
       RunCommand("sqlite3 " + Quote(database_.string()) + " < " + Quote((records_ / "hold.sql").string()));
@@ -191,8 +192,8 @@ TEST_F(PamJournalRecordingTest, DatabaseTheGroupCannotWriteIsNamedWithTheSetUpTo
   ASSERT_TRUE(service.written());
   const std::string group = group_.name();
   const std::string failure = "cannot write the journal database " + database_.string() + ": ";
-  const std::string setUp = "; is it root:" + group + " 660 in a folder root:" + group +
-                            " 2770, as app/README.md describes? (the file is ";
+  const std::string setUp =
+      "; is it root:" + group + " 660 in a folder root:" + group + " 2770, as app/README.md describes? (the file is ";
 
   // A folder the group may not write into (where the engine keeps its files beside the database).
   chmod(databaseFolder_.c_str(), 02750);
@@ -201,14 +202,16 @@ TEST_F(PamJournalRecordingTest, DatabaseTheGroupCannotWriteIsNamedWithTheSetUpTo
   EXPECT_NE(log.find("logon of " + user.name() + " not recorded: the journal ended with status 1"), std::string::npos)
       << log;
   EXPECT_NE(log.find(failure), std::string::npos) << log;
-  EXPECT_NE(log.find(setUp + "root:" + group + " 660, the folder is root:" + group + " 2750)"), std::string::npos) << log;
+  EXPECT_NE(log.find(setUp + "root:" + group + " 660, the folder is root:" + group + " 2750)"), std::string::npos)
+      << log;
 
   // A file the group may only read.
   chmod(databaseFolder_.c_str(), 02770);
   chmod(database_.c_str(), 0640);
   EXPECT_EQ(Pamtester(service, user.name(), "open_session", &log).status, 0);
   EXPECT_NE(log.find(failure), std::string::npos) << log;
-  EXPECT_NE(log.find(setUp + "root:" + group + " 640, the folder is root:" + group + " 2770)"), std::string::npos) << log;
+  EXPECT_NE(log.find(setUp + "root:" + group + " 640, the folder is root:" + group + " 2770)"), std::string::npos)
+      << log;
   EXPECT_EQ(Sql("SELECT count(*) FROM Logon"), "0\n");
 
   // Without the group the module says what is missing and runs nothing.
@@ -261,25 +264,24 @@ class PamJournalLoadTest : public PamJournalRecordingTest {
     const auto start = std::chrono::steady_clock::now();
     std::vector<std::thread> sessions;
     for (int p = 0; p < load.processes; ++p) {
-      sessions.emplace_back([&, p] {
-        figures.results[p] = RunCommand(log_.Wrap(PamtesterCommand(service, user, operations)));
-      });
+      sessions.emplace_back(
+          [&, p] { figures.results[p] = RunCommand(log_.Wrap(PamtesterCommand(service, user, operations))); });
     }
     for (std::thread& session : sessions) session.join();
     figures.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     figures.log = log_.Take();
     static const std::regex recorded(R"(of \S+ recorded after ([0-9]+\.[0-9]) s)");
-    for (auto it = std::sregex_iterator(figures.log.begin(), figures.log.end(), recorded);
-         it != std::sregex_iterator(); ++it) {
+    for (auto it = std::sregex_iterator(figures.log.begin(), figures.log.end(), recorded); it != std::sregex_iterator();
+         ++it) {
       ++figures.recorded;
       figures.longestRun = std::max(figures.longestRun, std::stod((*it)[1].str()));
     }
     return figures;
   }
   static void Report(const std::string& what, const Figures& figures, int rows) {
-    std::printf("%s: %d rows in %.2f s, %.1f rows/s; %d runs recorded, %.1f runs/s, longest run %.1f s\n",
-                what.c_str(), rows, figures.seconds, rows / figures.seconds, figures.recorded,
-                figures.recorded / figures.seconds, figures.longestRun);
+    std::printf("%s: %d rows in %.2f s, %.1f rows/s; %d runs recorded, %.1f runs/s, longest run %.1f s\n", what.c_str(),
+                rows, figures.seconds, rows / figures.seconds, figures.recorded, figures.recorded / figures.seconds,
+                figures.longestRun);
   }
 };
 
@@ -294,14 +296,13 @@ TEST_F(PamJournalLoadTest, ManyRecordingProcessesAtOnceLoseNoLogon) {
 
   const Figures figures = Run(service, user.name(), load, operations);
   const int events = load.processes * load.events;
-  Report(std::to_string(load.processes) + " processes x " + std::to_string(load.events) + " logons", figures,
-         events);
+  Report(std::to_string(load.processes) + " processes x " + std::to_string(load.events) + " logons", figures, events);
   for (const CommandResult& result : figures.results) EXPECT_EQ(result.status, 0) << result.output;
   EXPECT_EQ(figures.recorded, events);
   EXPECT_EQ(figures.log.find("not recorded"), std::string::npos) << figures.log;
-  EXPECT_EQ(Sql("SELECT count(*), count(logofftime) FROM Logon WHERE Username = '" + user.name() +
-                "' AND Typ = 'logon'"),
-            std::to_string(events) + "|0\n");
+  EXPECT_EQ(
+      Sql("SELECT count(*), count(logofftime) FROM Logon WHERE Username = '" + user.name() + "' AND Typ = 'logon'"),
+      std::to_string(events) + "|0\n");
 }
 
 TEST_F(PamJournalLoadTest, SessionsOfOneUserOpeningAndClosingAtOnceStampEveryRow) {

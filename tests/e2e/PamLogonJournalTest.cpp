@@ -99,8 +99,7 @@ class PamLogonJournalTest : public PamSessionTest {
                         << "  echo \"cwd=$(pwd)\";\n"
                         << "  sed -n 's/^\\(Gid\\|Groups\\):[[:space:]]*/\\1=/p' /proc/$$/status | tr '\\t' ' ';\n"
                         // Not /proc/$$/environ: an undumpable process may not open even its own.
-                        << "  echo environment; env; } >> " << records_.string()
-                        << "/record.$(id -u)\n"
+                        << "  echo environment; env; } >> " << records_.string() << "/record.$(id -u)\n"
                         << tail;
     chmod(path.c_str(), 0755);
     return path;
@@ -175,7 +174,8 @@ TEST_F(PamLogonJournalTest, NothingThePamEnvironmentNamesIsLoadedAndTheJournalsE
     ASSERT_TRUE(exec.written());
     EXPECT_EQ(Pamtester(exec, user.name(), "open_session").status, 0);
     const std::string loaded = ReadFile(logOf(expected));
-    EXPECT_NE(loaded.find("uid=0 euid=0"), std::string::npos) << "the probe did not reach the PAM environment: " << loaded;
+    EXPECT_NE(loaded.find("uid=0 euid=0"), std::string::npos)
+        << "the probe did not reach the PAM environment: " << loaded;
     fs::remove(logOf(systemProbe));
     fs::remove(logOf(usersProbe));
 
@@ -190,8 +190,9 @@ TEST_F(PamLogonJournalTest, NothingThePamEnvironmentNamesIsLoadedAndTheJournalsE
 
   const std::vector<JournalRun> runs = RunsOf(user.uid());
   ASSERT_EQ(runs.size(), 4u) << log;
-  const std::set<std::string> allowed = {"HOME", "USER", "LOGNAME", "SHELL", "PATH", "LANG", "LC_ALL",
-                                         "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "LOGONJOURNAL_TIMEOUT"};
+  const std::set<std::string> allowed = {
+      "HOME", "USER",   "LOGNAME",         "SHELL",           "PATH",
+      "LANG", "LC_ALL", "QT_QPA_PLATFORM", "XDG_RUNTIME_DIR", "LOGONJOURNAL_TIMEOUT"};
   for (const JournalRun& run : runs) {
     for (const auto& [name, value] : run.environment) {
       EXPECT_TRUE(allowed.count(name)) << name << "=" << value << " reached the journal";
@@ -266,7 +267,8 @@ TEST_F(PamLogonJournalTest, ProgramThatOthersCouldChangeIsNeverRun) {
       {notExecutable, "is not executable"},
       {folder / "users-link", "is a symbolic link that does not belong to root"},
       {inOpenFolder, "the folder " + (folder / "open").string() + " can be changed by others than root"},
-      {"/tmp/" + fs::path(temporary).filename().string() + "/journal", "the folder /tmp can be changed by others than root"},
+      {"/tmp/" + fs::path(temporary).filename().string() + "/journal",
+       "the folder /tmp can be changed by others than root"},
       {folder / "missing", "cannot open " + (folder / "missing").string() + ": No such file or directory"},
       {folder / "loop-a", "too many symbolic links"},
       {folder / "bin", "is not a regular file"},
@@ -286,7 +288,8 @@ TEST_F(PamLogonJournalTest, ProgramThatOthersCouldChangeIsNeverRun) {
   for (const auto& [path, reason] : refused) {
     EXPECT_NE(log.find("logon of " + user.name() + " not recorded: refusing the journal " + path.string() + ": "),
               std::string::npos)
-        << path << "\n" << log;
+        << path << "\n"
+        << log;
     EXPECT_NE(log.find(reason), std::string::npos) << reason << "\n" << log;
   }
 }
@@ -295,9 +298,8 @@ TEST_F(PamLogonJournalTest, HangingJournalIsStoppedWithItsWholeProcessGroupWithi
   ScopedAccount user(AccountName("h"), false);
   ASSERT_TRUE(user.created());
   // Ignores SIGTERM, so only the hard stop ends it; leaves a helper of its own behind.
-  const fs::path journal = WriteJournal(folder_.path() / "journal",
-                                        "trap '' TERM\nsleep 60 &\necho \"helper=$!\" >> " + records_.string() +
-                                            "/helper\nsleep 60\n");
+  const fs::path journal = WriteJournal(folder_.path() / "journal", "trap '' TERM\nsleep 60 &\necho \"helper=$!\" >> " +
+                                                                        records_.string() + "/helper\nsleep 60\n");
   ScopedPamService service(ServiceName(), PermitAll() + ModuleLine(journal, "timeout=2"));
   ASSERT_TRUE(service.written());
 
@@ -325,7 +327,8 @@ TEST_F(PamLogonJournalTest, HangingJournalIsStoppedWithItsWholeProcessGroupWithi
 TEST_F(PamLogonJournalTest, UserCanNeitherTraceTheJournalNorReachItsFiles) {
   ScopedAccount user(AccountName("d"), false);
   ASSERT_TRUE(user.created());
-  const fs::path journal = WriteJournal(folder_.path() / "journal", "echo $$ > " + records_.string() + "/pid\nsleep 3\n");
+  const fs::path journal =
+      WriteJournal(folder_.path() / "journal", "echo $$ > " + records_.string() + "/pid\nsleep 3\n");
   ScopedPamService service(ServiceName(), PermitAll() + ModuleLine(journal));
   ASSERT_TRUE(service.written());
 
@@ -337,10 +340,11 @@ TEST_F(PamLogonJournalTest, UserCanNeitherTraceTheJournalNorReachItsFiles) {
   ASSERT_FALSE(pid.empty());
   const std::string proc = "/proc/" + pid;
   // The control: a process the user started plainly is open to the user.
-  const CommandResult own = RunCommand(user.As() + "sh -c 'sleep 5 & p=$!; cat /proc/$p/environ >/dev/null && ls /proc/$p/fd; kill $p'");
+  const CommandResult own =
+      RunCommand(user.As() + "sh -c 'sleep 5 & p=$!; cat /proc/$p/environ >/dev/null && ls /proc/$p/fd; kill $p'");
   EXPECT_EQ(own.status, 0) << own.output;
-  for (const std::string& attempt : {"cat " + proc + "/environ", "ls " + proc + "/fd", "cat " + proc + "/mem",
-                                     "cat " + proc + "/maps"}) {
+  for (const std::string& attempt :
+       {"cat " + proc + "/environ", "ls " + proc + "/fd", "cat " + proc + "/mem", "cat " + proc + "/maps"}) {
     const CommandResult result = RunCommand(user.As() + attempt);
     EXPECT_NE(result.status, 0) << attempt << ": " << result.output;
     EXPECT_NE(result.output.find("Permission denied"), std::string::npos) << attempt << ": " << result.output;
@@ -364,11 +368,13 @@ TEST_F(PamLogonJournalTest, SwappingNamesOnThePathNeverRunsTheUsersProgram) {
   // Root's folder inside hers, with root's journal in it.
   fs::create_directory(own / "root");
   chmod((own / "root").c_str(), 0755);
-  std::ofstream(own / "root" / "journal") << "#!/bin/sh\necho \"legit uid=$(id -u)\" >> " << records_.string() << "/runs\n";
+  std::ofstream(own / "root" / "journal")
+      << "#!/bin/sh\necho \"legit uid=$(id -u)\" >> " << records_.string() << "/runs\n";
   chmod((own / "root" / "journal").c_str(), 0755);
   const std::string evil = "#!/bin/sh\necho \"evil uid=$(id -u)\" >> " + records_.string() + "/runs\n";
   const std::string setUp = "mkdir -p " + Quote(own.string()) + "/mine && cd " + Quote(own.string()) +
-                            " && printf '%s' " + Quote(evil) + " > mine/journal && chmod 755 mine/journal && ln -sfn root bin";
+                            " && printf '%s' " + Quote(evil) +
+                            " > mine/journal && chmod 755 mine/journal && ln -sfn root bin";
   ASSERT_EQ(RunCommand(attacker.As() + "sh -c " + Quote(setUp)).status, 0);
   // Root's link to the configured name, from root's folder: the walk must see through it.
   fs::create_symlink(own / "bin" / "journal", folder_.path() / "journal-link");
@@ -377,7 +383,8 @@ TEST_F(PamLogonJournalTest, SwappingNamesOnThePathNeverRunsTheUsersProgram) {
       "cd " + Quote(own.string()) +
       " && while :; do ln -sfn mine bin.new && mv -T bin.new bin; ln -sfn root bin.new && mv -T bin.new bin;"
       " mv -T root held && mv -T mine root && mv -T root mine && mv -T held root; done";
-  const std::string attackerPid = RunCommand(attacker.As() + "sh -c " + Quote(swapper) + " >/dev/null 2>&1 & echo $!").output;
+  const std::string attackerPid =
+      RunCommand(attacker.As() + "sh -c " + Quote(swapper) + " >/dev/null 2>&1 & echo $!").output;
   ASSERT_FALSE(attackerPid.empty());
 
   const fs::path configured = own / "bin" / "journal";
@@ -406,7 +413,8 @@ TEST_F(PamLogonJournalTest, SwappingNamesOnThePathNeverRunsTheUsersProgram) {
   ASSERT_TRUE(byName.written());
   int failed = 0;
   for (int run = 0; run < kSessions / kPerRun; ++run) {
-    if (RunCommand("pamtester " + byName.name() + " " + attacker.name() + operations + " >/dev/null").status != 0) ++failed;
+    if (RunCommand("pamtester " + byName.name() + " " + attacker.name() + operations + " >/dev/null").status != 0)
+      ++failed;
   }
   done = true;
   control.join();

@@ -224,8 +224,7 @@ class ScopedGroup : public ScopedChange {
 
 class ScopedPamService : public ScopedChange {
  public:
-  ScopedPamService(const std::string& name, const std::string& text)
-      : name_(name), path_("/etc/pam.d/" + name) {
+  ScopedPamService(const std::string& name, const std::string& text) : name_(name), path_("/etc/pam.d/" + name) {
     if (fs::exists(path_)) return;  // never overwrite a service of the system
     Hold();
     std::ofstream(path_) << text;
@@ -292,10 +291,9 @@ class PrivateLog {
   // `command` (a shell command) run with this log as the system log.
   std::string Wrap(const std::string& command) const {
     const std::string real = (folder_ / "dev" / "real").string();
-    const std::string script = "set -e; mount --rbind /dev " + Quote(real) +
-                               "; mount -t tmpfs -o mode=755 lumo-dev /dev; for e in " + Quote(real) +
-                               "/*; do ln -s \"$e\" /dev/; done; ln -sfn " + Quote(socket_.string()) +
-                               " /dev/log; " + command;
+    const std::string script =
+        "set -e; mount --rbind /dev " + Quote(real) + "; mount -t tmpfs -o mode=755 lumo-dev /dev; for e in " +
+        Quote(real) + "/*; do ln -s \"$e\" /dev/; done; ln -sfn " + Quote(socket_.string()) + " /dev/log; " + command;
     return "unshare --mount --propagation private sh -c " + Quote(script);
   }
 

@@ -72,9 +72,9 @@ class FuzzSchema : public JetSqlSchema {
 
  private:
   static JetFieldType Type(int type) { return DefaultFieldType(type); }
-  std::vector<SchemaColumn> t_ = {{"id", Type(dbLong), true},     {"a", Type(dbText), true},
-                                  {"b", Type(dbCurrency), true},  {"c", Type(dbDate), true},
-                                  {"d", Type(dbBoolean), true},   {"e", Type(dbMemo), false}};
+  std::vector<SchemaColumn> t_ = {{"id", Type(dbLong), true},    {"a", Type(dbText), true},
+                                  {"b", Type(dbCurrency), true}, {"c", Type(dbDate), true},
+                                  {"d", Type(dbBoolean), true},  {"e", Type(dbMemo), false}};
   std::vector<SchemaColumn> u_ = {{"id", Type(dbLong), true}, {"a", Type(dbText), false}, {"t_id", Type(dbLong), true}};
 };
 

@@ -13,10 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 
 namespace lumo {
 namespace {
@@ -74,7 +74,8 @@ class TTestForm : public TForm {
     return "object TestForm: TTestForm\n"
            "  Width = 400\n"
            "  Height = 300\n"
-           "  Caption = 'Logon-\xC3\x9C" "bersicht'\n"
+           "  Caption = 'Logon-\xC3\x9C"
+           "bersicht'\n"
            "  Position = poScreenCenter\n"
            "  Font.Name = 'MS Sans Serif'\n"
            "  Font.Size = 8\n"
@@ -146,8 +147,7 @@ int FailingRecordingRun() {
 }
 
 TEST_F(ApplicationTest, HeadlessErrorInSizelessRunGoesToStandardErrorAndEndsWithFailure) {
-  EXPECT_EXIT(std::exit(FailingRecordingRun()), ::testing::ExitedWithCode(1),
-              "Database is NOT connected");
+  EXPECT_EXIT(std::exit(FailingRecordingRun()), ::testing::ExitedWithCode(1), "Database is NOT connected");
 }
 
 TEST_F(ApplicationTest, ReadsItsDescriptionAndRunsCreateBeforeShow) {
@@ -155,7 +155,9 @@ TEST_F(ApplicationTest, ReadsItsDescriptionAndRunsCreateBeforeShow) {
   TTestForm* form = nullptr;
   Application.CreateForm(form);
   ASSERT_EQ(Application.MainForm(), form);
-  EXPECT_EQ(form->Caption(), "Logon-\xC3\x9C" "bersicht");
+  EXPECT_EQ(form->Caption(),
+            "Logon-\xC3\x9C"
+            "bersicht");
   EXPECT_EQ(form->Position(), TPosition::poScreenCenter);
   EXPECT_EQ(form->Font().Size(), 8);
   EXPECT_EQ(Trace, "create;");
@@ -216,7 +218,9 @@ TEST_F(ApplicationTest, ShownFormGetsWidgetsAndClicksGoThroughTheDefaultHandler)
   form.Show();
   ASSERT_TRUE(form.Realised());
   EXPECT_TRUE(WidgetOf(form)->isVisible());
-  EXPECT_EQ(WidgetOf(form)->windowTitle().toStdString(), "Logon-\xC3\x9C" "bersicht");
+  EXPECT_EQ(WidgetOf(form)->windowTitle().toStdString(),
+            "Logon-\xC3\x9C"
+            "bersicht");
   auto* button = static_cast<TSpeedButton*>(form.FindComponent("SpeedButton1"));
   auto* widget = qobject_cast<QToolButton*>(WidgetOf(*button));
   ASSERT_NE(widget, nullptr);

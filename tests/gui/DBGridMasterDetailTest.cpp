@@ -27,16 +27,15 @@ class DBGridMasterDetailTest : public testing::DatasetTest {
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     Application.Initialize();
-    Connect(MakeDatabase({"CREATE TABLE Customers (ID COUNTER PRIMARY KEY, Name TEXT(20))",
-                          "CREATE TABLE Orders (ID COUNTER PRIMARY KEY, CustNo LONG, Item TEXT(20))",
-                          "INSERT INTO Customers (Name) VALUES ('Meier')",
-                          "INSERT INTO Customers (Name) VALUES ('Schmitt')",
-                          "INSERT INTO Customers (Name) VALUES ('Zander')",
-                          "INSERT INTO Orders (CustNo, Item) VALUES (1, 'Tisch')",
-                          "INSERT INTO Orders (CustNo, Item) VALUES (2, 'Lampe')",
-                          "INSERT INTO Orders (CustNo, Item) VALUES (1, 'Stuhl')",
-                          "INSERT INTO Orders (CustNo, Item) VALUES (2, 'Regal')",
-                          "INSERT INTO Orders (CustNo, Item) VALUES (2, 'Bett')"}));
+    Connect(MakeDatabase(
+        {"CREATE TABLE Customers (ID COUNTER PRIMARY KEY, Name TEXT(20))",
+         "CREATE TABLE Orders (ID COUNTER PRIMARY KEY, CustNo LONG, Item TEXT(20))",
+         "INSERT INTO Customers (Name) VALUES ('Meier')", "INSERT INTO Customers (Name) VALUES ('Schmitt')",
+         "INSERT INTO Customers (Name) VALUES ('Zander')", "INSERT INTO Orders (CustNo, Item) VALUES (1, 'Tisch')",
+         "INSERT INTO Orders (CustNo, Item) VALUES (2, 'Lampe')",
+         "INSERT INTO Orders (CustNo, Item) VALUES (1, 'Stuhl')",
+         "INSERT INTO Orders (CustNo, Item) VALUES (2, 'Regal')",
+         "INSERT INTO Orders (CustNo, Item) VALUES (2, 'Bett')"}));
     form_ = std::make_unique<TForm>(nullptr);
     form_->SetBounds(0, 0, 500, 400);
     master_ = new TLumoDaoTable(form_.get());

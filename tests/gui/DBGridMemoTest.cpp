@@ -32,11 +32,11 @@ class DBGridMemoTest : public testing::DatasetTest {
   }
 
   void Show(bool cacheMemos) {
-    path_ = MakeDatabase({"CREATE TABLE Notes (ID COUNTER PRIMARY KEY, Title TEXT(20), Body MEMO)",
-                          "INSERT INTO Notes (Title, Body) VALUES ('a', 'alpha' & Chr(13) & Chr(10) & 'more')",
-                          "INSERT INTO Notes (Title, Body) VALUES ('b', 'beta')",
-                          "INSERT INTO Notes (Title) VALUES ('c')"},
-                         cacheMemos ? "cached.mdb" : "uncached.mdb");
+    path_ =
+        MakeDatabase({"CREATE TABLE Notes (ID COUNTER PRIMARY KEY, Title TEXT(20), Body MEMO)",
+                      "INSERT INTO Notes (Title, Body) VALUES ('a', 'alpha' & Chr(13) & Chr(10) & 'more')",
+                      "INSERT INTO Notes (Title, Body) VALUES ('b', 'beta')", "INSERT INTO Notes (Title) VALUES ('c')"},
+                     cacheMemos ? "cached.mdb" : "uncached.mdb");
     Connect(path_);
     table_->F_Set_TableName("Notes");
     table_->F_Set_CacheMemos(cacheMemos);

@@ -32,7 +32,8 @@ class MemoryDataSet : public TDataSet {
   void Fill(int count) {
     rows_.clear();
     for (int i = 1; i <= count; ++i) {
-      rows_.push_back(Row{i, "Name " + std::to_string(i), EncodeDate(2026, 7, 3) + EncodeTime(9, 0, 0, 0) + (i - 1) / 1440.0});
+      rows_.push_back(
+          Row{i, "Name " + std::to_string(i), EncodeDate(2026, 7, 3) + EncodeTime(9, 0, 0, 0) + (i - 1) / 1440.0});
     }
     Reindex();
   }
@@ -121,12 +122,8 @@ class MemoryDataSet : public TDataSet {
     const Row& row = rows_[static_cast<size_t>(found->second)];
     if (destination == nullptr) return true;
     switch (field->FieldNo()) {
-      case 1:
-        std::memcpy(destination, &row.id, sizeof(int32_t));
-        break;
-      case 2:
-        std::memcpy(destination, row.name.c_str(), row.name.size() + 1);
-        break;
+      case 1: std::memcpy(destination, &row.id, sizeof(int32_t)); break;
+      case 2: std::memcpy(destination, row.name.c_str(), row.name.size() + 1); break;
       default: {
         double milliSeconds = TimeStampToMSecs(DateTimeToTimeStamp(row.stamp));
         std::memcpy(destination, &milliSeconds, sizeof(double));

@@ -204,10 +204,11 @@ TEST_F(CatalogueTest, PropertiesKeepTypeValueAndCreationOrder) {
 }
 
 TEST_F(CatalogueTest, DefaultValuesReadAsJetText) {
-  Exec("CREATE TABLE d (t VARCHAR(10) COLLATE NOCASE DEFAULT 'it''s', n INTEGER DEFAULT -5, "
-       "b BOOLEAN DEFAULT -1, dt DATETIME DEFAULT '2003-01-15 00:00:00.000', "
-       "now DATETIME DEFAULT (strftime('%Y-%m-%d %H:%M:%f','now','localtime')), "
-       "stamp DATETIME DEFAULT CURRENT_TIMESTAMP, none INTEGER)");
+  Exec(
+      "CREATE TABLE d (t VARCHAR(10) COLLATE NOCASE DEFAULT 'it''s', n INTEGER DEFAULT -5, "
+      "b BOOLEAN DEFAULT -1, dt DATETIME DEFAULT '2003-01-15 00:00:00.000', "
+      "now DATETIME DEFAULT (strftime('%Y-%m-%d %H:%M:%f','now','localtime')), "
+      "stamp DATETIME DEFAULT CURRENT_TIMESTAMP, none INTEGER)");
   const TableInfo* table = Schema().FindTable("d");
   ASSERT_NE(table, nullptr);
   EXPECT_EQ(table->FindColumn("t")->defaultValue, "\"it's\"");
@@ -254,8 +255,9 @@ TEST_F(CatalogueTest, SqliteDefaultsFillRowsTheStockShellInserts) {
   Exec("CREATE TABLE d (id INTEGER PRIMARY KEY, at DATETIME DEFAULT " + SqliteDefaultExpression("Now()", date) +
        ", g GUID DEFAULT " + SqliteDefaultExpression("GenGUID()", {dbGUID, 16, dbFixedField, 0, 0}) + ")");
   file_->Close();
-  EXPECT_EQ(testing::StockShell(PathOf("a.db"), "INSERT INTO d (id) VALUES (1); SELECT length(at), "
-                                                "substr(at, 11, 1), length(g), substr(g, 1, 1) FROM d"),
+  EXPECT_EQ(testing::StockShell(PathOf("a.db"),
+                                "INSERT INTO d (id) VALUES (1); SELECT length(at), "
+                                "substr(at, 11, 1), length(g), substr(g, 1, 1) FROM d"),
             "23| |38|{\n");
 }
 

@@ -18,15 +18,13 @@ class CrosstabTest : public RecordsetTestBase {
  protected:
   void SetUp() override {
     RecordsetTestBase::SetUp();
-    Execute("CREATE TABLE Sales (ID COUNTER PRIMARY KEY, Product TEXT(20), Region TEXT(20), SaleDate DATETIME, "
-            "Amount CURRENCY, Qty LONG, Rating DOUBLE)");
+    Execute(
+        "CREATE TABLE Sales (ID COUNTER PRIMARY KEY, Product TEXT(20), Region TEXT(20), SaleDate DATETIME, "
+        "Amount CURRENCY, Qty LONG, Rating DOUBLE)");
     const char* rows[] = {
-        "'Apples', 'North', #1/15/2024#, 10, 1, 0.5",
-        "'Apples', 'South', #2/20/2024#, 20, 2, 2.5",
-        "'Apples', 'North', #4/5/2024 14:30:00#, 30, 3, 0.5",
-        "'Pears', 'North', #7/1/2024#, 5, 1, 2.5",
-        "'Pears', 'south', #10/30/2024#, 7.5, 2, 0.5",
-        "'Pears', Null, #11/2/2024#, 1, 1, 2.5",
+        "'Apples', 'North', #1/15/2024#, 10, 1, 0.5",         "'Apples', 'South', #2/20/2024#, 20, 2, 2.5",
+        "'Apples', 'North', #4/5/2024 14:30:00#, 30, 3, 0.5", "'Pears', 'North', #7/1/2024#, 5, 1, 2.5",
+        "'Pears', 'south', #10/30/2024#, 7.5, 2, 0.5",        "'Pears', Null, #11/2/2024#, 1, 1, 2.5",
         "'Figs', 'North', #12/31/2024#, 2.25, 10, 0.5",
     };
     for (const char* row : rows) {
@@ -76,13 +74,15 @@ TEST_F(CrosstabTest, SalesByQuarterHaveAColumnPerQuarterAndEmptyCellsWhereNothin
 }
 
 TEST_F(CrosstabTest, FixedHeadingsGiveTheColumnsInTheirOrderEvenWithoutRows) {
-  auto recordset = Open("TRANSFORM Sum(Qty) SELECT Product FROM Sales GROUP BY Product "
-                        "PIVOT DatePart('q', SaleDate) IN (4, 1, 9)");
+  auto recordset = Open(
+      "TRANSFORM Sum(Qty) SELECT Product FROM Sales GROUP BY Product "
+      "PIVOT DatePart('q', SaleDate) IN (4, 1, 9)");
   EXPECT_EQ(Names(*recordset), (Strings{"Product", "4", "1", "9"}));
   EXPECT_EQ(recordset->Fields().Item("4")->Type(), dbLong);
   EXPECT_EQ(Rows(*recordset), (Strings{"Apples|-|3|-", "Figs|10|-|-", "Pears|3|-|-"}));
   // Texts match their heading without regard to case; values without a heading count nowhere.
-  recordset = Open("TRANSFORM Count(*) SELECT Product FROM Sales GROUP BY Product PIVOT Region IN ('South', 'Nowhere')");
+  recordset =
+      Open("TRANSFORM Count(*) SELECT Product FROM Sales GROUP BY Product PIVOT Region IN ('South', 'Nowhere')");
   EXPECT_EQ(Names(*recordset), (Strings{"Product", "South", "Nowhere"}));
   EXPECT_EQ(Rows(*recordset), (Strings{"Apples|1|-", "Figs|-|-", "Pears|1|-"}));
   // A heading given twice.
@@ -101,14 +101,16 @@ TEST_F(CrosstabTest, HeadingsComeInValueOrderWithNullFirstAsTheAngleBrackets) {
       {"Qty", {"Product", "1", "2", "3", "10"}},
       {"Rating", {"Product", "0.5", "2.5"}},
       // Dates by time, named as Jet writes them.
-      {"SaleDate", {"Product", "1/15/2024", "2/20/2024", "4/5/2024 2:30:00 PM", "7/1/2024", "10/30/2024",
-                    "11/2/2024", "12/31/2024"}},
+      {"SaleDate",
+       {"Product", "1/15/2024", "2/20/2024", "4/5/2024 2:30:00 PM", "7/1/2024", "10/30/2024", "11/2/2024",
+        "12/31/2024"}},
       // One column for North, one for South and south; Null pivot values under "<>".
       {"UCase(Region)", {"Product", "<>", "NORTH", "SOUTH"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.pivot);
-    auto recordset = Open(std::string("TRANSFORM Count(*) SELECT Product FROM Sales GROUP BY Product PIVOT ") + c.pivot);
+    auto recordset =
+        Open(std::string("TRANSFORM Count(*) SELECT Product FROM Sales GROUP BY Product PIVOT ") + c.pivot);
     EXPECT_EQ(Names(*recordset), c.names);
   }
   auto byRegion = Open("TRANSFORM Count(*) SELECT Product FROM Sales GROUP BY Product PIVOT Region");
@@ -119,22 +121,25 @@ TEST_F(CrosstabTest, HeadingsComeInValueOrderWithNullFirstAsTheAngleBrackets) {
 }
 
 TEST_F(CrosstabTest, RowHeadingsOfSeveralFieldsAndAWhereThatNarrowsTheHeadings) {
-  auto recordset = Open("TRANSFORM Sum(Qty) SELECT Product, Region, Count(*) AS Sold FROM Sales "
-                        "WHERE Region Is Not Null AND Amount > 2 GROUP BY Product, Region PIVOT Year(SaleDate)");
+  auto recordset = Open(
+      "TRANSFORM Sum(Qty) SELECT Product, Region, Count(*) AS Sold FROM Sales "
+      "WHERE Region Is Not Null AND Amount > 2 GROUP BY Product, Region PIVOT Year(SaleDate)");
   EXPECT_EQ(Names(*recordset), (Strings{"Product", "Region", "Sold", "2024"}));
   EXPECT_EQ(Rows(*recordset),
             (Strings{"Apples|North|2|4", "Apples|South|1|2", "Figs|North|1|10", "Pears|North|1|1", "Pears|south|1|2"}));
   // An ORDER BY of the query decides the order of the rows.
-  recordset = Open("TRANSFORM Sum(Qty) SELECT Product FROM Sales WHERE Amount >= 5 GROUP BY Product "
-                   "ORDER BY Product DESC PIVOT UCase(Region)");
+  recordset = Open(
+      "TRANSFORM Sum(Qty) SELECT Product FROM Sales WHERE Amount >= 5 GROUP BY Product "
+      "ORDER BY Product DESC PIVOT UCase(Region)");
   EXPECT_EQ(Names(*recordset), (Strings{"Product", "NORTH", "SOUTH"}));
   EXPECT_EQ(Rows(*recordset), (Strings{"Pears|1|2", "Apples|4|2"}));
 }
 
 TEST_F(CrosstabTest, StoredCrosstabIsTypeSixteenAndTakesItsParameters) {
   auto query = database_->CreateQueryDef(
-      "ByRegion", "PARAMETERS Least Currency; TRANSFORM Sum(Qty) SELECT Product FROM Sales WHERE Amount > Least "
-                  "GROUP BY Product PIVOT UCase(Region)");
+      "ByRegion",
+      "PARAMETERS Least Currency; TRANSFORM Sum(Qty) SELECT Product FROM Sales WHERE Amount > Least "
+      "GROUP BY Product PIVOT UCase(Region)");
   EXPECT_EQ(query->Type(), dbQCrosstab);
   EXPECT_TRUE(query->ReturnsRecords());
   EXPECT_EQ(query->Parameters().Count(), 1);

@@ -29,9 +29,7 @@ class CurrencyTest : public RecordsetTestBase {
     auto recordset = Open(sql, dbOpenSnapshot);
     return recordset->Fields().Item(0)->Value();
   }
-  int Count(const std::string& where) {
-    return Scalar("SELECT Count(*) FROM Ledger WHERE " + where).AsInteger();
-  }
+  int Count(const std::string& where) { return Scalar("SELECT Count(*) FROM Ledger WHERE " + where).AsInteger(); }
 };
 
 TEST_F(CurrencyTest, StoredAmountsAreRoundedToFourDecimals) {
@@ -128,7 +126,8 @@ TEST_F(CurrencyTest, RowsCopiedAndParametersTakeTheStoredForm) {
   Execute("INSERT INTO Ledger (Label, Amount, Rate) SELECT Label, Amount * 2, Rate FROM Rates");
   EXPECT_EQ(StockShell(path_, "SELECT Amount, Rate FROM Ledger ORDER BY ID"), "0.1235|0.123456\n0.2469|0.123456\n");
 
-  auto query = database_->CreateQueryDef("", "PARAMETERS [value] Double; INSERT INTO Ledger (Label, Amount) VALUES ('p', [value])");
+  auto query = database_->CreateQueryDef(
+      "", "PARAMETERS [value] Double; INSERT INTO Ledger (Label, Amount) VALUES ('p', [value])");
   query->Parameters().Item("value")->SetValue(Variant(9.87654));
   query->Execute(dbFailOnError);
   EXPECT_EQ(Scalar("SELECT Amount FROM Ledger WHERE Label = 'p'"), Money(98765));

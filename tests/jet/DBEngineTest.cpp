@@ -4,10 +4,10 @@
 
 #include <fstream>
 
-#include "runtime/Com.h"
-#include "runtime/Registry.h"
 #include "jet/DaoConstants.h"
 #include "jet/Security.h"
+#include "runtime/Com.h"
+#include "runtime/Registry.h"
 #include "tests/jet/EngineTestSupport.h"
 
 namespace lumo::jet {
@@ -33,8 +33,10 @@ TEST_F(DBEngineTest, ProgIdsMakeEnginesOfTheirVersion) {
   struct Case {
     const char* progId;
     const char* version;
-  } cases[] = {{"DAO.DBEngine.36", "3.6"}, {"DAO.PrivateDBEngine.36", "3.6"},
-               {"DAO.DBEngine.35", "3.5"}, {"DAO.PrivateDBEngine.35", "3.5"}};
+  } cases[] = {{"DAO.DBEngine.36", "3.6"},
+               {"DAO.PrivateDBEngine.36", "3.6"},
+               {"DAO.DBEngine.35", "3.5"},
+               {"DAO.PrivateDBEngine.35", "3.5"}};
   for (const Case& c : cases) {
     auto engine = std::dynamic_pointer_cast<DBEngine>(CreateOleObject(c.progId));
     ASSERT_NE(engine, nullptr) << c.progId;

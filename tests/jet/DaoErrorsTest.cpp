@@ -50,7 +50,8 @@ TEST_F(DaoErrorsTest, TextsFillTheirPlaceholdersInQuotes) {
   EXPECT_EQ(DaoErrorText(3061, {"2"}), "Too few parameters. Expected 2.");
   EXPECT_EQ(DaoErrorText(3075, {"Syntax error (missing operator)", "a b"}),
             "Syntax error (missing operator) in query expression 'a b'.");
-  EXPECT_EQ(DaoErrorText(3260, {"Admin", "PC1"}), "Could not update; currently locked by user 'Admin' on machine 'PC1'.");
+  EXPECT_EQ(DaoErrorText(3260, {"Admin", "PC1"}),
+            "Could not update; currently locked by user 'Admin' on machine 'PC1'.");
   EXPECT_EQ(DaoErrorText(3372, {"ix"}), "No such index 'ix' on table ''.");
   EXPECT_EQ(DaoErrorText(3021), "No current record.");
   EXPECT_EQ(DaoErrorText(3420), "Object is invalid or no longer set.");
@@ -83,8 +84,7 @@ TEST_F(DaoErrorsTest, RaisedErrorsCarryDaoFieldsAndPassTheHook) {
   std::thread other([] {
     try {
       RaiseDaoError(3021);
-    } catch (const EOleException&) {
-    }
+    } catch (const EOleException&) {}
   });
   other.join();
   EXPECT_EQ(seen.size(), 1u);

@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/StrUtils.h"
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
 #include "jet/DatabaseFile.h"
 #include "jet/Recordset.h"
+#include "runtime/StrUtils.h"
 #include "tests/jet/EngineTestSupport.h"
 
 namespace lumo::jet {
@@ -58,9 +58,10 @@ TEST_F(DatabaseTest, JournalUpgradeAddsLogofftimeLast) {
   EXPECT_EQ(Shell("SELECT group_concat(name || ' ' || type, ', ') FROM pragma_table_info('Logon') WHERE cid >= 6"),
             "Typ VARCHAR(10), logofftime DATETIME\n");
   // The journal's logoff stamp: an update by Jet SQL, seen by the stock shell.
-  database_->Execute("update logon set logofftime = #12/24/2024 17:30:05# where username = 'ANNA' and "
-                     "logofftime is null",
-                     dbFailOnError);
+  database_->Execute(
+      "update logon set logofftime = #12/24/2024 17:30:05# where username = 'ANNA' and "
+      "logofftime is null",
+      dbFailOnError);
   EXPECT_EQ(database_->RecordsAffected(), 1);
   EXPECT_EQ(Shell("SELECT Username, logontime, logofftime FROM Logon"),
             "anna|2024-12-24 08:15:00.000|2024-12-24 17:30:05.000\n");
@@ -102,8 +103,9 @@ TEST_F(DatabaseTest, FailOnErrorRollsTheWholeStatementBack) {
   Insert("bert", "b");
   Insert("carl", "c");
   // bert is there already: with dbFailOnError nothing of the statement stays.
-  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("INSERT INTO Names (Name) SELECT Username FROM Logon", dbFailOnError); }),
-            3022);
+  EXPECT_EQ(
+      DaoNumberOf([&] { database_->Execute("INSERT INTO Names (Name) SELECT Username FROM Logon", dbFailOnError); }),
+      3022);
   EXPECT_EQ(Shell("SELECT count(*) FROM Names"), "1\n");
   // Without it the rows that fit go in and the count says how many.
   database_->Execute("INSERT INTO Names (Name) SELECT Username FROM Logon");
@@ -287,8 +289,7 @@ TEST_F(DatabaseTest, UnknownNamesAndFieldsAnswerDaosErrors) {
     std::string bare = Trim(name);
     if (bare.front() == '[') bare = bare.substr(1, bare.size() - 2);
     EXPECT_EQ(DaoNumberOf([&] { database_->OpenRecordset(name); }), 3078);
-    EXPECT_EQ(DaoMessageOf([&] { database_->OpenRecordset(name, dbOpenDynaset); }),
-              ReplaceAll(missing, "%", bare));
+    EXPECT_EQ(DaoMessageOf([&] { database_->OpenRecordset(name, dbOpenDynaset); }), ReplaceAll(missing, "%", bare));
   }
   // Text that begins as SQL is SQL, and its faults are the statement's.
   EXPECT_EQ(DaoNumberOf([&] { database_->OpenRecordset("SELECT FROM"); }), 3141);
@@ -297,8 +298,9 @@ TEST_F(DatabaseTest, UnknownNamesAndFieldsAnswerDaosErrors) {
   EXPECT_EQ(DaoMessageOf([&] { database_->Execute("INSERT INTO Logon (Nope) VALUES (1)", dbFailOnError); }),
             "The INSERT INTO statement contains the following unknown field name: 'Nope'. Make sure you have typed "
             "the name correctly, and try the operation again");
-  EXPECT_EQ(DaoNumberOf([&] { database_->Execute("INSERT INTO Logon (Username, Nope) SELECT Username, Typ FROM Logon"); }),
-            3127);
+  EXPECT_EQ(
+      DaoNumberOf([&] { database_->Execute("INSERT INTO Logon (Username, Nope) SELECT Username, Typ FROM Logon"); }),
+      3127);
   EXPECT_EQ(engine_.Errors().Item(0)->Number(), 3127);
 }
 

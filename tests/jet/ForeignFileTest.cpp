@@ -95,7 +95,8 @@ TEST_F(ForeignFileTest, CriteriaFindWhatTheValuesReadAs) {
 }
 
 TEST_F(ForeignFileTest, ParametersFindAndFilterCompareAlike) {
-  auto query = database_->CreateQueryDef("", "PARAMETERS [day] DateTime; SELECT id FROM people WHERE born = [day] ORDER BY id");
+  auto query =
+      database_->CreateQueryDef("", "PARAMETERS [day] DateTime; SELECT id FROM people WHERE born = [day] ORDER BY id");
   query->Parameters().Item("day")->SetValue(Variant::FromDate(*OleDateFromParts({2024, 1, 15, 10, 0, 0, 0})));
   auto hits = query->OpenRecordset(dbOpenSnapshot);
   std::vector<std::string> ids;
@@ -131,7 +132,8 @@ TEST_F(ForeignFileTest, DateCriteriaSearchTheColumnsIndex) {
     const std::vector<SchemaColumn>* Columns(std::string_view table) override {
       return table == "people" ? &columns_ : nullptr;
     }
-    std::vector<SchemaColumn> columns_ = {{"id", DefaultFieldType(dbLong), true}, {"born", DefaultFieldType(dbDate), true}};
+    std::vector<SchemaColumn> columns_ = {{"id", DefaultFieldType(dbLong), true},
+                                          {"born", DefaultFieldType(dbDate), true}};
   } schema;
   TranslateOptions options;
   options.schema = &schema;
@@ -148,7 +150,8 @@ TEST_F(ForeignFileTest, DateCriteriaSearchTheColumnsIndex) {
     sqlite3_stmt* statement = nullptr;
     ASSERT_EQ(sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr), SQLITE_OK) << sql;
     std::string plan;
-    while (sqlite3_step(statement) == SQLITE_ROW) plan += reinterpret_cast<const char*>(sqlite3_column_text(statement, 3));
+    while (sqlite3_step(statement) == SQLITE_ROW)
+      plan += reinterpret_cast<const char*>(sqlite3_column_text(statement, 3));
     sqlite3_finalize(statement);
     EXPECT_NE(plan.find("USING COVERING INDEX people_born (born"), std::string::npos) << plan;
   }

@@ -16,20 +16,20 @@ TEST(JetLikeTest, WildcardsAndListsMatchAsJetDefinesThem) {
     const char* pattern;
     bool matches;
   } cases[] = {
-      {"Smith", "Sm*", true},        {"Smith", "*th", true},       {"Smith", "*i*", true},
-      {"Smith", "S?ith", true},      {"Smith", "S???th", false},    {"", "*", true},
-      {"", "?", false},              {"abc", "abc*", true},        {"abc", "abc?", false},
-      {"a1b", "a#b", true},          {"aXb", "a#b", false},        {"b", "[a-c]", true},
-      {"B", "[a-c]", true},          {"d", "[a-c]", false},        {"d", "[!a-c]", true},
-      {"b", "[!a-c]", false},        {"-", "[a-]", true},          {"-", "[-a]", true},
-      {"*", "[*]", true},            {"x", "[*]", false},          {"?", "[?]", true},
-      {"#", "[#]", true},            {"[", "[[]", true},           {"]", "]", true},
-      {"!", "!", true},              {"ab", "a[]b", true},         {"x", "[!]", true},
-      {"Ärger", "ä*", true},         {"ÄRGER", "ärger", true},     {"straße", "STRASSE", false},
-      {"ä", "?", true},              {"Öl", "[Ö]l", true},         {"öl", "[Ö]l", true},
-      {"abcabd", "*ab?", true},      {"aaa", "a*a*a", true},       {"aa", "a*a*a", false},
-      {"%_", "%_", true},            {"x", "%", false},            {"mississippi", "*iss*ipp*", true},
-      {"50%", "##[%]", true},        {"Smith", "[!s]*", false},    {"Jones", "[!s]*", true},
+      {"Smith", "Sm*", true},   {"Smith", "*th", true},     {"Smith", "*i*", true},
+      {"Smith", "S?ith", true}, {"Smith", "S???th", false}, {"", "*", true},
+      {"", "?", false},         {"abc", "abc*", true},      {"abc", "abc?", false},
+      {"a1b", "a#b", true},     {"aXb", "a#b", false},      {"b", "[a-c]", true},
+      {"B", "[a-c]", true},     {"d", "[a-c]", false},      {"d", "[!a-c]", true},
+      {"b", "[!a-c]", false},   {"-", "[a-]", true},        {"-", "[-a]", true},
+      {"*", "[*]", true},       {"x", "[*]", false},        {"?", "[?]", true},
+      {"#", "[#]", true},       {"[", "[[]", true},         {"]", "]", true},
+      {"!", "!", true},         {"ab", "a[]b", true},       {"x", "[!]", true},
+      {"Ärger", "ä*", true},    {"ÄRGER", "ärger", true},   {"straße", "STRASSE", false},
+      {"ä", "?", true},         {"Öl", "[Ö]l", true},       {"öl", "[Ö]l", true},
+      {"abcabd", "*ab?", true}, {"aaa", "a*a*a", true},     {"aa", "a*a*a", false},
+      {"%_", "%_", true},       {"x", "%", false},          {"mississippi", "*iss*ipp*", true},
+      {"50%", "##[%]", true},   {"Smith", "[!s]*", false},  {"Jones", "[!s]*", true},
   };
   for (const auto& c : cases) {
     auto result = JetLike(c.text, c.pattern);
@@ -55,7 +55,9 @@ TEST(JetLikeTest, BacktrackingStaysLinearInPractice) {
 }
 
 TEST(JetLikeTest, InvalidUtf8IsMatchedByteForByte) {
-  const std::string text = "a\xff" "b";
+  const std::string text =
+      "a\xff"
+      "b";
   EXPECT_TRUE(*JetLike(text, "a?b"));
   EXPECT_TRUE(*JetLike(text, text));
   EXPECT_FALSE(*JetLike(text, "a??b"));

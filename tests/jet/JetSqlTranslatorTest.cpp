@@ -59,14 +59,18 @@ class JetSqlTranslatorTest : public ::testing::Test {
     EXPECT_EQ(sqlite3_open((folder_ / "test.db").c_str(), &db_), SQLITE_OK);
     EXPECT_EQ(RegisterJetFunctions(db_), SQLITE_OK);
     sqlite3_exec(db_, "PRAGMA synchronous = OFF", nullptr, nullptr, nullptr);
-    Execute("CREATE TABLE Logon (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Username TEXT(50), Computer TEXT(20), "
-            "logontime DATETIME, logofftime DATETIME, IP TEXT(20), Betriebssystem TEXT(50), Typ TEXT(10))");
+    Execute(
+        "CREATE TABLE Logon (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Username TEXT(50), Computer TEXT(20), "
+        "logontime DATETIME, logofftime DATETIME, IP TEXT(20), Betriebssystem TEXT(50), Typ TEXT(10))");
     Execute("CREATE INDEX logontime ON Logon (logontime)");
     Execute("CREATE INDEX usercomputer ON Logon (Username, Computer, logontime)");
-    Execute("INSERT INTO Logon (Username, Computer, logontime, Typ) VALUES ('admin', 'PC1', #12/7/2026 8:00#, 'logon')");
-    Execute("INSERT INTO Logon (Username, Computer, logontime, Typ) VALUES ('O''Brien', 'PC1', #12/8/2026 9:00#, 'logon')");
-    Execute("INSERT INTO Logon (Username, Computer, logontime, logofftime, Typ) VALUES ('Ärger', 'pc2', #12/8/2026 10:00#, "
-            "#12/8/2026 11:00#, 'logon')");
+    Execute(
+        "INSERT INTO Logon (Username, Computer, logontime, Typ) VALUES ('admin', 'PC1', #12/7/2026 8:00#, 'logon')");
+    Execute(
+        "INSERT INTO Logon (Username, Computer, logontime, Typ) VALUES ('O''Brien', 'PC1', #12/8/2026 9:00#, 'logon')");
+    Execute(
+        "INSERT INTO Logon (Username, Computer, logontime, logofftime, Typ) VALUES ('Ärger', 'pc2', #12/8/2026 10:00#, "
+        "#12/8/2026 11:00#, 'logon')");
     Execute("INSERT INTO Logon (Username, Computer, logontime, Typ) VALUES ('anna', 'PC3', #12/9/2026 7:30#, Null)");
     return db_;
   }
@@ -81,7 +85,9 @@ class JetSqlTranslatorTest : public ::testing::Test {
     TranslatedStatement statement = TranslateStatement(jet);
     char* error = nullptr;
     ASSERT_EQ(sqlite3_exec(Database(), statement.sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
-        << jet << "\n" << statement.sql << "\n" << (error ? error : "");
+        << jet << "\n"
+        << statement.sql << "\n"
+        << (error ? error : "");
   }
 
   // The rows of a translated query, values joined by "|", rows by ";"; parameters bound in
@@ -228,7 +234,8 @@ TEST_F(JetSqlTranslatorTest, FunctionsComeFromTheCatalogue) {
       {"IIf(a > 1, 'x', Null) = 'x'", "CASE WHEN \"a\" > 1 THEN 'x' ELSE NULL END = 'x' COLLATE jet_text"},
       {"Switch(a = 1, 'one', True, 'other') = 'one'",
        "CASE WHEN \"a\" = 1 THEN 'one' WHEN -1 THEN 'other' END = 'one' COLLATE jet_text"},
-      {"Choose(a, 'x', 'y') = 'y'", "CASE CAST(\"a\" AS INTEGER) WHEN 1 THEN 'x' WHEN 2 THEN 'y' END = 'y' COLLATE jet_text"},
+      {"Choose(a, 'x', 'y') = 'y'",
+       "CASE CAST(\"a\" AS INTEGER) WHEN 1 THEN 'x' WHEN 2 THEN 'y' END = 'y' COLLATE jet_text"},
       {"IsNull(a)", "-(\"a\" IS NULL)"},
       {"Year(d) = 2026", "jet_year(\"d\") = 2026"},
       {"Now() > d", "jet_now() > \"d\""},
@@ -244,13 +251,17 @@ TEST_F(JetSqlTranslatorTest, QueriesKeepTheirShape) {
       {"SELECT First(a), StDev(b) FROM t GROUP BY LCase(k)",
        "SELECT jet_first(\"a\") AS \"Expr1000\", jet_stdev(\"b\") AS \"Expr1001\" FROM \"t\" GROUP BY "
        "jet_lcase(\"k\") COLLATE jet_text"},
-      {"SELECT * FROM t ORDER BY a & b DESC, c", "SELECT * FROM \"t\" ORDER BY jet_concat(\"a\", \"b\") COLLATE jet_text DESC, \"c\""},
+      {"SELECT * FROM t ORDER BY a & b DESC, c",
+       "SELECT * FROM \"t\" ORDER BY jet_concat(\"a\", \"b\") COLLATE jet_text DESC, \"c\""},
       {"SELECT DISTINCT a FROM t AS x", "SELECT DISTINCT \"a\" FROM \"t\" AS \"x\""},
-      {"SELECT * FROM a RIGHT JOIN b ON a.x = b.x", "SELECT * FROM \"a\" RIGHT JOIN \"b\" ON \"a\".\"x\" = \"b\".\"x\""},
+      {"SELECT * FROM a RIGHT JOIN b ON a.x = b.x",
+       "SELECT * FROM \"a\" RIGHT JOIN \"b\" ON \"a\".\"x\" = \"b\".\"x\""},
       {"SELECT * FROM (a INNER JOIN b ON a.x = b.x) LEFT OUTER JOIN c ON b.y = c.y",
-       "SELECT * FROM \"a\" INNER JOIN \"b\" ON \"a\".\"x\" = \"b\".\"x\" LEFT JOIN \"c\" ON \"b\".\"y\" = \"c\".\"y\""},
+       "SELECT * FROM \"a\" INNER JOIN \"b\" ON \"a\".\"x\" = \"b\".\"x\" LEFT JOIN \"c\" ON \"b\".\"y\" = "
+       "\"c\".\"y\""},
       {"SELECT * FROM a LEFT JOIN (b INNER JOIN c ON b.x = c.x) ON a.y = b.y",
-       "SELECT * FROM \"a\" LEFT JOIN (\"b\" INNER JOIN \"c\" ON \"b\".\"x\" = \"c\".\"x\") ON \"a\".\"y\" = \"b\".\"y\""},
+       "SELECT * FROM \"a\" LEFT JOIN (\"b\" INNER JOIN \"c\" ON \"b\".\"x\" = \"c\".\"x\") ON \"a\".\"y\" = "
+       "\"b\".\"y\""},
       {"SELECT * FROM t, u WHERE t.a = u.a", "SELECT * FROM \"t\", \"u\" WHERE \"t\".\"a\" = \"u\".\"a\""},
       {"SELECT x.* FROM (SELECT a FROM t) AS x", "SELECT \"x\".* FROM (SELECT \"a\" FROM \"t\") AS \"x\""},
       {"SELECT a FROM t UNION ALL TABLE u ORDER BY t.a",
@@ -384,14 +395,16 @@ TEST_F(JetSqlTranslatorTest, TextColumnsCompareAsJetDoesAndKeepTheirIndex) {
       {"name = 'a' & 'b'", "\"name\" = jet_concat('a', 'b') COLLATE jet_text"},
       {"name = 5", "\"name\" = 5"},
       {"foreign = 'Anna'", "\"foreign\" = 'Anna' COLLATE jet_text"},
-      {"n = 5 OR name = 'Köln'", "\"n\" = 5 OR \"name\" BETWEEN 'kÖln' AND 'köln' AND \"name\" = 'Köln' COLLATE jet_text"},
+      {"n = 5 OR name = 'Köln'",
+       "\"n\" = 5 OR \"name\" BETWEEN 'kÖln' AND 'köln' AND \"name\" = 'Köln' COLLATE jet_text"},
       {"NOT name = 'Köln'", "NOT (\"name\" BETWEEN 'kÖln' AND 'köln' AND \"name\" = 'Köln' COLLATE jet_text)"},
       {"name IN ('a', 'B')", "\"name\" IN ('a', 'B')"},
       {"name IN ('a', 'Ä')", "\"name\" COLLATE jet_text IN ('a', 'Ä')"},
       {"name BETWEEN 'a' AND 'b'", "\"name\" BETWEEN 'a' AND 'b'"},
       // Ä comes after b: the bounds change places.
       {"name BETWEEN 'Äa' AND 'b'", "\"name\" >= 'b' AND \"name\" COLLATE jet_text BETWEEN 'b' AND 'Äa'"},
-      {"name BETWEEN 'Aä' AND 'b'", "\"name\" >= 'a' AND \"name\" < 'c' AND \"name\" COLLATE jet_text BETWEEN 'Aä' AND 'b'"},
+      {"name BETWEEN 'Aä' AND 'b'",
+       "\"name\" >= 'a' AND \"name\" < 'c' AND \"name\" COLLATE jet_text BETWEEN 'Aä' AND 'b'"},
   };
   for (const Case& c : cases) EXPECT_EQ(TranslateExpression(c.jet, options).sql, c.sqlite) << c.jet;
   EXPECT_EQ(TranslateOrderBy("name, n DESC, foreign", options).sql,
@@ -408,10 +421,14 @@ TEST_F(JetSqlTranslatorTest, ResultColumnsCarryTheTypesOfTheirExpressions) {
       options);
   std::vector<std::pair<std::string, int>> types;
   for (const ResultColumnType& column : typed.columnTypes) types.emplace_back(column.name, column.type.type);
-  EXPECT_EQ(types, (std::vector<std::pair<std::string, int>>{{"Expr1000", dbLong}, {"latest", dbDate},
-                                                             {"Expr1001", dbLong}, {"Expr1002", dbText},
-                                                             {"Expr1003", dbDouble}, {"Expr1004", dbLong},
-                                                             {"Expr1005", 0}, {"p", 0}}));
+  EXPECT_EQ(types, (std::vector<std::pair<std::string, int>>{{"Expr1000", dbLong},
+                                                             {"latest", dbDate},
+                                                             {"Expr1001", dbLong},
+                                                             {"Expr1002", dbText},
+                                                             {"Expr1003", dbDouble},
+                                                             {"Expr1004", dbLong},
+                                                             {"Expr1005", 0},
+                                                             {"p", 0}}));
   // A counter's maximum is a plain Long; a column keeps its size.
   EXPECT_EQ(typed.columnTypes[2].type.attributes & dbAutoIncrField, 0);
   EXPECT_EQ(TranslateStatement("SELECT Max(Username) AS m FROM logon", options).columnTypes[0].type.size, 50);
@@ -444,8 +461,7 @@ TEST_F(JetSqlTranslatorTest, ResultDescribesTheStatement) {
       "SELECT a, (SELECT Max(c) FROM u WHERE u.k = t.k) AS m FROM t WHERE b IN (SELECT TOP 1 b FROM u ORDER BY c) "
       "AND a = (SELECT Min(a) FROM t WHERE a IN (SELECT d FROM v ORDER BY e)) ORDER BY a DESC");
   ASSERT_TRUE(nested.parts.has_value());
-  EXPECT_EQ(nested.parts->selectList,
-            "\"a\", (SELECT max(\"c\") FROM \"u\" WHERE \"u\".\"k\" = \"t\".\"k\") AS \"m\"");
+  EXPECT_EQ(nested.parts->selectList, "\"a\", (SELECT max(\"c\") FROM \"u\" WHERE \"u\".\"k\" = \"t\".\"k\") AS \"m\"");
   EXPECT_EQ(nested.parts->orderBy, "\"a\" DESC");
 
   TranslatedStatement into = TranslateStatement("SELECT a INTO copy FROM t");
@@ -455,10 +471,10 @@ TEST_F(JetSqlTranslatorTest, ResultDescribesTheStatement) {
   EXPECT_EQ(into.sql, "CREATE TABLE \"copy\" AS SELECT \"a\" FROM \"t\"");
 
   const std::pair<const char*, int> kinds[] = {
-      {"SELECT * FROM t", 0},           {"SELECT a FROM t UNION SELECT b FROM u", 128},
-      {"SELECT * INTO x FROM t", 80},   {"INSERT INTO t VALUES (1)", 64},
-      {"UPDATE t SET a = 1", 48},       {"DELETE FROM t", 32},
-      {"DROP TABLE t", 96},             {"CREATE INDEX i ON t (a)", 96},
+      {"SELECT * FROM t", 0},         {"SELECT a FROM t UNION SELECT b FROM u", 128},
+      {"SELECT * INTO x FROM t", 80}, {"INSERT INTO t VALUES (1)", 64},
+      {"UPDATE t SET a = 1", 48},     {"DELETE FROM t", 32},
+      {"DROP TABLE t", 96},           {"CREATE INDEX i ON t (a)", 96},
   };
   for (const auto& [jet, type] : kinds) EXPECT_EQ(QueryDefType(TranslateStatement(jet).kind), type) << jet;
 }
@@ -576,7 +592,8 @@ TEST_F(JetSqlTranslatorTest, BadStatementsAnswerDaoNumbersAndTexts) {
       {"select * from t where t.a.(b) = 1", 3075, "Invalid use of '.', '!', or '()' in query expression 't.a.(b) = 1'"},
       {"select * from t where Nz(a, 0) = 1", 3085, "Undefined function 'Nz' in expression"},
       {"select * from t; x", 3142, "Characters found after end of SQL statement"},
-      {"selec * from t", 3129, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'"},
+      {"selec * from t", 3129,
+       "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'"},
       {"", 3129, "Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'"},
       {"select * from", 3131, "Syntax error in FROM clause"},
       {"select * from t u v", 3131, "Syntax error in FROM clause"},
@@ -705,10 +722,10 @@ TEST_F(JetSqlTranslatorTest, JournalQueriesUseTheJournalIndexes) {
       TranslateStatement("select * from logon where logontime >= #12/08/2026# order by logontime desc").sql;
   EXPECT_NE(RowsOfSql("EXPLAIN QUERY PLAN " + overview).find("USING INDEX Logon.logontime"), std::string::npos)
       << RowsOfSql("EXPLAIN QUERY PLAN " + overview);
-  const std::string open =
-      TranslateStatement("select id from logon where username= 'x' and computer='PC1' and (logofftime is Null) "
-                         "order by logontime desc")
-          .sql;
+  const std::string open = TranslateStatement(
+                               "select id from logon where username= 'x' and computer='PC1' and (logofftime is Null) "
+                               "order by logontime desc")
+                               .sql;
   EXPECT_NE(RowsOfSql("EXPLAIN QUERY PLAN " + open).find("USING INDEX Logon.usercomputer"), std::string::npos)
       << RowsOfSql("EXPLAIN QUERY PLAN " + open);
 }
@@ -759,14 +776,16 @@ TEST_F(JetSqlTranslatorTest, DatesCompareAndComputeOnTheStoredText) {
 TEST_F(JetSqlTranslatorTest, NullRulesOfConcatenationAndAddition) {
   EXPECT_EQ(Rows("SELECT username & typ, typ & typ, username + typ, 1 + Null FROM logon WHERE id = 4"),
             "anna|NULL|NULL|NULL");
-  EXPECT_EQ(Rows("SELECT 'x' + 1 FROM logon"), "step failed: jet error 3464: Data type mismatch in criteria expression.");
+  EXPECT_EQ(Rows("SELECT 'x' + 1 FROM logon"),
+            "step failed: jet error 3464: Data type mismatch in criteria expression.");
   EXPECT_EQ(Rows("SELECT username & typ, username + typ, '12' + 1, '1' + '2', 2 + 3 FROM logon WHERE id = 1"),
             "adminlogon|adminlogon|13|12|5");
 }
 
 TEST_F(JetSqlTranslatorTest, TruthValuesReadMinusOneAndZero) {
-  EXPECT_EQ(Rows("SELECT id = 1, id > 1 AND id < 3, Not (id = 1), IsNull(typ), username like 'a*' FROM logon ORDER BY id"),
-            "-1|0|0|0|-1;0|-1|-1|0|0;0|0|-1|0|0;0|0|-1|-1|-1");
+  EXPECT_EQ(
+      Rows("SELECT id = 1, id > 1 AND id < 3, Not (id = 1), IsNull(typ), username like 'a*' FROM logon ORDER BY id"),
+      "-1|0|0|0|-1;0|-1|-1|0|0;0|0|-1|0|0;0|0|-1|-1|-1");
 }
 
 TEST_F(JetSqlTranslatorTest, TopIncludesTiesAndPercentRoundsUp) {
@@ -826,7 +845,9 @@ TEST_F(JetSqlTranslatorTest, InsertSelectIntoAndDeleteChangeRows) {
   EXPECT_EQ(Rows("SELECT count(*) FROM archive"), "3");
   Execute("INSERT INTO archive (username) SELECT username FROM logon WHERE typ IS NULL");
   EXPECT_EQ(Rows("SELECT username FROM archive WHERE logontime IS NULL"), "anna");
-  Execute("DELETE logon.* FROM logon INNER JOIN archive ON logon.username = archive.username WHERE archive.logontime IS NULL");
+  Execute(
+      "DELETE logon.* FROM logon INNER JOIN archive ON logon.username = archive.username WHERE archive.logontime IS "
+      "NULL");
   EXPECT_EQ(Rows("SELECT count(*) FROM logon"), "3");
   Execute("UPDATE logon INNER JOIN archive ON logon.username = archive.username SET logon.ip = 'seen'");
   EXPECT_EQ(Rows("SELECT count(*) FROM logon WHERE ip = 'SEEN'"), "3");

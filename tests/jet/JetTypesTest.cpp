@@ -57,16 +57,35 @@ TEST_F(JetTypesTest, EveryJetSynonymHasItsDaoTypeAndSize) {
     int type;
     int daoSize;
   } cases[] = {
-      {"BIT", -1, dbBoolean, 1},        {"yesno", -1, dbBoolean, 1},       {"LOGICAL1", -1, dbBoolean, 1},
-      {"BYTE", -1, dbByte, 1},          {"INTEGER1", -1, dbByte, 1},       {"SHORT", -1, dbInteger, 2},
-      {"SMALLINT", -1, dbInteger, 2},   {"INTEGER", -1, dbLong, 4},        {"INT", -1, dbLong, 4},
-      {"CURRENCY", -1, dbCurrency, 8},  {"MONEY", -1, dbCurrency, 8},      {"REAL", -1, dbSingle, 4},
-      {"IEEESINGLE", -1, dbSingle, 4},  {"FLOAT", -1, dbDouble, 8},        {"NUMBER", -1, dbDouble, 8},
-      {"DATE", -1, dbDate, 8},          {"TIME", -1, dbDate, 8},           {"TEXT", -1, dbText, 255},
-      {"TEXT", 50, dbText, 50},         {"NATIONAL  CHARACTER VARYING", 20, dbText, 20},
-      {"ALPHANUMERIC", -1, dbText, 255}, {"MEMO", -1, dbMemo, 0},          {"NTEXT", -1, dbMemo, 0},
-      {"BINARY", 16, dbBinary, 16},     {"VARBINARY", -1, dbBinary, 255},  {"IMAGE", -1, dbLongBinary, 0},
-      {"GENERAL", -1, dbLongBinary, 0}, {"UNIQUEIDENTIFIER", -1, dbGUID, 16}, {"DEC", -1, dbDecimal, 16},
+      {"BIT", -1, dbBoolean, 1},
+      {"yesno", -1, dbBoolean, 1},
+      {"LOGICAL1", -1, dbBoolean, 1},
+      {"BYTE", -1, dbByte, 1},
+      {"INTEGER1", -1, dbByte, 1},
+      {"SHORT", -1, dbInteger, 2},
+      {"SMALLINT", -1, dbInteger, 2},
+      {"INTEGER", -1, dbLong, 4},
+      {"INT", -1, dbLong, 4},
+      {"CURRENCY", -1, dbCurrency, 8},
+      {"MONEY", -1, dbCurrency, 8},
+      {"REAL", -1, dbSingle, 4},
+      {"IEEESINGLE", -1, dbSingle, 4},
+      {"FLOAT", -1, dbDouble, 8},
+      {"NUMBER", -1, dbDouble, 8},
+      {"DATE", -1, dbDate, 8},
+      {"TIME", -1, dbDate, 8},
+      {"TEXT", -1, dbText, 255},
+      {"TEXT", 50, dbText, 50},
+      {"NATIONAL  CHARACTER VARYING", 20, dbText, 20},
+      {"ALPHANUMERIC", -1, dbText, 255},
+      {"MEMO", -1, dbMemo, 0},
+      {"NTEXT", -1, dbMemo, 0},
+      {"BINARY", 16, dbBinary, 16},
+      {"VARBINARY", -1, dbBinary, 255},
+      {"IMAGE", -1, dbLongBinary, 0},
+      {"GENERAL", -1, dbLongBinary, 0},
+      {"UNIQUEIDENTIFIER", -1, dbGUID, 16},
+      {"DEC", -1, dbDecimal, 16},
   };
   for (const auto& c : cases) {
     auto type = JetDdlType(c.name, c.size < 0 ? std::nullopt : std::optional<int>(c.size));
@@ -120,17 +139,38 @@ TEST_F(JetTypesTest, ForeignDeclaredTypesGetSensibleDaoTypes) {
     int type;
     int size;
   } cases[] = {
-      {"INT", dbLong, 4},          {"BIGINT", dbBigInt, 8},        {"UNSIGNED BIG INT", dbBigInt, 8},
-      {"int2", dbInteger, 2},      {"MEDIUMINT", dbLong, 4},       {"REAL", dbDouble, 8},
-      {"DOUBLE PRECISION", dbDouble, 8}, {"FLOAT", dbDouble, 8},   {"NUMERIC", dbDecimal, 16},
-      {"NUM", dbDouble, 8},        {"TEXT", dbMemo, 0},            {"CLOB", dbMemo, 0},
-      {"TEXT(40)", dbText, 40},    {"VARCHAR(50)", dbText, 50},    {"varchar ( 30 )", dbText, 30},
-      {"NVARCHAR(4000)", dbMemo, 0}, {"CHARACTER(20)", dbText, 20}, {"VARCHAR", dbText, 255},
-      {"BLOB", dbLongBinary, 0},   {"", dbMemo, 0},                {"BOOLEAN", dbBoolean, 1},
-      {"DATE", dbDate, 8},         {"TIMESTAMP", dbDate, 8},       {"UUID", dbGUID, 16},
-      {"VARBINARY(16)", dbBinary, 16}, {"BINARY(1000)", dbLongBinary, 0},
-      {"STRANGEINTTYPE", dbLong, 4}, {"XMLCHARDATA", dbMemo, 0},   {"MYBLOBTYPE", dbLongBinary, 0},
-      {"JSON", dbDouble, 8},       {"VARCHAR(", dbText, 255},      {"TEXT COLLATE NOCASE", dbMemo, 0},
+      {"INT", dbLong, 4},
+      {"BIGINT", dbBigInt, 8},
+      {"UNSIGNED BIG INT", dbBigInt, 8},
+      {"int2", dbInteger, 2},
+      {"MEDIUMINT", dbLong, 4},
+      {"REAL", dbDouble, 8},
+      {"DOUBLE PRECISION", dbDouble, 8},
+      {"FLOAT", dbDouble, 8},
+      {"NUMERIC", dbDecimal, 16},
+      {"NUM", dbDouble, 8},
+      {"TEXT", dbMemo, 0},
+      {"CLOB", dbMemo, 0},
+      {"TEXT(40)", dbText, 40},
+      {"VARCHAR(50)", dbText, 50},
+      {"varchar ( 30 )", dbText, 30},
+      {"NVARCHAR(4000)", dbMemo, 0},
+      {"CHARACTER(20)", dbText, 20},
+      {"VARCHAR", dbText, 255},
+      {"BLOB", dbLongBinary, 0},
+      {"", dbMemo, 0},
+      {"BOOLEAN", dbBoolean, 1},
+      {"DATE", dbDate, 8},
+      {"TIMESTAMP", dbDate, 8},
+      {"UUID", dbGUID, 16},
+      {"VARBINARY(16)", dbBinary, 16},
+      {"BINARY(1000)", dbLongBinary, 0},
+      {"STRANGEINTTYPE", dbLong, 4},
+      {"XMLCHARDATA", dbMemo, 0},
+      {"MYBLOBTYPE", dbLongBinary, 0},
+      {"JSON", dbDouble, 8},
+      {"VARCHAR(", dbText, 255},
+      {"TEXT COLLATE NOCASE", dbMemo, 0},
   };
   for (const auto& c : cases) {
     JetFieldType type = MapDeclaredType(c.declared);
@@ -141,7 +181,8 @@ TEST_F(JetTypesTest, ForeignDeclaredTypesGetSensibleDaoTypes) {
 
 TEST_F(JetTypesTest, DeclaredTypesGiveSqliteTheRightAffinity) {
   std::string create = "CREATE TABLE t (";
-  const char* names[] = {"BIT", "BYTE", "SHORT", "LONG", "CURRENCY", "SINGLE", "DOUBLE", "DATETIME", "TEXT", "MEMO", "GUID"};
+  const char* names[] = {"BIT",    "BYTE",     "SHORT", "LONG", "CURRENCY", "SINGLE",
+                         "DOUBLE", "DATETIME", "TEXT",  "MEMO", "GUID"};
   for (size_t i = 0; i < std::size(names); ++i) {
     if (i > 0) create += ", ";
     create += "c" + std::to_string(i) + " " + SqliteColumnType(*JetDdlType(names[i]));
@@ -161,10 +202,14 @@ TEST_F(JetTypesTest, DateDoublesAndCalendarPartsConvertBothWays) {
     double ole;
     const char* text;
   } cases[] = {
-      {0.0, "1899-12-30 00:00:00.000"},           {1.0, "1899-12-31 00:00:00.000"},
-      {-1.25, "1899-12-29 06:00:00.000"},         {2.5, "1900-01-01 12:00:00.000"},
-      {46364.37855324074, "2026-12-08 09:05:07.000"}, {-657434.0, "0100-01-01 00:00:00.000"},
-      {2958465.99999999, "9999-12-31 23:59:59.999"}, {36526.0 + 1.0 / 86400000.0 * 500, "2000-01-01 00:00:00.500"},
+      {0.0, "1899-12-30 00:00:00.000"},
+      {1.0, "1899-12-31 00:00:00.000"},
+      {-1.25, "1899-12-29 06:00:00.000"},
+      {2.5, "1900-01-01 12:00:00.000"},
+      {46364.37855324074, "2026-12-08 09:05:07.000"},
+      {-657434.0, "0100-01-01 00:00:00.000"},
+      {2958465.99999999, "9999-12-31 23:59:59.999"},
+      {36526.0 + 1.0 / 86400000.0 * 500, "2000-01-01 00:00:00.500"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(FormatStorageDate(c.ole), c.text) << c.ole;
@@ -188,8 +233,8 @@ TEST_F(JetTypesTest, DateDoublesAndCalendarPartsConvertBothWays) {
 }
 
 TEST_F(JetTypesTest, StoredDatesAreReadStrictly) {
-  for (const char* text : {"2026-12-08", "2026-12-08 09:05", "2026-12-08 09:05:07", "2026-12-08T09:05:07.5",
-                           "2026-12-08 09:05:07.123"}) {
+  for (const char* text :
+       {"2026-12-08", "2026-12-08 09:05", "2026-12-08 09:05:07", "2026-12-08T09:05:07.5", "2026-12-08 09:05:07.123"}) {
     EXPECT_TRUE(ParseStorageDate(text).has_value()) << text;
   }
   EXPECT_EQ(ParseStorageDate("2026-12-08T09:05:07.5")->millisecond, 500);

@@ -16,14 +16,18 @@ class QueryColumnsTest : public RecordsetTestBase {
  protected:
   void SetUp() override {
     RecordsetTestBase::SetUp();
-    Execute("CREATE TABLE Scores (ID COUNTER PRIMARY KEY, Name TEXT(20), Score LONG, Price CURRENCY, "
-            "Born DATETIME, Ok YESNO, Note MEMO, Ratio DOUBLE, Small SHORT)");
-    Execute("INSERT INTO Scores (Name, Score, Price, Born, Ok, Note, Ratio, Small) "
-            "VALUES ('anna', 10, 1.5, #1/15/2024#, True, 'first', 0.5, 1)");
-    Execute("INSERT INTO Scores (Name, Score, Price, Born, Ok, Note, Ratio, Small) "
-            "VALUES ('bert', 30, 2.25, #3/1/2024 10:30:00#, False, 'second', 1.5, 2)");
-    Execute("INSERT INTO Scores (Name, Score, Price, Born, Ok, Note, Ratio, Small) "
-            "VALUES ('carl', 20, 3, #2/10/2024#, True, 'third', 2.5, 3)");
+    Execute(
+        "CREATE TABLE Scores (ID COUNTER PRIMARY KEY, Name TEXT(20), Score LONG, Price CURRENCY, "
+        "Born DATETIME, Ok YESNO, Note MEMO, Ratio DOUBLE, Small SHORT)");
+    Execute(
+        "INSERT INTO Scores (Name, Score, Price, Born, Ok, Note, Ratio, Small) "
+        "VALUES ('anna', 10, 1.5, #1/15/2024#, True, 'first', 0.5, 1)");
+    Execute(
+        "INSERT INTO Scores (Name, Score, Price, Born, Ok, Note, Ratio, Small) "
+        "VALUES ('bert', 30, 2.25, #3/1/2024 10:30:00#, False, 'second', 1.5, 2)");
+    Execute(
+        "INSERT INTO Scores (Name, Score, Price, Born, Ok, Note, Ratio, Small) "
+        "VALUES ('carl', 20, 3, #2/10/2024#, True, 'third', 2.5, 3)");
     Execute("CREATE TABLE Games (ID COUNTER PRIMARY KEY, ScoreID LONG, Points LONG)");
     Execute("INSERT INTO Games (ScoreID, Points) VALUES (1, 4)");
     Execute("INSERT INTO Games (ScoreID, Points) VALUES (1, 6)");
@@ -52,22 +56,34 @@ TEST_F(QueryColumnsTest, SubqueriesAnywhereLeaveTheOuterQuerysColumnsAndSort) {
       {"SELECT Name FROM Scores WHERE Score = (SELECT Max(Score) FROM Scores)", {"Name"}, {"bert"}, dbOpenDynaset},
       {"SELECT Name FROM Scores WHERE Score = (SELECT Max(Score) FROM Scores)", {"Name"}, {"bert"}, dbOpenSnapshot},
       {"SELECT Name, Score FROM Scores WHERE ID IN (SELECT ScoreID FROM Games) ORDER BY Name DESC",
-       {"Name", "Score"}, {"carl", "anna"}, dbOpenDynaset},
+       {"Name", "Score"},
+       {"carl", "anna"},
+       dbOpenDynaset},
       {"SELECT Name FROM Scores WHERE ID NOT IN (SELECT ScoreID FROM Games WHERE Points > 5) ORDER BY Score",
-       {"Name"}, {"bert"}, dbOpenDynaset},
+       {"Name"},
+       {"bert"},
+       dbOpenDynaset},
       // Two levels deep, with a sort inside that must not become the outer one.
       {"SELECT Name FROM Scores WHERE ID IN (SELECT ScoreID FROM Games WHERE Points = "
        "(SELECT TOP 1 Points FROM Games ORDER BY Points DESC)) ORDER BY Name",
-       {"Name"}, {"carl"}, dbOpenDynaset},
+       {"Name"},
+       {"carl"},
+       dbOpenDynaset},
       // A subquery in the select list, plain and correlated.
       {"SELECT Name, (SELECT Count(*) FROM Games) AS Total FROM Scores ORDER BY Name",
-       {"Name", "Total"}, {"anna", "bert", "carl"}, dbOpenDynaset},
+       {"Name", "Total"},
+       {"anna", "bert", "carl"},
+       dbOpenDynaset},
       {"SELECT Name, (SELECT Sum(Points) FROM Games WHERE Games.ScoreID = Scores.ID) AS Points FROM Scores "
        "ORDER BY Name",
-       {"Name", "Points"}, {"anna", "bert", "carl"}, dbOpenDynaset},
+       {"Name", "Points"},
+       {"anna", "bert", "carl"},
+       dbOpenDynaset},
       {"SELECT s.Name, (SELECT Count(*) FROM Games AS g WHERE g.ScoreID = s.ID) AS Played FROM Scores AS s "
        "WHERE EXISTS (SELECT * FROM Games AS g WHERE g.ScoreID = s.ID) ORDER BY s.Name DESC",
-       {"Name", "Played"}, {"carl", "anna"}, dbOpenDynaset},
+       {"Name", "Played"},
+       {"carl", "anna"},
+       dbOpenDynaset},
   };
   for (const OuterCase& c : cases) {
     SCOPED_TRACE(c.sql);
@@ -215,8 +231,9 @@ TEST_F(QueryColumnsTest, TypesComeFromTheTablesOfEachQueryLevel) {
 }
 
 TEST_F(QueryColumnsTest, DeclaredParametersTypeTheColumnsThatShowThem) {
-  auto query = database_->CreateQueryDef("", "PARAMETERS [When] DateTime, [Plain] Text; SELECT [When] AS w, [Plain] AS p "
-                                             "FROM Scores WHERE ID = 1");
+  auto query = database_->CreateQueryDef("",
+                                         "PARAMETERS [When] DateTime, [Plain] Text; SELECT [When] AS w, [Plain] AS p "
+                                         "FROM Scores WHERE ID = 1");
   query->Parameters().Item("When")->SetValue(DateValue(2024, 6, 1));
   query->Parameters().Item("Plain")->SetValue(Variant("x"));
   auto recordset = query->OpenRecordset(dbOpenSnapshot);

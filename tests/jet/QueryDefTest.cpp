@@ -84,8 +84,9 @@ TEST_F(QueryDefTest, TypeFollowsTheStatement) {
 
 TEST_F(QueryDefTest, ParametersAreDeclaredOrUnresolvedNames) {
   auto query = database_->CreateQueryDef(
-      "ByUser", "PARAMETERS [Who] Text (255), Since DateTime; SELECT * FROM Logon WHERE Username = [Who] AND "
-                "logontime >= Since AND Typ = Kind");
+      "ByUser",
+      "PARAMETERS [Who] Text (255), Since DateTime; SELECT * FROM Logon WHERE Username = [Who] AND "
+      "logontime >= Since AND Typ = Kind");
   Collection<Parameter>& parameters = query->Parameters();
   ASSERT_EQ(parameters.Count(), 3);
   EXPECT_EQ(parameters.Item("who")->Type(), dbText);
@@ -152,11 +153,16 @@ TEST_F(QueryDefTest, SettingsAndUserPropertiesOfADefinition) {
   database_->Close();
   auto reopened = engine_.OpenDatabase(path_);
   EXPECT_EQ(reopened->QueryDefs().Item("Q")->Properties().Item("Description")->Value(), Variant("all rows"));
-  EXPECT_EQ(DaoNumberOf([&] { query->SQL(); query->Parameters(); }), 3420);
+  EXPECT_EQ(DaoNumberOf([&] {
+              query->SQL();
+              query->Parameters();
+            }),
+            3420);
 }
 
 TEST_F(QueryDefTest, OpenRecordsetRunsTheTextWithItsParameters) {
-  auto query = database_->CreateQueryDef("ByUser", "PARAMETERS Who Text (50); SELECT * FROM Logon WHERE Username = Who");
+  auto query =
+      database_->CreateQueryDef("ByUser", "PARAMETERS Who Text (50); SELECT * FROM Logon WHERE Username = Who");
   EXPECT_EQ(DaoNumberOf([&] { query->OpenRecordset(); }), 3061);
   query->Parameters().Item("Who")->SetValue(Variant("BERT"));
   auto recordset = query->OpenRecordset(dbOpenSnapshot);

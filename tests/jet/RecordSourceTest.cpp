@@ -12,8 +12,7 @@ namespace {
 // small and dense, far apart, negative, or a mix that arrives out of order.
 TEST(RecordSourceTest, BookmarksNumberRowsInFirstSeenOrderForAnyRowIds) {
   BookmarkTable table;
-  const std::vector<RowKey> keys = {1,       2,  7,         0,         -5, 5000000000LL,
-                                    INT64_MIN, 3, 100000,  4095,      4096, INT64_MAX};
+  const std::vector<RowKey> keys = {1, 2, 7, 0, -5, 5000000000LL, INT64_MIN, 3, 100000, 4095, 4096, INT64_MAX};
   for (size_t i = 0; i < keys.size(); ++i) {
     EXPECT_EQ(table.BookmarkOf(keys[i], static_cast<RowPosition>(i)), i + 1) << keys[i];
   }

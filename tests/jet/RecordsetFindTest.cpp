@@ -171,7 +171,6 @@ TEST_F(RecordsetFindTest, SeekOnAClonePositionsTheClone) {
   EXPECT_EQ(table->Index(), "");
 }
 
-
 // What Find* must answer, worked out from the list itself: the IDs of the recordset's rows in
 // its order (a walk from the first row; a row deleted by another program, still in the list,
 // as minus its ID), and a predicate standing for the criterion.

@@ -286,9 +286,10 @@ TEST_F(RecordsetKeysetTest, AnEmptyTableAtTheOpenGivesAnEmptyMembership) {
 // which is counted by reading it.
 TEST_F(RecordsetKeysetTest, TheKeptRowCountLeavesOutRowsAddedAfterTheOpen) {
   MakeRows();
-  EXPECT_EQ(testing::StockShell(path_, "CREATE TABLE Plain (ID INTEGER PRIMARY KEY, Username TEXT); "
-                                       "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
-                                       "INSERT INTO Plain SELECT i, 'user' || (i % 3) FROM n"),
+  EXPECT_EQ(testing::StockShell(path_,
+                                "CREATE TABLE Plain (ID INTEGER PRIMARY KEY, Username TEXT); "
+                                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+                                "INSERT INTO Plain SELECT i, 'user' || (i % 3) FROM n"),
             "");
   for (const std::string table : {"Logon", "Plain"}) {
     SCOPED_TRACE(table);

@@ -32,7 +32,11 @@ class RecordsetLongValueTest : public testing::RecordsetTestBase {
 TEST_F(RecordsetLongValueTest, LargeValuesInChunksComeBackWhole) {
   const std::vector<uint8_t> bytes = EveryByte(6 * 1024 * 1024 + 7);
   std::string text;
-  while (text.size() < 3 * 1024 * 1024) text += "Gr\xC3\xBC\xC3\x9F" "e, Zeile " + std::to_string(text.size()) + "\r\n";
+  while (text.size() < 3 * 1024 * 1024)
+    text +=
+        "Gr\xC3\xBC\xC3\x9F"
+        "e, Zeile " +
+        std::to_string(text.size()) + "\r\n";
 
   auto recordset = Open("Blobs", dbOpenDynaset);
   recordset->AddNew();
@@ -59,7 +63,9 @@ TEST_F(RecordsetLongValueTest, LargeValuesInChunksComeBackWhole) {
   EXPECT_TRUE(read == bytes);
   EXPECT_TRUE(data.Value() == Variant(bytes));
   EXPECT_EQ(VarToStr(body.Value()), text);
-  EXPECT_EQ(VarToStr(body.GetChunk(0, 7)), "Gr\xC3\xBC\xC3\x9F" "e");
+  EXPECT_EQ(VarToStr(body.GetChunk(0, 7)),
+            "Gr\xC3\xBC\xC3\x9F"
+            "e");
   // An over-long request gives the rest; one past the end nothing.
   EXPECT_EQ(data.GetChunk(static_cast<int>(bytes.size()) - 2, 100).AsBytes(),
             std::vector<uint8_t>(bytes.end() - 2, bytes.end()));
@@ -69,16 +75,15 @@ TEST_F(RecordsetLongValueTest, LargeValuesInChunksComeBackWhole) {
   EXPECT_EQ(Shell("SELECT length(Data), typeof(Data), length(CAST(Body AS BLOB)), typeof(Body) FROM Blobs"),
             std::to_string(bytes.size()) + "|blob|" + std::to_string(text.size()) + "|text\n");
   // The stored bytes themselves, as the stock shell sees them.
-  EXPECT_EQ(Shell("SELECT hex(substr(Data, 6291450, 8)) FROM Blobs"),
-            [&] {
-              static const char kDigits[] = "0123456789ABCDEF";
-              std::string hex;
-              for (size_t i = 6291449; i < 6291457; ++i) {
-                hex += kDigits[bytes[i] >> 4];
-                hex += kDigits[bytes[i] & 15];
-              }
-              return hex + "\n";
-            }());
+  EXPECT_EQ(Shell("SELECT hex(substr(Data, 6291450, 8)) FROM Blobs"), [&] {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (size_t i = 6291449; i < 6291457; ++i) {
+      hex += kDigits[bytes[i] >> 4];
+      hex += kDigits[bytes[i] & 15];
+    }
+    return hex + "\n";
+  }());
 }
 
 TEST_F(RecordsetLongValueTest, BinaryValuesAreBytesWhateverTheyLookLike) {

@@ -291,8 +291,9 @@ TEST_F(RecordsetNavigationTest, TableReachesEveryRowItCountsAfterAnotherConnecti
   table->MoveNext();
   EXPECT_EQ(VarToStr(Value(*table, "Computer")), "PC10");
   // One row beyond the end of the index, one inside the part already read.
-  EXPECT_EQ(StockShell(path_, "INSERT INTO Logon (Computer) VALUES ('PC999'); "
-                              "INSERT INTO Logon (Computer) VALUES ('PC100a')"),
+  EXPECT_EQ(StockShell(path_,
+                       "INSERT INTO Logon (Computer) VALUES ('PC999'); "
+                       "INSERT INTO Logon (Computer) VALUES ('PC100a')"),
             "");
   EXPECT_EQ(table->RecordCount(), 102);
   table->MoveNext();

@@ -21,11 +21,12 @@ class RecordsetPrimaryKeyTest : public testing::TempFolderTest {
     TempFolderTest::SetUp();
     path_ = PathOf("other.db");
     // Made by another tool: a text key and a key of two fields, write-ahead log as ours.
-    Shell("PRAGMA journal_mode=WAL; "
-          "CREATE TABLE kv (k TEXT PRIMARY KEY, v INTEGER, note TEXT) WITHOUT ROWID; "
-          "INSERT INTO kv VALUES ('c', 3, 'z'), ('a', 1, 'x'), ('b', 2, 'y'); "
-          "CREATE TABLE pair (a INTEGER, b TEXT, n REAL, PRIMARY KEY (a, b)) WITHOUT ROWID; "
-          "INSERT INTO pair VALUES (2, 'x', 0.5), (1, 'y', 1.5), (1, 'x', 2.5)");
+    Shell(
+        "PRAGMA journal_mode=WAL; "
+        "CREATE TABLE kv (k TEXT PRIMARY KEY, v INTEGER, note TEXT) WITHOUT ROWID; "
+        "INSERT INTO kv VALUES ('c', 3, 'z'), ('a', 1, 'x'), ('b', 2, 'y'); "
+        "CREATE TABLE pair (a INTEGER, b TEXT, n REAL, PRIMARY KEY (a, b)) WITHOUT ROWID; "
+        "INSERT INTO pair VALUES (2, 'x', 0.5), (1, 'y', 1.5), (1, 'x', 2.5)");
     database_ = engine_.OpenDatabase(path_);
   }
   void TearDown() override {
@@ -162,7 +163,9 @@ TEST_F(RecordsetPrimaryKeyTest, OthersChangesShowAndTheirDeletionsAnswer3167) {
 TEST_F(RecordsetPrimaryKeyTest, LongListsAreReadAsFarAsTheCursorGoes) {
   // More keys than the first chunks hold, keys given out of order.
   std::string insert = "INSERT INTO pair (a, b, n) VALUES ";
-  for (int i = 0; i < 500; ++i) insert += std::string(i ? ", " : "") + "(" + std::to_string((i * 7) % 500 + 10) + ", 'k', " + std::to_string(i) + ")";
+  for (int i = 0; i < 500; ++i)
+    insert +=
+        std::string(i ? ", " : "") + "(" + std::to_string((i * 7) % 500 + 10) + ", 'k', " + std::to_string(i) + ")";
   Shell(insert);
   database_->Close();
   database_ = engine_.OpenDatabase(path_);

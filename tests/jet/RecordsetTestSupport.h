@@ -34,9 +34,10 @@ class RecordsetTestBase : public TempFolderTest {
   // The Logon table of the journal with `rows` rows: user<i % 3>, PC<i>, a logon time i
   // minutes after 8:00 on 8 Dec 2026.
   void MakeLogon(int rows) {
-    Execute("CREATE TABLE Logon (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Username TEXT(50), "
-            "Computer TEXT(20), logontime DATETIME, logofftime DATETIME, IP TEXT(20), "
-            "Betriebssystem TEXT(50), Typ TEXT(10))");
+    Execute(
+        "CREATE TABLE Logon (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Username TEXT(50), "
+        "Computer TEXT(20), logontime DATETIME, logofftime DATETIME, IP TEXT(20), "
+        "Betriebssystem TEXT(50), Typ TEXT(10))");
     // One transaction: a commit per row would wait for the disk every time.
     auto workspace = engine_.DefaultWorkspace();
     workspace->BeginTrans();
@@ -46,8 +47,7 @@ class RecordsetTestBase : public TempFolderTest {
   // A row logged on `minute` minutes after 8:00 on 8 Dec 2026 (minute < 960).
   void AddLogon(const std::string& user, const std::string& computer, int minute) {
     Execute("INSERT INTO Logon (Username, Computer, logontime, Typ) VALUES ('" + user + "', '" + computer +
-            "', #12/8/2026 " + std::to_string(8 + minute / 60) + ":" + std::to_string(minute % 60) +
-            ":00#, 'logon')");
+            "', #12/8/2026 " + std::to_string(8 + minute / 60) + ":" + std::to_string(minute % 60) + ":00#, 'logon')");
   }
 
   std::shared_ptr<Recordset> Open(const std::string& source, int type = 0, int options = 0, int lock = 0) {

@@ -132,7 +132,8 @@ TEST_F(RowCountsTest, AWriterKilledInTheMiddleOfATransactionLeavesTheCountRight)
     DBEngine engine("3.6");
     auto database = engine.OpenDatabase(path_);
     engine.Workspaces().Item(0)->BeginTrans();
-    for (int i = 0; i < 10; ++i) database->Execute("INSERT INTO Logon (Username) SELECT Username FROM Logon", dbFailOnError);
+    for (int i = 0; i < 10; ++i)
+      database->Execute("INSERT INTO Logon (Username) SELECT Username FROM Logon", dbFailOnError);
     raise(SIGKILL);
   }
   int status = 0;

@@ -198,10 +198,13 @@ class RelationRulesTest : public SchemaWriterRulesTest {
 };
 
 TEST_F(RelationRulesTest, ReferencesClauseIsEnforcedOnEveryWriter) {
-  Execute("CREATE TABLE Logon (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, "
-          "Computer TEXT(20) CONSTRAINT ByMachine REFERENCES Machines (Computer))");
-  const std::string orphan = "You cannot add or change a record because a related record is required in table 'Machines'";
-  const std::string referenced = "The record cannot be deleted or changed because table 'Logon' includes related records";
+  Execute(
+      "CREATE TABLE Logon (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, "
+      "Computer TEXT(20) CONSTRAINT ByMachine REFERENCES Machines (Computer))");
+  const std::string orphan =
+      "You cannot add or change a record because a related record is required in table 'Machines'";
+  const std::string referenced =
+      "The record cannot be deleted or changed because table 'Logon' includes related records";
   Execute("INSERT INTO Logon (Computer) VALUES ('pc1')");  // keys compare without regard to case
   Execute("INSERT INTO Logon (Computer) VALUES (Null)");   // a Null refers to nothing
   EXPECT_EQ(DaoNumberOf([&] { Execute("INSERT INTO Logon (Computer) VALUES ('PC9')"); }), 3201);
@@ -255,11 +258,12 @@ TEST_F(RelationRulesTest, RelationsSurviveTheRebuildOfEitherTable) {
 TEST_F(RelationRulesTest, ConstraintAddedLaterChecksTheRowsThere) {
   Execute("CREATE TABLE Logon (Computer TEXT(20))");
   Execute("INSERT INTO Logon (Computer) VALUES ('PC9')");
-  EXPECT_EQ(DaoMessageOf([&] {
-              Execute("ALTER TABLE Logon ADD CONSTRAINT ByMachine FOREIGN KEY (Computer) REFERENCES Machines (Computer)");
-            }),
-            "Cannot create relationships to enforce referential integrity. Existing data in table 'Logon' violates "
-            "referential integrity rules with related table 'Machines'");
+  EXPECT_EQ(
+      DaoMessageOf([&] {
+        Execute("ALTER TABLE Logon ADD CONSTRAINT ByMachine FOREIGN KEY (Computer) REFERENCES Machines (Computer)");
+      }),
+      "Cannot create relationships to enforce referential integrity. Existing data in table 'Logon' violates "
+      "referential integrity rules with related table 'Machines'");
   EXPECT_EQ(database_->Relations().Count(), 0);
   Execute("DELETE FROM Logon");
   Execute("ALTER TABLE Logon ADD CONSTRAINT ByMachine FOREIGN KEY (Computer) REFERENCES Machines (Computer)");
@@ -312,9 +316,9 @@ TEST_F(RelationRulesTest, AppendRefusesWhatCannotBeEnforced) {
   };
   const Case cases[] = {
       {[&] { return database_->CreateRelation("r", "Machines", "Logon", 0); }, 3366},  // no fields
-      {[&] { return pair("Room", "Room"); }, 3173},            // no unique index on Room
-      {[&] { return pair("Computer", "Count"); }, 3368},       // Text against Long
-      {[&] { return pair("Computer", "Computer"); }, 3379},    // PC9 has no machine
+      {[&] { return pair("Room", "Room"); }, 3173},                                    // no unique index on Room
+      {[&] { return pair("Computer", "Count"); }, 3368},                               // Text against Long
+      {[&] { return pair("Computer", "Computer"); }, 3379},                            // PC9 has no machine
       {[&] { return pair("Computer", "Nothing"); }, 3070},
   };
   for (const Case& c : cases) {

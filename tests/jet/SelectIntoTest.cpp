@@ -46,13 +46,16 @@ class SelectIntoTest : public testing::TempFolderTest {
     TempFolderTest::SetUp();
     path_ = PathOf("people.mdb");
     database_ = engine_.CreateDatabase(path_, dbLangGeneral, dbVersion40);
-    Execute("CREATE TABLE people (id COUNTER CONSTRAINT pk PRIMARY KEY, name TEXT(40), born DATETIME, "
-            "paid CURRENCY, ok YESNO, score DOUBLE, small SHORT, big LONG, tiny BYTE, note MEMO)");
+    Execute(
+        "CREATE TABLE people (id COUNTER CONSTRAINT pk PRIMARY KEY, name TEXT(40), born DATETIME, "
+        "paid CURRENCY, ok YESNO, score DOUBLE, small SHORT, big LONG, tiny BYTE, note MEMO)");
     Execute("CREATE INDEX people_name ON people (name)");
-    Execute("INSERT INTO people (name, born, paid, ok, score, small, big, tiny, note) VALUES "
-            "('Anna', #1/15/2024 10:30:00#, 12.3456, True, 1.5, 3, 70000, 7, 'a long note')");
-    Execute("INSERT INTO people (name, born, paid, ok, score, small, big, tiny, note) VALUES "
-            "('BERT', #3/1/2023#, 0.1, False, 2.25, -4, 5, 255, Null)");
+    Execute(
+        "INSERT INTO people (name, born, paid, ok, score, small, big, tiny, note) VALUES "
+        "('Anna', #1/15/2024 10:30:00#, 12.3456, True, 1.5, 3, 70000, 7, 'a long note')");
+    Execute(
+        "INSERT INTO people (name, born, paid, ok, score, small, big, tiny, note) VALUES "
+        "('BERT', #3/1/2023#, 0.1, False, 2.25, -4, 5, 255, Null)");
   }
   void TearDown() override {
     database_.reset();
@@ -91,9 +94,9 @@ TEST_F(SelectIntoTest, TheNewTableHasTheTypesAndSizesOfItsSources) {
   Execute("SELECT * INTO copy FROM people");
   EXPECT_EQ(database_->RecordsAffected(), 2);
   const std::vector<FieldShape> expected = {
-      {"id", dbLong, 4},       {"name", dbText, 40},  {"born", dbDate, 8},    {"paid", dbCurrency, 8},
-      {"ok", dbBoolean, 1},    {"score", dbDouble, 8}, {"small", dbInteger, 2}, {"big", dbLong, 4},
-      {"tiny", dbByte, 1},     {"note", dbMemo, 0},
+      {"id", dbLong, 4},    {"name", dbText, 40},   {"born", dbDate, 8},     {"paid", dbCurrency, 8},
+      {"ok", dbBoolean, 1}, {"score", dbDouble, 8}, {"small", dbInteger, 2}, {"big", dbLong, 4},
+      {"tiny", dbByte, 1},  {"note", dbMemo, 0},
   };
   EXPECT_EQ(Shapes("copy"), expected);
   // The values read back as they were: dates, amounts, Yes/No.
@@ -125,8 +128,9 @@ TEST_F(SelectIntoTest, TextComparesWithoutCaseInTheEngineAndTheStockShell) {
 }
 
 TEST_F(SelectIntoTest, ComputedFieldsTakeTheirDerivedTypes) {
-  Execute("SELECT name & '!' AS shout, DateAdd('d', 1, born) AS nextDay, paid * 2 AS twice, score / 2 AS half, "
-          "Len(name) AS letters INTO derived FROM people");
+  Execute(
+      "SELECT name & '!' AS shout, DateAdd('d', 1, born) AS nextDay, paid * 2 AS twice, score / 2 AS half, "
+      "Len(name) AS letters INTO derived FROM people");
   const std::vector<FieldShape> derived = {
       {"shout", dbText, 255}, {"nextDay", dbDate, 8}, {"twice", dbCurrency, 8},
       {"half", dbDouble, 8},  {"letters", dbLong, 4},
@@ -135,8 +139,9 @@ TEST_F(SelectIntoTest, ComputedFieldsTakeTheirDerivedTypes) {
   EXPECT_EQ(Values("SELECT shout, nextDay, twice FROM derived WHERE shout = 'ANNA!'"),
             "Anna!|01/16/2024 10:30:00|24.6912;");
 
-  Execute("SELECT ok, Count(*) AS n, Max(born) AS latest, Sum(paid) AS total, Avg(small) AS mean INTO summary "
-          "FROM people GROUP BY ok");
+  Execute(
+      "SELECT ok, Count(*) AS n, Max(born) AS latest, Sum(paid) AS total, Avg(small) AS mean INTO summary "
+      "FROM people GROUP BY ok");
   const std::vector<FieldShape> summary = {
       {"ok", dbBoolean, 1}, {"n", dbLong, 4}, {"latest", dbDate, 8}, {"total", dbCurrency, 8}, {"mean", dbDouble, 8},
   };
@@ -169,13 +174,15 @@ TEST_F(SelectIntoTest, StoredMakeTableQueriesAndRefusals) {
 // its bookkeeping behind, and the same statement can then run again.
 TEST_F(SelectIntoTest, TheNewTableKeepsItsRowCountAndAFailedQueryLeavesNothing) {
   Execute("SELECT name, big INTO copy FROM people");
-  EXPECT_EQ(StockShell(path_, "SELECT name FROM sqlite_master WHERE type = 'trigger' AND tbl_name = 'copy' "
-                              "AND name LIKE '%rowcount%' ORDER BY name"),
+  EXPECT_EQ(StockShell(path_,
+                       "SELECT name FROM sqlite_master WHERE type = 'trigger' AND tbl_name = 'copy' "
+                       "AND name LIKE '%rowcount%' ORDER BY name"),
             "copy.rowcount.delete\ncopy.rowcount.insert\n");
   EXPECT_EQ(StockShell(path_, "SELECT Rows FROM MSysRowCounts WHERE TableName = 'copy'"), "2\n");
-  EXPECT_EQ(StockShell(path_, "INSERT INTO copy (name) VALUES ('Cleo'), ('Dora'); "
-                              "DELETE FROM copy WHERE name = 'BERT'; "
-                              "SELECT Rows FROM MSysRowCounts WHERE TableName = 'copy'"),
+  EXPECT_EQ(StockShell(path_,
+                       "INSERT INTO copy (name) VALUES ('Cleo'), ('Dora'); "
+                       "DELETE FROM copy WHERE name = 'BERT'; "
+                       "SELECT Rows FROM MSysRowCounts WHERE TableName = 'copy'"),
             "3\n");
   database_->TableDefs().Refresh();
   EXPECT_EQ(database_->TableDefs().Item("copy")->RecordCount(), 3);

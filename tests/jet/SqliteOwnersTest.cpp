@@ -84,8 +84,7 @@ TEST_F(SqliteOwnersTest, TransactionRollsBackUnlessCommitted) {
 }
 
 TEST_F(SqliteOwnersTest, FailuresAnswerDaoNumbers) {
-  EXPECT_EQ(DaoNumberOf([&] { SqliteConnection(PathOf("missing.db"), OpenMode::ReadWrite); }),
-            3024);
+  EXPECT_EQ(DaoNumberOf([&] { SqliteConnection(PathOf("missing.db"), OpenMode::ReadWrite); }), 3024);
 
   std::ofstream(PathOf("text.db")) << "this is not a database file, just some text";
   EXPECT_EQ(DaoNumberOf([&] {

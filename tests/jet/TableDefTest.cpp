@@ -244,8 +244,9 @@ TEST_F(TableDefTest, DroppedTableAnswers3420) {
 }
 
 TEST_F(TableDefTest, SqlDdlKeepsJetNamesAndFlags) {
-  database_->Execute("CREATE TABLE Orders (Customer TEXT(10), Nr LONG, Stamp DATETIME, "
-                     "CONSTRAINT OrderKey PRIMARY KEY (Customer, Nr))");
+  database_->Execute(
+      "CREATE TABLE Orders (Customer TEXT(10), Nr LONG, Stamp DATETIME, "
+      "CONSTRAINT OrderKey PRIMARY KEY (Customer, Nr))");
   database_->Execute("CREATE UNIQUE INDEX ByStamp ON Orders (Stamp DESC) WITH IGNORE NULL");
   auto orders = database_->TableDefs().Item("Orders");
   auto key = orders->Indexes().Item("OrderKey");

@@ -26,8 +26,8 @@ class TextComparisonTest : public RecordsetTestBase {
     RecordsetTestBase::SetUp();
     Execute("CREATE TABLE Cities (ID LONG CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(50))");
     Execute("CREATE INDEX ByName ON Cities (Name)");
-    const std::vector<std::string> names = {"Köln", "KÖLN", "Kobe", "Kø", "Émile", "émile", "Anna",
-                                            "Москва", "МОСКВА", "Zürich", "zz", "Ωmega"};
+    const std::vector<std::string> names = {"Köln", "KÖLN",   "Kobe",   "Kø",     "Émile", "émile",
+                                            "Anna", "Москва", "МОСКВА", "Zürich", "zz",    "Ωmega"};
     for (size_t i = 0; i < names.size(); ++i) {
       Execute("INSERT INTO Cities VALUES (" + std::to_string(i + 1) + ", '" + names[i] + "')");
     }
@@ -73,12 +73,14 @@ TEST_F(TextComparisonTest, CriteriaIgnoreTheCaseOfEveryLetter) {
 }
 
 TEST_F(TextComparisonTest, ParametersJoinsAndSubqueriesCompareAlike) {
-  auto query = database_->CreateQueryDef("", "PARAMETERS [city] Text; SELECT Name FROM Cities WHERE Name = [city] ORDER BY ID");
+  auto query =
+      database_->CreateQueryDef("", "PARAMETERS [city] Text; SELECT Name FROM Cities WHERE Name = [city] ORDER BY ID");
   query->Parameters().Item("city")->SetValue(Variant("KÖLN"));
   EXPECT_EQ(ReadOn(*query->OpenRecordset(dbOpenSnapshot), "Name"), (std::vector<std::string>{"Köln", "KÖLN"}));
   query->Parameters().Item("city")->SetValue(Variant("anna"));
   EXPECT_EQ(ReadOn(*query->OpenRecordset(dbOpenSnapshot), "Name"), (std::vector<std::string>{"Anna"}));
-  auto range = database_->CreateQueryDef("", "PARAMETERS [from] Text; SELECT Name FROM Cities WHERE Name >= [from] AND Name < 'L' ORDER BY ID");
+  auto range = database_->CreateQueryDef(
+      "", "PARAMETERS [from] Text; SELECT Name FROM Cities WHERE Name >= [from] AND Name < 'L' ORDER BY ID");
   range->Parameters().Item("from")->SetValue(Variant("KÖLN"));
   EXPECT_EQ(ReadOn(*range->OpenRecordset(dbOpenSnapshot), "Name"), (std::vector<std::string>{"Köln", "KÖLN", "Kø"}));
 
@@ -100,8 +102,9 @@ TEST_F(TextComparisonTest, SortsAndGroupsTreatBothCasesAsOne) {
   // Jet's order is the letters' order: é (U+00E9) after z.
   EXPECT_EQ(Names("SELECT Name FROM Cities WHERE Name > 'Z' ORDER BY Name DESC, ID"),
             (std::vector<std::string>{"Москва", "МОСКВА", "Ωmega", "Émile", "émile", "Zürich", "zz"}));
-  auto grouped = Open("SELECT LCase(Name) AS L, Count(*) AS N FROM Cities WHERE Name Like 'k*' GROUP BY Name ORDER BY Name",
-                      dbOpenSnapshot);
+  auto grouped =
+      Open("SELECT LCase(Name) AS L, Count(*) AS N FROM Cities WHERE Name Like 'k*' GROUP BY Name ORDER BY Name",
+           dbOpenSnapshot);
   std::vector<std::string> groups;
   for (; !grouped->IsEOF(); grouped->MoveNext()) {
     groups.push_back(VarToStr(Value(*grouped, "L")) + ":" + VarToStr(Value(*grouped, "N")));
@@ -190,8 +193,10 @@ TEST_F(TextComparisonTest, TheStockShellReadsTheIndexAsTheEngineWrites) {
   // The shell's look-ups through the index find what its scans find.
   for (const char* where : {"Name = 'KÖLN'", "Name = 'Köln'", "Name >= 'K' AND Name < 'L'", "Name = 'anna'"}) {
     SCOPED_TRACE(where);
-    const std::string indexed = StockShell(path_, std::string("SELECT ID FROM Cities INDEXED BY 'Cities.ByName' WHERE ") + where + " ORDER BY ID");
-    const std::string scanned = StockShell(path_, std::string("SELECT ID FROM Cities NOT INDEXED WHERE ") + where + " ORDER BY ID");
+    const std::string indexed = StockShell(
+        path_, std::string("SELECT ID FROM Cities INDEXED BY 'Cities.ByName' WHERE ") + where + " ORDER BY ID");
+    const std::string scanned =
+        StockShell(path_, std::string("SELECT ID FROM Cities NOT INDEXED WHERE ") + where + " ORDER BY ID");
     EXPECT_EQ(indexed, scanned);
     EXPECT_FALSE(indexed.empty());
   }
@@ -206,7 +211,8 @@ class TextComparisonPlanTest : public TextComparisonTest {
     const std::vector<SchemaColumn>* Columns(std::string_view table) override {
       return table == "Cities" ? &columns_ : nullptr;
     }
-    std::vector<SchemaColumn> columns_ = {{"ID", DefaultFieldType(dbLong), true}, {"Name", DefaultFieldType(dbText), true}};
+    std::vector<SchemaColumn> columns_ = {{"ID", DefaultFieldType(dbLong), true},
+                                          {"Name", DefaultFieldType(dbText), true}};
   };
 
   std::string Plan(const std::string& jetSql) {

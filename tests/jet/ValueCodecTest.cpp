@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "runtime/DateTime.h"
 #include "jet/DaoErrors.h"
 #include "jet/sqlite/SqliteConnection.h"
 #include "jet/sqlite/SqliteStatement.h"
+#include "runtime/DateTime.h"
 #include "tests/jet/EngineTestSupport.h"
 
 namespace lumo::jet {

@@ -123,7 +123,8 @@ TEST_F(WorkspaceTest, TransactionHoldsTheWriteLockFromItsBeginning) {
   workspace_->BeginTrans();
   // Only read so far, yet nobody else may write in between: what the transaction read is
   // still true when it writes.
-  EXPECT_EQ(VarToStr(database->OpenRecordset("SELECT count(*) FROM t", dbOpenSnapshot)->Fields().Item(0)->Value()), "0");
+  EXPECT_EQ(VarToStr(database->OpenRecordset("SELECT count(*) FROM t", dbOpenSnapshot)->Fields().Item(0)->Value()),
+            "0");
   EXPECT_EQ(DaoNumberOf([&] { elsewhere->Execute("INSERT INTO t (name) VALUES ('between')", dbFailOnError); }), 3218);
   database->Execute("INSERT INTO t (name) VALUES ('mine')", dbFailOnError);
   workspace_->CommitTrans();
@@ -165,7 +166,8 @@ TEST_F(WorkspaceTest, DatabasesOfOneWorkspaceOnOneFileWriteInOneTransaction) {
   first->Execute("UPDATE t SET name = 'inner' WHERE name = 'added'", dbFailOnError);
   workspace_->Rollback();
   std::string names;
-  for (auto rows = second->OpenRecordset("SELECT name FROM t ORDER BY id", dbOpenSnapshot); !rows->IsEOF(); rows->MoveNext()) {
+  for (auto rows = second->OpenRecordset("SELECT name FROM t ORDER BY id", dbOpenSnapshot); !rows->IsEOF();
+       rows->MoveNext()) {
     names += (names.empty() ? "" : ",") + VarToStr(rows->Fields().Item(0)->Value());
   }
   EXPECT_EQ(names, "second,added");

@@ -104,8 +104,8 @@ TEST(ComponentTest, InsertAndRemoveMoveOwnership) {
   EXPECT_EQ(child->Owner(), nullptr);
   EXPECT_EQ(second.ComponentCount(), 0);
   delete child;
-  EXPECT_EQ(journal, (std::vector<std::string>{"first insert other", "first remove other",
-                                               "second insert other", "second remove other"}));
+  EXPECT_EQ(journal, (std::vector<std::string>{"first insert other", "first remove other", "second insert other",
+                                               "second remove other"}));
 }
 
 TEST(ComponentTest, FreeNotificationTellsHoldersOfAReference) {
@@ -233,12 +233,11 @@ const ClassInfo& TTableLike::StaticClass() {
       ClassBuilder<T>("TTableLike", &TComponent::StaticClass)
           .Boolean("ReadOnly", &T::ReadOnly, &T::SetReadOnly, false)
           .Integer("TableType", &T::TableType, &T::SetTableType, 2)
-          .Enumeration("ExportMethod", &T::ExportMethod, &T::SetExportMethod,
-                       {"VisibleFields", "AllFields"}, TExportMethod::VisibleFields)
+          .Enumeration("ExportMethod", &T::ExportMethod, &T::SetExportMethod, {"VisibleFields", "AllFields"},
+                       TExportMethod::VisibleFields)
           .Set("OpenOptions", &T::OpenOptions, &T::SetOpenOptions,
-               {"dbDenyWrite", "dbDenyRead", "dbReadOnly", "dbAppendOnly", "dbInconsistent",
-                "dbConsistent", "dbSQLPassThrough", "dbFailOnError", "dbForwardOnly",
-                "dbSeeChanges", "dbRunAsync", "dbExecDirect"})
+               {"dbDenyWrite", "dbDenyRead", "dbReadOnly", "dbAppendOnly", "dbInconsistent", "dbConsistent",
+                "dbSQLPassThrough", "dbFailOnError", "dbForwardOnly", "dbSeeChanges", "dbRunAsync", "dbExecDirect"})
           .String("EncodedString", &T::encoded_, &T::encoded_);
   return info;
 }
@@ -266,9 +265,8 @@ std::vector<std::string> PropertyNames(const ClassInfo& info) {
 
 TEST(ComponentTest, ClassTablesListInheritedPropertiesFirst) {
   const ClassInfo& info = TDerivedTable::StaticClass();
-  EXPECT_EQ(PropertyNames(info), (std::vector<std::string>{"Name", "Tag", "ReadOnly", "TableType",
-                                                          "ExportMethod", "OpenOptions",
-                                                          "EncodedString", "Ratio"}));
+  EXPECT_EQ(PropertyNames(info), (std::vector<std::string>{"Name", "Tag", "ReadOnly", "TableType", "ExportMethod",
+                                                           "OpenOptions", "EncodedString", "Ratio"}));
   EXPECT_EQ(info.FindProperty("tabletype")->defaultOrdinal, 4);  // replaced in place
   EXPECT_EQ(TTableLike::StaticClass().FindProperty("TableType")->defaultOrdinal, 2);
   EXPECT_EQ(info.FindProperty("Missing"), nullptr);

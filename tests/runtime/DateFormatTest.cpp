@@ -13,10 +13,8 @@ namespace {
 const FormatSettings kGerman = FormatSettings::German();
 const FormatSettings kEnglish = FormatSettings::English();
 
-TDateTime At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0,
-             int milliSecond = 0) {
-  return ComposeDateTime(EncodeDate(year, month, day),
-                         EncodeTime(hour, minute, second, milliSecond));
+TDateTime At(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int milliSecond = 0) {
+  return ComposeDateTime(EncodeDate(year, month, day), EncodeTime(hour, minute, second, milliSecond));
 }
 
 int CurrentYear() {
@@ -100,8 +98,7 @@ TEST(DateFormatTest, SeparatorsComeFromTheSettings) {
   FormatSettings settings = FormatSettings::Invariant();
   settings.DateSeparator = '-';
   settings.TimeSeparator = '.';
-  EXPECT_EQ(FormatDateTime("yyyy/mm/dd hh:nn", At(2026, 12, 8, 10, 20), settings),
-            "2026-12-08 10.20");
+  EXPECT_EQ(FormatDateTime("yyyy/mm/dd hh:nn", At(2026, 12, 8, 10, 20), settings), "2026-12-08 10.20");
 }
 
 TEST(DateFormatTest, SelfReferringFormatsStop) {
@@ -175,16 +172,14 @@ TEST(DateFormatTest, ParsesDateAndTimeTogetherOrTimeAlone) {
 }
 
 TEST(DateFormatTest, RejectsMalformedTextWithTheRuntimeMessages) {
-  const char* badDates[] = {"",           "abc",        "08.12.2026x", "08/12/2026",
-                            "31.02.2026", "123.12.2026", "08.12.",      "08..2026",
-                            "8",          "1.1.10000",  "08.12.2026 10:20"};
+  const char* badDates[] = {"",       "abc",      "08.12.2026x", "08/12/2026", "31.02.2026",      "123.12.2026",
+                            "08.12.", "08..2026", "8",           "1.1.10000",  "08.12.2026 10:20"};
   for (const char* text : badDates) {
     TDateTime value = 42;
     EXPECT_FALSE(TryStrToDate(text, value, kGerman)) << text;
     EXPECT_EQ(value, 42);
   }
-  const char* badTimes[] = {"",      "24:00", "10:60",    "10:20:60", "10:",
-                            "13 PM", "0 AM",  "10:20:30.1234", "10.20"};
+  const char* badTimes[] = {"", "24:00", "10:60", "10:20:60", "10:", "13 PM", "0 AM", "10:20:30.1234", "10.20"};
   for (const char* text : badTimes) {
     TDateTime value = 42;
     EXPECT_FALSE(TryStrToTime(text, value, kGerman)) << text;
@@ -247,10 +242,19 @@ TEST(DateFormatTest, DefaultTextsMatchTheGeneralFormatter) {
   std::mt19937 random(11);
   std::uniform_int_distribution<int32_t> days(1, kMaxDayNumber);
   std::uniform_int_distribution<int32_t> msecs(0, 86399999);
-  std::vector<TDateTime> values = {0.0, -1.0, -1.25, -657434.0, 1.5, kMinDateTime, kMaxDateTime,
-                                   At(1899, 12, 29, 23, 59, 59), At(1066, 10, 14, 12),
-                                   At(2026, 12, 8), At(2026, 12, 8, 0, 0, 0, 999),
-                                   46000.0 - 0.4 / 86400000.0, -2.0 - 0.99999999999};
+  std::vector<TDateTime> values = {0.0,
+                                   -1.0,
+                                   -1.25,
+                                   -657434.0,
+                                   1.5,
+                                   kMinDateTime,
+                                   kMaxDateTime,
+                                   At(1899, 12, 29, 23, 59, 59),
+                                   At(1066, 10, 14, 12),
+                                   At(2026, 12, 8),
+                                   At(2026, 12, 8, 0, 0, 0, 999),
+                                   46000.0 - 0.4 / 86400000.0,
+                                   -2.0 - 0.99999999999};
   for (int i = 0; i < 3000; ++i) {
     values.push_back(TimeStampToDateTime({i % 5 == 0 ? 0 : msecs(random), days(random)}));
   }

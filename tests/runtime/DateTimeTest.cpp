@@ -13,18 +13,17 @@ namespace {
 
 struct CalendarCase {
   int year, month, day;
-  double dateValue;    // days since 30 Dec 1899
-  int32_t dayNumber;   // days since 1 Jan 0001 (= 1)
-  int dayOfWeek;       // 1 = Sunday
+  double dateValue;   // days since 30 Dec 1899
+  int32_t dayNumber;  // days since 1 Jan 0001 (= 1)
+  int dayOfWeek;      // 1 = Sunday
 };
 
 // Reference values computed independently with a proleptic Gregorian calendar.
 const CalendarCase kCalendar[] = {
-    {1899, 12, 30, 0, 693594, 7},        {1900, 1, 1, 2, 693596, 2},
-    {1900, 3, 1, 61, 693655, 5},         {2026, 12, 8, 46364, 739958, 3},
-    {1, 1, 1, -693593, 1, 2},            {9999, 12, 31, 2958465, 3652059, 6},
-    {2000, 2, 29, 36585, 730179, 3},     {1600, 12, 31, -109206, 584388, 1},
-    {1700, 3, 1, -72987, 620607, 2},     {1752, 9, 14, -53797, 639797, 5},
+    {1899, 12, 30, 0, 693594, 7},     {1900, 1, 1, 2, 693596, 2},         {1900, 3, 1, 61, 693655, 5},
+    {2026, 12, 8, 46364, 739958, 3},  {1, 1, 1, -693593, 1, 2},           {9999, 12, 31, 2958465, 3652059, 6},
+    {2000, 2, 29, 36585, 730179, 3},  {1600, 12, 31, -109206, 584388, 1}, {1700, 3, 1, -72987, 620607, 2},
+    {1752, 9, 14, -53797, 639797, 5},
 };
 
 TEST(DateTimeTest, EncodesAndDecodesKnownCalendarDates) {
@@ -48,8 +47,7 @@ TEST(DateTimeTest, EveryDayNumberDecodesToTheNextCalendarDay) {
   for (int32_t dayNumber = 1; dayNumber <= kMaxDayNumber; ++dayNumber) {
     DateTimeParts parts = SplitDateTime(TimeStampToDateTime({0, dayNumber}));
     ASSERT_TRUE(parts.Year == year && parts.Month == month && parts.Day == day)
-        << "day number " << dayNumber << " gave " << parts.Year << "-" << parts.Month << "-"
-        << parts.Day;
+        << "day number " << dayNumber << " gave " << parts.Year << "-" << parts.Month << "-" << parts.Day;
     if (++day > DaysInMonth(year, month)) {
       day = 1;
       if (++month > 12) month = 1, ++year;
@@ -104,8 +102,7 @@ TEST(DateTimeTest, TimeStampsSurviveTheDoubleExactly) {
   for (int32_t day : edgeDays) {
     for (int32_t time : edgeTimes) {
       TTimeStamp stamp{time, day};
-      ASSERT_EQ(DateTimeToTimeStamp(TimeStampToDateTime(stamp)), stamp)
-          << "day " << day << ", " << time << " ms";
+      ASSERT_EQ(DateTimeToTimeStamp(TimeStampToDateTime(stamp)), stamp) << "day " << day << ", " << time << " ms";
     }
   }
   for (int i = 0; i < 200000; ++i) {
@@ -133,8 +130,7 @@ TEST(DateTimeTest, EncodeTimeGivesTheFractionOfTheDay) {
   EXPECT_EQ(EncodeTime(6, 0, 0, 0), 0.25);
   EXPECT_EQ(DateTimeToTimeStamp(EncodeTime(23, 59, 59, 999)).Time, 86399999);
   int hour, minute, second, milliSecond;
-  DecodeTime(EncodeDate(2026, 7, 3) + EncodeTime(9, 5, 7, 123), hour, minute, second,
-             milliSecond);
+  DecodeTime(EncodeDate(2026, 7, 3) + EncodeTime(9, 5, 7, 123), hour, minute, second, milliSecond);
   EXPECT_EQ(hour, 9);
   EXPECT_EQ(minute, 5);
   EXPECT_EQ(second, 7);
@@ -165,8 +161,7 @@ TEST(DateTimeTest, ImpossibleDatesTimesAndValuesRaiseConvertError) {
     DateTimeToTimeStamp(3000000);
     FAIL() << "no exception";
   } catch (const EConvertError& error) {
-    EXPECT_STREQ(error.what(),
-                 "Date-time value 3000000 is outside the range 0001-01-01 to 9999-12-31");
+    EXPECT_STREQ(error.what(), "Date-time value 3000000 is outside the range 0001-01-01 to 9999-12-31");
   }
 }
 
@@ -174,8 +169,7 @@ TEST(DateTimeTest, MillisecondCountsFromDayOne) {
   EXPECT_EQ(TimeStampToMSecs({0, 1}), 86400000.0);
   EXPECT_EQ(TimeStampToMSecs({500, kDateDelta}), 693594.0 * 86400000 + 500);
   EXPECT_EQ(MSecsToTimeStamp(693594.0 * 86400000 + 500), (TTimeStamp{500, kDateDelta}));
-  EXPECT_EQ(MSecsToTimeStamp(TimeStampToMSecs({86399999, kMaxDayNumber})),
-            (TTimeStamp{86399999, kMaxDayNumber}));
+  EXPECT_EQ(MSecsToTimeStamp(TimeStampToMSecs({86399999, kMaxDayNumber})), (TTimeStamp{86399999, kMaxDayNumber}));
   EXPECT_THROW(MSecsToTimeStamp(0), EConvertError);
   EXPECT_THROW(MSecsToTimeStamp((kMaxDayNumber + 1.0) * kMSecsPerDay), EConvertError);
 }
@@ -185,9 +179,8 @@ TEST(DateTimeTest, ClockFollowsTheLocalTime) {
   TDateTime now = Now();
   std::tm local{};
   localtime_r(&before, &local);
-  TDateTime expected =
-      EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) +
-      EncodeTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59), 0);
+  TDateTime expected = EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday) +
+                       EncodeTime(local.tm_hour, local.tm_min, std::min(local.tm_sec, 59), 0);
   EXPECT_NEAR(now, expected, 5.0 / 86400);  // a few seconds of slack for a busy machine
   TDateTime today = Date();
   EXPECT_EQ(today, std::trunc(today));

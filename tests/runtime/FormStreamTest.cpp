@@ -28,8 +28,8 @@ class TTestParam : public TObject {
     static const ClassInfo info =
         ClassBuilder<T>("TTestParam", &TObject::StaticClass)
             .String("Name", &T::Name, &T::SetName)
-            .Enumeration("DataType", &T::DataType, &T::SetDataType,
-                         {"ftUnknown", "ftString", "ftInteger", "ftDate"}, TFieldType::ftUnknown);
+            .Enumeration("DataType", &T::DataType, &T::SetDataType, {"ftUnknown", "ftString", "ftInteger", "ftDate"},
+                         TFieldType::ftUnknown);
     return info;
   }
   const ClassInfo& ClassType() const override { return StaticClass(); }
@@ -79,13 +79,12 @@ class TTestDatabase : public TComponent {
   explicit TTestDatabase(TComponent* owner) : TComponent(owner) {}
   static const ClassInfo& StaticClass() {
     using T = TTestDatabase;
-    static const ClassInfo info =
-        ClassBuilder<T>("TTestDatabase", &TComponent::StaticClass)
-            .Boolean("Connected", &T::Connected, &T::SetConnected, false)
-            .Boolean("Exclusive", &T::exclusive_, &T::exclusive_, false)
-            .String("DatabaseType", &T::DatabaseType, &T::SetDatabaseType, "Access")
-            .Integer("QueryTimeout", &T::QueryTimeout, &T::SetQueryTimeout, 60)
-            .Event("OnBeforeConnect", &T::OnBeforeConnect);
+    static const ClassInfo info = ClassBuilder<T>("TTestDatabase", &TComponent::StaticClass)
+                                      .Boolean("Connected", &T::Connected, &T::SetConnected, false)
+                                      .Boolean("Exclusive", &T::exclusive_, &T::exclusive_, false)
+                                      .String("DatabaseType", &T::DatabaseType, &T::SetDatabaseType, "Access")
+                                      .Integer("QueryTimeout", &T::QueryTimeout, &T::SetQueryTimeout, 60)
+                                      .Event("OnBeforeConnect", &T::OnBeforeConnect);
     return info;
   }
   const ClassInfo& ClassType() const override { return StaticClass(); }
@@ -107,7 +106,8 @@ class TTestDatabase : public TComponent {
   // Raw bytes kept beside the published properties, streamed as binary data.
   void DeclareStreamedData(StreamedData& data) override {
     data.DefineProperty(
-        "Signature", [this](const FormValue& value) {
+        "Signature",
+        [this](const FormValue& value) {
           if (value.kind != FormValueKind::kBinary) throw EFilerError("Invalid property value");
           signature_ = value.text;
         },
@@ -115,8 +115,7 @@ class TTestDatabase : public TComponent {
   }
 
   void FinishLoading() override {
-    gJournal.push_back("finish " + Name() +
-                       (HasState(ComponentStateFlag::kLoading) ? " (still loading)" : ""));
+    gJournal.push_back("finish " + Name() + (HasState(ComponentStateFlag::kLoading) ? " (still loading)" : ""));
   }
 
   TConnectEvent OnBeforeConnect;
@@ -149,11 +148,10 @@ class TTestTable : public TComponent {
             .Integer("TableType", &T::tableType_, &T::tableType_, 2)
             .Float("Rate", &T::rate_, &T::rate_, 0)
             .Set("OpenOptions", &T::openOptions_, &T::openOptions_,
-                 {"dbDenyWrite", "dbDenyRead", "dbReadOnly", "dbAppendOnly", "dbInconsistent",
-                  "dbConsistent", "dbSQLPassThrough", "dbFailOnError", "dbForwardOnly",
-                  "dbSeeChanges", "dbRunAsync", "dbExecDirect"})
-            .Enumeration("ExportMethod", &T::exportMethod_, &T::exportMethod_,
-                         {"VisibleFields", "AllFields"}, TExportMethod::VisibleFields)
+                 {"dbDenyWrite", "dbDenyRead", "dbReadOnly", "dbAppendOnly", "dbInconsistent", "dbConsistent",
+                  "dbSQLPassThrough", "dbFailOnError", "dbForwardOnly", "dbSeeChanges", "dbRunAsync", "dbExecDirect"})
+            .Enumeration("ExportMethod", &T::exportMethod_, &T::exportMethod_, {"VisibleFields", "AllFields"},
+                         TExportMethod::VisibleFields)
             .Collection("Columns", &T::columns_)
             .Event("OnFilterRecord", &T::OnFilterRecord);
     return info;
@@ -202,8 +200,8 @@ class TTestPanel : public TComponent {
   explicit TTestPanel(TComponent* owner) : TComponent(owner) {}
   static const ClassInfo& StaticClass() {
     using T = TTestPanel;
-    static const ClassInfo info = ClassBuilder<T>("TTestPanel", &TComponent::StaticClass)
-                                      .String("Caption", &T::caption_, &T::caption_);
+    static const ClassInfo info =
+        ClassBuilder<T>("TTestPanel", &TComponent::StaticClass).String("Caption", &T::caption_, &T::caption_);
     return info;
   }
   const ClassInfo& ClassType() const override { return StaticClass(); }
@@ -221,8 +219,8 @@ class TTestButton : public TTestPanel {
   explicit TTestButton(TComponent* owner) : TTestPanel(owner) {}
   static const ClassInfo& StaticClass() {
     using T = TTestButton;
-    static const ClassInfo info = ClassBuilder<T>("TTestButton", &TTestPanel::StaticClass)
-                                      .Event("OnClick", &T::OnClick);
+    static const ClassInfo info =
+        ClassBuilder<T>("TTestButton", &TTestPanel::StaticClass).Event("OnClick", &T::OnClick);
     return info;
   }
   const ClassInfo& ClassType() const override { return StaticClass(); }
@@ -271,9 +269,8 @@ class TTestForm : public TComponent {
 class FormStreamTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const ClassInfo* info : {&TTestForm::StaticClass(), &TTestDatabase::StaticClass(),
-                                  &TTestTable::StaticClass(), &TTestPanel::StaticClass(),
-                                  &TTestButton::StaticClass()}) {
+    for (const ClassInfo* info : {&TTestForm::StaticClass(), &TTestDatabase::StaticClass(), &TTestTable::StaticClass(),
+                                  &TTestPanel::StaticClass(), &TTestButton::StaticClass()}) {
       RegisterClass(*info);
     }
     gJournal.clear();
@@ -442,8 +439,8 @@ void ExpectJournalFormValues(TTestForm& form) {
   database.OnBeforeConnect(&database);
   button.OnClick(&button);
   EXPECT_FALSE(accept);
-  EXPECT_EQ(form.calls_, (std::vector<std::string>{"FormCreate(self)", "TableFilter Logon",
-                                                   "Connecting Database", "ButtonClick"}));
+  EXPECT_EQ(form.calls_,
+            (std::vector<std::string>{"FormCreate(self)", "TableFilter Logon", "Connecting Database", "ButtonClick"}));
 }
 
 TEST_F(FormStreamTest, ReadsEveryPropertyKind) {
@@ -482,8 +479,7 @@ TEST_F(FormStreamTest, ReferencesResolveAfterTheWholeDescription) {
   // Logon comes before Database, yet its reference is set before anyone finishes loading;
   // setters ran in the loading state, FinishLoading after it, in creation order.
   EXPECT_EQ(gJournal, (std::vector<std::string>{"DatabaseType set while loading", "finish fmain",
-                                                "finish Logon with database Database",
-                                                "finish Database"}));
+                                                "finish Logon with database Database", "finish Database"}));
   EXPECT_FALSE(form.HasState(ComponentStateFlag::kLoading));
   for (int i = 0; i < form.ComponentCount(); ++i) {
     EXPECT_EQ(form.Components(i)->ComponentState(), 0u) << form.Components(i)->Name();
@@ -507,8 +503,10 @@ TEST_F(FormStreamTest, BadDescriptionsNameTheLine) {
       {"object f: TTestForm\n  Caption = 12\nend", "Line 2: Invalid property value"},
       {"object f: TTestForm\n  Font = 1\nend", "Line 2: Invalid property value"},
       {"object f: TTestForm\n  Font.Style = [fsBold, fsStrange]\nend", "Line 2: Invalid property value"},
-      {"object f: TTestForm\n  object D: TTestDatabase\n    Connected = 1\n  end\nend", "Line 3: Invalid property value"},
-      {"object f: TTestForm\n  object D: TTestDatabase\n    Connected = Yes\n  end\nend", "Line 3: Invalid property value"},
+      {"object f: TTestForm\n  object D: TTestDatabase\n    Connected = 1\n  end\nend",
+       "Line 3: Invalid property value"},
+      {"object f: TTestForm\n  object D: TTestDatabase\n    Connected = Yes\n  end\nend",
+       "Line 3: Invalid property value"},
       {"object f: TTestForm\n  object D: TTestDatabase\n    QueryTimeout = 3000000000\n  end\nend",
        "Line 3: Invalid property value"},
       {"object f: TTestForm\n  object T: TTestTable\n    ExportMethod = SomeFields\n  end\nend",
@@ -518,8 +516,10 @@ TEST_F(FormStreamTest, BadDescriptionsNameTheLine) {
       {"object f: TTestForm\n  object T: TTestTable\n    ParamData = <\n      item\n        DataType = ftNothing\n"
        "      end>\n  end\nend",
        "Line 5: Invalid property value"},
-      {"object f: TTestForm\n  object T: TTestTable\n    ParamData = 'x'\n  end\nend", "Line 3: Invalid property value"},
-      {"object f: TTestForm\n  object D: TTestDatabase\n    Signature = 'x'\n  end\nend", "Line 3: Invalid property value"},
+      {"object f: TTestForm\n  object T: TTestTable\n    ParamData = 'x'\n  end\nend",
+       "Line 3: Invalid property value"},
+      {"object f: TTestForm\n  object D: TTestDatabase\n    Signature = 'x'\n  end\nend",
+       "Line 3: Invalid property value"},
       {"object f: TTestForm\n  object D: TTestDatabase\n    Connected = True\nend", "Line 1: Unterminated object"},
       {"object f: TTestForm\n  Left = 1\n  object D: TTestDatabase\n", "Line 3: Unterminated object"},
       {"object f: TTestForm\n  Caption = 'abc\nend", "Line 2: Unterminated string"},
@@ -527,9 +527,12 @@ TEST_F(FormStreamTest, BadDescriptionsNameTheLine) {
       {"object f: TTestForm\n  object D: TTestDatabase\n  end\n  Left = 1\nend", "Line 4: 'object' or 'end' expected"},
       {"object f: TTestForm\nend\nend", "Line 3: End of text expected"},
       {"object f: TTestForm\n  OnCreate = Nothing\nend", "Line 2: Method Nothing not found"},
-      {"object f: TTestForm\n  OnCreate = Calculate\nend", "Line 2: Method Calculate does not match the event OnCreate"},
-      {"object f: TTestForm\n  OnCreate = TableFilter\nend", "Line 2: Method TableFilter does not match the event OnCreate"},
-      {"object f: TTestForm\n  object T: TTestTable\n    Database = Nowhere\n  end\nend", "Line 3: Component Nowhere not found"},
+      {"object f: TTestForm\n  OnCreate = Calculate\nend",
+       "Line 2: Method Calculate does not match the event OnCreate"},
+      {"object f: TTestForm\n  OnCreate = TableFilter\nend",
+       "Line 2: Method TableFilter does not match the event OnCreate"},
+      {"object f: TTestForm\n  object T: TTestTable\n    Database = Nowhere\n  end\nend",
+       "Line 3: Component Nowhere not found"},
       {"object f: TTestForm\n  object P: TTestPanel\n  end\n  object T: TTestTable\n    Database = P\n  end\nend",
        "Line 5: Invalid property value"},
       {"object f: TTestForm\n  object D: TTestDatabase\n    QueryTimeout = -5\n  end\nend",
@@ -587,9 +590,8 @@ TEST_F(FormStreamTest, ReadRootComponentCreatesTheRootByClassName) {
 TEST_F(FormStreamTest, StringsSurviveTheRoundTripWhateverTheyHold) {
   std::string longText;
   for (int i = 0; i < 40; ++i) longText += "Übersicht 'quoted' ";
-  const std::vector<std::string> samples = {
-      "", "'", "''", "a\r\nb", std::string("nul\0inside", 10), "tab\there", "\x7F", "€ and ä",
-      longText, std::string(200, 'x') + "\n"};
+  const std::vector<std::string> samples = {"",          "'",    "''",      "a\r\nb", std::string("nul\0inside", 10),
+                                            "tab\there", "\x7F", "€ and ä", longText, std::string(200, 'x') + "\n"};
   for (const std::string& sample : samples) {
     TTestForm form(nullptr);
     form.SetName("f");

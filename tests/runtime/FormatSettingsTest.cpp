@@ -16,10 +16,8 @@ LocaleInfo GermanLocaleInfo() {
   info.timeFormat = "%T";
   info.monthNames = {"Januar", "Februar", "März",      "April",   "Mai",      "Juni",
                      "Juli",   "August",  "September", "Oktober", "November", "Dezember"};
-  info.abbreviatedMonthNames = {"Jan", "Feb", "Mär", "Apr", "Mai", "Jun",
-                                "Jul", "Aug", "Sep", "Okt", "Nov", "Dez"};
-  info.dayNames = {"Sonntag",    "Montag",  "Dienstag", "Mittwoch",
-                   "Donnerstag", "Freitag", "Samstag"};
+  info.abbreviatedMonthNames = {"Jan", "Feb", "Mär", "Apr", "Mai", "Jun", "Jul", "Aug", "Sep", "Okt", "Nov", "Dez"};
+  info.dayNames = {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"};
   info.abbreviatedDayNames = {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"};
   return info;
 }
@@ -80,13 +78,11 @@ TEST(FormatSettingsTest, StrftimePatternsTranslateToRuntimePatterns) {
   };
   const Case cases[] = {
       {"%d/%m/%y", "dd/mm/yyyy", '/'},  // two-digit years become four-digit ones
-      {"%Y-%m-%d", "yyyy-mm-dd", '-'},
-      {"%e.%m.%Y", "d.mm.yyyy", '.'},
-      {"%-d.%-m.%Y", "d.m.yyyy", '.'},
-      {"%D", "mm/dd/yyyy", '/'},
-      {"%Y年%m月%d日", "yyyy/mm/dd", '/'},  // multi-byte separators: same order with "/"
-      {"%Y. %m. %d.", "yyyy/mm/dd", '/'},
-      {"%d %B", "mm/dd/yyyy", '/'},  // no numeric month and year: the invariant form
+      {"%Y-%m-%d", "yyyy-mm-dd", '-'},    {"%e.%m.%Y", "d.mm.yyyy", '.'},      {"%-d.%-m.%Y", "d.m.yyyy", '.'},
+      {"%D", "mm/dd/yyyy", '/'},          {"%Y年%m月%d日", "yyyy/mm/dd", '/'},  // multi-byte separators: same order
+                                                                                // with "/"
+      {"%Y. %m. %d.", "yyyy/mm/dd", '/'}, {"%d %B", "mm/dd/yyyy", '/'},  // no numeric month and year: the invariant
+                                                                         // form
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.dateFormat);

@@ -24,8 +24,8 @@ TEST(GuidTest, MalformedTextIsRejected) {
       "{00112233-4455-6677-8899-AABBCCDDEEFF0}",  // 39
       "00112233-4455-6677-8899-AABBCCDDEEFF",     // no braces
       "(00112233-4455-6677-8899-AABBCCDDEEFF)",
-      "{00112233-4455-6677-8899-AABBCCDDEEFG}",   // not hex
-      "{0011223-34455-6677-8899-AABBCCDDEEFF}",   // dash moved
+      "{00112233-4455-6677-8899-AABBCCDDEEFG}",  // not hex
+      "{0011223-34455-6677-8899-AABBCCDDEEFF}",  // dash moved
       "{00112233-4455-6677-88990AABBCCDDEEFF}",
       "{ 0112233-4455-6677-8899-AABBCCDDEEFF}",
   };
@@ -43,8 +43,7 @@ TEST(GuidTest, MalformedTextIsRejected) {
 }
 
 TEST(GuidTest, BinaryLayoutIsLittleEndianForTheFirstThreeParts) {
-  GuidBytes expected = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66,
-                        0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
+  GuidBytes expected = {0x33, 0x22, 0x11, 0x00, 0x55, 0x44, 0x77, 0x66, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
   EXPECT_EQ(GuidToBytes(kSample), expected);
   EXPECT_EQ(GuidFromBytes(expected), kSample);
   EXPECT_EQ(GuidFromBytes(expected.data(), expected.size()), kSample);
@@ -62,8 +61,8 @@ TEST(GuidTest, NullGuidAndNewGuids) {
   TGuid second = CreateGuid();
   EXPECT_NE(first, second);
   for (const TGuid& guid : {first, second}) {
-    EXPECT_EQ(guid.D3 >> 12, 4) << GuidToString(guid);      // version 4
-    EXPECT_EQ(guid.D4[0] >> 6, 2) << GuidToString(guid);    // RFC 4122 variant
+    EXPECT_EQ(guid.D3 >> 12, 4) << GuidToString(guid);    // version 4
+    EXPECT_EQ(guid.D4[0] >> 6, 2) << GuidToString(guid);  // RFC 4122 variant
     EXPECT_EQ(StringToGuid(GuidToString(guid)), guid);
   }
 }

@@ -28,8 +28,7 @@ class IniFileTest : public ::testing::Test {
 };
 
 TEST_F(IniFileTest, MissingFileSectionOrKeyGivesDefault) {
-  EXPECT_EQ(GetPrivateProfileString("db", "main", "logon1.mdb", folder_ + "/absent.ini"),
-            "logon1.mdb");
+  EXPECT_EQ(GetPrivateProfileString("db", "main", "logon1.mdb", folder_ + "/absent.ini"), "logon1.mdb");
   EXPECT_EQ(GetPrivateProfileString("db", "main", "logon1.mdb", folder_), "logon1.mdb");
   std::string path = Write("[other]\nmain=x.mdb\n[db]\nbackup=y.mdb\n");
   EXPECT_EQ(GetPrivateProfileString("db", "main", "logon1.mdb", path), "logon1.mdb");
@@ -49,8 +48,7 @@ TEST_F(IniFileTest, NamesCompareWithoutCaseAndBlanksAreTrimmed) {
   std::string path = Write("  [ DB ]  \n   MAIN   =   \\\\server\\share\\journal.mdb   \n");
   EXPECT_EQ(GetPrivateProfileString("db", "main", "d", path), "\\\\server\\share\\journal.mdb");
   EXPECT_EQ(GetPrivateProfileString("Db", "Main", "d", path), "\\\\server\\share\\journal.mdb");
-  EXPECT_EQ(GetPrivateProfileString(" db ", " main ", "d", path),
-            "\\\\server\\share\\journal.mdb");
+  EXPECT_EQ(GetPrivateProfileString(" db ", " main ", "d", path), "\\\\server\\share\\journal.mdb");
 }
 
 TEST_F(IniFileTest, MatchingQuotesAreRemovedOnce) {
@@ -105,10 +103,10 @@ TEST_F(IniFileTest, LinesWithoutEqualsSignAreIgnored) {
 }
 
 TEST_F(IniFileTest, IniFileReadsIntegersAndBooleans) {
-  TIniFile ini(Write(
-      "[n]\ndec=42\nneg=-17\nplus=+5\nhex=$1F\nhex0x=0x10\nallbits=$FFFFFFFF\n"
-      "big=2147483648\nsmallest=-2147483648\nwords=12abc\nempty=\nblank= 7 \n"
-      "yes=1\nno=0\ntwo=2\ntext=true\n"));
+  TIniFile ini(
+      Write("[n]\ndec=42\nneg=-17\nplus=+5\nhex=$1F\nhex0x=0x10\nallbits=$FFFFFFFF\n"
+            "big=2147483648\nsmallest=-2147483648\nwords=12abc\nempty=\nblank= 7 \n"
+            "yes=1\nno=0\ntwo=2\ntext=true\n"));
   EXPECT_EQ(ini.ReadInteger("n", "dec", 0), 42);
   EXPECT_EQ(ini.ReadInteger("n", "neg", 0), -17);
   EXPECT_EQ(ini.ReadInteger("n", "plus", 0), 5);

@@ -67,15 +67,14 @@ TEST(NumberTextTest, StrToFloatReadsTheSettingsDecimalSeparator) {
   EXPECT_EQ(StrToFloat("1.5E-7", kInvariant), 1.5e-7);
   EXPECT_EQ(StrToFloat("inf", kInvariant), std::numeric_limits<double>::infinity());
   EXPECT_TRUE(std::isnan(StrToFloat("NAN", kInvariant)));
-  const char* bad[] = {"", " ", "1.5", "1.234,5", "1,5,5", "abc", "1e", "1e+", "--1",
-                       ",", "1 5", "1E400", "0x10", "1,5x"};
+  const char* bad[] = {"",    " ",   "1.5", "1.234,5", "1,5,5", "abc",  "1e",
+                       "1e+", "--1", ",",   "1 5",     "1E400", "0x10", "1,5x"};
   for (const char* text : bad) {
     double value = 42;
     EXPECT_FALSE(TryStrToFloat(text, value, kGerman)) << "'" << text << "'";
     EXPECT_EQ(value, 42);
   }
-  EXPECT_EQ(ConvertErrorOf([] { StrToFloat("1.234,5", kGerman); }),
-            "'1.234,5' is not a valid floating point value");
+  EXPECT_EQ(ConvertErrorOf([] { StrToFloat("1.234,5", kGerman); }), "'1.234,5' is not a valid floating point value");
 }
 
 TEST(NumberTextTest, FloatTextReadsBackToTheSameValue) {
@@ -84,8 +83,7 @@ TEST(NumberTextTest, FloatTextReadsBackToTheSameValue) {
   std::uniform_int_distribution<int> exponent(-30, 30);
   for (int i = 0; i < 5000; ++i) {
     // Values of 15 significant digits survive the text exactly.
-    double value = std::stod(FloatToStr(mantissa(random) * std::pow(10.0, exponent(random)),
-                                        kInvariant));
+    double value = std::stod(FloatToStr(mantissa(random) * std::pow(10.0, exponent(random)), kInvariant));
     for (const FormatSettings* settings : {&kGerman, &kInvariant}) {
       std::string text = FloatToStr(value, *settings);
       ASSERT_EQ(StrToFloat(text, *settings), value) << text;
@@ -108,8 +106,8 @@ TEST(NumberTextTest, IntegersInTheirRange) {
   EXPECT_EQ(StrToInt("-0"), 0);
   EXPECT_EQ(StrToInt64("9223372036854775807"), std::numeric_limits<int64_t>::max());
   EXPECT_EQ(StrToInt64("-9223372036854775808"), std::numeric_limits<int64_t>::min());
-  const char* bad[] = {"", "2147483648", "-2147483649", "12.5", "1 2", "abc", "$", "0x",
-                       "--1", "+-1", "$1FFFFFFFF", "1e3"};
+  const char* bad[] = {"",  "2147483648", "-2147483649", "12.5", "1 2",        "abc",
+                       "$", "0x",         "--1",         "+-1",  "$1FFFFFFFF", "1e3"};
   for (const char* text : bad) {
     int32_t value = 42;
     EXPECT_FALSE(TryStrToInt(text, value)) << "'" << text << "'";
@@ -127,12 +125,9 @@ TEST(NumberTextTest, CurrencyTextIsExact) {
   EXPECT_EQ(CurrToStr(Currency::FromScaled(15000), kGerman), "1,5");
   EXPECT_EQ(CurrToStr(Currency::FromScaled(20000), kInvariant), "2");
   EXPECT_EQ(CurrToStr(Currency::FromScaled(-1), kInvariant), "-0.0001");
-  EXPECT_EQ(CurrToStr(Currency::FromScaled(std::numeric_limits<int64_t>::min()), kInvariant),
-            "-922337203685477.5808");
-  EXPECT_EQ(StrToCurr("922337203685477,5807", kGerman).Scaled(),
-            std::numeric_limits<int64_t>::max());
-  EXPECT_EQ(StrToCurr("-922337203685477.5808", kInvariant).Scaled(),
-            std::numeric_limits<int64_t>::min());
+  EXPECT_EQ(CurrToStr(Currency::FromScaled(std::numeric_limits<int64_t>::min()), kInvariant), "-922337203685477.5808");
+  EXPECT_EQ(StrToCurr("922337203685477,5807", kGerman).Scaled(), std::numeric_limits<int64_t>::max());
+  EXPECT_EQ(StrToCurr("-922337203685477.5808", kInvariant).Scaled(), std::numeric_limits<int64_t>::min());
   // A fifth decimal rounds, halves to even.
   EXPECT_EQ(StrToCurr("1,23455", kGerman).Scaled(), 12346);
   EXPECT_EQ(StrToCurr("1,23445", kGerman).Scaled(), 12344);
@@ -143,8 +138,7 @@ TEST(NumberTextTest, CurrencyTextIsExact) {
   EXPECT_FALSE(TryStrToCurr("922337203685477.5808", value, kInvariant));
   EXPECT_FALSE(TryStrToCurr("1.5", value, kGerman));
   EXPECT_FALSE(TryStrToCurr("1e30", value, kInvariant));
-  EXPECT_EQ(ConvertErrorOf([] { StrToCurr("x", kGerman); }),
-            "'x' is not a valid floating point value");
+  EXPECT_EQ(ConvertErrorOf([] { StrToCurr("x", kGerman); }), "'x' is not a valid floating point value");
 }
 
 TEST(NumberTextTest, CurrencyFromDoubleRoundsToFourDecimals) {

@@ -85,10 +85,10 @@ TEST(OsFactsTest, TooSmallBufferGetsAPrefixAndTheNeededSize) {
 TEST(OsFactsTest, Utf8PrefixNeverSplitsACharacter) {
   const std::string name = "M\xC3\xBCller\xF0\x9F\x98\x80";  // Müller and a four-byte emoji
   EXPECT_EQ(Utf8PrefixLength(name, 1), 1u);
-  EXPECT_EQ(Utf8PrefixLength(name, 2), 1u);   // would cut ü in half
+  EXPECT_EQ(Utf8PrefixLength(name, 2), 1u);  // would cut ü in half
   EXPECT_EQ(Utf8PrefixLength(name, 3), 3u);
   EXPECT_EQ(Utf8PrefixLength(name, 7), 7u);
-  EXPECT_EQ(Utf8PrefixLength(name, 8), 7u);   // inside the emoji
+  EXPECT_EQ(Utf8PrefixLength(name, 8), 7u);  // inside the emoji
   EXPECT_EQ(Utf8PrefixLength(name, 10), 7u);
   EXPECT_EQ(Utf8PrefixLength(name, 11), 11u);
   EXPECT_EQ(Utf8PrefixLength(name, 50), 11u);
@@ -161,8 +161,7 @@ TEST(OsFactsTest, ResolvedAddressesWinUnlessAllLoopback) {
       // A loopback address next to a real one is a real answer of the resolver.
       {{"127.0.1.1", "192.168.1.5"}, {"172.16.0.9"}, {"127.0.1.1", "192.168.1.5"}},
       // Debian's 127.0.1.1 line: the interfaces' non-loopback addresses instead.
-      {{"127.0.1.1"}, {"127.0.0.1", "192.168.1.5", "10.0.0.2", "192.168.1.5"},
-       {"192.168.1.5", "10.0.0.2"}},
+      {{"127.0.1.1"}, {"127.0.0.1", "192.168.1.5", "10.0.0.2", "192.168.1.5"}, {"192.168.1.5", "10.0.0.2"}},
       {{}, {"10.0.0.2"}, {"10.0.0.2"}},
       // Nothing better anywhere: the loopback answer stays.
       {{"127.0.1.1", "127.0.1.1"}, {"127.0.0.1"}, {"127.0.1.1"}},
@@ -217,10 +216,14 @@ TEST(OsFactsTest, AlphaNumericBytesIncludeEveryNonAsciiByte) {
 }
 
 TEST(OsFactsTest, AnsiToOemUsesCodePage850) {
-  EXPECT_EQ(CharToOemA("\xC3\x9C" "bersicht \xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F \xC3\xA9"),
-            "\x9A" "bersicht \x84\x94\x81\xE1 \x82");
-  EXPECT_EQ(OemToCharA("\x9A" "bersicht \x84\x94\x81\xE1 \x82"),
-            "\xC3\x9C" "bersicht \xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F \xC3\xA9");
+  EXPECT_EQ(CharToOemA("\xC3\x9C"
+                       "bersicht \xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F \xC3\xA9"),
+            "\x9A"
+            "bersicht \x84\x94\x81\xE1 \x82");
+  EXPECT_EQ(OemToCharA("\x9A"
+                       "bersicht \x84\x94\x81\xE1 \x82"),
+            "\xC3\x9C"
+            "bersicht \xC3\xA4\xC3\xB6\xC3\xBC\xC3\x9F \xC3\xA9");
   EXPECT_EQ(CharToOemA(""), "");
   EXPECT_EQ(CharToOemA(std::string("a\0b", 3)), std::string("a\0b", 3));
   // Box drawing lives in the upper half of the OEM page.
@@ -228,11 +231,15 @@ TEST(OsFactsTest, AnsiToOemUsesCodePage850) {
 }
 
 TEST(OsFactsTest, CharactersWithoutCounterpartBecomeQuestionMarks) {
-  EXPECT_EQ(CharToOemA("a\xE2\x82\xAC" "b"), "a?b");          // euro sign
-  EXPECT_EQ(CharToOemA("\xF0\x9F\x98\x80!"), "?!");           // one emoji, one mark
-  EXPECT_EQ(CharToOemA("x\xC3"), "x?");                       // cut-off sequence at the end
-  EXPECT_EQ(CharToOemA("\x80x\xFF"), "?x?");                  // bytes that start nothing
-  EXPECT_EQ(CharToOemA("\xE2\x82" "b"), "??b");               // broken sequence, then text
+  EXPECT_EQ(CharToOemA("a\xE2\x82\xAC"
+                       "b"),
+            "a?b");                                  // euro sign
+  EXPECT_EQ(CharToOemA("\xF0\x9F\x98\x80!"), "?!");  // one emoji, one mark
+  EXPECT_EQ(CharToOemA("x\xC3"), "x?");              // cut-off sequence at the end
+  EXPECT_EQ(CharToOemA("\x80x\xFF"), "?x?");         // bytes that start nothing
+  EXPECT_EQ(CharToOemA("\xE2\x82"
+                       "b"),
+            "??b");  // broken sequence, then text
 }
 
 TEST(OsFactsTest, EveryOemByteSurvivesTheRoundTrip) {

@@ -34,15 +34,13 @@ class OdbcFolder : public ::testing::Environment {
   void TearDown() override { std::filesystem::remove_all(path); }
 };
 std::string OdbcFolder::path;
-[[maybe_unused]] const auto* const kOdbcFolder =
-    ::testing::AddGlobalTestEnvironment(new OdbcFolder);
+[[maybe_unused]] const auto* const kOdbcFolder = ::testing::AddGlobalTestEnvironment(new OdbcFolder);
 
 void WriteFile(const std::string& path, const std::string& content) {
   std::ofstream(path, std::ios::binary) << content;
 }
 
-void WriteOdbcConfig(const std::string& drivers, const std::string& system,
-                     const std::string& user) {
+void WriteOdbcConfig(const std::string& drivers, const std::string& system, const std::string& user) {
   WriteFile(OdbcFolder::path + "/odbcinst.ini", drivers);
   WriteFile(OdbcFolder::path + "/odbc.ini", system);
   WriteFile(OdbcFolder::path + "/user-odbc.ini", user);
@@ -112,17 +110,14 @@ TEST_F(RegistryTest, ClassesRootHasExactlyTheRegisteredProgIds) {
 
 TEST_F(RegistryTest, PublishedKeysAnswerWithoutRegardToCase) {
   RegistryTree& tree = RegistryTree::Machine();
-  tree.SetValue(kMachine, "SOFTWARE\\Microsoft\\Jet\\4.0\\Engines", "SystemDB",
-                "/usr/share/lumo/system.mdw");
+  tree.SetValue(kMachine, "SOFTWARE\\Microsoft\\Jet\\4.0\\Engines", "SystemDB", "/usr/share/lumo/system.mdw");
   tree.AddKey(kMachine, "SOFTWARE\\Microsoft\\Jet\\4.0\\ISAM Formats\\Text");
   tree.AddKey(kMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\ISAM Formats\\dBase III");
   tree.SetValue(kMachine, "SOFTWARE\\Microsoft\\Jet\\4.0\\Engines", "SYSTEMDB", "/other.mdw");
 
-  EXPECT_EQ(Value(kMachine, "\\software\\microsoft\\JET\\4.0\\engines", "systemdb"),
-            "/other.mdw");
+  EXPECT_EQ(Value(kMachine, "\\software\\microsoft\\JET\\4.0\\engines", "systemdb"), "/other.mdw");
   EXPECT_EQ(ValueNames(kMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\Engines"), Names{"SystemDB"});
-  EXPECT_EQ(KeyNames(kMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\ISAM Formats"),
-            (Names{"Text", "dBase III"}));
+  EXPECT_EQ(KeyNames(kMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\ISAM Formats"), (Names{"Text", "dBase III"}));
   EXPECT_EQ(Value(kMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\Engines", "Missing"), "<no value>");
   EXPECT_EQ(Value(kMachine, "SOFTWARE\\Microsoft\\JET\\3.5\\Engines", "SystemDB"), "<no key>");
   EXPECT_EQ(Value(kUser, "SOFTWARE\\Microsoft\\JET\\4.0\\Engines", "SystemDB"), "<no key>");
@@ -148,24 +143,18 @@ TEST_F(RegistryTest, FailedOpenLeavesNoKeyOpen) {
 }
 
 TEST_F(RegistryTest, OdbcDriversComeFromOdbcinstIni) {
-  EXPECT_EQ(ValueNames(kMachine, "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers"),
-            (Names{"SQLite3", "Journal Files"}));
-  EXPECT_EQ(Value(kMachine, "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers", "sqlite3"),
-            "Installed");
-  EXPECT_EQ(Value(kMachine, "SOFTWARE\\ODBC\\ODBCINST.INI\\sqlite3", "Driver"),
-            "/usr/lib/libsqlite3odbc.so");
-  EXPECT_EQ(KeyNames(kMachine, "SOFTWARE\\ODBC\\ODBCINST.INI"),
-            (Names{"ODBC Drivers", "SQLite3", "Journal Files"}));
+  EXPECT_EQ(ValueNames(kMachine, "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers"), (Names{"SQLite3", "Journal Files"}));
+  EXPECT_EQ(Value(kMachine, "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers", "sqlite3"), "Installed");
+  EXPECT_EQ(Value(kMachine, "SOFTWARE\\ODBC\\ODBCINST.INI\\sqlite3", "Driver"), "/usr/lib/libsqlite3odbc.so");
+  EXPECT_EQ(KeyNames(kMachine, "SOFTWARE\\ODBC\\ODBCINST.INI"), (Names{"ODBC Drivers", "SQLite3", "Journal Files"}));
   EXPECT_EQ(Value(kMachine, "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC", "Trace"), "<no key>");
   EXPECT_EQ(ValueNames(kUser, "SOFTWARE\\ODBC\\ODBCINST.INI\\ODBC Drivers"), Names{"<no key>"});
 }
 
 TEST_F(RegistryTest, SystemAndUserDataSourcesAreKeptApart) {
   // The path as the database component spells it for the system list.
-  EXPECT_EQ(ValueNames(kMachine, "\\SOFTWARE\\ODBC\\odbc.ini\\ODBC Data Sources"),
-            (Names{"Journal", "Reports"}));
-  EXPECT_EQ(Value(kMachine, "SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources", "Reports"),
-            "Journal Files");
+  EXPECT_EQ(ValueNames(kMachine, "\\SOFTWARE\\ODBC\\odbc.ini\\ODBC Data Sources"), (Names{"Journal", "Reports"}));
+  EXPECT_EQ(Value(kMachine, "SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources", "Reports"), "Journal Files");
   EXPECT_EQ(ValueNames(kUser, "\\SOFTWARE\\ODBC\\odbc.ini\\ODBC Data Sources"), Names{"Mine"});
   EXPECT_EQ(Value(kMachine, "SOFTWARE\\ODBC\\ODBC.INI\\journal", "DBQ"), "/srv/journal/logon.db");
   EXPECT_EQ(Value(kUser, "SOFTWARE\\ODBC\\ODBC.INI\\Mine", "dbq"), "/home/me/mine.db");
@@ -223,32 +212,31 @@ TEST_F(RegistryTest, LongDataSourceListsAreReadWhole) {
 TEST_F(RegistryTest, DescriptionFileReplacesEveryLiveAnswer) {
   RegisterProgId("Test.DBEngine.36", [] { return std::make_shared<ComObject>(); });
   RegistryTree::Machine().SetValue(kMachine, "SOFTWARE\\Published", "x", "y");
-  Registry::UseDescriptionFile(WriteDescription(
-      "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
-      "\r\n"
-      "; the engine is here, the data source has no file\r\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Jet\\4.0\\Engines]\r\n"
-      "\"SystemDB\"=\"C:\\\\Program Files\\\\system.mdw\"\r\n"
-      "@=\"default text\"\r\n"
-      "\"Quoted\" = \"say \\\"hi\\\"\"\r\n"
-      "\"Count\"=dword:00000019\r\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources]\r\n"
-      "\"NoFile\"=\"SQLite3\"\r\n"
-      "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ODBC\\ODBC.INI\\NoFile]\r\n"
-      "\"Driver\"=\"SQLite3\"\r\n"
-      "[HKCU\\Software\\Deep\\Below\\Here]\r\n"
-      "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Removed]\r\n"
-      "\"Ignored\"=\"value\"\r\n"
-      "[HKEY_NOWHERE\\SOFTWARE\\X]\r\n"
-      "\"Ignored\"=\"value\"\r\n"));
+  Registry::UseDescriptionFile(
+      WriteDescription("\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
+                       "\r\n"
+                       "; the engine is here, the data source has no file\r\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Jet\\4.0\\Engines]\r\n"
+                       "\"SystemDB\"=\"C:\\\\Program Files\\\\system.mdw\"\r\n"
+                       "@=\"default text\"\r\n"
+                       "\"Quoted\" = \"say \\\"hi\\\"\"\r\n"
+                       "\"Count\"=dword:00000019\r\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources]\r\n"
+                       "\"NoFile\"=\"SQLite3\"\r\n"
+                       "[HKEY_LOCAL_MACHINE\\SOFTWARE\\ODBC\\ODBC.INI\\NoFile]\r\n"
+                       "\"Driver\"=\"SQLite3\"\r\n"
+                       "[HKCU\\Software\\Deep\\Below\\Here]\r\n"
+                       "[-HKEY_LOCAL_MACHINE\\SOFTWARE\\Removed]\r\n"
+                       "\"Ignored\"=\"value\"\r\n"
+                       "[HKEY_NOWHERE\\SOFTWARE\\X]\r\n"
+                       "\"Ignored\"=\"value\"\r\n"));
   EXPECT_TRUE(Registry::UsesDescriptionFile());
 
   TRegistry registry;
   EXPECT_FALSE(registry.KeyExists(kClasses, "Test.DBEngine.36"));
   EXPECT_FALSE(registry.KeyExists(kMachine, "SOFTWARE\\Published"));
   EXPECT_FALSE(registry.KeyExists(kMachine, "SOFTWARE\\Removed"));
-  EXPECT_EQ(Value(kMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\Engines", "SystemDB"),
-            "C:\\Program Files\\system.mdw");
+  EXPECT_EQ(Value(kMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\Engines", "SystemDB"), "C:\\Program Files\\system.mdw");
   EXPECT_EQ(Value(kMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\Engines", ""), "default text");
   EXPECT_EQ(Value(kMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\Engines", "quoted"), "say \"hi\"");
   EXPECT_EQ(Value(kMachine, "SOFTWARE\\Microsoft\\JET\\4.0\\Engines", "Count"), "<no value>");

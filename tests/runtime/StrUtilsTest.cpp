@@ -81,8 +81,12 @@ TEST(StrUtilsTest, AnsiCaseMappingHandlesNonAsciiLetters) {
 }
 
 TEST(StrUtilsTest, AnsiCaseMappingKeepsInvalidBytes) {
-  std::string broken = "A\xFF" "B\xC3";  // a stray byte and a truncated sequence
-  EXPECT_EQ(AnsiLowerCase(broken), "a\xFF" "b\xC3");
+  std::string broken =
+      "A\xFF"
+      "B\xC3";  // a stray byte and a truncated sequence
+  EXPECT_EQ(AnsiLowerCase(broken),
+            "a\xFF"
+            "b\xC3");
   EXPECT_EQ(AnsiLowerCase("\xC3\x84\xE2\x82"), "\xC3\xA4\xE2\x82");
 }
 

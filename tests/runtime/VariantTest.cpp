@@ -91,8 +91,7 @@ TEST_F(VariantTest, BooleansAreMinusOneAndTrueFalseTexts) {
   EXPECT_TRUE(Variant("-1").AsBoolean());
   EXPECT_FALSE(Variant("0,0").AsBoolean());
   EXPECT_TRUE(Variant(0.5).AsBoolean());
-  EXPECT_EQ(MessageOf<EConvertError>([] { Variant("yes").AsBoolean(); }),
-            "'yes' is not a valid Boolean value");
+  EXPECT_EQ(MessageOf<EConvertError>([] { Variant("yes").AsBoolean(); }), "'yes' is not a valid Boolean value");
 }
 
 TEST_F(VariantTest, TextReadsAsNumbersUnderTheSettings) {
@@ -102,12 +101,9 @@ TEST_F(VariantTest, TextReadsAsNumbersUnderTheSettings) {
   EXPECT_EQ(Variant("1,23456").AsCurrency().Scaled(), 12346);
   EXPECT_EQ(Variant("9223372036854775807").AsInt64(), std::numeric_limits<int64_t>::max());
   EXPECT_EQ(Variant("1.5").AsString(), "1.5");
-  EXPECT_EQ(MessageOf<EConvertError>([] { Variant("abc").AsInteger(); }),
-            "'abc' is not a valid integer value");
-  EXPECT_EQ(MessageOf<EConvertError>([] { Variant("1.5").AsDouble(); }),
-            "'1.5' is not a valid floating point value");
-  EXPECT_EQ(MessageOf<EConvertError>([] { Variant("abc").AsCurrency(); }),
-            "'abc' is not a valid floating point value");
+  EXPECT_EQ(MessageOf<EConvertError>([] { Variant("abc").AsInteger(); }), "'abc' is not a valid integer value");
+  EXPECT_EQ(MessageOf<EConvertError>([] { Variant("1.5").AsDouble(); }), "'1.5' is not a valid floating point value");
+  EXPECT_EQ(MessageOf<EConvertError>([] { Variant("abc").AsCurrency(); }), "'abc' is not a valid floating point value");
   ScopedFormatSettings invariant(FormatSettings::Invariant());
   EXPECT_EQ(Variant("1.5").AsDouble(), 1.5);
 }
@@ -121,8 +117,7 @@ TEST_F(VariantTest, NumbersAndDatesWriteUnderTheSettings) {
   TDateTime when = EncodeDate(2026, 12, 8) + EncodeTime(10, 20, 30, 0);
   EXPECT_EQ(Variant::FromDate(when).AsString(), "08.12.2026 10:20:30");
   EXPECT_EQ(Variant::FromDate(EncodeDate(2026, 12, 8)).AsString(), "08.12.2026");
-  EXPECT_EQ(Variant::FromDate(when).AsString(FormatSettings::English()),
-            "12/8/2026 10:20:30 AM");
+  EXPECT_EQ(Variant::FromDate(when).AsString(FormatSettings::English()), "12/8/2026 10:20:30 AM");
   EXPECT_EQ(VarToStr(Variant(2.25), FormatSettings::Invariant()), "2.25");
 }
 
@@ -178,8 +173,7 @@ TEST_F(VariantTest, ArraysKeepTheirBounds) {
   created.Put(2, "x");
   EXPECT_EQ(created.Get(3), Variant(2.5));
   EXPECT_EQ(created[2], Variant("x"));
-  EXPECT_EQ(MessageOf<EVariantError>([&] { created[0]; }),
-            "Variant array index 0 is out of bounds (1..3)");
+  EXPECT_EQ(MessageOf<EVariantError>([&] { created[0]; }), "Variant array index 0 is out of bounds (1..3)");
   EXPECT_THROW(created.Get(4), EVariantError);
 
   Variant none = VarArrayCreate(1, 0);
@@ -230,8 +224,8 @@ TEST_F(VariantTest, EqualityComparesTypeClassAndValue) {
 
 TEST_F(VariantTest, PrintsTypeAndValueForTestMessages) {
   std::ostringstream out;
-  out << Variant(5) << ' ' << Variant::Null() << ' ' << Variant("x") << ' '
-      << VarArrayOf({1.5, Variant()}) << ' ' << Variant::FromDate(-1.25);
+  out << Variant(5) << ' ' << Variant::Null() << ' ' << Variant("x") << ' ' << VarArrayOf({1.5, Variant()}) << ' '
+      << Variant::FromDate(-1.25);
   EXPECT_EQ(out.str(),
             "Integer(5) Null String(\"x\") Array of Variant[0](Double(1.5), Empty) "
             "Date(693593 21600000)");

@@ -5,8 +5,8 @@
 
 #include "app/pam/LogonJournalModule.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,7 +32,8 @@ TEST(LogonJournalModuleTest, ArgumentsOverTheDefaultsAndEveryBadOneNamed) {
   EXPECT_EQ(options.group, "journal");
   EXPECT_TRUE(options.debug);
 
-  const char* bad[] = {"journal=relative/path", "timeout=0", "timeout=3601", "timeout=5s", "group=", "quiet", "journal"};
+  const char* bad[] = {
+      "journal=relative/path", "timeout=0", "timeout=3601", "timeout=5s", "group=", "quiet", "journal"};
   options = ParseOptions(7, bad, defaults, problems);
   EXPECT_EQ(options.journal, defaults.journal);
   EXPECT_EQ(options.timeoutSeconds, kDefaultTimeoutSeconds);
@@ -49,10 +50,12 @@ TEST(LogonJournalModuleTest, ArgumentsOverTheDefaultsAndEveryBadOneNamed) {
 
 TEST(LogonJournalModuleTest, OnlyPlainNamesAreLookedUp) {
   for (const char* name : {"alice", "_svc", "a.b-c_1", "x"}) EXPECT_TRUE(IsPlainAccountName(name)) << name;
-  for (const char* name : {"", "Alice", "1abc", "-x", "a b", "a/b", "../x", "a\nb", "abcdefghijabcdefghijabcdefghijabc"})
+  for (const char* name :
+       {"", "Alice", "1abc", "-x", "a b", "a/b", "../x", "a\nb", "abcdefghijabcdefghijabcdefghijabc"})
     EXPECT_FALSE(IsPlainAccountName(name)) << name;
   for (const char* name : {"de_DE.UTF-8", "C", "sr_RS@latin"}) EXPECT_TRUE(IsPlainLocaleName(name)) << name;
-  for (const char* name : {"", "../../tmp/x", "/usr/lib/locale", "de DE", "_x"}) EXPECT_FALSE(IsPlainLocaleName(name)) << name;
+  for (const char* name : {"", "../../tmp/x", "/usr/lib/locale", "de DE", "_x"})
+    EXPECT_FALSE(IsPlainLocaleName(name)) << name;
 }
 
 TEST(LogonJournalModuleTest, LoginDefsGiveTheLastGoodEntryOrTheFallback) {
@@ -235,7 +238,8 @@ TEST_F(TrustedProgramTest, AnythingSomeoneElseCouldChangeIsRefusedWithTheReason)
   // Root's link into someone else's folder, and ".." out of root's folder into theirs.
   fs::create_symlink(theirs / "roots" / "journal", root_ / "into-theirs");
   expect(root_ / "into-theirs", "the folder " + theirs.string() + " can be changed by others than root");
-  expect(theirs / "roots" / ".." / "roots" / "journal", "the folder " + theirs.string() + " can be changed by others than root");
+  expect(theirs / "roots" / ".." / "roots" / "journal",
+         "the folder " + theirs.string() + " can be changed by others than root");
   fs::create_symlink("loop-b", root_ / "loop-a");
   fs::create_symlink("loop-a", root_ / "loop-b");
   expect(root_ / "loop-a", "too many symbolic links");

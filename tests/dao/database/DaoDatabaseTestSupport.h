@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "dao/database/DbLogin.h"
-#include "runtime/Dialogs.h"
-#include "runtime/Strings.h"
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
 #include "jet/Database.h"
+#include "runtime/Dialogs.h"
+#include "runtime/Strings.h"
 
 namespace lumo::testing {
 

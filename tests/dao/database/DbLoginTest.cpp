@@ -34,8 +34,8 @@ TEST_F(DbLoginTest, ControlsFollowTheTabOrderWithTheirCaptions) {
   std::sort(stops.begin(), stops.end(), [](auto* a, auto* b) { return a->tabOrder < b->tabOrder; });
   std::vector<std::string> order;
   for (const DbLoginControl* control : stops) order.push_back(control->name);
-  EXPECT_EQ(order, (std::vector<std::string>{"Username", "Password", "DbPassword", "DatabaseName", "Button1",
-                                             "Button2"}));
+  EXPECT_EQ(order,
+            (std::vector<std::string>{"Username", "Password", "DbPassword", "DatabaseName", "Button1", "Button2"}));
 
   EXPECT_EQ(dialog.Control("Label1").caption, "Database ................:");
   EXPECT_EQ(dialog.Control("Label2").caption, "&User Name .............:");

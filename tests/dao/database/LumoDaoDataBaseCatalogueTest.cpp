@@ -39,16 +39,15 @@ class OdbcConfiguration : public ::testing::Environment {
   void TearDown() override { std::filesystem::remove_all(folder); }
 };
 std::string OdbcConfiguration::folder;
-[[maybe_unused]] const auto* const kOdbcConfiguration =
-    ::testing::AddGlobalTestEnvironment(new OdbcConfiguration);
+[[maybe_unused]] const auto* const kOdbcConfiguration = ::testing::AddGlobalTestEnvironment(new OdbcConfiguration);
 
 class LumoDaoDataBaseCatalogueTest : public testing::TempFolderTest {
  protected:
   void SetUp() override {
     TempFolderTest::SetUp();
-    path_ = MakeDatabase("catalogue.mdb", {"CREATE TABLE Logon (ID COUNTER PRIMARY KEY, Username TEXT(50))",
-                                           "CREATE TABLE Computers (Name TEXT(15))",
-                                           "CREATE INDEX ByUser ON Logon (Username)"});
+    path_ = MakeDatabase("catalogue.mdb",
+                         {"CREATE TABLE Logon (ID COUNTER PRIMARY KEY, Username TEXT(50))",
+                          "CREATE TABLE Computers (Name TEXT(15))", "CREATE INDEX ByUser ON Logon (Username)"});
     db_ = std::make_unique<TLumoDaoDatabase>(nullptr);
     db_->F_Set_Database(path_);
   }

@@ -10,11 +10,11 @@
 #include <memory>
 
 #include "DaoDatabaseTestSupport.h"
+#include "jet/Workspace.h"
 #include "runtime/Com.h"
 #include "runtime/FormReader.h"
 #include "runtime/FormWriter.h"
 #include "runtime/OsFacts.h"
-#include "jet/Workspace.h"
 
 namespace lumo {
 namespace {
@@ -22,8 +22,7 @@ namespace {
 using testing::MessageOf;
 using testing::SortedText;
 
-constexpr const char* kCancelText =
-    "If You not enter Username and Password You may not gain access to your data!";
+constexpr const char* kCancelText = "If You not enter Username and Password You may not gain access to your data!";
 
 class LumoDaoDataBaseTest : public testing::TempFolderTest {
  protected:
@@ -116,8 +115,8 @@ TEST_F(LumoDaoDataBaseTest, ConnectOpensTheFileAndFiresEventsOnce) {
   EXPECT_EQ(db_->DaoDatabase(), nullptr);
   EXPECT_NE(db_->DaoWorkspace(), nullptr);  // workspace and engine stay
   EXPECT_TRUE(db_->TableNames().IsEmpty());
-  EXPECT_EQ(events_, (std::vector<std::string>{"before connect", "after connect", "before disconnect",
-                                               "after disconnect"}));
+  EXPECT_EQ(events_,
+            (std::vector<std::string>{"before connect", "after connect", "before disconnect", "after disconnect"}));
 }
 
 TEST_F(LumoDaoDataBaseTest, OpensAFileMadeByTheDatabaseShell) {
@@ -187,8 +186,7 @@ TEST_F(LumoDaoDataBaseTest, ConnectRefusesMissingDatabaseOrType) {
   EXPECT_EQ(MessageOf([&] { db_->Open(); }), "TLumoDaoDatabase.F_Set_Active: Database property is not defined!");
   db_->F_Set_DatabaseType("");
   db_->F_Set_Database(journal_);
-  EXPECT_EQ(MessageOf([&] { db_->Open(); }),
-            "TLumoDaoDatabase.F_Set_Active: DatabaseType property is not defined!");
+  EXPECT_EQ(MessageOf([&] { db_->Open(); }), "TLumoDaoDatabase.F_Set_Active: DatabaseType property is not defined!");
   EXPECT_TRUE(events_.empty());
 }
 
@@ -681,18 +679,13 @@ TEST_F(LumoDaoDataBaseTest, WrittenComponentReadsBackWithEveryProperty) {
   ASSERT_NE(read, nullptr) << text;
   for (const PropInfo& property : TLumoDaoDatabase::StaticClass().Properties()) {
     switch (property.kind) {
-      case PropKind::kString:
-        EXPECT_EQ(GetStrProp(*read, property), GetStrProp(*db, property)) << property.name;
-        break;
+      case PropKind::kString: EXPECT_EQ(GetStrProp(*read, property), GetStrProp(*db, property)) << property.name; break;
       case PropKind::kBoolean:
-      case PropKind::kInteger:
-        EXPECT_EQ(property.getOrdinal(*read), property.getOrdinal(*db)) << property.name;
-        break;
+      case PropKind::kInteger: EXPECT_EQ(property.getOrdinal(*read), property.getOrdinal(*db)) << property.name; break;
       case PropKind::kEvent:
         EXPECT_EQ(property.getHandlerName(*read), property.getHandlerName(*db)) << property.name;
         break;
-      default:
-        ADD_FAILURE() << "unexpected kind of " << property.name;
+      default: ADD_FAILURE() << "unexpected kind of " << property.name;
     }
   }
   EXPECT_EQ(read->Database(), PathOf("dbase"));  // read after DatabaseType, so not cleared
@@ -730,7 +723,9 @@ TEST_F(LumoDaoDataBaseTest, ConnectedFromADescriptionConnectsWhenLoaded) {
       "object fmain: TDbTestForm\n"
       "  object Database: TLumoDaoDatabase\n"
       "    Connected = True\n"
-      "    Database = '" + path + "'\n"
+      "    Database = '" +
+      path +
+      "'\n"
       "    OnAfterConnect = DatabaseConnect\n"
       "  end\n"
       "end\n");

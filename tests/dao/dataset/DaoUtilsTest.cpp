@@ -174,7 +174,6 @@ TEST(DaoUtilsTest, ArrayTextsStayWithinTheArray) {
   EXPECT_EQ(TextToArray(true, "xy").Type(), VarType::kString);
 }
 
-
 TEST(DaoUtilsTest, SplitFieldListKeepsEmptyPartsButNoTrailingOne) {
   using Names = std::vector<std::string>;
   EXPECT_EQ(SplitFieldList(""), Names{});

@@ -29,8 +29,7 @@ class DatasetTest : public ::testing::Test {
     char pattern[] = "/tmp/lumo-dataset-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     folder_ = pattern;
-    previousHandler_ =
-        SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
+    previousHandler_ = SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
   }
   void TearDown() override {
     table_.reset();
@@ -42,8 +41,7 @@ class DatasetTest : public ::testing::Test {
   std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
 
   // A database file made by the engine, with the statements run on it.
-  std::string MakeDatabase(const std::vector<std::string>& statements,
-                           const std::string& name = "data.mdb") {
+  std::string MakeDatabase(const std::vector<std::string>& statements, const std::string& name = "data.mdb") {
     const std::string path = PathOf(name);
     jet::DBEngine engine("3.6");
     auto database = engine.CreateDatabase(path, jet::dbLangGeneral);

@@ -128,7 +128,8 @@ TEST_F(LumoDaoTableBlobTest, MemoValuesOfAnySizeAndCharactersSurviveThePost) {
   table_->FieldByName("Body")->SetValue(Variant(text));
   table_->Post();
   EXPECT_EQ(table_->FieldByName("Body")->AsString(), text);
-  EXPECT_EQ(Shell("SELECT length(CAST(Body AS BLOB)) = " + std::to_string(text.size()) + ", "
+  EXPECT_EQ(Shell("SELECT length(CAST(Body AS BLOB)) = " + std::to_string(text.size()) +
+                  ", "
                   "substr(Body, 1, 8), typeof(Body) FROM B"),
             "1|Zeile 0 |text");
 }
@@ -158,7 +159,10 @@ TEST_F(LumoDaoTableBlobTest, WriteModeStartsEmptyAndMarksTheFieldChangedUnwritte
   Make({"INSERT INTO B (Title, Body) VALUES ('a', 'old text')"});
   Open(true);
   table_->Edit();
-  { auto stream = Stream("Body", TBlobStreamMode::bmWrite); EXPECT_EQ(stream->Size(), 0); }
+  {
+    auto stream = Stream("Body", TBlobStreamMode::bmWrite);
+    EXPECT_EQ(stream->Size(), 0);
+  }
   EXPECT_EQ(Entry(2), "");
   EXPECT_EQ(Changed(2), 1);
   EXPECT_TRUE(table_->Modified());
@@ -238,8 +242,7 @@ TEST_F(LumoDaoTableBlobTest, StreamsRefuseWhatHasNoPlaceToWriteOrIsNoBlob) {
   Open();
   table_->SetName("Notes");
   EXPECT_EQ(MessageOf([&] { Stream("Title", TBlobStreamMode::bmRead); }), "Field 'Title' is not a blob field");
-  EXPECT_EQ(MessageOf([&] { Stream("Body", TBlobStreamMode::bmWrite); }),
-            "Notes: Dataset not in edit or insert mode");
+  EXPECT_EQ(MessageOf([&] { Stream("Body", TBlobStreamMode::bmWrite); }), "Notes: Dataset not in edit or insert mode");
   table_->Edit();
   table_->FieldByName("Body")->SetReadOnly(true);
   EXPECT_EQ(MessageOf([&] { Stream("Body", TBlobStreamMode::bmWrite); }), "Field 'Body' cannot be modified");

@@ -23,10 +23,8 @@ class TReversingEncrypter : public TComponent {
   static const ClassInfo& StaticClass() {
     static const ClassInfo info =
         ClassBuilder<TReversingEncrypter>("TReversingEncrypter", &TComponent::StaticClass)
-            .String("EncodedString", &TReversingEncrypter::Encoded,
-                    &TReversingEncrypter::SetEncoded)
-            .String("DecodedString", &TReversingEncrypter::Decoded,
-                    &TReversingEncrypter::SetDecoded);
+            .String("EncodedString", &TReversingEncrypter::Encoded, &TReversingEncrypter::SetEncoded)
+            .String("DecodedString", &TReversingEncrypter::Decoded, &TReversingEncrypter::SetDecoded);
     return info;
   }
   const ClassInfo& ClassType() const override { return StaticClass(); }
@@ -308,9 +306,10 @@ TEST_F(LumoDaoTableEditingTest, RecordThatVanishesRightAfterItsUpdateIsWrittenOn
   // record again fails after the engine has committed it.
   OpenPeople({"CREATE TABLE Writes (Name TEXT(20))"});
   table_->Close();
-  ASSERT_EQ(ShellQuery(path_, "CREATE TRIGGER Vanish AFTER INSERT ON People BEGIN "
-                              "INSERT INTO Writes VALUES (new.Name); "
-                              "DELETE FROM People WHERE ID = new.ID; END"),
+  ASSERT_EQ(ShellQuery(path_,
+                       "CREATE TRIGGER Vanish AFTER INSERT ON People BEGIN "
+                       "INSERT INTO Writes VALUES (new.Name); "
+                       "DELETE FROM People WHERE ID = new.ID; END"),
             "");
   for (int type : {jet::dbOpenDynaset, jet::dbOpenTable}) {
     table_->F_Set_TableType(type);
@@ -401,13 +400,12 @@ TEST_F(LumoDaoTableEditingTest, CopiedRecordOwnsItsValues) {
 
 TEST_F(LumoDaoTableEditingTest, FileMadeByTheShellIsScrolledEditedAppendedAndDeleted) {
   path_ = PathOf("shell.mdb");
-  const std::string create =
-      std::string(JETSH_PATH) + " -c '" + path_ +
-      "' \"CREATE TABLE Logon (ID COUNTER PRIMARY KEY, Username TEXT(50), logontime DATETIME)\""
-      " \"INSERT INTO Logon (Username, logontime) VALUES ('u1', #12/01/2026 08:00:00#)\""
-      " \"INSERT INTO Logon (Username, logontime) VALUES ('u2', #12/02/2026 09:30:00#)\""
-      " \"INSERT INTO Logon (Username, logontime) VALUES ('u3', #12/03/2026 10:45:00#)\" "
-      "> /dev/null";
+  const std::string create = std::string(JETSH_PATH) + " -c '" + path_ +
+                             "' \"CREATE TABLE Logon (ID COUNTER PRIMARY KEY, Username TEXT(50), logontime DATETIME)\""
+                             " \"INSERT INTO Logon (Username, logontime) VALUES ('u1', #12/01/2026 08:00:00#)\""
+                             " \"INSERT INTO Logon (Username, logontime) VALUES ('u2', #12/02/2026 09:30:00#)\""
+                             " \"INSERT INTO Logon (Username, logontime) VALUES ('u3', #12/03/2026 10:45:00#)\" "
+                             "> /dev/null";
   ASSERT_EQ(std::system(create.c_str()), 0);
   Connect(path_);
   table_->F_Set_TableName("Logon");

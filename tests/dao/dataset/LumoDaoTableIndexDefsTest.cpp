@@ -61,8 +61,9 @@ class LumoDaoTableIndexDefsTest : public testing::DatasetTest {
     return text;
   }
   std::string SqliteIndexes() {
-    return ShellQuery(path_, "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'People' "
-                             "AND name NOT LIKE 'sqlite_%' ORDER BY name");
+    return ShellQuery(path_,
+                      "SELECT name FROM sqlite_master WHERE type = 'index' AND tbl_name = 'People' "
+                      "AND name NOT LIKE 'sqlite_%' ORDER BY name");
   }
   TIndexDef& Add(const std::string& name, const std::string& fields, const std::string& descFields,
                  TIndexOptions options = {}) {
@@ -226,9 +227,10 @@ TEST_F(LumoDaoTableIndexDefsTest, WriteBackWhileAnotherProgramHoldsTheFileChange
   // test releases it (at the latest after 30 seconds).
   const std::string lock = PathOf("locked");
   const std::string release = PathOf("release");
-  const std::string holder = "(echo 'BEGIN IMMEDIATE;'; echo '.print locked'; for i in $(seq 300); do "
-                             "[ -e '" + release + "' ] && break; sleep 0.1; done) 2>/dev/null | sqlite3 '" + path_ +
-                             "' > '" + lock + "' 2>&1 & echo $!";
+  const std::string holder =
+      "(echo 'BEGIN IMMEDIATE;'; echo '.print locked'; for i in $(seq 300); do "
+      "[ -e '" +
+      release + "' ] && break; sleep 0.1; done) 2>/dev/null | sqlite3 '" + path_ + "' > '" + lock + "' 2>&1 & echo $!";
   const std::string holderPid = Trim(Capture(holder));
   ASSERT_FALSE(holderPid.empty());
   for (int i = 0; i < 100 && Capture("cat '" + lock + "'") != "locked\n"; ++i) usleep(50000);

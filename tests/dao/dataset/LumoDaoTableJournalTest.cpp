@@ -66,8 +66,8 @@ class LumoDaoTableJournalTest : public testing::DatasetTest {
 
   void RecordLogon(const std::string& user, const std::string& kind, TDateTime when) {
     logon_->Open();
-    logon_->InsertRecord({Variant(user), Variant("PC1"), Variant::FromDate(when),
-                          Variant("10.0.0.1\r\n10.0.0.2"), Variant("Debian 12 "), Variant(kind)});
+    logon_->InsertRecord({Variant(user), Variant("PC1"), Variant::FromDate(when), Variant("10.0.0.1\r\n10.0.0.2"),
+                          Variant("Debian 12 "), Variant(kind)});
     logon_->Close();
   }
 
@@ -80,8 +80,9 @@ class LumoDaoTableJournalTest : public testing::DatasetTest {
 TEST_F(LumoDaoTableJournalTest, InsertRecordWritesSixValuesAndCutsLongTexts) {
   TDateTime when = EncodeDate(2026, 12, 8) + EncodeTime(10, 20, 30, 0);
   RecordLogon("alice", "logonwithalongkind", when);
-  EXPECT_EQ(ShellQuery(path_, "SELECT ID, Username, Computer, logontime, quote(logofftime), IP, "
-                              "Betriebssystem, Typ FROM Logon"),
+  EXPECT_EQ(ShellQuery(path_,
+                       "SELECT ID, Username, Computer, logontime, quote(logofftime), IP, "
+                       "Betriebssystem, Typ FROM Logon"),
             "1|alice|PC1|2026-12-08 10:20:30.000|NULL|10.0.0.1\r\n10.0.0.2|Debian 12 |logonwitha");
   EXPECT_EQ(database_->OpenDatasets().Count(), 0);
 }
@@ -89,8 +90,9 @@ TEST_F(LumoDaoTableJournalTest, InsertRecordWritesSixValuesAndCutsLongTexts) {
 TEST_F(LumoDaoTableJournalTest, LookupCountsAndReadsTheNewestOpenRow) {
   RecordLogon("bob", "logon", EncodeDate(2026, 12, 7));
   RecordLogon("bob", "logon", EncodeDate(2026, 12, 8));
-  SetSql(*query_, "select id from logon where username= 'bob' and computer='PC1' and "
-                  "(logofftime is Null) order by logontime desc");
+  SetSql(*query_,
+         "select id from logon where username= 'bob' and computer='PC1' and "
+         "(logofftime is Null) order by logontime desc");
   query_->Open();
   EXPECT_NE(query_->RecordCount(), 0);
   EXPECT_EQ(query_->FieldByName("id")->AsInteger(), 2);
@@ -138,22 +140,24 @@ TEST_F(LumoDaoTableJournalTest, FormDescriptionWiresDatabaseTableAndPersistentFi
   ReadComponent(
       "object Form1: TComponent\n"
       "  object Database: TLumoDaoDatabase\n"
-      "    Database = '" + path_ + "'\n"
-      "    Connected = True\n"
-      "  end\n"
-      "  object Logon: TLumoDaoTable\n"
-      "    Database = Database\n"
-      "    TableName = 'Logon'\n"
-      "    object LogonUsername: TStringField\n"
-      "      FieldName = 'Username'\n"
-      "      Size = 50\n"
-      "    end\n"
-      "    object LogonTyp: TStringField\n"
-      "      FieldName = 'Typ'\n"
-      "      Size = 10\n"
-      "    end\n"
-      "  end\n"
-      "end\n",
+      "    Database = '" +
+          path_ +
+          "'\n"
+          "    Connected = True\n"
+          "  end\n"
+          "  object Logon: TLumoDaoTable\n"
+          "    Database = Database\n"
+          "    TableName = 'Logon'\n"
+          "    object LogonUsername: TStringField\n"
+          "      FieldName = 'Username'\n"
+          "      Size = 50\n"
+          "    end\n"
+          "    object LogonTyp: TStringField\n"
+          "      FieldName = 'Typ'\n"
+          "      Size = 10\n"
+          "    end\n"
+          "  end\n"
+          "end\n",
       form);
   auto* logon = dynamic_cast<TLumoDaoTable*>(form.FindComponent("Logon"));
   ASSERT_NE(logon, nullptr);

@@ -34,13 +34,12 @@ class LumoDaoTableLocateTest : public DatasetTest {
     std::vector<std::string> statements = {
         "CREATE TABLE Kunden (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Name TEXT(12), Ort TEXT(20), "
         "Betrag DOUBLE, Seit DATETIME, Aktiv YESNO, Kennung GUID, Jahr SHORT, Monat SHORT, Tag SHORT)",
-        "CREATE INDEX ByName ON Kunden (Name)",
-        "CREATE INDEX ByOrtName ON Kunden (Ort, Name)",
-        "CREATE INDEX ByDate ON Kunden (Jahr, Monat, Tag)",
-        "CREATE INDEX ByMonth ON Kunden (Monat)"};
+        "CREATE INDEX ByName ON Kunden (Name)", "CREATE INDEX ByOrtName ON Kunden (Ort, Name)",
+        "CREATE INDEX ByDate ON Kunden (Jahr, Monat, Tag)", "CREATE INDEX ByMonth ON Kunden (Monat)"};
     // Rows in ID order; Name and Ort chosen so that index orders differ from it.
     const char* rows[] = {
-        "'Schmitt', 'Köln', 1234.5, #12/8/2026 10:20:30#, True, {guid {6F9619FF-8B86-D011-B42D-00C04FC964FF}}, 2026, 12, 8",
+        "'Schmitt', 'Köln', 1234.5, #12/8/2026 10:20:30#, True, {guid {6F9619FF-8B86-D011-B42D-00C04FC964FF}}, 2026, "
+        "12, 8",
         "'Meier', 'Berlin', 10, #1/2/2025#, False, Null, 2025, 1, 2",
         "'Sch*fer', 'Bonn', 2.5, Null, False, Null, 2024, 5, 17",
         "'Mei\"er', Null, Null, #3/4/2024 8:00:00#, True, Null, 2024, 3, 4",
@@ -50,7 +49,8 @@ class LumoDaoTableLocateTest : public DatasetTest {
     };
     for (const char* row : rows) {
       statements.push_back(std::string("INSERT INTO Kunden (Name, Ort, Betrag, Seit, Aktiv, Kennung, Jahr, Monat, Tag) "
-                                       "VALUES (") + row + ")");
+                                       "VALUES (") +
+                           row + ")");
     }
     path_ = MakeDatabase(statements);
     Connect(path_);
@@ -128,7 +128,8 @@ TEST_F(LumoDaoTableLocateTest, EveryValueClauseFindsItsRowUnderGermanSettings) {
     EXPECT_EQ(at("Name", Variant("SCHMIDT")), 7);
     EXPECT_EQ(at("Name", Variant("schmi"), kPartial), 1);
     EXPECT_EQ(at("Name", Variant("mit"), kPartial), 0);
-    EXPECT_EQ(at("Name", Variant("SCH"), TLocateOptions{TLocateOption::loPartialKey, TLocateOption::loCaseInsensitive}), 1);
+    EXPECT_EQ(at("Name", Variant("SCH"), TLocateOptions{TLocateOption::loPartialKey, TLocateOption::loCaseInsensitive}),
+              1);
     // Wildcards in a key are the characters themselves.
     EXPECT_EQ(at("Name", Variant("Sch*"), kPartial), 3);
     EXPECT_EQ(at("Name", Variant("Ab[1]#"), kPartial), 5);
@@ -141,18 +142,18 @@ TEST_F(LumoDaoTableLocateTest, EveryValueClauseFindsItsRowUnderGermanSettings) {
 // A field of every other type a criterion or a seek has a value for, each with an index of its
 // own so that a standard table seeks it.
 TEST_F(LumoDaoTableLocateTest, EveryFieldTypeIsFoundByCriteriaAndBySeek) {
-  const std::string path = MakeDatabase(
-      {"CREATE TABLE Werte (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Preis CURRENCY, Anzahl LONG, "
-       "Klein SHORT, Tag DATETIME, Uhrzeit DATETIME, Notiz MEMO)",
-       "CREATE INDEX ByPreis ON Werte (Preis)", "CREATE INDEX ByAnzahl ON Werte (Anzahl)",
-       "CREATE INDEX ByKlein ON Werte (Klein)", "CREATE INDEX ByTag ON Werte (Tag)",
-       "CREATE INDEX ByUhrzeit ON Werte (Uhrzeit)",
-       "INSERT INTO Werte (Preis, Anzahl, Klein, Tag, Uhrzeit, Notiz) "
-       "VALUES (1234.5, 70000, -3, #12/8/2026#, #10:20:30#, 'lang und breit')",
-       "INSERT INTO Werte (Preis, Anzahl, Klein, Tag, Uhrzeit, Notiz) "
-       "VALUES (-0.25, 3, 7, #2/1/2025#, #8:00:00#, 'kurz')",
-       "INSERT INTO Werte (Notiz) VALUES (Null)"},
-      "werte.mdb");
+  const std::string path =
+      MakeDatabase({"CREATE TABLE Werte (ID COUNTER CONSTRAINT PrimaryKey PRIMARY KEY, Preis CURRENCY, Anzahl LONG, "
+                    "Klein SHORT, Tag DATETIME, Uhrzeit DATETIME, Notiz MEMO)",
+                    "CREATE INDEX ByPreis ON Werte (Preis)", "CREATE INDEX ByAnzahl ON Werte (Anzahl)",
+                    "CREATE INDEX ByKlein ON Werte (Klein)", "CREATE INDEX ByTag ON Werte (Tag)",
+                    "CREATE INDEX ByUhrzeit ON Werte (Uhrzeit)",
+                    "INSERT INTO Werte (Preis, Anzahl, Klein, Tag, Uhrzeit, Notiz) "
+                    "VALUES (1234.5, 70000, -3, #12/8/2026#, #10:20:30#, 'lang und breit')",
+                    "INSERT INTO Werte (Preis, Anzahl, Klein, Tag, Uhrzeit, Notiz) "
+                    "VALUES (-0.25, 3, 7, #2/1/2025#, #8:00:00#, 'kurz')",
+                    "INSERT INTO Werte (Notiz) VALUES (Null)"},
+                   "werte.mdb");
   {
     jet::DBEngine engine("3.6");
     auto database = engine.OpenDatabase(path);
@@ -194,8 +195,9 @@ TEST_F(LumoDaoTableLocateTest, EveryFieldTypeIsFoundByCriteriaAndBySeek) {
     if (type != jet::dbOpenTable) {
       // A memo has no index to seek; the criteria find it like text.
       EXPECT_EQ(at("Notiz", Variant("KURZ")), 2);
-      EXPECT_EQ(at("Notiz", Variant("LANG U"), TLocateOptions{TLocateOption::loPartialKey,
-                                                              TLocateOption::loCaseInsensitive}), 1);
+      EXPECT_EQ(
+          at("Notiz", Variant("LANG U"), TLocateOptions{TLocateOption::loPartialKey, TLocateOption::loCaseInsensitive}),
+          1);
       EXPECT_EQ(at("Notiz", Variant("NULL")), 3);
     }
   }
@@ -235,8 +237,8 @@ TEST_F(LumoDaoTableLocateTest, LookupValuesReadsTheFirstMatchWithoutMoving) {
     const int recNo = table_->RecNo();
     Variant one = table_->LookupValues("Name", Variant("Schmitt"), "Ort");
     EXPECT_EQ(one.AsString(), "Köln");
-    Variant several = table_->LookupValues("Aktiv;Ort", VarArrayOf({Variant(false), Variant("Berlin")}),
-                                           "ID;Betrag;Seit");
+    Variant several =
+        table_->LookupValues("Aktiv;Ort", VarArrayOf({Variant(false), Variant("Berlin")}), "ID;Betrag;Seit");
     ASSERT_TRUE(several.IsArray());
     ASSERT_EQ(several.HighBound(), 2);
     EXPECT_EQ(several.Get(0).AsInteger(), 2);
@@ -488,8 +490,8 @@ TEST_F(LumoDaoTableLocateTest, ScanMatchesInsideTheTextAndComesBackAfterAMiss) {
   // The scan takes a partial key anywhere in the text; the criteria search at the start only.
   EXPECT_TRUE(table_->Locate("Name", Variant("mit"), kPartial));
   EXPECT_EQ(Id(), 1);  // from the first record again
-  EXPECT_TRUE(table_->Locate("Name", Variant("*MIDT*"), TLocateOptions{TLocateOption::loPartialKey,
-                                                                          TLocateOption::loCaseInsensitive}));
+  EXPECT_TRUE(table_->Locate("Name", Variant("*MIDT*"),
+                             TLocateOptions{TLocateOption::loPartialKey, TLocateOption::loCaseInsensitive}));
   EXPECT_EQ(Id(), 7);
   // Without options the whole text, case and all.
   EXPECT_FALSE(table_->Locate("Name", Variant("schmidt"), {}));
@@ -520,7 +522,9 @@ TEST_F(LumoDaoTableLocateTest, BadKeysRaiseClearErrorsAndLeaveRecordAndFileAlone
     table_->Next();
     EXPECT_EQ(MessageOf([&] { table_->Locate("Name;Ort", Variant("Meier"), {}); }),
               "Number of elements in the KeyValues array must be equal to the number of fields.");
-    EXPECT_EQ(MessageOf([&] { table_->Locate("Name", VarArrayOf({Variant("a"), Variant("b")}), {}); }),
+    EXPECT_EQ(MessageOf([&] {
+                table_->Locate("Name", VarArrayOf({Variant("a"), Variant("b")}), {});
+              }),
               "Number of elements in the KeyValues array must be equal to the number of fields.");
     EXPECT_EQ(MessageOf([&] { table_->Locate("Nachname", Variant("Meier"), {}); }),
               "Kunden: Field 'Nachname' not found");
@@ -546,9 +550,8 @@ TEST_F(LumoDaoTableLocateTest, BadKeysRaiseClearErrorsAndLeaveRecordAndFileAlone
 
 TEST_F(LumoDaoTableLocateTest, NothingToSearchAnswersFalseWithoutEvents) {
   // An empty table of every recordset type: no match, no scroll events, the Boolean false.
-  Connect(MakeDatabase({"CREATE TABLE Leer (ID COUNTER PRIMARY KEY, Name TEXT(10))",
-                        "CREATE INDEX ByName ON Leer (Name)"},
-                       "leer.mdb"));
+  Connect(MakeDatabase(
+      {"CREATE TABLE Leer (ID COUNTER PRIMARY KEY, Name TEXT(10))", "CREATE INDEX ByName ON Leer (Name)"}, "leer.mdb"));
   table_->F_Set_TableName("Leer");
   table_->BeforeScroll = [this](TDataSet&) { ++beforeScroll_; };
   table_->AfterScroll = [this](TDataSet&) { ++afterScroll_; };

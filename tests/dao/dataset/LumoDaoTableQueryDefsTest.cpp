@@ -14,12 +14,12 @@
 namespace lumo {
 namespace {
 
-using testing::DaoNumberOf;
-using testing::MessageOf;
 using jet::dbParamInput;
 using jet::dbParamInputOutput;
 using jet::dbParamOutput;
 using jet::dbParamReturnValue;
+using testing::DaoNumberOf;
+using testing::MessageOf;
 
 constexpr const char* kBadParameters =
     "TLumoDaoTable.OpenDaoRecordset: Invalid number of QueryDef parameters or parameter is not in valid format!";
@@ -202,8 +202,8 @@ TEST_F(LumoDaoTableQueryDefsTest, QueryDefTypeNamesTheStoredKind) {
     const char* type;
     int number;
   } cases[] = {
-      {"ByUser", "dbQSelect", 0},    {"Cleanup", "dbQDelete", 32},      {"Stamp", "dbQUpdate", 48},
-      {"AddOne", "dbQAppend", 64},   {"Copy", "dbQMakeTable", 80},      {"MakeTable", "dbQDDL", 96},
+      {"ByUser", "dbQSelect", 0},        {"Cleanup", "dbQDelete", 32}, {"Stamp", "dbQUpdate", 48},
+      {"AddOne", "dbQAppend", 64},       {"Copy", "dbQMakeTable", 80}, {"MakeTable", "dbQDDL", 96},
       {"Names", "dbQSetOperation", 128}, {"Seats", "dbQCrosstab", 16},
   };
   for (const Case& c : cases) {

@@ -20,8 +20,8 @@ class LumoDaoTableRecoveryTest : public testing::DatasetTest {
     std::vector<std::string> sql = {
         "CREATE TABLE Items (ID COUNTER PRIMARY KEY, Name TEXT(20), Amount DOUBLE, Flag YESNO)"};
     for (int i = 1; i <= rows; ++i) {
-      sql.push_back("INSERT INTO Items (Name, Amount, Flag) VALUES ('item" + std::to_string(i) +
-                    "', " + std::to_string(i) + ", " + (i % 2 == 0 ? "True" : "False") + ")");
+      sql.push_back("INSERT INTO Items (Name, Amount, Flag) VALUES ('item" + std::to_string(i) + "', " +
+                    std::to_string(i) + ", " + (i % 2 == 0 ? "True" : "False") + ")");
     }
     path_ = MakeDatabase(sql);
     Connect(path_);
@@ -45,8 +45,7 @@ class LumoDaoTableRecoveryTest : public testing::DatasetTest {
 };
 
 // Both table-type and dynaset datasets.
-class LumoDaoTableRecoveryTypesTest : public LumoDaoTableRecoveryTest,
-                                      public ::testing::WithParamInterface<int> {};
+class LumoDaoTableRecoveryTypesTest : public LumoDaoTableRecoveryTest, public ::testing::WithParamInterface<int> {};
 
 TEST_P(LumoDaoTableRecoveryTypesTest, DeletingARecordDeletedElsewhereEndsOnALiveRecord) {
   OpenItems(GetParam(), 5);
@@ -139,8 +138,7 @@ TEST_P(LumoDaoTableRecoveryTypesTest, RefreshReadsTheCurrentRecordAgain) {
 INSTANTIATE_TEST_SUITE_P(TableAndDynaset, LumoDaoTableRecoveryTypesTest,
                          ::testing::Values(jet::dbOpenTable, jet::dbOpenDynaset),
                          [](const ::testing::TestParamInfo<int>& info) {
-                           return info.param == jet::dbOpenTable ? std::string("Table")
-                                                                 : std::string("Dynaset");
+                           return info.param == jet::dbOpenTable ? std::string("Table") : std::string("Dynaset");
                          });
 
 TEST_F(LumoDaoTableRecoveryTest, StandardTableReachesRowsAnotherProgramAdded) {
@@ -161,9 +159,7 @@ TEST_F(LumoDaoTableRecoveryTest, StandardTableReachesRowsAnotherProgramAdded) {
 
 TEST_F(LumoDaoTableRecoveryTest, RecordNumberZeroWithAFilterHandlerReturnsToTheOldRecord) {
   OpenItems(jet::dbOpenDynaset, 10);
-  table_->OnFilterRecord = [this](TDataSet&, bool& accept) {
-    accept = table_->FieldByName("Flag")->AsBoolean();
-  };
+  table_->OnFilterRecord = [this](TDataSet&, bool& accept) { accept = table_->FieldByName("Flag")->AsBoolean(); };
   table_->SetFiltered(true);
   table_->SetRecNo(2);
   EXPECT_EQ(Name(), "item4");

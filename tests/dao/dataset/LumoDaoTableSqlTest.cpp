@@ -51,8 +51,7 @@ TEST_F(LumoDaoTableSqlTest, IntegerAndNullParameters) {
 }
 
 TEST_F(LumoDaoTableSqlTest, OnlyWholeTokensAreReplacedWhateverTheirCase) {
-  EXPECT_EQ(table_->ReplaceParamToken("where a = :idx and b = :id2 and c = :ID and d=:id",
-                                      ":id", "5"),
+  EXPECT_EQ(table_->ReplaceParamToken("where a = :idx and b = :id2 and c = :ID and d=:id", ":id", "5"),
             "where a = :idx and b = :id2 and c = 5 and d=5");
   EXPECT_EQ(table_->ReplaceParamToken(":id", ":id", "5"), "5");
   EXPECT_EQ(table_->ReplaceParamToken("x_:id or y:id", ":id", "5"), "x_:id or y:id");
@@ -83,10 +82,9 @@ TEST_F(LumoDaoTableSqlTest, ParamCheckOffLeavesTheTextAlone) {
 }
 
 TEST_F(LumoDaoTableSqlTest, ExecuteSqlRunsSubstitutedStatementsAndCountsRows) {
-  const std::string path = MakeDatabase(
-      {"CREATE TABLE T (ID COUNTER PRIMARY KEY, Name TEXT(10), Seen DATETIME)",
-       "INSERT INTO T (Name) VALUES ('a')", "INSERT INTO T (Name) VALUES ('b')",
-       "INSERT INTO T (Name) VALUES ('b')"});
+  const std::string path = MakeDatabase({"CREATE TABLE T (ID COUNTER PRIMARY KEY, Name TEXT(10), Seen DATETIME)",
+                                         "INSERT INTO T (Name) VALUES ('a')", "INSERT INTO T (Name) VALUES ('b')",
+                                         "INSERT INTO T (Name) VALUES ('b')"});
   database_ = std::make_unique<TLumoDaoDatabase>(nullptr);
   table_->F_Set_Database(database_.get());
   database_->F_Set_Database(path);
@@ -101,8 +99,7 @@ TEST_F(LumoDaoTableSqlTest, ExecuteSqlRunsSubstitutedStatementsAndCountsRows) {
   table_->Params().ParamByName("name").SetAsString("b");
   EXPECT_EQ(table_->ExecuteSQL(), 2);
   EXPECT_EQ(table_->RecordsAffected(), 2);
-  EXPECT_EQ(ShellQuery(path, "SELECT count(*) FROM T WHERE Seen = '2004-03-05 00:00:00.000'"),
-            "2");
+  EXPECT_EQ(ShellQuery(path, "SELECT count(*) FROM T WHERE Seen = '2004-03-05 00:00:00.000'"), "2");
   EXPECT_FALSE(table_->Active());
   // Opening on SQL substitutes the same way.
   table_->SQL().Clear();
@@ -129,10 +126,9 @@ TEST_F(LumoDaoTableSqlTest, ComputedColumnsBecomeFieldsOfTheirType) {
 }
 
 TEST_F(LumoDaoTableSqlTest, ParamValuesSurviveClearingAndRefillingTheText) {
-  const std::string path = MakeDatabase({"CREATE TABLE T (ID COUNTER PRIMARY KEY, Name TEXT(10))",
-                                         "INSERT INTO T (Name) VALUES ('a')",
-                                         "INSERT INTO T (Name) VALUES ('b')",
-                                         "INSERT INTO T (Name) VALUES ('c')"});
+  const std::string path =
+      MakeDatabase({"CREATE TABLE T (ID COUNTER PRIMARY KEY, Name TEXT(10))", "INSERT INTO T (Name) VALUES ('a')",
+                    "INSERT INTO T (Name) VALUES ('b')", "INSERT INTO T (Name) VALUES ('c')"});
   database_ = std::make_unique<TLumoDaoDatabase>(nullptr);
   database_->F_Set_Database(path);
   database_->Open();

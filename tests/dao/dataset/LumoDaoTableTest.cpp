@@ -25,8 +25,8 @@ std::vector<std::string> TenRows() {
   std::vector<std::string> sql = {
       "CREATE TABLE Items (ID COUNTER PRIMARY KEY, Name TEXT(20), Amount DOUBLE, Flag YESNO)"};
   for (int i = 1; i <= 10; ++i) {
-    sql.push_back("INSERT INTO Items (Name, Amount, Flag) VALUES ('item" + std::to_string(i) +
-                  "', " + std::to_string(i) + ".5, " + (i % 2 == 0 ? "True" : "False") + ")");
+    sql.push_back("INSERT INTO Items (Name, Amount, Flag) VALUES ('item" + std::to_string(i) + "', " +
+                  std::to_string(i) + ".5, " + (i % 2 == 0 ? "True" : "False") + ")");
   }
   return sql;
 }
@@ -59,9 +59,7 @@ TEST_F(LumoDaoTableTest, StartsWithThePublishedDefaults) {
   const auto& properties = TLumoDaoTable::StaticClass().Properties();
   std::vector<std::string> names;
   for (const auto& property : properties) names.push_back(property.name);
-  auto position = [&](const char* name) {
-    return std::find(names.begin(), names.end(), name) - names.begin();
-  };
+  auto position = [&](const char* name) { return std::find(names.begin(), names.end(), name) - names.begin(); };
   EXPECT_LT(position("AutoFindIndex"), position("ComponentVersion"));
   EXPECT_LT(position("TableName"), position("SortedBy"));
   EXPECT_LT(position("ParamCheck"), position("ProcessMessages"));
@@ -128,14 +126,12 @@ TEST_F(LumoDaoTableTest, ActiveTableRefusesSourceChangesAndKeepsValues) {
 TEST_F(LumoDaoTableTest, OpenRefusesWithoutUsableDatabase) {
   TLumoDaoTable table(nullptr);
   table.F_Set_TableName("Items");
-  EXPECT_EQ(MessageOf([&] { table.Open(); }),
-            "TLumoDaoTable.OpenDaoRecordset: Missing Database Property");
+  EXPECT_EQ(MessageOf([&] { table.Open(); }), "TLumoDaoTable.OpenDaoRecordset: Missing Database Property");
   const std::string path = MakeDatabase(TenRows());
   TLumoDaoDatabase database(nullptr);
   database.F_Set_Database(path);
   table.F_Set_Database(&database);
-  EXPECT_EQ(MessageOf([&] { table.Open(); }),
-            "TLumoDaoTable.OpenDaoRecordset: Database is NOT connected");
+  EXPECT_EQ(MessageOf([&] { table.Open(); }), "TLumoDaoTable.OpenDaoRecordset: Database is NOT connected");
   EXPECT_EQ(MessageOf([&] { table.ExecuteSQL(); }),
             "TLumoDaoTable.ExecuteSQL: Cannot execute SQL query while Database is not Assigned "
             "or Connected!");
@@ -275,21 +271,19 @@ TEST_F(LumoDaoTableFieldTest, EngineDefaultsAreShownInNewRecords) {
   EXPECT_EQ(defaults[0], "");     // counter
   EXPECT_EQ(defaults[1], "abc");  // quotes removed
   EXPECT_EQ(defaults[2], "");     // Null
-  EXPECT_EQ(defaults[3],
-            std::to_string(DateTimeToTimeStamp(EncodeDate(2003, 1, 15)).Date) + " 0");
+  EXPECT_EQ(defaults[3], std::to_string(DateTimeToTimeStamp(EncodeDate(2003, 1, 15)).Date) + " 0");
   table_->Append();
   EXPECT_EQ(table_->FieldByName("Name")->AsString(), "abc");
   EXPECT_EQ(table_->FieldByName("Since")->AsDateTime(), EncodeDate(2003, 1, 15));
   table_->FieldByName("Other")->SetAsString("x");
   table_->Post();
   // The unchanged default was left to the engine, which stored it as well.
-  EXPECT_EQ(ShellQuery(PathOf("typed.mdb"), "SELECT Name, Other, Since FROM T"),
-            "abc|x|2003-01-15 00:00:00.000");
+  EXPECT_EQ(ShellQuery(PathOf("typed.mdb"), "SELECT Name, Other, Since FROM T"), "abc|x|2003-01-15 00:00:00.000");
 }
 
 TEST_F(LumoDaoTableFieldTest, StringFieldNeverReadsPastItsSize) {
-  Connect(MakeDatabase({"CREATE TABLE S (Name TEXT(50))",
-                        "INSERT INTO S VALUES ('\xC3\xA4\xC3\xB6\xC3\xBC-and-more')"}));
+  Connect(
+      MakeDatabase({"CREATE TABLE S (Name TEXT(50))", "INSERT INTO S VALUES ('\xC3\xA4\xC3\xB6\xC3\xBC-and-more')"}));
   TComponent form(nullptr);
   table_->F_Set_TableName("S");
   auto* name = new TStringField(&form);
@@ -301,7 +295,6 @@ TEST_F(LumoDaoTableFieldTest, StringFieldNeverReadsPastItsSize) {
   table_->Close();
   name->SetDataSet(nullptr);
 }
-
 
 // --- navigation, counts and bookmarks -------------------------------------------------------------
 
@@ -402,8 +395,7 @@ TEST_F(LumoDaoTableNavigationTest, BookmarksGoBackAndRefuseStrangers) {
   EXPECT_FALSE(table_->BookmarkValid(stranger));
   EXPECT_EQ(MessageOf([&] { table_->GoToBookmarkPosition(stranger); }), "Invalid Bookmark!");
   EXPECT_EQ(MessageOf([&] { table_->GoToBookmarkPosition(TBookmark()); }), "Invalid Bookmark!");
-  EXPECT_EQ(MessageOf([&] { table_->GoToBookmarkPosition(TBookmark(4, '\0')); }),
-            "Bookmarks are not supported!");
+  EXPECT_EQ(MessageOf([&] { table_->GoToBookmarkPosition(TBookmark(4, '\0')); }), "Bookmarks are not supported!");
   table_->WriteBookmarkText(TBookmark());  // nothing happens
   EXPECT_EQ(Name(), "item3");
   table_->Close();
@@ -451,9 +443,7 @@ TEST_F(LumoDaoTableNavigationTest, StandardTableNumbersRecordsAfterPosting) {
 
 TEST_F(LumoDaoTableNavigationTest, FilterHandlerHidesRecordsFromCountAndNumbers) {
   OpenItems();
-  table_->OnFilterRecord = [this](TDataSet&, bool& accept) {
-    accept = table_->FieldByName("Flag")->AsBoolean();
-  };
+  table_->OnFilterRecord = [this](TDataSet&, bool& accept) { accept = table_->FieldByName("Flag")->AsBoolean(); };
   table_->SetFiltered(true);
   table_->First();
   EXPECT_EQ(Name(), "item2");
