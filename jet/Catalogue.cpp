@@ -29,8 +29,6 @@ std::string Key(std::string_view name) { return AnsiLowerCase(name); }
 
 bool IsSystemName(std::string_view name) { return StartsText("MSys", name); }
 
-std::string Upper(std::string_view text) { return UpperCaseAscii(text); }
-
 }  // namespace
 
 const ColumnInfo* TableInfo::FindColumn(std::string_view columnName) const {
@@ -72,19 +70,12 @@ void Catalogue::Refresh() {
   if (DataVersion() != cache_->dataVersion) cache_.reset();
 }
 
-int64_t Catalogue::DataVersion() {
-  SqliteStatement& statement = file_.Statement("PRAGMA data_version");
-  const int64_t version = statement.Step() ? statement.ColumnInt64(0) : 0;
-  statement.Reset();
-  return version;
-}
+int64_t Catalogue::DataVersion() { return file_.Connection().Catalogue().OthersChangeCounter(); }
 
 Catalogue::Cache& Catalogue::Current() {
   // Another process may have changed the schema since the last look-up; its version number
   // is cheap to ask and tells.
-  SqliteStatement& statement = file_.Statement("PRAGMA schema_version");
-  int64_t version = statement.Step() ? statement.ColumnInt64(0) : 0;
-  statement.Reset();
+  const int64_t version = file_.Connection().Catalogue().SchemaVersion();
   if (!cache_ || cache_->schemaVersion != version) {
     cache_ = std::make_unique<Cache>();
     cache_->schemaVersion = version;
@@ -96,11 +87,7 @@ Catalogue::Cache& Catalogue::Current() {
 std::vector<std::string> Catalogue::TableNames() {
   Cache& cache = Current();
   if (!cache.namesRead) {
-    SqliteStatement& statement = file_.Statement(
-        "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
-        "ESCAPE '\\' ORDER BY rowid");
-    while (statement.Step()) cache.tableNames.push_back(statement.ColumnText(0));
-    statement.Reset();
+    cache.tableNames = file_.Connection().Catalogue().TableNames();
     cache.namesRead = true;
   }
   return cache.tableNames;
@@ -139,13 +126,7 @@ std::shared_ptr<const TableInfo> Catalogue::ReadTable(const std::string& name) {
   auto table = std::make_shared<TableInfo>();
   table->name = name;
   table->attributes = IsSystemName(name) ? dbSystemObject : 0;
-  SqliteStatement& master = file_.Statement("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1");
-  master.BindText(1, name);
-  std::string sql = master.Step() ? master.ColumnText(0) : std::string();
-  master.Reset();
-  const std::string upperSql = Upper(sql);
-  table->withoutRowId = upperSql.find("WITHOUT ROWID") != std::string::npos;
-  table->autoIncrement = upperSql.find("AUTOINCREMENT") != std::string::npos;
+  file_.Connection().Catalogue().ReadTable(name, *table);
   ReadColumns(*table);
   ReadIndexes(*table);
   KeepTextKeysUnique(file_, *table);
@@ -166,47 +147,8 @@ std::shared_ptr<const TableInfo> Catalogue::ReadTable(const std::string& name) {
 }
 
 void Catalogue::ReadColumns(TableInfo& table) {
-  SqliteStatement& statement =
-      file_.Statement("SELECT name, type, \"notnull\", dflt_value, pk FROM pragma_table_info(?1)");
-  statement.BindText(1, table.name);
-  int primaryKeyColumns = 0;
-  int rowKeyCandidate = -1;
-  while (statement.Step()) {
-    ColumnInfo column;
-    column.name = statement.ColumnText(0);
-    const std::string declared = statement.ColumnText(1);
-    column.required = statement.ColumnInt64(2) != 0;
-    if (statement.TypeOf(3) != ColumnType::Null) column.sqliteDefault = statement.ColumnText(3);
-    const int64_t pk = statement.ColumnInt64(4);
-    column.ordinal = static_cast<int>(table.columns.size());
-    if (pk > 0) {
-      ++primaryKeyColumns;
-      // Only a column declared exactly INTEGER aliases the row id.
-      if (Upper(Trim(declared)) == "INTEGER") rowKeyCandidate = column.ordinal;
-    }
-    column.type = MapDeclaredType(declared, false);
-    table.columns.push_back(std::move(column));
-  }
-  statement.Reset();
-  if (primaryKeyColumns == 1 && rowKeyCandidate >= 0 && !table.withoutRowId) {
-    ColumnInfo& key = table.columns[static_cast<size_t>(rowKeyCandidate)];
-    key.isRowKey = true;
-    table.rowKey = key.name;
-    if (table.autoIncrement) key.type = MapDeclaredType("INTEGER", true);
-  } else {
-    table.rowKey = table.withoutRowId ? std::string() : std::string("rowid");
-    table.autoIncrement = false;
-  }
-  for (ColumnInfo& column : table.columns) {
-    const int type = column.type.type;
-    column.allowZeroLength = type == dbText || type == dbMemo || type == dbChar;
-    if (column.allowZeroLength) {
-      column.noCase = AnsiSameText(file_.Connection().ColumnCollation(table.name, column.name), "NOCASE");
-    }
-    column.defaultValue = JetDefaultText(column.sqliteDefault, column.type);
-  }
-  // What SQLite's declarations cannot say is kept beside the columns: the Required flag of a
-  // column added to a table that may hold rows (SQLite adds no NOT NULL column there), and
+  // What the stored declarations cannot say is kept beside the columns: the Required flag of
+  // a column added to a table that may hold rows (no NOT NULL column can be added there), and
   // AllowZeroLength.
   if (HasSystemTable("MSysProperties")) {
     SqliteStatement& flags = file_.Statement(
@@ -230,21 +172,10 @@ void Catalogue::ReadColumns(TableInfo& table) {
 }
 
 void Catalogue::ReadIndexes(TableInfo& table) {
-  struct Listed {
-    std::string sqliteName;
-    bool unique;
-    std::string origin;
-  };
-  std::vector<Listed> listed;
-  {
-    SqliteStatement& statement =
-        file_.Statement("SELECT name, \"unique\", origin FROM pragma_index_list(?1) ORDER BY seq DESC");
-    statement.BindText(1, table.name);
-    while (statement.Step()) {
-      listed.push_back({statement.ColumnText(0), statement.ColumnInt64(1) != 0, statement.ColumnText(2)});
-    }
-    statement.Reset();
-  }
+  // The reader lists the stored indexes; a primary key held without an index name of ours
+  // (origin in the table's declaration) comes without a Jet name.
+  std::vector<IndexInfo> listed = std::move(table.indexes);
+  table.indexes.clear();
   // The flags SQLite cannot hold, by Jet index name.
   struct Flags {
     std::string name;
@@ -271,15 +202,15 @@ void Catalogue::ReadIndexes(TableInfo& table) {
     }
     return nullptr;
   };
-  // The Jet names of the SQLite indexes of our own naming scheme.
-  auto findIndexNamed = [&](std::string_view name) -> const Listed* {
-    for (const Listed& entry : listed) {
-      if (entry.origin != "pk" && AnsiSameText(JetIndexName(entry.sqliteName, table.name), name)) return &entry;
+  // The stored indexes of our own naming scheme, by Jet name.
+  auto findIndexNamed = [&](std::string_view name) -> const IndexInfo* {
+    for (const IndexInfo& entry : listed) {
+      if (!entry.name.empty() && AnsiSameText(entry.name, name)) return &entry;
     }
     return nullptr;
   };
 
-  // A primary key SQLite holds without an index name of ours (the row key, or a key over
+  // A primary key held without an index name of ours (the row key, or a key over
   // several columns declared in the table) takes its Jet name from the primary entry of
   // MSysIndexes that names no real index, else "PrimaryKey".
   auto primaryName = [&]() -> std::string {
@@ -291,17 +222,9 @@ void Catalogue::ReadIndexes(TableInfo& table) {
 
   std::vector<RelationInfo> relations;
   bool relationsRead = false;
-  for (const Listed& entry : listed) {
-    IndexInfo index;
-    index.sqliteName = entry.sqliteName;
-    index.unique = entry.unique;
-    if (entry.origin == "pk") {
-      index.name = primaryName();
-      index.primary = true;
-      index.required = true;
-    } else {
-      index.name = JetIndexName(entry.sqliteName, table.name);
-    }
+  for (const IndexInfo& entry : listed) {
+    IndexInfo index = entry;
+    if (entry.name.empty()) index.name = primaryName();
     if (Flags* flag = findFlags(index.name)) {
       flag->used = true;
       index.primary = index.primary || flag->primary;
@@ -321,19 +244,10 @@ void Catalogue::ReadIndexes(TableInfo& table) {
         }
       }
     }
-    SqliteStatement& statement =
-        file_.Statement("SELECT name, \"desc\" FROM pragma_index_xinfo(?1) WHERE key = 1 ORDER BY seqno");
-    statement.BindText(1, entry.sqliteName);
-    while (statement.Step()) {
-      // An expression column has no name; it cannot be a Jet index field.
-      if (statement.TypeOf(0) == ColumnType::Null) continue;
-      index.fields.push_back({statement.ColumnText(0), statement.ColumnInt64(1) != 0});
-    }
-    statement.Reset();
     table.indexes.push_back(std::move(index));
   }
 
-  // The row key is an index without an SQLite index of its own.
+  // The row key is an index without a stored index of its own.
   if (!table.rowKey.empty() && table.rowKey != "rowid" && table.PrimaryIndex() == nullptr) {
     IndexInfo index;
     index.name = primaryName();
@@ -369,29 +283,11 @@ std::vector<RelationInfo> Catalogue::Relations() {
     }
     statement.Reset();
   }
-  // FOREIGN KEY clauses (files of other tools, and older files of the engine) are named as Jet
-  // names relations it did not name: the primary table's name, then the foreign table's.
+  // FOREIGN KEY clauses: files of other tools, and older files of the engine.
   for (const std::string& table : TableNames()) {
-    SqliteStatement& statement =
-        file_.Statement("SELECT id, \"table\", \"from\", \"to\" FROM pragma_foreign_key_list(?1) ORDER BY id, seq");
-    statement.BindText(1, table);
-    int64_t current = -1;
-    while (statement.Step()) {
-      const int64_t id = statement.ColumnInt64(0);
-      if (id != current) {
-        current = id;
-        RelationInfo relation;
-        relation.table = statement.ColumnText(1);
-        relation.foreignTable = table;
-        relation.name = relation.table + table;
-        relation.declared = true;
-        relations.push_back(std::move(relation));
-      }
-      relations.back().foreignFields.push_back(statement.ColumnText(2));
-      relations.back().fields.push_back(statement.TypeOf(3) == ColumnType::Null ? std::string()
-                                                                                : statement.ColumnText(3));
+    for (RelationInfo& relation : file_.Connection().Catalogue().DeclaredRelations(table)) {
+      relations.push_back(std::move(relation));
     }
-    statement.Reset();
   }
   Cache& refreshed = Current();
   refreshed.relations = relations;

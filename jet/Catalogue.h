@@ -1,9 +1,9 @@
 #pragma once
 // What the engine knows about a database's schema: tables with their columns and indexes,
-// query definitions, user-defined properties and object dates. Read from SQLite's own schema
-// (pragma_table_info / pragma_index_list / pragma_index_xinfo) and the MSys tables; cached
-// per open file and dropped after every schema change, the engine's own or another
-// process's (SQLite's schema_version tells, and is asked on every look-up).
+// query definitions, user-defined properties and object dates. Read from the back-end's own
+// schema (the connection's CatalogueReader) and the MSys tables; cached per open file and
+// dropped after every schema change, the engine's own or another process's (the reader's
+// SchemaVersion tells, and is asked on every look-up).
 //
 // System tables the engine keeps in files it writes:
 //   MSysObjects     (Name, Type, DateCreated, DateUpdated)          object dates
@@ -21,8 +21,8 @@
 // TableDefs with attributes dbSystemObject. A file opened read-only, or a foreign file nobody
 // wrote to, simply has no query definitions, properties or dates.
 //
-// Errors: writes answer 3027 on a read-only file; failures of SQLite pass through its
-// mapping (DaoErrors).
+// Errors: writes answer 3027 on a read-only file; failures of the back-end pass through its
+// error mapper.
 
 #include <memory>
 #include <optional>
@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "jet/JetTypes.h"
+#include "jet/storage/CatalogueReader.h"
 #include "runtime/Variant.h"
 
 namespace lumo::jet {
@@ -45,68 +46,6 @@ inline constexpr int kObjectTypeDatabase = 2;
 // The name under which the database itself is recorded in MSysObjects (and owns the
 // database's user-defined properties in MSysProperties).
 inline constexpr const char* kDatabaseObjectName = "MSysDb";
-
-struct ColumnInfo {
-  std::string name;
-  JetFieldType type;
-  int ordinal = 0;              // 0-based position in the table
-  bool required = false;        // NOT NULL
-  bool allowZeroLength = true;  // Text and Memo only; false for other types
-  std::string defaultValue;     // Jet text of the default ("0", "\"abc\"", "Now()"), or empty
-  std::string sqliteDefault;    // the column's SQLite DEFAULT expression as declared, or empty
-  bool isRowKey = false;        // the INTEGER PRIMARY KEY that aliases SQLite's rowid
-  bool noCase = true;           // text declared COLLATE NOCASE; false for text compared as stored
-};
-
-struct IndexFieldInfo {
-  std::string name;
-  bool descending = false;
-};
-
-struct IndexInfo {
-  std::string name;        // Jet name ("PrimaryKey")
-  std::string sqliteName;  // "<table>.<index>", or empty for the row key's implicit index
-  std::vector<IndexFieldInfo> fields;
-  bool primary = false;
-  bool unique = false;
-  bool required = false;
-  bool ignoreNulls = false;
-  bool foreign = false;  // made for a relation in which the table is the foreign side
-};
-
-// A relation between a primary table (Table) and the table whose rows refer to it
-// (ForeignTable): the fields pair up in order.
-struct RelationInfo {
-  std::string name;
-  std::string table;
-  std::string foreignTable;
-  int attributes = 0;                      // dbRelationDontEnforce, dbRelationUpdateCascade, ...
-  std::vector<std::string> fields;         // of the primary table
-  std::vector<std::string> foreignFields;  // of the foreign table
-  bool declared = false;                   // a FOREIGN KEY clause of a file made by another tool:
-                                           // described, not enforced by the engine
-
-  bool Involves(std::string_view tableName) const;
-};
-
-struct TableInfo {
-  std::string name;        // as created (the catalogue's spelling)
-  int32_t attributes = 0;  // dbSystemObject for MSys tables
-  std::vector<ColumnInfo> columns;
-  std::vector<IndexInfo> indexes;
-  std::string rowKey;          // the column aliasing rowid, or "rowid" when there is none
-  bool withoutRowId = false;   // WITHOUT ROWID tables have no row ids for keysets
-  bool autoIncrement = false;  // the row key is a counter (AUTOINCREMENT)
-  bool rowCounted = false;     // MSysRowCounts keeps its number of rows (RowCounts.h)
-  Variant dateCreated;         // Date, or Null when unknown
-  Variant lastUpdated;
-
-  // Look-ups without regard to case; nullptr when absent.
-  const ColumnInfo* FindColumn(std::string_view columnName) const;
-  const IndexInfo* FindIndex(std::string_view indexName) const;
-  // The primary index, or nullptr.
-  const IndexInfo* PrimaryIndex() const;
-};
 
 struct StoredProperty {
   std::string name;
@@ -126,8 +65,8 @@ class Catalogue {
   explicit Catalogue(DatabaseFile& file);
   ~Catalogue();
 
-  // Table names in creation order (sqlite_master order), system tables included, SQLite's
-  // own (sqlite_...) left out.
+  // Table names in creation order, system tables included, the back-end's internal ones left
+  // out.
   std::vector<std::string> TableNames();
   bool HasTable(std::string_view name);
   // nullptr for an unknown table; the pointer is valid until the schema changes. Holders that

@@ -7,9 +7,9 @@
 // original platform delivered them. Before throwing, RaiseDaoError hands the same record to
 // the thread's error hook, through which the engine fills DBEngine.Errors.
 //
-// SQLite failures are mapped here too (MapSqliteError): constraint, lock, read-only, format
-// and name errors become the DAO numbers a DAO program tests for; SQLite's own message is
-// kept as the record's detail.
+// Failures of the storage back-end reach here through the back-end's error mapper
+// (storage/ErrorMapper.h), which gives them the DAO number a DAO program tests for and keeps
+// the back-end's own message as the record's detail.
 
 #include <functional>
 #include <optional>
@@ -86,7 +86,10 @@ struct DaoErrorInfo {
   std::string source;       // "DAO.Database", "DAO.Recordset", ...
   std::string helpFile;     // "jeterr40.chm"
   int helpContext = 0;      // 5000000 + number
-  std::string detail;       // the lower layer's own message (SQLite), empty for pure DAO errors
+  std::string detail;       // the storage back-end's own message, empty for pure DAO errors
+  // A name the back-end could not resolve in a query (Jet takes it for a parameter); empty
+  // for every other failure.
+  std::string unknownName;
 };
 
 // The text pattern of a DAO error number, "%s" marking each placeholder; nullptr when the
@@ -112,31 +115,8 @@ DaoErrorInfo MakeDaoError(int number, const std::vector<std::string>& args = {},
 using DaoErrorHook = std::function<void(const DaoErrorInfo&)>;
 DaoErrorHook SetDaoErrorHook(DaoErrorHook hook);
 
-// What the engine knows about the failed SQLite call, so that the mapping can fill names.
-struct SqliteErrorContext {
-  bool ddl = false;      // the statement was DDL (unknown tables answer 3376, not 3078)
-  std::string table;     // the table the statement works on, when known
-  std::string fileName;  // the database file, for open errors
-  std::string lockUser;  // who holds a lock, when known (3260 instead of 3218)
-  std::string lockMachine;
-  std::string source = "DAO.Database";
-};
-
-// Maps an SQLite extended result code and message to the DAO error, always with DAO's text:
-// messages of the functions and triggers the engine registers or writes ("jet error
-// <number>: <text>") keep their number; constraint, lock, read-only, format, name, syntax,
-// aggregate and transaction failures get the DAO number a DAO program tests for; a failure
-// with no DAO counterpart answers 3000 "Reserved error (<SQLite code>); ...". SQLite's own
-// message is kept as the record's detail.
-DaoErrorInfo MapSqliteError(int extendedCode, std::string_view message, const SqliteErrorContext& context = {});
-[[noreturn]] void RaiseSqliteError(int extendedCode, std::string_view message, const SqliteErrorContext& context = {});
-
-// The name in SQLite's "no such column: X" message ("t.c" for a qualified name); nullopt
-// for any other message. The engine treats such a name as a parameter and translates again.
-std::optional<std::string> NoSuchColumnName(std::string_view sqliteMessage);
-
-// The message a registered SQL function reports for a DAO error, understood by
-// MapSqliteError: "jet error <number>: <text>".
+// The message a function or trigger the engine registers in a back-end reports for a DAO
+// error, understood by the back-end's error mapper: "jet error <number>: <text>".
 std::string FunctionErrorMessage(int number, const std::vector<std::string>& args = {});
 
 }  // namespace lumo::jet

@@ -224,13 +224,12 @@ SqliteStatement& DatabaseFile::Statement(const std::string& sql) { return statem
 std::unique_ptr<SqliteStatement> DatabaseFile::Prepare(const std::string& sql, std::string* unknownName) {
   SqliteConnection& connection = Connection();
   if (unknownName == nullptr) return std::make_unique<SqliteStatement>(connection, sql);
-  // The mapping turns SQLite's "no such column" into 3061; the hook still sees SQLite's own
-  // message, which names the column.
+  // The mapping turns an unknown name into 3061; the hook still sees the name.
   std::optional<std::string> unknown;
   DaoErrorHook previous;
   previous = SetDaoErrorHook([&unknown, &previous](const DaoErrorInfo& error) {
-    if (auto name = NoSuchColumnName(error.detail)) {
-      unknown = std::move(name);
+    if (!error.unknownName.empty()) {
+      unknown = error.unknownName;
     } else if (previous) {
       previous(error);
     }

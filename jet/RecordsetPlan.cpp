@@ -18,8 +18,8 @@ namespace lumo::jet {
 
 UnknownNameCapture::UnknownNameCapture() {
   previous_ = SetDaoErrorHook([this](const DaoErrorInfo& info) {
-    if (auto name = NoSuchColumnName(info.detail)) {
-      name_ = *name;
+    if (!info.unknownName.empty()) {
+      name_ = info.unknownName;
       return;
     }
     if (previous_) previous_(info);

@@ -41,46 +41,30 @@
 #include "jet/Catalogue.h"
 #include "jet/JetTypes.h"
 #include "jet/sql/JetSqlTranslator.h"
+#include "jet/storage/SchemaWriter.h"
 
 namespace lumo::jet {
 
 class DatabaseFile;
 
-struct ColumnDesign {
-  std::string name;
-  JetFieldType type;
-  bool required = false;
-  bool allowZeroLength = true;  // text fields: "" is a value
-  std::string defaultValue;     // Jet text, empty for none
-  std::string sqliteDefault;    // or the SQLite expression as it stands (a table being rebuilt)
-  int64_t seed = 1;             // counters: the first number
-  int64_t increment = 1;        // counters: the step from one number to the next
-};
-
-struct TableDesign {
-  std::string name;
-  std::vector<ColumnDesign> columns;
-  std::vector<DdlIndex> indexes;
-};
-
-class SchemaWriter {
+class SchemaWriter final : public storage::SchemaWriter {
  public:
   SchemaWriter(DatabaseFile& file, std::string source) : file_(file), source_(std::move(source)) {}
 
-  void CreateTable(const TableDesign& design);
-  void DropTable(const std::string& table, int notFoundNumber);
-  void AddColumn(const std::string& table, const ColumnDesign& column);
-  void DropColumn(const std::string& table, const std::string& column, int notFoundNumber);
-  void CreateIndex(const std::string& table, const DdlIndex& index);
-  void DropIndex(const std::string& table, const std::string& index, int notFoundNumber);
+  void CreateTable(const TableDesign& design) override;
+  void DropTable(const std::string& table, int notFoundNumber) override;
+  void AddColumn(const std::string& table, const ColumnDesign& column) override;
+  void DropColumn(const std::string& table, const std::string& column, int notFoundNumber) override;
+  void CreateIndex(const std::string& table, const DdlIndex& index) override;
+  void DropIndex(const std::string& table, const std::string& index, int notFoundNumber) override;
   // A relation: names and fields as the caller gives them (an empty `fields` list refers to
   // the primary table's primary key). `fromSql` picks the numbers of Jet SQL's errors over
   // those of the Relations collection.
-  void CreateRelation(const RelationInfo& relation, bool fromSql);
-  void DropRelation(const std::string& name, int notFoundNumber);
+  void CreateRelation(const RelationInfo& relation, bool fromSql) override;
+  void DropRelation(const std::string& name, int notFoundNumber) override;
 
   // A DDL statement of Database.Execute.
-  void Apply(const DdlDefinition& ddl);
+  void Apply(const DdlDefinition& ddl) override;
 
  private:
   [[noreturn]] void Raise(int number, const std::vector<std::string>& args = {}) const;

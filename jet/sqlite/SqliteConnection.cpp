@@ -8,7 +8,8 @@
 #include <chrono>
 #include <random>
 
-#include "jet/DaoErrors.h"
+#include "jet/sqlite/SqliteCatalogueReader.h"
+#include "jet/sqlite/SqliteStatement.h"
 
 namespace lumo::jet {
 
@@ -51,8 +52,25 @@ void SqliteConnection::Closer::operator()(sqlite3* db) const noexcept {
   sqlite3_close_v2(db);
 }
 
-SqliteConnection::SqliteConnection(SqliteConnection&&) noexcept = default;
-SqliteConnection& SqliteConnection::operator=(SqliteConnection&&) noexcept = default;
+// The catalogue reader refers to the connection object, not to the handle: it goes, and the
+// moved-to connection makes a new one when asked.
+SqliteConnection::SqliteConnection(SqliteConnection&& other) noexcept
+    : busyWait_(std::move(other.busyWait_)), db_(std::move(other.db_)), path_(std::move(other.path_)) {
+  other.catalogue_.reset();
+}
+
+SqliteConnection& SqliteConnection::operator=(SqliteConnection&& other) noexcept {
+  if (this != &other) {
+    catalogue_.reset();
+    db_.reset();
+    busyWait_ = std::move(other.busyWait_);
+    db_ = std::move(other.db_);
+    path_ = std::move(other.path_);
+    other.catalogue_.reset();
+  }
+  return *this;
+}
+
 SqliteConnection::~SqliteConnection() = default;
 
 SqliteConnection::SqliteConnection(const std::string& path, OpenMode mode)
@@ -102,6 +120,51 @@ int SqliteConnection::BusyTimeout() const noexcept { return busyWait_->timeoutMs
 
 void SqliteConnection::BeginWrite() { Exec("BEGIN IMMEDIATE"); }
 
+std::unique_ptr<storage::Statement> SqliteConnection::Prepare(std::string_view sql) {
+  return std::make_unique<SqliteStatement>(*this, sql);
+}
+
+void SqliteConnection::Begin(storage::TransactionKind kind) {
+  switch (kind) {
+    case storage::TransactionKind::Read: Exec("BEGIN"); break;
+    case storage::TransactionKind::Write: BeginWrite(); break;
+    case storage::TransactionKind::Exclusive: Exec("BEGIN EXCLUSIVE"); break;
+  }
+}
+
+void SqliteConnection::Commit() { Exec("COMMIT"); }
+
+void SqliteConnection::Rollback() { Exec("ROLLBACK"); }
+
+namespace {
+
+std::string QuotedName(std::string_view name) {
+  std::string quoted = "\"";
+  for (char c : name) {
+    quoted += c;
+    if (c == '"') quoted += '"';
+  }
+  return quoted + '"';
+}
+
+}  // namespace
+
+void SqliteConnection::Savepoint(std::string_view name) { Exec("SAVEPOINT " + QuotedName(name)); }
+
+void SqliteConnection::ReleaseSavepoint(std::string_view name) { Exec("RELEASE " + QuotedName(name)); }
+
+void SqliteConnection::RollbackToSavepoint(std::string_view name) { Exec("ROLLBACK TO " + QuotedName(name)); }
+
+storage::CatalogueReader& SqliteConnection::Catalogue() {
+  if (!catalogue_) catalogue_ = std::make_unique<SqliteCatalogueReader>(*this);
+  return *catalogue_;
+}
+
+const storage::ErrorMapper& SqliteConnection::Errors() const noexcept {
+  static const SqliteErrorMapper kMapper;
+  return kMapper;
+}
+
 std::string SqliteConnection::ReadFileHeader(size_t bytes) const {
   sqlite3_file* file = nullptr;
   if (sqlite3_file_control(db_.get(), "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK || !file ||
@@ -120,21 +183,6 @@ std::string SqliteConnection::ReadFileHeader(size_t bytes) const {
 }  // namespace lumo::jet
 
 namespace lumo::jet {
-
-void RaiseSqliteFailure(sqlite3* db, int resultCode, const std::string& fileName) {
-  // The connection's extended code is more precise than the primary code a call returned,
-  // as long as it still describes the same failure.
-  int extended = db ? sqlite3_extended_errcode(db) : resultCode;
-  if ((extended & 0xff) != (resultCode & 0xff)) extended = resultCode;
-  std::string message = db ? sqlite3_errmsg(db) : sqlite3_errstr(resultCode);
-  SqliteErrorContext context;
-  context.fileName = fileName;
-  if (context.fileName.empty() && db) {
-    const char* name = sqlite3_db_filename(db, "main");
-    if (name) context.fileName = name;
-  }
-  RaiseSqliteError(extended, message, context);
-}
 
 std::string SqliteConnection::ColumnCollation(const std::string& table, const std::string& column) const {
   const char* collation = nullptr;

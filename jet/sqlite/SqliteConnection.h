@@ -1,22 +1,27 @@
 #pragma once
-// RAII owner of one SQLite connection. This header and its companions in jet/sqlite/ are the
-// only place outside jet/sql/JetSqlFunctions that sees SQLite's C interface; everything above
-// the engine talks to Database and Recordset objects.
+// The SQLite connection behind storage::Connection: the RAII owner of one sqlite3 handle.
+// This header and its companions in jet/sqlite/ are the only place that sees SQLite's C
+// interface; the object model above talks to the storage interface (jet/storage/).
 //
 // A failed SQLite call raises the engine's DAO error (EOleException with the DAO number and
-// text) through RaiseSqliteFailure; SQLite's own message travels along as detail.
+// text) through RaiseSqliteFailure (SqliteErrors.h); SQLite's own message travels along as
+// detail.
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
+
+#include "jet/sqlite/SqliteErrors.h"
+#include "jet/storage/Connection.h"
 
 struct sqlite3;
 
 namespace lumo::jet {
 
-enum class OpenMode { ReadWrite, ReadOnly, Create };
+class SqliteCatalogueReader;
 
-class SqliteConnection {
+class SqliteConnection final : public storage::Connection {
  public:
   // Opens an existing file (ReadWrite/ReadOnly) or makes a new one (Create). The handle is
   // owned before the result is checked, so a failed open never leaks it.
@@ -28,26 +33,37 @@ class SqliteConnection {
   SqliteConnection& operator=(const SqliteConnection&) = delete;
 
   sqlite3* Handle() const noexcept { return db_.get(); }
-  const std::string& Path() const noexcept { return path_; }
+  const std::string& Path() const noexcept override { return path_; }
 
+  std::unique_ptr<storage::Statement> Prepare(std::string_view sql) override;
   // Runs one or more statements without results (pragmas, DDL, BEGIN/COMMIT).
-  void Exec(const std::string& sql);
-  int64_t LastInsertRowId() const noexcept;
-  int Changes() const noexcept;
+  void Exec(const std::string& sql) override;
+  int64_t LastInsertRowId() const noexcept override;
+  int Changes() const noexcept override;
   // Rows inserted, updated or deleted through this connection since it opened (triggers
   // included); it moves with every write of the connection, also one later rolled back.
-  int64_t TotalChanges() const noexcept;
-  bool InTransaction() const noexcept;
+  int64_t TotalChanges() const noexcept override;
+  bool InTransaction() const noexcept override;
+  void Begin(storage::TransactionKind kind) override;
+  void Commit() override;
+  void Rollback() override;
+  void Savepoint(std::string_view name) override;
+  void ReleaseSavepoint(std::string_view name) override;
+  void RollbackToSavepoint(std::string_view name) override;
   // A number that changes whenever the main database's content changed, through this
-  // connection or another one, as of the last read this connection began.
+  // connection or another one, as of the last read this connection began
+  // (SQLITE_FCNTL_DATA_VERSION).
   uint32_t DataVersion() const noexcept;
+  uint32_t ChangeCounter() const noexcept override { return DataVersion(); }
+  storage::CatalogueReader& Catalogue() override;
+  const storage::ErrorMapper& Errors() const noexcept override;
   // How long a call waits for a lock held by another connection before it answers SQLITE_BUSY
   // (0: not at all). The wait is the engine's own: short sleeps of random length up to a
   // deadline measured from the first refusal, so that a waiting writer keeps trying often and
   // back-to-back writers elsewhere cannot starve it, as they do with SQLite's own handler
   // once that one has backed off to long sleeps.
-  void SetBusyTimeout(int milliseconds);
-  int BusyTimeout() const noexcept;
+  void SetBusyTimeout(int milliseconds) override;
+  int BusyTimeout() const noexcept override;
   // Begins a transaction that takes the write lock at once (BEGIN IMMEDIATE), waiting for it
   // through the busy handler. A transaction that begins as a read and writes later cannot
   // wait: SQLite refuses its upgrade at once while another connection writes, and for good
@@ -72,11 +88,9 @@ class SqliteConnection {
   std::unique_ptr<BusyWait> busyWait_;
   std::unique_ptr<sqlite3, Closer> db_;
   std::string path_;
+  // Made on first use; declared after the handle, so that its statements go first. Dropped
+  // when the connection moves, since it refers to the connection object.
+  std::unique_ptr<SqliteCatalogueReader> catalogue_;
 };
-
-// Raises the DAO error that an SQLite failure stands for (DaoErrors' mapping), with SQLite's
-// message as detail. `fileName` names the file for open failures; otherwise the connection's
-// own file name is used.
-[[noreturn]] void RaiseSqliteFailure(sqlite3* db, int resultCode, const std::string& fileName = {});
 
 }  // namespace lumo::jet

@@ -2,6 +2,7 @@
 // failures, checked with failures a real SQLite produces where one can be made.
 
 #include "jet/DaoErrors.h"
+#include "jet/sqlite/SqliteErrors.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -228,6 +229,24 @@ TEST_F(DaoErrorsTest, FunctionErrorsKeepTheirNumberThroughSqlite) {
   EXPECT_EQ(MapSqliteError(SQLITE_ERROR, "jet error : x").number, 3000);
   // A trigger's refusal keeps its number when it comes wrapped in the trigger's name.
   EXPECT_EQ(MapSqliteError(SQLITE_CONSTRAINT_TRIGGER, "error in trigger t.checks.insert: " + message).number, 3464);
+}
+
+// SQLite's codes decide wherever they tell the failures apart; its words are read only under
+// SQLITE_ERROR, the one code it gives every failure to prepare a statement.
+TEST_F(DaoErrorsTest, MessagesDecideOnlyUnderTheCodeSqliteSharesAmongFailures) {
+  DaoErrorInfo collation = Mapped("SELECT * FROM Logon ORDER BY Username COLLATE nosuch");
+  EXPECT_EQ(sqlite3_extended_errcode(db_), SQLITE_ERROR_MISSING_COLLSEQ);
+  EXPECT_EQ(collation.number, 3049);
+  EXPECT_EQ(MapSqliteError(SQLITE_ERROR_MISSING_COLLSEQ, "").number, 3049);
+  EXPECT_EQ(MapSqliteError(SQLITE_ERROR, "no such table: x").number, 3078);
+  EXPECT_EQ(MapSqliteError(SQLITE_INTERRUPT, "no such table: x").number, 3000);
+  EXPECT_EQ(MapSqliteError(SQLITE_RANGE, "too many columns").number, 3000);
+  EXPECT_EQ(MapSqliteError(SQLITE_CONSTRAINT, "constraint failed").number, 3022);
+  // An unknown name travels as a name, not as words to parse again.
+  DaoErrorInfo unknown = Mapped("SELECT [Which user?] FROM Logon");
+  EXPECT_EQ(unknown.number, 3061);
+  EXPECT_EQ(unknown.unknownName, "Which user?");
+  EXPECT_EQ(Mapped("SELECT * FROM Logn").unknownName, "");
 }
 
 TEST_F(DaoErrorsTest, NoSuchColumnNamesTheUnknownName) {

@@ -10,6 +10,7 @@
 
 #include "jet/DaoErrors.h"
 #include "jet/sql/JetSqlTranslator.h"
+#include "jet/sqlite/SqliteErrors.h"
 
 namespace lumo::jet {
 namespace {

@@ -13,6 +13,7 @@
 
 #include "jet/DaoErrors.h"
 #include "jet/sql/JetSqlFunctions.h"
+#include "jet/sqlite/SqliteErrors.h"
 #include "runtime/Exceptions.h"
 #include "runtime/StrUtils.h"
 

@@ -1,0 +1,53 @@
+#pragma once
+// The storage back-ends the engine can open databases with, keyed by the type a connect text
+// names. Workspace::OpenDatabase asks BackEndFor(type) and hands the back-end to DatabaseFile,
+// which opens or creates the database through it and from then on works on the connection
+// alone. The file back-end (SQLite) answers for no type and for "MS Access", Jet's own.
+//
+// Errors: BackEndFor raises 3170 ("Could not find installable ISAM.") for a type no back-end
+// is registered under. A back-end's Open answers 3024 for a missing database, 3051 when it is
+// refused (permissions, or held exclusively elsewhere), 3343 for one not in its format, 3045
+// for an exclusive open of a database in use; Create answers 3204 when the database exists.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "jet/storage/Connection.h"
+
+namespace lumo::jet::storage {
+
+// How a connection is to be opened and set up.
+struct ConnectionSettings {
+  std::string path;
+  bool exclusive = false;  // keep everyone else out until the connection closes
+  bool readOnly = false;   // refuse every write (3027)
+  int busyTimeoutMs = 0;   // the wait for another session's lock once open
+  // @@IDENTITY of the session, which the back-end's SQL answers (SELECT @@IDENTITY); shared
+  // with the databases of the session.
+  std::shared_ptr<int64_t> identity;
+};
+
+class BackEnd {
+ public:
+  virtual ~BackEnd() = default;
+
+  // Opens an existing database.
+  virtual std::shared_ptr<Connection> Open(const ConnectionSettings& settings) = 0;
+  // Makes a new, empty database and opens it; the caller adds the engine's system tables.
+  virtual std::shared_ptr<Connection> Create(const ConnectionSettings& settings) = 0;
+};
+
+// Registers (or replaces) the back-end for a connect text type; the type compares without
+// regard to case.
+void RegisterBackEnd(std::string_view type, std::shared_ptr<BackEnd> backEnd);
+// The back-end for `type` ("" for a plain file path); raises 3170 when there is none.
+std::shared_ptr<BackEnd> BackEndFor(std::string_view type);
+
+// The back-end for databases that are files (no type, or "MS Access"), built into the engine;
+// BackEndFor registers it on first use unless those types were registered already. Defined
+// beside the back-end itself.
+std::shared_ptr<BackEnd> MakeFileBackEnd();
+
+}  // namespace lumo::jet::storage
