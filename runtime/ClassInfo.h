@@ -528,7 +528,9 @@ class ClassBuilder {
   }
 
   ClassInfo Build() const { return info_; }
-  operator ClassInfo() const { return info_; }  // NOLINT: lets a table be written as one expression
+  // Lets a table be written as one expression ending in the builder, which it empties: the
+  // table moves into place instead of being copied with every property's accessors.
+  operator ClassInfo() { return std::move(info_); }  // NOLINT(google-explicit-constructor)
 
  private:
   static T& Self(TObject& object) { return static_cast<T&>(object); }

@@ -5,7 +5,13 @@
 // before it reads it, which creates a missing ~/.odbc.ini (or, for root, /etc/odbc.ini) as a
 // side effect. So every question first checks that its file exists; a missing file is a key
 // with nothing in it, and the installer is not asked at all.
+//
+// The installer library is loaded when the first ODBC key is opened, not at start-up: a
+// recording run never asks for one, and loading it (with the library it needs in turn) would
+// cost every such run. Without the library there is no ODBC configuration to read, and the
+// keys have nothing in them.
 
+#include <dlfcn.h>
 #include <odbcinst.h>
 #include <sys/stat.h>
 
@@ -13,6 +19,10 @@
 #include <mutex>
 
 #include "runtime/RegistryOdbc.h"
+
+#ifndef LUMO_ODBCINST_LIBRARY
+#define LUMO_ODBCINST_LIBRARY "libodbcinst.so.2"
+#endif
 
 // The installer's own helpers that name the files it reads. libodbcinst exports them but
 // declares them only for its own build (odbcinstext.h under UNIXODBC_SOURCE). With the second
@@ -28,6 +38,44 @@ char* odbcinst_system_file_name(char* buffer);          // NOLINT(readability-id
 namespace lumo::registry_detail {
 namespace {
 
+// The installer's entries this file calls, looked up once in the library loaded on first need.
+struct Installer {
+  decltype(&_odbcinst_UserINI) userIni = nullptr;
+  decltype(&_odbcinst_SystemINI) systemIni = nullptr;
+  decltype(&odbcinst_system_file_path) systemFilePath = nullptr;
+  decltype(&odbcinst_system_file_name) systemFileName = nullptr;
+  decltype(&SQLGetConfigMode) getConfigMode = nullptr;
+  decltype(&SQLSetConfigMode) setConfigMode = nullptr;
+  decltype(&SQLGetPrivateProfileString) getProfileString = nullptr;
+  decltype(&SQLGetInstalledDrivers) getInstalledDrivers = nullptr;
+};
+
+template <class F>
+bool Find(void* library, const char* name, F& entry) {
+  entry = reinterpret_cast<F>(dlsym(library, name));
+  return entry != nullptr;
+}
+
+// Null when the library or one of its entries is missing. Loaded once and never unloaded; the
+// callers hold OdbcMutex, which also guards the installer's process-wide state.
+const Installer* TheInstaller() {
+  static const Installer* const loaded = []() -> const Installer* {
+    void* library = dlopen(LUMO_ODBCINST_LIBRARY, RTLD_NOW | RTLD_LOCAL);
+    if (library == nullptr) return nullptr;
+    static Installer installer;
+    const bool complete = Find(library, "_odbcinst_UserINI", installer.userIni) &&
+                          Find(library, "_odbcinst_SystemINI", installer.systemIni) &&
+                          Find(library, "odbcinst_system_file_path", installer.systemFilePath) &&
+                          Find(library, "odbcinst_system_file_name", installer.systemFileName) &&
+                          Find(library, "SQLGetConfigMode", installer.getConfigMode) &&
+                          Find(library, "SQLSetConfigMode", installer.setConfigMode) &&
+                          Find(library, "SQLGetPrivateProfileString", installer.getProfileString) &&
+                          Find(library, "SQLGetInstalledDrivers", installer.getInstalledDrivers);
+    return complete ? &installer : nullptr;
+  }();
+  return loaded;
+}
+
 enum class OdbcFile { kDrivers, kSystemSources, kUserSources };
 
 bool FileExists(const std::string& path) {
@@ -38,19 +86,21 @@ bool FileExists(const std::string& path) {
 // Where the installer looks for the file, as it works the path out itself (ODBCINI, ODBCSYSINI,
 // the user's home folder, the built-in system folder).
 std::string OdbcFilePath(OdbcFile file) {
+  const Installer* installer = TheInstaller();
+  if (installer == nullptr) return {};
   std::string buffer(FILENAME_MAX + 1, '\0');
   switch (file) {
     case OdbcFile::kUserSources:
-      if (!_odbcinst_UserINI(buffer.data(), 0)) return {};
+      if (!installer->userIni(buffer.data(), 0)) return {};
       break;
     case OdbcFile::kSystemSources:
-      if (!_odbcinst_SystemINI(buffer.data(), 0)) return {};
+      if (!installer->systemIni(buffer.data(), 0)) return {};
       break;
     case OdbcFile::kDrivers: {
       // These two answer through their result, which need not be the buffer.
       std::string name(FILENAME_MAX + 1, '\0');
-      const char* folder = odbcinst_system_file_path(buffer.data());
-      const char* fileName = odbcinst_system_file_name(name.data());
+      const char* folder = installer->systemFilePath(buffer.data());
+      const char* fileName = installer->systemFileName(name.data());
       if (folder == nullptr || fileName == nullptr) return {};
       return std::string(folder) + "/" + fileName;
     }
@@ -77,14 +127,18 @@ std::mutex& OdbcMutex() {
 class ConfigModeScope {
  public:
   explicit ConfigModeScope(UWORD mode) {
-    if (!SQLGetConfigMode(&saved_)) saved_ = ODBC_BOTH_DSN;
-    SQLSetConfigMode(mode);
+    if (installer_ == nullptr) return;
+    if (!installer_->getConfigMode(&saved_)) saved_ = ODBC_BOTH_DSN;
+    installer_->setConfigMode(mode);
   }
-  ~ConfigModeScope() { SQLSetConfigMode(saved_); }
+  ~ConfigModeScope() {
+    if (installer_ != nullptr) installer_->setConfigMode(saved_);
+  }
   ConfigModeScope(const ConfigModeScope&) = delete;
   ConfigModeScope& operator=(const ConfigModeScope&) = delete;
 
  private:
+  const Installer* installer_ = TheInstaller();
   UWORD saved_ = ODBC_BOTH_DSN;
 };
 
@@ -105,9 +159,12 @@ std::vector<std::string> SplitList(const std::string& buffer, size_t length) {
 // too small the installer silently drops or cuts entries.
 std::string ProfileString(const char* section, const char* key, const char* file, size_t& length) {
   std::string buffer;
+  length = 0;
+  const Installer* installer = TheInstaller();
+  if (installer == nullptr) return buffer;
   for (int size = kFirstBufferSize; size <= kLargestBufferSize; size *= 2) {
     buffer.assign(static_cast<size_t>(size), '\0');
-    int got = SQLGetPrivateProfileString(section, key, "", buffer.data(), size, file);
+    int got = installer->getProfileString(section, key, "", buffer.data(), size, file);
     if (got < 0) got = 0;
     length = static_cast<size_t>(got);
     if (got + kListSlack < size) break;
@@ -134,7 +191,7 @@ std::vector<std::string> InstalledDrivers() {
   // The installer reports the length in a 16-bit word, so this list cannot grow past 64 KiB.
   constexpr int kDriverBufferSize = 65535;
   buffer.assign(kDriverBufferSize, '\0');
-  if (!SQLGetInstalledDrivers(buffer.data(), kDriverBufferSize, &length)) return {};
+  if (!TheInstaller()->getInstalledDrivers(buffer.data(), kDriverBufferSize, &length)) return {};
   return SplitList(buffer, length);
 }
 

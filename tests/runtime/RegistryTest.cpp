@@ -1,8 +1,10 @@
 #include "runtime/Registry.h"
 
 #include <gtest/gtest.h>
+#include <link.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -74,6 +76,15 @@ std::string Value(RegistryRoot root, const std::string& path, const std::string&
   return registry.ReadString(name);
 }
 
+// Whether a library whose file name contains `name` is mapped into this process.
+bool Mapped(const char* name) {
+  auto visit = [](dl_phdr_info* info, size_t, void* data) {
+    if (info->dlpi_name != nullptr && std::strstr(info->dlpi_name, static_cast<const char*>(data)) != nullptr) return 1;
+    return 0;
+  };
+  return dl_iterate_phdr(visit, const_cast<char*>(name)) != 0;
+}
+
 class RegistryTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -140,6 +151,17 @@ TEST_F(RegistryTest, FailedOpenLeavesNoKeyOpen) {
   ASSERT_TRUE(registry.OpenKeyReadOnly(kMachine, "SOFTWARE\\A"));
   registry.CloseKey();
   EXPECT_FALSE(registry.ValueExists("Name"));
+}
+
+// The first case to ask about ODBC keys (ctest also runs every case in a process of its own).
+TEST_F(RegistryTest, OdbcInstallerIsLoadedOnlyWhenAnOdbcKeyIsFirstOpened) {
+  EXPECT_FALSE(Mapped("libodbcinst")) << "loaded at start-up";
+  RegistryTree::Machine().SetValue(kMachine, "SOFTWARE\\Journal", "Database", "/srv/journal/logon.db");
+  EXPECT_EQ(Value(kMachine, "SOFTWARE\\Journal", "Database"), "/srv/journal/logon.db");
+  EXPECT_EQ(KeyNames(kMachine, "SOFTWARE\\ODBC"), (Names{"ODBC.INI", "ODBCINST.INI"}));
+  EXPECT_FALSE(Mapped("libodbcinst")) << "loaded for a key that is not the installer's";
+  EXPECT_EQ(ValueNames(kMachine, "SOFTWARE\\ODBC\\ODBC.INI\\ODBC Data Sources"), (Names{"Journal", "Reports"}));
+  EXPECT_TRUE(Mapped("libodbcinst"));
 }
 
 TEST_F(RegistryTest, OdbcDriversComeFromOdbcinstIni) {
