@@ -9,13 +9,16 @@
 # The journal runs as it is installed (cmake --install into a temporary prefix). The commands
 # of one comparison run in turn, round after round, and their medians are
 # compared, so that load from elsewhere falls on all of them alike.
-# Usage: bench/journal-bench.sh [BUILD_DIR] [RUNS] [SIZES]
-#   defaults: build, 20, "0 1000000 10000000" (rows before today's 1,000)
+# Usage: bench/journal-bench.sh [BUILD_DIR] [RUNS] [SIZES] [PARTS]
+#   defaults: build, 20, "0 1000000 10000000" (rows before today's 1,000),
+#   "logon logoff overview" (the comparisons to run)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 runs=${2:-20}
 sizes=${3:-"0 1000000 10000000"}
+parts=${4:-"logon logoff overview"}
+wanted() { [[ " $parts " == *" $1 "* ]]; }
 work=$(mktemp -d /tmp/lumo-journal-bench-XXXXXX)
 trap 'rm -rf "$work"' EXIT
 
@@ -110,6 +113,7 @@ unset DISPLAY WAYLAND_DISPLAY
 export QT_QPA_PLATFORM=offscreen
 declare -A logon shell_insert
 
+if wanted logon; then
 echo
 echo "recording a logon ($runs rounds, medians compared)"
 for size in $sizes; do
@@ -125,7 +129,9 @@ for size in $sizes; do
   [ "$size" = "$small" ] && continue
   ratio "${logon[$size]}" "${logon[$small]}" "logon on $size + 1,000 rows vs on $small + 1,000:"
 done
+fi
 
+if wanted logoff; then
 echo
 echo "stamping a logoff ($runs rounds, medians compared; the logons above left open rows)"
 for size in $sizes; do
@@ -134,7 +140,9 @@ for size in $sizes; do
           "logonjournal /set logoff, $size + 1,000 rows" "use '$db'; '$work/logonjournal' /set logoff"
   ratio "${medians[1]}" "${medians[0]}" "logoff vs shell UPDATE, $size + 1,000 rows:"
 done
+fi
 
+wanted overview || exit 0
 echo
 echo "overview until its first picture ($runs rounds, medians compared)"
 export LUMO_SCREENSHOT="$work/shot.png"
