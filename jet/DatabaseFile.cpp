@@ -10,7 +10,7 @@
 
 #include "jet/DaoConstants.h"
 #include "jet/DaoErrors.h"
-#include "jet/sql/JetSqlFunctions.h"
+#include "jet/sqlite/functions/JetSqlFunctions.h"
 #include "jet/sqlite/SqliteTransaction.h"
 #include "runtime/Exceptions.h"
 #include "runtime/StrUtils.h"

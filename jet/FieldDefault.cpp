@@ -7,6 +7,7 @@
 
 #include "jet/Catalogue.h"
 #include "jet/DaoErrors.h"
+#include "jet/sql/JetDateText.h"
 #include "jet/sql/JetSqlTokenizer.h"
 #include "runtime/StrUtils.h"
 

@@ -8,7 +8,6 @@
 
 #include "jet/DatabaseFile.h"
 #include "jet/ValueCodec.h"
-#include "jet/sql/JetSqlFunctions.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {

@@ -7,8 +7,8 @@
 #include <optional>
 
 #include "jet/DaoErrors.h"
+#include "jet/sql/JetNumberText.h"
 #include "jet/sql/JetSqlEmitterUtil.h"
-#include "jet/sql/JetSqlFunctionSupport.h"
 #include "jet/sql/JetSqlParser.h"
 
 namespace lumo::jet {

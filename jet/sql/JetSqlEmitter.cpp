@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "jet/DaoErrors.h"
+#include "jet/sql/JetFunctionCatalogue.h"
 #include "jet/sql/JetSqlEmitterUtil.h"
-#include "jet/sql/JetSqlFunctions.h"
 #include "jet/sql/JetSqlParser.h"
 #include "jet/sql/JetText.h"
 
@@ -583,15 +583,15 @@ JetSqlEmitter::Fragment JetSqlEmitter::Function(const Expr& expr) {
   for (const ExprPtr& child : expr.children) args.push_back(child.get());
   switch (info->role) {
     case FunctionRole::kAggregate:
-      if (expr.star) return {std::string(info->sqliteName) + "(*)", kPrecPrimary};
+      if (expr.star) return {std::string(info->backEndName) + "(*)", kPrecPrimary};
       // Sums of Currency add exact amounts.
       if ((expr.upper == "SUM" || expr.upper == "AVG") && TypeOf(*args[0]).type == dbCurrency) {
         return {Call(expr.upper == "SUM" ? "jet_cur_sum" : "jet_cur_avg", args), kPrecPrimary};
       }
-      return {Call(info->sqliteName, args), kPrecPrimary};
+      return {Call(info->backEndName, args), kPrecPrimary};
     case FunctionRole::kScalar:
-      if (expr.star) return {std::string(info->sqliteName) + "(*)", kPrecPrimary};
-      return {Call(info->sqliteName, args), kPrecPrimary};
+      if (expr.star) return {std::string(info->backEndName) + "(*)", kPrecPrimary};
+      return {Call(info->backEndName, args), kPrecPrimary};
     case FunctionRole::kIIf:
       return {"CASE WHEN " + Condition(*args[0]).text + " THEN " + Value(*args[1]).text + " ELSE " +
                   Value(*args[2]).text + " END",

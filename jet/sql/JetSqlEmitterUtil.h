@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "jet/sql/JetSqlAst.h"
-#include "jet/sql/JetSqlFunctions.h"
+#include "jet/sql/JetFunctionCatalogue.h"
 #include "jet/sql/JetText.h"
 
 namespace lumo::jet::emit {

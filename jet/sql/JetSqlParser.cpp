@@ -5,7 +5,7 @@
 
 #include "jet/DaoErrors.h"
 #include "jet/sql/JetSqlEmitterUtil.h"
-#include "jet/sql/JetSqlFunctions.h"
+#include "jet/sql/JetFunctionCatalogue.h"
 
 namespace lumo::jet {
 

@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "jet/DaoErrors.h"
-#include "jet/sql/JetSqlFunctions.h"
+#include "jet/sql/JetFunctionCatalogue.h"
 #include "jet/sql/JetSqlParser.h"
 
 namespace lumo::jet {

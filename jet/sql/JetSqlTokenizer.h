@@ -44,13 +44,6 @@ struct Token {
 // The whole text as tokens, ending with one kEnd token.
 std::vector<Token> TokenizeJetSql(std::string_view source);
 
-// Reads the inside of a #...# literal (also the text of CDate/DateValue): month/day/year
-// with "/", "-" or "." (a year of four digits may come first), month names in English, an
-// optional time h:n[:s] with optional AM/PM. A day/month order is accepted where month/day
-// is impossible (#13/5/2020# is 13 May). Two-digit years 00-29 are 2000-2029, 30-99 are
-// 1930-1999; a missing year is the current one; a time alone lies on 30 Dec 1899.
-std::optional<DateParts> ParseJetDateText(std::string_view text);
-
 // Sub-messages of the expression service, embedded in 3075/3077 texts.
 namespace syntax {
 inline constexpr const char* kNumber = "Syntax error in number";

@@ -1,6 +1,6 @@
 // The functions translated Jet SQL calls, run through SQLite: Jet expressions in, values out.
 
-#include "jet/sql/JetSqlFunctions.h"
+#include "jet/sqlite/functions/JetSqlFunctions.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>

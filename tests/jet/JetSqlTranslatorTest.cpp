@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "jet/DaoErrors.h"
-#include "jet/sql/JetSqlFunctions.h"
 #include "jet/sqlite/SqliteErrors.h"
+#include "jet/sqlite/functions/JetSqlFunctions.h"
 #include "runtime/Exceptions.h"
 #include "runtime/StrUtils.h"
 

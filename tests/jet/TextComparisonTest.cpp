@@ -12,7 +12,7 @@
 #include "jet/Field.h"
 #include "jet/Parameter.h"
 #include "jet/QueryDef.h"
-#include "jet/sql/JetSqlFunctions.h"
+#include "jet/sqlite/functions/JetSqlFunctions.h"
 #include "jet/sql/JetSqlTranslator.h"
 #include "jet/sql/JetText.h"
 #include "tests/jet/RecordsetTestSupport.h"

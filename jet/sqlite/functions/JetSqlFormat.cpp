@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "jet/sql/JetSqlFunctionSupport.h"
 #include "jet/sql/JetText.h"
+#include "jet/sqlite/functions/JetSqlFunctionSupport.h"
 
 namespace lumo::jet::fn {
 

@@ -8,9 +8,9 @@
 #include <optional>
 #include <string_view>
 
-#include "jet/sql/JetSqlFunctionSupport.h"
-#include "jet/sql/JetSqlTokenizer.h"
+#include "jet/sql/JetDateText.h"
 #include "jet/sql/JetText.h"
+#include "jet/sqlite/functions/JetSqlFunctionSupport.h"
 
 namespace lumo::jet::fn {
 

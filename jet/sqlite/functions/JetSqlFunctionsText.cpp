@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <random>
 
-#include "jet/sql/JetSqlFunctionSupport.h"
 #include "jet/sql/JetText.h"
+#include "jet/sqlite/functions/JetSqlFunctionSupport.h"
 
 namespace lumo::jet::fn {
 

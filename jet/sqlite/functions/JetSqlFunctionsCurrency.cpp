@@ -13,7 +13,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "jet/sql/JetSqlFunctionSupport.h"
+#include "jet/sqlite/functions/JetSqlFunctionSupport.h"
 
 namespace lumo::jet::fn {
 

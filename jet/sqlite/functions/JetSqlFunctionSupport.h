@@ -12,6 +12,7 @@
 
 #include "jet/DaoErrors.h"
 #include "jet/JetTypes.h"
+#include "jet/sql/JetNumberText.h"
 
 namespace lumo::jet::fn {
 
@@ -65,7 +66,6 @@ inline bool IsNull(sqlite3_value* value) { return sqlite3_value_type(value) == S
 
 // The text of a value, numbers written as the expression service writes them.
 std::string TextOf(sqlite3_value* value);
-std::string NumberText(double value);
 // A text that reads as a number (blanks around it allowed); nullopt otherwise.
 std::optional<Number> ParseNumberText(std::string_view text);
 // A numeric value; a stored date text counts as its date double; anything else fails with

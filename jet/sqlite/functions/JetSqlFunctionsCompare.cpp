@@ -12,8 +12,8 @@
 
 #include <string_view>
 
-#include "jet/sql/JetSqlFunctionSupport.h"
 #include "jet/sql/JetText.h"
+#include "jet/sqlite/functions/JetSqlFunctionSupport.h"
 
 namespace lumo::jet::fn {
 
