@@ -68,7 +68,12 @@ void PrimaryKeyMap::Bind(SqliteStatement& statement, RowKey key, int firstParame
 
 std::string RowCondition(const QueryPlan& plan, int firstParameter) {
   if (plan.primaryKey) return plan.primaryKey->Condition(firstParameter);
-  return "rowid = ?" + std::to_string(firstParameter);
+  return plan.identity->Condition(firstParameter);
+}
+
+const std::string& QueryPlan::RowKeyExpression() const {
+  static const std::string kNone;
+  return identity ? identity->KeyExpression() : kNone;
 }
 
 void BindRowKey(const QueryPlan& plan, SqliteStatement& statement, RowKey key, int firstParameter) {

@@ -118,13 +118,14 @@ std::vector<SortTerm> SplitSortTerms(std::string_view orderBy) {
   return terms;
 }
 
-std::string OrderText(const std::vector<SortTerm>& terms, bool reversed) {
+std::string OrderText(const std::vector<SortTerm>& terms, bool reversed, std::string_view rowKey) {
   std::string text;
   for (const SortTerm& term : terms) {
     text += term.expr;
     text += (term.descending != reversed) ? " DESC, " : ", ";
   }
-  text += reversed ? "rowid DESC" : "rowid";
+  text += rowKey;
+  if (reversed) text += " DESC";
   return text;
 }
 
@@ -147,16 +148,16 @@ std::string And(const std::string& a, const std::string& b) {
 }  // namespace
 
 PositionConditions BuildPositionConditions(const std::vector<SortTerm>& terms, const std::vector<StoredValue>& values,
-                                           Bound bound, bool withRowKey, int firstParameter) {
+                                           Bound bound, std::string_view rowKey, int firstParameter) {
   const bool backward = bound == Bound::kBefore || bound == Bound::kAtOrBefore;
   const bool inclusive = bound == Bound::kAtOrAfter || bound == Bound::kAtOrBefore;
   const int rowKeyParameter = firstParameter + static_cast<int>(terms.size());
 
   // What lies beyond once every sort value is equal.
   std::string tail;
-  if (withRowKey) {
+  if (!rowKey.empty()) {
     const char* op = backward ? (inclusive ? "<=" : "<") : (inclusive ? ">=" : ">");
-    tail = std::string("rowid ") + op + " ?" + std::to_string(rowKeyParameter);
+    tail = std::string(rowKey) + " " + op + " ?" + std::to_string(rowKeyParameter);
   } else {
     tail = inclusive ? "1" : "0";
   }

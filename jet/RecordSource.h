@@ -36,6 +36,8 @@
 #include "jet/sqlite/SqliteConnection.h"
 #include "jet/sqlite/SqliteStatement.h"
 #include "jet/sqlite/SqliteStatementCache.h"
+#include "jet/storage/RowIdentity.h"
+#include "jet/storage/SqlDialect.h"
 #include "runtime/Variant.h"
 
 namespace lumo::jet {
@@ -89,9 +91,9 @@ struct SortTerm {
 
 // The terms of an SQLite ORDER BY text, split at top-level commas ("a", "b DESC").
 std::vector<SortTerm> SplitSortTerms(std::string_view orderBy);
-// "e1, e2 DESC, rowid" — the order a key list follows, the row id breaking ties; reversed
-// turns every direction round.
-std::string OrderText(const std::vector<SortTerm>& terms, bool reversed);
+// "e1, e2 DESC, <key>" — the order a key list follows, the row key (rowKey: its expression)
+// breaking ties; reversed turns every direction round.
+std::string OrderText(const std::vector<SortTerm>& terms, bool reversed, std::string_view rowKey);
 
 // Where rows lie relative to a position in an order (the sort values plus, for key lists,
 // the row id that breaks ties).
@@ -101,19 +103,21 @@ enum class Bound { kAfter, kAtOrAfter, kBefore, kAtOrBefore };
 // whose first sort value lies in the same null class as the position's (first), then, when
 // that class ends before the order does, the rows of the other class. Two conditions rather
 // than one OR so that each can use an index range on the first term. Parameters: the sort
-// values take ?firstParameter ..., the row id (when withRowKey) the next number.
+// values take ?firstParameter ..., the row key (rowKey: its expression; empty for none) the
+// next number.
 struct PositionConditions {
   std::string sameClass;
   std::string otherClass;  // empty when no rows of the other class lie beyond
 };
 PositionConditions BuildPositionConditions(const std::vector<SortTerm>& terms, const std::vector<StoredValue>& values,
-                                           Bound bound, bool withRowKey, int firstParameter);
+                                           Bound bound, std::string_view rowKey, int firstParameter);
 
 // SQL quoting of a name: "name" with inner quotes doubled.
 std::string QuoteName(std::string_view name);
 
 // What a recordset reads, with the pieces the engines compose their statements from. All
-// texts are SQLite text; parameters of the query carry the numbers 1 .. parameterCount.
+// texts are the SQL of the connection's dialect; parameters of the query carry the numbers
+// 1 .. parameterCount.
 struct QueryPlan {
   std::string fullSql;                     // the whole query (snapshots, forward-only)
   std::string baseTable;                   // the one base table keyed engines work on; empty for none
@@ -129,11 +133,17 @@ struct QueryPlan {
   // A base table without row ids: the numbers of its rows' primary-key values are the row
   // keys. Null where SQLite's row id is the key.
   std::shared_ptr<PrimaryKeyMap> primaryKey;
+  // Where the back-end's row key is the key: how a row is named (KeyExpression ...).
+  std::shared_ptr<const storage::RowIdentity> identity;
+  const storage::SqlDialect* dialect = nullptr;  // the connection's SQL
+
+  // The row key's expression ("" for a plan keyed by its primary key).
+  const std::string& RowKeyExpression() const;
 };
 
 // The condition that picks one row of the plan's base table by its key, the key's
-// parameters numbered from `firstParameter`: "rowid = ?n", or each primary-key field equal
-// to its value.
+// parameters numbered from `firstParameter`: the row identity's condition, or each
+// primary-key field equal to its value.
 std::string RowCondition(const QueryPlan& plan, int firstParameter);
 void BindRowKey(const QueryPlan& plan, SqliteStatement& statement, RowKey key, int firstParameter);
 

@@ -1,9 +1,10 @@
 // Editing: the buffer of Edit/AddNew, Update in one short transaction, CancelUpdate, Delete,
 // and the value side of fields (assignment, FieldSize, GetChunk, AppendChunk).
 //
-// Optimistic locking (LockEdits false) compares, inside Update's transaction, the row as it is
-// stored with the row as Edit read it: another writer in between answers 3197, and the next
-// Update writes anyway (DAO's "update again to force"). Pessimistic locking takes the
+// Update runs DAO's checks, then, inside one write transaction, the optimistic comparison
+// (LockEdits false: the row as stored against the row as Edit read it; another writer in
+// between answers 3197, and the next Update writes anyway, DAO's "update again to force") and
+// the write itself through the connection's row writer. Pessimistic locking takes the
 // file's write lock at Edit and holds it to Update or CancelUpdate.
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include "jet/Recordset.h"
 #include "jet/RecordsetState.h"
 #include "jet/ValueCodec.h"
+#include "jet/storage/RowWriter.h"
 
 namespace lumo::jet {
 
@@ -33,12 +35,12 @@ bool InRequiredIndex(const TableInfo* table, const std::string& column) {
 }
 
 void CheckEditable(const Recordset::State& s) {
-  if (s.engine == EngineKind::kSnapshot || s.engine == EngineKind::kForward) RaiseRecordsetError(3251);
+  if (s.engine == EngineKind::kSnapshot || s.engine == EngineKind::kForward) RaiseRecordsetError(kDaoNotSupported);
   if (!s.updatable) RaiseRecordsetError(kDaoReadOnly);
 }
 
 const RecordsetColumn& ColumnAt(const Recordset::State& s, int column) {
-  if (column < 0 || static_cast<size_t>(column) >= s.Columns().size()) RaiseRecordsetError(3265);
+  if (column < 0 || static_cast<size_t>(column) >= s.Columns().size()) RaiseRecordsetError(kDaoItemNotFound);
   return s.Columns()[static_cast<size_t>(column)];
 }
 
@@ -63,36 +65,67 @@ std::vector<Variant> DefaultValues(Recordset::State& s) {
   return values;
 }
 
-// Steps a write whose large values are bound in place (BindFieldValueInPlace), then drops
-// those bindings, failed or not: the statement stays in the file's cache, the values do not.
-void StepAndUnbind(SqliteStatement& statement) {
-  try {
-    statement.Step();
-  } catch (...) {
-    statement.ClearBindings();
-    throw;
+// What DAO checks before it writes a row: Null in the primary key or a required index
+// (3058), in a required field (3314), a zero-length text where none is allowed (3315). A new
+// row is checked in every field, an edited one in the fields assigned.
+void CheckBeforeWrite(const Recordset::State& s, bool adding) {
+  const auto& columns = s.Columns();
+  const TableInfo* baseInfo = s.Plan().table.get();
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const RecordsetColumn& column = columns[i];
+    if (column.baseColumn.empty() || (!adding && !s.changed[i])) continue;
+    const Variant& value = s.buffer[i];
+    const bool counter = (column.type.attributes & dbAutoIncrField) != 0;
+    const ColumnInfo* base = baseInfo ? baseInfo->FindColumn(column.baseColumn) : nullptr;
+    const bool rowKey = base && base->isRowKey;
+    if (value.IsNull() && !counter && !rowKey) {
+      if (InRequiredIndex(baseInfo, column.baseColumn)) RaiseRecordsetError(kDaoNullInIndex);
+      if (column.required) RaiseRecordsetError(kDaoRequiredNull, {column.name});
+    }
+    if (!column.allowZeroLength && IsTextType(column.type.type) && value.Type() == VarType::kString &&
+        value.AsString().empty()) {
+      RaiseRecordsetError(kDaoZeroLengthString, {column.name});
+    }
   }
-  statement.ClearBindings();
 }
 
-// Steps a write that returns the primary-key values of the row it wrote (a table without
-// row ids: ... RETURNING k1, k2), dropping its bindings as StepAndUnbind does; nullopt when it
-// wrote no row.
-std::optional<std::vector<StoredValue>> StepReturningKey(SqliteStatement& statement, const PrimaryKeyMap& key) {
-  std::optional<std::vector<StoredValue>> values;
-  try {
-    if (statement.Step()) {
-      values.emplace();
-      for (size_t i = 0; i < key.Columns().size(); ++i)
-        values->push_back(StoredValue::Read(statement, static_cast<int>(i)));
-      while (statement.Step()) {}
-    }
-  } catch (...) {
-    statement.ClearBindings();
-    throw;
+// Optimistic locking: the row as stored now against the row as Edit read it. Another writer
+// in between answers 3197 and leaves the row as it is now for the next Update, which then
+// writes over it (DAO's "update again to force").
+void CheckUnchangedSinceEdit(Recordset::State& s) {
+  RowReader reader(*s.file, s.Plan(), s.Columns());
+  std::optional<std::vector<StoredValue>> current = reader.ReadStored(s.editKey);
+  if (!current) {
+    s.ForgetRow();
+    RaiseRecordsetError(kDaoRecordDeleted);
   }
-  statement.ClearBindings();
-  return values;
+  if (*current != s.originals) {
+    s.originals = std::move(*current);
+    RaiseRecordsetError(kDaoWriteConflict);
+  }
+}
+
+storage::RowTarget TargetOf(const Recordset::State& s) {
+  return storage::RowTarget{s.Plan().baseTable, s.Plan().primaryKey.get()};
+}
+
+storage::RowWriter& WriterOf(Recordset::State& s) {
+  if (!s.writer) s.writer = storage::MakeRowWriter(*s.file);
+  return *s.writer;
+}
+
+// The fields a write hands over: a new row's assigned and non-Null fields, an edited row's
+// assigned ones.
+std::vector<storage::FieldWrite> FieldsToWrite(const Recordset::State& s, bool adding) {
+  const auto& columns = s.Columns();
+  std::vector<storage::FieldWrite> fields;
+  for (size_t i = 0; i < columns.size(); ++i) {
+    const RecordsetColumn& column = columns[i];
+    if (column.baseColumn.empty()) continue;
+    if (adding ? !column.updatable || (!s.changed[i] && s.buffer[i].IsNull()) : !s.changed[i]) continue;
+    fields.push_back({&column.baseColumn, &s.buffer[i], &column.type, &column.name});
+  }
+  return fields;
 }
 
 }  // namespace
@@ -109,7 +142,7 @@ void Recordset::Edit() {
   s.ForgetRow();
   if (!stored || !s.LoadRow(position)) {
     s.ReleaseLock();
-    RaiseRecordsetError(3167);
+    RaiseRecordsetError(kDaoRecordDeleted);
   }
   const size_t count = s.Columns().size();
   s.buffer.resize(count);
@@ -134,122 +167,29 @@ void Recordset::AddNew() {
 
 void Recordset::Update(int updateType, bool force) {
   State& s = Live();
-  if (s.editMode == dbEditNone) RaiseRecordsetError(3020);
+  if (s.editMode == dbEditNone) RaiseRecordsetError(kDaoUpdateWithoutEdit);
   if (updateType != 1) RaiseRecordsetError(kDaoInvalidArgument);  // batch updates are ODBC's
-  const auto& columns = s.Columns();
   const bool adding = s.editMode == dbEditAdd;
+  CheckBeforeWrite(s, adding);
 
-  // What DAO checks before it writes.
-  const TableInfo* baseInfo = s.Plan().table.get();
-  for (size_t i = 0; i < columns.size(); ++i) {
-    const RecordsetColumn& column = columns[i];
-    if (column.baseColumn.empty() || (!adding && !s.changed[i])) continue;
-    const Variant& value = s.buffer[i];
-    const bool counter = (column.type.attributes & dbAutoIncrField) != 0;
-    const ColumnInfo* base = baseInfo ? baseInfo->FindColumn(column.baseColumn) : nullptr;
-    const bool rowKey = base && base->isRowKey;
-    if (value.IsNull() && !counter && !rowKey) {
-      if (InRequiredIndex(baseInfo, column.baseColumn)) RaiseRecordsetError(3058);
-      if (column.required) RaiseRecordsetError(kDaoRequiredNull, {column.name});
-    }
-    if (!column.allowZeroLength && IsTextType(column.type.type) && value.Type() == VarType::kString &&
-        value.AsString().empty()) {
-      RaiseRecordsetError(3315, {column.name});
-    }
-  }
-
-  const std::string table = QuoteName(s.Plan().baseTable);
   std::unique_ptr<WriteScope> scope = std::move(s.lock);
   if (!scope) scope = std::make_unique<WriteScope>(*s.file);
   try {
+    const storage::RowTarget target = TargetOf(s);
     if (adding) {
-      std::vector<size_t> written;
-      for (size_t i = 0; i < columns.size(); ++i) {
-        if (columns[i].baseColumn.empty() || !columns[i].updatable) continue;
-        if (s.changed[i] || !s.buffer[i].IsNull()) written.push_back(i);
-      }
-      std::string sql = "INSERT INTO " + table;
-      if (written.empty()) {
-        sql += " DEFAULT VALUES";
-      } else {
-        std::string names;
-        std::string values;
-        for (size_t n = 0; n < written.size(); ++n) {
-          names += (n ? ", " : "") + QuoteName(columns[written[n]].baseColumn);
-          values += (n ? ", ?" : "?") + std::to_string(n + 1);
-        }
-        sql += " (" + names + ") VALUES (" + values + ")";
-      }
-      PrimaryKeyMap* primaryKey = s.Plan().primaryKey.get();
-      if (primaryKey) sql += " RETURNING " + primaryKey->ColumnList();
-      StatementUse statement(s.file->Statement(sql));
-      for (size_t n = 0; n < written.size(); ++n) {
-        const RecordsetColumn& column = columns[written[n]];
-        BindFieldValueInPlace(*statement, static_cast<int>(n + 1), s.buffer[written[n]], column.type, column.name);
-      }
-      RowKey key = 0;
-      if (primaryKey) {
-        // A trigger of another tool's may have dropped the row.
-        std::optional<std::vector<StoredValue>> values = StepReturningKey(*statement, *primaryKey);
-        if (!values) RaiseRecordsetError(3167);
-        key = primaryKey->KeyOf(std::move(*values));
-      } else {
-        StepAndUnbind(*statement);
-        key = s.file->Connection().LastInsertRowId();
-        s.file->NoteInsert(s.Plan().baseTable);
-      }
+      const std::optional<RowKey> key = WriterOf(s).Insert(target, FieldsToWrite(s, true));
+      if (!key) RaiseRecordsetError(kDaoRecordDeleted);
       scope->Commit();
-      const RowPosition position = s.rows->Appended(key);
-      s.lastModified = s.bookmarks->BookmarkOf(key, position);
+      const RowPosition position = s.rows->Appended(*key);
+      s.lastModified = s.bookmarks->BookmarkOf(*key, position);
       // A recordset that was empty now has a row behind its cursor.
       if (s.bof && s.eof) s.bof = false;
     } else {
-      if (!s.lockEdits && !force) {
-        RowReader reader(*s.file, s.Plan(), columns);
-        std::optional<std::vector<StoredValue>> current = reader.ReadStored(s.editKey);
-        if (!current) {
-          s.ForgetRow();
-          RaiseRecordsetError(3167);
-        }
-        if (*current != s.originals) {
-          // Someone else wrote the row since Edit; updating again writes over it.
-          s.originals = std::move(*current);
-          RaiseRecordsetError(3197);
-        }
-      }
-      std::string assignments;
-      std::vector<size_t> written;
-      for (size_t i = 0; i < columns.size(); ++i) {
-        if (!s.changed[i] || columns[i].baseColumn.empty()) continue;
-        written.push_back(i);
-        assignments += (assignments.empty() ? "" : ", ") + QuoteName(columns[i].baseColumn) + " = ?" +
-                       std::to_string(written.size());
-      }
-      if (!written.empty()) {
-        const int keyParameter = static_cast<int>(written.size()) + 1;
-        PrimaryKeyMap* primaryKey = s.Plan().primaryKey.get();
-        std::string sql = "UPDATE " + table + " SET " + assignments + " WHERE " + RowCondition(s.Plan(), keyParameter);
-        // The row's key values may be among those written.
-        if (primaryKey) sql += " RETURNING " + primaryKey->ColumnList();
-        StatementUse statement(s.file->Statement(sql));
-        for (size_t n = 0; n < written.size(); ++n) {
-          const RecordsetColumn& column = columns[written[n]];
-          BindFieldValueInPlace(*statement, static_cast<int>(n + 1), s.buffer[written[n]], column.type, column.name);
-        }
-        BindRowKey(s.Plan(), *statement, s.editKey, keyParameter);
-        bool wrote = false;
-        if (primaryKey) {
-          std::optional<std::vector<StoredValue>> key = StepReturningKey(*statement, *primaryKey);
-          wrote = key.has_value();
-          if (wrote) primaryKey->Renew(s.editKey, std::move(*key));
-        } else {
-          StepAndUnbind(*statement);
-          wrote = s.file->Connection().Changes() != 0;
-        }
-        if (!wrote) {
-          s.ForgetRow();
-          RaiseRecordsetError(3167);
-        }
+      if (!s.lockEdits && !force) CheckUnchangedSinceEdit(s);
+      const std::vector<storage::FieldWrite> fields = FieldsToWrite(s, false);
+      if (!fields.empty() && !WriterOf(s).Update(target, s.editKey, fields)) {
+        s.ForgetRow();
+        RaiseRecordsetError(kDaoRecordDeleted);
       }
       scope->Commit();
       s.rows->Forget();
@@ -271,26 +211,22 @@ void Recordset::Update(int updateType, bool force) {
 
 void Recordset::CancelUpdate(int /*updateType*/) {
   State& s = Live();
-  if (s.editMode == dbEditNone) RaiseRecordsetError(3020);
+  if (s.editMode == dbEditNone) RaiseRecordsetError(kDaoUpdateWithoutEdit);
   DiscardEdit();
 }
 
 void Recordset::Delete() {
   State& s = Live();
   CheckEditable(s);
-  if (!s.OnRow()) RaiseRecordsetError(3021);
-  if (s.rows->IsRemoved(s.position)) RaiseRecordsetError(3167);
+  if (!s.OnRow()) RaiseRecordsetError(kDaoNoCurrentRecord);
+  if (s.rows->IsRemoved(s.position)) RaiseRecordsetError(kDaoRecordDeleted);
   DiscardEdit();
   const RowKey key = s.rows->KeyAt(s.position);
   WriteScope scope(*s.file);
-  StatementUse statement(
-      s.file->Statement("DELETE FROM " + QuoteName(s.Plan().baseTable) + " WHERE " + RowCondition(s.Plan(), 1)));
-  BindRowKey(s.Plan(), *statement, key, 1);
-  statement->Step();
-  if (s.file->Connection().Changes() == 0) {
+  if (!WriterOf(s).Delete(TargetOf(s), key)) {
     // Someone else deleted it: what the engine still holds of the row must not be served.
     s.ForgetRow();
-    RaiseRecordsetError(3167);
+    RaiseRecordsetError(kDaoRecordDeleted);
   }
   scope.Commit();
   // The row stays current, unusable, until the cursor moves; its values are dropped.
@@ -304,13 +240,13 @@ bool Recordset::LockEdits() const { return Live().lockEdits; }
 
 void Recordset::SetLockEdits(bool lockEdits) {
   State& s = Live();
-  if (s.engine == EngineKind::kSnapshot || s.engine == EngineKind::kForward) RaiseRecordsetError(3251);
+  if (s.engine == EngineKind::kSnapshot || s.engine == EngineKind::kForward) RaiseRecordsetError(kDaoNotSupported);
   s.lockEdits = lockEdits;
 }
 
 const Variant& Recordset::ColumnValueInPlace(int column) const {
   State& s = Live();
-  if (column < 0 || column >= s.columnCount) RaiseRecordsetError(3265);
+  if (column < 0 || column >= s.columnCount) RaiseRecordsetError(kDaoItemNotFound);
   if (s.editMode != dbEditNone) return s.buffer[static_cast<size_t>(column)];
   // Once the current row is read, a field goes straight to it; a clone may still delete it.
   const bool keyed = s.engine == EngineKind::kKeyset || s.engine == EngineKind::kTable;
@@ -323,8 +259,8 @@ Variant Recordset::ColumnValue(int column) const { return ColumnValueInPlace(col
 void Recordset::SetColumnValue(int column, Variant value) {
   State& s = Live();
   const RecordsetColumn& info = ColumnAt(s, column);
-  if (s.editMode == dbEditNone) RaiseRecordsetError(3020);
-  if (!info.updatable) RaiseRecordsetError(3113, {info.name});
+  if (s.editMode == dbEditNone) RaiseRecordsetError(kDaoUpdateWithoutEdit);
+  if (!info.updatable) RaiseRecordsetError(kDaoFieldNotUpdatable, {info.name});
   s.buffer[static_cast<size_t>(column)] = ConvertFieldValue(std::move(value), info.type, info.name);
   s.changed[static_cast<size_t>(column)] = true;
 }
@@ -356,14 +292,14 @@ Variant Recordset::ColumnChunk(int column, int offset, int bytes) const {
     return Variant(std::vector<uint8_t>(data->begin() + static_cast<std::ptrdiff_t>(start),
                                         data->begin() + static_cast<std::ptrdiff_t>(end)));
   }
-  RaiseRecordsetError(3259);
+  RaiseRecordsetError(kDaoInvalidFieldType);
 }
 
 void Recordset::AppendColumnChunk(int column, const Variant& chunk) {
   State& s = Live();
   const RecordsetColumn& info = ColumnAt(s, column);
-  if (s.editMode == dbEditNone) RaiseRecordsetError(3020);
-  if (!info.updatable) RaiseRecordsetError(3113, {info.name});
+  if (s.editMode == dbEditNone) RaiseRecordsetError(kDaoUpdateWithoutEdit);
+  if (!info.updatable) RaiseRecordsetError(kDaoFieldNotUpdatable, {info.name});
   const auto index = static_cast<size_t>(column);
   Variant& current = s.buffer[index];
   // The first chunk after Edit/AddNew replaces the value.
@@ -401,7 +337,7 @@ void Recordset::AppendColumnChunk(int column, const Variant& chunk) {
       throw;
     }
   } else {
-    RaiseRecordsetError(3259);
+    RaiseRecordsetError(kDaoInvalidFieldType);
   }
   s.changed[index] = true;
   s.chunkStarted[index] = true;

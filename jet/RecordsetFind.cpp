@@ -14,6 +14,7 @@ void Recordset::RunFind(const std::string& criteria, bool forward, bool fromCurr
   State& s = Live();
   if (s.engine == EngineKind::kTable || s.engine == EngineKind::kForward) RaiseRecordsetError(3251);
   TranslateOptions options;
+  options.dialect = s.Plan().dialect;
   options.firstParameterNumber = s.Plan().parameterCount + 1;
   options.errorSource = "DAO.Recordset";
   options.criteriaErrors = true;

@@ -137,6 +137,8 @@ class KeysetSource final : public RecordSource {
         plan_(shape_->plan),
         columns_(shape_->columns),
         list_(std::move(list)),
+        key_(plan_.RowKeyExpression()),
+        dialect_(*plan_.dialect),
         reader_(*file_, plan_, columns_) {}
 
   RowPosition First() override { return Next(kNoRow); }
@@ -386,6 +388,8 @@ class KeysetSource final : public RecordSource {
   const QueryPlan& plan_;
   const std::vector<RecordsetColumn>& columns_;
   std::shared_ptr<KeyList> list_;
+  const std::string& key_;  // the row identity's key expression
+  const storage::SqlDialect& dialect_;
   RowReader reader_;
   RowPosition loaded_ = kNoRow;
   bool exists_ = false;
@@ -482,22 +486,16 @@ void KeysetSource::ReadAhead(RowPosition first, size_t count) {
     for (size_t i = 0; i < count; ++i) slotOf.emplace(keys[i], i);
   }
   const int parameter = plan_.parameterCount + 1;
-  std::string sql = "SELECT rowid, " + plan_.selectList + " FROM " + plan_.from + " WHERE ";
-  sql += dense ? "rowid BETWEEN ?" + std::to_string(parameter) + " AND ?" + std::to_string(parameter + 1)
-               : "rowid IN (SELECT value FROM json_each(?" + std::to_string(parameter) + "))";
+  std::string sql = "SELECT " + key_ + ", " + plan_.selectList + " FROM " + plan_.from + " WHERE ";
+  sql += dense ? key_ + " BETWEEN ?" + std::to_string(parameter) + " AND ?" + std::to_string(parameter + 1)
+               : plan_.identity->InKeyList(parameter);
   StatementUse statement(file_->Statement(sql));
   if (plan_.selectUsesParameters) plan_.parameters.BindTo(*statement);
   if (dense) {
     statement->BindInt64(parameter, lowest);
     statement->BindInt64(parameter + 1, *high);
   } else {
-    std::string json = "[";
-    for (size_t i = 0; i < count; ++i) {
-      if (i > 0) json += ',';
-      json += std::to_string(keys[i]);
-    }
-    json += ']';
-    statement->BindText(parameter, json);
+    statement->BindText(parameter, plan_.identity->KeyListValue(keys));
   }
   while (statement->Step()) {
     const RowKey key = statement->ColumnInt64(0);
@@ -540,7 +538,7 @@ void KeysetSource::ReadAll() {
   {
     // Without a condition this is the cheapest read of every row id SQLite has; the ids
     // already read are dropped here rather than by a condition it would test on each row.
-    std::string sql = "SELECT rowid FROM " + plan_.from;
+    std::string sql = "SELECT " + key_ + " FROM " + plan_.from;
     if (!plan_.where.empty()) sql += " WHERE " + plan_.where;
     StatementUse statement(list.statements.Get(file_->Connection(), sql));
     plan_.parameters.BindTo(*statement);
@@ -593,7 +591,7 @@ bool KeysetSource::ReadChunk(bool withRows) {
     got = RunKeyQuery("1", false, limit, withRows);
   } else {
     PositionConditions conditions =
-        BuildPositionConditions(plan_.order, list.lastValues, Bound::kAfter, true, plan_.parameterCount + 1);
+        BuildPositionConditions(plan_.order, list.lastValues, Bound::kAfter, key_, plan_.parameterCount + 1);
     got = RunKeyQuery(conditions.sameClass, true, limit, withRows);
     if (got < limit && !conditions.otherClass.empty()) {
       got += RunKeyQuery(conditions.otherClass, false, limit - got, withRows);
@@ -615,16 +613,16 @@ int64_t KeysetSource::RunKeyQuery(const std::string& condition, bool continues, 
   KeyList& list = *list_;
   const int base = plan_.parameterCount;
   const int terms = static_cast<int>(plan_.order.size());
-  std::string sql = "SELECT rowid";
+  std::string sql = "SELECT " + key_;
   for (const SortTerm& term : plan_.order) sql += ", " + term.expr;
   if (withRows) sql += ", " + plan_.selectList;
   sql += " FROM " + plan_.from + " WHERE ";
   if (!plan_.where.empty()) sql += "(" + plan_.where + ") AND ";
   sql += condition;
-  sql += " AND rowid <= ?" + std::to_string(base + terms + 4);
+  sql += " AND " + key_ + " <= ?" + std::to_string(base + terms + 4);
   // Once the list's end was read backwards, the head stops where the tail begins.
-  if (list.tailStarted) sql += " AND rowid < ?" + std::to_string(base + terms + 3);
-  sql += " ORDER BY " + OrderText(plan_.order, false) + " LIMIT ?" + std::to_string(base + terms + 2);
+  if (list.tailStarted) sql += " AND " + key_ + " < ?" + std::to_string(base + terms + 3);
+  sql += " ORDER BY " + OrderText(plan_.order, false, key_) + dialect_.Limit("?" + std::to_string(base + terms + 2));
 
   StatementUse statement(list.statements.Get(file_->Connection(), sql));
   plan_.parameters.BindTo(*statement);
@@ -680,11 +678,11 @@ std::string KeysetSource::MemberCountSql(const std::string& above, const std::st
     const TableInfo* table = plan_.baseTable.empty() ? nullptr : file_->Schema().FindTable(plan_.baseTable);
     const std::string rows =
         table != nullptr ? TableRowsExpression(*table) : "(SELECT count(*) FROM " + plan_.from + ")";
-    return "SELECT " + rows + " - (SELECT count(*) FROM " + plan_.from + " WHERE rowid < " + above +
-           ") - (SELECT count(*) FROM " + plan_.from + " WHERE rowid > " + ceiling + ")";
+    return "SELECT " + rows + " - (SELECT count(*) FROM " + plan_.from + " WHERE " + key_ + " < " + above +
+           ") - (SELECT count(*) FROM " + plan_.from + " WHERE " + key_ + " > " + ceiling + ")";
   }
-  return "SELECT count(*) FROM " + plan_.from + " WHERE (" + plan_.where + ") AND rowid >= " + above +
-         " AND rowid <= " + ceiling;
+  return "SELECT count(*) FROM " + plan_.from + " WHERE (" + plan_.where + ") AND " + key_ + " >= " + above + " AND " +
+         key_ + " <= " + ceiling;
 }
 
 void KeysetSource::ReadTailChunk() {
@@ -694,11 +692,11 @@ void KeysetSource::ReadTailChunk() {
   const int base = plan_.parameterCount;
   const std::string above = "?" + std::to_string(base + 1);
   const std::string below = "?" + std::to_string(base + 2);
-  std::string sql = "SELECT rowid";
+  std::string sql = "SELECT " + key_;
   if (first) sql += ", (" + MemberCountSql(above, "?" + std::to_string(base + 4)) + ")";
   std::string condition = plan_.where.empty() ? "" : "(" + plan_.where + ") AND ";
-  sql += " FROM " + plan_.from + " WHERE " + condition + "rowid >= " + above + " AND rowid <= " + below +
-         " ORDER BY rowid DESC LIMIT ?" + std::to_string(base + 3);
+  sql += " FROM " + plan_.from + " WHERE " + condition + key_ + " >= " + above + " AND " + key_ + " <= " + below +
+         " ORDER BY " + key_ + " DESC" + dialect_.Limit("?" + std::to_string(base + 3));
   StatementUse statement(list.statements.Get(file_->Connection(), sql));
   plan_.parameters.BindTo(*statement);
   statement->BindInt64(base + 1, list.stepped == 0 ? INT64_MIN : list.lastKey + 1);
@@ -758,7 +756,7 @@ bool KeysetSource::InRowIdOrder() const {
   if (plan_.order.size() != 1 || plan_.order.front().descending || !plan_.table) return false;
   // An order by the column that aliases the row id is row-id order.
   const std::string& rowKey = plan_.table->rowKey;
-  if (rowKey.empty() || rowKey == "rowid") return false;
+  if (rowKey.empty() || rowKey == key_) return false;
   std::string_view expr = plan_.order.front().expr;
   const std::string quoted = QuoteName(rowKey);
   if (expr.size() > quoted.size() && expr[expr.size() - quoted.size() - 1] == '.') {
@@ -772,7 +770,7 @@ bool KeysetSource::InRowIdOrder() const {
 RowPosition KeysetSource::FindListed(const FindCriteria& criteria, RowKey from, bool forward, bool inclusive) {
   const int keyParameter = plan_.parameterCount + criteria.parameterCount + 1;
   std::string sql =
-      "SELECT \"lumo_key\" FROM (SELECT rowid AS \"lumo_key\", " + plan_.selectList + " FROM " + plan_.from;
+      "SELECT \"lumo_key\" FROM (SELECT " + key_ + " AS \"lumo_key\", " + plan_.selectList + " FROM " + plan_.from;
   if (!plan_.where.empty()) sql += " WHERE " + plan_.where;
   // From an end the bound on the row id excludes nothing; written as a plain row-id range it
   // would make SQLite walk the table in row-id order instead of reaching the few rows the
@@ -857,24 +855,21 @@ std::unordered_set<RowKey> KeysetSource::MatchingKeys(const FindCriteria& criter
                                                       std::unique_ptr<SqliteStatement>& check) {
   std::unordered_set<RowKey> matched;
   if (candidates.empty()) return matched;
-  const int jsonParameter = plan_.parameterCount + criteria.parameterCount + 1;
+  const int listParameter = plan_.parameterCount + criteria.parameterCount + 1;
   if (!check) {
     // Prepared for this search alone: criteria carry the values searched for.
     check = std::make_unique<SqliteStatement>(
-        file_->Connection(), "SELECT \"lumo_key\" FROM (SELECT rowid AS \"lumo_key\", " + plan_.selectList + " FROM " +
-                                 plan_.from + " WHERE rowid IN (SELECT value FROM json_each(?" +
-                                 std::to_string(jsonParameter) + "))) WHERE " + criteria.sql);
+        file_->Connection(), "SELECT \"lumo_key\" FROM (SELECT " + key_ + " AS \"lumo_key\", " + plan_.selectList +
+                                 " FROM " + plan_.from + " WHERE " + plan_.identity->InKeyList(listParameter) +
+                                 ") WHERE " + criteria.sql);
   }
-  std::string json = "[";
-  for (const auto& candidate : candidates) {
-    if (json.size() > 1) json += ',';
-    json += std::to_string(candidate.second);
-  }
-  json += ']';
+  std::vector<RowKey> keys;
+  keys.reserve(candidates.size());
+  for (const auto& candidate : candidates) keys.push_back(candidate.second);
   StatementUse statement(*check);
   if (plan_.selectUsesParameters) plan_.parameters.BindTo(*statement);
   criteria.parameters.BindTo(*statement);
-  statement->BindText(jsonParameter, json);
+  statement->BindText(listParameter, plan_.identity->KeyListValue(keys));
   while (statement->Step()) matched.insert(statement->ColumnInt64(0));
   return matched;
 }
@@ -911,7 +906,8 @@ std::unique_ptr<RecordSource> MakeKeysetSource(std::shared_ptr<DatabaseFile> fil
   if (!appendOnly) {
     // The membership: the rows up to the table's largest row id now. An empty table has
     // none, and the rows others add later do not join.
-    StatementUse largest(file->Statement("SELECT max(rowid) FROM " + shape->plan.from));
+    StatementUse largest(
+        file->Statement("SELECT max(" + shape->plan.RowKeyExpression() + ") FROM " + shape->plan.from));
     if (largest->Step() && largest->TypeOf(0) != ColumnType::Null) {
       list->ceiling = largest->ColumnInt64(0);
     } else {

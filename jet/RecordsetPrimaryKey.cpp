@@ -219,7 +219,8 @@ SqliteStatement& PrimaryKeySource::KeyStatement(bool continuing) {
   if (!condition.empty()) sql += " WHERE " + condition;
   sql += " ORDER BY ";
   for (const SortTerm& term : plan_.order) sql += term.expr + (term.descending ? " DESC, " : ", ");
-  sql += map_.ColumnList() + " LIMIT ?" + std::to_string(keyParameter + static_cast<int>(map_.Columns().size()));
+  sql += map_.ColumnList() +
+         plan_.dialect->Limit("?" + std::to_string(keyParameter + static_cast<int>(map_.Columns().size())));
   statement = std::make_unique<SqliteStatement>(file_->Connection(), sql);
   return *statement;
 }

@@ -12,6 +12,7 @@
 #include "jet/DatabaseFile.h"
 #include "jet/RecordSource.h"
 #include "jet/Recordset.h"
+#include "jet/storage/RowWriter.h"
 #include "runtime/Exceptions.h"
 
 namespace lumo::jet {
@@ -58,8 +59,9 @@ struct Recordset::State {
   std::vector<bool> chunkStarted;  // AppendChunk's first call replaces, later ones append
   RowPosition editPosition = kNoRow;
   RowKey editKey = 0;
-  std::vector<StoredValue> originals;  // the row as Edit read it (optimistic check)
-  std::unique_ptr<WriteScope> lock;    // a pessimistic Edit's write lock
+  std::vector<StoredValue> originals;          // the row as Edit read it (optimistic check)
+  std::unique_ptr<WriteScope> lock;            // a pessimistic Edit's write lock
+  std::unique_ptr<storage::RowWriter> writer;  // made at the first write
 
   OwnedCollection<Field> fields{"DAO.Recordset"};
   std::unique_ptr<PropertyCollection> properties;

@@ -49,6 +49,8 @@ class TableWindow final : public TableSource {
         plan_(shape_->plan),
         columns_(shape_->columns),
         reader_(*file_, plan_, columns_),
+        key_(plan_.RowKeyExpression()),
+        dialect_(*plan_.dialect),
         shared_(std::move(shared)),
         removed_(shared_->removed) {}
 
@@ -85,7 +87,7 @@ class TableWindow final : public TableSource {
     }
     // Count what lies before the row in index order.
     std::vector<StoredValue> values = ValuesAt(position);
-    PositionConditions before = BuildPositionConditions(order_, values, Bound::kBefore, true, 1);
+    PositionConditions before = BuildPositionConditions(order_, values, Bound::kBefore, key_, 1);
     int64_t index = CountWhere(before.sameClass, &values, KeyAt(position));
     if (!before.otherClass.empty()) index += CountWhere(before.otherClass, nullptr, 0);
     return index;
@@ -97,7 +99,7 @@ class TableWindow final : public TableSource {
     if (atStart_ && index < static_cast<int64_t>(keys_.size()) && !HasRemovedInWindow()) {
       return lo_ + index;
     }
-    std::string sql = KeySelect() + " ORDER BY " + OrderText(order_, false) + " LIMIT 1 OFFSET ?1";
+    std::string sql = KeySelect() + " ORDER BY " + OrderText(order_, false, key_) + dialect_.LimitOffset("1", "?1");
     StatementUse statement(file_->Statement(sql));
     statement->BindInt64(1, index);
     if (!statement->Step()) return kNoRow;
@@ -227,7 +229,7 @@ class TableWindow final : public TableSource {
   }
 
   std::string KeySelect() const {
-    std::string sql = "SELECT rowid";
+    std::string sql = "SELECT " + key_;
     for (const SortTerm& term : order_) sql += ", " + term.expr;
     return sql + " FROM " + plan_.from;
   }
@@ -243,7 +245,7 @@ class TableWindow final : public TableSource {
   std::optional<std::vector<StoredValue>> ValuesOf(RowKey key) {
     std::string sql = "SELECT 1";
     for (const SortTerm& term : order_) sql += ", " + term.expr;
-    sql += " FROM " + plan_.from + " WHERE rowid = ?1";
+    sql += " FROM " + plan_.from + " WHERE " + plan_.identity->Condition(1);
     StatementUse statement(file_->Statement(sql));
     statement->BindInt64(1, key);
     if (!statement->Step()) return std::nullopt;
@@ -311,7 +313,7 @@ class TableWindow final : public TableSource {
     keys_.clear();
     lo_ = kAnchor;
     forwardChunk_ = backwardChunk_ = kFirstChunk;
-    std::string sql = KeySelect() + " ORDER BY " + OrderText(order_, fromLast) + " LIMIT ?1";
+    std::string sql = KeySelect() + " ORDER BY " + OrderText(order_, fromLast, key_) + dialect_.Limit("?1");
     StatementUse statement(file_->Statement(sql));
     statement->BindInt64(1, kFirstChunk);
     int64_t got = 0;
@@ -340,7 +342,7 @@ class TableWindow final : public TableSource {
     const RowKey edgeKey = forward ? keys_.back() : keys_.front();
     std::vector<StoredValue>& edge = forward ? backValues_ : frontValues_;
     PositionConditions conditions =
-        BuildPositionConditions(order_, edge, forward ? Bound::kAfter : Bound::kBefore, true, 1);
+        BuildPositionConditions(order_, edge, forward ? Bound::kAfter : Bound::kBefore, key_, 1);
     int64_t got = RunChunk(conditions.sameClass, true, edgeKey, forward, chunk);
     if (got < chunk && !conditions.otherClass.empty()) {
       got += RunChunk(conditions.otherClass, false, edgeKey, forward, chunk - got);
@@ -353,8 +355,8 @@ class TableWindow final : public TableSource {
   int64_t RunChunk(const std::string& condition, bool continues, RowKey edgeKey, bool forward, int64_t limit) {
     const int terms = static_cast<int>(order_.size());
     std::vector<StoredValue>& edge = forward ? backValues_ : frontValues_;
-    std::string sql = KeySelect() + " WHERE " + condition + " ORDER BY " + OrderText(order_, !forward) + " LIMIT ?" +
-                      std::to_string(terms + 2);
+    std::string sql = KeySelect() + " WHERE " + condition + " ORDER BY " + OrderText(order_, !forward, key_) +
+                      dialect_.Limit("?" + std::to_string(terms + 2));
     StatementUse statement(file_->Statement(sql));
     if (continues) {
       for (int i = 0; i < terms; ++i) {
@@ -402,6 +404,8 @@ class TableWindow final : public TableSource {
   const QueryPlan& plan_;
   const std::vector<RecordsetColumn>& columns_;
   RowReader reader_;
+  const std::string& key_;  // the row identity's key expression
+  const storage::SqlDialect& dialect_;
   std::vector<SortTerm> order_;
   std::deque<RowKey> keys_;
   RowPosition lo_ = kAnchor;  // position of keys_.front()
@@ -468,15 +472,15 @@ RowPosition TableWindow::Seek(Bound bound, bool equal, const std::vector<Variant
     }
     conditions.push_back(condition.empty() ? "1" : condition);
   } else {
-    PositionConditions built = BuildPositionConditions(order_, values, bound, false, 1);
+    PositionConditions built = BuildPositionConditions(order_, values, bound, {}, 1);
     conditions.push_back(built.sameClass);
     if (!built.otherClass.empty()) conditions.push_back(built.otherClass);
   }
   for (const std::string& condition : conditions) {
-    std::string sql = "SELECT rowid";
+    std::string sql = "SELECT " + key_;
     for (const SortTerm& term : order_) sql += ", " + term.expr;
     sql += ", " + plan_.selectList + " FROM " + plan_.from + " WHERE " + condition + " ORDER BY " +
-           OrderText(order_, backward) + " LIMIT 1 OFFSET ?" + std::to_string(terms + 1);
+           OrderText(order_, backward, key_) + dialect_.LimitOffset("1", "?" + std::to_string(terms + 1));
     StatementUse statement(file_->Statement(sql));
     bindKeys(*statement);
     statement->BindInt64(terms + 1, 0);

@@ -75,7 +75,9 @@ const char* OperatorFunction(BinaryOp op) {
 }  // namespace
 
 JetSqlEmitter::JetSqlEmitter(const TranslateOptions& options, const std::vector<ParameterDeclaration>& declared)
-    : options_(options), declared_(declared) {
+    : options_(options),
+      dialect_(options.dialect != nullptr ? *options.dialect : storage::DefaultSqlDialect()),
+      declared_(declared) {
   for (const std::string& name : options.knownParameters) knownUpper_.push_back(UpperName(name));
   for (const ParameterDeclaration& declaration : declared) knownUpper_.push_back(UpperName(declaration.name));
 }
@@ -171,7 +173,7 @@ bool JetSqlEmitter::IsNumberValued(const Expr& expr) const {
 }
 
 std::string JetSqlEmitter::Call(const char* name, const std::vector<const Expr*>& args) {
-  std::string text = name;
+  std::string text = dialect_.FunctionName(name);
   text += '(';
   for (size_t i = 0; i < args.size(); ++i) {
     if (i > 0) text += ", ";
@@ -583,14 +585,14 @@ JetSqlEmitter::Fragment JetSqlEmitter::Function(const Expr& expr) {
   for (const ExprPtr& child : expr.children) args.push_back(child.get());
   switch (info->role) {
     case FunctionRole::kAggregate:
-      if (expr.star) return {std::string(info->backEndName) + "(*)", kPrecPrimary};
+      if (expr.star) return {dialect_.FunctionName(info->backEndName) + "(*)", kPrecPrimary};
       // Sums of Currency add exact amounts.
       if ((expr.upper == "SUM" || expr.upper == "AVG") && TypeOf(*args[0]).type == dbCurrency) {
         return {Call(expr.upper == "SUM" ? "jet_cur_sum" : "jet_cur_avg", args), kPrecPrimary};
       }
       return {Call(info->backEndName, args), kPrecPrimary};
     case FunctionRole::kScalar:
-      if (expr.star) return {std::string(info->backEndName) + "(*)", kPrecPrimary};
+      if (expr.star) return {dialect_.FunctionName(info->backEndName) + "(*)", kPrecPrimary};
       return {Call(info->backEndName, args), kPrecPrimary};
     case FunctionRole::kIIf:
       return {"CASE WHEN " + Condition(*args[0]).text + " THEN " + Value(*args[1]).text + " ELSE " +

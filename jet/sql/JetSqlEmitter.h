@@ -1,5 +1,7 @@
 #pragma once
-// Turns the Jet syntax tree into SQLite text.
+// Turns the Jet syntax tree into the SQL of a back-end: common SQL, with the forms back-ends
+// differ in taken from the dialect (TranslateOptions::dialect). The notes below describe the
+// file back-end's text.
 //
 // What changes on the way:
 // - names are quoted ("t"."c"); names the caller knows as parameters become ?1, ?2, ... in
@@ -31,6 +33,7 @@
 #include "jet/sql/JetSqlAst.h"
 #include "jet/sql/JetSqlSchema.h"
 #include "jet/sql/JetSqlTranslator.h"
+#include "jet/storage/SqlDialect.h"
 
 namespace lumo::jet {
 
@@ -147,6 +150,7 @@ class JetSqlEmitter {
   };
 
   const TranslateOptions& options_;
+  const storage::SqlDialect& dialect_;
   std::vector<std::string> knownUpper_;  // upper-case names treated as parameters
   std::vector<ParameterDeclaration> declared_;
   std::vector<TranslatedParameter> parameters_;

@@ -200,8 +200,7 @@ void JetSqlEmitter::CreateTable(const CreateTableStatement& create, TranslatedSt
   for (std::string& statement : indexStatements) ddl.sqliteStatements.push_back(std::move(statement));
   if (rowKey != nullptr && rowKey->seed != 1) {
     // AUTOINCREMENT continues after the highest number recorded for the table.
-    ddl.sqliteStatements.push_back("INSERT INTO sqlite_sequence (name, seq) VALUES (" + Literal(create.table) + ", " +
-                                   std::to_string(rowKey->seed - 1) + ")");
+    ddl.sqliteStatements.push_back(dialect_.CounterSeed(Literal(create.table), rowKey->seed));
   }
   Finish(std::move(ddl), result);
 }
@@ -221,7 +220,8 @@ void JetSqlEmitter::AlterTable(const AlterTableStatement& alter, TranslatedState
       ddl.columns.push_back(ColumnEntry(column, sqliteType));
       ddl.sqliteStatements.push_back("ALTER TABLE " + table + " ADD COLUMN " + Quote(column.name) + " " + sqliteType);
       if (IsCounter(column.type)) {
-        ddl.sqliteStatements.push_back("UPDATE " + table + " SET " + Quote(column.name) + " = rowid");
+        ddl.sqliteStatements.push_back("UPDATE " + table + " SET " + Quote(column.name) + " = " +
+                                       std::string(dialect_.RowIdName()));
       }
       AddConstraintIndexes(alter.table, alter.constraints, ddl);
       for (DdlIndex& index : ddl.indexes) {

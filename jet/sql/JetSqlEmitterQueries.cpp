@@ -69,7 +69,7 @@ std::string JetSqlEmitter::DistinctRowGroup(const SelectCore& core) {
     if (used.count(UpperName(RefName(*table))) == 0) continue;
     ++delivering;
     if (!group.empty()) group += ", ";
-    group += Quote(RefName(*table)) + ".rowid";
+    group += Quote(RefName(*table)) + "." + std::string(dialect_.RowIdName());
   }
   if (delivering == 0 || delivering == tables.size()) return {};
   return group;
@@ -108,16 +108,16 @@ std::string JetSqlEmitter::Top(const SelectCore& core, const std::vector<OrderIt
   const bool ordered =
       orderBy != nullptr && !orderBy->empty() && core.distinct != DistinctMode::kDistinct && expressionSubqueries_ == 0;
   if (!ordered) {
-    if (!core.topPercent) return " LIMIT " + n;
+    if (!core.topPercent) return dialect_.Limit(n);
     std::string counted =
         core.distinct == DistinctMode::kDistinct ? "SELECT DISTINCT " + items + tail : "SELECT 1" + tail;
-    return " LIMIT (SELECT (count(*) * " + n + " + 99) / 100 FROM (" + counted + "))";
+    return dialect_.Limit("(SELECT (count(*) * " + n + " + 99) / 100 FROM (" + counted + "))");
   }
   std::string inner = "SELECT rank() OVER (ORDER BY " + EmitSortList(*orderBy) + ") AS \"jet_rank\"";
   if (core.topPercent) inner += ", count(*) OVER () AS \"jet_total\"";
   inner += tail;
   const std::string bound = core.topPercent ? "(\"jet_total\" * " + n + " + 99) / 100" : n;
-  return " LIMIT (SELECT count(*) FROM (" + inner + ") WHERE \"jet_rank\" <= " + bound + ")";
+  return dialect_.Limit("(SELECT count(*) FROM (" + inner + ") WHERE \"jet_rank\" <= " + bound + ")");
 }
 
 std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy, bool nameExpressions,

@@ -205,8 +205,9 @@ void JetSqlEmitter::Delete(const DeleteStatement& del, TranslatedStatement& resu
     result.sql = std::move(text);
     return;
   }
-  std::string text =
-      "DELETE FROM " + Quote(target->name) + " WHERE rowid IN (SELECT " + Quote(RefName(*target)) + ".rowid FROM ";
+  const std::string rowId(dialect_.RowIdName());
+  std::string text = "DELETE FROM " + Quote(target->name) + " WHERE " + rowId + " IN (SELECT " +
+                     Quote(RefName(*target)) + "." + rowId + " FROM ";
   for (size_t i = 0; i < del.from.size(); ++i) {
     if (i > 0) text += ", ";
     text += TableRefText(*del.from[i]);

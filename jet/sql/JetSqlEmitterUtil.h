@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "jet/sql/JetSqlAst.h"
 #include "jet/sql/JetFunctionCatalogue.h"
+#include "jet/sql/JetSqlAst.h"
 #include "jet/sql/JetText.h"
 
 namespace lumo::jet::emit {

@@ -4,8 +4,8 @@
 #include <array>
 
 #include "jet/DaoErrors.h"
-#include "jet/sql/JetSqlEmitterUtil.h"
 #include "jet/sql/JetFunctionCatalogue.h"
+#include "jet/sql/JetSqlEmitterUtil.h"
 
 namespace lumo::jet {
 

@@ -46,7 +46,13 @@ struct PivotValue {
   std::string text;
 };
 
+namespace storage {
+class SqlDialect;
+}  // namespace storage
+
 struct TranslateOptions {
+  // The SQL of the back-end the text will run on; null: storage::DefaultSqlDialect().
+  const storage::SqlDialect* dialect = nullptr;
   std::vector<std::string> knownParameters;  // names to treat as parameters (any case)
   int firstParameterNumber = 1;              // lets a filter's parameters follow a query's
   std::string errorSource = "DAO.Database";  // Source of raised errors

@@ -1,0 +1,18 @@
+#pragma once
+// The SQL of SQLite where back-ends differ (storage/SqlDialect.h).
+
+#include "jet/storage/SqlDialect.h"
+
+namespace lumo::jet {
+
+class SqliteDialect final : public storage::SqlDialect {
+ public:
+  std::string_view RowIdName() const override { return "rowid"; }
+  std::string Limit(std::string_view count) const override;
+  std::string LimitOffset(std::string_view count, std::string_view offset) const override;
+  std::string FunctionName(std::string_view backEndName) const override;
+  // sqlite_sequence holds the last value AUTOINCREMENT gave out, so the seed goes in one lower.
+  std::string CounterSeed(std::string_view tableLiteral, int64_t seed) const override;
+};
+
+}  // namespace lumo::jet
