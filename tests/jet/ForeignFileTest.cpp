@@ -11,8 +11,8 @@
 #include "jet/Field.h"
 #include "jet/Parameter.h"
 #include "jet/QueryDef.h"
-#include "jet/sqlite/functions/JetSqlFunctions.h"
 #include "jet/sql/JetSqlTranslator.h"
+#include "jet/sqlite/functions/JetSqlFunctions.h"
 #include "tests/jet/RecordsetTestSupport.h"
 
 namespace lumo::jet::testing {

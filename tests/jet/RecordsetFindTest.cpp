@@ -15,7 +15,7 @@ namespace {
 using testing::DaoMessageOf;
 using testing::DaoNumberOf;
 
-class RecordsetFindTest : public testing::RecordsetTestBase {
+class RecordsetFindTestFixture : public testing::RecordsetTestBase {
  protected:
   void SetUp() override {
     RecordsetTestBase::SetUp();
@@ -23,7 +23,10 @@ class RecordsetFindTest : public testing::RecordsetTestBase {
   }
 };
 
-TEST_F(RecordsetFindTest, FindWalksFromTheRightPlaceInDynasetsAndSnapshots) {
+// Runs on every storage back-end.
+class RecordsetFindTest : public testing::OnEachBackEnd<RecordsetFindTestFixture> {};
+
+TEST_P(RecordsetFindTest, FindWalksFromTheRightPlaceInDynasetsAndSnapshots) {
   for (int type : {dbOpenDynaset, dbOpenSnapshot}) {
     SCOPED_TRACE(type);
     auto recordset = Open("SELECT * FROM Logon WHERE ID <= 150 ORDER BY ID DESC", type);
@@ -60,7 +63,7 @@ TEST_F(RecordsetFindTest, FindWalksFromTheRightPlaceInDynasetsAndSnapshots) {
   }
 }
 
-TEST_F(RecordsetFindTest, NumberFieldComparedWithTextAnswers3464) {
+TEST_P(RecordsetFindTest, NumberFieldComparedWithTextAnswers3464) {
   Execute("ALTER TABLE Logon ADD COLUMN Score DOUBLE");
   Execute("UPDATE Logon SET Score = ID / 2");
   auto recordset = Open("SELECT * FROM Logon ORDER BY ID", dbOpenDynaset);
@@ -78,7 +81,7 @@ TEST_F(RecordsetFindTest, NumberFieldComparedWithTextAnswers3464) {
   EXPECT_EQ(IdOf(*recordset), 7);
 }
 
-TEST_F(RecordsetFindTest, FindSeesRowsAddedThroughTheRecordsetAndSkipsDeletedOnes) {
+TEST_P(RecordsetFindTest, FindSeesRowsAddedThroughTheRecordsetAndSkipsDeletedOnes) {
   auto recordset = Open("SELECT * FROM Logon ORDER BY ID", dbOpenDynaset, 0, dbOptimistic);
   recordset->AddNew();
   recordset->Fields().Item("Username")->SetValue(Variant("zoe"));
@@ -97,7 +100,7 @@ TEST_F(RecordsetFindTest, FindSeesRowsAddedThroughTheRecordsetAndSkipsDeletedOne
   EXPECT_EQ(VarToStr(aliased->Fields().Item("Nr")->Value()), "101");
 }
 
-TEST_F(RecordsetFindTest, BadCriteriaAnswerDaosErrors) {
+TEST_P(RecordsetFindTest, BadCriteriaAnswerDaosErrors) {
   auto recordset = Open("Logon", dbOpenDynaset);
   EXPECT_EQ(DaoMessageOf([&] { recordset->FindFirst("Nobody = 1"); }),
             "The Microsoft Jet database engine does not recognize 'Nobody' as a valid field name or expression");
@@ -105,7 +108,7 @@ TEST_F(RecordsetFindTest, BadCriteriaAnswerDaosErrors) {
   EXPECT_EQ(IdOf(*recordset), 1);
 }
 
-TEST_F(RecordsetFindTest, SeekComparesOnTheCurrentIndex) {
+TEST_P(RecordsetFindTest, SeekComparesOnTheCurrentIndex) {
   Execute("CREATE INDEX ByUserTime ON Logon (Username, logontime DESC)");
   Execute("CREATE INDEX ByUserComputer ON Logon (Username, Computer)");
   auto table = Open("Logon");
@@ -157,7 +160,7 @@ TEST_F(RecordsetFindTest, SeekComparesOnTheCurrentIndex) {
   EXPECT_EQ(DaoNumberOf([&] { table->Seek("=", {Variant(1), Variant(2), Variant(3)}); }), 3001);
 }
 
-TEST_F(RecordsetFindTest, SeekOnAClonePositionsTheClone) {
+TEST_P(RecordsetFindTest, SeekOnAClonePositionsTheClone) {
   Execute("CREATE UNIQUE INDEX ByComputer ON Logon (Computer)");
   auto table = Open("Logon");
   auto clone = table->Clone();
@@ -216,7 +219,7 @@ void ExpectFindsAgreeWithTheList(Recordset& recordset, const std::vector<int>& i
       << "FindPrevious from EOF";
 }
 
-TEST_F(RecordsetFindTest, FindInRowIdOrderAgreesWithTheListAfterAddsDeletesAndAReadTail) {
+TEST_P(RecordsetFindTest, FindInRowIdOrderAgreesWithTheListAfterAddsDeletesAndAReadTail) {
   const std::vector<FindCase> cases = {
       {"ID = 57", [](int id) { return id == 57; }},
       {"ID Mod 7 = 3", [](int id) { return id % 7 == 3; }},
@@ -257,7 +260,7 @@ TEST_F(RecordsetFindTest, FindInRowIdOrderAgreesWithTheListAfterAddsDeletesAndAR
   }
 }
 
-TEST_F(RecordsetFindTest, FindFarIntoAFreshDynasetReadsOnlyTheKeysUpToTheRow) {
+TEST_P(RecordsetFindTest, FindFarIntoAFreshDynasetReadsOnlyTheKeysUpToTheRow) {
   auto workspace = engine_.DefaultWorkspace();
   workspace->BeginTrans();
   for (int i = 201; i <= 5000; ++i) AddLogon("user" + std::to_string(i % 3), "PC" + std::to_string(i), i % 900);
@@ -277,6 +280,8 @@ TEST_F(RecordsetFindTest, FindFarIntoAFreshDynasetReadsOnlyTheKeysUpToTheRow) {
   clone->FindPrevious("Computer = 'PC12'");
   EXPECT_EQ(clone->AbsolutePosition(), 11);
 }
+
+LUMO_ON_EACH_BACK_END(RecordsetFindTest);
 
 }  // namespace
 }  // namespace lumo::jet

@@ -16,7 +16,7 @@ using testing::DaoNumberOf;
 
 constexpr int kRows = 5000;
 
-class RecordsetKeysetTest : public testing::RecordsetTestBase {
+class RecordsetKeysetTestFixture : public testing::RecordsetTestBase {
  protected:
   // The journal's table with kRows rows, IDs 1 .. kRows; user<i % 3>.
   void MakeRows() {
@@ -44,7 +44,10 @@ class RecordsetKeysetTest : public testing::RecordsetTestBase {
   }
 };
 
-TEST_F(RecordsetKeysetTest, MoveLastCountsExactlyAndWalksBackThroughEveryRow) {
+// Runs on every storage back-end.
+class RecordsetKeysetTest : public testing::OnEachBackEnd<RecordsetKeysetTestFixture> {};
+
+TEST_P(RecordsetKeysetTest, MoveLastCountsExactlyAndWalksBackThroughEveryRow) {
   MakeRows();
   for (const std::string sql : {"SELECT * FROM Logon", "SELECT * FROM Logon WHERE Username = 'user1'"}) {
     SCOPED_TRACE(sql);
@@ -66,7 +69,7 @@ TEST_F(RecordsetKeysetTest, MoveLastCountsExactlyAndWalksBackThroughEveryRow) {
   }
 }
 
-TEST_F(RecordsetKeysetTest, AfterMoveLastForwardWalksAndJumpsMeetEveryRowOnce) {
+TEST_P(RecordsetKeysetTest, AfterMoveLastForwardWalksAndJumpsMeetEveryRowOnce) {
   MakeRows();
   const std::vector<std::string> stock = StockIds("SELECT * FROM Logon");
   auto dynaset = Open("Logon", dbOpenDynaset);
@@ -92,7 +95,7 @@ TEST_F(RecordsetKeysetTest, AfterMoveLastForwardWalksAndJumpsMeetEveryRowOnce) {
   EXPECT_EQ(IdOf(*dynaset), kRows - 1);
 }
 
-TEST_F(RecordsetKeysetTest, BookmarksAndClonesWorkOnEitherSideOfTheUnreadRows) {
+TEST_P(RecordsetKeysetTest, BookmarksAndClonesWorkOnEitherSideOfTheUnreadRows) {
   MakeRows();
   auto dynaset = Open("Logon", dbOpenDynaset);
   dynaset->MoveNext();
@@ -125,7 +128,7 @@ TEST_F(RecordsetKeysetTest, BookmarksAndClonesWorkOnEitherSideOfTheUnreadRows) {
   EXPECT_EQ(IdOf(*clone), 2);
 }
 
-TEST_F(RecordsetKeysetTest, RowsAddedBeforeOrAfterMoveLastComeLastOnce) {
+TEST_P(RecordsetKeysetTest, RowsAddedBeforeOrAfterMoveLastComeLastOnce) {
   MakeRows();
   for (bool addFirst : {true, false}) {
     SCOPED_TRACE(addFirst);
@@ -154,7 +157,7 @@ TEST_F(RecordsetKeysetTest, RowsAddedBeforeOrAfterMoveLastComeLastOnce) {
   }
 }
 
-TEST_F(RecordsetKeysetTest, AnotherProcessChangingTheUnreadRowsLeavesAConsistentList) {
+TEST_P(RecordsetKeysetTest, AnotherProcessChangingTheUnreadRowsLeavesAConsistentList) {
   MakeRows();
   auto forward = Open("Logon", dbOpenDynaset);
   auto backward = Open("Logon", dbOpenDynaset);
@@ -184,7 +187,7 @@ TEST_F(RecordsetKeysetTest, AnotherProcessChangingTheUnreadRowsLeavesAConsistent
 
 // The rows a dynaset shows are fixed when it opens: another process's new rows stay out,
 // however the list is read (walked, jumped to its end, searched, cloned), until Requery.
-TEST_F(RecordsetKeysetTest, RowsAddedElsewhereAfterTheOpenWaitForRequery) {
+TEST_P(RecordsetKeysetTest, RowsAddedElsewhereAfterTheOpenWaitForRequery) {
   MakeRows();
   struct Case {
     const char* sql;
@@ -235,7 +238,7 @@ TEST_F(RecordsetKeysetTest, RowsAddedElsewhereAfterTheOpenWaitForRequery) {
 
 // Rows of the list that another process deletes stay in it and answer 3167 when the cursor
 // lands on them; reading on, editing and counting go on around them.
-TEST_F(RecordsetKeysetTest, RowsDeletedElsewhereAnswerRecordIsDeleted) {
+TEST_P(RecordsetKeysetTest, RowsDeletedElsewhereAnswerRecordIsDeleted) {
   MakeLogon(300);
   auto dynaset = Open("Logon", dbOpenDynaset);
   dynaset->MoveLast();  // every key known: the first chunk and the tail
@@ -261,7 +264,7 @@ TEST_F(RecordsetKeysetTest, RowsDeletedElsewhereAnswerRecordIsDeleted) {
 
 // A dynaset opened on an empty table stays empty while others fill it; what it adds itself it
 // shows.
-TEST_F(RecordsetKeysetTest, AnEmptyTableAtTheOpenGivesAnEmptyMembership) {
+TEST_P(RecordsetKeysetTest, AnEmptyTableAtTheOpenGivesAnEmptyMembership) {
   MakeLogon(0);
   auto dynaset = Open("SELECT * FROM Logon ORDER BY Username", dbOpenDynaset);
   EXPECT_TRUE(dynaset->IsEOF());
@@ -284,12 +287,11 @@ TEST_F(RecordsetKeysetTest, AnEmptyTableAtTheOpenGivesAnEmptyMembership) {
 // dynaset's. Rows others delete count out whether the list had read them or not, but a row
 // it had read stays in it and answers 3167. The same holds for a table another tool made,
 // which is counted by reading it.
-TEST_F(RecordsetKeysetTest, TheKeptRowCountLeavesOutRowsAddedAfterTheOpen) {
+TEST_P(RecordsetKeysetTest, TheKeptRowCountLeavesOutRowsAddedAfterTheOpen) {
   MakeRows();
-  EXPECT_EQ(testing::StockShell(path_,
-                                "CREATE TABLE Plain (ID INTEGER PRIMARY KEY, Username TEXT); "
-                                "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
-                                "INSERT INTO Plain SELECT i, 'user' || (i % 3) FROM n"),
+  EXPECT_EQ(Outside("CREATE TABLE Plain (ID INTEGER PRIMARY KEY, Username TEXT); "
+                    "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 5000) "
+                    "INSERT INTO Plain SELECT i, 'user' || (i % 3) FROM n"),
             "");
   for (const std::string table : {"Logon", "Plain"}) {
     SCOPED_TRACE(table);
@@ -297,8 +299,7 @@ TEST_F(RecordsetKeysetTest, TheKeptRowCountLeavesOutRowsAddedAfterTheOpen) {
     EXPECT_EQ(IdOf(*dynaset), 1);  // the list's first chunk is read
     for (int i = 0; i < 4; ++i) Other().Execute("INSERT INTO " + table + " (Username) VALUES ('late')", dbFailOnError);
     Other().Execute("DELETE FROM " + table + " WHERE ID IN (1, 3000)", dbFailOnError);
-    const std::string kept =
-        testing::StockShell(path_, "SELECT Rows FROM MSysRowCounts WHERE TableName = '" + table + "'");
+    const std::string kept = Outside("SELECT Rows FROM MSysRowCounts WHERE TableName = '" + table + "'");
     EXPECT_EQ(kept, table == "Logon" ? std::to_string(kRows + 4 - 2) + "\n" : "");
 
     dynaset->MoveLast();
@@ -319,6 +320,8 @@ TEST_F(RecordsetKeysetTest, TheKeptRowCountLeavesOutRowsAddedAfterTheOpen) {
     EXPECT_EQ(IdOf(*dynaset), kRows + 4);
   }
 }
+
+LUMO_ON_EACH_BACK_END(RecordsetKeysetTest);
 
 }  // namespace
 }  // namespace lumo::jet

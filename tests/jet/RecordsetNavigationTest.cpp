@@ -13,9 +13,8 @@ namespace lumo::jet {
 namespace {
 
 using testing::DaoNumberOf;
-using testing::StockShell;
 
-class RecordsetNavigationTest : public testing::RecordsetTestBase {
+class RecordsetNavigationTestFixture : public testing::RecordsetTestBase {
  protected:
   // T: 350 rows (more than one chunk of keys) whose A and B repeat and are sometimes Null,
   // B in mixed case, and an index over them with A descending.
@@ -38,7 +37,10 @@ class RecordsetNavigationTest : public testing::RecordsetTestBase {
   }
 };
 
-TEST_F(RecordsetNavigationTest, MovesFollowDaosTableOfBofAndEof) {
+// Runs on every storage back-end.
+class RecordsetNavigationTest : public testing::OnEachBackEnd<RecordsetNavigationTestFixture> {};
+
+TEST_P(RecordsetNavigationTest, MovesFollowDaosTableOfBofAndEof) {
   MakeLogon(3);
   for (int type : {dbOpenTable, dbOpenDynaset, dbOpenSnapshot}) {
     SCOPED_TRACE(type);
@@ -91,7 +93,7 @@ TEST_F(RecordsetNavigationTest, MovesFollowDaosTableOfBofAndEof) {
   }
 }
 
-TEST_F(RecordsetNavigationTest, RecordCountCountsRowsMetUntilMoveLastButTablesExactly) {
+TEST_P(RecordsetNavigationTest, RecordCountCountsRowsMetUntilMoveLastButTablesExactly) {
   MakeLogon(250);
   for (int type : {dbOpenDynaset, dbOpenSnapshot, dbOpenForwardOnly}) {
     SCOPED_TRACE(type);
@@ -119,7 +121,7 @@ TEST_F(RecordsetNavigationTest, RecordCountCountsRowsMetUntilMoveLastButTablesEx
   EXPECT_EQ(table->RecordCount(), 251);
 }
 
-TEST_F(RecordsetNavigationTest, DynasetReadsItsKeysLazily) {
+TEST_P(RecordsetNavigationTest, DynasetReadsItsKeysLazily) {
   MakeLogon(250);
   auto recordset = Open("SELECT ID FROM Logon WHERE Typ = 'logon'");
   // Rows another process adds after the open stay out, though their keys were not read yet;
@@ -137,7 +139,7 @@ TEST_F(RecordsetNavigationTest, DynasetReadsItsKeysLazily) {
   EXPECT_EQ(VarToStr(Value(*users, "Username")), "renamed");
 }
 
-TEST_F(RecordsetNavigationTest, SortedDynasetWalksTheOrderSQLiteGivesAcrossChunks) {
+TEST_P(RecordsetNavigationTest, SortedDynasetWalksTheOrderSQLiteGivesAcrossChunks) {
   MakeSortTable();
   for (const std::string sort : {"A DESC, B", "B, A", "A", "B DESC"}) {
     SCOPED_TRACE(sort);
@@ -151,7 +153,7 @@ TEST_F(RecordsetNavigationTest, SortedDynasetWalksTheOrderSQLiteGivesAcrossChunk
   }
 }
 
-TEST_F(RecordsetNavigationTest, TableWalksItsIndexBothWaysAndFromASeek) {
+TEST_P(RecordsetNavigationTest, TableWalksItsIndexBothWaysAndFromASeek) {
   MakeSortTable();
   auto table = Open("T");
   table->SetIndex("ADescB");
@@ -183,7 +185,7 @@ TEST_F(RecordsetNavigationTest, TableWalksItsIndexBothWaysAndFromASeek) {
   EXPECT_EQ(VarToStr(Value(*table, "ID")), expected[100]);
 }
 
-TEST_F(RecordsetNavigationTest, PositionsFollowTheList) {
+TEST_P(RecordsetNavigationTest, PositionsFollowTheList) {
   MakeLogon(5);
   auto recordset = Open("SELECT * FROM Logon ORDER BY ID");
   recordset->MoveLast();
@@ -201,7 +203,7 @@ TEST_F(RecordsetNavigationTest, PositionsFollowTheList) {
   EXPECT_EQ(recordset->AbsolutePosition(), -1);
 }
 
-TEST_F(RecordsetNavigationTest, BookmarksNameRowsAcrossClonesAndIndexChanges) {
+TEST_P(RecordsetNavigationTest, BookmarksNameRowsAcrossClonesAndIndexChanges) {
   MakeLogon(6);
   Execute("CREATE INDEX ByComputer ON Logon (Computer DESC)");
   for (int type : {dbOpenTable, dbOpenDynaset, dbOpenSnapshot}) {
@@ -253,7 +255,7 @@ TEST_F(RecordsetNavigationTest, BookmarksNameRowsAcrossClonesAndIndexChanges) {
   }
 }
 
-TEST_F(RecordsetNavigationTest, RowDeletedByAnotherConnectionAnswers3167WhenReached) {
+TEST_P(RecordsetNavigationTest, RowDeletedByAnotherConnectionAnswers3167WhenReached) {
   MakeLogon(4);
   for (int type : {dbOpenTable, dbOpenDynaset}) {
     SCOPED_TRACE(type);
@@ -280,7 +282,7 @@ TEST_F(RecordsetNavigationTest, RowDeletedByAnotherConnectionAnswers3167WhenReac
   }
 }
 
-TEST_F(RecordsetNavigationTest, TableReachesEveryRowItCountsAfterAnotherConnectionAdded) {
+TEST_P(RecordsetNavigationTest, TableReachesEveryRowItCountsAfterAnotherConnectionAdded) {
   MakeLogon(100);
   Execute("CREATE INDEX ByComputer ON Logon (Computer)");
   auto table = Open("Logon", dbOpenTable);
@@ -291,9 +293,8 @@ TEST_F(RecordsetNavigationTest, TableReachesEveryRowItCountsAfterAnotherConnecti
   table->MoveNext();
   EXPECT_EQ(VarToStr(Value(*table, "Computer")), "PC10");
   // One row beyond the end of the index, one inside the part already read.
-  EXPECT_EQ(StockShell(path_,
-                       "INSERT INTO Logon (Computer) VALUES ('PC999'); "
-                       "INSERT INTO Logon (Computer) VALUES ('PC100a')"),
+  EXPECT_EQ(Outside("INSERT INTO Logon (Computer) VALUES ('PC999'); "
+                    "INSERT INTO Logon (Computer) VALUES ('PC100a')"),
             "");
   EXPECT_EQ(table->RecordCount(), 102);
   table->MoveNext();
@@ -307,14 +308,14 @@ TEST_F(RecordsetNavigationTest, TableReachesEveryRowItCountsAfterAnotherConnecti
   EXPECT_EQ(ReadOn(*table, "ID").size(), 102u);
   // Reaching the end looks for rows committed meanwhile.
   table->MoveLast();
-  EXPECT_EQ(StockShell(path_, "INSERT INTO Logon (Computer) VALUES ('PC9999')"), "");
+  EXPECT_EQ(Outside("INSERT INTO Logon (Computer) VALUES ('PC9999')"), "");
   table->MoveNext();
   EXPECT_FALSE(table->IsEOF());
   EXPECT_EQ(VarToStr(Value(*table, "Computer")), "PC9999");
   EXPECT_EQ(table->RecordCount(), 103);
 }
 
-TEST_F(RecordsetNavigationTest, RowsReadAheadServeOnlyForAMoment) {
+TEST_P(RecordsetNavigationTest, RowsReadAheadServeOnlyForAMoment) {
   MakeLogon(300);
   auto recordset = Open("SELECT * FROM Logon ORDER BY ID", dbOpenDynaset, 0, dbOptimistic);
   // Walking row by row reads the rows ahead in batches.
@@ -338,7 +339,7 @@ TEST_F(RecordsetNavigationTest, RowsReadAheadServeOnlyForAMoment) {
   EXPECT_EQ(ReadOn(*recordset, "ID").size(), 293u);
 }
 
-TEST_F(RecordsetNavigationTest, HalfReadScanNeitherHidesCommitsNorBlocksWrites) {
+TEST_P(RecordsetNavigationTest, HalfReadScanNeitherHidesCommitsNorBlocksWrites) {
   MakeLogon(250);
   auto snapshot = Open("SELECT * FROM Logon", dbOpenSnapshot);
   auto forward = Open("SELECT * FROM Logon", dbOpenForwardOnly);
@@ -356,7 +357,7 @@ TEST_F(RecordsetNavigationTest, HalfReadScanNeitherHidesCommitsNorBlocksWrites) 
   EXPECT_EQ(snapshot->RecordCount(), 250);
 }
 
-TEST_F(RecordsetNavigationTest, SnapshotKeepsTheRowsAsTheyWereRead) {
+TEST_P(RecordsetNavigationTest, SnapshotKeepsTheRowsAsTheyWereRead) {
   MakeLogon(3);
   auto snapshot = Open("SELECT * FROM Logon", dbOpenSnapshot);
   auto dynaset = Open("SELECT * FROM Logon", dbOpenDynaset);
@@ -367,6 +368,8 @@ TEST_F(RecordsetNavigationTest, SnapshotKeepsTheRowsAsTheyWereRead) {
   EXPECT_EQ(VarToStr(Value(*snapshot, "Username")), "user1");
   EXPECT_EQ(VarToStr(Value(*dynaset, "Username")), "changed");
 }
+
+LUMO_ON_EACH_BACK_END(RecordsetNavigationTest);
 
 }  // namespace
 }  // namespace lumo::jet

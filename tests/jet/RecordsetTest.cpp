@@ -11,9 +11,8 @@ namespace lumo::jet {
 namespace {
 
 using testing::DaoNumberOf;
-using testing::StockShell;
 
-class RecordsetTest : public testing::RecordsetTestBase {
+class RecordsetTestFixture : public testing::RecordsetTestBase {
  protected:
   void SetUp() override {
     RecordsetTestBase::SetUp();
@@ -21,7 +20,10 @@ class RecordsetTest : public testing::RecordsetTestBase {
   }
 };
 
-TEST_F(RecordsetTest, TypeFollowsTheSourceWhenNoneIsAsked) {
+// Runs on every storage back-end.
+class RecordsetTest : public testing::OnEachBackEnd<RecordsetTestFixture> {};
+
+TEST_P(RecordsetTest, TypeFollowsTheSourceWhenNoneIsAsked) {
   auto table = Open("Logon");
   EXPECT_EQ(table->Type(), dbOpenTable);
   EXPECT_TRUE(table->Updatable());
@@ -47,7 +49,7 @@ TEST_F(RecordsetTest, TypeFollowsTheSourceWhenNoneIsAsked) {
   EXPECT_FALSE(forward->Bookmarkable());
 }
 
-TEST_F(RecordsetTest, BadArgumentsAndSourcesAnswerDaoErrors) {
+TEST_P(RecordsetTest, BadArgumentsAndSourcesAnswerDaoErrors) {
   EXPECT_EQ(DaoNumberOf([&] { Open("Logon", dbOpenDynamic); }), 3001);
   EXPECT_EQ(DaoNumberOf([&] { Open("Logon", 3); }), 3001);
   EXPECT_EQ(DaoNumberOf([&] { Open("Logon", dbOpenDynaset, dbConsistent | dbInconsistent); }), 3001);
@@ -59,7 +61,7 @@ TEST_F(RecordsetTest, BadArgumentsAndSourcesAnswerDaoErrors) {
   EXPECT_EQ(DaoNumberOf([&] { Open("SELECT * FROM Logon WHERE ID = = 1"); }), 3075);
 }
 
-TEST_F(RecordsetTest, NamesSQLiteDoesNotKnowAreParametersThatNeedValues) {
+TEST_P(RecordsetTest, NamesSQLiteDoesNotKnowAreParametersThatNeedValues) {
   EXPECT_EQ(testing::DaoMessageOf([&] { Open("SELECT * FROM Logon WHERE Username = Who AND Computer = Where1"); }),
             "Too few parameters. Expected 2");
 
@@ -71,7 +73,7 @@ TEST_F(RecordsetTest, NamesSQLiteDoesNotKnowAreParametersThatNeedValues) {
   EXPECT_EQ(ReadOn(*recordset, "Computer"), (std::vector<std::string>{"PC1", "PC4"}));
 }
 
-TEST_F(RecordsetTest, FieldsDescribeTheColumnsAndWhatCanBeWritten) {
+TEST_P(RecordsetTest, FieldsDescribeTheColumnsAndWhatCanBeWritten) {
   Execute("CREATE TABLE Notes (Nr LONG NOT NULL, Body MEMO, Picture LONGBINARY, Done YESNO)");
   Execute("ALTER TABLE Notes ADD COLUMN Remark TEXT(10)");
   auto recordset = Open("SELECT ID, Username, logontime, Username & '@' & Computer AS Who FROM Logon");
@@ -96,7 +98,7 @@ TEST_F(RecordsetTest, FieldsDescribeTheColumnsAndWhatCanBeWritten) {
   EXPECT_EQ(notes->Fields().Item("Remark")->Size(), 10);
 }
 
-TEST_F(RecordsetTest, FieldsCarryThePropertiesOfTheirSourceField) {
+TEST_P(RecordsetTest, FieldsCarryThePropertiesOfTheirSourceField) {
   database_->File()->Schema().StoreProperty("Logon", "logontime", "Format", dbText, Variant("Short Date"));
   for (int type : {dbOpenTable, dbOpenDynaset, dbOpenSnapshot, dbOpenForwardOnly}) {
     auto recordset = type == dbOpenTable ? Open("Logon", type) : Open("SELECT TOP 2 logontime FROM Logon", type);
@@ -106,7 +108,7 @@ TEST_F(RecordsetTest, FieldsCarryThePropertiesOfTheirSourceField) {
   }
 }
 
-TEST_F(RecordsetTest, EveryTypeRefusesWhatItCannotDo) {
+TEST_P(RecordsetTest, EveryTypeRefusesWhatItCannotDo) {
   auto snapshot = Open("Logon", dbOpenSnapshot);
   EXPECT_EQ(DaoNumberOf([&] { snapshot->Edit(); }), 3251);
   EXPECT_EQ(DaoNumberOf([&] { snapshot->AddNew(); }), 3251);
@@ -142,7 +144,7 @@ TEST_F(RecordsetTest, EveryTypeRefusesWhatItCannotDo) {
   EXPECT_EQ(DaoNumberOf([&] { readOnly->Fields().Item("Username")->SetValue(Variant("x")); }), 3020);
 }
 
-TEST_F(RecordsetTest, ReadOnlyDatabaseGivesRecordsetsThatCannotBeUpdated) {
+TEST_P(RecordsetTest, ReadOnlyDatabaseGivesRecordsetsThatCannotBeUpdated) {
   DBEngine engine("3.6");
   auto database = engine.OpenDatabase(path_, false, true);
   auto recordset = database->OpenRecordset("Logon", dbOpenDynaset);
@@ -150,7 +152,7 @@ TEST_F(RecordsetTest, ReadOnlyDatabaseGivesRecordsetsThatCannotBeUpdated) {
   EXPECT_EQ(DaoNumberOf([&] { recordset->Delete(); }), 3027);
 }
 
-TEST_F(RecordsetTest, EmptyRecordsetHasNoCurrentRecord) {
+TEST_P(RecordsetTest, EmptyRecordsetHasNoCurrentRecord) {
   for (int type : {dbOpenTable, dbOpenDynaset, dbOpenSnapshot, dbOpenForwardOnly}) {
     SCOPED_TRACE(type);
     auto recordset = Open("SELECT * FROM Logon WHERE ID < 0", type == dbOpenTable ? dbOpenDynaset : type);
@@ -174,7 +176,7 @@ TEST_F(RecordsetTest, EmptyRecordsetHasNoCurrentRecord) {
   }
 }
 
-TEST_F(RecordsetTest, ClosedRecordsetAndItsFieldsAnswer3420) {
+TEST_P(RecordsetTest, ClosedRecordsetAndItsFieldsAnswer3420) {
   auto recordset = Open("Logon", dbOpenDynaset);
   auto field = recordset->Fields().Item("Username");
   recordset->Close();
@@ -185,7 +187,7 @@ TEST_F(RecordsetTest, ClosedRecordsetAndItsFieldsAnswer3420) {
   EXPECT_EQ(database_->Recordsets().Count(), 0);
 }
 
-TEST_F(RecordsetTest, FilterAndSortTakeEffectInTheNextRecordset) {
+TEST_P(RecordsetTest, FilterAndSortTakeEffectInTheNextRecordset) {
   auto recordset = Open("SELECT * FROM Logon ORDER BY ID");
   recordset->SetFilter("Username = 'USER1'");
   recordset->SetSort("Computer DESC");
@@ -222,7 +224,7 @@ TEST_F(RecordsetTest, FilterAndSortTakeEffectInTheNextRecordset) {
   EXPECT_EQ(DaoNumberOf([&] { unknown->OpenRecordset(); }), 3061);
 }
 
-TEST_F(RecordsetTest, MaxRecordsLimitsTheRows) {
+TEST_P(RecordsetTest, MaxRecordsLimitsTheRows) {
   RecordsetSource source;
   source.name = source.sql = "SELECT * FROM Logon ORDER BY ID DESC";
   source.maxRecords = 3;
@@ -237,7 +239,7 @@ TEST_F(RecordsetTest, MaxRecordsLimitsTheRows) {
   EXPECT_EQ(recordset->RecordCount(), 2);
 }
 
-TEST_F(RecordsetTest, RequeryReadsAgainAndStartsANewBookmarkNumbering) {
+TEST_P(RecordsetTest, RequeryReadsAgainAndStartsANewBookmarkNumbering) {
   auto recordset = Open("SELECT * FROM Logon WHERE Typ = 'logon'");
   recordset->MoveLast();
   EXPECT_EQ(recordset->RecordCount(), 5);
@@ -255,7 +257,7 @@ TEST_F(RecordsetTest, RequeryReadsAgainAndStartsANewBookmarkNumbering) {
   EXPECT_EQ(IdOf(*recordset), 6);
 }
 
-TEST_F(RecordsetTest, DatesOfTheTableComeFromTheCatalogue) {
+TEST_P(RecordsetTest, DatesOfTheTableComeFromTheCatalogue) {
   auto recordset = Open("Logon");
   EXPECT_EQ(recordset->DateCreated().Type(), VarType::kDate);
   EXPECT_EQ(recordset->LastUpdated().Type(), VarType::kDate);
@@ -264,7 +266,7 @@ TEST_F(RecordsetTest, DatesOfTheTableComeFromTheCatalogue) {
   EXPECT_EQ(query->OpenRecordset()->DateCreated().Type(), VarType::kDate);
 }
 
-TEST_F(RecordsetTest, StockShellSeesTheRowsARecordsetWrote) {
+TEST_P(RecordsetTest, AnOutsideReaderSeesTheRowsARecordsetWrote) {
   auto recordset = Open("Logon", dbOpenDynaset);
   recordset->AddNew();
   recordset->Fields().Item("Username")->SetValue(Variant("shell"));
@@ -274,10 +276,12 @@ TEST_F(RecordsetTest, StockShellSeesTheRowsARecordsetWrote) {
   recordset->Edit();
   recordset->Fields().Item("Typ")->SetValue(Variant("logoff"));
   recordset->Update();
-  EXPECT_EQ(StockShell(path_, "SELECT ID, Username, logontime FROM Logon WHERE Username = 'SHELL'"),
+  EXPECT_EQ(Outside("SELECT ID, Username, logontime FROM Logon WHERE Username = 'SHELL'"),
             "6|shell|2026-12-24 07:05:09.000\n");
-  EXPECT_EQ(StockShell(path_, "SELECT Typ FROM Logon WHERE ID = 1"), "logoff\n");
+  EXPECT_EQ(Outside("SELECT Typ FROM Logon WHERE ID = 1"), "logoff\n");
 }
+
+LUMO_ON_EACH_BACK_END(RecordsetTest);
 
 }  // namespace
 }  // namespace lumo::jet

@@ -12,16 +12,24 @@
 #include "jet/DaoConstants.h"
 #include "jet/Database.h"
 #include "jet/Recordset.h"
+#include "tests/jet/BackEndTestSupport.h"
 #include "tests/jet/EngineTestSupport.h"
 
 namespace lumo::jet::testing {
 
 class RecordsetTestBase : public TempFolderTest {
  protected:
+  // The back-end the test runs on: the file back-end, unless the fixture runs on each
+  // (OnEachBackEnd).
+  virtual const BackEndCase& BackEnd() const {
+    static const BackEndCase file = FileBackEnd();
+    return file;
+  }
+
   void SetUp() override {
     TempFolderTest::SetUp();
-    path_ = PathOf("journal.mdb");
-    database_ = engine_.CreateDatabase(path_, dbLangGeneral, dbVersion40);
+    path_ = BackEnd().locate(folder_, "journal");
+    database_ = BackEnd().create(engine_, path_);
   }
   void TearDown() override {
     database_.reset();
@@ -30,6 +38,8 @@ class RecordsetTestBase : public TempFolderTest {
   }
 
   void Execute(const std::string& sql) { database_->Execute(sql, dbFailOnError); }
+  // SQL run on the database by another program (BackEndCase::outside).
+  std::string Outside(const std::string& sql) const { return BackEnd().outside(path_, sql); }
 
   // The Logon table of the journal with `rows` rows: user<i % 3>, PC<i>, a logon time i
   // minutes after 8:00 on 8 Dec 2026.
@@ -56,7 +66,7 @@ class RecordsetTestBase : public TempFolderTest {
 
   // The same file opened by a second engine, as another process would.
   Database& Other() {
-    if (!other_) other_ = otherEngine_.OpenDatabase(path_);
+    if (!other_) other_ = BackEnd().open(otherEngine_, path_);
     return *other_;
   }
 
@@ -83,7 +93,7 @@ class RecordsetTestBase : public TempFolderTest {
 
   DBEngine engine_{"3.6"};
   DBEngine otherEngine_{"3.6"};
-  std::string path_;
+  std::string path_;  // where the database lives (the file back-end: its path)
   std::shared_ptr<Database> database_;
   std::shared_ptr<Database> other_;
 };

@@ -5,6 +5,7 @@
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
 #include "jet/Recordset.h"
+#include "tests/jet/BackEndTestSupport.h"
 #include "tests/jet/EngineTestSupport.h"
 
 namespace lumo::jet {
@@ -13,13 +14,21 @@ namespace {
 using testing::DaoNumberOf;
 using testing::StockShell;
 
-class TableDefTest : public testing::TempFolderTest {
+class TableDefTestFixture : public testing::TempFolderTest {
  protected:
+  // The back-end the test runs on: the file back-end, unless the fixture runs on each.
+  virtual const testing::BackEndCase& BackEnd() const {
+    static const testing::BackEndCase file = testing::FileBackEnd();
+    return file;
+  }
+
   void SetUp() override {
     TempFolderTest::SetUp();
-    path_ = PathOf("a.mdb");
-    database_ = engine_.CreateDatabase(path_, dbLangGeneral);
+    path_ = BackEnd().locate(folder_, "a");
+    database_ = BackEnd().create(engine_, path_);
   }
+  // SQL run on the database by another program.
+  std::string Outside(const std::string& sql) const { return BackEnd().outside(path_, sql); }
   // A table the way a program designs one through the object model.
   std::shared_ptr<TableDef> DesignPeople() {
     auto table = database_->CreateTableDef("People");
@@ -47,7 +56,7 @@ class TableDefTest : public testing::TempFolderTest {
   }
   std::shared_ptr<Database> Reopen() {
     database_->Close();
-    database_ = engine_.OpenDatabase(path_);
+    database_ = BackEnd().open(engine_, path_);
     return database_;
   }
 
@@ -56,7 +65,12 @@ class TableDefTest : public testing::TempFolderTest {
   std::shared_ptr<Database> database_;
 };
 
-TEST_F(TableDefTest, SystemTablesCarryTheSystemAttributes) {
+// Runs on every storage back-end.
+class TableDefTest : public testing::OnEachBackEnd<TableDefTestFixture> {};
+// Looks at the file's own schema tables and the stock shell's functions.
+class TableDefTestOnFile : public TableDefTestFixture {};
+
+TEST_P(TableDefTest, SystemTablesCarryTheSystemAttributes) {
   database_->Execute("CREATE TABLE Logon (ID COUNTER, Username TEXT(50))");
   std::vector<std::string> visible;
   for (const auto& table : database_->TableDefs()) {
@@ -75,7 +89,7 @@ TEST_F(TableDefTest, SystemTablesCarryTheSystemAttributes) {
   EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Item(99); }), 3265);
 }
 
-TEST_F(TableDefTest, AppendedDesignIsATableThatReadsBackTheSame) {
+TEST_F(TableDefTestOnFile, AppendedDesignIsATableThatReadsBackTheSame) {
   database_->TableDefs().Append(DesignPeople());
   EXPECT_EQ(StockShell(path_, "SELECT sql FROM sqlite_master WHERE name = 'People'"),
             "CREATE TABLE \"People\" (\"ID\" INTEGER PRIMARY KEY AUTOINCREMENT, \"Name\" VARCHAR(30) COLLATE NOCASE "
@@ -115,7 +129,7 @@ TEST_F(TableDefTest, AppendedDesignIsATableThatReadsBackTheSame) {
   EXPECT_EQ(DaoNumberOf([&] { byName->SetUnique(false); }), 3219);
 }
 
-TEST_F(TableDefTest, AppendRefusesDesignsJetRefuses) {
+TEST_F(TableDefTestOnFile, AppendRefusesDesignsJetRefuses) {
   EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Append(database_->CreateTableDef("Empty")); }), 3264);
   database_->TableDefs().Append(DesignPeople());
   EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Append(DesignPeople()); }), 3010);
@@ -137,7 +151,7 @@ TEST_F(TableDefTest, AppendRefusesDesignsJetRefuses) {
   EXPECT_EQ(StockShell(path_, "SELECT count(*) FROM sqlite_master WHERE name IN ('Empty', 'Twice', 'TwoKeys')"), "0\n");
 }
 
-TEST_F(TableDefTest, FieldsOfATableChangeTheFileAtOnce) {
+TEST_F(TableDefTestOnFile, FieldsOfATableChangeTheFileAtOnce) {
   database_->TableDefs().Append(DesignPeople());
   auto people = database_->TableDefs().Item("People");
   auto city = people->CreateField("City", dbText, 40);
@@ -154,7 +168,7 @@ TEST_F(TableDefTest, FieldsOfATableChangeTheFileAtOnce) {
   EXPECT_EQ(DaoNumberOf([&] { people->Fields().Item("City")->Value(); }), 3219);
 }
 
-TEST_F(TableDefTest, RequiredCounterAddedToATableWithRows) {
+TEST_F(TableDefTestOnFile, RequiredCounterAddedToATableWithRows) {
   database_->Execute("CREATE TABLE Logon (Username TEXT(50))");
   database_->Execute("INSERT INTO Logon (Username) VALUES ('a')");
   database_->Execute("INSERT INTO Logon (Username) VALUES ('b')");
@@ -167,7 +181,7 @@ TEST_F(TableDefTest, RequiredCounterAddedToATableWithRows) {
   EXPECT_TRUE(logon->Fields().Item("Site")->Required());
 }
 
-TEST_F(TableDefTest, IndexesOfATableChangeTheFileAtOnce) {
+TEST_F(TableDefTestOnFile, IndexesOfATableChangeTheFileAtOnce) {
   database_->TableDefs().Append(DesignPeople());
   database_->Execute("INSERT INTO People (Name, Notes) VALUES ('anna', 'x')");
   database_->Execute("INSERT INTO People (Name, Notes) VALUES ('bert', 'x')");
@@ -202,7 +216,7 @@ TEST_F(TableDefTest, IndexesOfATableChangeTheFileAtOnce) {
             "People.ByName\n");
 }
 
-TEST_F(TableDefTest, FieldPropertiesLiveInTheFile) {
+TEST_P(TableDefTest, FieldPropertiesLiveInTheFile) {
   database_->Execute("CREATE TABLE Logon (ID COUNTER, logontime DATETIME)");
   auto field = database_->TableDefs().Item("Logon")->Fields().Item("logontime");
   EXPECT_EQ(DaoNumberOf([&] { field->Properties().Item("Format"); }), 3270);
@@ -228,7 +242,7 @@ TEST_F(TableDefTest, FieldPropertiesLiveInTheFile) {
             Variant("Long Time"));
 }
 
-TEST_F(TableDefTest, DroppedTableAnswers3420) {
+TEST_P(TableDefTest, DroppedTableAnswers3420) {
   database_->TableDefs().Append(DesignPeople());
   auto people = database_->TableDefs().Item("People");
   database_->TableDefs().Delete("people");
@@ -243,7 +257,7 @@ TEST_F(TableDefTest, DroppedTableAnswers3420) {
   EXPECT_EQ(DaoNumberOf([&] { again->RecordCount(); }), 3420);
 }
 
-TEST_F(TableDefTest, SqlDdlKeepsJetNamesAndFlags) {
+TEST_P(TableDefTest, SqlDdlKeepsJetNamesAndFlags) {
   database_->Execute(
       "CREATE TABLE Orders (Customer TEXT(10), Nr LONG, Stamp DATETIME, "
       "CONSTRAINT OrderKey PRIMARY KEY (Customer, Nr))");
@@ -266,11 +280,11 @@ TEST_F(TableDefTest, SqlDdlKeepsJetNamesAndFlags) {
   database_->Execute("ALTER TABLE Orders ALTER COLUMN Customer TEXT(40)");
   orders->Fields().Refresh();
   EXPECT_EQ(orders->Fields().Item("Customer")->Size(), 40);
-  EXPECT_EQ(StockShell(path_, "SELECT Customer || Nr FROM Orders"), "a1\n");
+  EXPECT_EQ(Outside("SELECT Customer || Nr FROM Orders"), "a1\n");
   EXPECT_TRUE(database_->TableDefs().Item("Orders")->Indexes().Item("OrderKey")->Primary());
 }
 
-TEST_F(TableDefTest, TableFieldsAppendedToAnIndexTakeTheirDirectionFromTheAskedBit) {
+TEST_F(TableDefTestOnFile, TableFieldsAppendedToAnIndexTakeTheirDirectionFromTheAskedBit) {
   database_->Execute("CREATE TABLE Orders (Customer TEXT(10), Nr LONG, Stamp DATETIME)");
   auto orders = database_->TableDefs().Item("Orders");
   auto index = orders->CreateIndex("Newest");
@@ -288,7 +302,7 @@ TEST_F(TableDefTest, TableFieldsAppendedToAnIndexTakeTheirDirectionFromTheAskedB
   EXPECT_EQ(again->Fields().Item(1)->Attributes(), dbDescending);
 }
 
-TEST_F(TableDefTest, OpenRecordsetOpensTheTable) {
+TEST_P(TableDefTest, OpenRecordsetOpensTheTable) {
   auto design = DesignPeople();
   EXPECT_EQ(DaoNumberOf([&] { design->OpenRecordset(); }), 3219);
   database_->TableDefs().Append(design);
@@ -298,6 +312,8 @@ TEST_F(TableDefTest, OpenRecordsetOpensTheTable) {
   EXPECT_EQ(recordset->RecordCount(), 1);
   EXPECT_EQ(recordset->Fields().Item("Born")->Value().AsDateTime(), 36526.0);  // the default, 1 Jan 2000
 }
+
+LUMO_ON_EACH_BACK_END(TableDefTest);
 
 }  // namespace
 }  // namespace lumo::jet
