@@ -35,12 +35,12 @@ bool InRequiredIndex(const TableInfo* table, const std::string& column) {
 }
 
 void CheckEditable(const Recordset::State& s) {
-  if (s.engine == EngineKind::kSnapshot || s.engine == EngineKind::kForward) RaiseRecordsetError(kDaoNotSupported);
+  if (s.engine == EngineKind::kSnapshot || s.engine == EngineKind::kForward) RaiseRecordsetError(3251);
   if (!s.updatable) RaiseRecordsetError(kDaoReadOnly);
 }
 
 const RecordsetColumn& ColumnAt(const Recordset::State& s, int column) {
-  if (column < 0 || static_cast<size_t>(column) >= s.Columns().size()) RaiseRecordsetError(kDaoItemNotFound);
+  if (column < 0 || static_cast<size_t>(column) >= s.Columns().size()) RaiseRecordsetError(3265);
   return s.Columns()[static_cast<size_t>(column)];
 }
 
@@ -79,12 +79,12 @@ void CheckBeforeWrite(const Recordset::State& s, bool adding) {
     const ColumnInfo* base = baseInfo ? baseInfo->FindColumn(column.baseColumn) : nullptr;
     const bool rowKey = base && base->isRowKey;
     if (value.IsNull() && !counter && !rowKey) {
-      if (InRequiredIndex(baseInfo, column.baseColumn)) RaiseRecordsetError(kDaoNullInIndex);
+      if (InRequiredIndex(baseInfo, column.baseColumn)) RaiseRecordsetError(3058);
       if (column.required) RaiseRecordsetError(kDaoRequiredNull, {column.name});
     }
     if (!column.allowZeroLength && IsTextType(column.type.type) && value.Type() == VarType::kString &&
         value.AsString().empty()) {
-      RaiseRecordsetError(kDaoZeroLengthString, {column.name});
+      RaiseRecordsetError(3315, {column.name});
     }
   }
 }
@@ -97,11 +97,11 @@ void CheckUnchangedSinceEdit(Recordset::State& s) {
   std::optional<std::vector<StoredValue>> current = reader.ReadStored(s.editKey);
   if (!current) {
     s.ForgetRow();
-    RaiseRecordsetError(kDaoRecordDeleted);
+    RaiseRecordsetError(3167);
   }
   if (*current != s.originals) {
     s.originals = std::move(*current);
-    RaiseRecordsetError(kDaoWriteConflict);
+    RaiseRecordsetError(3197);
   }
 }
 
@@ -142,7 +142,7 @@ void Recordset::Edit() {
   s.ForgetRow();
   if (!stored || !s.LoadRow(position)) {
     s.ReleaseLock();
-    RaiseRecordsetError(kDaoRecordDeleted);
+    RaiseRecordsetError(3167);
   }
   const size_t count = s.Columns().size();
   s.buffer.resize(count);
@@ -167,7 +167,7 @@ void Recordset::AddNew() {
 
 void Recordset::Update(int updateType, bool force) {
   State& s = Live();
-  if (s.editMode == dbEditNone) RaiseRecordsetError(kDaoUpdateWithoutEdit);
+  if (s.editMode == dbEditNone) RaiseRecordsetError(3020);
   if (updateType != 1) RaiseRecordsetError(kDaoInvalidArgument);  // batch updates are ODBC's
   const bool adding = s.editMode == dbEditAdd;
   CheckBeforeWrite(s, adding);
@@ -178,7 +178,7 @@ void Recordset::Update(int updateType, bool force) {
     const storage::RowTarget target = TargetOf(s);
     if (adding) {
       const std::optional<RowKey> key = WriterOf(s).Insert(target, FieldsToWrite(s, true));
-      if (!key) RaiseRecordsetError(kDaoRecordDeleted);
+      if (!key) RaiseRecordsetError(3167);
       scope->Commit();
       const RowPosition position = s.rows->Appended(*key);
       s.lastModified = s.bookmarks->BookmarkOf(*key, position);
@@ -189,7 +189,7 @@ void Recordset::Update(int updateType, bool force) {
       const std::vector<storage::FieldWrite> fields = FieldsToWrite(s, false);
       if (!fields.empty() && !WriterOf(s).Update(target, s.editKey, fields)) {
         s.ForgetRow();
-        RaiseRecordsetError(kDaoRecordDeleted);
+        RaiseRecordsetError(3167);
       }
       scope->Commit();
       s.rows->Forget();
@@ -211,22 +211,22 @@ void Recordset::Update(int updateType, bool force) {
 
 void Recordset::CancelUpdate(int /*updateType*/) {
   State& s = Live();
-  if (s.editMode == dbEditNone) RaiseRecordsetError(kDaoUpdateWithoutEdit);
+  if (s.editMode == dbEditNone) RaiseRecordsetError(3020);
   DiscardEdit();
 }
 
 void Recordset::Delete() {
   State& s = Live();
   CheckEditable(s);
-  if (!s.OnRow()) RaiseRecordsetError(kDaoNoCurrentRecord);
-  if (s.rows->IsRemoved(s.position)) RaiseRecordsetError(kDaoRecordDeleted);
+  if (!s.OnRow()) RaiseRecordsetError(3021);
+  if (s.rows->IsRemoved(s.position)) RaiseRecordsetError(3167);
   DiscardEdit();
   const RowKey key = s.rows->KeyAt(s.position);
   WriteScope scope(*s.file);
   if (!WriterOf(s).Delete(TargetOf(s), key)) {
     // Someone else deleted it: what the engine still holds of the row must not be served.
     s.ForgetRow();
-    RaiseRecordsetError(kDaoRecordDeleted);
+    RaiseRecordsetError(3167);
   }
   scope.Commit();
   // The row stays current, unusable, until the cursor moves; its values are dropped.
@@ -240,13 +240,13 @@ bool Recordset::LockEdits() const { return Live().lockEdits; }
 
 void Recordset::SetLockEdits(bool lockEdits) {
   State& s = Live();
-  if (s.engine == EngineKind::kSnapshot || s.engine == EngineKind::kForward) RaiseRecordsetError(kDaoNotSupported);
+  if (s.engine == EngineKind::kSnapshot || s.engine == EngineKind::kForward) RaiseRecordsetError(3251);
   s.lockEdits = lockEdits;
 }
 
 const Variant& Recordset::ColumnValueInPlace(int column) const {
   State& s = Live();
-  if (column < 0 || column >= s.columnCount) RaiseRecordsetError(kDaoItemNotFound);
+  if (column < 0 || column >= s.columnCount) RaiseRecordsetError(3265);
   if (s.editMode != dbEditNone) return s.buffer[static_cast<size_t>(column)];
   // Once the current row is read, a field goes straight to it; a clone may still delete it.
   const bool keyed = s.engine == EngineKind::kKeyset || s.engine == EngineKind::kTable;
@@ -259,8 +259,8 @@ Variant Recordset::ColumnValue(int column) const { return ColumnValueInPlace(col
 void Recordset::SetColumnValue(int column, Variant value) {
   State& s = Live();
   const RecordsetColumn& info = ColumnAt(s, column);
-  if (s.editMode == dbEditNone) RaiseRecordsetError(kDaoUpdateWithoutEdit);
-  if (!info.updatable) RaiseRecordsetError(kDaoFieldNotUpdatable, {info.name});
+  if (s.editMode == dbEditNone) RaiseRecordsetError(3020);
+  if (!info.updatable) RaiseRecordsetError(3113, {info.name});
   s.buffer[static_cast<size_t>(column)] = ConvertFieldValue(std::move(value), info.type, info.name);
   s.changed[static_cast<size_t>(column)] = true;
 }
@@ -292,14 +292,14 @@ Variant Recordset::ColumnChunk(int column, int offset, int bytes) const {
     return Variant(std::vector<uint8_t>(data->begin() + static_cast<std::ptrdiff_t>(start),
                                         data->begin() + static_cast<std::ptrdiff_t>(end)));
   }
-  RaiseRecordsetError(kDaoInvalidFieldType);
+  RaiseRecordsetError(3259);
 }
 
 void Recordset::AppendColumnChunk(int column, const Variant& chunk) {
   State& s = Live();
   const RecordsetColumn& info = ColumnAt(s, column);
-  if (s.editMode == dbEditNone) RaiseRecordsetError(kDaoUpdateWithoutEdit);
-  if (!info.updatable) RaiseRecordsetError(kDaoFieldNotUpdatable, {info.name});
+  if (s.editMode == dbEditNone) RaiseRecordsetError(3020);
+  if (!info.updatable) RaiseRecordsetError(3113, {info.name});
   const auto index = static_cast<size_t>(column);
   Variant& current = s.buffer[index];
   // The first chunk after Edit/AddNew replaces the value.
@@ -337,7 +337,7 @@ void Recordset::AppendColumnChunk(int column, const Variant& chunk) {
       throw;
     }
   } else {
-    RaiseRecordsetError(kDaoInvalidFieldType);
+    RaiseRecordsetError(3259);
   }
   s.changed[index] = true;
   s.chunkStarted[index] = true;
