@@ -88,12 +88,12 @@ TEST_F(FileRowsTest, RowIdentityReadsAListOfKeysWithOneStatement) {
   const std::vector<int64_t> keys{20, 3, 99, 12};
   EXPECT_EQ(identity->KeyListValue(keys), "[20,3,99,12]");
   EXPECT_EQ(identity->KeyListValue({}), "[]");
-  SqliteStatement statement(file_->Connection(), "SELECT group_concat(Name, '') FROM (SELECT Name FROM t WHERE " +
-                                                     identity->InKeyList(1) + " ORDER BY " + identity->KeyExpression() +
-                                                     ")");
+  auto& statement = file_->Statement("SELECT group_concat(Name, '') FROM (SELECT Name FROM t WHERE " +
+                                     identity->InKeyList(1) + " ORDER BY " + identity->KeyExpression() + ")");
   statement.BindText(1, identity->KeyListValue(keys));
   ASSERT_TRUE(statement.Step());
   EXPECT_EQ(statement.ColumnText(0), "clt");  // 99 names no row
+  statement.Reset();
 }
 
 TEST_F(FileRowsTest, RowWriterInsertsUpdatesAndDeletesByKey) {
