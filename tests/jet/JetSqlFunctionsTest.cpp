@@ -306,7 +306,7 @@ TEST_F(JetSqlFunctionsTest, EveryCatalogueFunctionIsRegistered) {
   sqlite3_finalize(stmt);
   for (const JetFunctionInfo& info : JetFunctionCatalogue()) {
     if (info.role != FunctionRole::kScalar && info.role != FunctionRole::kAggregate) continue;
-    EXPECT_EQ(registered.count(info.sqliteName), 1u) << info.jetName << " -> " << info.sqliteName;
+    EXPECT_EQ(registered.count(info.backEndName), 1u) << info.jetName << " -> " << info.backEndName;
   }
   for (const char* op : {"jet_add", "jet_concat", "jet_like", "jet_not", "jet_imp", "jet_neg", "jet_pow"}) {
     EXPECT_EQ(registered.count(op), 1u) << op;
