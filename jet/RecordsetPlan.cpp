@@ -109,7 +109,7 @@ TranslatedStatement TranslateSelect(DatabaseFile& file, const RecordsetSource& s
                                     std::unique_ptr<SqliteStatement>& prepared) {
   CatalogueSchema schema(file);
   TranslateOptions options;
-  options.dialect = &storage::DefaultSqlDialect();
+  options.dialect = &file.Connection().Dialect();
   options.schema = &schema;
   for (const auto& parameter : source.parameters) options.knownParameters.push_back(parameter.first);
   std::vector<PivotValue> pivotValues;
@@ -202,7 +202,7 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
   std::unique_ptr<SqliteStatement> described;  // the query, prepared
   std::vector<ResultColumnType> derived;       // types of its computed columns
   plan.maxRecords = source.maxRecords;
-  plan.dialect = &storage::DefaultSqlDialect();
+  plan.dialect = &file.Connection().Dialect();
   TranslateOptions filterOptions;
   filterOptions.dialect = plan.dialect;
   for (const auto& parameter : source.parameters) filterOptions.knownParameters.push_back(parameter.first);
@@ -286,7 +286,7 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
   }
   plan.selectUsesParameters = HasParameter(plan.selectList);
   // Rows of a table without a primary-key map are named by the back-end's row key.
-  if (!plan.primaryKey) plan.identity = storage::FileRowIdentity();
+  if (!plan.primaryKey && plan.table) plan.identity = file.Connection().RowIdentityOf(*plan.table);
 
   if (opened.keyable) {
     // The statement that reads a row by its key describes the fields.

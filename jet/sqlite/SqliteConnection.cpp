@@ -10,6 +10,9 @@
 
 #include "jet/sqlite/SqliteCatalogueReader.h"
 #include "jet/sqlite/SqliteStatement.h"
+#include "jet/storage/CatalogueReader.h"
+#include "jet/storage/RowIdentity.h"
+#include "jet/storage/SqlDialect.h"
 
 namespace lumo::jet {
 
@@ -163,6 +166,14 @@ storage::CatalogueReader& SqliteConnection::Catalogue() {
 const storage::ErrorMapper& SqliteConnection::Errors() const noexcept {
   static const SqliteErrorMapper kMapper;
   return kMapper;
+}
+
+const storage::SqlDialect& SqliteConnection::Dialect() const noexcept { return storage::DefaultSqlDialect(); }
+
+std::shared_ptr<const storage::RowIdentity> SqliteConnection::RowIdentityOf(const TableInfo& table) const {
+  // A table made WITHOUT ROWID by another tool is known by its primary key alone.
+  if (table.withoutRowId) return nullptr;
+  return storage::FileRowIdentity();
 }
 
 std::string SqliteConnection::ReadFileHeader(size_t bytes) const {

@@ -57,6 +57,8 @@ class SqliteConnection final : public storage::Connection {
   uint32_t ChangeCounter() const noexcept override { return DataVersion(); }
   storage::CatalogueReader& Catalogue() override;
   const storage::ErrorMapper& Errors() const noexcept override;
+  const storage::SqlDialect& Dialect() const noexcept override;
+  std::shared_ptr<const storage::RowIdentity> RowIdentityOf(const TableInfo& table) const override;
   // How long a call waits for a lock held by another connection before it answers SQLITE_BUSY
   // (0: not at all). The wait is the engine's own: short sleeps of random length up to a
   // deadline measured from the first refusal, so that a waiting writer keeps trying often and

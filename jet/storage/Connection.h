@@ -27,10 +27,14 @@ namespace lumo::jet {
 
 enum class OpenMode { ReadWrite, ReadOnly, Create };
 
+struct TableInfo;
+
 namespace storage {
 
 class CatalogueReader;
 class ErrorMapper;
+class RowIdentity;
+class SqlDialect;
 
 enum class TransactionKind {
   Read,       // deferred: takes locks as it reads
@@ -76,6 +80,13 @@ class Connection {
   virtual CatalogueReader& Catalogue() = 0;
   // The mapping of the back-end's failures to DAO errors.
   virtual const ErrorMapper& Errors() const noexcept = 0;
+
+  // The back-end's SQL where back-ends differ, for the translator's emitter and the engines'
+  // own statements.
+  virtual const SqlDialect& Dialect() const noexcept = 0;
+  // How the engines that keep lists of a table's rows name one row: the back-end's row key,
+  // or null where the table has none (its primary key then names the rows).
+  virtual std::shared_ptr<const RowIdentity> RowIdentityOf(const TableInfo& table) const = 0;
 
  protected:
   Connection() = default;

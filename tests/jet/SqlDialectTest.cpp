@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "jet/Catalogue.h"
 #include "jet/DaoConstants.h"
 #include "jet/DatabaseFile.h"
 #include "jet/sql/JetSqlTranslator.h"
@@ -94,6 +95,18 @@ TEST_F(FileRowsTest, RowIdentityReadsAListOfKeysWithOneStatement) {
   ASSERT_TRUE(statement.Step());
   EXPECT_EQ(statement.ColumnText(0), "clt");  // 99 names no row
   statement.Reset();
+}
+
+TEST_F(FileRowsTest, ConnectionHandsOutItsDialectAndTheRowIdentityOfEachTable) {
+  file_->Connection().Exec("CREATE TABLE kv (k TEXT PRIMARY KEY, v INTEGER) WITHOUT ROWID");
+  EXPECT_EQ(&file_->Connection().Dialect(), &storage::DefaultSqlDialect());
+  const TableInfo* rows = file_->Schema().FindTable("t");
+  const TableInfo* keyed = file_->Schema().FindTable("kv");
+  ASSERT_TRUE(rows != nullptr && keyed != nullptr);
+  auto identity = file_->Connection().RowIdentityOf(*rows);
+  ASSERT_NE(identity, nullptr);
+  EXPECT_EQ(identity->KeyExpression(), "rowid");
+  EXPECT_EQ(file_->Connection().RowIdentityOf(*keyed), nullptr);
 }
 
 TEST_F(FileRowsTest, RowWriterInsertsUpdatesAndDeletesByKey) {
