@@ -7,7 +7,7 @@
 #include "jet/RowCounts.h"
 #include "jet/TextKeys.h"
 #include "jet/ValueCodec.h"
-#include "jet/sqlite/SqliteStatement.h"
+#include "jet/storage/Statement.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {
@@ -134,7 +134,7 @@ std::shared_ptr<const TableInfo> Catalogue::ReadTable(const std::string& name) {
   table->dateCreated = Variant::Null();
   table->lastUpdated = Variant::Null();
   if (HasSystemTable("MSysObjects")) {
-    SqliteStatement& dates = file_.Statement("SELECT DateCreated, DateUpdated FROM MSysObjects WHERE Name = ?1");
+    storage::Statement& dates = file_.Statement("SELECT DateCreated, DateUpdated FROM MSysObjects WHERE Name = ?1");
     dates.BindText(1, name);
     if (dates.Step()) {
       const JetFieldType dateType{dbDate, 8, dbFixedField, 0, 0};
@@ -151,7 +151,7 @@ void Catalogue::ReadColumns(TableInfo& table) {
   // a column added to a table that may hold rows (no NOT NULL column can be added there), and
   // AllowZeroLength.
   if (HasSystemTable("MSysProperties")) {
-    SqliteStatement& flags = file_.Statement(
+    storage::Statement& flags = file_.Statement(
         "SELECT FieldName, Name, Value FROM MSysProperties WHERE ObjectName = ?1 AND "
         "Name IN ('Required', 'AllowZeroLength')");
     flags.BindText(1, table.name);
@@ -186,7 +186,7 @@ void Catalogue::ReadIndexes(TableInfo& table) {
   };
   std::vector<Flags> flags;
   if (HasSystemTable("MSysIndexes")) {
-    SqliteStatement& statement = file_.Statement(
+    storage::Statement& statement = file_.Statement(
         "SELECT IndexName, IsPrimary, IgnoreNulls, Required FROM MSysIndexes WHERE TableName = ?1 "
         "ORDER BY rowid");
     statement.BindText(1, table.name);
@@ -265,7 +265,7 @@ std::vector<RelationInfo> Catalogue::Relations() {
   if (cache.relationsRead) return cache.relations;
   std::vector<RelationInfo> relations;
   if (HasSystemTable("MSysRelationships")) {
-    SqliteStatement& statement = file_.Statement(
+    storage::Statement& statement = file_.Statement(
         "SELECT Name, TableName, ForeignTableName, Attributes, FieldName, ForeignName FROM MSysRelationships "
         "ORDER BY rowid");
     while (statement.Step()) {
@@ -304,7 +304,7 @@ std::optional<RelationInfo> Catalogue::FindRelation(std::string_view name) {
 
 void Catalogue::StoreRelation(const RelationInfo& relation) {
   EnsureRelationsTable();
-  SqliteStatement& statement = file_.Statement(
+  storage::Statement& statement = file_.Statement(
       "INSERT INTO MSysRelationships (Name, TableName, ForeignTableName, Attributes, FieldOrder, FieldName, "
       "ForeignName) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
   for (size_t i = 0; i < relation.fields.size(); ++i) {
@@ -324,7 +324,7 @@ void Catalogue::StoreRelation(const RelationInfo& relation) {
 void Catalogue::RemoveRelation(std::string_view name) {
   if (!HasSystemTable("MSysRelationships")) return;
   file_.CheckWritable();
-  SqliteStatement& statement = file_.Statement("DELETE FROM MSysRelationships WHERE Name = ?1");
+  storage::Statement& statement = file_.Statement("DELETE FROM MSysRelationships WHERE Name = ?1");
   statement.BindText(1, name);
   statement.Step();
   statement.Reset();
@@ -334,7 +334,7 @@ void Catalogue::RemoveRelation(std::string_view name) {
 std::vector<QueryInfo> Catalogue::Queries() {
   std::vector<QueryInfo> queries;
   if (!HasSystemTable("MSysQueries")) return queries;
-  SqliteStatement& statement =
+  storage::Statement& statement =
       file_.Statement("SELECT Name, SQL, DateCreated, DateUpdated FROM MSysQueries ORDER BY rowid");
   const JetFieldType dateType{dbDate, 8, dbFixedField, 0, 0};
   while (statement.Step()) {
@@ -359,7 +359,7 @@ std::optional<QueryInfo> Catalogue::FindQuery(std::string_view name) {
 void Catalogue::StoreQuery(std::string_view name, std::string_view sql, bool created) {
   EnsureSystemTables();
   const std::string now = FormatStorageDate(lumo::Now());
-  SqliteStatement& statement =
+  storage::Statement& statement =
       file_.Statement(created ? "INSERT INTO MSysQueries (Name, SQL, DateCreated, DateUpdated) VALUES (?1, ?2, ?3, ?3)"
                               : "UPDATE MSysQueries SET SQL = ?2, DateUpdated = ?3 WHERE Name = ?1");
   statement.BindText(1, name);
@@ -372,7 +372,7 @@ void Catalogue::StoreQuery(std::string_view name, std::string_view sql, bool cre
 void Catalogue::RemoveQuery(std::string_view name) {
   if (!HasSystemTable("MSysQueries")) return;
   file_.CheckWritable();
-  SqliteStatement& statement = file_.Statement("DELETE FROM MSysQueries WHERE Name = ?1");
+  storage::Statement& statement = file_.Statement("DELETE FROM MSysQueries WHERE Name = ?1");
   statement.BindText(1, name);
   statement.Step();
   statement.Reset();
@@ -382,7 +382,7 @@ void Catalogue::RemoveQuery(std::string_view name) {
 std::vector<StoredProperty> Catalogue::Properties(std::string_view objectName, std::string_view fieldName) {
   std::vector<StoredProperty> properties;
   if (!HasSystemTable("MSysProperties")) return properties;
-  SqliteStatement& statement = file_.Statement(
+  storage::Statement& statement = file_.Statement(
       "SELECT Name, Type, Value FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 "
       "ORDER BY rowid");
   statement.BindText(1, objectName);
@@ -399,7 +399,7 @@ std::vector<StoredProperty> Catalogue::Properties(std::string_view objectName, s
 std::optional<StoredProperty> Catalogue::FindProperty(std::string_view objectName, std::string_view fieldName,
                                                       std::string_view name) {
   if (!HasSystemTable("MSysProperties")) return std::nullopt;
-  SqliteStatement& statement =
+  storage::Statement& statement =
       file_.Statement("SELECT Type, Value FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 AND Name = ?3");
   statement.BindText(1, objectName);
   statement.BindText(2, fieldName);
@@ -418,7 +418,7 @@ void Catalogue::StoreProperty(std::string_view objectName, std::string_view fiel
                               const Variant& value) {
   EnsureSystemTables();
   // An upsert keeps the row, so properties keep the order in which they were created.
-  SqliteStatement& statement = file_.Statement(
+  storage::Statement& statement = file_.Statement(
       "INSERT INTO MSysProperties (ObjectName, FieldName, Name, Type, Value) VALUES (?1, ?2, ?3, ?4, ?5) "
       "ON CONFLICT (ObjectName, FieldName, Name) DO UPDATE SET Type = excluded.Type, Value = excluded.Value");
   statement.BindText(1, objectName);
@@ -436,7 +436,7 @@ void Catalogue::StoreProperty(std::string_view objectName, std::string_view fiel
 void Catalogue::RemoveProperty(std::string_view objectName, std::string_view fieldName, std::string_view name) {
   if (!HasSystemTable("MSysProperties")) return;
   file_.CheckWritable();
-  SqliteStatement& statement =
+  storage::Statement& statement =
       file_.Statement("DELETE FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 AND Name = ?3");
   statement.BindText(1, objectName);
   statement.BindText(2, fieldName);
@@ -448,7 +448,7 @@ void Catalogue::RemoveProperty(std::string_view objectName, std::string_view fie
 void Catalogue::StoreIndexFlags(std::string_view table, std::string_view index, bool primary, bool ignoreNulls,
                                 bool required) {
   EnsureSystemTables();
-  SqliteStatement& statement = file_.Statement(
+  storage::Statement& statement = file_.Statement(
       "INSERT INTO MSysIndexes (TableName, IndexName, IsPrimary, IgnoreNulls, Required) "
       "VALUES (?1, ?2, ?3, ?4, ?5) ON CONFLICT (TableName, IndexName) DO UPDATE SET "
       "IsPrimary = excluded.IsPrimary, IgnoreNulls = excluded.IgnoreNulls, Required = excluded.Required");
@@ -465,7 +465,7 @@ void Catalogue::StoreIndexFlags(std::string_view table, std::string_view index, 
 void Catalogue::RemoveIndexFlags(std::string_view table, std::string_view index) {
   if (!HasSystemTable("MSysIndexes")) return;
   file_.CheckWritable();
-  SqliteStatement& statement = file_.Statement("DELETE FROM MSysIndexes WHERE TableName = ?1 AND IndexName = ?2");
+  storage::Statement& statement = file_.Statement("DELETE FROM MSysIndexes WHERE TableName = ?1 AND IndexName = ?2");
   statement.BindText(1, table);
   statement.BindText(2, index);
   statement.Step();
@@ -476,7 +476,7 @@ void Catalogue::RemoveIndexFlags(std::string_view table, std::string_view index)
 void Catalogue::TouchObject(std::string_view name, int type, bool created) {
   EnsureSystemTables();
   const std::string now = FormatStorageDate(lumo::Now());
-  SqliteStatement& statement = file_.Statement(
+  storage::Statement& statement = file_.Statement(
       created ? "INSERT INTO MSysObjects (Name, Type, DateCreated, DateUpdated) VALUES (?1, ?2, ?3, ?3) "
                 "ON CONFLICT (Name) DO UPDATE SET Type = excluded.Type, DateCreated = excluded.DateCreated, "
                 "DateUpdated = excluded.DateUpdated"
@@ -500,7 +500,7 @@ void Catalogue::ForgetObject(std::string_view name) {
   for (size_t i = 0; i < 3; ++i) {
     if (!HasSystemTable(tables[i])) continue;
     file_.CheckWritable();
-    SqliteStatement& statement = file_.Statement(statements[i]);
+    storage::Statement& statement = file_.Statement(statements[i]);
     statement.BindText(1, name);
     statement.Step();
     statement.Reset();
@@ -512,7 +512,8 @@ void Catalogue::ForgetObject(std::string_view name) {
 void Catalogue::ForgetField(std::string_view table, std::string_view field) {
   if (!HasSystemTable("MSysProperties")) return;
   file_.CheckWritable();
-  SqliteStatement& statement = file_.Statement("DELETE FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2");
+  storage::Statement& statement =
+      file_.Statement("DELETE FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2");
   statement.BindText(1, table);
   statement.BindText(2, field);
   statement.Step();

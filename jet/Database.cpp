@@ -10,7 +10,7 @@
 #include "jet/Recordset.h"
 #include "jet/SchemaWriter.h"
 #include "jet/sql/JetSqlTranslator.h"
-#include "jet/sqlite/SqliteStatement.h"
+#include "jet/storage/Statement.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {

@@ -7,7 +7,7 @@
 #include "jet/ResultColumns.h"
 #include "jet/SchemaWriter.h"
 #include "jet/ValueCodec.h"
-#include "jet/sqlite/SqliteConnection.h"
+#include "jet/storage/Connection.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {

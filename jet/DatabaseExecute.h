@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "jet/sql/JetSqlTranslator.h"
-#include "jet/sqlite/SqliteStatement.h"
+#include "jet/storage/Statement.h"
 #include "runtime/Variant.h"
 
 namespace lumo::jet {
@@ -23,7 +23,7 @@ using ParameterValues = std::vector<std::pair<std::string, Variant>>;
 
 struct PreparedJet {
   TranslatedStatement translated;
-  std::unique_ptr<SqliteStatement> statement;  // empty for DDL
+  std::unique_ptr<storage::Statement> statement;  // empty for DDL
 };
 
 // Translates `jetSql` and prepares the result on `file`, resolving unknown names as

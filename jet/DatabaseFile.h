@@ -1,16 +1,15 @@
 #pragma once
-// One open database file: the SQLite connection, the cache of prepared statements, the
-// catalogue, and how the file was opened. Shared (std::shared_ptr) by the Database object and
+// One open database: the storage connection, the cache of prepared statements, the
+// catalogue, and how the database was opened. Shared (std::shared_ptr) by the Database object and
 // every recordset, query definition and table definition made from it, so that a recordset
 // still closes cleanly after its database was closed (it then answers 3420).
 //
-// Opening: a missing file answers 3024, a folder or unreadable file 3051, a file that is not
-// SQLite (or too short to be one) 3343; the password of a protected file is checked against
-// the connect text's PWD= (3031). An exclusive open takes SQLite's exclusive locking mode and
-// holds the lock until Close: it answers 3045 while anyone else has the file open, and others
+// Opening goes through the storage back-end the connect text's type names (storage/BackEnd.h;
+// a plain file is the SQLite back-end's): a missing file answers 3024, a folder or unreadable
+// file 3051, a file not in the back-end's format 3343, an unknown type 3170; the password of a
+// protected database is checked against the connect text's PWD= (3031). An exclusive open
+// holds the database until Close: it answers 3045 while anyone else has it open, and others
 // answer 3051 while it is held. A read-only open refuses writes with 3027.
-// Files the engine creates use WAL, synchronous=FULL and a busy timeout; every connection
-// sets the busy timeout, synchronous=FULL and registers the Jet SQL functions.
 //
 // One workspace is one session: a second Database a workspace opens on a file it has open
 // already goes through the same connection (OpenInSession), so that both see what the other
@@ -26,9 +25,9 @@
 #include <string>
 
 #include "jet/Catalogue.h"
-#include "jet/sqlite/SqliteConnection.h"
-#include "jet/sqlite/SqliteStatement.h"
-#include "jet/sqlite/SqliteStatementCache.h"
+#include "jet/storage/BackEnd.h"
+#include "jet/storage/Connection.h"
+#include "jet/storage/StatementCache.h"
 
 namespace lumo::jet {
 
@@ -36,6 +35,7 @@ struct OpenOptions {
   bool exclusive = false;
   bool readOnly = false;
   std::string password;  // the connect text's PWD=
+  std::string type;      // the connect text's back-end type ("" for a file)
 };
 
 // How long a connection waits for another process's lock before the engine answers a
@@ -49,7 +49,7 @@ std::string ReadFileHeader(const std::string& path, size_t bytes);
 
 class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
  public:
-  // Opens an existing file.
+  // Opens an existing database through the back-end for options.type.
   static std::shared_ptr<DatabaseFile> Open(const std::string& path, const OpenOptions& options);
   // Opens the file `open` has open through open's connection, when the two may share it:
   // neither exclusive, both read-only or both not (a read-only open keeps a connection that
@@ -72,25 +72,25 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   void CheckWritable() const;
 
   // The connection; 3420 once the file is closed.
-  SqliteConnection& Connection();
+  storage::Connection& Connection();
   // The same, shared with the other files of the session (null once closed): a workspace
   // keeps it to end its transaction there even after this file closed.
-  std::shared_ptr<SqliteConnection> SessionConnection() const { return connection_; }
+  std::shared_ptr<storage::Connection> SessionConnection() const { return connection_; }
   // A prepared statement for this SQL text, prepared once and reused; it comes back reset
   // with its bindings cleared. Valid while the file is open. A statement still being stepped
   // by one user must not be requested again by another: callers that keep a statement
   // across calls (scans) prepare their own.
-  SqliteStatement& Statement(const std::string& sql);
+  storage::Statement& Statement(const std::string& sql);
   Catalogue& Schema() { return catalogue_; }
-  // A statement of its own for this SQL text. When SQLite does not know a name in it and
-  // `unknownName` is given, the name comes back there (and nullptr) instead of the error, so
-  // that the caller can take it for a parameter as Jet does; nothing reaches
+  // A statement of its own for this SQL text. When the back-end does not know a name in it
+  // and `unknownName` is given, the name comes back there (and nullptr) instead of the error,
+  // so that the caller can take it for a parameter as Jet does; nothing reaches
   // DBEngine.Errors then. Other failures raise as usual.
-  std::unique_ptr<SqliteStatement> Prepare(const std::string& sql, std::string* unknownName = nullptr);
-
-  // Our SQL functions on a connection to this file: the Jet functions and jet_identity(),
-  // which answers SELECT @@IDENTITY on any of the file's connections.
-  void RegisterFunctions(SqliteConnection& connection);
+  std::unique_ptr<storage::Statement> Prepare(const std::string& sql, std::string* unknownName = nullptr);
+  // A read-only connection of its own to the same database, set up as the session's is, for a
+  // long scan that must not hold the session's snapshot; null when the back-end cannot give
+  // one beside the session (the file is held exclusively, or its readers would block writers).
+  std::unique_ptr<storage::Connection> OpenScanConnection();
   // After an insert into `table` (by Execute or a recordset's Update): when the table has a
   // counter, the counter of the row the connection added last becomes @@IDENTITY.
   void NoteInsert(const std::string& table);
@@ -115,10 +115,8 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   bool IsOpen() const { return connection_ != nullptr; }
 
  private:
-  DatabaseFile(std::string path, OpenOptions options, std::shared_ptr<SqliteConnection> connection);
-  // Busy timeout, synchronous, the Jet functions; then the exclusive lock, the format probe
-  // and the read-only switch.
-  void Prepare(bool created);
+  DatabaseFile(std::string path, OpenOptions options, std::shared_ptr<storage::BackEnd> backEnd);
+  storage::ConnectionSettings Settings() const;
   void CheckPassword();
 
   std::string path_;
@@ -128,8 +126,9 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   // with the other files of the session.
   std::shared_ptr<int64_t> identity_ = std::make_shared<int64_t>(0);
   uint64_t cacheEpoch_ = 0;
-  std::shared_ptr<SqliteConnection> connection_;  // declared before the statements that use it
-  SqliteStatementCache statements_;
+  std::shared_ptr<storage::BackEnd> backEnd_;
+  std::shared_ptr<storage::Connection> connection_;  // declared before the statements that use it
+  storage::StatementCache statements_;
   Catalogue catalogue_;
 };
 
@@ -147,7 +146,7 @@ class WriteScope {
   void Commit();
 
  private:
-  SqliteConnection& connection_;
+  storage::Connection& connection_;
   bool savepoint_ = false;
   bool open_ = true;
 };

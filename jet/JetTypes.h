@@ -2,7 +2,7 @@
 // Field types of the engine and the forms in which values are stored.
 //
 // The column types of an SQLite file carry the DAO type, so any file opens with sensible
-// field types and our own files describe themselves to the stock sqlite3 shell:
+// field types and our own files describe themselves to the stock SQLite shell:
 //
 //   Jet DDL type            declared SQLite type                  affinity   DAO type
 //   TEXT(n), CHAR(n), ...   VARCHAR(n) COLLATE NOCASE             text       dbText, size n

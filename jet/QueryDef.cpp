@@ -130,7 +130,7 @@ Collection<Field>& QueryDef::Fields() {
   std::vector<std::string> known;
   for (const auto& parameter : Parameters()) known.push_back(parameter->Name());
   PreparedJet prepared = PrepareJet(*file_, sql_, known, kSource);
-  SqliteStatement& statement = *prepared.statement;
+  storage::Statement& statement = *prepared.statement;
   for (int column = 0; column < statement.ColumnCount(); ++column) {
     const std::string table = statement.ColumnTableName(column);
     JetFieldType type = MapDeclaredType(statement.ColumnDeclaredType(column));

@@ -5,7 +5,7 @@
 #include "jet/Catalogue.h"
 #include "jet/DatabaseFile.h"
 #include "jet/sql/JetText.h"
-#include "jet/sqlite/SqliteStatement.h"
+#include "jet/storage/Statement.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {
@@ -35,7 +35,7 @@ class DerivedTypes {
 
 }  // namespace
 
-std::vector<RecordsetColumn> DescribeResultColumns(DatabaseFile& file, const SqliteStatement& statement,
+std::vector<RecordsetColumn> DescribeResultColumns(DatabaseFile& file, const storage::Statement& statement,
                                                    const std::string& baseTable,
                                                    const std::vector<ResultColumnType>& derived) {
   std::vector<RecordsetColumn> columns;
@@ -85,7 +85,7 @@ bool HasUntypedColumns(const std::vector<RecordsetColumn>& columns) {
   return false;
 }
 
-void TypeFromFirstRow(std::vector<RecordsetColumn>& columns, SqliteStatement& statement) {
+void TypeFromFirstRow(std::vector<RecordsetColumn>& columns, storage::Statement& statement) {
   const bool row = statement.Step();
   for (size_t i = 0; i < columns.size(); ++i) {
     RecordsetColumn& column = columns[i];

@@ -13,11 +13,13 @@
 namespace lumo::jet {
 
 class DatabaseFile;
-class SqliteStatement;
+namespace storage {
+class Statement;
+}  // namespace storage
 
 // The columns of a prepared statement. baseTable: the table whose columns are base columns
 // of an updatable recordset (empty for none). Columns left without a type have type 0.
-std::vector<RecordsetColumn> DescribeResultColumns(DatabaseFile& file, const SqliteStatement& statement,
+std::vector<RecordsetColumn> DescribeResultColumns(DatabaseFile& file, const storage::Statement& statement,
                                                    const std::string& baseTable,
                                                    const std::vector<ResultColumnType>& derived);
 
@@ -27,6 +29,6 @@ bool HasUntypedColumns(const std::vector<RecordsetColumn>& columns);
 // (whole numbers Long, other numbers Double, stored dates Date, other text Text, or Memo
 // beyond 255 characters, bytes Long Binary); Text when there is no row or the value is Null.
 // The statement must be bound and is reset afterwards.
-void TypeFromFirstRow(std::vector<RecordsetColumn>& columns, SqliteStatement& statement);
+void TypeFromFirstRow(std::vector<RecordsetColumn>& columns, storage::Statement& statement);
 
 }  // namespace lumo::jet

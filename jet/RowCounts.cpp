@@ -27,7 +27,7 @@ std::string TriggerSql(const std::string& table, bool insert) {
 }  // namespace
 
 bool ReadRowCounted(DatabaseFile& file, const std::string& table) {
-  SqliteStatement& statement = file.Statement(
+  storage::Statement& statement = file.Statement(
       "SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 AND "
       "((name = ?2 AND sql = ?3) OR (name = ?4 AND sql = ?5)) AND EXISTS "
       "(SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'MSysRowCounts')");
@@ -44,7 +44,7 @@ bool ReadRowCounted(DatabaseFile& file, const std::string& table) {
 void AddRowCount(DatabaseFile& file, const std::string& table) {
   file.CheckWritable();
   WriteScope scope(file);
-  SqliteConnection& connection = file.Connection();
+  storage::Connection& connection = file.Connection();
   connection.Exec(std::string("CREATE TABLE IF NOT EXISTS ") + kRowCountsTable +
                   " (TableName VARCHAR(255) COLLATE NOCASE NOT NULL PRIMARY KEY, Rows INTEGER NOT NULL DEFAULT 0)");
   for (bool insert : {true, false}) {
@@ -61,7 +61,8 @@ void AddRowCount(DatabaseFile& file, const std::string& table) {
 
 void ForgetRowCount(DatabaseFile& file, const std::string& table) {
   if (!file.Schema().HasTable(kRowCountsTable)) return;
-  SqliteStatement& statement = file.Statement(std::string("DELETE FROM ") + kRowCountsTable + " WHERE TableName = ?1");
+  storage::Statement& statement =
+      file.Statement(std::string("DELETE FROM ") + kRowCountsTable + " WHERE TableName = ?1");
   statement.BindText(1, table);
   statement.Step();
   statement.Reset();
@@ -76,7 +77,7 @@ std::string TableRowsExpression(const TableInfo& table) {
 }
 
 int64_t TableRows(DatabaseFile& file, const TableInfo& table) {
-  SqliteStatement& statement = file.Statement("SELECT " + TableRowsExpression(table));
+  storage::Statement& statement = file.Statement("SELECT " + TableRowsExpression(table));
   const int64_t rows = statement.Step() ? statement.ColumnInt64(0) : 0;
   statement.Reset();
   return rows;

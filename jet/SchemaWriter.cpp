@@ -410,7 +410,7 @@ void SchemaWriter::AlterColumn(const std::string& table, const ColumnDesign& cha
   std::vector<std::string> recreate;
   {
     // The check triggers are made anew below; the others (counters) come back as they were.
-    SqliteStatement& statement = file_.Statement(
+    storage::Statement& statement = file_.Statement(
         "SELECT sql FROM sqlite_master WHERE tbl_name = ?1 AND type IN ('index', 'trigger') AND sql IS NOT NULL "
         "AND name NOT IN (?2, ?3, ?4, ?5, ?6)");
     statement.BindText(1, name);

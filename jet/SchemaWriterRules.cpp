@@ -245,7 +245,7 @@ void SchemaWriter::AddRelation(RelationInfo relation, bool fromSql, bool withInd
   }
   if (Enforced(relation)) {
     // Rows that already break the rule would stay broken.
-    SqliteStatement& orphans = file_.Statement(
+    storage::Statement& orphans = file_.Statement(
         "SELECT 1 FROM " + Quote(foreign->name) + " AS f WHERE " + AllPresent("f.", relation.foreignFields) +
         " AND NOT EXISTS (SELECT 1 FROM " + Quote(primary->name) + " AS p WHERE " +
         Pairs("p.", relation.fields, "f.", relation.foreignFields) + ") LIMIT 1");

@@ -4,8 +4,8 @@
 
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
-#include "jet/sqlite/SqliteConnection.h"
-#include "jet/sqlite/SqliteStatement.h"
+#include "jet/storage/Connection.h"
+#include "jet/storage/Statement.h"
 #include "runtime/Exceptions.h"
 #include "runtime/StrUtils.h"
 
@@ -29,12 +29,12 @@ std::shared_ptr<const Workgroup> Workgroup::Load(const std::string& systemDB) {
     OpenOptions options;
     options.readOnly = true;
     std::shared_ptr<DatabaseFile> file = DatabaseFile::Open(systemDB, options);
-    SqliteStatement& accounts = file->Statement("SELECT Name, Password, FGroup FROM MSysAccounts ORDER BY rowid");
+    storage::Statement& accounts = file->Statement("SELECT Name, Password, FGroup FROM MSysAccounts ORDER BY rowid");
     while (accounts.Step()) {
       workgroup->accounts_.push_back({accounts.ColumnText(0), accounts.ColumnText(1), accounts.ColumnInt64(2) != 0});
     }
     accounts.Reset();
-    SqliteStatement& groups = file->Statement("SELECT GroupName, UserName FROM MSysGroups ORDER BY rowid");
+    storage::Statement& groups = file->Statement("SELECT GroupName, UserName FROM MSysGroups ORDER BY rowid");
     while (groups.Step()) workgroup->memberships_.emplace_back(groups.ColumnText(0), groups.ColumnText(1));
     groups.Reset();
   } catch (const EOleException&) {
@@ -48,14 +48,14 @@ std::shared_ptr<const Workgroup> Workgroup::Load(const std::string& systemDB) {
 void Workgroup::CreateFile(const std::string& path, const std::vector<Account>& accounts,
                            const std::vector<std::pair<std::string, std::string>>& memberships) {
   std::shared_ptr<DatabaseFile> file = DatabaseFile::Create(path, {}, 0);
-  SqliteConnection& connection = file->Connection();
+  storage::Connection& connection = file->Connection();
   WriteScope scope(*file);
   connection.Exec(
       "CREATE TABLE MSysAccounts (Name VARCHAR(20) COLLATE NOCASE NOT NULL PRIMARY KEY, Password VARCHAR(20), "
       "FGroup BOOLEAN NOT NULL DEFAULT 0);"
       "CREATE TABLE MSysGroups (GroupName VARCHAR(20) COLLATE NOCASE NOT NULL, "
       "UserName VARCHAR(20) COLLATE NOCASE NOT NULL, PRIMARY KEY (GroupName, UserName))");
-  SqliteStatement& insertAccount =
+  storage::Statement& insertAccount =
       file->Statement("INSERT INTO MSysAccounts (Name, Password, FGroup) VALUES (?1, ?2, ?3)");
   for (const Account& account : accounts) {
     insertAccount.Reset();
@@ -65,7 +65,7 @@ void Workgroup::CreateFile(const std::string& path, const std::vector<Account>& 
     insertAccount.Step();
   }
   insertAccount.Reset();
-  SqliteStatement& insertMember = file->Statement("INSERT INTO MSysGroups (GroupName, UserName) VALUES (?1, ?2)");
+  storage::Statement& insertMember = file->Statement("INSERT INTO MSysGroups (GroupName, UserName) VALUES (?1, ?2)");
   for (const auto& [group, user] : memberships) {
     insertMember.Reset();
     insertMember.BindText(1, group);

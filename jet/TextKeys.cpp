@@ -66,10 +66,10 @@ void KeepTextKeysUnique(DatabaseFile& file, const TableInfo& table) {
   for (const IndexInfo& index : table.indexes) {
     if (index.unique || index.primary) AddTriggers(table, index, wanted);
   }
-  SqliteConnection& connection = file.Connection();
+  storage::Connection& connection = file.Connection();
   std::map<std::string, std::string> present;
   {
-    SqliteStatement& statement =
+    storage::Statement& statement =
         file.Statement("SELECT name, sql FROM sqlite_temp_master WHERE type = 'trigger' AND tbl_name = ?1");
     statement.BindText(1, table.name);
     while (statement.Step()) {

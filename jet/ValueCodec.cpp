@@ -8,7 +8,7 @@
 
 #include "jet/DaoErrors.h"
 #include "jet/sql/JetText.h"
-#include "jet/sqlite/SqliteStatement.h"
+#include "jet/storage/Statement.h"
 #include "runtime/Exceptions.h"
 #include "runtime/StrUtils.h"
 
@@ -110,7 +110,7 @@ std::optional<std::string> StoredGuidText(const Variant& value) {
   return NormalizeGuidText(text);
 }
 
-Variant ReadColumnValue(const SqliteStatement& statement, int column, const JetFieldType& type) {
+Variant ReadColumnValue(const storage::Statement& statement, int column, const JetFieldType& type) {
   const ColumnType stored = statement.TypeOf(column);
   switch (stored) {
     case ColumnType::Null: return Variant::Null();
@@ -253,7 +253,7 @@ Variant ConvertFieldValue(Variant&& value, const JetFieldType& type, const std::
   return ConvertFieldValue(static_cast<const Variant&>(value), type, fieldName);
 }
 
-void BindFieldValueInPlace(SqliteStatement& statement, int index, const Variant& value, const JetFieldType& type,
+void BindFieldValueInPlace(storage::Statement& statement, int index, const Variant& value, const JetFieldType& type,
                            const std::string& fieldName) {
   if (InFieldForm(value, type) != nullptr) {
     if (const std::string* text = value.TextIf()) {
@@ -267,7 +267,7 @@ void BindFieldValueInPlace(SqliteStatement& statement, int index, const Variant&
   BindFieldValue(statement, index, value, type, fieldName);
 }
 
-void BindFieldValue(SqliteStatement& statement, int index, const Variant& value, const JetFieldType& type,
+void BindFieldValue(storage::Statement& statement, int index, const Variant& value, const JetFieldType& type,
                     const std::string& fieldName) {
   const Variant converted = ConvertFieldValue(value, type, fieldName);
   if (converted.IsNull()) {
@@ -299,7 +299,7 @@ void BindFieldValue(SqliteStatement& statement, int index, const Variant& value,
   }
 }
 
-void BindPlainValue(SqliteStatement& statement, int index, const Variant& value) {
+void BindPlainValue(storage::Statement& statement, int index, const Variant& value) {
   switch (value.Type()) {
     case VarType::kEmpty:
     case VarType::kNull: statement.BindNull(index); return;

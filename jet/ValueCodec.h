@@ -20,11 +20,13 @@
 
 namespace lumo::jet {
 
-class SqliteStatement;
+namespace storage {
+class Statement;
+}  // namespace storage
 
 // The Variant of column `column` of the current row, read as a field of type `type`. A value
 // that does not fit the type (a foreign file's text in a date column) comes back as stored.
-Variant ReadColumnValue(const SqliteStatement& statement, int column, const JetFieldType& type);
+Variant ReadColumnValue(const storage::Statement& statement, int column, const JetFieldType& type);
 
 // `value` converted to what a field of type `type` holds (the forms listed above), raising
 // 3163/3349/3421 as DAO does on assignment. Null and Empty give Null.
@@ -37,17 +39,17 @@ Variant ConvertFieldValue(Variant&& value, const JetFieldType& type, const std::
 
 // Binds `value` as parameter `index` in the stored form of `type` (converting it first as
 // ConvertFieldValue does).
-void BindFieldValue(SqliteStatement& statement, int index, const Variant& value, const JetFieldType& type,
+void BindFieldValue(storage::Statement& statement, int index, const Variant& value, const JetFieldType& type,
                     const std::string& fieldName);
 // The same, but a text or byte array already of the field's kind is bound where it lies, not
 // copied: `value` must outlive the step, and the caller clears the bindings afterwards.
-void BindFieldValueInPlace(SqliteStatement& statement, int index, const Variant& value, const JetFieldType& type,
+void BindFieldValueInPlace(storage::Statement& statement, int index, const Variant& value, const JetFieldType& type,
                            const std::string& fieldName);
 
 // Binds a value whose field type is unknown (a query parameter, a criterion value): dates
 // in the stored text form, Booleans -1/0, currency as a number, the rest as they are. An
 // array of variants answers 3464.
-void BindPlainValue(SqliteStatement& statement, int index, const Variant& value);
+void BindPlainValue(storage::Statement& statement, int index, const Variant& value);
 
 // The stored text of a GUID value given as "{guid {...}}", "{...}", the bare 36 characters
 // or 16 bytes; nullopt when it is none of these.

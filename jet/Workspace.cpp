@@ -5,7 +5,8 @@
 
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
-#include "jet/sqlite/SqliteConnection.h"
+#include "jet/storage/BackEnd.h"
+#include "jet/storage/Connection.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {
@@ -96,16 +97,15 @@ std::shared_ptr<Database> Workspace::OpenDatabase(const std::string& name, const
                                                   const std::string& connect) {
   CheckValid();
   ConnectText parsed = ParseConnect(connect);
-  // Only our own files are there to open: every other kind of source needs a driver the
-  // engine does not have.
-  if (type_ == dbUseODBC || !(parsed.type.empty() || SameText(parsed.type, "MS Access"))) {
-    Raise(kNoInstallableIsam);
-  }
+  // A source type the engine has no storage back-end for needs a driver it does not have.
+  if (type_ == dbUseODBC) Raise(kNoInstallableIsam);
+  storage::BackEndFor(parsed.type);
   if (Trim(name).empty()) Raise(kDaoFileNotFound, {name});
   OpenOptions openOptions;
   openOptions.exclusive = IsExclusive(options);
   openOptions.readOnly = readOnly;
   openOptions.password = parsed.password;
+  openOptions.type = parsed.type;
   std::shared_ptr<DatabaseFile> file = DatabaseFile::OpenInSession(OpenFileAt(name), openOptions);
   if (!file) file = DatabaseFile::Open(name, openOptions);
   return Adopt(std::make_shared<Database>(std::move(file), name, connect));
@@ -148,24 +148,24 @@ void Workspace::BeginTrans() {
   // transaction of each connection, inner levels are savepoints. Databases of the session
   // on one file share a connection, which begins each level once.
   std::vector<Joined> started;
-  const auto begun = [&started](const SqliteConnection* connection) {
+  const auto begun = [&started](const storage::Connection* connection) {
     return std::any_of(started.begin(), started.end(),
                        [connection](const Joined& entry) { return entry.connection.lock().get() == connection; });
   };
   try {
     for (const auto& database : *databases_) {
       if (!database->IsValid()) continue;
-      std::shared_ptr<SqliteConnection> connection = database->File()->SessionConnection();
+      std::shared_ptr<storage::Connection> connection = database->File()->SessionConnection();
       if (!connection || begun(connection.get())) continue;
       if (level > 1) {
-        connection->Exec("SAVEPOINT " + SavepointName(level));
+        connection->Savepoint(SavepointName(level));
       } else if (database->File()->ReadOnly()) {
         // A read-only file never writes; it must not take the write lock from those who do.
-        connection->Exec("BEGIN");
+        connection->Begin(storage::TransactionKind::Read);
       } else {
         // As a write from the start: a transaction that read first could not wait for
         // another writer later, and would fail at its first write instead.
-        connection->BeginWrite();
+        connection->Begin(storage::TransactionKind::Write);
       }
       started.push_back({connection, level});
     }
@@ -173,7 +173,11 @@ void Workspace::BeginTrans() {
     for (const Joined& entry : started) {
       if (auto connection = entry.connection.lock()) {
         try {
-          connection->Exec(level == 1 ? "ROLLBACK" : "RELEASE " + SavepointName(level));
+          if (level == 1) {
+            connection->Rollback();
+          } else {
+            connection->ReleaseSavepoint(SavepointName(level));
+          }
         } catch (...) {}
       }
     }
@@ -188,18 +192,24 @@ void Workspace::EndTransaction(bool commit) {
   if (transactionLevel_ == 0) Raise(3034);
   const int level = transactionLevel_;
   // Each connection joined every level begun while it was open; this level's entry ends it.
-  // A connection whose databases all closed is gone, and SQLite rolled its transaction back.
+  // A connection whose databases all closed is gone, and its transaction rolled back with it.
   for (const Joined& entry : joined_) {
     if (entry.level != level) continue;
-    std::shared_ptr<SqliteConnection> connection = entry.connection.lock();
+    std::shared_ptr<storage::Connection> connection = entry.connection.lock();
     if (!connection) continue;
     if (level == 1) {
-      if (connection->InTransaction()) connection->Exec(commit ? "COMMIT" : "ROLLBACK");
+      if (connection->InTransaction()) {
+        if (commit) {
+          connection->Commit();
+        } else {
+          connection->Rollback();
+        }
+      }
     } else if (commit) {
-      connection->Exec("RELEASE " + SavepointName(level));
+      connection->ReleaseSavepoint(SavepointName(level));
     } else {
-      connection->Exec("ROLLBACK TO " + SavepointName(level));
-      connection->Exec("RELEASE " + SavepointName(level));
+      connection->RollbackToSavepoint(SavepointName(level));
+      connection->ReleaseSavepoint(SavepointName(level));
     }
   }
   std::erase_if(joined_, [level](const Joined& entry) { return entry.level >= level; });

@@ -33,7 +33,9 @@ namespace lumo::jet {
 
 class DBEngine;
 class DatabaseFile;
-class SqliteConnection;
+namespace storage {
+class Connection;
+}
 
 class Workspace : public DaoObject {
  public:
@@ -78,7 +80,7 @@ class Workspace : public DaoObject {
   struct Joined {
     // The connection the level began on: it ends there even when the database that began
     // it closed while another of the session stays open on the file.
-    std::weak_ptr<SqliteConnection> connection;
+    std::weak_ptr<storage::Connection> connection;
     int level;  // the transaction level the connection joined at
   };
   std::vector<Joined> joined_;  // connections taking part in the open transaction

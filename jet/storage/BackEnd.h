@@ -37,6 +37,12 @@ class BackEnd {
   virtual std::shared_ptr<Connection> Open(const ConnectionSettings& settings) = 0;
   // Makes a new, empty database and opens it; the caller adds the engine's system tables.
   virtual std::shared_ptr<Connection> Create(const ConnectionSettings& settings) = 0;
+  // Removes what a Create that failed halfway left behind, so that nothing half-made stays.
+  virtual void Discard(const std::string& path) noexcept = 0;
+  // A second, read-only connection to a database `session` has open, set up as `settings`
+  // say, for a long scan beside the session; null when the back-end cannot give one without
+  // holding up the session's writers.
+  virtual std::unique_ptr<Connection> OpenScan(Connection& session, const ConnectionSettings& settings) = 0;
 };
 
 // Registers (or replaces) the back-end for a connect text type; the type compares without

@@ -6,7 +6,7 @@
 #include <fstream>
 
 #include "jet/DaoConstants.h"
-#include "jet/sqlite/SqliteTransaction.h"
+#include "jet/storage/Transaction.h"
 #include "tests/jet/EngineTestSupport.h"
 
 namespace lumo::jet {
@@ -159,7 +159,7 @@ TEST_F(DatabaseFileTest, WriteHeldByAnotherConnectionAnswersLockedAfterTheBusyTi
   auto holder = DatabaseFile::Open(PathOf("a.db"), {});
   auto waiter = DatabaseFile::Open(PathOf("a.db"), {});
   waiter->SetBusyTimeoutMs(50);
-  SqliteTransaction lock(holder->Connection());
+  storage::Transaction lock(holder->Connection());
   EXPECT_EQ(DaoNumberOf([&] { WriteScope scope(*waiter); }), 3218);
   // Readers are not blocked by a writer.
   EXPECT_EQ(Count(*waiter), 1);

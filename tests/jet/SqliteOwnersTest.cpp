@@ -10,7 +10,7 @@
 
 #include "jet/sqlite/SqliteConnection.h"
 #include "jet/sqlite/SqliteStatement.h"
-#include "jet/sqlite/SqliteTransaction.h"
+#include "jet/storage/Transaction.h"
 #include "runtime/Exceptions.h"
 
 namespace lumo::jet {
@@ -68,12 +68,12 @@ TEST_F(SqliteOwnersTest, TransactionRollsBackUnlessCommitted) {
   SqliteConnection connection(PathOf("b.db"), OpenMode::Create);
   connection.Exec("CREATE TABLE t (x INTEGER)");
   {
-    SqliteTransaction transaction(connection);
+    storage::Transaction transaction(connection);
     connection.Exec("INSERT INTO t VALUES (1)");
     EXPECT_TRUE(connection.InTransaction());
   }
   {
-    SqliteTransaction transaction(connection);
+    storage::Transaction transaction(connection);
     connection.Exec("INSERT INTO t VALUES (2)");
     transaction.Commit();
   }
