@@ -8,8 +8,8 @@
 #include "jet/DatabaseExecute.h"
 #include "jet/DatabaseFile.h"
 #include "jet/Recordset.h"
-#include "jet/SchemaWriter.h"
 #include "jet/sql/JetSqlTranslator.h"
+#include "jet/storage/SchemaWriter.h"
 #include "jet/storage/Statement.h"
 #include "runtime/StrUtils.h"
 
@@ -62,7 +62,7 @@ class TableDefCollection : public Collection<TableDef> {
   void Append(std::shared_ptr<TableDef> table) override {
     if (!table || !table->IsValid()) RaiseDaoError(3420, {}, "DAO.TableDefs");
     if (table->IsAppended()) RaiseDaoError(3367, {}, "DAO.TableDefs");
-    SchemaWriter(*file_, "DAO.TableDefs").CreateTable(table->Design());
+    file_->SchemaChanges("DAO.TableDefs")->CreateTable(table->Design());
     table->Attach(file_);
     Add(std::move(table));
     Refresh();  // into its place in the order
@@ -70,7 +70,7 @@ class TableDefCollection : public Collection<TableDef> {
 
   void Delete(std::string_view name) override {
     std::shared_ptr<TableDef> table = Find(name);
-    SchemaWriter(*file_, "DAO.TableDefs").DropTable(std::string(name), 3265);
+    file_->SchemaChanges("DAO.TableDefs")->DropTable(std::string(name), 3265);
     if (table) {
       table->Detach();
       Remove(table.get());
@@ -193,14 +193,14 @@ class RelationCollection : public Collection<Relation> {
   void Append(std::shared_ptr<Relation> relation) override {
     if (!relation || !relation->IsValid()) RaiseDaoError(3420, {}, "DAO.Relations");
     if (relation->IsAppended()) RaiseDaoError(3367, {}, "DAO.Relations");
-    SchemaWriter(*file_, "DAO.Relations").CreateRelation(relation->Design(), false);
+    file_->SchemaChanges("DAO.Relations")->CreateRelation(relation->Design(), false);
     relation->MarkAppended();
     Refresh();
   }
   void Delete(std::string_view name) override {
     auto info = file_->Schema().FindRelation(name);
     if (info && info->declared) RaiseDaoError(3219, {}, "DAO.Relations");
-    SchemaWriter(*file_, "DAO.Relations").DropRelation(std::string(name), 3265);
+    file_->SchemaChanges("DAO.Relations")->DropRelation(std::string(name), 3265);
     Refresh();
   }
 

@@ -5,9 +5,9 @@
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
 #include "jet/ResultColumns.h"
-#include "jet/SchemaWriter.h"
 #include "jet/ValueCodec.h"
 #include "jet/storage/Connection.h"
+#include "jet/storage/SchemaWriter.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {
@@ -71,7 +71,7 @@ int MakeTable(DatabaseFile& file, PreparedJet& prepared, const ParameterValues& 
   }
   try {
     WriteScope scope(file);
-    SchemaWriter(file, source).CreateTable(design);
+    file.SchemaChanges(source)->CreateTable(design);
     prepared.statement = file.Prepare("INSERT INTO " + QuoteName(design.name) + " " + translated.selectSql);
     BindParameters(prepared, values, source);
     while (prepared.statement->Step()) {}
@@ -164,7 +164,7 @@ int ExecuteJet(DatabaseFile& file, const std::string& jetSql, int options, const
   if (IsSelect(translated.kind)) RaiseDaoError(3065, {}, source);
   if (translated.ddl || IsDdl(translated.kind)) {
     if (!translated.ddl) RaiseDaoError(kDaoInvalidStatement, {}, source);
-    SchemaWriter(file, source).Apply(*translated.ddl);
+    file.SchemaChanges(source)->Apply(*translated.ddl);
     if (wasDdl) *wasDdl = true;
     return 0;
   }

@@ -95,6 +95,10 @@ std::shared_ptr<DatabaseFile> DatabaseFile::Create(const std::string& path, cons
   return file;
 }
 
+std::unique_ptr<storage::SchemaWriter> DatabaseFile::SchemaChanges(std::string source) {
+  return backEnd_->MakeSchemaWriter(*this, std::move(source));
+}
+
 std::unique_ptr<storage::Connection> DatabaseFile::OpenScanConnection() {
   return backEnd_->OpenScan(Connection(), Settings());
 }

@@ -91,6 +91,9 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   // long scan that must not hold the session's snapshot; null when the back-end cannot give
   // one beside the session (the file is held exclusively, or its readers would block writers).
   std::unique_ptr<storage::Connection> OpenScanConnection();
+  // The writer of schema changes to this database, for one change or a few; `source` names the
+  // DAO object its errors come from.
+  std::unique_ptr<storage::SchemaWriter> SchemaChanges(std::string source);
   // After an insert into `table` (by Execute or a recordset's Update): when the table has a
   // counter, the counter of the row the connection added last becomes @@IDENTITY.
   void NoteInsert(const std::string& table);

@@ -63,7 +63,7 @@ class TableDef::FieldList : public Collection<Field> {
       return;
     }
     if (field->IsFrozen()) RaiseDaoError(kInvalidOperation, {}, kSource);
-    SchemaWriter(*owner_.file_, kSource).AddColumn(owner_.name_, TableDef::DesignOf(*field));
+    owner_.file_->SchemaChanges(kSource)->AddColumn(owner_.name_, TableDef::DesignOf(*field));
     field->PersistProperties(owner_.file_, owner_.name_);
     owner_.BuildFields();
   }
@@ -74,7 +74,7 @@ class TableDef::FieldList : public Collection<Field> {
       return;
     }
     std::shared_ptr<Field> field = Find(name);
-    SchemaWriter(*owner_.file_, kSource).DropColumn(owner_.name_, std::string(name), 3265);
+    owner_.file_->SchemaChanges(kSource)->DropColumn(owner_.name_, std::string(name), 3265);
     if (field) field->Detach();
     owner_.BuildFields();
   }
@@ -100,7 +100,7 @@ class TableDef::IndexList : public Collection<Index> {
       return;
     }
     if (index->IsFrozen()) RaiseDaoError(kInvalidOperation, {}, kSource);
-    SchemaWriter(*owner_.file_, kSource).CreateIndex(owner_.name_, TableDef::DesignOf(*index));
+    owner_.file_->SchemaChanges(kSource)->CreateIndex(owner_.name_, TableDef::DesignOf(*index));
     index->Freeze();
     owner_.BuildIndexes();
   }
@@ -111,7 +111,7 @@ class TableDef::IndexList : public Collection<Index> {
       return;
     }
     std::shared_ptr<Index> index = Find(name);
-    SchemaWriter(*owner_.file_, kSource).DropIndex(owner_.name_, std::string(name), 3265);
+    owner_.file_->SchemaChanges(kSource)->DropIndex(owner_.name_, std::string(name), 3265);
     owner_.BuildIndexes();
   }
   using Collection<Index>::Reset;

@@ -16,7 +16,7 @@
 #include "jet/Field.h"
 #include "jet/Index.h"
 #include "jet/Property.h"
-#include "jet/SchemaWriter.h"
+#include "jet/storage/SchemaWriter.h"
 #include "runtime/Variant.h"
 
 namespace lumo::jet {

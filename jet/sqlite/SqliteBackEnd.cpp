@@ -11,6 +11,7 @@
 #include "jet/DatabaseFile.h"
 #include "jet/sqlite/functions/JetSqlFunctions.h"
 #include "jet/sqlite/SqliteConnection.h"
+#include "jet/sqlite/SqliteSchemaWriter.h"
 #include "jet/sqlite/SqliteStatement.h"
 #include "runtime/Exceptions.h"
 #include "runtime/StrUtils.h"
@@ -141,6 +142,10 @@ std::unique_ptr<storage::Connection> SqliteBackEnd::OpenScan(storage::Connection
   RegisterFunctions(*connection, settings.identity);
   connection->Exec("PRAGMA query_only=1");
   return connection;
+}
+
+std::unique_ptr<storage::SchemaWriter> SqliteBackEnd::MakeSchemaWriter(DatabaseFile& file, std::string source) {
+  return std::make_unique<SqliteSchemaWriter>(file, std::move(source));
 }
 
 std::string ReadFileHeader(const std::string& path, size_t bytes) {

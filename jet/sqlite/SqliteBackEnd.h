@@ -23,6 +23,7 @@ class SqliteBackEnd final : public storage::BackEnd {
   void Discard(const std::string& path) noexcept override;
   std::unique_ptr<storage::Connection> OpenScan(storage::Connection& session,
                                                 const storage::ConnectionSettings& settings) override;
+  std::unique_ptr<storage::SchemaWriter> MakeSchemaWriter(DatabaseFile& file, std::string source) override;
 
   // The engine's functions on a connection: the Jet functions and jet_identity(), which
   // answers SELECT @@IDENTITY from `identity`.

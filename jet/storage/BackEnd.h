@@ -15,8 +15,13 @@
 #include <string_view>
 
 #include "jet/storage/Connection.h"
+#include "jet/storage/SchemaWriter.h"
 
-namespace lumo::jet::storage {
+namespace lumo::jet {
+
+class DatabaseFile;
+
+namespace storage {
 
 // How a connection is to be opened and set up.
 struct ConnectionSettings {
@@ -43,6 +48,9 @@ class BackEnd {
   // say, for a long scan beside the session; null when the back-end cannot give one without
   // holding up the session's writers.
   virtual std::unique_ptr<Connection> OpenScan(Connection& session, const ConnectionSettings& settings) = 0;
+  // The writer of schema changes to `file` (open through this back-end); `source` names the
+  // DAO object its errors come from.
+  virtual std::unique_ptr<SchemaWriter> MakeSchemaWriter(DatabaseFile& file, std::string source) = 0;
 };
 
 // Registers (or replaces) the back-end for a connect text type; the type compares without
@@ -56,4 +64,5 @@ std::shared_ptr<BackEnd> BackEndFor(std::string_view type);
 // beside the back-end itself.
 std::shared_ptr<BackEnd> MakeFileBackEnd();
 
-}  // namespace lumo::jet::storage
+}  // namespace storage
+}  // namespace lumo::jet

@@ -35,6 +35,9 @@ class NotingBackEnd final : public storage::BackEnd {
                                                 const storage::ConnectionSettings& settings) override {
     return file_->OpenScan(session, settings);
   }
+  std::unique_ptr<storage::SchemaWriter> MakeSchemaWriter(DatabaseFile& file, std::string source) override {
+    return file_->MakeSchemaWriter(file, std::move(source));
+  }
 
   std::vector<storage::ConnectionSettings> opened;
 

@@ -1,8 +1,8 @@
 #pragma once
-// Every schema change the engine makes goes through here: the DDL statements of
-// Database.Execute (as the translator parsed them) and the Append/Delete calls of TableDefs,
-// Fields and Indexes. Each change runs in one write transaction together with the engine's
-// bookkeeping beside SQLite's schema (index names and flags in MSysIndexes, object dates in
+// The SQLite back-end's schema writer: every schema change the engine makes on an SQLite file
+// goes through here, the DDL statements of Database.Execute (as the translator parsed them)
+// and the Append/Delete calls of TableDefs, Fields, Indexes and Relations. Each change runs in one write transaction
+// together with the engine's bookkeeping beside SQLite's schema (index names and flags in MSysIndexes, object dates in
 // MSysObjects, the Required flag of columns SQLite could not declare NOT NULL), so a failed
 // change leaves nothing half-made.
 //
@@ -47,9 +47,9 @@ namespace lumo::jet {
 
 class DatabaseFile;
 
-class SchemaWriter final : public storage::SchemaWriter {
+class SqliteSchemaWriter final : public storage::SchemaWriter {
  public:
-  SchemaWriter(DatabaseFile& file, std::string source) : file_(file), source_(std::move(source)) {}
+  SqliteSchemaWriter(DatabaseFile& file, std::string source) : file_(file), source_(std::move(source)) {}
 
   void CreateTable(const TableDesign& design) override;
   void DropTable(const std::string& table, int notFoundNumber) override;

@@ -1,4 +1,4 @@
-#include "jet/SchemaWriter.h"
+#include "jet/sqlite/SqliteSchemaWriter.h"
 
 #include <algorithm>
 
@@ -66,17 +66,17 @@ bool IsLongKeyColumn(const TableDesign& design, const ColumnDesign& column, bool
 
 }  // namespace
 
-void SchemaWriter::Raise(int number, const std::vector<std::string>& args) const {
+void SqliteSchemaWriter::Raise(int number, const std::vector<std::string>& args) const {
   RaiseDaoError(number, args, source_);
 }
 
-std::string SchemaWriter::ExactTableName(const std::string& table, int notFoundNumber) {
+std::string SqliteSchemaWriter::ExactTableName(const std::string& table, int notFoundNumber) {
   const TableInfo* info = file_.Schema().FindTable(table);
   if (info == nullptr) Raise(notFoundNumber, {table});
   return info->name;
 }
 
-std::string SchemaWriter::CreateTableSql(const std::string& name, const TableDesign& design, int rowKey) const {
+std::string SqliteSchemaWriter::CreateTableSql(const std::string& name, const TableDesign& design, int rowKey) const {
   std::string text = "CREATE TABLE " + Quote(name) + " (";
   for (size_t i = 0; i < design.columns.size(); ++i) {
     const ColumnDesign& column = design.columns[i];
@@ -102,7 +102,7 @@ std::string SchemaWriter::CreateTableSql(const std::string& name, const TableDes
   return text + ")";
 }
 
-void SchemaWriter::CreateTable(const TableDesign& design) {
+void SqliteSchemaWriter::CreateTable(const TableDesign& design) {
   Catalogue& schema = file_.Schema();
   if (design.name.empty()) Raise(3001);
   if (schema.HasTable(design.name)) Raise(kDaoTableExists, {design.name});
@@ -187,7 +187,7 @@ void SchemaWriter::CreateTable(const TableDesign& design) {
   schema.Invalidate();
 }
 
-void SchemaWriter::DropTable(const std::string& table, int notFoundNumber) {
+void SqliteSchemaWriter::DropTable(const std::string& table, int notFoundNumber) {
   const std::string name = ExactTableName(table, notFoundNumber);
   // A relation needs both of its tables: it goes first.
   for (const RelationInfo& relation : file_.Schema().Relations()) {
@@ -200,7 +200,7 @@ void SchemaWriter::DropTable(const std::string& table, int notFoundNumber) {
   file_.Schema().Invalidate();
 }
 
-void SchemaWriter::AddColumn(const std::string& table, const ColumnDesign& column) {
+void SqliteSchemaWriter::AddColumn(const std::string& table, const ColumnDesign& column) {
   const std::string name = ExactTableName(table, kDaoTableNotExists);
   Catalogue& schema = file_.Schema();
   if (column.name.empty()) Raise(3001);
@@ -233,7 +233,7 @@ void SchemaWriter::AddColumn(const std::string& table, const ColumnDesign& colum
   schema.Invalidate();
 }
 
-void SchemaWriter::DropColumn(const std::string& table, const std::string& column, int notFoundNumber) {
+void SqliteSchemaWriter::DropColumn(const std::string& table, const std::string& column, int notFoundNumber) {
   const std::string name = ExactTableName(table, kDaoTableNotExists);
   Catalogue& schema = file_.Schema();
   const TableInfo* info = schema.FindTable(name);
@@ -268,7 +268,7 @@ void SchemaWriter::DropColumn(const std::string& table, const std::string& colum
   schema.Invalidate();
 }
 
-void SchemaWriter::CheckIndex(const std::string& table, const DdlIndex& index) {
+void SqliteSchemaWriter::CheckIndex(const std::string& table, const DdlIndex& index) {
   const TableInfo* info = file_.Schema().FindTable(table);
   if (index.name.empty()) Raise(3001);
   if (info->FindIndex(index.name) != nullptr) Raise(kDaoIndexExists);
@@ -280,7 +280,7 @@ void SchemaWriter::CheckIndex(const std::string& table, const DdlIndex& index) {
   }
 }
 
-void SchemaWriter::CreateIndex(const std::string& table, const DdlIndex& index) {
+void SqliteSchemaWriter::CreateIndex(const std::string& table, const DdlIndex& index) {
   const std::string name = ExactTableName(table, kDaoTableNotExists);
   CheckIndex(name, index);
   const TableInfo* info = file_.Schema().FindTable(name);
@@ -299,7 +299,7 @@ void SchemaWriter::CreateIndex(const std::string& table, const DdlIndex& index) 
   file_.Schema().Invalidate();
 }
 
-void SchemaWriter::AddConstraint(const std::string& table, const DdlIndex& index) {
+void SqliteSchemaWriter::AddConstraint(const std::string& table, const DdlIndex& index) {
   if (!index.foreign) {
     CreateIndex(table, index);
     return;
@@ -324,7 +324,7 @@ void SchemaWriter::AddConstraint(const std::string& table, const DdlIndex& index
   file_.Schema().Invalidate();
 }
 
-void SchemaWriter::WriteIndex(const std::string& table, const DdlIndex& index) {
+void SqliteSchemaWriter::WriteIndex(const std::string& table, const DdlIndex& index) {
   if (!index.rowKey && !(index.foreign && index.noIndex)) {
     std::string text = index.unique || index.primary ? "CREATE UNIQUE INDEX " : "CREATE INDEX ";
     text += Quote(SqliteIndexName(table, index.name)) + " ON " + Quote(table) + " (";
@@ -338,7 +338,7 @@ void SchemaWriter::WriteIndex(const std::string& table, const DdlIndex& index) {
   file_.Schema().StoreIndexFlags(table, index.name, index.primary, index.ignoreNulls, index.required || index.primary);
 }
 
-void SchemaWriter::DropIndex(const std::string& table, const std::string& index, int notFoundNumber) {
+void SqliteSchemaWriter::DropIndex(const std::string& table, const std::string& index, int notFoundNumber) {
   const std::string name = ExactTableName(table, kDaoTableNotExists);
   const TableInfo* info = file_.Schema().FindTable(name);
   const IndexInfo* found = info->FindIndex(index);
@@ -368,7 +368,7 @@ void SchemaWriter::DropIndex(const std::string& table, const std::string& index,
   file_.Schema().Invalidate();
 }
 
-void SchemaWriter::AlterColumn(const std::string& table, const ColumnDesign& changed) {
+void SqliteSchemaWriter::AlterColumn(const std::string& table, const ColumnDesign& changed) {
   const std::string name = ExactTableName(table, kDaoTableNotExists);
   Catalogue& schema = file_.Schema();
   std::shared_ptr<const TableInfo> info = schema.Table(name);
@@ -447,7 +447,7 @@ void SchemaWriter::AlterColumn(const std::string& table, const ColumnDesign& cha
   schema.Invalidate();
 }
 
-void SchemaWriter::Apply(const DdlDefinition& ddl) {
+void SqliteSchemaWriter::Apply(const DdlDefinition& ddl) {
   auto columnOf = [](const DdlColumn& column) {
     ColumnDesign design;
     design.name = column.name;

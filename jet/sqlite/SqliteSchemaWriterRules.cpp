@@ -10,7 +10,7 @@
 #include "jet/DaoConstants.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
-#include "jet/SchemaWriter.h"
+#include "jet/sqlite/SqliteSchemaWriter.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {
@@ -67,7 +67,7 @@ bool SameFieldSet(const std::vector<IndexFieldInfo>& indexFields, const std::vec
 
 }  // namespace
 
-void SchemaWriter::WriteCounterTrigger(const std::string& table, const ColumnDesign& column) {
+void SqliteSchemaWriter::WriteCounterTrigger(const std::string& table, const ColumnDesign& column) {
   const std::string t = Quote(table);
   const std::string c = Quote(column.name);
   // Counting down continues below the smallest number, counting up above the largest.
@@ -78,13 +78,13 @@ void SchemaWriter::WriteCounterTrigger(const std::string& table, const ColumnDes
                           std::to_string(column.seed) + ") FROM " + t + ") WHERE rowid = NEW.rowid; END");
 }
 
-void SchemaWriter::DropCheckTriggers(const std::string& table) {
+void SqliteSchemaWriter::DropCheckTriggers(const std::string& table) {
   for (const char* kind : kRuleTriggers) {
     file_.Connection().Exec("DROP TRIGGER IF EXISTS " + Quote(table + kind));
   }
 }
 
-std::vector<std::string> SchemaWriter::RelatedTables(const std::string& table) {
+std::vector<std::string> SqliteSchemaWriter::RelatedTables(const std::string& table) {
   std::vector<std::string> related;
   for (const RelationInfo& relation : file_.Schema().Relations()) {
     if (relation.declared || !relation.Involves(table)) continue;
@@ -99,7 +99,7 @@ std::vector<std::string> SchemaWriter::RelatedTables(const std::string& table) {
   return related;
 }
 
-void SchemaWriter::WriteCheckTriggers(const std::string& table) {
+void SqliteSchemaWriter::WriteCheckTriggers(const std::string& table) {
   DropCheckTriggers(table);
   Catalogue& schema = file_.Schema();
   schema.Invalidate();
@@ -202,7 +202,7 @@ void SchemaWriter::WriteCheckTriggers(const std::string& table) {
   create(".cascade.delete", "AFTER DELETE", cascadeDeletes);
 }
 
-void SchemaWriter::AddRelation(RelationInfo relation, bool fromSql, bool withIndex) {
+void SqliteSchemaWriter::AddRelation(RelationInfo relation, bool fromSql, bool withIndex) {
   Catalogue& schema = file_.Schema();
   if (relation.name.empty()) Raise(kDaoInvalidArgument);
   if (schema.FindRelation(relation.name)) {
@@ -266,7 +266,7 @@ void SchemaWriter::AddRelation(RelationInfo relation, bool fromSql, bool withInd
   schema.StoreRelation(relation);
 }
 
-void SchemaWriter::CreateRelation(const RelationInfo& relation, bool fromSql) {
+void SqliteSchemaWriter::CreateRelation(const RelationInfo& relation, bool fromSql) {
   WriteScope scope(file_);
   file_.Schema().EnsureSystemTables();
   AddRelation(relation, fromSql, true);
@@ -278,7 +278,7 @@ void SchemaWriter::CreateRelation(const RelationInfo& relation, bool fromSql) {
   file_.Schema().Invalidate();
 }
 
-void SchemaWriter::DropRelation(const std::string& name, int notFoundNumber) {
+void SqliteSchemaWriter::DropRelation(const std::string& name, int notFoundNumber) {
   auto relation = file_.Schema().FindRelation(name);
   if (!relation || relation->declared) Raise(notFoundNumber, {name});
   WriteScope scope(file_);
