@@ -5,7 +5,6 @@
 #include "jet/DaoConstants.h"
 #include "jet/DatabaseFile.h"
 #include "jet/RowCounts.h"
-#include "jet/TextKeys.h"
 #include "jet/ValueCodec.h"
 #include "jet/storage/Statement.h"
 #include "runtime/StrUtils.h"
@@ -129,7 +128,7 @@ std::shared_ptr<const TableInfo> Catalogue::ReadTable(const std::string& name) {
   file_.Connection().Catalogue().ReadTable(name, *table);
   ReadColumns(*table);
   ReadIndexes(*table);
-  KeepTextKeysUnique(file_, *table);
+  if (!file_.ReadOnly()) file_.Connection().Catalogue().PrepareTableForWrites(*table);
   table->rowCounted = !table->withoutRowId && !IsSystemName(name) && ReadRowCounted(file_, name);
   table->dateCreated = Variant::Null();
   table->lastUpdated = Variant::Null();

@@ -4,6 +4,7 @@
 #include "jet/DaoConstants.h"
 #include "jet/sqlite/SqliteConnection.h"
 #include "jet/sqlite/SqliteStatement.h"
+#include "jet/sqlite/SqliteTextKeys.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {
@@ -20,6 +21,7 @@ constexpr const char* kSql[] = {
     "SELECT name, \"unique\", origin FROM pragma_index_list(?1) ORDER BY seq DESC",
     "SELECT name, \"desc\" FROM pragma_index_xinfo(?1) WHERE key = 1 ORDER BY seqno",
     "SELECT id, \"table\", \"from\", \"to\" FROM pragma_foreign_key_list(?1) ORDER BY id, seq",
+    "SELECT name, sql FROM sqlite_temp_master WHERE type = 'trigger' AND tbl_name = ?1",
 };
 
 std::string Upper(std::string_view text) { return UpperCaseAscii(text); }
@@ -173,6 +175,10 @@ std::vector<RelationInfo> SqliteCatalogueReader::DeclaredRelations(std::string_v
   }
   statement.Reset();
   return relations;
+}
+
+void SqliteCatalogueReader::PrepareTableForWrites(const TableInfo& table) {
+  KeepTextKeysUnique(connection_, Statement(kTemporaryTriggers), table);
 }
 
 std::string SqliteCatalogueReader::ColumnCollation(std::string_view table, std::string_view column) {

@@ -30,6 +30,8 @@ class SqliteCatalogueReader final : public storage::CatalogueReader {
   bool ReadTable(std::string_view name, TableInfo& table) override;
   std::vector<RelationInfo> DeclaredRelations(std::string_view table) override;
   std::string ColumnCollation(std::string_view table, std::string_view column) override;
+  // The TEMP triggers of SqliteTextKeys.h.
+  void PrepareTableForWrites(const TableInfo& table) override;
 
  private:
   enum Query {
@@ -41,6 +43,7 @@ class SqliteCatalogueReader final : public storage::CatalogueReader {
     kIndexes,
     kIndexColumns,
     kForeignKeys,
+    kTemporaryTriggers,
     kQueryCount
   };
   SqliteStatement& Statement(Query query);

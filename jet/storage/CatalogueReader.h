@@ -100,6 +100,10 @@ class CatalogueReader {
   virtual std::vector<RelationInfo> DeclaredRelations(std::string_view table) = 0;
   // The collation a column is declared with ("BINARY" when none); empty for an unknown column.
   virtual std::string ColumnCollation(std::string_view table, std::string_view column) = 0;
+  // Readies the connection for writes to a table the catalogue has just read (not called for a
+  // read-only database): what the stored schema cannot hold and the back-end keeps per
+  // connection instead, such as unique text keys by Jet's comparison.
+  virtual void PrepareTableForWrites(const TableInfo& table) = 0;
 };
 
 }  // namespace storage

@@ -10,12 +10,14 @@
 
 namespace lumo::jet {
 
-class DatabaseFile;
+class SqliteConnection;
+class SqliteStatement;
 struct TableInfo;
 
 // Makes the connection's triggers for the table's unique indexes match its indexes: creates
 // the missing ones and drops those of indexes that are gone or changed. Cheap when nothing
-// changed (one look at the connection's temporary schema).
-void KeepTextKeysUnique(DatabaseFile& file, const TableInfo& table);
+// changed (one look at the connection's temporary schema through `temporaryTriggers`, a
+// statement of the connection listing sqlite_temp_master's triggers of table ?1).
+void KeepTextKeysUnique(SqliteConnection& connection, SqliteStatement& temporaryTriggers, const TableInfo& table);
 
 }  // namespace lumo::jet

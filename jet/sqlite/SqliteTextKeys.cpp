@@ -1,11 +1,13 @@
-#include "jet/TextKeys.h"
+#include "jet/sqlite/SqliteTextKeys.h"
 
 #include <map>
 #include <string>
 
 #include "jet/Catalogue.h"
+#include "jet/DaoConstants.h"
 #include "jet/DaoErrors.h"
-#include "jet/DatabaseFile.h"
+#include "jet/sqlite/SqliteConnection.h"
+#include "jet/sqlite/SqliteStatement.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {
@@ -60,17 +62,15 @@ void AddTriggers(const TableInfo& table, const IndexInfo& index, std::map<std::s
 
 }  // namespace
 
-void KeepTextKeysUnique(DatabaseFile& file, const TableInfo& table) {
-  if (file.ReadOnly() || table.withoutRowId) return;
+void KeepTextKeysUnique(SqliteConnection& connection, SqliteStatement& temporaryTriggers, const TableInfo& table) {
+  if (table.withoutRowId) return;
   std::map<std::string, std::string> wanted;  // trigger name -> its text after CREATE TEMP TRIGGER name
   for (const IndexInfo& index : table.indexes) {
     if (index.unique || index.primary) AddTriggers(table, index, wanted);
   }
-  storage::Connection& connection = file.Connection();
   std::map<std::string, std::string> present;
   {
-    storage::Statement& statement =
-        file.Statement("SELECT name, sql FROM sqlite_temp_master WHERE type = 'trigger' AND tbl_name = ?1");
+    SqliteStatement& statement = temporaryTriggers;
     statement.BindText(1, table.name);
     while (statement.Step()) {
       std::string name = statement.ColumnText(0);
