@@ -61,7 +61,7 @@ std::string PrimaryKeyMap::Condition(int firstParameter) const {
   return condition;
 }
 
-void PrimaryKeyMap::Bind(SqliteStatement& statement, RowKey key, int firstParameter) const {
+void PrimaryKeyMap::Bind(storage::Statement& statement, RowKey key, int firstParameter) const {
   const std::vector<StoredValue>& values = values_[static_cast<size_t>(key)];
   for (size_t i = 0; i < values.size(); ++i) values[i].Bind(statement, firstParameter + static_cast<int>(i));
 }
@@ -76,7 +76,7 @@ const std::string& QueryPlan::RowKeyExpression() const {
   return identity ? identity->KeyExpression() : kNone;
 }
 
-void BindRowKey(const QueryPlan& plan, SqliteStatement& statement, RowKey key, int firstParameter) {
+void BindRowKey(const QueryPlan& plan, storage::Statement& statement, RowKey key, int firstParameter) {
   if (plan.primaryKey) {
     plan.primaryKey->Bind(statement, key, firstParameter);
   } else {

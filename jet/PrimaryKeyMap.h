@@ -34,7 +34,7 @@ class PrimaryKeyMap {
 
   // "k1" = ?n AND "k2" = ?n+1 ...: the condition that picks the row.
   std::string Condition(int firstParameter) const;
-  void Bind(SqliteStatement& statement, RowKey key, int firstParameter) const;
+  void Bind(storage::Statement& statement, RowKey key, int firstParameter) const;
 
  private:
   struct ValuesHash {

@@ -12,7 +12,7 @@
 
 namespace lumo::jet {
 
-StoredValue StoredValue::Read(const SqliteStatement& statement, int column) {
+StoredValue StoredValue::Read(const storage::Statement& statement, int column) {
   StoredValue value;
   value.type = statement.TypeOf(column);
   switch (value.type) {
@@ -29,7 +29,7 @@ StoredValue StoredValue::Read(const SqliteStatement& statement, int column) {
   return value;
 }
 
-void StoredValue::Bind(SqliteStatement& statement, int index) const {
+void StoredValue::Bind(storage::Statement& statement, int index) const {
   switch (type) {
     case ColumnType::Integer: statement.BindInt64(index, integer); break;
     case ColumnType::Float: statement.BindDouble(index, real); break;
@@ -39,11 +39,11 @@ void StoredValue::Bind(SqliteStatement& statement, int index) const {
   }
 }
 
-void BoundParameters::BindTo(SqliteStatement& statement) const {
+void BoundParameters::BindTo(storage::Statement& statement) const {
   for (const auto& [number, value] : values) BindPlainValue(statement, number, value);
 }
 
-void BindStoredForm(SqliteStatement& statement, int index, const Variant& value, const JetFieldType& type) {
+void BindStoredForm(storage::Statement& statement, int index, const Variant& value, const JetFieldType& type) {
   if (type.type == dbGUID) {
     if (auto text = StoredGuidText(value)) {
       statement.BindText(index, *text);
@@ -266,10 +266,10 @@ MemoryCriterion::MemoryCriterion(DatabaseFile& file, const QueryPlan& plan, cons
     : columns_(columns),
       criteria_(criteria),
       firstValue_(plan.parameterCount + criteria.parameterCount + 1),
-      check_(file.Connection(), MemoryCriterionSql(plan, columns, criteria)) {}
+      check_(file.Connection().Prepare(MemoryCriterionSql(plan, columns, criteria))) {}
 
 bool MemoryCriterion::Matches(const Variant* values) {
-  StatementUse statement(check_);
+  StatementUse statement(*check_);
   statement->ClearBindings();
   criteria_.parameters.BindTo(*statement);
   for (size_t i = 0; i < columns_.size(); ++i) {
@@ -280,20 +280,8 @@ bool MemoryCriterion::Matches(const Variant* values) {
 
 ScanStatement OpenScan(DatabaseFile& file, const QueryPlan& plan) {
   ScanStatement scan;
-  SqliteConnection& main = file.Connection();
-  bool ownConnection = !file.Exclusive() && !main.InTransaction();
-  if (ownConnection) {
-    StatementUse mode(file.Statement("PRAGMA journal_mode"));
-    ownConnection = mode->Step() && AnsiSameText(mode->ColumnTextView(0), "wal");
-  }
-  if (ownConnection) {
-    scan.connection =
-        std::make_unique<SqliteConnection>(file.Path(), file.ReadOnly() ? OpenMode::ReadOnly : OpenMode::ReadWrite);
-    scan.connection->SetBusyTimeout(file.BusyTimeoutMs());
-    file.RegisterFunctions(*scan.connection);
-    scan.connection->Exec("PRAGMA query_only=1");
-  }
-  scan.statement = std::make_unique<SqliteStatement>(ownConnection ? *scan.connection : main, plan.fullSql);
+  scan.connection = file.OpenScanConnection();
+  scan.statement = (scan.connection ? *scan.connection : file.Connection()).Prepare(plan.fullSql);
   plan.parameters.BindTo(*scan.statement);
   return scan;
 }

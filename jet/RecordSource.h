@@ -33,11 +33,11 @@
 
 #include "jet/Catalogue.h"
 #include "jet/JetTypes.h"
-#include "jet/sqlite/SqliteConnection.h"
-#include "jet/sqlite/SqliteStatement.h"
-#include "jet/sqlite/SqliteStatementCache.h"
+#include "jet/storage/Connection.h"
 #include "jet/storage/RowIdentity.h"
 #include "jet/storage/SqlDialect.h"
+#include "jet/storage/Statement.h"
+#include "jet/storage/StatementCache.h"
 #include "runtime/Variant.h"
 
 namespace lumo::jet {
@@ -71,8 +71,8 @@ struct StoredValue {
   double real = 0;
   std::string bytes;  // text or blob
 
-  static StoredValue Read(const SqliteStatement& statement, int column);
-  void Bind(SqliteStatement& statement, int index) const;
+  static StoredValue Read(const storage::Statement& statement, int column);
+  void Bind(storage::Statement& statement, int index) const;
   bool IsNull() const { return type == ColumnType::Null; }
   bool operator==(const StoredValue&) const = default;
 };
@@ -80,7 +80,7 @@ struct StoredValue {
 // Parameter values of a query, by their SQLite numbers.
 struct BoundParameters {
   std::vector<std::pair<int, Variant>> values;
-  void BindTo(SqliteStatement& statement) const;
+  void BindTo(storage::Statement& statement) const;
 };
 
 // One term of a sort order (SQLite text).
@@ -145,7 +145,7 @@ struct QueryPlan {
 // parameters numbered from `firstParameter`: the row identity's condition, or each
 // primary-key field equal to its value.
 std::string RowCondition(const QueryPlan& plan, int firstParameter);
-void BindRowKey(const QueryPlan& plan, SqliteStatement& statement, RowKey key, int firstParameter);
+void BindRowKey(const QueryPlan& plan, storage::Statement& statement, RowKey key, int firstParameter);
 
 // What a recordset reads and shows, shared by its engine and the engines of its clones.
 struct RecordShape {
@@ -262,13 +262,13 @@ std::unique_ptr<RecordSource> MakeForwardSource(std::shared_ptr<DatabaseFile> fi
 // and its writes are not refused for reading an old state. Elsewhere it runs on the file's
 // connection.
 struct ScanStatement {
-  std::unique_ptr<SqliteConnection> connection;  // declared before the statement it serves
-  std::unique_ptr<SqliteStatement> statement;
+  std::unique_ptr<storage::Connection> connection;  // declared before the statement it serves
+  std::unique_ptr<storage::Statement> statement;
 };
 ScanStatement OpenScan(DatabaseFile& file, const QueryPlan& plan);
 // Binds a decoded field value in the form the column stores it (for criteria over values
 // held in memory).
-void BindStoredForm(SqliteStatement& statement, int index, const Variant& value, const JetFieldType& type);
+void BindStoredForm(storage::Statement& statement, int index, const Variant& value, const JetFieldType& type);
 
 // A Find criterion checked against a row held in memory: the row's values are bound in their
 // stored forms under the field names (text compared without regard to case, as the columns
@@ -284,7 +284,7 @@ class MemoryCriterion {
   const std::vector<RecordsetColumn>& columns_;
   const FindCriteria& criteria_;
   int firstValue_ = 0;
-  SqliteStatement check_;
+  std::unique_ptr<storage::Statement> check_;
 };
 
 // Table type: in addition to the list, the order of an index and Seek.
@@ -309,15 +309,15 @@ std::unique_ptr<TableSource> MakeTableSource(std::shared_ptr<DatabaseFile> file,
 // Resets a statement of the file's cache when the scope ends, so no read stays open.
 class StatementUse {
  public:
-  explicit StatementUse(SqliteStatement& statement) : statement_(statement) {}
+  explicit StatementUse(storage::Statement& statement) : statement_(statement) {}
   ~StatementUse() { statement_.Reset(); }
   StatementUse(const StatementUse&) = delete;
   StatementUse& operator=(const StatementUse&) = delete;
-  SqliteStatement* operator->() { return &statement_; }
-  SqliteStatement& operator*() { return statement_; }
+  storage::Statement* operator->() { return &statement_; }
+  storage::Statement& operator*() { return statement_; }
 
  private:
-  SqliteStatement& statement_;
+  storage::Statement& statement_;
 };
 
 }  // namespace lumo::jet

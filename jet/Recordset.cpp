@@ -5,6 +5,7 @@
 
 #include "jet/Catalogue.h"
 #include "jet/RecordsetState.h"
+#include "jet/storage/Transaction.h"
 
 namespace lumo::jet {
 
@@ -37,34 +38,9 @@ std::unique_ptr<RecordSource> MakeEngine(const std::shared_ptr<DatabaseFile>& fi
 }
 
 // A read transaction around several reads, unless the connection is in a transaction already.
-class ReadScope {
+class ReadScope : public storage::ReadScope {
  public:
-  explicit ReadScope(DatabaseFile& file) : connection_(file.Connection()) {
-    if (!connection_.InTransaction()) {
-      connection_.Exec("BEGIN");
-      open_ = true;
-    }
-  }
-  ~ReadScope() {
-    if (!open_) return;
-    try {
-      connection_.Exec("ROLLBACK");
-    } catch (...) {
-      // Nothing was written; a destructor must not throw.
-    }
-  }
-  ReadScope(const ReadScope&) = delete;
-  ReadScope& operator=(const ReadScope&) = delete;
-
-  void End() {
-    if (!open_) return;
-    open_ = false;
-    connection_.Exec("COMMIT");
-  }
-
- private:
-  SqliteConnection& connection_;
-  bool open_ = false;
+  explicit ReadScope(DatabaseFile& file) : storage::ReadScope(file.Connection()) {}
 };
 
 }  // namespace

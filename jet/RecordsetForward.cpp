@@ -67,7 +67,7 @@ class ForwardSource final : public RecordSource {
   const QueryPlan& plan_;
   const std::vector<RecordsetColumn>& columns_;
   ScanStatement scan_;
-  SqliteStatement* statement_;  // scan_'s, null once the scan ended
+  storage::Statement* statement_;  // scan_'s, null once the scan ended
   RowPosition current_ = kNoRow;
   Variant decoded_;  // the value Value handed out last
 };

@@ -43,7 +43,7 @@ struct KeyList {
   std::unordered_map<RowKey, RowPosition> positionOf;  // built on demand
   size_t indexedUpTo = 0;
   size_t tailIndexedUpTo = 0;
-  SqliteStatementCache statements;  // the key queries, which carry the recordset's condition
+  storage::StatementCache statements;  // the key queries, which carry the recordset's condition
 };
 
 // Takes the rows that come along with a chunk of keys, for a cursor that will land on them
@@ -56,7 +56,7 @@ class RowSink {
   // A chunk begins at list position `first` with at most `limit` rows.
   virtual void Begin(RowPosition first, int64_t limit) = 0;
   // One listed row; its values are the statement's columns from `firstColumn` on.
-  virtual void Arrive(const SqliteStatement& statement, int firstColumn) = 0;
+  virtual void Arrive(const storage::Statement& statement, int firstColumn) = 0;
   virtual void End() = 0;
 };
 

@@ -291,7 +291,7 @@ class KeysetSource final : public RecordSource, private RowSink {
   // The batch as the sink of the rows a chunk of keys brings along.
   int64_t Capacity() const override { return static_cast<int64_t>(kLargestReadAhead); }
   void Begin(RowPosition first, int64_t limit) override;
-  void Arrive(const SqliteStatement& statement, int firstColumn) override;
+  void Arrive(const storage::Statement& statement, int firstColumn) override;
   void End() override { ahead_.readAt = NowMs(); }
   // Reads the rows at positions [first, first + count) into the read-ahead batch.
   void ReadAhead(RowPosition first, size_t count);
@@ -314,7 +314,7 @@ class KeysetSource final : public RecordSource, private RowSink {
   // that tests them, prepared on first use for this one search.
   std::unordered_set<RowKey> MatchingKeys(const FindCriteria& criteria,
                                           const std::vector<std::pair<RowPosition, RowKey>>& candidates,
-                                          std::unique_ptr<SqliteStatement>& check);
+                                          std::unique_ptr<storage::Statement>& check);
 
   std::shared_ptr<DatabaseFile> file_;
   ShapePtr shape_;
@@ -405,7 +405,7 @@ void KeysetSource::Begin(RowPosition first, int64_t limit) {
   ahead_.taken.clear();
 }
 
-void KeysetSource::Arrive(const SqliteStatement& statement, int firstColumn) {
+void KeysetSource::Arrive(const storage::Statement& statement, int firstColumn) {
   Variant* row = &ahead_.cells[ahead_.count++ * columns_.size()];
   for (size_t i = 0; i < columns_.size(); ++i) {
     row[i] = ReadColumnValue(statement, firstColumn + static_cast<int>(i), columns_[i].type);
@@ -505,7 +505,8 @@ RowPosition KeysetSource::FindListed(const FindCriteria& criteria, RowKey from, 
   sql += " AND +\"lumo_key\" <= ?" + std::to_string(keyParameter + 1);
   sql += forward ? " ORDER BY \"lumo_key\"" : " ORDER BY \"lumo_key\" DESC";
   // Prepared for this search alone: criteria carry the values searched for.
-  SqliteStatement statement(file_->Connection(), sql);
+  std::unique_ptr<storage::Statement> search = file_->Connection().Prepare(sql);
+  storage::Statement& statement = *search;
   plan_.parameters.BindTo(statement);
   criteria.parameters.BindTo(statement);
   // Always bound, so that the statement knows every parameter number of the query.
@@ -543,7 +544,7 @@ RowPosition KeysetSource::FindAdded(const FindCriteria& criteria, RowPosition st
     const RowPosition position = kAddedBase + (forward ? i : first + last - i);
     if (!IsRemoved(position)) candidates.emplace_back(position, added[static_cast<size_t>(position - kAddedBase)]);
   }
-  std::unique_ptr<SqliteStatement> check;
+  std::unique_ptr<storage::Statement> check;
   const std::unordered_set<RowKey> matched = MatchingKeys(criteria, candidates, check);
   for (const auto& [position, key] : candidates) {
     if (matched.count(key) != 0) return position;
@@ -553,16 +554,15 @@ RowPosition KeysetSource::FindAdded(const FindCriteria& criteria, RowPosition st
 
 std::unordered_set<RowKey> KeysetSource::MatchingKeys(const FindCriteria& criteria,
                                                       const std::vector<std::pair<RowPosition, RowKey>>& candidates,
-                                                      std::unique_ptr<SqliteStatement>& check) {
+                                                      std::unique_ptr<storage::Statement>& check) {
   std::unordered_set<RowKey> matched;
   if (candidates.empty()) return matched;
   const int listParameter = plan_.parameterCount + criteria.parameterCount + 1;
   if (!check) {
     // Prepared for this search alone: criteria carry the values searched for.
-    check = std::make_unique<SqliteStatement>(
-        file_->Connection(), "SELECT \"lumo_key\" FROM (SELECT " + key_ + " AS \"lumo_key\", " + plan_.selectList +
-                                 " FROM " + plan_.from + " WHERE " + plan_.identity->InKeyList(listParameter) +
-                                 ") WHERE " + criteria.sql);
+    check = file_->Connection().Prepare("SELECT \"lumo_key\" FROM (SELECT " + key_ + " AS \"lumo_key\", " +
+                                        plan_.selectList + " FROM " + plan_.from + " WHERE " +
+                                        plan_.identity->InKeyList(listParameter) + ") WHERE " + criteria.sql);
   }
   std::vector<RowKey> keys;
   keys.reserve(candidates.size());
@@ -583,7 +583,7 @@ RowPosition KeysetSource::WalkFind(const FindCriteria& criteria, RowPosition sta
   if (!inclusive || position == kNoRow) position = forward ? Next(start) : Previous(start);
   size_t batchSize = kFirstFindBatch;
   std::vector<std::pair<RowPosition, RowKey>> batch;
-  std::unique_ptr<SqliteStatement> check;
+  std::unique_ptr<storage::Statement> check;
   while (position != kNoRow) {
     batch.clear();
     for (; position != kNoRow && batch.size() < batchSize; position = forward ? Next(position) : Previous(position)) {

@@ -58,10 +58,10 @@ int BindParameters(const RecordsetSource& source, const std::vector<TranslatedPa
 
 // Prepares SQL, or answers the name SQLite did not know.
 std::optional<std::string> PrepareOrUnknownName(DatabaseFile& file, const std::string& sql,
-                                                std::unique_ptr<SqliteStatement>& prepared) {
+                                                std::unique_ptr<storage::Statement>& prepared) {
   UnknownNameCapture capture;
   try {
-    prepared = std::make_unique<SqliteStatement>(file.Connection(), sql);
+    prepared = file.Connection().Prepare(sql);
     return std::nullopt;
   } catch (const EOleException&) {
     if (!capture.Name()) throw;
@@ -71,7 +71,7 @@ std::optional<std::string> PrepareOrUnknownName(DatabaseFile& file, const std::s
 
 // Runs a crosstab's first query: the values of its pivot expression, in heading order.
 std::vector<PivotValue> ReadPivotValues(const RecordsetSource& source, const PivotQuery& query,
-                                        SqliteStatement& statement) {
+                                        storage::Statement& statement) {
   QueryPlan plan;
   const int missing = BindParameters(source, query.parameters, plan);
   if (missing > 0) RaiseDaoError(kDaoTooFewParameters, {std::to_string(missing)});
@@ -106,7 +106,7 @@ std::vector<PivotValue> ReadPivotValues(const RecordsetSource& source, const Piv
 // parameter; raises 3061 when parameters lack values. A crosstab runs the query that finds
 // its headings first.
 TranslatedStatement TranslateSelect(DatabaseFile& file, const RecordsetSource& source,
-                                    std::unique_ptr<SqliteStatement>& prepared) {
+                                    std::unique_ptr<storage::Statement>& prepared) {
   CatalogueSchema schema(file);
   TranslateOptions options;
   options.dialect = &file.Connection().Dialect();
@@ -122,7 +122,7 @@ TranslatedStatement TranslateSelect(DatabaseFile& file, const RecordsetSource& s
     }
     std::optional<std::string> unknown;
     if (translated.pivotQuery) {
-      std::unique_ptr<SqliteStatement> first;
+      std::unique_ptr<storage::Statement> first;
       unknown = PrepareOrUnknownName(file, translated.pivotQuery->sql, first);
       if (!unknown) {
         pivotValues = ReadPivotValues(source, *translated.pivotQuery, *first);
@@ -199,8 +199,8 @@ bool HasParameter(std::string_view sql) {
 OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool tableType) {
   OpenedSource opened;
   QueryPlan& plan = opened.shape.plan;
-  std::unique_ptr<SqliteStatement> described;  // the query, prepared
-  std::vector<ResultColumnType> derived;       // types of its computed columns
+  std::unique_ptr<storage::Statement> described;  // the query, prepared
+  std::vector<ResultColumnType> derived;          // types of its computed columns
   plan.maxRecords = source.maxRecords;
   plan.dialect = &file.Connection().Dialect();
   TranslateOptions filterOptions;
@@ -219,7 +219,7 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
     plan.primaryKey = PrimaryKeyOf(*table);
     opened.keyable = !table->withoutRowId || plan.primaryKey;
   } else {
-    std::unique_ptr<SqliteStatement> prepared;
+    std::unique_ptr<storage::Statement> prepared;
     TranslatedStatement translated = TranslateSelect(file, source, prepared);
     described = std::move(prepared);
     derived = std::move(translated.columnTypes);
@@ -290,19 +290,19 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
 
   if (opened.keyable) {
     // The statement that reads a row by its key describes the fields.
-    SqliteStatement& rowStatement = file.Statement("SELECT " + plan.selectList + " FROM " + plan.from + " WHERE " +
-                                                   RowCondition(plan, plan.parameterCount + 1));
+    storage::Statement& rowStatement = file.Statement("SELECT " + plan.selectList + " FROM " + plan.from + " WHERE " +
+                                                      RowCondition(plan, plan.parameterCount + 1));
     opened.shape.columns = DescribeResultColumns(file, rowStatement, plan.baseTable, derived);
   } else {
     // The statement itself describes them (the scan prepares its own).
-    if (!described) described = std::make_unique<SqliteStatement>(file.Connection(), plan.fullSql);
+    if (!described) described = file.Connection().Prepare(plan.fullSql);
     opened.shape.columns = DescribeResultColumns(file, *described, {}, derived);
   }
   if (HasUntypedColumns(opened.shape.columns)) {
     // Neither the schema nor the expression says: the first row's values do.
-    SqliteStatement first(file.Connection(), plan.fullSql);
-    plan.parameters.BindTo(first);
-    TypeFromFirstRow(opened.shape.columns, first);
+    std::unique_ptr<storage::Statement> first = file.Connection().Prepare(plan.fullSql);
+    plan.parameters.BindTo(*first);
+    TypeFromFirstRow(opened.shape.columns, *first);
   }
   return opened;
 }

@@ -36,8 +36,8 @@ struct PrimaryKeyList {
   int64_t chunk = kFirstChunk;
   bool complete = false;
   // The statements that read the keys: the first chunk and those continuing after a key.
-  std::unique_ptr<SqliteStatement> first;
-  std::unique_ptr<SqliteStatement> next;
+  std::unique_ptr<storage::Statement> first;
+  std::unique_ptr<storage::Statement> next;
 };
 
 class PrimaryKeySource final : public RecordSource {
@@ -185,7 +185,7 @@ class PrimaryKeySource final : public RecordSource {
   }
   // Reads the next chunk of keys; false when the list is complete.
   bool ReadChunk();
-  SqliteStatement& KeyStatement(bool continuing);
+  storage::Statement& KeyStatement(bool continuing);
 
   std::shared_ptr<DatabaseFile> file_;
   ShapePtr shape_;
@@ -201,9 +201,9 @@ class PrimaryKeySource final : public RecordSource {
 
 // SELECT k1, k2 FROM ... WHERE <query> [AND (k1, k2) > (?a, ?b)] ORDER BY k1, k2 LIMIT ?n;
 // in an order of the recordset's own the whole list at once, the key breaking ties.
-SqliteStatement& PrimaryKeySource::KeyStatement(bool continuing) {
+storage::Statement& PrimaryKeySource::KeyStatement(bool continuing) {
   PrimaryKeyList& list = *list_;
-  std::unique_ptr<SqliteStatement>& statement = continuing ? list.next : list.first;
+  std::unique_ptr<storage::Statement>& statement = continuing ? list.next : list.first;
   if (statement) return *statement;
   const int keyParameter = plan_.parameterCount + 1;
   std::string condition = plan_.where;
@@ -221,7 +221,7 @@ SqliteStatement& PrimaryKeySource::KeyStatement(bool continuing) {
   for (const SortTerm& term : plan_.order) sql += term.expr + (term.descending ? " DESC, " : ", ");
   sql += map_.ColumnList() +
          plan_.dialect->Limit("?" + std::to_string(keyParameter + static_cast<int>(map_.Columns().size())));
-  statement = std::make_unique<SqliteStatement>(file_->Connection(), sql);
+  statement = file_->Connection().Prepare(sql);
   return *statement;
 }
 
@@ -235,7 +235,7 @@ bool PrimaryKeySource::ReadChunk() {
     const int64_t left = plan_.maxRecords - list.delivered;
     limit = limit < 0 ? left : std::min(limit, left);
   }
-  SqliteStatement& statement = KeyStatement(continuing);
+  storage::Statement& statement = KeyStatement(continuing);
   StatementUse use(statement);
   statement.ClearBindings();
   plan_.parameters.BindTo(statement);

@@ -69,7 +69,7 @@ class SnapshotSource final : public RecordSource {
 
   bool ReadRow() {
     SnapshotRows& rows = *rows_;
-    SqliteStatement* statement = rows.scan.statement.get();
+    storage::Statement* statement = rows.scan.statement.get();
     if (!statement) return false;
     if ((plan_.maxRecords > 0 && rows.count >= plan_.maxRecords) || !statement->Step()) {
       rows.scan.statement.reset();  // ends the read

@@ -112,7 +112,7 @@ class TableWindow final : public TableSource {
     // Other connections' commits move data_version, this connection's own writes (by any
     // database of the session) its change count. Inside a transaction what was counted may
     // still be undone, so the count is not kept there.
-    const SqliteConnection& connection = file_->Connection();
+    const storage::Connection& connection = file_->Connection();
     const bool inTransaction = connection.InTransaction();
     const int64_t version = DataVersion();
     const int64_t changes = connection.TotalChanges();
@@ -234,7 +234,7 @@ class TableWindow final : public TableSource {
     return sql + " FROM " + plan_.from;
   }
 
-  std::vector<StoredValue> ReadValues(const SqliteStatement& statement, int first) const {
+  std::vector<StoredValue> ReadValues(const storage::Statement& statement, int first) const {
     std::vector<StoredValue> values;
     for (size_t i = 0; i < order_.size(); ++i) {
       values.push_back(StoredValue::Read(statement, first + static_cast<int>(i)));
@@ -260,7 +260,7 @@ class TableWindow final : public TableSource {
 
   // Notes a change of the file since the window was read; true when there was one.
   bool VersionMoved() {
-    const uint32_t version = file_->Connection().DataVersion();
+    const uint32_t version = file_->Connection().ChangeCounter();
     if (version == seenVersion_) return false;
     seenVersion_ = version;
     MarkStale();
@@ -304,7 +304,7 @@ class TableWindow final : public TableSource {
 
   // The window is read from here on as the file is now.
   void Fresh() {
-    seenVersion_ = file_->Connection().DataVersion();
+    seenVersion_ = file_->Connection().ChangeCounter();
     stale_ = false;
   }
 
@@ -447,7 +447,7 @@ RowPosition TableWindow::Seek(Bound bound, bool equal, const std::vector<Variant
   for (size_t i = 0; i < keys.size() && i < values.size(); ++i) {
     if (!keys[i].IsNull() && !keys[i].IsEmpty()) values[i].type = ColumnType::Integer;
   }
-  auto bindKeys = [&](SqliteStatement& statement) {
+  auto bindKeys = [&](storage::Statement& statement) {
     for (size_t i = 0; i < keys.size() && i < values.size(); ++i) {
       if (!values[i].IsNull()) {
         BindFieldValue(statement, 1 + static_cast<int>(i), keys[i], keyFields[i].type, keyFields[i].name);

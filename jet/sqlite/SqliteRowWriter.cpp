@@ -7,14 +7,14 @@
 #include "jet/PrimaryKeyMap.h"
 #include "jet/RecordSource.h"
 #include "jet/ValueCodec.h"
-#include "jet/sqlite/SqliteStatement.h"
+#include "jet/storage/Statement.h"
 
 namespace lumo::jet {
 
 namespace {
 
 // Binds the fields in place from ?1 on.
-void BindFields(SqliteStatement& statement, std::span<const storage::FieldWrite> fields) {
+void BindFields(storage::Statement& statement, std::span<const storage::FieldWrite> fields) {
   for (size_t n = 0; n < fields.size(); ++n) {
     const storage::FieldWrite& field = fields[n];
     BindFieldValueInPlace(statement, static_cast<int>(n + 1), *field.value, *field.type, *field.fieldName);
@@ -23,7 +23,7 @@ void BindFields(SqliteStatement& statement, std::span<const storage::FieldWrite>
 
 // Steps a write whose large values are bound in place, then drops those bindings, failed or
 // not: the statement stays in the file's cache, the values do not.
-void StepAndUnbind(SqliteStatement& statement) {
+void StepAndUnbind(storage::Statement& statement) {
   try {
     statement.Step();
   } catch (...) {
@@ -35,7 +35,7 @@ void StepAndUnbind(SqliteStatement& statement) {
 
 // Steps a write that returns the primary-key values of the row it wrote (... RETURNING k1,
 // k2), dropping its bindings as StepAndUnbind does; nullopt when it wrote no row.
-std::optional<std::vector<StoredValue>> StepReturningKey(SqliteStatement& statement, const PrimaryKeyMap& key) {
+std::optional<std::vector<StoredValue>> StepReturningKey(storage::Statement& statement, const PrimaryKeyMap& key) {
   std::optional<std::vector<StoredValue>> values;
   try {
     if (statement.Step()) {
@@ -59,7 +59,7 @@ std::string SqliteRowWriter::KeyCondition(const storage::RowTarget& target, int 
   return "rowid = ?" + std::to_string(first);
 }
 
-void SqliteRowWriter::BindKey(const storage::RowTarget& target, SqliteStatement& statement, int64_t key, int first) {
+void SqliteRowWriter::BindKey(const storage::RowTarget& target, storage::Statement& statement, int64_t key, int first) {
   if (target.primaryKey != nullptr) {
     target.primaryKey->Bind(statement, key, first);
   } else {

@@ -8,7 +8,9 @@
 
 namespace lumo::jet {
 
-class SqliteStatement;
+namespace storage {
+class Statement;
+}  // namespace storage
 
 class SqliteRowWriter final : public storage::RowWriter {
  public:
@@ -21,7 +23,7 @@ class SqliteRowWriter final : public storage::RowWriter {
  private:
   // The condition on the row's key, its parameters numbered from `first`, and their binding.
   static std::string KeyCondition(const storage::RowTarget& target, int first);
-  static void BindKey(const storage::RowTarget& target, SqliteStatement& statement, int64_t key, int first);
+  static void BindKey(const storage::RowTarget& target, storage::Statement& statement, int64_t key, int first);
 
   DatabaseFile& file_;
 };

@@ -25,7 +25,7 @@ class DatabaseFileTest : public testing::TempFolderTest {
     return file;
   }
   int64_t Count(DatabaseFile& file, const std::string& table = "t") {
-    SqliteStatement& statement = file.Statement("SELECT count(*) FROM " + table);
+    storage::Statement& statement = file.Statement("SELECT count(*) FROM " + table);
     statement.Step();
     return statement.ColumnInt64(0);
   }
@@ -44,13 +44,13 @@ TEST_F(DatabaseFileTest, CreatedFileIsWalWithTheSystemTables) {
 
 TEST_F(DatabaseFileTest, EveryConnectionWritesDurablyAndWaitsForLocks) {
   auto file = CreateWithTable("a.db");
-  SqliteStatement& synchronous = file->Statement("PRAGMA synchronous");
+  storage::Statement& synchronous = file->Statement("PRAGMA synchronous");
   ASSERT_TRUE(synchronous.Step());
   EXPECT_EQ(synchronous.ColumnInt64(0), 2);  // FULL
   EXPECT_EQ(file->BusyTimeoutMs(), kDefaultBusyTimeoutMs);
   file->Close();
   auto reopened = DatabaseFile::Open(PathOf("a.db"), {});
-  SqliteStatement& again = reopened->Statement("PRAGMA synchronous");
+  storage::Statement& again = reopened->Statement("PRAGMA synchronous");
   ASSERT_TRUE(again.Step());
   EXPECT_EQ(again.ColumnInt64(0), 2);
 }
@@ -208,10 +208,10 @@ TEST_F(DatabaseFileTest, DatabasePasswordIsCheckedAtOpen) {
 
 TEST_F(DatabaseFileTest, StatementsArePreparedOnceAndComeBackReset) {
   auto file = CreateWithTable("a.db");
-  SqliteStatement& first = file->Statement("SELECT name FROM t WHERE id = ?1");
+  storage::Statement& first = file->Statement("SELECT name FROM t WHERE id = ?1");
   first.BindInt64(1, 1);
   ASSERT_TRUE(first.Step());
-  SqliteStatement& second = file->Statement("SELECT name FROM t WHERE id = ?1");
+  storage::Statement& second = file->Statement("SELECT name FROM t WHERE id = ?1");
   EXPECT_EQ(&first, &second);
   // Reset with bindings cleared: no row for a Null id.
   EXPECT_FALSE(second.Step());
