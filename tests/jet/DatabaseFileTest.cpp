@@ -226,5 +226,31 @@ TEST_F(DatabaseFileTest, ClosedFileAnswers3420) {
   EXPECT_EQ(DaoNumberOf([&] { file->CheckWritable(); }), 3420);
 }
 
+// A long scan reads on a connection of its own where that cannot hold the session up: beside
+// a WAL file's session, never inside its transaction or for a file held exclusively.
+TEST_F(DatabaseFileTest, ScanConnectionsStandBesideTheSessionWhereTheyCannotHoldItUp) {
+  auto file = CreateWithTable("a.db");
+  std::unique_ptr<storage::Connection> scan = file->OpenScanConnection();
+  ASSERT_NE(scan, nullptr);
+  {
+    std::unique_ptr<storage::Statement> names = scan->Prepare("SELECT name FROM t");
+    ASSERT_TRUE(names->Step());
+    EXPECT_EQ(names->ColumnText(0), "one");
+    // The engine's functions are there, and the connection only reads.
+    std::unique_ptr<storage::Statement> function = scan->Prepare("SELECT jet_identity()");
+    EXPECT_TRUE(function->Step());
+  }
+  EXPECT_EQ(DaoNumberOf([&] { scan->Exec("INSERT INTO t (name) VALUES ('two')"); }), 3027);
+  scan.reset();
+  file->Connection().Begin(storage::TransactionKind::Write);
+  EXPECT_EQ(file->OpenScanConnection(), nullptr);
+  file->Connection().Rollback();
+  file->Close();
+  OpenOptions exclusive;
+  exclusive.exclusive = true;
+  auto held = DatabaseFile::Open(PathOf("a.db"), exclusive);
+  EXPECT_EQ(held->OpenScanConnection(), nullptr);
+}
+
 }  // namespace
 }  // namespace lumo::jet
