@@ -13,8 +13,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <initializer_list>
 #include <iostream>
 #include <string>
+#include <utility>
 
 #include "dao/database/LumoDaoDataBase.h"
 #include "dao/dataset/LumoDaoTable.h"
@@ -51,6 +53,15 @@ bool CreateWithShell(const std::string& path) {
   const int status = std::system(command.c_str());
   std::filesystem::remove(script);
   return status == 0;
+}
+
+// Columns wide enough for the example's texts (the grid's default is narrower).
+void AddColumns(TDBGrid& grid, std::initializer_list<std::pair<const char*, int>> columns) {
+  for (const auto& [name, width] : columns) {
+    TColumn* column = grid.Columns().Add();
+    column->SetFieldName(name);
+    column->SetWidth(width);
+  }
 }
 
 }  // namespace
@@ -102,13 +113,17 @@ int main(int argc, char** argv) {
   customerGrid->SetAlign(TAlign::alTop);
   customerGrid->SetHeight(150);
   customerGrid->SetDataSource(customerSource);
+  AddColumns(*customerGrid, {{"ID", 40}, {"Name", 180}, {"City", 120}});
   auto* orderGrid = new TDBGrid(form);
   orderGrid->SetParent(form);
   orderGrid->SetAlign(TAlign::alClient);
   orderGrid->SetDataSource(orderSource);
+  AddColumns(*orderGrid, {{"ID", 40}, {"CustNo", 60}, {"OrderDate", 100}, {"Item", 140}, {"Amount", 80}});
 
   database->Open();
-  orders->Open();     // opens the customers too (MasterAutoActivate)
-  customers->Next();  // the second customer, so that the picture shows the link at work
+  orders->Open();  // opens the customers too (MasterAutoActivate)
+  // The third customer (a name with an apostrophe, three orders), so that the picture shows
+  // the link at work.
+  customers->MoveBy(2);
   return Application.Run();
 }
