@@ -455,8 +455,20 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   bool CanCreateIndexFrom(const TIndexDef& definition) const;
   void CreateIndexFrom(const TIndexDef& definition);
   bool RecordFilterInUse() const;
-  // OpenDaoRecordset's work, run with openingRecordset_ set.
-  void OpenDaoRecordsetSteps();
+  // The steps of OpenDaoRecordset, in its order (LumoDaoTableOpen.cpp).
+  TLumoDaoDatabase& ConnectForOpen();
+  void PrepareForOpen(TLumoDaoDatabase& database);
+  void OpenSourceRecordset(TLumoDaoDatabase& database);
+  void TakeRecordsetTraits(TLumoDaoDatabase& database);
+  void ApplyIndexName();
+  void ReadFieldDefaultsAndUpdatability(TLumoDaoDatabase& database);
+  void ApplySortedBy();
+  void ApplyFilter();
+  // Sort and Filter take effect in the recordset opened from the current one.
+  void ReplaceRecordsetByDerived();
+  void ResolveMasterLinkAtOpen(jet::Database& dao);
+  void CollectFieldObjects();
+  void ResetCursorBookkeeping();
   // Master/detail (LumoDaoTableMaster.cpp).
   void ConnectMasterLink();
   void ParseMasterFields();
@@ -520,6 +532,21 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   void PutDaoErrorText(Exception& error) const;
   void DisposeOldValues();
   TRecordBuffer CopyOfBuffer(TRecordBuffer source);
+  // The steps of WriteRecordChanges, in its order (LumoDaoTableEditing.cpp). The buffer to
+  // post: the one AddRecordFromBuffer handed over, else the state's.
+  TRecordBuffer TakeWriteBuffer();
+  void ResumeEngineEdit();
+  // AddNew (for an insert), the changed values and Update, with OnPostError's answers; false
+  // when it answered daAbort.
+  bool PostBufferToEngine(TRecordBuffer buffer, bool editing);
+  void SettleOnPostedRecord(TRecordBuffer buffer, bool editing);
+  // WriteChangedValues, with the engine's pending record dropped when a value fails.
+  void SendChangedValues(TRecordBuffer buffer, bool editing);
+  // The engine's current record read again unless an edit is pending.
+  void RereadEngineRecord();
+  // After a failed post: an optimistic edit is dropped, a pending insert always.
+  void CancelEngineEdit();
+  void CancelEngineAdd();
   void WriteChangedValues(TRecordBuffer buffer);
   // After a successful Update: puts the engine's cursor on the record just written.
   void FindPostedRecord(TRecordBuffer buffer, bool editing);

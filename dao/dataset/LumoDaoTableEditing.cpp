@@ -115,39 +115,72 @@ void TLumoDaoTable::WriteChangedValues(TRecordBuffer buffer) {
 void TLumoDaoTable::WriteRecordChanges() {
   positionStale_ = false;
   CheckActive();
+  TRecordBuffer buffer = TakeWriteBuffer();
+  if (buffer == nullptr || !recordset_) return;
+  const bool editing = State() == TDataSetState::dsEdit;
+  if (editing) ResumeEngineEdit();
+  if (!PostBufferToEngine(buffer, editing)) return;  // OnPostError answered daAbort
+  SettleOnPostedRecord(buffer, editing);
+  DisposeOldValues();
+  EngineIdle();
+  positionStale_ = true;
+}
+
+TRecordBuffer TLumoDaoTable::TakeWriteBuffer() {
   TRecordBuffer buffer = writeBuffer_ != nullptr ? writeBuffer_ : StateRecordBuffer();
   writeBuffer_ = nullptr;
-  if (buffer == nullptr || !recordset_) return;
-  jet::Recordset& rs = Rs();
-  const bool editing = State() == TDataSetState::dsEdit;
+  return buffer;
+}
 
-  auto reread = [&rs] {
-    if (rs.EditMode() != jet::dbEditInProgress) {
-      try {
-        rs.Move(0);
-      } catch (const std::exception&) {
-        // No current record to re-read.
-      }
-    }
-  };
-  auto cancelEdit = [&] {
-    if (!rs.LockEdits() && rs.EditMode() == jet::dbEditInProgress) rs.CancelUpdate();
-    reread();
-  };
-  auto cancelAdd = [&rs] {
-    if (rs.EditMode() == jet::dbEditAdd) rs.CancelUpdate();
-  };
-
-  if (editing && rs.EditMode() != jet::dbEditInProgress) {
-    try {
-      rs.Edit();
-    } catch (const std::exception&) {
-      reread();
-      RecoverCursor();
-      throw;
-    }
+void TLumoDaoTable::RereadEngineRecord() {
+  if (Rs().EditMode() == jet::dbEditInProgress) return;
+  try {
+    Rs().Move(0);
+  } catch (const std::exception&) {
+    // No current record to re-read.
   }
+}
 
+void TLumoDaoTable::CancelEngineEdit() {
+  if (!Rs().LockEdits() && Rs().EditMode() == jet::dbEditInProgress) Rs().CancelUpdate();
+  RereadEngineRecord();
+}
+
+void TLumoDaoTable::CancelEngineAdd() {
+  if (Rs().EditMode() == jet::dbEditAdd) Rs().CancelUpdate();
+}
+
+void TLumoDaoTable::ResumeEngineEdit() {
+  // The engine's edit began with the framework's; a move in between (a resynchronisation)
+  // ended it.
+  if (Rs().EditMode() == jet::dbEditInProgress) return;
+  try {
+    Rs().Edit();
+  } catch (const std::exception&) {
+    RereadEngineRecord();
+    RecoverCursor();
+    throw;
+  }
+}
+
+void TLumoDaoTable::SendChangedValues(TRecordBuffer buffer, bool editing) {
+  try {
+    WriteChangedValues(buffer);
+  } catch (...) {
+    // A value that could not be converted or encrypted: the half-filled record must not
+    // stay pending in the engine, whatever happens next.
+    TakeBackBlobs(buffer);
+    if (editing) {
+      if (Rs().EditMode() == jet::dbEditInProgress) Rs().CancelUpdate();
+      RereadEngineRecord();
+    } else {
+      CancelEngineAdd();
+    }
+    throw;
+  }
+}
+
+bool TLumoDaoTable::PostBufferToEngine(TRecordBuffer buffer, bool editing) {
   // Whatever leaves this function, contents handed over to the engine are back in the buffer
   // unless they reached the file.
   struct TakeBack {
@@ -159,48 +192,37 @@ void TLumoDaoTable::WriteRecordChanges() {
   for (;;) {
     bool updating = false;
     try {
-      if (!editing) rs.AddNew();
-      try {
-        WriteChangedValues(buffer);
-      } catch (...) {
-        // A value that could not be converted or encrypted: the half-filled record must not
-        // stay pending in the engine, whatever happens next.
-        TakeBackBlobs(buffer);
-        if (editing) {
-          if (rs.EditMode() == jet::dbEditInProgress) rs.CancelUpdate();
-          reread();
-        } else {
-          cancelAdd();
-        }
-        throw;
-      }
+      if (!editing) Rs().AddNew();
+      SendChangedValues(buffer, editing);
       updating = true;
-      rs.Update();
+      Rs().Update();
       if (!blobStreams_.empty()) LeaveBlobRecord(buffer);
       ReleasePostedBlobs(buffer);
-      break;
+      return true;
     } catch (Exception& error) {
       TakeBackBlobs(buffer);
       if (!OnPostError) {
-        if (updating) editing ? cancelEdit() : cancelAdd();
+        if (updating) editing ? CancelEngineEdit() : CancelEngineAdd();
         throw;
       }
       PutDaoErrorText(error);
       OnPostError(*this, error, action);
       if (action == TDataAction::daRetry) {
-        if (editing) reread();
+        if (editing) RereadEngineRecord();
         continue;
       }
       if (editing) {
-        cancelEdit();
+        CancelEngineEdit();
       } else {
-        cancelAdd();
+        CancelEngineAdd();
       }
-      if (action == TDataAction::daAbort) return;
+      if (action == TDataAction::daAbort) return false;
       throw;
     }
   }
+}
 
+void TLumoDaoTable::SettleOnPostedRecord(TRecordBuffer buffer, bool editing) {
   // The record is in the file now. Finding it again may still fail (another program took it
   // away at once, or the engine refuses); such a failure must not reach the framework, which
   // would stay in insert or edit state and write the record a second time at the next post.
@@ -215,9 +237,6 @@ void TLumoDaoTable::WriteRecordChanges() {
     // The framework's resynchronisation settles on a record that is there.
     countStale_ = true;
   }
-  DisposeOldValues();
-  EngineIdle();
-  positionStale_ = true;
 }
 
 void TLumoDaoTable::FindPostedRecord(TRecordBuffer buffer, bool editing) {

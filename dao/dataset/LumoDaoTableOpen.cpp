@@ -57,17 +57,29 @@ std::string StripSingleQuotes(std::string text) {
 }  // namespace
 
 void TLumoDaoTable::OpenDaoRecordset() {
-  openingRecordset_ = true;
-  try {
-    OpenDaoRecordsetSteps();
-  } catch (...) {
-    openingRecordset_ = false;
-    throw;
-  }
-  openingRecordset_ = false;
+  // Opening the master and resolving the link make the link report changes that this open
+  // takes care of itself.
+  struct OpeningFlag {
+    bool& flag;
+    explicit OpeningFlag(bool& f) : flag(f) { flag = true; }
+    ~OpeningFlag() { flag = false; }
+  } opening{openingRecordset_};
+
+  TLumoDaoDatabase& database = ConnectForOpen();
+  PrepareForOpen(database);
+  OpenSourceRecordset(database);
+  TakeRecordsetTraits(database);
+  ApplyIndexName();
+  ReadFieldDefaultsAndUpdatability(database);
+  ApplySortedBy();
+  ApplyFilter();
+  ResolveMasterLinkAtOpen(*database.DaoDatabase());
+  CollectFieldObjects();
+  ResetCursorBookkeeping();
+  database.EngineIdle();
 }
 
-void TLumoDaoTable::OpenDaoRecordsetSteps() {
+TLumoDaoDatabase& TLumoDaoTable::ConnectForOpen() {
   TLumoDaoDatabase& database = RequireDatabase("OpenDaoRecordset");
   if (tableName_.empty() && sql_.Count() == 0 && queryDefName_.empty()) {
     throw EDatabaseError(
@@ -83,6 +95,10 @@ void TLumoDaoTable::OpenDaoRecordsetSteps() {
     throw EDatabaseError(
         "TLumoDaoTable.OpenDaoRecordset: DynamicTables are for ODBC connections only!");
   }
+  return database;
+}
+
+void TLumoDaoTable::PrepareForOpen(TLumoDaoDatabase& database) {
   if (database.ReadOnly() || tableType_ == jet::dbOpenForwardOnly ||
       tableType_ == jet::dbOpenSnapshot) {
     readOnly_ = true;
@@ -98,79 +114,91 @@ void TLumoDaoTable::OpenDaoRecordsetSteps() {
   }
   recordsAffected_ = 0;
   heldParams_.Clear();
+}
 
-  jet::Database& dao = *database.DaoDatabase();
+void TLumoDaoTable::OpenSourceRecordset(TLumoDaoDatabase& database) {
   std::string source = tableName_;
   if (sql_.Count() > 0) {
     if (masterSource_ != nullptr) ApplyMasterValuesToParams();
     source = SubstituteParams(sql_);
   }
-
   if (!queryDefName_.empty()) {
     OpenQueryDefRecordset(database);
   } else {
     queryDefSqlText_.Clear();
-    recordset_ = dao.OpenRecordset(source, tableType_, optionsValue_, lockType_);
+    recordset_ =
+        database.DaoDatabase()->OpenRecordset(source, tableType_, optionsValue_, lockType_);
   }
   database.EngineIdle();
+}
 
+void TLumoDaoTable::TakeRecordsetTraits(TLumoDaoDatabase& database) {
   if (!recordset_->Updatable()) readOnly_ = true;
   bookmarkable_ = recordset_->Bookmarkable();
   bookmarkPositions_.clear();
   bookmarkValues_.clear();
   goneIndexes_.clear();
   database.RefreshCatalogue();
-  recordsAffected_ = dao.RecordsAffected();
+  recordsAffected_ = database.DaoDatabase()->RecordsAffected();
+}
 
-  if (!indexName_.empty()) {
-    try {
-      recordset_->SetIndex(indexName_);
-    } catch (const std::exception&) {
-      // An index that does not fit leaves the table in its natural order.
-    }
+void TLumoDaoTable::ApplyIndexName() {
+  if (indexName_.empty()) return;
+  try {
+    recordset_->SetIndex(indexName_);
+  } catch (const std::exception&) {
+    // An index that does not fit leaves the table in its natural order.
   }
+}
 
+void TLumoDaoTable::ReadFieldDefaultsAndUpdatability(TLumoDaoDatabase& database) {
   auto& fields = recordset_->Fields();
   const int fieldCount = fields.Count();
   defaultValueList_.assign(static_cast<size_t>(fieldCount), std::string());
   updatableFlags_.assign(static_cast<size_t>(fieldCount), true);
-  if (!readOnly_ && useDaoProperties_) {
-    const bool jetEngine = database.EngineType() == jet::dbUseJet;
-    for (int i = 0; i < fieldCount; ++i) {
-      auto field = fields.Item(i);
-      int attributes = field->Attributes();
-      updatableFlags_[static_cast<size_t>(i)] = (attributes & jet::dbUpdatableField) != 0 &&
-                                                (attributes & jet::dbAutoIncrField) == 0 &&
-                                                (attributes & kSystemField) == 0;
-      if (!jetEngine) continue;
-      try {
-        defaultValueList_[static_cast<size_t>(i)] = DefaultText(*field);
-      } catch (const std::exception&) {
-        defaultValueList_[static_cast<size_t>(i)].clear();
-      }
+  if (readOnly_ || !useDaoProperties_) return;
+  const bool jetEngine = database.EngineType() == jet::dbUseJet;
+  for (int i = 0; i < fieldCount; ++i) {
+    auto field = fields.Item(i);
+    int attributes = field->Attributes();
+    updatableFlags_[static_cast<size_t>(i)] = (attributes & jet::dbUpdatableField) != 0 &&
+                                              (attributes & jet::dbAutoIncrField) == 0 &&
+                                              (attributes & kSystemField) == 0;
+    if (!jetEngine) continue;
+    try {
+      defaultValueList_[static_cast<size_t>(i)] = DefaultText(*field);
+    } catch (const std::exception&) {
+      defaultValueList_[static_cast<size_t>(i)].clear();
     }
   }
+}
 
-  if (sortedBy_.Count() > 0) {
-    sortText_.clear();
-    for (int i = 0; i < sortedBy_.Count(); ++i) {
-      sortText_ += sortedBy_[i];
-      if (i + 1 < sortedBy_.Count()) sortText_ += ',';
-      sortText_ += ' ';
-    }
-    recordset_->SetSort(sortText_);
-    auto sorted = recordset_->OpenRecordset(tableType_, optionsValue_);
-    recordset_->Close();
-    recordset_ = std::move(sorted);
-  }
-  if (Filtered() && !Filter().empty()) {
-    recordset_->SetFilter(Filter());
-    auto filtered = recordset_->OpenRecordset(tableType_, optionsValue_);
-    recordset_->Close();
-    recordset_ = std::move(filtered);
-  }
+void TLumoDaoTable::ReplaceRecordsetByDerived() {
+  auto derived = recordset_->OpenRecordset(tableType_, optionsValue_);
+  recordset_->Close();
+  recordset_ = std::move(derived);
+}
 
-  // Master/detail: the link is suspended while the master is missing or inactive.
+void TLumoDaoTable::ApplySortedBy() {
+  if (sortedBy_.Count() == 0) return;
+  sortText_.clear();
+  for (int i = 0; i < sortedBy_.Count(); ++i) {
+    sortText_ += sortedBy_[i];
+    if (i + 1 < sortedBy_.Count()) sortText_ += ',';
+    sortText_ += ' ';
+  }
+  recordset_->SetSort(sortText_);
+  ReplaceRecordsetByDerived();
+}
+
+void TLumoDaoTable::ApplyFilter() {
+  if (!Filtered() || Filter().empty()) return;
+  recordset_->SetFilter(Filter());
+  ReplaceRecordsetByDerived();
+}
+
+void TLumoDaoTable::ResolveMasterLinkAtOpen(jet::Database& dao) {
+  // The link is suspended while the master is missing or inactive.
   masterLinkSuspended_ = true;
   if (masterSource_ != nullptr && masterSource_->DataSet() != nullptr) {
     TDataSet* master = masterSource_->DataSet();
@@ -178,17 +206,20 @@ void TLumoDaoTable::OpenDaoRecordsetSteps() {
     masterLinkSuspended_ = !masterLink_->Active();
   }
   ApplyMasterCriteriaAtOpen(dao);
+}
 
+void TLumoDaoTable::CollectFieldObjects() {
   fieldObjectArray_.clear();
-  auto& openFields = recordset_->Fields();
-  fieldObjectArray_.reserve(static_cast<size_t>(openFields.Count()));
-  for (int i = 0; i < openFields.Count(); ++i) fieldObjectArray_.push_back(openFields.Item(i));
+  auto& fields = recordset_->Fields();
+  fieldObjectArray_.reserve(static_cast<size_t>(fields.Count()));
+  for (int i = 0; i < fields.Count(); ++i) fieldObjectArray_.push_back(fields.Item(i));
+}
 
+void TLumoDaoTable::ResetCursorBookkeeping() {
   currentPosition_ = -1;
   highestPosition_ = -1;
   cachedRecordCount_ = -1;
   countStale_ = true;
-  database.EngineIdle();
 }
 
 void TLumoDaoTable::CloseDaoRecordset() noexcept {
