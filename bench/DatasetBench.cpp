@@ -9,6 +9,12 @@
 //   Scan                First ... Next to the end reading every field as text, on a dynaset
 //                       (/2) and a forward-only dataset (/8), vs a step loop reading the
 //                       same columns as text
+//   EngineScan          the same scan one layer down, on the engine's recordset (/2 dynaset,
+//                       /8 forward-only), every value taken as text the way the dataset's
+//                       buffer takes it: what the dataset adds shows beside what the engine
+//                       costs
+//   EngineIdle          the engine's idle (DAO Idle 1, then 8) that the dataset calls after
+//                       every record it reads, alone
 //   QtSqlScan           the peer a C++ program would otherwise use on the same file: Qt SQL's
 //                       QSqlQuery, forward-only (/1) and cached (/0), every column toString()
 //   SecondRecordCount   RecordCount of an open dataset that already counted: the counter
@@ -35,7 +41,10 @@
 #include "dao/database/LumoDaoDataBase.h"
 #include "dao/dataset/LumoDaoTable.h"
 #include "db/Field.h"
+#include "jet/Database.h"
 #include "jet/JetTypes.h"
+#include "jet/Recordset.h"
+#include "runtime/Variant.h"
 
 namespace {
 
@@ -215,6 +224,40 @@ void BM_DatasetScan(benchmark::State& state) {
   state.SetItemsProcessed(rows);
 }
 BENCHMARK(BM_DatasetScan)->Arg(2)->Arg(8)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// state.range(0) is the recordset type: 2 dynaset, 8 forward-only.
+void BM_EngineScan(benchmark::State& state) {
+  jet::Database& database = *Fixture::Get().Database().DaoDatabase();
+  int64_t rows = 0;
+  for (auto _ : state) {
+    auto recordset = database.OpenRecordset("Logon", static_cast<int>(state.range(0)));
+    const int columns = recordset->Fields().Count();
+    for (; !recordset->IsEOF(); recordset->MoveNext()) {
+      for (int column = 0; column < columns; ++column) {
+        const Variant& value = recordset->ColumnValueInPlace(column);
+        std::string text;
+        if (const std::string* stored = value.TextIf()) {
+          text.assign(*stored);
+        } else if (!value.IsNull()) {
+          text = VarToStr(value);
+        }
+        benchmark::DoNotOptimize(text);
+      }
+      ++rows;
+    }
+    recordset->Close();
+  }
+  state.SetItemsProcessed(rows);
+}
+BENCHMARK(BM_EngineScan)->Arg(2)->Arg(8)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_EngineIdle(benchmark::State& state) {
+  auto dataset = MakeDataset("Logon");
+  dataset->Open();
+  for (auto _ : state) Fixture::Get().Database().EngineIdle();
+  dataset->Close();
+}
+BENCHMARK(BM_EngineIdle);
 
 // state.range(0): 1 forward-only, 0 cached (the query keeps the rows it read).
 void BM_QtSqlScan(benchmark::State& state) {
