@@ -306,16 +306,23 @@ TTimeField::TTimeField(TComponent* owner) : TDateTimeField(owner) { SetDataType(
 
 int32_t TDateTimeField::DataSize() const { return DataType() == ftDateTime ? 8 : 4; }
 
-TDateTime TDateTimeField::ReadAsDateTime() const {
+bool TDateTimeField::FetchDateTime(TDateTime& value) const {
   if (DataType() == ftDateTime) {
     double milliSeconds = 0;
-    if (!GetData(&milliSeconds)) return 0.0;
-    return TimeStampToDateTime(MSecsToTimeStamp(milliSeconds));
+    if (!GetData(&milliSeconds)) return false;
+    value = TimeStampToDateTime(MSecsToTimeStamp(milliSeconds));
+    return true;
   }
   int32_t stored = 0;
-  if (!GetData(&stored)) return 0.0;
-  if (DataType() == ftDate) return TimeStampToDateTime(TTimeStamp{0, stored});
-  return TimeStampToDateTime(TTimeStamp{stored, kDateDelta});
+  if (!GetData(&stored)) return false;
+  value = DataType() == ftDate ? TimeStampToDateTime(TTimeStamp{0, stored})
+                               : TimeStampToDateTime(TTimeStamp{stored, kDateDelta});
+  return true;
+}
+
+TDateTime TDateTimeField::ReadAsDateTime() const {
+  TDateTime value = 0.0;
+  return FetchDateTime(value) ? value : TDateTime(0.0);
 }
 
 void TDateTimeField::WriteAsDateTime(TDateTime value) {
@@ -337,8 +344,11 @@ Variant TDateTimeField::ReadAsVariant() const {
 void TDateTimeField::WriteAsVariant(const Variant& value) { WriteAsDateTime(value.AsDateTime()); }
 
 std::string TDateTimeField::ReadAsString() const {
-  if (IsNull()) return {};
-  TDateTime value = ReadAsDateTime();
+  // Read for every date of every record a scan shows: one fetch when there is a value. Only
+  // a fetch that brings none asks whether the field is null (a value that does not read
+  // shows as day zero).
+  TDateTime value = 0.0;
+  if (!FetchDateTime(value) && IsNull()) return {};
   switch (DataType()) {
     case ftDate: return DateToStr(value);
     case ftTime: return TimeToStr(value);

@@ -187,6 +187,9 @@ class TDateTimeField : public TField {
   std::string GetTextValue(bool displayText) const override;
 
  private:
+  // The stored value, when the dataset hands one over (false: null, or nothing readable).
+  bool FetchDateTime(TDateTime& value) const;
+
   std::string displayFormat_;
 };
 

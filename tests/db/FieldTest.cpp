@@ -90,6 +90,12 @@ TEST_F(FieldTest, DateTimeTravelsAsMillisecondsSinceDayOne) {
   when->SetAsString(DateTimeToStr(moment));
   EXPECT_DOUBLE_EQ(when->AsDateTime(), moment);
   EXPECT_EQ(when->Value().Type(), VarType::kDate);
+  // A null date reads as empty text, and the next value as itself again.
+  when->Clear();
+  EXPECT_TRUE(when->IsNull());
+  EXPECT_EQ(when->AsString(), "");
+  when->SetAsDateTime(moment + 1);
+  EXPECT_EQ(when->AsString(), DateTimeToStr(moment + 1));
 }
 
 TEST_F(FieldTest, ReadOnlyFieldRefusesEditsWithItsName) {
