@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "jet/DaoErrorNumbers.h"
+
 namespace lumo {
 
 namespace {
@@ -21,7 +23,8 @@ constexpr const char* kJournalGroup = "logonjournal";
 
 // DAO's numbers for a lock held elsewhere.
 bool IsLockError(int daoNumber) {
-  return daoNumber == 3218 || daoNumber == 3260 || daoNumber == 3050;
+  return daoNumber == jet::kDaoLocked || daoNumber == jet::kDaoLockedByUser ||
+         daoNumber == jet::kDaoCannotLockFile;
 }
 
 bool ParseSeconds(const char* text, double& seconds) {
@@ -92,8 +95,8 @@ std::string RecordingFailureText(const std::string& path, const std::string& rea
   }
   // A file or folder the journal cannot use as its group: the usual set-up fault.
   const std::string folder = FolderOf(path);
-  const bool access =
-      daoNumber == 3027 || !Allowed(path, R_OK | W_OK) || !Allowed(folder, W_OK | X_OK);
+  const bool access = daoNumber == jet::kDaoReadOnly || !Allowed(path, R_OK | W_OK) ||
+                      !Allowed(folder, W_OK | X_OK);
   if (!access) return text;
   // Run by the session module the journal's group is its effective group; run by hand, the
   // group is the one the set-up names.

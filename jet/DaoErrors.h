@@ -17,67 +17,9 @@
 #include <string_view>
 #include <vector>
 
-namespace lumo::jet {
+#include "jet/DaoErrorNumbers.h"
 
-// DAO numbers the engine raises by name. The table in DaoErrors.cpp has the texts.
-enum DaoError : int {
-  kDaoInvalidArgument = 3001,
-  kDaoTableExists = 3010,
-  kDaoObjectNotFound = 3011,
-  kDaoDuplicateKey = 3022,
-  kDaoFileNotFound = 3024,
-  kDaoReadOnly = 3027,
-  kDaoCannotOpenFile = 3051,
-  kDaoTooFewParameters = 3061,
-  kDaoUnrecognizedField = 3070,
-  kDaoQueryExpressionError = 3075,
-  kDaoExpressionError = 3077,
-  kDaoInputTableNotFound = 3078,
-  kDaoAmbiguousField = 3079,
-  kDaoUndefinedFunction = 3085,
-  kDaoTransformHaving = 3092,
-  kDaoHeadingTwice = 3104,
-  kDaoNotPartOfAggregate = 3122,
-  kDaoCrosstabStar = 3123,
-  kDaoUnknownInsertField = 3127,
-  kDaoInvalidStatement = 3129,
-  kDaoDeleteSyntax = 3130,
-  kDaoFromSyntax = 3131,
-  kDaoGroupBySyntax = 3132,
-  kDaoHavingSyntax = 3133,
-  kDaoInsertSyntax = 3134,
-  kDaoJoinSyntax = 3135,
-  kDaoOrderBySyntax = 3138,
-  kDaoParameterSyntax = 3139,
-  kDaoSelectSyntax = 3141,
-  kDaoCharactersAfterEnd = 3142,
-  kDaoTransformSyntax = 3143,
-  kDaoUpdateSyntax = 3144,
-  kDaoWhereSyntax = 3145,
-  kDaoTooManyFields = 3190,
-  kDaoFieldDefinedTwice = 3191,
-  kDaoLockedByUser = 3260,
-  kDaoLocked = 3218,
-  kDaoTooManyIndexFields = 3277,
-  kDaoPrimaryKeyExists = 3283,
-  kDaoIndexExists = 3284,
-  kDaoConstraintSyntax = 3289,
-  kDaoCreateTableSyntax = 3290,
-  kDaoCreateIndexSyntax = 3291,
-  kDaoFieldDefinitionSyntax = 3292,
-  kDaoAlterTableSyntax = 3293,
-  kDaoDropSyntax = 3295,
-  kDaoUnionColumnCount = 3307,
-  kDaoRequiredNull = 3314,
-  kDaoTopInDelete = 3318,
-  kDaoUnrecognizedFormat = 3343,
-  kDaoValueCountMismatch = 3346,
-  kDaoQueryTooComplex = 3360,
-  kDaoNoSuchIndex = 3372,
-  kDaoTableNotExists = 3376,
-  kDaoFieldExists = 3380,
-  kDaoTypeMismatch = 3464,
-};
+namespace lumo::jet {
 
 // One raised error as the Errors collection shows it.
 struct DaoErrorInfo {

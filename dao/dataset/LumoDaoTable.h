@@ -105,6 +105,7 @@
 #include "db/DataLink.h"
 #include "db/DataSet.h"
 #include "db/Params.h"
+#include "jet/DaoErrorNumbers.h"
 #include "runtime/ClassInfo.h"
 #include "runtime/Strings.h"
 
@@ -162,7 +163,7 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
  public:
   static constexpr const char* kComponentVersion = "9.10";
   // The engine's error for a record deleted by another user.
-  static constexpr int32_t kRecordDeleted = 3167;
+  static constexpr int32_t kRecordDeleted = jet::kDaoRecordDeleted;
 
   explicit TLumoDaoTable(TComponent* owner);
   ~TLumoDaoTable() override;
