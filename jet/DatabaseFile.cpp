@@ -13,10 +13,6 @@ namespace lumo::jet {
 namespace {
 
 constexpr const char* kSource = "DAO.Workspace";
-constexpr int kDaoDatabaseExists = 3204;
-constexpr int kDaoInvalidPath = 3044;
-constexpr int kDaoNotValidPassword = 3031;
-constexpr int kDaoInvalidObject = 3420;
 // DAO limits database passwords to 20 characters.
 constexpr size_t kMaxPasswordLength = 20;
 
@@ -126,16 +122,16 @@ void DatabaseFile::NoteInsert(const std::string& table) {
 
 void DatabaseFile::CheckPassword() {
   const std::string stored = Password();
-  if (!stored.empty() && stored != options_.password) RaiseDaoError(kDaoNotValidPassword, {}, kSource);
+  if (!stored.empty() && stored != options_.password) RaiseDaoError(kDaoBadPassword, {}, kSource);
 }
 
 void DatabaseFile::CheckWritable() const {
-  if (!connection_) RaiseDaoError(kDaoInvalidObject, {}, "DAO.Database");
+  if (!connection_) RaiseDaoError(kDaoObjectInvalid, {}, "DAO.Database");
   if (options_.readOnly) RaiseDaoError(kDaoReadOnly, {}, "DAO.Database");
 }
 
 storage::Connection& DatabaseFile::Connection() {
-  if (!connection_) RaiseDaoError(kDaoInvalidObject, {}, "DAO.Database");
+  if (!connection_) RaiseDaoError(kDaoObjectInvalid, {}, "DAO.Database");
   return *connection_;
 }
 
@@ -186,7 +182,7 @@ std::string DatabaseFile::Password() {
 void DatabaseFile::NewPassword(const std::string& oldPassword, const std::string& newPassword) {
   CheckWritable();
   if (newPassword.size() > kMaxPasswordLength) RaiseDaoError(kDaoInvalidArgument, {}, "DAO.Database");
-  if (Password() != oldPassword) RaiseDaoError(kDaoNotValidPassword, {}, "DAO.Database");
+  if (Password() != oldPassword) RaiseDaoError(kDaoBadPassword, {}, "DAO.Database");
   catalogue_.EnsureAccessTable();
   WriteScope scope(*this);
   Statement("DELETE FROM MSysAccess").Step();

@@ -23,7 +23,6 @@ namespace {
 constexpr const char* kSource = "DAO.Workspace";
 constexpr char kSqliteMagic[] = "SQLite format 3";  // 16 bytes with its terminating zero
 constexpr size_t kSqliteHeaderSize = 100;
-constexpr int kDaoFileInUse = 3045;
 
 // Opening waits only briefly for someone else's exclusive lock: a file held exclusively
 // stays held for the whole session of its holder, so waiting long helps nobody.

@@ -10,26 +10,6 @@ namespace lumo::jet {
 
 namespace {
 
-constexpr int kDaoReservedError = 3000;
-constexpr int kDaoOverflow = 6;
-constexpr int kDaoTransactionsNested = 3003;
-constexpr int kDaoNoTransaction = 3034;
-constexpr int kDaoSystemResources = 3035;
-constexpr int kDaoDiskError = 3043;
-constexpr int kDaoRecordTooLarge = 3047;
-constexpr int kDaoCannotOpenDatabase = 3049;
-constexpr int kDaoNoInputTable = 3067;
-constexpr int kDaoAggregateInExpression = 3095;
-constexpr int kDaoAggregateInGroupBy = 3098;
-constexpr int kDaoFieldNotUpdatable = 3113;
-constexpr int kDaoInvalidName = 3125;
-constexpr int kDaoRelatedRecordRequired = 3201;
-constexpr int kDaoFieldInIndex = 3280;
-constexpr int kDaoSubqueryFields = 3306;
-constexpr int kDaoValidationText = 3316;
-constexpr int kDaoValidationRule = 3317;
-constexpr int kDaoNotUpdatable = 3326;
-
 bool StartsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 
 // The part of an SQLite message after a fixed prefix, e.g. the table of "no such table: t".
@@ -86,7 +66,7 @@ constexpr MessageRule kMessageRules[] = {
     {Match::Prefix, "too many columns", kDaoTooManyFields},
     {Match::Prefix, "aggregate functions are not allowed in the GROUP BY clause", kDaoAggregateInGroupBy},
     {Match::Prefix, "sub-select returns ", kDaoSubqueryFields},
-    {Match::Exact, "no tables specified", kDaoNoInputTable},
+    {Match::Exact, "no tables specified", kDaoQueryWithoutTable},
     {Match::Contains, "ORDER BY", kDaoOrderBySyntax},
     {Match::Prefix, "LIMIT clause should come after", kDaoSelectSyntax},
     {Match::Prefix, "ON clause references", kDaoJoinSyntax},
@@ -98,8 +78,8 @@ constexpr MessageRule kMessageRules[] = {
     {Match::Prefix, "cannot commit", kDaoNoTransaction},
     {Match::Prefix, "cannot rollback", kDaoNoTransaction},
     {Match::Prefix, "no such savepoint", kDaoNoTransaction},
-    {Match::Prefix, "cannot start a transaction within a transaction", kDaoTransactionsNested},
-    {Match::Exact, "integer overflow", kDaoOverflow},
+    {Match::Prefix, "cannot start a transaction within a transaction", kDaoTooManyTransactions},
+    {Match::Exact, "integer overflow", kExprOverflow},
 };
 
 bool Matches(const MessageRule& rule, std::string_view message) {
@@ -138,12 +118,12 @@ class Mapper {
       case SQLITE_CONSTRAINT_TRIGGER: {
         // A trigger of another tool refused the row with a text of its own: the rule's text,
         // as a table's validation text is.
-        DaoErrorInfo info = Make(kDaoValidationText);
+        DaoErrorInfo info = Make(kDaoTableValidation);
         info.description = detail_;
         return info;
       }
       case SQLITE_CONSTRAINT_DATATYPE: return Make(kDaoTypeMismatch);
-      case SQLITE_ERROR_MISSING_COLLSEQ: return Make(kDaoCannotOpenDatabase, {context_.fileName});
+      case SQLITE_ERROR_MISSING_COLLSEQ: return Make(kDaoCorruptDatabase, {context_.fileName});
       default: return std::nullopt;
     }
   }
@@ -159,7 +139,7 @@ class Mapper {
       case SQLITE_PROTOCOL: return Make(kDaoLocked);
       case SQLITE_READONLY: return Make(kDaoReadOnly);
       case SQLITE_NOTADB: return Make(kDaoUnrecognizedFormat, {context_.fileName});
-      case SQLITE_CORRUPT: return Make(kDaoCannotOpenDatabase, {context_.fileName});
+      case SQLITE_CORRUPT: return Make(kDaoCorruptDatabase, {context_.fileName});
       case SQLITE_CANTOPEN: {
         std::error_code ignored;
         bool exists = !context_.fileName.empty() && std::filesystem::exists(context_.fileName, ignored);
@@ -170,7 +150,7 @@ class Mapper {
       case SQLITE_FULL: return Make(kDaoDiskError);
       case SQLITE_MISMATCH: return Make(kDaoTypeMismatch);
       case SQLITE_TOOBIG: return Make(kDaoRecordTooLarge);
-      case SQLITE_NOMEM: return Make(kDaoSystemResources);
+      case SQLITE_NOMEM: return Make(kDaoResourceExceeded);
       case SQLITE_CONSTRAINT: return Make(kDaoDuplicateKey);
       default: return std::nullopt;
     }
@@ -234,10 +214,10 @@ class Mapper {
       if (auto column = After(message, prefix)) return Make(kDaoFieldNotUpdatable, {Unquoted(*column)});
     }
     if (StartsWith(message, "cannot modify ") && message.find(" because it is a view") != std::string_view::npos) {
-      return Make(kDaoNotUpdatable);
+      return Make(kDaoRecordsetNotUpdatable);
     }
     if (StartsWith(message, "no such collation sequence") || StartsWith(message, "malformed database schema")) {
-      return Make(kDaoCannotOpenDatabase, {context_.fileName});
+      return Make(kDaoCorruptDatabase, {context_.fileName});
     }
     if (StartsWith(message, "unsupported file format")) return Make(kDaoUnrecognizedFormat, {context_.fileName});
     return std::nullopt;
