@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/TestSupport.h"
+
 namespace lumo {
 namespace {
 
@@ -45,20 +47,17 @@ TEST(RecordingTest, LogonAndLogoffTimesShareWholeSecondsSoALogoffNeverPrecedesIt
   EXPECT_EQ(WholeSeconds(logon), WholeSeconds(ComposeDateTime(EncodeDate(2026, 12, 9), EncodeTime(23, 59, 59, 5))));
 }
 
-class RecordingFailureTest : public ::testing::Test {
+class RecordingFailureTest : public lumo::testing::TemporaryFolderTest {
  protected:
+  RecordingFailureTest() : TemporaryFolderTest("lumo-recording") {}
   void SetUp() override {
-    char pattern[] = "/tmp/lumo-recording-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-    chmod(pattern, 02750);
+    TemporaryFolderTest::SetUp();
+    chmod(folder_.c_str(), 02750);
     database_ = (folder_ / "logon.mdb").string();
     std::ofstream(database_) << "x";
     chmod(database_.c_str(), 0640);
   }
-  void TearDown() override { fs::remove_all(folder_); }
 
-  fs::path folder_;
   std::string database_;
 };
 

@@ -7,17 +7,13 @@
 
 #include <filesystem>
 
+#include "tests/support/TestSupport.h"
+
 namespace lumo {
 namespace {
 
 class StreamTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/lumo-stream-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
   template <class Action>
   static std::string MessageOf(Action action) {
     try {
@@ -27,7 +23,8 @@ class StreamTest : public ::testing::Test {
     }
     return {};
   }
-  std::string folder_;
+  lumo::testing::TemporaryFolder temporary_{"lumo-stream"};
+  std::string folder_ = temporary_.Path().string();
 };
 
 TEST_F(StreamTest, FilesKeepEveryByteAndSeekFromEachOrigin) {

@@ -5,6 +5,7 @@
 #include "gui/SpeedButton.h"
 #include "runtime/FormText.h"
 #include "tests/gui/WidgetOf.h"
+#include "tests/support/TestSupport.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -244,9 +245,8 @@ TEST_F(ApplicationTest, ShownFormGetsWidgetsAndClicksGoThroughTheDefaultHandler)
 }
 
 TEST_F(ApplicationTest, ScreenshotIsWrittenAndEndsTheRun) {
-  char folder[] = "/tmp/guitestXXXXXX";
-  ASSERT_NE(mkdtemp(folder), nullptr);
-  std::string file = std::string(folder) + "/form.png";
+  const lumo::testing::TemporaryFolder folder("lumo-guitest");
+  std::string file = folder.PathOf("form.png");
   setenv("LUMO_SCREENSHOT", file.c_str(), 1);
   TTestForm* form = nullptr;
   Application.CreateForm(form);
@@ -259,7 +259,6 @@ TEST_F(ApplicationTest, ScreenshotIsWrittenAndEndsTheRun) {
   EXPECT_LE(image.width(), 400);
   EXPECT_GT(image.height(), 260);
   EXPECT_LE(image.height(), 300);
-  std::filesystem::remove_all(folder);
 }
 
 TEST_F(ApplicationTest, GlyphRowsMapToPaletteColoursAndTransparency) {

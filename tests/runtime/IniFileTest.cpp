@@ -6,25 +6,21 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/support/TestSupport.h"
+
 namespace lumo {
 namespace {
 
 class IniFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/lumo-ini-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-
   std::string Write(const std::string& content, const std::string& name = "test.ini") {
     std::string path = folder_ + "/" + name;
     std::ofstream(path, std::ios::binary) << content;
     return path;
   }
 
-  std::string folder_;
+  lumo::testing::TemporaryFolder temporary_{"lumo-ini"};
+  std::string folder_ = temporary_.Path().string();
 };
 
 TEST_F(IniFileTest, MissingFileSectionOrKeyGivesDefault) {

@@ -12,6 +12,8 @@
 #include <set>
 #include <thread>
 
+#include "tests/support/TestSupport.h"
+
 namespace lumo {
 namespace {
 
@@ -126,9 +128,8 @@ TEST(OsFactsTest, VersionComesFromTheKernelRelease) {
 }
 
 TEST(OsFactsTest, PrettyNameIsUnquotedWithLinuxAsFallback) {
-  char pattern[] = "/tmp/lumo-osfacts-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  std::string folder = pattern;
+  const lumo::testing::TemporaryFolder temporary("lumo-osfacts");
+  const std::string folder = temporary.Path().string();
   auto prettyName = [&](const std::string& content) {
     std::string path = folder + "/os-release";
     std::ofstream(path) << content;
@@ -144,7 +145,6 @@ TEST(OsFactsTest, PrettyNameIsUnquotedWithLinuxAsFallback) {
   EXPECT_EQ(prettyName("PRETTY_NAME=\"\"\n"), "Linux");
   EXPECT_EQ(prettyName("# PRETTY_NAME=\"commented\"\n"), "Linux");
   EXPECT_EQ(OsPrettyName(folder + "/absent"), "Linux");
-  std::filesystem::remove_all(folder);
 
   EXPECT_FALSE(OsPrettyName().empty());
 }

@@ -17,24 +17,22 @@
 #include "jet/Database.h"
 #include "runtime/Dialogs.h"
 #include "runtime/Strings.h"
+#include "tests/support/TestSupport.h"
 
 namespace lumo::testing {
 
-class TempFolderTest : public ::testing::Test {
+class TempFolderTest : public TemporaryFolderTest {
  protected:
+  TempFolderTest() : TemporaryFolderTest("lumo-daodb") {}
   void SetUp() override {
-    char pattern[] = "/tmp/lumo-daodb-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
+    TemporaryFolderTest::SetUp();
     previousHandler_ = SetMessageHandler([this](const std::string& text) { messages_.push_back(text); });
   }
   void TearDown() override {
     SetMessageHandler(previousHandler_);
     TDbLogin::SetDialogService(nullptr);
-    std::filesystem::remove_all(folder_);
+    TemporaryFolderTest::TearDown();
   }
-
-  std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
 
   // A database file made by the engine, with the statements run on it.
   std::string MakeDatabase(const std::string& name, const std::vector<std::string>& statements) {
@@ -56,7 +54,6 @@ class TempFolderTest : public ::testing::Test {
     });
   }
 
-  std::filesystem::path folder_;
   std::vector<std::string> messages_;  // texts given to ShowMessage
   int dialogsShown_ = 0;
   std::vector<std::string> shownUserNames_;
