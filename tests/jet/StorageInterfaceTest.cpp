@@ -3,7 +3,6 @@
 // the error mapper, each on a real file in a temporary folder.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <memory>
@@ -16,26 +15,26 @@
 #include "jet/storage/ErrorMapper.h"
 #include "jet/storage/Transaction.h"
 #include "runtime/Exceptions.h"
+#include "tests/jet/EngineTestSupport.h"
 
 namespace lumo::jet {
 namespace {
 
-class StorageInterfaceTest : public ::testing::Test {
+using testing::DaoNumberOf;
+
+class StorageInterfaceTest : public testing::TempFolderTest {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/lumo-storage-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
+    TempFolderTest::SetUp();
+    if (HasFatalFailure()) return;
     sqlite_ = std::make_unique<SqliteConnection>(PathOf("a.db"), OpenMode::Create);
     sqlite_->Exec("PRAGMA journal_mode=WAL");
     connection_ = sqlite_.get();
   }
   void TearDown() override {
     sqlite_.reset();
-    std::filesystem::remove_all(folder_);
+    TempFolderTest::TearDown();
   }
-
-  std::string PathOf(const std::string& name) const { return (folder_ / name).string(); }
 
   int64_t Count(const std::string& table) {
     std::unique_ptr<storage::Statement> statement = connection_->Prepare("SELECT count(*) FROM " + table);
@@ -43,17 +42,6 @@ class StorageInterfaceTest : public ::testing::Test {
     return statement->ColumnInt64(0);
   }
 
-  template <class Action>
-  static int32_t DaoNumberOf(Action action) {
-    try {
-      action();
-    } catch (const EOleException& error) {
-      return error.ErrorCode();
-    }
-    return 0;
-  }
-
-  std::filesystem::path folder_;
   std::unique_ptr<SqliteConnection> sqlite_;
   storage::Connection* connection_ = nullptr;  // what the object model holds
 };
