@@ -6,6 +6,8 @@
 #include "jet/DatabaseFile.h"
 #include "jet/RowCounts.h"
 #include "jet/ValueCodec.h"
+#include "jet/storage/Connection.h"
+#include "jet/storage/SqlDialect.h"
 #include "jet/storage/Statement.h"
 #include "runtime/StrUtils.h"
 
@@ -27,6 +29,12 @@ namespace {
 std::string Key(std::string_view name) { return AnsiLowerCase(name); }
 
 bool IsSystemName(std::string_view name) { return StartsText("MSys", name); }
+
+// A read of one of the engine's own tables, in the order its rows were written (the order in
+// which collections list what they hold).
+std::string InsertionOrder(DatabaseFile& file, std::string_view select) {
+  return std::string(select).append(file.Connection().Dialect().InsertionOrder());
+}
 
 }  // namespace
 
@@ -129,7 +137,7 @@ std::shared_ptr<const TableInfo> Catalogue::ReadTable(const std::string& name) {
   ReadColumns(*table);
   ReadIndexes(*table);
   if (!file_.ReadOnly()) file_.Connection().Catalogue().PrepareTableForWrites(*table);
-  table->rowCounted = !table->withoutRowId && !IsSystemName(name) && ReadRowCounted(file_, name);
+  table->rowCounted = !table->withoutRowId && !IsSystemName(name) && file_.Connection().Catalogue().RowCounted(name);
   table->dateCreated = Variant::Null();
   table->lastUpdated = Variant::Null();
   if (HasSystemTable("MSysObjects")) {
@@ -185,9 +193,8 @@ void Catalogue::ReadIndexes(TableInfo& table) {
   };
   std::vector<Flags> flags;
   if (HasSystemTable("MSysIndexes")) {
-    storage::Statement& statement = file_.Statement(
-        "SELECT IndexName, IsPrimary, IgnoreNulls, Required FROM MSysIndexes WHERE TableName = ?1 "
-        "ORDER BY rowid");
+    storage::Statement& statement = file_.Statement(InsertionOrder(
+        file_, "SELECT IndexName, IsPrimary, IgnoreNulls, Required FROM MSysIndexes WHERE TableName = ?1"));
     statement.BindText(1, table.name);
     while (statement.Step()) {
       flags.push_back({statement.ColumnText(0), statement.ColumnInt64(1) != 0, statement.ColumnInt64(2) != 0,
@@ -247,7 +254,8 @@ void Catalogue::ReadIndexes(TableInfo& table) {
   }
 
   // The row key is an index without a stored index of its own.
-  if (!table.rowKey.empty() && table.rowKey != "rowid" && table.PrimaryIndex() == nullptr) {
+  const ColumnInfo* rowKey = table.FindColumn(table.rowKey);
+  if (rowKey != nullptr && rowKey->isRowKey && table.PrimaryIndex() == nullptr) {
     IndexInfo index;
     index.name = primaryName();
     if (Flags* flag = findFlags(index.name)) flag->used = true;
@@ -264,9 +272,8 @@ std::vector<RelationInfo> Catalogue::Relations() {
   if (cache.relationsRead) return cache.relations;
   std::vector<RelationInfo> relations;
   if (HasSystemTable("MSysRelationships")) {
-    storage::Statement& statement = file_.Statement(
-        "SELECT Name, TableName, ForeignTableName, Attributes, FieldName, ForeignName FROM MSysRelationships "
-        "ORDER BY rowid");
+    storage::Statement& statement = file_.Statement(InsertionOrder(
+        file_, "SELECT Name, TableName, ForeignTableName, Attributes, FieldName, ForeignName FROM MSysRelationships"));
     while (statement.Step()) {
       const std::string name = statement.ColumnText(0);
       if (relations.empty() || !AnsiSameText(relations.back().name, name)) {
@@ -334,7 +341,7 @@ std::vector<QueryInfo> Catalogue::Queries() {
   std::vector<QueryInfo> queries;
   if (!HasSystemTable("MSysQueries")) return queries;
   storage::Statement& statement =
-      file_.Statement("SELECT Name, SQL, DateCreated, DateUpdated FROM MSysQueries ORDER BY rowid");
+      file_.Statement(InsertionOrder(file_, "SELECT Name, SQL, DateCreated, DateUpdated FROM MSysQueries"));
   const JetFieldType dateType{dbDate, 8, dbFixedField, 0, 0};
   while (statement.Step()) {
     QueryInfo query;
@@ -382,8 +389,7 @@ std::vector<StoredProperty> Catalogue::Properties(std::string_view objectName, s
   std::vector<StoredProperty> properties;
   if (!HasSystemTable("MSysProperties")) return properties;
   storage::Statement& statement = file_.Statement(
-      "SELECT Name, Type, Value FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2 "
-      "ORDER BY rowid");
+      InsertionOrder(file_, "SELECT Name, Type, Value FROM MSysProperties WHERE ObjectName = ?1 AND FieldName = ?2"));
   statement.BindText(1, objectName);
   statement.BindText(2, fieldName);
   while (statement.Step()) {

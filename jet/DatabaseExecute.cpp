@@ -8,6 +8,7 @@
 #include "jet/ValueCodec.h"
 #include "jet/storage/Connection.h"
 #include "jet/storage/SchemaWriter.h"
+#include "jet/storage/SqlDialect.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {
@@ -34,14 +35,17 @@ bool IsDdl(StatementKind kind) {
 }
 
 // Without dbFailOnError Jet applies what it can and passes over rows that would break a
-// unique index or a Required field; SQLite's OR IGNORE does the same row by row.
-std::string IgnoreConflicts(const TranslatedStatement& translated) {
+// unique index or a Required field; the dialect's conflict-skipping heads do the same row by
+// row.
+std::string IgnoreConflicts(const TranslatedStatement& translated, const storage::SqlDialect& dialect) {
   const std::string& sql = translated.sql;
-  if (translated.kind == StatementKind::kInsert && StartsText("INSERT INTO ", sql)) {
-    return "INSERT OR IGNORE INTO " + sql.substr(12);
+  constexpr std::string_view kInsert = "INSERT INTO ";
+  constexpr std::string_view kUpdate = "UPDATE ";
+  if (translated.kind == StatementKind::kInsert && StartsText(kInsert, sql)) {
+    return std::string(dialect.InsertSkippingConflicts()).append(sql, kInsert.size());
   }
-  if (translated.kind == StatementKind::kUpdate && StartsText("UPDATE ", sql)) {
-    return "UPDATE OR IGNORE " + sql.substr(7);
+  if (translated.kind == StatementKind::kUpdate && StartsText(kUpdate, sql)) {
+    return std::string(dialect.UpdateSkippingConflicts()).append(sql, kUpdate.size());
   }
   return sql;
 }
@@ -89,7 +93,7 @@ int MakeTable(DatabaseFile& file, PreparedJet& prepared, const ParameterValues& 
 }  // namespace
 
 PreparedJet PrepareJet(DatabaseFile& file, const std::string& jetSql, std::vector<std::string> knownParameters,
-                       const std::string& source, std::string (*rewrite)(const TranslatedStatement&)) {
+                       const std::string& source, SqlRewrite rewrite) {
   CatalogueSchema schema(file);
   TranslateOptions options;
   options.errorSource = source;
@@ -109,8 +113,8 @@ PreparedJet PrepareJet(DatabaseFile& file, const std::string& jetSql, std::vecto
     if (prepared.translated.ddl) return prepared;
     // SELECT ... INTO prepares its query alone: the table is made from the query's columns.
     const std::string sql = prepared.translated.kind == StatementKind::kSelectInto ? prepared.translated.selectSql
-                            : rewrite                                              ? rewrite(prepared.translated)
-                                                                                   : prepared.translated.sql;
+                            : rewrite ? rewrite(prepared.translated, file.Connection().Dialect())
+                                      : prepared.translated.sql;
     std::string unknown;
     prepared.statement = file.Prepare(sql, &unknown);
     if (prepared.statement) return prepared;

@@ -27,10 +27,11 @@ struct PreparedJet {
 };
 
 // Translates `jetSql` and prepares the result on `file`, resolving unknown names as
-// parameters. `rewrite` may change the SQLite text before it is prepared. A crosstab whose
-// headings come from its data is prepared with the one heading "<>".
+// parameters. `rewrite` may change the translated text (in the file's dialect) before it is
+// prepared. A crosstab whose headings come from its data is prepared with the one heading "<>".
+using SqlRewrite = std::string (*)(const TranslatedStatement&, const storage::SqlDialect&);
 PreparedJet PrepareJet(DatabaseFile& file, const std::string& jetSql, std::vector<std::string> knownParameters,
-                       const std::string& source, std::string (*rewrite)(const TranslatedStatement&) = nullptr);
+                       const std::string& source, SqlRewrite rewrite = nullptr);
 
 // Binds the values of the statement's parameters by name; 3061 when any has none.
 void BindParameters(PreparedJet& prepared, const ParameterValues& values, const std::string& source);

@@ -4,6 +4,7 @@
 
 #include "jet/DaoConstants.h"
 #include "jet/DaoErrors.h"
+#include "jet/storage/RowIdentity.h"
 #include "jet/storage/Transaction.h"
 #include "runtime/Exceptions.h"
 #include "runtime/StrUtils.h"
@@ -101,7 +102,9 @@ std::unique_ptr<storage::Connection> DatabaseFile::OpenScanConnection() {
 
 void DatabaseFile::NoteInsert(const std::string& table) {
   const TableInfo* info = catalogue_.FindTable(table);
-  if (info == nullptr || info->withoutRowId) return;
+  if (info == nullptr) return;
+  const std::shared_ptr<const storage::RowIdentity> rows = Connection().RowIdentityOf(*info);
+  if (!rows || !rows->HasRowKey()) return;
   const int64_t row = Connection().LastInsertRowId();
   for (const ColumnInfo& column : info->columns) {
     if ((column.type.attributes & dbAutoIncrField) == 0) continue;
@@ -112,7 +115,7 @@ void DatabaseFile::NoteInsert(const std::string& table) {
     // A counter with a seed or step of its own: its trigger numbered the row.
     const auto quote = [](const std::string& name) { return "\"" + ReplaceAll(name, "\"", "\"\"") + "\""; };
     storage::Statement& statement =
-        Statement("SELECT " + quote(column.name) + " FROM " + quote(info->name) + " WHERE rowid = ?1");
+        Statement("SELECT " + quote(column.name) + " FROM " + quote(info->name) + " WHERE " + rows->Condition(1));
     statement.BindInt64(1, row);
     if (statement.Step() && statement.TypeOf(0) != ColumnType::Null) *identity_ = statement.ColumnInt64(0);
     statement.Reset();

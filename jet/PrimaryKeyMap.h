@@ -1,6 +1,6 @@
 #pragma once
-// Row keys for a table without row ids (engine-internal). SQLite lets other tools make tables
-// WITHOUT ROWID, whose rows are known only by their primary-key values; a dynaset over one
+// Row keys for a table without row ids (engine-internal). Other tools may make tables whose
+// rows carry no row id and are known only by their primary-key values; a dynaset over one
 // numbers those values 0, 1, 2 ... in the order it first meets them and uses the numbers as
 // the rows' keys (for positions, bookmarks and its reads and writes). Shared by a recordset's
 // engines, its clones' and its requeries' through the plan.

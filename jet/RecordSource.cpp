@@ -244,15 +244,15 @@ std::optional<std::vector<StoredValue>> RowReader::ReadStored(RowKey key) {
 
 namespace {
 
-std::string MemoryCriterionSql(const QueryPlan& plan, const std::vector<RecordsetColumn>& columns,
-                               const FindCriteria& criteria) {
+std::string MemoryCriterionSql(const storage::SqlDialect& dialect, const QueryPlan& plan,
+                               const std::vector<RecordsetColumn>& columns, const FindCriteria& criteria) {
   const int firstValue = plan.parameterCount + criteria.parameterCount + 1;
   std::string values;
   for (size_t i = 0; i < columns.size(); ++i) {
     if (!values.empty()) values += ", ";
     values += "?" + std::to_string(firstValue + static_cast<int>(i));
     const int type = columns[i].type.type;
-    if (type == dbText || type == dbMemo || type == dbChar) values += " COLLATE jet_text";
+    if (type == dbText || type == dbMemo || type == dbChar) values += dialect.JetTextCollation();
     values += " AS " + QuoteName(columns[i].name);
   }
   return "SELECT 1 FROM (SELECT " + values + ") WHERE " + criteria.sql;
@@ -266,7 +266,7 @@ MemoryCriterion::MemoryCriterion(DatabaseFile& file, const QueryPlan& plan, cons
     : columns_(columns),
       criteria_(criteria),
       firstValue_(plan.parameterCount + criteria.parameterCount + 1),
-      check_(file.Connection().Prepare(MemoryCriterionSql(plan, columns, criteria))) {}
+      check_(file.Connection().Prepare(MemoryCriterionSql(file.Connection().Dialect(), plan, columns, criteria))) {}
 
 bool MemoryCriterion::Matches(const Variant* values) {
   StatementUse statement(*check_);

@@ -1,4 +1,4 @@
-// Dynasets over a table without row ids (made WITHOUT ROWID by another tool): the rows'
+// Dynasets over a table whose rows carry no row id (another tool made it so): the rows'
 // primary-key values stand in for row ids, numbered by the plan's PrimaryKeyMap.
 //
 // In the primary key's order the keys are read in chunks that continue after the last key

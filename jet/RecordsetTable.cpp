@@ -3,7 +3,7 @@
 // either direction from the sort values of its edge rows; Seek and bookmarks re-anchor the
 // window at their row without reading what lies between, so that a seek costs one indexed
 // look-up however large the table. RecordCount is the table's exact row count, counted again
-// only when the table may have changed: another connection committed (SQLite's data_version),
+// only when the table may have changed: another connection committed (the catalogue reader's count of others' commits),
 // this connection wrote (its change count; the databases of a session share it), or a
 // transaction is open.
 //
@@ -21,6 +21,7 @@
 #include "jet/RecordSource.h"
 #include "jet/RowCounts.h"
 #include "jet/ValueCodec.h"
+#include "jet/storage/CatalogueReader.h"
 
 namespace lumo::jet {
 
@@ -37,7 +38,7 @@ constexpr RowPosition kAnchor = int64_t{1} << 40;
 struct TableShared {
   std::set<RowKey> removed;
   int64_t count = -1;         // -1: not counted yet
-  int64_t countVersion = 0;   // data_version when counted
+  int64_t countVersion = 0;   // others' commits when counted
   int64_t countChanges = -1;  // the connection's change count then; -1: counted in a transaction
 };
 
@@ -109,7 +110,7 @@ class TableWindow final : public TableSource {
   }
 
   int64_t RecordCount(RowPosition) override {
-    // Other connections' commits move data_version, this connection's own writes (by any
+    // Other connections' commits move DataVersion, this connection's own writes (by any
     // database of the session) its change count. Inside a transaction what was counted may
     // still be undone, so the count is not kept there.
     const storage::Connection& connection = file_->Connection();
@@ -393,11 +394,7 @@ class TableWindow final : public TableSource {
     return statement->ColumnInt64(0);
   }
 
-  int64_t DataVersion() {
-    StatementUse statement(file_->Statement("PRAGMA data_version"));
-    statement->Step();
-    return statement->ColumnInt64(0);
-  }
+  int64_t DataVersion() { return file_->Connection().Catalogue().OthersChangeCounter(); }
 
   std::shared_ptr<DatabaseFile> file_;
   ShapePtr shape_;
@@ -434,7 +431,7 @@ bool TableWindow::IsTextField(const RecordsetColumn& field) const {
 std::string TableWindow::TextKeyEquality(const std::string& expr, const std::string& key,
                                          const std::string& fieldName) const {
   const ColumnInfo* column = plan_.table ? plan_.table->FindColumn(fieldName) : nullptr;
-  const std::string exact = expr + " = " + key + " COLLATE jet_text";
+  const std::string exact = expr + " = " + key + std::string(dialect_.JetTextCollation());
   if (column != nullptr && !column->noCase) return exact;
   return expr + " BETWEEN jet_text_first(" + key + ") AND jet_text_last(" + key + ") AND " + exact;
 }

@@ -3,6 +3,7 @@
 #include "jet/Catalogue.h"
 #include "jet/DatabaseFile.h"
 #include "jet/RecordSource.h"
+#include "jet/storage/SchemaWriter.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {
@@ -11,52 +12,11 @@ namespace {
 
 std::string Literal(std::string_view text) { return "'" + ReplaceAll(text, "'", "''") + "'"; }
 
-std::string TriggerName(const std::string& table, bool insert) {
-  return table + (insert ? ".rowcount.insert" : ".rowcount.delete");
-}
-
-// The trigger as the engine writes it; the catalogue takes a table for counted only when
-// both are stored exactly so.
-std::string TriggerSql(const std::string& table, bool insert) {
-  return "CREATE TRIGGER " + QuoteName(TriggerName(table, insert)) +
-         (insert ? " AFTER INSERT ON " : " AFTER DELETE ON ") + QuoteName(table) + " FOR EACH ROW BEGIN UPDATE " +
-         kRowCountsTable + " SET Rows = Rows " + (insert ? "+" : "-") + " 1 WHERE TableName = " + Literal(table) +
-         "; END";
-}
-
 }  // namespace
-
-bool ReadRowCounted(DatabaseFile& file, const std::string& table) {
-  storage::Statement& statement = file.Statement(
-      "SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 AND "
-      "((name = ?2 AND sql = ?3) OR (name = ?4 AND sql = ?5)) AND EXISTS "
-      "(SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'MSysRowCounts')");
-  statement.BindText(1, table);
-  statement.BindText(2, TriggerName(table, true));
-  statement.BindText(3, TriggerSql(table, true));
-  statement.BindText(4, TriggerName(table, false));
-  statement.BindText(5, TriggerSql(table, false));
-  const bool counted = statement.Step() && statement.ColumnInt64(0) == 2;
-  statement.Reset();
-  return counted;
-}
 
 void AddRowCount(DatabaseFile& file, const std::string& table) {
   file.CheckWritable();
-  WriteScope scope(file);
-  storage::Connection& connection = file.Connection();
-  connection.Exec(std::string("CREATE TABLE IF NOT EXISTS ") + kRowCountsTable +
-                  " (TableName VARCHAR(255) COLLATE NOCASE NOT NULL PRIMARY KEY, Rows INTEGER NOT NULL DEFAULT 0)");
-  for (bool insert : {true, false}) {
-    connection.Exec("DROP TRIGGER IF EXISTS " + QuoteName(TriggerName(table, insert)));
-  }
-  // Counted and written in one transaction: no other writer comes in between.
-  connection.Exec(std::string("INSERT INTO ") + kRowCountsTable + " (TableName, Rows) SELECT " + Literal(table) +
-                  ", count(*) FROM " + QuoteName(table) +
-                  " WHERE 1 ON CONFLICT (TableName) DO UPDATE SET Rows = excluded.Rows");
-  for (bool insert : {true, false}) connection.Exec(TriggerSql(table, insert));
-  scope.Commit();
-  file.Schema().Invalidate();
+  file.SchemaChanges("DAO.Database")->AddRowCount(table);
 }
 
 void ForgetRowCount(DatabaseFile& file, const std::string& table) {

@@ -1,16 +1,18 @@
 #pragma once
 // The exact number of rows of a table, kept in the file so that asking for it does not read
-// the table: MSysRowCounts (TableName, Rows) holds one row per counted table, and two
-// triggers beside the table ("<table>.rowcount.insert", "<table>.rowcount.delete") move it
-// with every row added or removed, in the same transaction as the row itself. Every writer
-// of the file keeps it right that way, the stock shell included, and a writer that dies in
-// the middle of a transaction takes its rows and their counting with it.
+// the table: MSysRowCounts (TableName, Rows) holds one row per counted table, and the
+// back-end moves it with every row added or removed, in the same transaction as the row
+// (the SQLite back-end by two triggers beside the table, sqlite/SqliteRowCounts.h). Every
+// writer of the file keeps it right that way, the stock shell included, and a writer that
+// dies in the middle of a transaction takes its rows and their counting with it.
 //
 // The engine counts every table it creates. A table made by another tool has no such
-// triggers until AddRowCount gives it them; until then its rows are counted by reading it.
-// A writer that replaces rows through a conflict clause (INSERT OR REPLACE) on a connection
-// without recursive triggers removes rows without the delete trigger: AddRowCount counts
-// such a table afresh.
+// bookkeeping until AddRowCount gives it; until then its rows are counted by reading it. A
+// writer that replaces rows through a conflict clause on a connection without recursive
+// triggers removes rows unseen by the bookkeeping: AddRowCount counts such a table afresh.
+//
+// Whether a table is counted is the catalogue reader's to say (CatalogueReader::RowCounted,
+// read by the catalogue into TableInfo::rowCounted).
 
 #include <cstdint>
 #include <string>
@@ -21,10 +23,6 @@ class DatabaseFile;
 struct TableInfo;
 
 inline constexpr const char* kRowCountsTable = "MSysRowCounts";
-
-// Whether `table` carries both triggers exactly as the engine writes them (read by the
-// catalogue into TableInfo::rowCounted).
-bool ReadRowCounted(DatabaseFile& file, const std::string& table);
 
 // Gives `table` (its exact name) its count: MSysRowCounts made when missing, the table counted
 // once, the triggers written (again). A write of its own, or part of the caller's

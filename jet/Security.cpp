@@ -5,6 +5,7 @@
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
 #include "jet/storage/Connection.h"
+#include "jet/storage/SqlDialect.h"
 #include "jet/storage/Statement.h"
 #include "runtime/Exceptions.h"
 #include "runtime/StrUtils.h"
@@ -29,12 +30,15 @@ std::shared_ptr<const Workgroup> Workgroup::Load(const std::string& systemDB) {
     OpenOptions options;
     options.readOnly = true;
     std::shared_ptr<DatabaseFile> file = DatabaseFile::Open(systemDB, options);
-    storage::Statement& accounts = file->Statement("SELECT Name, Password, FGroup FROM MSysAccounts ORDER BY rowid");
+    const std::string_view order = file->Connection().Dialect().InsertionOrder();
+    storage::Statement& accounts =
+        file->Statement(std::string("SELECT Name, Password, FGroup FROM MSysAccounts").append(order));
     while (accounts.Step()) {
       workgroup->accounts_.push_back({accounts.ColumnText(0), accounts.ColumnText(1), accounts.ColumnInt64(2) != 0});
     }
     accounts.Reset();
-    storage::Statement& groups = file->Statement("SELECT GroupName, UserName FROM MSysGroups ORDER BY rowid");
+    storage::Statement& groups =
+        file->Statement(std::string("SELECT GroupName, UserName FROM MSysGroups").append(order));
     while (groups.Step()) workgroup->memberships_.emplace_back(groups.ColumnText(0), groups.ColumnText(1));
     groups.Reset();
   } catch (const EOleException&) {

@@ -310,8 +310,7 @@ std::string JetSqlEmitter::TextColumnComparison(const Fragment& column, const Sc
   const int precedence = (op == BinaryOp::kEqual || op == BinaryOp::kNotEqual) ? kPrecEquality : kPrecRelational;
   const std::string c = Wrap(column.text, column.precedence, precedence);
   const std::string plain = c + ComparisonText(op) + Wrap(value.text, value.precedence, precedence + 1);
-  const std::string exact =
-      c + ComparisonText(op) + Wrap(value.text, value.precedence, kPrecCollate + 1) + " COLLATE jet_text";
+  const std::string exact = c + ComparisonText(op) + JetTextValue(value);
   // A column compared as stored (a foreign file's TEXT) has no index order to help.
   if (!info.noCase) return exact;
   const Expr& v = StripParens(valueExpr);
@@ -432,7 +431,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Comparison(const Expr& expr) {
   // Jet's case-insensitive comparison must be asked for, unless a side is a number and the
   // collation cannot matter.
   if (!IsPlainColumn(left) && !IsPlainColumn(right) && !IsNotText(left) && !IsNotText(right)) {
-    rightText = Wrap(r.text, r.precedence, kPrecCollate + 1) + " COLLATE jet_text";
+    rightText = JetTextValue(r);
   }
   return {Wrap(l.text, l.precedence, precedence) + ComparisonText(op) + rightText, precedence};
 }
@@ -496,10 +495,10 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
             if (!floor.empty()) candidates += valueText + " >= " + Literal(floor) + " AND ";
             if (ceiling) candidates += valueText + " < " + Literal(*ceiling) + " AND ";
           }
-          valueText = Wrap(v.text, v.precedence, kPrecCollate + 1) + " COLLATE jet_text";
+          valueText = JetTextValue(v);
         }
       } else if (column == nullptr && !IsPlainColumn(value) && !IsNotText(value)) {
-        valueText = Wrap(v.text, v.precedence, kPrecCollate + 1) + " COLLATE jet_text";
+        valueText = JetTextValue(v);
       }
       std::string lowText;
       std::string highText;
@@ -534,7 +533,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
       } else {
         jetText = !IsPlainColumn(value) && !IsNotText(value);
       }
-      if (jetText) text = Wrap(v.text, v.precedence, kPrecCollate + 1) + " COLLATE jet_text";
+      if (jetText) text = JetTextValue(v);
       // Dates and Yes/No values of other tools' files by what they read as.
       if (ColumnOfType(value, dbDate) != nullptr) text = "jet_datekey(" + v.text + ")";
       if (ColumnOfType(value, dbBoolean) != nullptr) text = TruthOfColumn(v);
@@ -548,9 +547,8 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
     }
     case ExprKind::kInSelect: {
       Fragment v = Value(*expr.children[0]);
-      const std::string valueText = IsTextValued(*expr.children[0])
-                                        ? Wrap(v.text, v.precedence, kPrecCollate + 1) + " COLLATE jet_text"
-                                        : Wrap(v.text, v.precedence, kPrecEquality + 1);
+      const std::string valueText =
+          IsTextValued(*expr.children[0]) ? JetTextValue(v) : Wrap(v.text, v.precedence, kPrecEquality + 1);
       return {valueText + (expr.negated ? " NOT IN (" : " IN (") + ExpressionSubquery(*expr.subquery) + ")",
               kPrecEquality};
     }
@@ -569,7 +567,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
       Fragment v = Value(*expr.children[0]);
       std::string comparison =
           Wrap(v.text, v.precedence, kPrecRelational + 1) + ComparisonText(expr.binaryOp) + "\"jet_q\".\"jet_v\"";
-      if (IsTextValued(*expr.children[0])) comparison += " COLLATE jet_text";
+      if (IsTextValued(*expr.children[0])) comparison += dialect_.JetTextCollation();
       std::string rows = "SELECT 1 FROM (" + ExpressionSubquery(*expr.subquery, "jet_v") + ") AS \"jet_q\" WHERE ";
       if (expr.all) return {"NOT EXISTS (" + rows + "NOT (" + comparison + "))", kPrecNot};
       return {"EXISTS (" + rows + comparison + ")", kPrecPrimary};
@@ -621,12 +619,16 @@ JetSqlEmitter::Fragment JetSqlEmitter::Function(const Expr& expr) {
   return {"NULL", kPrecPrimary};
 }
 
+std::string JetSqlEmitter::JetTextValue(const Fragment& fragment) const {
+  return Wrap(fragment.text, fragment.precedence, kPrecCollate + 1).append(dialect_.JetTextCollation());
+}
+
 // Text sorts and groups in Jet's order: every letter without regard to case. A column whose
 // type is unknown keeps its own collation.
 std::string JetSqlEmitter::TextOrder(const Expr& expr, const Fragment& fragment) {
   const bool text = IsPlainColumn(expr) ? TextColumn(expr) != nullptr : !IsPlainlyNumeric(expr) && !IsNotText(expr);
   if (!text) return fragment.text;
-  return Wrap(fragment.text, fragment.precedence, kPrecCollate + 1) + " COLLATE jet_text";
+  return JetTextValue(fragment);
 }
 
 std::string JetSqlEmitter::SortTerm(const OrderItem& item) {

@@ -21,7 +21,7 @@
 // - TOP n becomes a LIMIT that includes ties of the last row (a subquery inside an expression,
 //   which may be correlated, takes its first n rows), DISTINCTROW over joins groups by
 //   the row ids of the tables that deliver columns, multi-table UPDATE and DELETE become
-//   SQLite's UPDATE ... FROM and DELETE ... WHERE rowid IN (...).
+//   UPDATE ... FROM and DELETE ... WHERE <row id> IN (...).
 //
 // Errors are thrown as JetSqlError (see JetSqlParser.h).
 
@@ -70,6 +70,8 @@ class JetSqlEmitter {
   bool IsTextValued(const Expr& expr);
   bool IsNotText(const Expr& expr);
   std::string TextOrder(const Expr& expr, const Fragment& fragment);
+  // A text value that compares by Jet's rule whatever its column's collation.
+  std::string JetTextValue(const Fragment& fragment) const;
   // Dates and Yes/No values as other tools store them (JetSqlEmitter.cpp).
   const SchemaColumn* ColumnOfType(const Expr& expr, int daoType);
   Fragment DateColumnComparison(const Fragment& column, BinaryOp op, const Expr& valueExpr, const Fragment& value);

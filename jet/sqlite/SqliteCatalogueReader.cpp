@@ -3,6 +3,7 @@
 #include "jet/Catalogue.h"
 #include "jet/DaoConstants.h"
 #include "jet/sqlite/SqliteConnection.h"
+#include "jet/sqlite/SqliteRowCounts.h"
 #include "jet/sqlite/SqliteStatement.h"
 #include "jet/sqlite/SqliteTextKeys.h"
 #include "runtime/StrUtils.h"
@@ -22,6 +23,10 @@ constexpr const char* kSql[] = {
     "SELECT name, \"desc\" FROM pragma_index_xinfo(?1) WHERE key = 1 ORDER BY seqno",
     "SELECT id, \"table\", \"from\", \"to\" FROM pragma_foreign_key_list(?1) ORDER BY id, seq",
     "SELECT name, sql FROM sqlite_temp_master WHERE type = 'trigger' AND tbl_name = ?1",
+    // The row-count triggers stored exactly as the schema writer writes them, and their table.
+    "SELECT count(*) FROM sqlite_master WHERE type = 'trigger' AND tbl_name = ?1 AND "
+    "((name = ?2 AND sql = ?3) OR (name = ?4 AND sql = ?5)) AND EXISTS "
+    "(SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'MSysRowCounts')",
 };
 
 std::string Upper(std::string_view text) { return UpperCaseAscii(text); }
@@ -179,6 +184,18 @@ std::vector<RelationInfo> SqliteCatalogueReader::DeclaredRelations(std::string_v
 
 void SqliteCatalogueReader::PrepareTableForWrites(const TableInfo& table) {
   KeepTextKeysUnique(connection_, Statement(kTemporaryTriggers), table);
+}
+
+bool SqliteCatalogueReader::RowCounted(const std::string& table) {
+  SqliteStatement& statement = Statement(kRowCountTriggers);
+  statement.BindText(1, table);
+  statement.BindText(2, RowCountTriggerName(table, true));
+  statement.BindText(3, RowCountTriggerSql(table, true));
+  statement.BindText(4, RowCountTriggerName(table, false));
+  statement.BindText(5, RowCountTriggerSql(table, false));
+  const bool counted = statement.Step() && statement.ColumnInt64(0) == 2;
+  statement.Reset();
+  return counted;
 }
 
 std::string SqliteCatalogueReader::ColumnCollation(std::string_view table, std::string_view column) {

@@ -32,6 +32,8 @@ class SqliteCatalogueReader final : public storage::CatalogueReader {
   std::string ColumnCollation(std::string_view table, std::string_view column) override;
   // The TEMP triggers of SqliteTextKeys.h.
   void PrepareTableForWrites(const TableInfo& table) override;
+  // Both triggers of SqliteRowCounts.h, stored exactly as written.
+  bool RowCounted(const std::string& table) override;
 
  private:
   enum Query {
@@ -44,6 +46,7 @@ class SqliteCatalogueReader final : public storage::CatalogueReader {
     kIndexColumns,
     kForeignKeys,
     kTemporaryTriggers,
+    kRowCountTriggers,
     kQueryCount
   };
   SqliteStatement& Statement(Query query);

@@ -6,6 +6,7 @@
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
 #include "jet/RowCounts.h"
+#include "jet/sqlite/SqliteRowCounts.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {
@@ -178,13 +179,31 @@ void SqliteSchemaWriter::CreateTable(const TableDesign& design) {
   }
   WriteCheckTriggers(design.name);
   // Counted from the start, so that the number of its rows never needs reading the table.
-  AddRowCount(file_, design.name);
+  AddRowCount(design.name);
   for (const std::string& table : related) {
     if (!AnsiSameText(table, design.name)) WriteCheckTriggers(ExactTableName(table, kDaoTableNotExists));
   }
   schema.TouchObject(design.name, kObjectTypeTable, true);
   scope.Commit();
   schema.Invalidate();
+}
+
+void SqliteSchemaWriter::AddRowCount(const std::string& table) {
+  file_.CheckWritable();
+  WriteScope scope(file_);
+  storage::Connection& connection = file_.Connection();
+  connection.Exec(std::string("CREATE TABLE IF NOT EXISTS ") + kRowCountsTable +
+                  " (TableName VARCHAR(255) COLLATE NOCASE NOT NULL PRIMARY KEY, Rows INTEGER NOT NULL DEFAULT 0)");
+  for (bool insert : {true, false}) {
+    connection.Exec("DROP TRIGGER IF EXISTS " + Quote(RowCountTriggerName(table, insert)));
+  }
+  // Counted and written in one transaction: no other writer comes in between.
+  connection.Exec(std::string("INSERT INTO ") + kRowCountsTable + " (TableName, Rows) SELECT " + Literal(table) +
+                  ", count(*) FROM " + Quote(table) +
+                  " WHERE 1 ON CONFLICT (TableName) DO UPDATE SET Rows = excluded.Rows");
+  for (bool insert : {true, false}) connection.Exec(RowCountTriggerSql(table, insert));
+  scope.Commit();
+  file_.Schema().Invalidate();
 }
 
 void SqliteSchemaWriter::DropTable(const std::string& table, int notFoundNumber) {

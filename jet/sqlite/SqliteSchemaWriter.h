@@ -65,6 +65,8 @@ class SqliteSchemaWriter final : public storage::SchemaWriter {
 
   // A DDL statement of Database.Execute.
   void Apply(const DdlDefinition& ddl) override;
+  // MSysRowCounts and the triggers of SqliteRowCounts.h.
+  void AddRowCount(const std::string& table) override;
 
  private:
   [[noreturn]] void Raise(int number, const std::vector<std::string>& args = {}) const;

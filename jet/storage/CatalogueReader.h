@@ -66,7 +66,8 @@ struct TableInfo {
   int32_t attributes = 0;  // dbSystemObject for MSys tables
   std::vector<ColumnInfo> columns;
   std::vector<IndexInfo> indexes;
-  std::string rowKey;          // the column that is the row identity, or "rowid" when there is none
+  std::string rowKey;          // the column that is the row identity, or the back-end's name for
+                               // the row key when no column is it (empty for none)
   bool withoutRowId = false;   // the table has no row identity for keysets
   bool autoIncrement = false;  // the row key is a counter
   bool rowCounted = false;     // MSysRowCounts keeps its number of rows (RowCounts.h)
@@ -104,6 +105,9 @@ class CatalogueReader {
   // read-only database): what the stored schema cannot hold and the back-end keeps per
   // connection instead, such as unique text keys by Jet's comparison.
   virtual void PrepareTableForWrites(const TableInfo& table) = 0;
+  // Whether the back-end keeps the number of rows of `table` for it (RowCounts.h), with the
+  // bookkeeping the schema writer's AddRowCount gives a table, unchanged since.
+  virtual bool RowCounted(const std::string& table) = 0;
 };
 
 }  // namespace storage

@@ -62,6 +62,10 @@ class SchemaWriter {
   virtual void DropRelation(const std::string& name, int notFoundNumber) = 0;
   // A DDL statement of Database.Execute.
   virtual void Apply(const DdlDefinition& ddl) = 0;
+  // Gives `table` (its exact name) the count of its rows that RowCounts.h describes: the
+  // bookkeeping made where missing, the table counted once, in a write of its own or as part
+  // of the caller's transaction. Raises 3027 on a read-only database.
+  virtual void AddRowCount(const std::string& table) = 0;
 };
 
 }  // namespace storage

@@ -36,6 +36,20 @@ class SqlDialect {
   // COUNTER(seed, ...)); `tableLiteral` is the table's name as an SQL string literal.
   virtual std::string CounterSeed(std::string_view tableLiteral, int64_t seed) const = 0;
 
+  // " ORDER BY ...": the clause that lists a table's rows in the order they were added, for
+  // the engine's own tables (MSys...), whose rows keep the order in which they were written.
+  virtual std::string_view InsertionOrder() const = 0;
+
+  // The heads of INSERT and UPDATE statements that pass over the rows that would break a
+  // unique index or a NOT NULL column instead of failing the statement ("INSERT INTO "
+  // and "UPDATE " being the plain forms they replace).
+  virtual std::string_view InsertSkippingConflicts() const = 0;
+  virtual std::string_view UpdateSkippingConflicts() const = 0;
+
+  // The suffix (" COLLATE ...") that makes a text value compare by Jet's rule, every letter
+  // without regard to case, where the column's own collation would decide otherwise.
+  virtual std::string_view JetTextCollation() const = 0;
+
  protected:
   SqlDialect() = default;
 };

@@ -33,6 +33,10 @@ class OtherDialect final : public storage::SqlDialect {
   std::string CounterSeed(std::string_view tableLiteral, int64_t seed) const override {
     return "SELECT set_counter(" + std::string(tableLiteral) + ", " + std::to_string(seed) + ")";
   }
+  std::string_view InsertionOrder() const override { return " ORDER BY row_key"; }
+  std::string_view InsertSkippingConflicts() const override { return "INSERT INTO "; }
+  std::string_view UpdateSkippingConflicts() const override { return "UPDATE "; }
+  std::string_view JetTextCollation() const override { return " COLLATE \"jet-case\""; }
 };
 
 std::string OnOther(const std::string& jet) {
@@ -57,6 +61,10 @@ TEST(SqlDialectTest, EmitterTakesTheFormsBackEndsDifferInFromTheDialect) {
   const std::string seeded = OnOther("CREATE TABLE s (ID COUNTER(100, 1), Name TEXT(10))");
   EXPECT_NE(seeded.find("SELECT set_counter('s', 100)"), std::string::npos) << seeded;
   EXPECT_EQ(seeded.find("sqlite_sequence"), std::string::npos) << seeded;
+  // Text sorts and compares by Jet's rule through the dialect's collation.
+  const std::string sorted = OnOther("SELECT a FROM t ORDER BY UCase(a)");
+  EXPECT_NE(sorted.find("ORDER BY lumo.jet_ucase(\"a\") COLLATE \"jet-case\""), std::string::npos) << sorted;
+  EXPECT_EQ(sorted.find("jet_text"), std::string::npos) << sorted;
 }
 
 TEST(SqlDialectTest, WithoutADialectTheFileBackEndsIsUsed) {
