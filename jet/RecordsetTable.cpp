@@ -3,9 +3,9 @@
 // either direction from the sort values of its edge rows; Seek and bookmarks re-anchor the
 // window at their row without reading what lies between, so that a seek costs one indexed
 // look-up however large the table. RecordCount is the table's exact row count, counted again
-// only when the table may have changed: another connection committed (the catalogue reader's count of others' commits),
-// this connection wrote (its change count; the databases of a session share it), or a
-// transaction is open.
+// only when the table may have changed: another connection committed (the catalogue reader
+// counts others' commits), this connection wrote (its change count; the databases of a
+// session share it), or a transaction is open.
 //
 // The window is what the table held when it was read. Once rows may have come or gone since
 // (the file's data version moved, or this recordset added one), which rows lie at its ends is
