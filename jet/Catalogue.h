@@ -136,12 +136,4 @@ class Catalogue {
   std::unique_ptr<Cache> cache_;
 };
 
-// The Jet text of a column's SQLite DEFAULT expression ("\"abc\"", "0", "#1/15/2003#",
-// "Now()", ...), as DAO's DefaultValue shows it; empty for none.
-std::string JetDefaultText(std::string_view sqliteDefault, const JetFieldType& type);
-
-// The SQLite DEFAULT expression for a Jet DefaultValue text; raises 3075 for a text the
-// engine cannot store as a default. Empty text gives empty.
-std::string SqliteDefaultExpression(std::string_view jetDefault, const JetFieldType& type);
-
 }  // namespace lumo::jet

@@ -6,6 +6,7 @@
 #include "jet/Catalogue.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
+#include "jet/FieldDefault.h"
 
 namespace lumo::jet {
 
@@ -140,7 +141,7 @@ void Field::SetDefaultValue(const std::string& text) {
   CheckChangeable();
   if (text.size() > 255) Raise(3001);
   // A text the engine cannot store as a default is refused now rather than at Append.
-  SqliteDefaultExpression(text, type_);
+  ParseFieldDefault(text, type_);
   defaultValue_ = text;
 }
 

@@ -3,6 +3,7 @@
 #include "jet/Catalogue.h"
 #include "jet/DaoConstants.h"
 #include "jet/sqlite/SqliteConnection.h"
+#include "jet/sqlite/SqliteFieldDefault.h"
 #include "jet/sqlite/SqliteRowCounts.h"
 #include "jet/sqlite/SqliteStatement.h"
 #include "jet/sqlite/SqliteTextKeys.h"

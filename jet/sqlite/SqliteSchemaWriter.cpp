@@ -6,6 +6,7 @@
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
 #include "jet/RowCounts.h"
+#include "jet/sqlite/SqliteFieldDefault.h"
 #include "jet/sqlite/SqliteRowCounts.h"
 #include "runtime/StrUtils.h"
 

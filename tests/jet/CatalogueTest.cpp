@@ -4,6 +4,7 @@
 
 #include "jet/DaoConstants.h"
 #include "jet/DatabaseFile.h"
+#include "jet/sqlite/SqliteFieldDefault.h"
 #include "tests/jet/EngineTestSupport.h"
 
 namespace lumo::jet {
