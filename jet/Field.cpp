@@ -48,7 +48,7 @@ JetFieldType TypeWithDefaults(int type, int size, int autoIncrement) {
   JetFieldType field;
   field.type = type;
   field.size = size;
-  JetFieldType mapped = MapDeclaredType(SqliteColumnType(field), false);
+  JetFieldType mapped = MapDeclaredType(DeclaredTypeName(field), false);
   mapped.type = type;
   if (type == dbText || type == dbBinary || type == dbChar || type == dbVarBinary) {
     mapped.size = size > 0 ? size : kMaxTextSize;

@@ -11,12 +11,6 @@ namespace lumo::jet {
 
 namespace {
 
-std::string UpperAscii(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return result;
-}
-
 // Upper case with runs of blanks collapsed and the ends trimmed.
 std::string NormalizeTypeName(std::string_view text) {
   std::string result;
@@ -332,7 +326,7 @@ std::optional<JetFieldType> JetDdlType(std::string_view typeName, std::optional<
   }
 }
 
-std::string SqliteColumnType(const JetFieldType& type, bool counterIsRowKey) {
+std::string DeclaredTypeName(const JetFieldType& type, bool counterIsRowKey) {
   switch (type.type) {
     case dbBoolean: return "BOOLEAN";
     case dbByte: return "TINYINT";
@@ -351,15 +345,15 @@ std::string SqliteColumnType(const JetFieldType& type, bool counterIsRowKey) {
     case dbBinary:
     case dbVarBinary: return "BINARY(" + std::to_string(type.size > 0 ? type.size : kMaxTextSize) + ")";
     case dbText:
-    case dbChar: return "VARCHAR(" + std::to_string(type.size > 0 ? type.size : kMaxTextSize) + ") COLLATE NOCASE";
+    case dbChar: return "VARCHAR(" + std::to_string(type.size > 0 ? type.size : kMaxTextSize) + ")";
     case dbLongBinary: return "BLOB";
-    case dbMemo: return "TEXT COLLATE NOCASE";
+    case dbMemo: return "TEXT";
     case dbGUID: return "GUID";
     case dbDecimal:
     case dbNumeric:
       return "DECIMAL(" + std::to_string(type.precision > 0 ? type.precision : 18) + "," + std::to_string(type.scale) +
              ")";
-    default: return "TEXT COLLATE NOCASE";
+    default: return "TEXT";
   }
 }
 
@@ -567,21 +561,6 @@ std::optional<std::string> NormalizeGuidText(std::string_view text) {
   auto bytes = ParseGuidText(text);
   if (!bytes) return std::nullopt;
   return FormatStorageGuid(*bytes);
-}
-
-std::string SqliteIndexName(std::string_view table, std::string_view index) {
-  std::string name(table);
-  name += '.';
-  name += index;
-  return name;
-}
-
-std::string JetIndexName(std::string_view sqliteIndexName, std::string_view table) {
-  if (sqliteIndexName.size() > table.size() && sqliteIndexName[table.size()] == '.' &&
-      UpperAscii(sqliteIndexName.substr(0, table.size())) == UpperAscii(table)) {
-    return std::string(sqliteIndexName.substr(table.size() + 1));
-  }
-  return std::string(sqliteIndexName);
 }
 
 }  // namespace lumo::jet

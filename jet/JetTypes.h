@@ -108,10 +108,11 @@ std::optional<JetFieldType> JetDdlType(std::string_view typeName, std::optional<
 // fixed ...); an unknown number gives Memo.
 JetFieldType DefaultFieldType(int daoType);
 
-// The declared type under which a field of this type is stored, collation included
-// ("VARCHAR(50) COLLATE NOCASE"). A counter gives "INTEGER" (the caller adds PRIMARY KEY
-// AUTOINCREMENT when it is the table's row key) or, with counterIsRowKey false, "COUNTER".
-std::string SqliteColumnType(const JetFieldType& type, bool counterIsRowKey = true);
+// The declared type name under which a field of this type is stored ("VARCHAR(50)",
+// "DATETIME", "CURRENCY"), which MapDeclaredType reads back as the same type; a back-end adds
+// what else its declarations carry (a collation). A counter gives "INTEGER" (the caller adds
+// what makes it the table's row key) or, with counterIsRowKey false, "COUNTER".
+std::string DeclaredTypeName(const JetFieldType& type, bool counterIsRowKey = true);
 
 // The field type of any declared column type. autoIncrementKey: the column is the table's
 // INTEGER PRIMARY KEY and the table uses AUTOINCREMENT. A column without a declared type can
@@ -153,10 +154,5 @@ std::optional<std::string> NormalizeGuidText(std::string_view text);
 // Stored Boolean values.
 inline constexpr int kStorageTrue = -1;
 inline constexpr int kStorageFalse = 0;
-
-// "<table>.<index>" and back; JetIndexName strips the table's prefix (compared without regard
-// to case) and returns other names unchanged.
-std::string SqliteIndexName(std::string_view table, std::string_view index);
-std::string JetIndexName(std::string_view sqliteIndexName, std::string_view table);
 
 }  // namespace lumo::jet

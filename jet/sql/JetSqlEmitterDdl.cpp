@@ -28,9 +28,9 @@ std::string QuotedList(const std::vector<std::string>& names) {
   return text + ")";
 }
 
-std::string IndexStatement(const std::string& table, const DdlIndex& index) {
+std::string IndexStatement(const storage::SqlDialect& dialect, const std::string& table, const DdlIndex& index) {
   std::string text = index.unique ? "CREATE UNIQUE INDEX " : "CREATE INDEX ";
-  text += Quote(SqliteIndexName(table, index.name)) + " ON " + Quote(table) + " (";
+  text += Quote(dialect.IndexName(table, index.name)) + " ON " + Quote(table) + " (";
   for (size_t i = 0; i < index.fields.size(); ++i) {
     if (i > 0) text += ", ";
     text += Quote(index.fields[i].name);
@@ -96,12 +96,12 @@ void Finish(DdlDefinition ddl, TranslatedStatement& result) {
 }
 
 // Statements for the indexes that constraints added to an existing table need.
-void AddConstraintIndexes(const std::string& table, const std::vector<ConstraintDefinition>& constraints,
-                          DdlDefinition& ddl) {
+void AddConstraintIndexes(const storage::SqlDialect& dialect, const std::string& table,
+                          const std::vector<ConstraintDefinition>& constraints, DdlDefinition& ddl) {
   for (const ConstraintDefinition& constraint : constraints) {
     if (constraint.kind == ConstraintDefinition::Kind::kNotNull) continue;
     DdlIndex index = IndexFromConstraint(constraint);
-    if (!index.noIndex) ddl.sqliteStatements.push_back(IndexStatement(table, index));
+    if (!index.noIndex) ddl.sqliteStatements.push_back(IndexStatement(dialect, table, index));
     ddl.indexes.push_back(std::move(index));
   }
 }
@@ -159,7 +159,7 @@ void JetSqlEmitter::CreateTable(const CreateTableStatement& create, TranslatedSt
   for (size_t i = 0; i < columns.size(); ++i) {
     const ColumnDefinition& column = columns[i];
     const bool isRowKey = &column == rowKey;
-    const std::string sqliteType = SqliteColumnType(column.type, isRowKey);
+    const std::string sqliteType = dialect_.ColumnType(column.type, isRowKey);
     if (i > 0) text += ", ";
     text += Quote(column.name) + " " + sqliteType;
     if (isRowKey) {
@@ -184,12 +184,14 @@ void JetSqlEmitter::CreateTable(const CreateTableStatement& create, TranslatedSt
           text += ", CONSTRAINT " + Quote(index.name) + " PRIMARY KEY " + QuotedList(constraint.columns);
         }
         break;
-      case ConstraintDefinition::Kind::kUnique: indexStatements.push_back(IndexStatement(create.table, index)); break;
+      case ConstraintDefinition::Kind::kUnique:
+        indexStatements.push_back(IndexStatement(dialect_, create.table, index));
+        break;
       case ConstraintDefinition::Kind::kForeignKey:
         text += ", CONSTRAINT " + Quote(index.name) + " FOREIGN KEY " + QuotedList(constraint.columns) +
                 " REFERENCES " + Quote(constraint.referencedTable);
         if (!constraint.referencedColumns.empty()) text += " " + QuotedList(constraint.referencedColumns);
-        if (!constraint.noIndex) indexStatements.push_back(IndexStatement(create.table, index));
+        if (!constraint.noIndex) indexStatements.push_back(IndexStatement(dialect_, create.table, index));
         break;
       case ConstraintDefinition::Kind::kNotNull: break;
     }
@@ -216,14 +218,14 @@ void JetSqlEmitter::AlterTable(const AlterTableStatement& alter, TranslatedState
       // SQLite cannot add a row key or a NOT NULL column without a default to a table that
       // may hold rows: a counter is numbered once here and by the engine afterwards, and the
       // engine enforces Required from its catalogue.
-      const std::string sqliteType = SqliteColumnType(column.type, false);
+      const std::string sqliteType = dialect_.ColumnType(column.type, false);
       ddl.columns.push_back(ColumnEntry(column, sqliteType));
       ddl.sqliteStatements.push_back("ALTER TABLE " + table + " ADD COLUMN " + Quote(column.name) + " " + sqliteType);
       if (IsCounter(column.type)) {
         ddl.sqliteStatements.push_back("UPDATE " + table + " SET " + Quote(column.name) + " = " +
                                        std::string(dialect_.RowIdName()));
       }
-      AddConstraintIndexes(alter.table, alter.constraints, ddl);
+      AddConstraintIndexes(dialect_, alter.table, alter.constraints, ddl);
       for (DdlIndex& index : ddl.indexes) {
         if (index.primary) ddl.columns.back().notNull = true;
       }
@@ -231,7 +233,7 @@ void JetSqlEmitter::AlterTable(const AlterTableStatement& alter, TranslatedState
     }
     case AlterTableStatement::Action::kAlterColumn:
       ddl.action = DdlDefinition::Action::kAlterColumn;
-      ddl.columns.push_back(ColumnEntry(alter.column, SqliteColumnType(alter.column.type, false)));
+      ddl.columns.push_back(ColumnEntry(alter.column, dialect_.ColumnType(alter.column.type, false)));
       for (const ConstraintDefinition& constraint : alter.constraints) {
         if (constraint.kind != ConstraintDefinition::Kind::kNotNull)
           ddl.indexes.push_back(IndexFromConstraint(constraint));
@@ -244,12 +246,12 @@ void JetSqlEmitter::AlterTable(const AlterTableStatement& alter, TranslatedState
       break;
     case AlterTableStatement::Action::kAddConstraint:
       ddl.action = DdlDefinition::Action::kAddConstraint;
-      AddConstraintIndexes(alter.table, alter.constraints, ddl);
+      AddConstraintIndexes(dialect_, alter.table, alter.constraints, ddl);
       break;
     case AlterTableStatement::Action::kDropConstraint:
       ddl.action = DdlDefinition::Action::kDropConstraint;
       ddl.droppedName = alter.name;
-      ddl.sqliteStatements.push_back("DROP INDEX " + Quote(SqliteIndexName(alter.table, alter.name)));
+      ddl.sqliteStatements.push_back("DROP INDEX " + Quote(dialect_.IndexName(alter.table, alter.name)));
       break;
   }
   Finish(std::move(ddl), result);
@@ -266,7 +268,7 @@ void JetSqlEmitter::CreateIndex(const CreateIndexStatement& create, TranslatedSt
   index.unique = create.unique || create.primary;
   index.required = create.disallowNull || create.primary;
   index.ignoreNulls = create.ignoreNull;
-  ddl.sqliteStatements.push_back(IndexStatement(create.table, index));
+  ddl.sqliteStatements.push_back(IndexStatement(dialect_, create.table, index));
   ddl.indexes.push_back(std::move(index));
   Finish(std::move(ddl), result);
 }
@@ -277,7 +279,7 @@ void JetSqlEmitter::Drop(const DropStatement& drop, TranslatedStatement& result)
     ddl.action = DdlDefinition::Action::kDropIndex;
     ddl.table = drop.table;
     ddl.droppedName = drop.name;
-    ddl.sqliteStatements.push_back("DROP INDEX " + Quote(SqliteIndexName(drop.table, drop.name)));
+    ddl.sqliteStatements.push_back("DROP INDEX " + Quote(dialect_.IndexName(drop.table, drop.name)));
   } else {
     ddl.action = DdlDefinition::Action::kDropTable;
     ddl.table = drop.name;

@@ -7,6 +7,7 @@
 #include "jet/sqlite/SqliteRowCounts.h"
 #include "jet/sqlite/SqliteStatement.h"
 #include "jet/sqlite/SqliteTextKeys.h"
+#include "jet/sqlite/SqliteTypes.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "jet/sqlite/SqliteTypes.h"
+
 namespace lumo::jet {
 
 std::string SqliteDialect::Limit(std::string_view count) const { return " LIMIT " + std::string(count); }
@@ -15,6 +17,14 @@ std::string SqliteDialect::FunctionName(std::string_view backEndName) const { re
 std::string SqliteDialect::CounterSeed(std::string_view tableLiteral, int64_t seed) const {
   return "INSERT INTO sqlite_sequence (name, seq) VALUES (" + std::string(tableLiteral) + ", " +
          std::to_string(seed - 1) + ")";
+}
+
+std::string SqliteDialect::ColumnType(const JetFieldType& type, bool counterIsRowKey) const {
+  return SqliteColumnType(type, counterIsRowKey);
+}
+
+std::string SqliteDialect::IndexName(std::string_view table, std::string_view index) const {
+  return SqliteIndexName(table, index);
 }
 
 namespace storage {

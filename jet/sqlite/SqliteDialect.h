@@ -20,6 +20,9 @@ class SqliteDialect final : public storage::SqlDialect {
   std::string_view UpdateSkippingConflicts() const override { return "UPDATE OR IGNORE "; }
   // jet_text is registered on every connection of the engine (functions/).
   std::string_view JetTextCollation() const override { return " COLLATE jet_text"; }
+  // SqliteTypes.h: text declared COLLATE NOCASE, indexes named "<table>.<index>".
+  std::string ColumnType(const JetFieldType& type, bool counterIsRowKey) const override;
+  std::string IndexName(std::string_view table, std::string_view index) const override;
 };
 
 }  // namespace lumo::jet

@@ -8,6 +8,7 @@
 #include "jet/RowCounts.h"
 #include "jet/sqlite/SqliteFieldDefault.h"
 #include "jet/sqlite/SqliteRowCounts.h"
+#include "jet/sqlite/SqliteTypes.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "jet/JetTypes.h"
+
 namespace lumo::jet::storage {
 
 class SqlDialect {
@@ -49,6 +51,12 @@ class SqlDialect {
   // The suffix (" COLLATE ...") that makes a text value compare by Jet's rule, every letter
   // without regard to case, where the column's own collation would decide otherwise.
   virtual std::string_view JetTextCollation() const = 0;
+
+  // The declared type of a column that holds a field of `type` (a counter that is the table's
+  // row key when counterIsRowKey), as CREATE TABLE and ALTER TABLE write it.
+  virtual std::string ColumnType(const JetFieldType& type, bool counterIsRowKey) const = 0;
+  // The stored name of a table's index: Jet's index names belong to their table.
+  virtual std::string IndexName(std::string_view table, std::string_view index) const = 0;
 
  protected:
   SqlDialect() = default;

@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <string>
 
+#include "jet/sqlite/SqliteTypes.h"
+
 namespace lumo::jet {
 namespace {
 

@@ -37,6 +37,12 @@ class OtherDialect final : public storage::SqlDialect {
   std::string_view InsertSkippingConflicts() const override { return "INSERT INTO "; }
   std::string_view UpdateSkippingConflicts() const override { return "UPDATE "; }
   std::string_view JetTextCollation() const override { return " COLLATE \"jet-case\""; }
+  std::string ColumnType(const JetFieldType& type, bool) const override {
+    return type.type == dbText ? "CHARACTER VARYING(" + std::to_string(type.size) + ")" : DeclaredTypeName(type);
+  }
+  std::string IndexName(std::string_view table, std::string_view index) const override {
+    return std::string(table) + "_" + std::string(index);
+  }
 };
 
 std::string OnOther(const std::string& jet) {
@@ -65,6 +71,14 @@ TEST(SqlDialectTest, EmitterTakesTheFormsBackEndsDifferInFromTheDialect) {
   const std::string sorted = OnOther("SELECT a FROM t ORDER BY UCase(a)");
   EXPECT_NE(sorted.find("ORDER BY lumo.jet_ucase(\"a\") COLLATE \"jet-case\""), std::string::npos) << sorted;
   EXPECT_EQ(sorted.find("jet_text"), std::string::npos) << sorted;
+  // Declared types and index names as the back-end stores them.
+  const std::string created = OnOther("CREATE TABLE p (Name TEXT(30), Born DATETIME)");
+  EXPECT_NE(created.find("\"Name\" CHARACTER VARYING(30), \"Born\" DATETIME"), std::string::npos) << created;
+  EXPECT_EQ(created.find("NOCASE"), std::string::npos) << created;
+  const std::string indexed = OnOther("CREATE UNIQUE INDEX ByName ON p (Name)");
+  EXPECT_NE(indexed.find("CREATE UNIQUE INDEX \"p_ByName\" ON \"p\" (\"Name\")"), std::string::npos) << indexed;
+  const std::string dropped = OnOther("DROP INDEX ByName ON p");
+  EXPECT_NE(dropped.find("DROP INDEX \"p_ByName\""), std::string::npos) << dropped;
 }
 
 TEST(SqlDialectTest, WithoutADialectTheFileBackEndsIsUsed) {
