@@ -96,6 +96,8 @@ std::unique_ptr<storage::SchemaWriter> DatabaseFile::SchemaChanges(std::string s
   return backEnd_->MakeSchemaWriter(*this, std::move(source));
 }
 
+std::unique_ptr<storage::RowWriter> DatabaseFile::RowWriter() { return backEnd_->MakeRowWriter(*this); }
+
 std::unique_ptr<storage::Connection> DatabaseFile::OpenScanConnection() {
   return backEnd_->OpenScan(Connection(), Settings());
 }

@@ -94,6 +94,8 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   // The writer of schema changes to this database, for one change or a few; `source` names the
   // DAO object its errors come from.
   std::unique_ptr<storage::SchemaWriter> SchemaChanges(std::string source);
+  // The back-end's writer of single rows (the recordsets' Update and Delete).
+  std::unique_ptr<storage::RowWriter> RowWriter();
   // After an insert into `table` (by Execute or a recordset's Update): when the table has a
   // counter, the counter of the row the connection added last becomes @@IDENTITY.
   void NoteInsert(const std::string& table);

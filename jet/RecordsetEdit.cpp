@@ -110,7 +110,7 @@ storage::RowTarget TargetOf(const Recordset::State& s) {
 }
 
 storage::RowWriter& WriterOf(Recordset::State& s) {
-  if (!s.writer) s.writer = storage::MakeRowWriter(*s.file);
+  if (!s.writer) s.writer = s.file->RowWriter();
   return *s.writer;
 }
 

@@ -9,10 +9,11 @@
 
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
-#include "jet/sqlite/functions/JetSqlFunctions.h"
 #include "jet/sqlite/SqliteConnection.h"
+#include "jet/sqlite/SqliteRowWriter.h"
 #include "jet/sqlite/SqliteSchemaWriter.h"
 #include "jet/sqlite/SqliteStatement.h"
+#include "jet/sqlite/functions/JetSqlFunctions.h"
 #include "runtime/Exceptions.h"
 #include "runtime/StrUtils.h"
 
@@ -145,6 +146,10 @@ std::unique_ptr<storage::Connection> SqliteBackEnd::OpenScan(storage::Connection
 
 std::unique_ptr<storage::SchemaWriter> SqliteBackEnd::MakeSchemaWriter(DatabaseFile& file, std::string source) {
   return std::make_unique<SqliteSchemaWriter>(file, std::move(source));
+}
+
+std::unique_ptr<storage::RowWriter> SqliteBackEnd::MakeRowWriter(DatabaseFile& file) {
+  return std::make_unique<SqliteRowWriter>(file);
 }
 
 std::string ReadFileHeader(const std::string& path, size_t bytes) {

@@ -24,6 +24,7 @@ class SqliteBackEnd final : public storage::BackEnd {
   std::unique_ptr<storage::Connection> OpenScan(storage::Connection& session,
                                                 const storage::ConnectionSettings& settings) override;
   std::unique_ptr<storage::SchemaWriter> MakeSchemaWriter(DatabaseFile& file, std::string source) override;
+  std::unique_ptr<storage::RowWriter> MakeRowWriter(DatabaseFile& file) override;
 
   // The engine's functions on a connection: the Jet functions and jet_identity(), which
   // answers SELECT @@IDENTITY from `identity`.

@@ -128,10 +128,4 @@ bool SqliteRowWriter::Delete(const storage::RowTarget& target, int64_t key) {
   return file_.Connection().Changes() != 0;
 }
 
-namespace storage {
-
-std::unique_ptr<RowWriter> MakeRowWriter(DatabaseFile& file) { return std::make_unique<SqliteRowWriter>(file); }
-
-}  // namespace storage
-
 }  // namespace lumo::jet

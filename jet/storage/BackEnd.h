@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "jet/storage/Connection.h"
+#include "jet/storage/RowWriter.h"
 #include "jet/storage/SchemaWriter.h"
 
 namespace lumo::jet {
@@ -51,6 +52,8 @@ class BackEnd {
   // The writer of schema changes to `file` (open through this back-end); `source` names the
   // DAO object its errors come from.
   virtual std::unique_ptr<SchemaWriter> MakeSchemaWriter(DatabaseFile& file, std::string source) = 0;
+  // The writer of single rows to the base tables of `file` (open through this back-end).
+  virtual std::unique_ptr<RowWriter> MakeRowWriter(DatabaseFile& file) = 0;
 };
 
 // Registers (or replaces) the back-end for a connect text type; the type compares without

@@ -25,7 +25,6 @@
 
 namespace lumo::jet {
 
-class DatabaseFile;
 class PrimaryKeyMap;
 
 namespace storage {
@@ -60,9 +59,6 @@ class RowWriter {
  protected:
   RowWriter() = default;
 };
-
-// The row writer of a database file's connection.
-std::unique_ptr<RowWriter> MakeRowWriter(DatabaseFile& file);
 
 }  // namespace storage
 }  // namespace lumo::jet

@@ -38,6 +38,7 @@ class NotingBackEnd final : public storage::BackEnd {
   std::unique_ptr<storage::SchemaWriter> MakeSchemaWriter(DatabaseFile& file, std::string source) override {
     return file_->MakeSchemaWriter(file, std::move(source));
   }
+  std::unique_ptr<storage::RowWriter> MakeRowWriter(DatabaseFile& file) override { return file_->MakeRowWriter(file); }
 
   std::vector<storage::ConnectionSettings> opened;
 

@@ -132,7 +132,7 @@ TEST_F(FileRowsTest, ConnectionHandsOutItsDialectAndTheRowIdentityOfEachTable) {
 }
 
 TEST_F(FileRowsTest, RowWriterInsertsUpdatesAndDeletesByKey) {
-  auto writer = storage::MakeRowWriter(*file_);
+  auto writer = file_->RowWriter();
   const storage::RowTarget target{"t", nullptr};
   const std::string nameColumn = "Name";
   const std::string bornColumn = "Born";
