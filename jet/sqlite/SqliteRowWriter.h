@@ -8,6 +8,8 @@
 
 namespace lumo::jet {
 
+class DatabaseFile;
+
 namespace storage {
 class Statement;
 }  // namespace storage
