@@ -12,6 +12,9 @@
 # Usage: bench/journal-bench.sh [BUILD_DIR] [RUNS] [SIZES] [PARTS]
 #   defaults: build, 20, "0 1000000 10000000" (rows before today's 1,000),
 #   "logon logoff overview" (the comparisons to run)
+# JOURNAL_BENCH_KEEP=DIR keeps the journals it makes in DIR and, on later runs, starts from
+# copies of those instead of making them again (the 10,000,000-row one takes minutes); delete
+# DIR when the journal's schema or the rows of "today" should be made afresh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -99,9 +102,17 @@ installed=$(find "$work/installed" -type f -name logonjournal -perm -u+x | head 
 cp "$installed" "$(dirname "$installed")/libguiqt.so" "$work/"
 echo "logonjournal: $(stat -c %s "$journal") bytes as built, $(stat -c %s "$installed") bytes installed"
 
+keep=${JOURNAL_BENCH_KEEP:-}
+if [ -n "$keep" ]; then mkdir -p "$keep"; fi
 for size in $sizes; do
+  if [ -n "$keep" ] && [ -f "$keep/j$size.mdb" ]; then
+    echo "copying the journal of $size + 1,000 rows from $keep (made $(date -r "$keep/j$size.mdb" '+%F %R'))..."
+    cp "$keep/j$size.mdb" "$work/j$size.mdb"
+    continue
+  fi
   echo "making the journal of $size + 1,000 rows..."
   make_database "$work/j$size.mdb" "$size"
+  if [ -n "$keep" ]; then cp "$work/j$size.mdb" "$keep/j$size.mdb"; fi
 done
 small=$(echo $sizes | awk '{ print $1 }')
 

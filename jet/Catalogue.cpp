@@ -17,6 +17,7 @@ namespace lumo::jet {
 struct Catalogue::Cache {
   int64_t schemaVersion = -1;
   int64_t dataVersion = -1;
+  uint32_t changeCounter = 0;
   bool namesRead = false;
   std::vector<std::string> tableNames;
   std::map<std::string, std::shared_ptr<const TableInfo>> tables;  // by lower-case name
@@ -69,24 +70,39 @@ Catalogue::~Catalogue() = default;
 void Catalogue::Invalidate() { cache_.reset(); }
 
 void Catalogue::Refresh() {
-  if (!cache_) return;
-  // Properties, captions and query definitions live in rows of the MSys tables, which another
-  // connection can change without touching the schema version; any commit of another
-  // connection moves the data version. Without one the cached answers still stand, and a
-  // recordset that lets the engine idle after every read keeps them.
-  if (DataVersion() != cache_->dataVersion) cache_.reset();
+  // Idle runs after every read of a recordset that lets the engine idle, far more often than
+  // anything asks the catalogue; it only marks the answers for a look at the next question.
+  if (cache_) mayBeStale_ = true;
 }
 
 int64_t Catalogue::DataVersion() { return file_.Connection().Catalogue().OthersChangeCounter(); }
 
 Catalogue::Cache& Catalogue::Current() {
   // Another process may have changed the schema since the last look-up; its version number
-  // is cheap to ask and tells.
+  // is cheap to ask and tells. Asking it begins a read, so the change counter below is as of
+  // now.
   const int64_t version = file_.Connection().Catalogue().SchemaVersion();
+  if (cache_ && mayBeStale_) {
+    mayBeStale_ = false;
+    // Properties, captions and query definitions live in rows of the MSys tables, which
+    // another connection can change without touching the schema version. The change counter
+    // costs nothing to ask; it moves with this connection's commits too, so only when it
+    // moved is the data version (other connections' commits alone) asked.
+    const uint32_t counter = file_.Connection().ChangeCounter();
+    if (counter != cache_->changeCounter) {
+      if (DataVersion() != cache_->dataVersion) {
+        cache_.reset();
+      } else {
+        cache_->changeCounter = counter;
+      }
+    }
+  }
   if (!cache_ || cache_->schemaVersion != version) {
     cache_ = std::make_unique<Cache>();
     cache_->schemaVersion = version;
     cache_->dataVersion = DataVersion();
+    cache_->changeCounter = file_.Connection().ChangeCounter();
+    mayBeStale_ = false;
   }
   return *cache_;
 }
@@ -108,6 +124,8 @@ bool Catalogue::HasTable(std::string_view name) {
 }
 
 bool Catalogue::HasSystemTable(const char* name) { return HasTable(name); }
+
+int32_t Catalogue::TableAttributes(std::string_view name) { return IsSystemName(name) ? dbSystemObject : 0; }
 
 const TableInfo* Catalogue::FindTable(std::string_view name) { return Table(name).get(); }
 
@@ -132,7 +150,7 @@ std::shared_ptr<const TableInfo> Catalogue::Table(std::string_view name) {
 std::shared_ptr<const TableInfo> Catalogue::ReadTable(const std::string& name) {
   auto table = std::make_shared<TableInfo>();
   table->name = name;
-  table->attributes = IsSystemName(name) ? dbSystemObject : 0;
+  table->attributes = TableAttributes(name);
   file_.Connection().Catalogue().ReadTable(name, *table);
   ReadColumns(*table);
   ReadIndexes(*table);

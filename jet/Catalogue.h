@@ -73,6 +73,9 @@ class Catalogue {
   // live longer (recordsets) keep the shared form.
   const TableInfo* FindTable(std::string_view name);
   std::shared_ptr<const TableInfo> Table(std::string_view name);
+  // The attributes a listed table has (dbSystemObject for the MSys tables), known from its
+  // name alone: the table collection lists every table without reading its definition.
+  static int32_t TableAttributes(std::string_view name);
 
   std::vector<QueryInfo> Queries();
   std::optional<QueryInfo> FindQuery(std::string_view name);
@@ -119,8 +122,8 @@ class Catalogue {
 
   // Drops every cached answer; the next question reads the schema again.
   void Invalidate();
-  // Drops the cached answers when another connection committed anything since they were read
-  // (the engine's Idle with dbRefreshCache).
+  // The cached answers are dropped before the next question when another connection has
+  // committed anything since they were read (the engine's Idle with dbRefreshCache).
   void Refresh();
 
  private:
@@ -134,6 +137,7 @@ class Catalogue {
 
   DatabaseFile& file_;
   std::unique_ptr<Cache> cache_;
+  bool mayBeStale_ = false;
 };
 
 }  // namespace lumo::jet

@@ -11,6 +11,7 @@
 #include "jet/sql/JetSqlTranslator.h"
 #include "jet/storage/SchemaWriter.h"
 #include "jet/storage/Statement.h"
+#include "jet/storage/Transaction.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet {
@@ -38,16 +39,22 @@ class TableDefCollection : public Collection<TableDef> {
   }
 
   void Refresh() override {
+    // The listing alone makes the collection: a table's definition is read when something
+    // asks for its fields or indexes, not for every table each time the database opens.
+    std::vector<std::string> names;
+    {
+      storage::ReadScope read(file_->Connection());
+      names = file_->Schema().TableNames();
+    }
     std::vector<std::shared_ptr<TableDef>> tables;
-    for (const std::string& name : CatalogueOrder(file_->Schema().TableNames())) {
+    for (const std::string& name : CatalogueOrder(std::move(names))) {
       // Objects callers hold stay the same objects while their table exists.
       std::shared_ptr<TableDef> existing = Find(name);
       if (existing && existing->IsValid()) {
         tables.push_back(existing);
         continue;
       }
-      const TableInfo* info = file_->Schema().FindTable(name);
-      auto table = std::make_shared<TableDef>(name, info ? info->attributes : 0);
+      auto table = std::make_shared<TableDef>(name, Catalogue::TableAttributes(name));
       table->Attach(file_);
       tables.push_back(std::move(table));
     }

@@ -5,6 +5,7 @@
 #include "jet/DBEngine.h"
 #include "jet/DaoConstants.h"
 #include "jet/Recordset.h"
+#include "runtime/DateTime.h"
 #include "tests/jet/BackEndTestSupport.h"
 #include "tests/jet/EngineTestSupport.h"
 
@@ -127,6 +128,35 @@ TEST_F(TableDefTestOnFile, AppendedDesignIsATableThatReadsBackTheSame) {
   EXPECT_TRUE(byName->Unique());
   EXPECT_EQ(byName->Fields().Item(0)->Attributes(), dbDescending);
   EXPECT_EQ(DaoNumberOf([&] { byName->SetUnique(false); }), 3219);
+}
+
+TEST_F(TableDefTestOnFile, IdleWithRefreshCacheSeesWhatAnotherProgramChangedInTheCatalogue) {
+  database_->TableDefs().Append(DesignPeople());
+  auto people = database_->TableDefs().Item("People");
+  const double created = people->DateCreated().AsDateTime();
+  const auto yearOf = [&] { return SplitDateTime(people->LastUpdated().AsDateTime()).Year; };
+  const auto stampOutside = [&](int year) {
+    EXPECT_EQ(Outside("UPDATE MSysObjects SET DateUpdated = '" + std::to_string(year) +
+                      "-02-03 04:05:06.000' WHERE Name = 'People'"),
+              "");
+  };
+  stampOutside(2001);
+  EXPECT_NE(yearOf(), 2001);  // the catalogue answers from what it read until the engine idles
+  engine_.Idle(dbRefreshCache);
+  EXPECT_EQ(yearOf(), 2001);
+  // This connection's own commits in between do not hide another's.
+  database_->Execute("INSERT INTO People (Name) VALUES ('Anna')");
+  engine_.Idle(dbRefreshCache);
+  EXPECT_EQ(yearOf(), 2001);
+  stampOutside(2002);
+  database_->Execute("INSERT INTO People (Name) VALUES ('Bert')");
+  engine_.Idle(dbRefreshCache);
+  EXPECT_EQ(yearOf(), 2002);
+  // Idle before the other program's commit, a question after it: the answer is current.
+  engine_.Idle(dbRefreshCache);
+  stampOutside(2003);
+  EXPECT_EQ(yearOf(), 2003);
+  EXPECT_EQ(people->DateCreated().AsDateTime(), created);
 }
 
 TEST_F(TableDefTestOnFile, AppendRefusesDesignsJetRefuses) {

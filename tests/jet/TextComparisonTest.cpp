@@ -188,6 +188,22 @@ TEST_F(TextComparisonTest, UniqueIndexesRefuseTheOtherCase) {
   EXPECT_EQ(DaoNumberOf([&] { Execute("INSERT INTO People VALUES ('Bea', 'köln')"); }), 0);
 }
 
+TEST_F(TextComparisonTest, SystemTablesRefuseTheOtherCaseOnceTheTableListIsRead) {
+  // Listing the tables reads no table's definition; a write to a system table still meets the
+  // refusal of a key that folds like another row's.
+  database_->Close();
+  database_ = BackEnd().open(engine_, path_);
+  ASSERT_GE(database_->TableDefs().Count(), 5);
+  Execute("INSERT INTO MSysObjects (Name, Type) VALUES ('Köln', 1)");
+  EXPECT_EQ(DaoNumberOf([&] { Execute("INSERT INTO MSysObjects (Name, Type) VALUES ('KÖLN', 1)"); }), 3022);
+  auto objects = Open("MSysObjects", dbOpenDynaset);
+  objects->AddNew();
+  objects->Fields().Item("Name")->SetValue(Variant("KöLN"));
+  EXPECT_EQ(DaoNumberOf([&] { objects->Update(); }), 3022);
+  objects->CancelUpdate();
+  EXPECT_EQ(StockShell(path_, "SELECT count(*) FROM MSysObjects WHERE Name LIKE 'K_ln'"), "1\n");
+}
+
 TEST_F(TextComparisonTest, TheStockShellReadsTheIndexAsTheEngineWrites) {
   EXPECT_EQ(StockShell(path_, "PRAGMA integrity_check"), "ok\n");
   // The shell's look-ups through the index find what its scans find.
