@@ -1,5 +1,6 @@
 // Forward-only recordsets: one statement stepped row by row, nothing kept.
 
+#include "jet/DaoConstants.h"
 #include "jet/DatabaseFile.h"
 #include "jet/RecordSource.h"
 #include "jet/ValueCodec.h"
@@ -32,10 +33,21 @@ class ForwardSource final : public RecordSource {
   RowPosition Locate(RowKey, RowPosition) override { return kNoRow; }
   bool Load(RowPosition position) override { return position == current_ && statement_; }
   // The statement holds the row: a value is decoded from it on each read, which costs what
-  // copying it out of a decoded row would.
+  // copying it out of a decoded row would. Each column keeps the value it handed out last, so
+  // that a text goes into the room the previous row's text of that column left.
   const Variant& Value(int column) override {
-    decoded_ = ReadColumnValue(*statement_, column, columns_[static_cast<size_t>(column)].type);
-    return decoded_;
+    const auto index = static_cast<size_t>(column);
+    if (decoded_.size() < columns_.size()) decoded_.resize(columns_.size());
+    Variant& decoded = decoded_[index];
+    const int type = columns_[index].type.type;
+    std::string* held = decoded.TextIf();
+    if (held != nullptr && (type == dbText || type == dbMemo || type == dbChar) &&
+        statement_->TypeOf(column) == ColumnType::Text) {
+      held->assign(statement_->ColumnTextView(column));
+      return decoded;
+    }
+    decoded = ReadColumnValue(*statement_, column, columns_[index].type);
+    return decoded;
   }
   void Forget() override {}
 
@@ -69,7 +81,7 @@ class ForwardSource final : public RecordSource {
   ScanStatement scan_;
   storage::Statement* statement_;  // scan_'s, null once the scan ended
   RowPosition current_ = kNoRow;
-  Variant decoded_;  // the value Value handed out last
+  std::vector<Variant> decoded_;  // by column, the value Value handed out last
 };
 
 }  // namespace
