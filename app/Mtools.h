@@ -47,10 +47,13 @@ std::string ShortDateToAccess(const std::string& shortDate);
 std::string AccessDateTimeLiteral(TDateTime value);
 
 // The executable's folder with a trailing "/" followed by "sql/", "txt/", "word/" and
-// "daten/"; set when the program starts. The journal itself reads none of them.
+// "daten/"; set when the program starts. The journal itself reads none of them. The unit's
+// given names, hence not kSqlDir.
+// NOLINTBEGIN(readability-identifier-naming)
 extern const std::string SqlDir;
 extern const std::string TxtDir;
 extern const std::string WordDir;
 extern const std::string DatenDir;
+// NOLINTEND(readability-identifier-naming)
 
 }  // namespace lumo

@@ -29,10 +29,12 @@
 // argument 0 (false) the first two only write the file's path into the buffer; they never
 // touch the file. The buffers must hold the installer's longest path (FILENAME_MAX).
 extern "C" {
-BOOL _odbcinst_UserINI(char* fileName, BOOL verify);    // NOLINT(bugprone-reserved-identifier)
-BOOL _odbcinst_SystemINI(char* fileName, BOOL verify);  // NOLINT(bugprone-reserved-identifier)
-char* odbcinst_system_file_path(char* buffer);          // NOLINT(readability-identifier-naming)
-char* odbcinst_system_file_name(char* buffer);          // NOLINT(readability-identifier-naming)
+// NOLINTBEGIN(bugprone-reserved-identifier,readability-identifier-naming)
+BOOL _odbcinst_UserINI(char* fileName, BOOL verify);
+BOOL _odbcinst_SystemINI(char* fileName, BOOL verify);
+char* odbcinst_system_file_path(char* buffer);
+char* odbcinst_system_file_name(char* buffer);
+// NOLINTEND(bugprone-reserved-identifier,readability-identifier-naming)
 }
 
 namespace lumo::registry_detail {

@@ -187,15 +187,15 @@ TEST_F(MainTest, NamesWithApostrophesStampOnlyTheirOwnRow) {
   event.computer = "PC1";
 
   // The clock of a logoff at `hour` on 7 December.
-  const auto At = [](int hour) {
+  const auto at = [](int hour) {
     return [hour] { return ComposeDateTime(EncodeDate(2026, 12, 7), EncodeTime(hour, 0, 0, 0)); };
   };
   event.user = "o'brien";
-  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, At(17)), 2);
+  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, at(17)), 2);
   event.user = "x' or 'a'='a";
-  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, At(18)), 3);
+  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, at(18)), 3);
   event.user = "nobody'";
-  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, At(19)), -1);
+  EXPECT_EQ(StampLogoff(form.Database(), form.Query(), event, at(19)), -1);
 
   EXPECT_EQ(Query("SELECT ID, ifnull(logofftime, '-') FROM Logon ORDER BY ID"),
             "1|-\n2|2026-12-07 17:00:00.000\n3|2026-12-07 18:00:00.000\n");

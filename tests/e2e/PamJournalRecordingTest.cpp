@@ -30,22 +30,22 @@ class PamJournalRecordingTest : public PamSessionTest {
     PamSessionTest::SetUp();
     if (HasFatalFailure()) return;
     ASSERT_EQ(RunCommand("command -v sqlite3").status, 0) << "the stock shell is missing; scripts/deps installs it";
-    const fs::path lib = folder_.path() / "lib";
+    const fs::path lib = folder_.Path() / "lib";
     fs::create_directory(lib);
     chmod(lib.c_str(), 0755);
     journal_ = lib / "logonjournal";
     fs::copy_file(LOGONJOURNAL_PATH, journal_);
     chmod(journal_.c_str(), 0755);
-    databaseFolder_ = folder_.path() / "db";
+    databaseFolder_ = folder_.Path() / "db";
     database_ = databaseFolder_ / "logon.mdb";
     std::ofstream(lib / "logonjournal.ini") << "[db]\nmain=" << database_.string() << "\n";
     fs::create_directory(databaseFolder_);
-    ASSERT_EQ(chown(databaseFolder_.c_str(), 0, group_.gid()), 0);
+    ASSERT_EQ(chown(databaseFolder_.c_str(), 0, group_.Gid()), 0);
     ASSERT_EQ(chmod(databaseFolder_.c_str(), 02770), 0);
     const CommandResult made =
         RunCommand(std::string(JETSH_PATH) + " --create " + Quote(database_.string()) + " < " + Quote(SCHEMA_PATH));
     ASSERT_EQ(made.status, 0) << made.output;
-    ASSERT_EQ(chown(database_.c_str(), 0, group_.gid()), 0);
+    ASSERT_EQ(chown(database_.c_str(), 0, group_.Gid()), 0);
     ASSERT_EQ(chmod(database_.c_str(), 0660), 0);
   }
 
@@ -90,23 +90,23 @@ class PamJournalRecordingTest : public PamSessionTest {
 
 TEST_F(PamJournalRecordingTest, UserOutsideTheGroupIsRecordedButCannotReadOrWriteTheDatabase) {
   ScopedAccount user(AccountName("o"), false);
-  ASSERT_TRUE(user.created());
+  ASSERT_TRUE(user.Created());
   // Whatever the PAM environment names is loaded by nobody, the journal included.
   const fs::path probe = records_ / "probe.so";
   fs::copy_file(PRELOAD_PROBE_PATH, probe);
   chmod(probe.c_str(), 0755);
-  const fs::path envConf = folder_.path() / "pam_env.conf";
+  const fs::path envConf = folder_.Path() / "pam_env.conf";
   std::ofstream(envConf) << "LD_PRELOAD DEFAULT=" << probe.string() << "\n";
-  std::ofstream(user.home() + "/.pam_environment") << "LD_PRELOAD DEFAULT=" << probe.string() << "\n"
+  std::ofstream(user.Home() + "/.pam_environment") << "LD_PRELOAD DEFAULT=" << probe.string() << "\n"
                                                    << "LD_LIBRARY_PATH DEFAULT=" << records_.string() << "\n";
   ScopedPamService service(ServiceName(), Stack("", envConf));
-  ASSERT_TRUE(service.written());
+  ASSERT_TRUE(service.Written());
 
   std::string log;
-  CommandResult session = Pamtester(service, user.name(), "open_session", &log);
+  CommandResult session = Pamtester(service, user.Name(), "open_session", &log);
   ASSERT_EQ(session.status, 0) << session.output << log;
-  EXPECT_NE(log.find("logon of " + user.name() + " recorded after "), std::string::npos) << log;
-  EXPECT_EQ(Sql("SELECT Username, Typ, logofftime IS NULL FROM Logon"), user.name() + "|logon|1\n");
+  EXPECT_NE(log.find("logon of " + user.Name() + " recorded after "), std::string::npos) << log;
+  EXPECT_EQ(Sql("SELECT Username, Typ, logofftime IS NULL FROM Logon"), user.Name() + "|logon|1\n");
 
   // By hand the user reaches neither the file nor the folder: the stock shell can neither
   // read nor change a row, and nothing can be put beside the database.
@@ -122,9 +122,9 @@ TEST_F(PamJournalRecordingTest, UserOutsideTheGroupIsRecordedButCannotReadOrWrit
             std::string::npos);
   EXPECT_EQ(Sql("SELECT count(*) FROM Logon"), "1\n");
 
-  session = Pamtester(service, user.name(), "close_session", &log);
+  session = Pamtester(service, user.Name(), "close_session", &log);
   ASSERT_EQ(session.status, 0) << session.output << log;
-  EXPECT_NE(log.find("logoff of " + user.name() + " recorded after "), std::string::npos) << log;
+  EXPECT_NE(log.find("logoff of " + user.Name() + " recorded after "), std::string::npos) << log;
   EXPECT_EQ(Sql("SELECT count(*) FROM Logon WHERE logofftime >= logontime"), "1\n");
   EXPECT_FALSE(fs::exists(records_ / "probe.so.log")) << "loaded by: " << ReadFile(records_ / "probe.so.log");
 
@@ -132,7 +132,7 @@ TEST_F(PamJournalRecordingTest, UserOutsideTheGroupIsRecordedButCannotReadOrWrit
   struct stat info {};
   ASSERT_EQ(stat(database_.c_str(), &info), 0);
   EXPECT_EQ(info.st_uid, 0u);
-  EXPECT_EQ(info.st_gid, group_.gid());
+  EXPECT_EQ(info.st_gid, group_.Gid());
   EXPECT_EQ(info.st_mode & 07777, 0660u);
   ASSERT_EQ(stat(databaseFolder_.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 02770u);
@@ -141,37 +141,37 @@ TEST_F(PamJournalRecordingTest, UserOutsideTheGroupIsRecordedButCannotReadOrWrit
 
 TEST_F(PamJournalRecordingTest, LockHeldEightSecondsLosesNoLogonWithinTheTenSecondLimit) {
   ScopedAccount user(AccountName("l"), false);
-  ASSERT_TRUE(user.created());
+  ASSERT_TRUE(user.Created());
   ScopedPamService service(ServiceName(), Stack("timeout=10"));
-  ASSERT_TRUE(service.written());
+  ASSERT_TRUE(service.Written());
 
   HoldWriteLock(8);
   const auto start = std::chrono::steady_clock::now();
   std::string log;
-  const CommandResult session = Pamtester(service, user.name(), "open_session", &log);
+  const CommandResult session = Pamtester(service, user.Name(), "open_session", &log);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(session.status, 0) << session.output << log;
-  EXPECT_NE(log.find("logon of " + user.name() + " recorded after "), std::string::npos) << log;
+  EXPECT_NE(log.find("logon of " + user.Name() + " recorded after "), std::string::npos) << log;
   EXPECT_GE(seconds, 6.0) << "the journal did not wait for the lock";
   EXPECT_LT(seconds, 10.5);
   holder_.join();
-  EXPECT_EQ(Sql("SELECT Username FROM Logon ORDER BY ID"), "holder\n" + user.name() + "\n");
+  EXPECT_EQ(Sql("SELECT Username FROM Logon ORDER BY ID"), "holder\n" + user.Name() + "\n");
 }
 
 TEST_F(PamJournalRecordingTest, LockHeldPastTheLimitIsReportedWithTheDatabaseAndTheWait) {
   ScopedAccount user(AccountName("w"), false);
-  ASSERT_TRUE(user.created());
+  ASSERT_TRUE(user.Created());
   ScopedPamService service(ServiceName(), Stack("timeout=2"));
-  ASSERT_TRUE(service.written());
+  ASSERT_TRUE(service.Written());
 
   HoldWriteLock(4);
   std::string log;
-  const CommandResult session = Pamtester(service, user.name(), "open_session", &log);
+  const CommandResult session = Pamtester(service, user.Name(), "open_session", &log);
   EXPECT_EQ(session.status, 0) << session.output << log;
   // The journal waits one second less than the module's limit, then says so; the module's line
   // names the user, the kind and the outcome with the journal's words.
   const std::string failure = "cannot write the journal database " + database_.string() + ": ";
-  EXPECT_NE(log.find("logon of " + user.name() + " not recorded: the journal ended with status 1 after 1."),
+  EXPECT_NE(log.find("logon of " + user.Name() + " not recorded: the journal ended with status 1 after 1."),
             std::string::npos)
       << log;
   EXPECT_NE(log.find(failure), std::string::npos) << log;
@@ -187,10 +187,10 @@ TEST_F(PamJournalRecordingTest, LockHeldPastTheLimitIsReportedWithTheDatabaseAnd
 
 TEST_F(PamJournalRecordingTest, DatabaseTheGroupCannotWriteIsNamedWithTheSetUpToCheck) {
   ScopedAccount user(AccountName("p"), false);
-  ASSERT_TRUE(user.created());
+  ASSERT_TRUE(user.Created());
   ScopedPamService service(ServiceName(), Stack());
-  ASSERT_TRUE(service.written());
-  const std::string group = group_.name();
+  ASSERT_TRUE(service.Written());
+  const std::string group = group_.Name();
   const std::string failure = "cannot write the journal database " + database_.string() + ": ";
   const std::string setUp =
       "; is it root:" + group + " 660 in a folder root:" + group + " 2770, as app/README.md describes? (the file is ";
@@ -198,8 +198,8 @@ TEST_F(PamJournalRecordingTest, DatabaseTheGroupCannotWriteIsNamedWithTheSetUpTo
   // A folder the group may not write into (where the engine keeps its files beside the database).
   chmod(databaseFolder_.c_str(), 02750);
   std::string log;
-  EXPECT_EQ(Pamtester(service, user.name(), "open_session", &log).status, 0);
-  EXPECT_NE(log.find("logon of " + user.name() + " not recorded: the journal ended with status 1"), std::string::npos)
+  EXPECT_EQ(Pamtester(service, user.Name(), "open_session", &log).status, 0);
+  EXPECT_NE(log.find("logon of " + user.Name() + " not recorded: the journal ended with status 1"), std::string::npos)
       << log;
   EXPECT_NE(log.find(failure), std::string::npos) << log;
   EXPECT_NE(log.find(setUp + "root:" + group + " 660, the folder is root:" + group + " 2750)"), std::string::npos)
@@ -208,7 +208,7 @@ TEST_F(PamJournalRecordingTest, DatabaseTheGroupCannotWriteIsNamedWithTheSetUpTo
   // A file the group may only read.
   chmod(databaseFolder_.c_str(), 02770);
   chmod(database_.c_str(), 0640);
-  EXPECT_EQ(Pamtester(service, user.name(), "open_session", &log).status, 0);
+  EXPECT_EQ(Pamtester(service, user.Name(), "open_session", &log).status, 0);
   EXPECT_NE(log.find(failure), std::string::npos) << log;
   EXPECT_NE(log.find(setUp + "root:" + group + " 640, the folder is root:" + group + " 2770)"), std::string::npos)
       << log;
@@ -217,9 +217,9 @@ TEST_F(PamJournalRecordingTest, DatabaseTheGroupCannotWriteIsNamedWithTheSetUpTo
   // Without the group the module says what is missing and runs nothing.
   ScopedPamService noGroup(ServiceName(), PermitAll() + "session required " PAM_MODULE_PATH " journal=" +
                                               journal_.string() + " group=lumo-no-such-group\n");
-  ASSERT_TRUE(noGroup.written());
-  EXPECT_EQ(Pamtester(noGroup, user.name(), "open_session", &log).status, 0);
-  EXPECT_NE(log.find("logon of " + user.name() + " not recorded: there is no group lumo-no-such-group"),
+  ASSERT_TRUE(noGroup.Written());
+  EXPECT_EQ(Pamtester(noGroup, user.Name(), "open_session", &log).status, 0);
+  EXPECT_NE(log.find("logon of " + user.Name() + " not recorded: there is no group lumo-no-such-group"),
             std::string::npos)
       << log;
 }
@@ -288,33 +288,33 @@ class PamJournalLoadTest : public PamJournalRecordingTest {
 TEST_F(PamJournalLoadTest, ManyRecordingProcessesAtOnceLoseNoLogon) {
   const Load load = LoadToRun();
   ScopedAccount user(AccountName("m"), false);
-  ASSERT_TRUE(user.created());
+  ASSERT_TRUE(user.Created());
   ScopedPamService service(ServiceName(), Stack());
-  ASSERT_TRUE(service.written());
+  ASSERT_TRUE(service.Written());
   std::string operations;
   for (int i = 0; i < load.events; ++i) operations += " open_session";
 
-  const Figures figures = Run(service, user.name(), load, operations);
+  const Figures figures = Run(service, user.Name(), load, operations);
   const int events = load.processes * load.events;
   Report(std::to_string(load.processes) + " processes x " + std::to_string(load.events) + " logons", figures, events);
   for (const CommandResult& result : figures.results) EXPECT_EQ(result.status, 0) << result.output;
   EXPECT_EQ(figures.recorded, events);
   EXPECT_EQ(figures.log.find("not recorded"), std::string::npos) << figures.log;
   EXPECT_EQ(
-      Sql("SELECT count(*), count(logofftime) FROM Logon WHERE Username = '" + user.name() + "' AND Typ = 'logon'"),
+      Sql("SELECT count(*), count(logofftime) FROM Logon WHERE Username = '" + user.Name() + "' AND Typ = 'logon'"),
       std::to_string(events) + "|0\n");
 }
 
 TEST_F(PamJournalLoadTest, SessionsOfOneUserOpeningAndClosingAtOnceStampEveryRow) {
   const Load load = LoadToRun();
   ScopedAccount user(AccountName("c"), false);
-  ASSERT_TRUE(user.created());
+  ASSERT_TRUE(user.Created());
   ScopedPamService service(ServiceName(), Stack());
-  ASSERT_TRUE(service.written());
+  ASSERT_TRUE(service.Written());
   std::string operations;
   for (int i = 0; i < load.events / 2; ++i) operations += " open_session close_session";
 
-  const Figures figures = Run(service, user.name(), load, operations);
+  const Figures figures = Run(service, user.Name(), load, operations);
   const int rows = load.processes * (load.events / 2);
   Report(std::to_string(load.processes) + " processes x " + std::to_string(load.events) +
              " events, logon and logoff in turn",

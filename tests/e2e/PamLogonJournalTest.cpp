@@ -110,38 +110,38 @@ class PamLogonJournalTest : public PamSessionTest {
 
 TEST_F(PamLogonJournalTest, JournalRunsAsTheUserWithTheJournalsGroupAsEffectiveGroupOnly) {
   ScopedAccount user(AccountName("u"), false);
-  ASSERT_TRUE(user.created());
-  const fs::path journal = WriteJournal(folder_.path() / "journal");
+  ASSERT_TRUE(user.Created());
+  const fs::path journal = WriteJournal(folder_.Path() / "journal");
   ScopedPamService service(ServiceName(), PermitAll() + ModuleLine(journal));
-  ASSERT_TRUE(service.written());
+  ASSERT_TRUE(service.Written());
 
   std::string log;
-  const CommandResult result = Pamtester(service, user.name(), "open_session close_session", &log);
+  const CommandResult result = Pamtester(service, user.Name(), "open_session close_session", &log);
   EXPECT_EQ(result.status, 0) << result.output << log;
 
-  const std::vector<JournalRun> runs = RunsOf(user.uid());
+  const std::vector<JournalRun> runs = RunsOf(user.Uid());
   ASSERT_EQ(runs.size(), 2u) << log;
   EXPECT_EQ(runs[0].arguments, "/set logon");
   EXPECT_EQ(runs[1].arguments, "/set logoff");
-  const std::string journalGid = std::to_string(group_.gid());
+  const std::string journalGid = std::to_string(group_.Gid());
   for (const JournalRun& run : runs) {
-    EXPECT_EQ(run.uid, user.uid());
+    EXPECT_EQ(run.uid, user.Uid());
     // Real group the user's own; effective, saved and file-system group the journal's.
-    EXPECT_EQ(run.gids, std::to_string(user.gid()) + " " + journalGid + " " + journalGid + " " + journalGid);
+    EXPECT_EQ(run.gids, std::to_string(user.Gid()) + " " + journalGid + " " + journalGid + " " + journalGid);
     EXPECT_EQ(run.groups, "") << "no supplementary groups";
     EXPECT_EQ(run.folder, "/");
     EXPECT_EQ(run.processGroup, run.pid) << "the journal leads a process group of its own";
   }
   EXPECT_TRUE(RunsOf(0).empty()) << "nothing may run as root";
   // One line per session event, naming the kind, the user and the outcome.
-  EXPECT_NE(log.find("logon of " + user.name() + " recorded after "), std::string::npos) << log;
-  EXPECT_NE(log.find("logoff of " + user.name() + " recorded after "), std::string::npos) << log;
+  EXPECT_NE(log.find("logon of " + user.Name() + " recorded after "), std::string::npos) << log;
+  EXPECT_NE(log.find("logoff of " + user.Name() + " recorded after "), std::string::npos) << log;
 }
 
 TEST_F(PamLogonJournalTest, NothingThePamEnvironmentNamesIsLoadedAndTheJournalsEnvironmentIsClean) {
   ScopedAccount user(AccountName("e"), false);
-  ASSERT_TRUE(user.created());
-  const fs::path journal = WriteJournal(folder_.path() / "journal");
+  ASSERT_TRUE(user.Created());
+  const fs::path journal = WriteJournal(folder_.Path() / "journal");
   // Two copies of the probe where every process may load them and write their logs: one the
   // system's environment file names, one the user's own.
   const fs::path systemProbe = records_ / "system-probe.so";
@@ -152,14 +152,14 @@ TEST_F(PamLogonJournalTest, NothingThePamEnvironmentNamesIsLoadedAndTheJournalsE
   }
   const auto logOf = [](const fs::path& probe) { return fs::path(probe.string() + ".log"); };
   // What the system's and a user's own environment files can put into the PAM environment.
-  const fs::path envConf = folder_.path() / "pam_env.conf";
+  const fs::path envConf = folder_.Path() / "pam_env.conf";
   std::ofstream(envConf) << "LD_PRELOAD DEFAULT=" << systemProbe.string() << "\n"
                          << "LD_LIBRARY_PATH DEFAULT=/nonexistent/lib\n"
                          << "LANG DEFAULT=de_DE.UTF-8\n"
                          << "LC_ALL DEFAULT=../../tmp/lumo-locale\n"
                          << "DISPLAY DEFAULT=:0\n"
                          << "PATH DEFAULT=/nonexistent/bin:/usr/bin:/bin\n";
-  std::ofstream(user.home() + "/.pam_environment") << "LD_PRELOAD DEFAULT=" << usersProbe.string() << "\n"
+  std::ofstream(user.Home() + "/.pam_environment") << "LD_PRELOAD DEFAULT=" << usersProbe.string() << "\n"
                                                    << "GCONV_PATH DEFAULT=/nonexistent/gconv\n";
 
   std::string log;
@@ -171,8 +171,8 @@ TEST_F(PamLogonJournalTest, NothingThePamEnvironmentNamesIsLoadedAndTheJournalsE
                                 (usersFile ? "1" : "0") + " conffile=" + envConf.string() + "\n";
     // The control: a program pam_exec starts from the same stack loads that probe, as root.
     ScopedPamService exec(ServiceName(), PermitAll() + readEnv + "session required pam_exec.so /bin/true\n");
-    ASSERT_TRUE(exec.written());
-    EXPECT_EQ(Pamtester(exec, user.name(), "open_session").status, 0);
+    ASSERT_TRUE(exec.Written());
+    EXPECT_EQ(Pamtester(exec, user.Name(), "open_session").status, 0);
     const std::string loaded = ReadFile(logOf(expected));
     EXPECT_NE(loaded.find("uid=0 euid=0"), std::string::npos)
         << "the probe did not reach the PAM environment: " << loaded;
@@ -180,15 +180,15 @@ TEST_F(PamLogonJournalTest, NothingThePamEnvironmentNamesIsLoadedAndTheJournalsE
     fs::remove(logOf(usersProbe));
 
     ScopedPamService service(ServiceName(), PermitAll() + readEnv + ModuleLine(journal));
-    ASSERT_TRUE(service.written());
-    const CommandResult result = Pamtester(service, user.name(), "open_session close_session", &log);
+    ASSERT_TRUE(service.Written());
+    const CommandResult result = Pamtester(service, user.Name(), "open_session close_session", &log);
     EXPECT_EQ(result.status, 0) << result.output << log;
     for (const fs::path& probe : {systemProbe, usersProbe}) {
       EXPECT_FALSE(fs::exists(logOf(probe))) << probe << " loaded by: " << ReadFile(logOf(probe));
     }
   }
 
-  const std::vector<JournalRun> runs = RunsOf(user.uid());
+  const std::vector<JournalRun> runs = RunsOf(user.Uid());
   ASSERT_EQ(runs.size(), 4u) << log;
   const std::set<std::string> allowed = {
       "HOME", "USER",   "LOGNAME",         "SHELL",           "PATH",
@@ -201,10 +201,10 @@ TEST_F(PamLogonJournalTest, NothingThePamEnvironmentNamesIsLoadedAndTheJournalsE
       auto found = run.environment.find(name);
       return found == run.environment.end() ? std::string("<unset>") : found->second;
     };
-    EXPECT_EQ(value("HOME"), user.home());
-    EXPECT_EQ(value("USER"), user.name());
-    EXPECT_EQ(value("LOGNAME"), user.name());
-    EXPECT_EQ(value("SHELL"), user.shell());
+    EXPECT_EQ(value("HOME"), user.Home());
+    EXPECT_EQ(value("USER"), user.Name());
+    EXPECT_EQ(value("LOGNAME"), user.Name());
+    EXPECT_EQ(value("SHELL"), user.Shell());
     EXPECT_EQ(value("PATH"), "/usr/bin:/bin");
     EXPECT_EQ(value("LANG"), "de_DE.UTF-8");
     EXPECT_EQ(value("LC_ALL"), "<unset>") << "a locale name with a path in it";
@@ -214,30 +214,30 @@ TEST_F(PamLogonJournalTest, NothingThePamEnvironmentNamesIsLoadedAndTheJournalsE
 
 TEST_F(PamLogonJournalTest, AccountsThatAreNoPeopleAreSkippedAndTheSessionStillOpens) {
   ScopedAccount daemon(AccountName("s"), true);
-  ASSERT_TRUE(daemon.created());
-  const fs::path journal = WriteJournal(folder_.path() / "journal");
+  ASSERT_TRUE(daemon.Created());
+  const fs::path journal = WriteJournal(folder_.Path() / "journal");
   ScopedPamService service(ServiceName(), PermitAll() + ModuleLine(journal, "debug"));
-  ASSERT_TRUE(service.written());
+  ASSERT_TRUE(service.Written());
 
   // A system account below UID_MIN, root, "nobody" above UID_MAX, and a name no account tool
   // makes (it must not even be looked up).
   std::string logs;
   for (const std::string& user :
-       {daemon.name(), std::string("root"), std::string("nobody"), std::string("Evil/../User")}) {
+       {daemon.Name(), std::string("root"), std::string("nobody"), std::string("Evil/../User")}) {
     std::string log;
     const CommandResult result = Pamtester(service, user, "open_session close_session", &log);
     EXPECT_EQ(result.status, 0) << user << ": " << result.output << log;
     logs += log;
   }
   EXPECT_TRUE(fs::is_empty(records_)) << "the journal ran for an account that is no person";
-  EXPECT_NE(logs.find("logon of " + daemon.name() + " not recorded: a system account"), std::string::npos) << logs;
+  EXPECT_NE(logs.find("logon of " + daemon.Name() + " not recorded: a system account"), std::string::npos) << logs;
   EXPECT_NE(logs.find("logon not recorded: the session's user is not a plain account name"), std::string::npos) << logs;
 }
 
 TEST_F(PamLogonJournalTest, ProgramThatOthersCouldChangeIsNeverRun) {
   ScopedAccount user(AccountName("t"), false);
-  ASSERT_TRUE(user.created());
-  const fs::path folder = folder_.path();
+  ASSERT_TRUE(user.Created());
+  const fs::path folder = folder_.Path();
   fs::create_directory(folder / "bin");
   chmod((folder / "bin").c_str(), 0755);
   const fs::path good = WriteJournal(folder / "bin" / "journal");
@@ -246,11 +246,11 @@ TEST_F(PamLogonJournalTest, ProgramThatOthersCouldChangeIsNeverRun) {
   const fs::path groupWritable = WriteJournal(folder / "group-writable");
   chmod(groupWritable.c_str(), 0775);
   const fs::path usersOwn = WriteJournal(folder / "users-own");
-  chown(usersOwn.c_str(), user.uid(), user.gid());
+  chown(usersOwn.c_str(), user.Uid(), user.Gid());
   const fs::path notExecutable = WriteJournal(folder / "not-executable");
   chmod(notExecutable.c_str(), 0644);
   fs::create_symlink(good, folder / "users-link");
-  lchown((folder / "users-link").c_str(), user.uid(), user.gid());
+  lchown((folder / "users-link").c_str(), user.Uid(), user.Gid());
   fs::create_directory(folder / "open");
   chmod((folder / "open").c_str(), 0777);
   const fs::path inOpenFolder = WriteJournal(folder / "open" / "journal");
@@ -277,16 +277,16 @@ TEST_F(PamLogonJournalTest, ProgramThatOthersCouldChangeIsNeverRun) {
   for (const auto& [path, reason] : refused) stack += ModuleLine(path);
   stack += ModuleLine(folder / "root-link");
   ScopedPamService service(ServiceName(), stack);
-  ASSERT_TRUE(service.written());
+  ASSERT_TRUE(service.Written());
 
   std::string log;
-  const CommandResult result = Pamtester(service, user.name(), "open_session", &log);
+  const CommandResult result = Pamtester(service, user.Name(), "open_session", &log);
   fs::remove_all(temporary);
   EXPECT_EQ(result.status, 0) << result.output << log;
-  const std::vector<JournalRun> runs = RunsOf(user.uid());
+  const std::vector<JournalRun> runs = RunsOf(user.Uid());
   EXPECT_EQ(runs.size(), 1u) << "only root's journal through root's link may run\n" << log;
   for (const auto& [path, reason] : refused) {
-    EXPECT_NE(log.find("logon of " + user.name() + " not recorded: refusing the journal " + path.string() + ": "),
+    EXPECT_NE(log.find("logon of " + user.Name() + " not recorded: refusing the journal " + path.string() + ": "),
               std::string::npos)
         << path << "\n"
         << log;
@@ -296,25 +296,25 @@ TEST_F(PamLogonJournalTest, ProgramThatOthersCouldChangeIsNeverRun) {
 
 TEST_F(PamLogonJournalTest, HangingJournalIsStoppedWithItsWholeProcessGroupWithinTheLimit) {
   ScopedAccount user(AccountName("h"), false);
-  ASSERT_TRUE(user.created());
+  ASSERT_TRUE(user.Created());
   // Ignores SIGTERM, so only the hard stop ends it; leaves a helper of its own behind.
-  const fs::path journal = WriteJournal(folder_.path() / "journal", "trap '' TERM\nsleep 60 &\necho \"helper=$!\" >> " +
+  const fs::path journal = WriteJournal(folder_.Path() / "journal", "trap '' TERM\nsleep 60 &\necho \"helper=$!\" >> " +
                                                                         records_.string() + "/helper\nsleep 60\n");
   ScopedPamService service(ServiceName(), PermitAll() + ModuleLine(journal, "timeout=2"));
-  ASSERT_TRUE(service.written());
+  ASSERT_TRUE(service.Written());
 
   const auto start = std::chrono::steady_clock::now();
   std::string log;
-  const CommandResult result = Pamtester(service, user.name(), "open_session", &log);
+  const CommandResult result = Pamtester(service, user.Name(), "open_session", &log);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_EQ(result.status, 0) << result.output << log;
   EXPECT_GE(seconds, 1.5) << "the journal was stopped before its time";
   EXPECT_LT(seconds, 6.0);
-  EXPECT_NE(log.find("logon of " + user.name() + " not recorded: the journal did not end within 2 s and was stopped"),
+  EXPECT_NE(log.find("logon of " + user.Name() + " not recorded: the journal did not end within 2 s and was stopped"),
             std::string::npos)
       << log;
 
-  const std::vector<JournalRun> runs = RunsOf(user.uid());
+  const std::vector<JournalRun> runs = RunsOf(user.Uid());
   ASSERT_EQ(runs.size(), 1u) << log;
   const std::string helper = ReadFile(records_ / "helper");
   ASSERT_EQ(helper.rfind("helper=", 0), 0u) << helper;
@@ -326,14 +326,14 @@ TEST_F(PamLogonJournalTest, HangingJournalIsStoppedWithItsWholeProcessGroupWithi
 
 TEST_F(PamLogonJournalTest, UserCanNeitherTraceTheJournalNorReachItsFiles) {
   ScopedAccount user(AccountName("d"), false);
-  ASSERT_TRUE(user.created());
+  ASSERT_TRUE(user.Created());
   const fs::path journal =
-      WriteJournal(folder_.path() / "journal", "echo $$ > " + records_.string() + "/pid\nsleep 3\n");
+      WriteJournal(folder_.Path() / "journal", "echo $$ > " + records_.string() + "/pid\nsleep 3\n");
   ScopedPamService service(ServiceName(), PermitAll() + ModuleLine(journal));
-  ASSERT_TRUE(service.written());
+  ASSERT_TRUE(service.Written());
 
   CommandResult session;
-  std::thread running([&] { session = Pamtester(service, user.name(), "open_session"); });
+  std::thread running([&] { session = Pamtester(service, user.Name(), "open_session"); });
   const fs::path pidFile = records_ / "pid";
   for (int i = 0; i < 200 && ReadFile(pidFile).empty(); ++i) usleep(10 * 1000);
   const std::string pid = ReadFile(pidFile).substr(0, ReadFile(pidFile).find('\n'));
@@ -360,11 +360,11 @@ TEST_F(PamLogonJournalTest, UserCanNeitherTraceTheJournalNorReachItsFiles) {
 // her program. The module, over thousands of sessions, never does.
 TEST_F(PamLogonJournalTest, SwappingNamesOnThePathNeverRunsTheUsersProgram) {
   ScopedAccount attacker(AccountName("a"), false);
-  ASSERT_TRUE(attacker.created());
-  const fs::path own = folder_.path() / "attacker";
+  ASSERT_TRUE(attacker.Created());
+  const fs::path own = folder_.Path() / "attacker";
   fs::create_directory(own);
   chmod(own.c_str(), 0755);
-  chown(own.c_str(), attacker.uid(), attacker.gid());
+  chown(own.c_str(), attacker.Uid(), attacker.Gid());
   // Root's folder inside hers, with root's journal in it.
   fs::create_directory(own / "root");
   chmod((own / "root").c_str(), 0755);
@@ -377,7 +377,7 @@ TEST_F(PamLogonJournalTest, SwappingNamesOnThePathNeverRunsTheUsersProgram) {
                             " > mine/journal && chmod 755 mine/journal && ln -sfn root bin";
   ASSERT_EQ(RunCommand(attacker.As() + "sh -c " + Quote(setUp)).status, 0);
   // Root's link to the configured name, from root's folder: the walk must see through it.
-  fs::create_symlink(own / "bin" / "journal", folder_.path() / "journal-link");
+  fs::create_symlink(own / "bin" / "journal", folder_.Path() / "journal-link");
 
   const std::string swapper =
       "cd " + Quote(own.string()) +
@@ -409,11 +409,11 @@ TEST_F(PamLogonJournalTest, SwappingNamesOnThePathNeverRunsTheUsersProgram) {
   std::string operations;
   for (int i = 0; i < kPerRun; ++i) operations += " open_session close_session";
   ScopedPamService byName(ServiceName(), PermitAll() + ModuleLine(configured) + ModuleLine(own / "root" / "journal") +
-                                             ModuleLine(folder_.path() / "journal-link"));
-  ASSERT_TRUE(byName.written());
+                                             ModuleLine(folder_.Path() / "journal-link"));
+  ASSERT_TRUE(byName.Written());
   int failed = 0;
   for (int run = 0; run < kSessions / kPerRun; ++run) {
-    if (RunCommand("pamtester " + byName.name() + " " + attacker.name() + operations + " >/dev/null").status != 0)
+    if (RunCommand("pamtester " + byName.Name() + " " + attacker.Name() + operations + " >/dev/null").status != 0)
       ++failed;
   }
   done = true;
@@ -425,7 +425,7 @@ TEST_F(PamLogonJournalTest, SwappingNamesOnThePathNeverRunsTheUsersProgram) {
   std::cerr << controlStarts << " checked starts by name; what ran:\n"
             << RunCommand("sort " + (records_ / "runs").string() + " | uniq -c").output;
   EXPECT_NE(runs.find("evil uid=0"), std::string::npos) << "the swaps never won against a check by name";
-  const std::string asAttacker = "uid=" + std::to_string(attacker.uid());
+  const std::string asAttacker = "uid=" + std::to_string(attacker.Uid());
   EXPECT_EQ(runs.find("evil " + asAttacker), std::string::npos) << "the attacker's program ran in a session";
   // Her folder is on every path, so root's journal there is refused as well.
   EXPECT_EQ(runs.find("legit " + asAttacker), std::string::npos);

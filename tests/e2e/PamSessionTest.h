@@ -24,17 +24,17 @@ class PamSessionTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_EQ(geteuid(), 0u) << "runs as root: it adds accounts, a group and a PAM service";
     ASSERT_EQ(RunCommand("command -v pamtester").status, 0) << "pamtester is missing; scripts/deps installs it";
-    ASSERT_FALSE(folder_.path().empty());
-    ASSERT_TRUE(group_.created());
-    ASSERT_TRUE(log_.ready());
-    records_ = folder_.path() / "records";
+    ASSERT_FALSE(folder_.Path().empty());
+    ASSERT_TRUE(group_.Created());
+    ASSERT_TRUE(log_.Ready());
+    records_ = folder_.Path() / "records";
     fs::create_directory(records_);
     chmod(records_.c_str(), 0777);  // journals write here as the user
   }
 
   std::string ModuleLine(const fs::path& journal, const std::string& options = "") const {
     // "required", so that a module answering anything but success would fail the session.
-    return "session required " PAM_MODULE_PATH " journal=" + journal.string() + " group=" + group_.name() +
+    return "session required " PAM_MODULE_PATH " journal=" + journal.string() + " group=" + group_.Name() +
            (options.empty() ? "" : " " + options) + "\n";
   }
 
@@ -55,12 +55,12 @@ class PamSessionTest : public ::testing::Test {
   }
   static std::string PamtesterCommand(const ScopedPamService& service, const std::string& user,
                                       const std::string& operations) {
-    return "pamtester " + service.name() + " " + Quote(user) + " " + operations;
+    return "pamtester " + service.Name() + " " + Quote(user) + " " + operations;
   }
 
   TrustedFolder folder_;
   ScopedGroup group_{"lumoj" + std::to_string(getpid())};
-  PrivateLog log_{folder_.path()};
+  PrivateLog log_{folder_.Path()};
   fs::path records_;
 };
 

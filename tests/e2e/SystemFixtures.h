@@ -141,7 +141,7 @@ class TrustedFolder : public ScopedChange {
     std::error_code ignored;
     if (!path_.empty()) fs::remove_all(path_, ignored);
   }
-  const fs::path& path() const { return path_; }
+  const fs::path& Path() const { return path_; }
 
  private:
   fs::path path_;
@@ -174,12 +174,12 @@ class ScopedAccount : public ScopedChange {
     created_ = false;
   }
 
-  bool created() const { return created_; }
-  const std::string& name() const { return name_; }
-  uid_t uid() const { return uid_; }
-  gid_t gid() const { return gid_; }
-  const std::string& home() const { return home_; }
-  const std::string& shell() const { return shell_; }
+  bool Created() const { return created_; }
+  const std::string& Name() const { return name_; }
+  uid_t Uid() const { return uid_; }
+  gid_t Gid() const { return gid_; }
+  const std::string& Home() const { return home_; }
+  const std::string& Shell() const { return shell_; }
   // A command line prefix that runs a command as this user, outside any of the test's groups.
   std::string As() const {
     return "setpriv --reuid=" + std::to_string(uid_) + " --regid=" + std::to_string(gid_) + " --clear-groups ";
@@ -212,9 +212,9 @@ class ScopedGroup : public ScopedChange {
     if (created_) RunCommand("groupdel " + name_);
     created_ = false;
   }
-  bool created() const { return created_; }
-  const std::string& name() const { return name_; }
-  gid_t gid() const { return gid_; }
+  bool Created() const { return created_; }
+  const std::string& Name() const { return name_; }
+  gid_t Gid() const { return gid_; }
 
  private:
   std::string name_;
@@ -240,8 +240,8 @@ class ScopedPamService : public ScopedChange {
     if (written_) unlink(path_.c_str());
     written_ = false;
   }
-  bool written() const { return written_; }
-  const std::string& name() const { return name_; }
+  bool Written() const { return written_; }
+  const std::string& Name() const { return name_; }
 
  private:
   std::string name_;
@@ -286,7 +286,7 @@ class PrivateLog {
   PrivateLog(const PrivateLog&) = delete;
   PrivateLog& operator=(const PrivateLog&) = delete;
 
-  bool ready() const { return ready_; }
+  bool Ready() const { return ready_; }
 
   // `command` (a shell command) run with this log as the system log.
   std::string Wrap(const std::string& command) const {

@@ -50,7 +50,7 @@ TEST_F(VariantTest, ConstructorsPickTheType) {
   EXPECT_EQ(Variant(std::string_view("text")).Type(), VarType::kString);
   EXPECT_EQ(Variant(std::vector<uint8_t>{1, 2}).Type(), VarType::kBytes);
   EXPECT_EQ(VarArrayOf({1, 2}).Type(), VarType::kArray);
-  EXPECT_THROW(Variant(std::numeric_limits<uint64_t>::max()), EVariantError);
+  EXPECT_THROW(Variant{std::numeric_limits<uint64_t>::max()}, EVariantError);
 }
 
 TEST_F(VariantTest, NullConvertsOnlyToText) {
