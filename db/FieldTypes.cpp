@@ -306,23 +306,22 @@ TTimeField::TTimeField(TComponent* owner) : TDateTimeField(owner) { SetDataType(
 
 int32_t TDateTimeField::DataSize() const { return DataType() == ftDateTime ? 8 : 4; }
 
-bool TDateTimeField::FetchDateTime(TDateTime& value) const {
+bool TDateTimeField::FetchTimeStamp(TTimeStamp& stamp) const {
   if (DataType() == ftDateTime) {
     double milliSeconds = 0;
     if (!GetData(&milliSeconds)) return false;
-    value = TimeStampToDateTime(MSecsToTimeStamp(milliSeconds));
+    stamp = MSecsToTimeStamp(milliSeconds);
     return true;
   }
   int32_t stored = 0;
   if (!GetData(&stored)) return false;
-  value = DataType() == ftDate ? TimeStampToDateTime(TTimeStamp{0, stored})
-                               : TimeStampToDateTime(TTimeStamp{stored, kDateDelta});
+  stamp = DataType() == ftDate ? TTimeStamp{0, stored} : TTimeStamp{stored, kDateDelta};
   return true;
 }
 
 TDateTime TDateTimeField::ReadAsDateTime() const {
-  TDateTime value = 0.0;
-  return FetchDateTime(value) ? value : TDateTime(0.0);
+  TTimeStamp stamp{};
+  return FetchTimeStamp(stamp) ? TimeStampToDateTime(stamp) : TDateTime(0.0);
 }
 
 void TDateTimeField::WriteAsDateTime(TDateTime value) {
@@ -344,15 +343,19 @@ Variant TDateTimeField::ReadAsVariant() const {
 void TDateTimeField::WriteAsVariant(const Variant& value) { WriteAsDateTime(value.AsDateTime()); }
 
 std::string TDateTimeField::ReadAsString() const {
-  // Read for every date of every record a scan shows: one fetch when there is a value. Only
+  // Read for every date of every record a scan shows: one fetch when there is a value, and
+  // the text is made from the stored time stamp without a detour through a TDateTime. Only
   // a fetch that brings none asks whether the field is null (a value that does not read
   // shows as day zero).
-  TDateTime value = 0.0;
-  if (!FetchDateTime(value) && IsNull()) return {};
+  TTimeStamp stamp{};
+  if (!FetchTimeStamp(stamp)) {
+    if (IsNull()) return {};
+    stamp = DateTimeToTimeStamp(0.0);
+  }
   switch (DataType()) {
-    case ftDate: return DateToStr(value);
-    case ftTime: return TimeToStr(value);
-    default: return DateTimeToStr(value);
+    case ftDate: return FormatTimeStamp("ddddd", stamp);
+    case ftTime: return FormatTimeStamp("tt", stamp);
+    default: return FormatTimeStamp("c", stamp);
   }
 }
 

@@ -188,7 +188,7 @@ class TDateTimeField : public TField {
 
  private:
   // The stored value, when the dataset hands one over (false: null, or nothing readable).
-  bool FetchDateTime(TDateTime& value) const;
+  bool FetchTimeStamp(TTimeStamp& stamp) const;
 
   std::string displayFormat_;
 };

@@ -465,6 +465,16 @@ std::string FormatDateTime(std::string_view pattern, TDateTime value,
   return DateFormatter(value, settings).Format(pattern);
 }
 
+std::string FormatTimeStamp(std::string_view pattern, const TTimeStamp& stamp,
+                            const FormatSettings& settings) {
+  if (const DirectKind kind = DirectKindOf(pattern); kind != DirectKind::kNone) {
+    const DateTimeParts parts = SplitTimeStamp(stamp);
+    std::string out;
+    if (TryFormatDirect(kind, parts, settings, out)) return out;
+  }
+  return DateFormatter(TimeStampToDateTime(stamp), settings).Format(pattern);
+}
+
 std::string DateToStr(TDateTime value, const FormatSettings& settings) {
   return FormatDateTime("ddddd", value, settings);
 }

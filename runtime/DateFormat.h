@@ -34,6 +34,10 @@ std::string TimeToStr(TDateTime value, const FormatSettings& settings = CurrentF
 // The runtime's default date-time text: pattern "c".
 std::string DateTimeToStr(TDateTime value,
                           const FormatSettings& settings = CurrentFormatSettings());
+// FormatDateTime of TimeStampToDateTime(stamp), for callers that hold a time stamp: the
+// default texts are then made without the round trip through a TDateTime.
+std::string FormatTimeStamp(std::string_view pattern, const TTimeStamp& stamp,
+                            const FormatSettings& settings = CurrentFormatSettings());
 
 // Parsing. A date is three numbers (day, month and year in the order of ShortDateFormat) or
 // two (day and month; the year is the current one) joined by DateSeparator; day and month

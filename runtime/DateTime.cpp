@@ -59,6 +59,14 @@ std::string DoubleText(double value) {
                       " is outside the range 0001-01-01 to 9999-12-31");
 }
 
+void CheckTimeStamp(const TTimeStamp& stamp) {
+  if (stamp.Date < 1 || stamp.Date > kMaxDayNumber || stamp.Time < 0 ||
+      stamp.Time >= kMSecsPerDay) {
+    throw EConvertError("Invalid time stamp: day " + std::to_string(stamp.Date) + ", " +
+                        std::to_string(stamp.Time) + " ms");
+  }
+}
+
 }  // namespace
 
 bool IsLeapYear(int year) { return year % 4 == 0 && (year % 100 != 0 || year % 400 == 0); }
@@ -139,11 +147,7 @@ TTimeStamp DateTimeToTimeStamp(TDateTime value) {
 }
 
 TDateTime TimeStampToDateTime(const TTimeStamp& stamp) {
-  if (stamp.Date < 1 || stamp.Date > kMaxDayNumber || stamp.Time < 0 ||
-      stamp.Time >= kMSecsPerDay) {
-    throw EConvertError("Invalid time stamp: day " + std::to_string(stamp.Date) + ", " +
-                        std::to_string(stamp.Time) + " ms");
-  }
+  CheckTimeStamp(stamp);
   return ComposeDateTime(stamp.Date - kDateDelta, static_cast<double>(stamp.Time) / kMSecsPerDay);
 }
 
@@ -164,8 +168,10 @@ TTimeStamp MSecsToTimeStamp(double milliSeconds) {
   return stamp;
 }
 
-DateTimeParts SplitDateTime(TDateTime value) {
-  TTimeStamp stamp = DateTimeToTimeStamp(value);
+DateTimeParts SplitDateTime(TDateTime value) { return SplitTimeStamp(DateTimeToTimeStamp(value)); }
+
+DateTimeParts SplitTimeStamp(const TTimeStamp& stamp) {
+  CheckTimeStamp(stamp);
   DateTimeParts parts;
   CalendarDate(stamp.Date, parts.Year, parts.Month, parts.Day);
   parts.Hour = stamp.Time / 3600000;

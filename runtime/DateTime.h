@@ -52,6 +52,9 @@ void DecodeDateTime(TDateTime value, int& year, int& month, int& day, int& hour,
                     int& second, int& milliSecond);
 // All parts at once, taken from one rounding of the value (23:59:59.9996 is the next day).
 DateTimeParts SplitDateTime(TDateTime value);
+// The same parts from a time stamp, without going through a TDateTime; a stamp outside the
+// calendar raises EConvertError as TimeStampToDateTime does.
+DateTimeParts SplitTimeStamp(const TTimeStamp& stamp);
 // 1 = Sunday .. 7 = Saturday.
 int DayOfWeek(TDateTime value);
 

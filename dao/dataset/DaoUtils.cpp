@@ -176,13 +176,19 @@ int DaoTypeFieldSize(int daoType, int daoSize) {
   }
 }
 
-std::string TimeStampText(const TTimeStamp& stamp) {
+void AssignTimeStampText(const TTimeStamp& stamp, std::string& text) {
   // Record buffers hold every date in this form, so it is made without the general formatter.
-  std::array<char, 32> text{};
-  char* end = std::to_chars(text.data(), text.data() + 15, stamp.Date).ptr;
+  std::array<char, 32> digits{};
+  char* end = std::to_chars(digits.data(), digits.data() + 15, stamp.Date).ptr;
   *end = ' ';
-  end = std::to_chars(end + 1, text.data() + text.size(), stamp.Time).ptr;
-  return std::string(text.data(), end);
+  end = std::to_chars(end + 1, digits.data() + digits.size(), stamp.Time).ptr;
+  text.assign(digits.data(), end);
+}
+
+std::string TimeStampText(const TTimeStamp& stamp) {
+  std::string text;
+  AssignTimeStampText(stamp, text);
+  return text;
 }
 
 namespace {

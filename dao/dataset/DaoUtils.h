@@ -73,6 +73,9 @@ int DaoTypeFieldSize(int daoType, int daoSize);
 // The record-buffer form of a date: day number (1 Jan 0001 = 1), one blank, milliseconds
 // since midnight.
 std::string TimeStampText(const TTimeStamp& stamp);
+// The same text written into `text`, reusing its room (a record's value is replaced this way
+// on every read).
+void AssignTimeStampText(const TTimeStamp& stamp, std::string& text);
 // Reads that form back; nullopt unless there is a blank and both parts are integers.
 std::optional<TTimeStamp> ParseTimeStampText(std::string_view text);
 // The same as a Date variant; Null when the text does not read.

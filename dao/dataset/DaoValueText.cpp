@@ -135,14 +135,17 @@ std::string GuidVariantToText(const Variant& value) {
   return IsNullGuid(guid) ? std::string() : GuidToString(guid);
 }
 
-std::string DateVariantToText(const Variant& value) {
+void DateVariantToText(const Variant& value, std::string& text) {
   try {
     TTimeStamp stamp{};
-    if (!TryDateTimeToTimeStamp(value.AsDateTime(), stamp)) return {};
-    return TimeStampText(stamp);
+    if (TryDateTimeToTimeStamp(value.AsDateTime(), stamp)) {
+      AssignTimeStampText(stamp, text);
+      return;
+    }
   } catch (const Exception&) {
-    return {};
+    // A value that does not convert to a date reads as no date.
   }
+  text.clear();
 }
 
 std::string ArrayToText(bool memo, const Variant& value, int count) {

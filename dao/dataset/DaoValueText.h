@@ -44,8 +44,9 @@ std::string TimeToText(int32_t milliseconds);
 // Rounded to whole milliseconds; empty when the value is outside the calendar.
 std::string DateTimeToText(double millisecondsSinceDayOne);
 std::string GuidToText(const GuidBytes& bytes);
-// A DAO date value as record text; empty when it is outside the calendar.
-std::string DateVariantToText(const Variant& value);
+// A DAO date value as record text, written into `text` (its room is reused); empty when the
+// value is outside the calendar.
+void DateVariantToText(const Variant& value, std::string& text);
 // The braced text of a GUID held as a 16-byte value; empty for anything else and for the
 // zero GUID.
 std::string GuidVariantToText(const Variant& value);

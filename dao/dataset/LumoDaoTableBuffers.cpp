@@ -215,7 +215,7 @@ bool TLumoDaoTable::ReadRecordValues(jet::Recordset& recordset, bool useFieldObj
     } else if (value->IsArray() && !blob) {
       text = ArrayToText(false, *value, value->HighBound() - value->LowBound() + 1);
     } else if (type == ftDate || type == ftTime || type == ftDateTime) {
-      text = DateVariantToText(*value);
+      DateVariantToText(*value, text);
     } else if (type == ftBoolean) {
       try {
         text = value->AsBoolean() ? "True" : "False";

@@ -98,6 +98,52 @@ TEST_F(FieldTest, DateTimeTravelsAsMillisecondsSinceDayOne) {
   EXPECT_EQ(when->AsString(), DateTimeToStr(moment + 1));
 }
 
+// The texts a scan shows for each kind of date field, at the calendar's ends, on both sides
+// of day zero (negative values count the time from midnight backwards), at midnight and with
+// milliseconds that the default text does not show.
+TEST_F(FieldTest, DateFieldTextsAtTheEdgesOfTheCalendar) {
+  TArrayDataSet dates;
+  dates.Define("When", ftDateTime);
+  dates.Define("Day", ftDate);
+  dates.Define("Hour", ftTime);
+  dates.Open();
+  dates.Append();
+  struct Case {
+    TDateTime value;
+    const char* dateTime;
+    const char* date;
+    const char* time;
+  };
+  const Case cases[] = {
+      {-1.25, "29.12.1899 06:00:00", "29.12.1899", "06:00:00"},
+      {-2.75, "28.12.1899 18:00:00", "28.12.1899", "18:00:00"},
+      {0.0, "30.12.1899", "30.12.1899", "00:00:00"},
+      {0.5, "30.12.1899 12:00:00", "30.12.1899", "12:00:00"},
+      {kMinDateTime, "01.01.0001", "01.01.0001", "00:00:00"},
+      {EncodeDate(100, 1, 1), "01.01.0100", "01.01.0100", "00:00:00"},
+      {EncodeDate(100, 1, 1) - EncodeTime(23, 59, 59, 0), "01.01.0100 23:59:59", "01.01.0100", "23:59:59"},
+      {kMaxDateTime, "31.12.9999 23:59:59", "31.12.9999", "23:59:59"},
+      {EncodeDate(2026, 12, 8) + EncodeTime(0, 0, 0, 500), "08.12.2026", "08.12.2026", "00:00:00"},
+      {EncodeDate(2026, 12, 8) + EncodeTime(10, 20, 30, 999), "08.12.2026 10:20:30", "08.12.2026", "10:20:30"},
+  };
+  for (const Case& c : cases) {
+    for (const char* name : {"When", "Day", "Hour"}) dates.FieldByName(name)->SetAsDateTime(c.value);
+    EXPECT_EQ(dates.FieldByName("When")->AsString(), c.dateTime) << c.value;
+    EXPECT_EQ(dates.FieldByName("Day")->AsString(), c.date) << c.value;
+    EXPECT_EQ(dates.FieldByName("Hour")->AsString(), c.time) << c.value;
+    EXPECT_DOUBLE_EQ(dates.FieldByName("When")->AsDateTime(), c.value) << c.value;
+  }
+  // A date field keeps the day alone, a time field the time of day zero.
+  EXPECT_DOUBLE_EQ(dates.FieldByName("Day")->AsDateTime(), EncodeDate(2026, 12, 8));
+  EXPECT_DOUBLE_EQ(dates.FieldByName("Hour")->AsDateTime(), EncodeTime(10, 20, 30, 999));
+  // A display format goes through the general formatter and sees the milliseconds.
+  auto* when = static_cast<TDateTimeField*>(dates.FieldByName("When"));
+  when->SetDisplayFormat("yyyy-mm-dd hh:nn:ss.zzz");
+  EXPECT_EQ(when->DisplayText(), "2026-12-08 10:20:30.999");
+  when->SetAsDateTime(-1.25);
+  EXPECT_EQ(when->DisplayText(), "1899-12-29 06:00:00.000");
+}
+
 TEST_F(FieldTest, ReadOnlyFieldRefusesEditsWithItsName) {
   Field("Count")->SetReadOnly(true);
   try {

@@ -275,5 +275,45 @@ TEST(DateFormatTest, DefaultTextsMatchTheGeneralFormatter) {
   EXPECT_THROW(DateTimeToStr(kMaxDateTime + 1, all[3]), EConvertError);
 }
 
+// A time stamp's texts are those of the value it stands for, for the default texts (direct
+// or handed on to the general formatter by the settings) and for any other pattern; a stamp
+// outside the calendar is refused as TimeStampToDateTime refuses it.
+TEST(DateFormatTest, TimeStampTextsAreThoseOfTheValue) {
+  FormatSettings named = FormatSettings::Invariant();
+  named.ShortDateFormat = "ddd dd/mmm/yyyy";
+  named.LongTimeFormat = "hh:nn:ss ampm";
+  const FormatSettings all[] = {kGerman, kEnglish, FormatSettings::Invariant(), named};
+  std::vector<TTimeStamp> stamps = {{0, 1},
+                                    {86399999, 1},
+                                    {0, kDateDelta},
+                                    {1, kDateDelta},
+                                    {21600000, kDateDelta - 1},
+                                    {86399999, kDateDelta - 1},
+                                    {0, kDateDelta - 657434},
+                                    {500, kDateDelta + 46000},
+                                    {0, kMaxDayNumber},
+                                    {86399999, kMaxDayNumber}};
+  std::mt19937 random(13);
+  std::uniform_int_distribution<int32_t> days(1, kMaxDayNumber);
+  std::uniform_int_distribution<int32_t> msecs(0, 86399999);
+  for (int i = 0; i < 3000; ++i) stamps.push_back({i % 4 == 0 ? 0 : msecs(random), days(random)});
+  for (const FormatSettings& settings : all) {
+    for (const TTimeStamp& stamp : stamps) {
+      const TDateTime value = TimeStampToDateTime(stamp);
+      for (const char* pattern : {"c", "ddddd", "tt", "", "yyyy-mm-dd hh:nn:ss.zzz"}) {
+        ASSERT_EQ(FormatTimeStamp(pattern, stamp, settings), FormatDateTime(pattern, value, settings))
+            << pattern << " day " << stamp.Date << " ms " << stamp.Time;
+      }
+    }
+  }
+  EXPECT_EQ(FormatTimeStamp("c", {21600000, kDateDelta - 1}, kGerman), "29.12.1899 06:00:00");
+  EXPECT_EQ(FormatTimeStamp("c", {0, kDateDelta - 657434}, kGerman), "01.01.0100");
+  for (const TTimeStamp& bad :
+       std::vector<TTimeStamp>{{0, 0}, {0, kMaxDayNumber + 1}, {-1, kDateDelta}, {86400000, kDateDelta}}) {
+    EXPECT_THROW(FormatTimeStamp("c", bad, kGerman), EConvertError) << bad.Date << " " << bad.Time;
+    EXPECT_THROW(FormatTimeStamp("dddd", bad, kGerman), EConvertError);
+  }
+}
+
 }  // namespace
 }  // namespace lumo
