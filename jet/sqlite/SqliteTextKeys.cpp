@@ -32,6 +32,7 @@ bool IsText(const ColumnInfo& column) {
 void AddTriggers(const TableInfo& table, const IndexInfo& index, std::map<std::string, std::string>& wanted) {
   std::string cased;  // a new key could escape the NOCASE index
   std::string same;   // another row's key folds like the new one
+  std::string equal;  // ... and the index itself takes it for the new key
   std::string columns;
   for (const IndexFieldInfo& field : index.fields) {
     const ColumnInfo* column = table.FindColumn(field.name);
@@ -40,6 +41,9 @@ void AddTriggers(const TableInfo& table, const IndexInfo& index, std::map<std::s
     if (!columns.empty()) columns += ", ";
     columns += c;
     if (!same.empty()) same += " AND ";
+    if (!equal.empty()) equal += " AND ";
+    // The column on the left: the comparison is the column's declared one, as in its index.
+    equal += c + " = NEW." + c;
     if (!IsText(*column)) {
       same += c + " = NEW." + c;
       continue;
@@ -51,8 +55,11 @@ void AddTriggers(const TableInfo& table, const IndexInfo& index, std::map<std::s
   }
   if (cased.empty()) return;
   const std::string t = Quote(table.name);
+  // A row the index itself finds equal is left to the index: it refuses the key, or the
+  // statement's conflict clause takes that row (an upsert of the catalogue updates its own row;
+  // the trigger fires before the conflict is resolved and would otherwise refuse it).
   const std::string refusal = "SELECT RAISE(ABORT, " + Literal(FunctionErrorMessage(3022)) +
-                              ") WHERE EXISTS (SELECT 1 FROM main." + t + " WHERE " + same;
+                              ") WHERE EXISTS (SELECT 1 FROM main." + t + " WHERE " + same + " AND NOT (" + equal + ")";
   const std::string base = table.name + "." + index.name;
   wanted[base + ".insert" + kSuffix] =
       "BEFORE INSERT ON " + t + " FOR EACH ROW WHEN " + cased + " BEGIN " + refusal + "); END";

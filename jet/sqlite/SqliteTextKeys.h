@@ -4,9 +4,11 @@
 // A text column is declared COLLATE NOCASE, so its unique index refuses a second "ANNA" beside
 // "Anna" but not "KÖLN" beside "Köln": NOCASE ignores the case of ASCII letters only. Jet
 // ignores the case of every letter, so the engine adds, on its own connection, a TEMP trigger
-// per such index that refuses a row whose key folds like another row's key (3022). The
-// triggers never enter the file: every reader keeps seeing an ordinary table with a NOCASE
-// index, consistent for any SQLite (a writer without the engine keeps NOCASE's rule).
+// per such index that refuses a row whose key folds like another row's key (3022), unless
+// the index finds the two keys equal itself: then the index refuses the key, or the
+// statement's conflict clause (the catalogue's upserts) takes the row it meets. The triggers
+// never enter the file: every reader keeps seeing an ordinary table with a NOCASE index,
+// consistent for any SQLite (a writer without the engine keeps NOCASE's rule).
 
 namespace lumo::jet {
 
