@@ -101,3 +101,17 @@ function(lumo_find_library_from target destination)
   file(RELATIVE_PATH up /root/${destination} /root/${CMAKE_INSTALL_LIBDIR})
   set_target_properties(${target} PROPERTIES INSTALL_RPATH "$ORIGIN/${up}")
 endfunction()
+
+# Installs the manual page `page` (a file, relative to the current source folder or absolute)
+# into man<section>, compressed as man(1) and the Debian tools expect it: gzip -9 without the
+# file's name and time, so that two builds make the same file.
+function(lumo_install_man_page page section component)
+  cmake_path(ABSOLUTE_PATH page BASE_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR} OUTPUT_VARIABLE source)
+  cmake_path(GET source FILENAME name)
+  find_program(LUMO_GZIP gzip REQUIRED)
+  set(compressed ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
+  add_custom_command(OUTPUT ${compressed} COMMAND ${LUMO_GZIP} -9 -n -c ${source} > ${compressed}
+                     DEPENDS ${source} VERBATIM)
+  add_custom_target(man_${name} ALL DEPENDS ${compressed})
+  install(FILES ${compressed} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section} COMPONENT ${component})
+endfunction()

@@ -87,7 +87,12 @@ for package in "${packages[@]}"; do
     readelf -S "$file" | grep -q '\.debug_info' && fail "debug information in $file"
   done < "$work/$package.files"
 done
-[ -f /usr/share/man/man1/jetsh.1.gz ] || [ -f /usr/share/man/man1/jetsh.1 ] || fail "no jetsh(1) page"
+[ -f /usr/share/man/man1/jetsh.1.gz ] || fail "no compressed jetsh(1) page"
+man -w jetsh >/dev/null 2>&1 || fail "man does not find jetsh(1)"
+for package in "${packages[@]}"; do
+  [ -f "/usr/share/doc/$package/copyright" ] || fail "$package has no copyright file"
+  [ -f "/usr/share/doc/$package/changelog.gz" ] || fail "$package has no changelog"
+done
 
 echo "--- a session through common-session"
 useradd -m -s /bin/sh "$account" || fail "cannot add the account $account"
