@@ -1,0 +1,102 @@
+#pragma once
+// One session with an ODBC data source, behind storage::Connection: an environment and a
+// connection handle of the driver manager, connected with SQLDriverConnect and a connect text
+// ("DSN=...;UID=...;PWD=..."; a leading "ODBC;" is the engine's type and is dropped) without
+// ever prompting.
+//
+// Transactions: outside one the connection commits every statement (ODBC's autocommit).
+// Begin turns autocommit off, and the driver opens the server's transaction with the next
+// statement; Commit and Rollback end it with SQLEndTran and turn autocommit on again.
+//   Read       REPEATABLE READ, so that the reads of a scope see one state of the database
+//   Write      READ COMMITTED: a write waits for the rows it changes, not for the database;
+//              the server has no lock on the whole database to take up front
+//   Exclusive  SERIALIZABLE: what another session changes meanwhile fails this one's commit
+// Savepoints are the server's (SAVEPOINT, RELEASE, ROLLBACK TO).
+//
+// The busy timeout is the server's lock_timeout: a statement that waits longer for a row or
+// table another session holds fails with 3218.
+//
+// The change counter is taken from the server's snapshot (the transactions running and the
+// next to start): it moves when any session commits a change, and stays within a Read
+// transaction. It moves for changes to other databases of the same server too, which only
+// makes a reader look again.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "jet/odbc/OdbcApi.h"
+#include "jet/odbc/OdbcErrors.h"
+#include "jet/storage/Connection.h"
+
+namespace lumo::jet::odbc {
+
+class OdbcCatalogueReader;
+
+// The connect text as the driver manager takes it: without the engine's "ODBC;" type, and the
+// data source's name ("" when it names none) for the messages.
+struct ConnectText {
+  std::string driverText;
+  std::string dataSource;
+};
+ConnectText ParseConnectText(std::string_view connect);
+
+class OdbcConnection final : public storage::Connection {
+ public:
+  // Connects; raises 3151 naming the data source, with the driver's and server's messages,
+  // when the connection fails. `readOnly` makes the session refuse writes (3027).
+  OdbcConnection(std::string connect, bool readOnly, int busyTimeoutMs);
+  ~OdbcConnection() override;
+
+  const std::string& Path() const noexcept override { return connect_; }
+
+  std::unique_ptr<storage::Statement> Prepare(std::string_view sql) override;
+  void Exec(const std::string& sql) override;
+  int64_t LastInsertRowId() const noexcept override;
+  int Changes() const noexcept override { return changes_; }
+  int64_t TotalChanges() const noexcept override { return totalChanges_; }
+
+  bool InTransaction() const noexcept override { return inTransaction_; }
+  void Begin(storage::TransactionKind kind) override;
+  void Commit() override;
+  void Rollback() override;
+  void Savepoint(std::string_view name) override;
+  void ReleaseSavepoint(std::string_view name) override;
+  void RollbackToSavepoint(std::string_view name) override;
+
+  uint32_t ChangeCounter() const noexcept override;
+  void SetBusyTimeout(int milliseconds) override;
+  int BusyTimeout() const noexcept override { return busyTimeoutMs_; }
+
+  storage::CatalogueReader& Catalogue() override;
+  const storage::ErrorMapper& Errors() const noexcept override { return errors_; }
+  const storage::SqlDialect& Dialect() const noexcept override;
+  std::shared_ptr<const storage::RowIdentity> RowIdentityOf(const TableInfo& table) const override;
+
+  // For the statements and the catalogue reader of this connection.
+  SQLHDBC Handle() const noexcept { return dbc_; }
+  const OdbcErrorMapper& Mapper() const noexcept { return errors_; }
+  void NoteChanges(int64_t rows) noexcept;
+  const std::string& DataSource() const noexcept { return dataSource_; }
+
+ private:
+  void EndTransaction(SQLSMALLINT completion);
+  void SetAutocommit(bool on);
+  // Runs a statement of the connection's own whose result is one text value ("" for none).
+  std::string QueryText(const std::string& sql) const;
+
+  std::string connect_;
+  std::string dataSource_;
+  SQLHENV env_ = SQL_NULL_HENV;
+  SQLHDBC dbc_ = SQL_NULL_HDBC;
+  bool connected_ = false;
+  OdbcErrorMapper errors_;
+  bool inTransaction_ = false;
+  int busyTimeoutMs_ = 0;
+  int changes_ = 0;
+  int64_t totalChanges_ = 0;
+  std::unique_ptr<OdbcCatalogueReader> catalogue_;
+};
+
+}  // namespace lumo::jet::odbc
