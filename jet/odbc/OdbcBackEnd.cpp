@@ -28,6 +28,13 @@ class OdbcBackEnd final : public storage::BackEnd {
     return std::make_unique<OdbcConnection>(session.Path(), true, settings.busyTimeoutMs);
   }
 
+  std::unique_ptr<storage::RowWriter> MakeRowWriter(DatabaseFile& file) override {
+    // The server's row writer (INSERT ... RETURNING the key, writes by primary key with the
+    // optimistic check) is not built yet; recordsets on a server cannot write rows.
+    (void)file;
+    RaiseDaoError(kDaoNotSupported, {}, "DAO.Recordset");
+  }
+
   std::unique_ptr<storage::SchemaWriter> MakeSchemaWriter(DatabaseFile& file, std::string source) override {
     // The server's schema writer (tables, indexes and relations in the server's DDL) is not
     // built yet; schema changes on a server answer that they are not supported.

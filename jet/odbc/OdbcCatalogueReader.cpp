@@ -8,6 +8,7 @@
 #include "jet/DaoConstants.h"
 #include "jet/odbc/OdbcApi.h"
 #include "jet/odbc/OdbcConnection.h"
+#include "jet/odbc/OdbcDialect.h"
 #include "jet/odbc/OdbcErrors.h"
 #include "runtime/StrUtils.h"
 
@@ -302,7 +303,7 @@ bool OdbcCatalogueReader::ReadTable(std::string_view name, TableInfo& table) {
                               [&](const IndexInfo& index) { return index.sqliteName == indexName; });
     if (found == table.indexes.end()) {
       IndexInfo index;
-      index.name = indexName;
+      index.name = JetIndexNameOf(indexName, table.name);
       index.sqliteName = indexName;
       index.unique = Number(row, 3) == SQL_FALSE;
       index.primary = !primaryName.empty() && indexName == primaryName;

@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "runtime/StrUtils.h"
+
 namespace lumo::jet::odbc {
 
 std::string PostgresSqlDialect::Limit(std::string_view count) const { return " LIMIT " + std::string(count); }
@@ -20,6 +22,52 @@ std::string PostgresSqlDialect::CounterSeed(std::string_view tableLiteral, int64
          ", false) FROM pg_attribute a WHERE a.attrelid = " + table +
          "::regclass AND a.attnum > 0 AND NOT a.attisdropped AND pg_get_serial_sequence(" + table +
          ", a.attname) IS NOT NULL";
+}
+
+std::string PostgresSqlDialect::ColumnType(const JetFieldType& type, bool counterIsRowKey) const {
+  (void)counterIsRowKey;  // a sequence numbers the column whether or not it is the key
+  const bool counter = (type.attributes & dbAutoIncrField) != 0;
+  switch (type.type) {
+    case dbBoolean: return "boolean";
+    case dbByte:
+    case dbInteger: return "smallint";
+    case dbLong: return counter ? "serial" : "integer";
+    case dbBigInt: return counter ? "bigserial" : "bigint";
+    case dbCurrency: return "numeric(19,4)";
+    case dbSingle: return "real";
+    case dbDouble:
+    case dbFloat: return "double precision";
+    case dbDate:
+    case dbTime:
+    case dbTimeStamp: return "timestamp(3)";
+    case dbText:
+    case dbChar: return "varchar(" + std::to_string(type.size > 0 ? type.size : kMaxTextSize) + ")";
+    case dbBinary:
+    case dbVarBinary:
+    case dbLongBinary: return "bytea";
+    case dbGUID: return "uuid";
+    case dbDecimal:
+    case dbNumeric:
+      return "numeric(" + std::to_string(type.precision > 0 ? type.precision : 18) + "," + std::to_string(type.scale) +
+             ")";
+    default: return "text";
+  }
+}
+
+std::string PostgresSqlDialect::IndexName(std::string_view table, std::string_view index) const {
+  return StoredIndexName(table, index);
+}
+
+std::string StoredIndexName(std::string_view table, std::string_view index) {
+  return std::string(table) + "." + std::string(index);
+}
+
+std::string JetIndexNameOf(std::string_view storedName, std::string_view table) {
+  if (storedName.size() > table.size() + 1 && storedName[table.size()] == '.' &&
+      SameText(storedName.substr(0, table.size()), table)) {
+    return std::string(storedName.substr(table.size() + 1));
+  }
+  return std::string(storedName);
 }
 
 const storage::SqlDialect& PostgresDialect() {

@@ -2,6 +2,7 @@
 // The SQL of the servers the ODBC back-end works with where back-ends differ
 // (storage/SqlDialect.h). PostgreSQL's today, the server the back-end is built and tested on.
 
+#include "jet/JetTypes.h"
 #include "jet/storage/SqlDialect.h"
 
 namespace lumo::jet::odbc {
@@ -16,8 +17,30 @@ class PostgresSqlDialect final : public storage::SqlDialect {
   // A counter is a column whose default takes the next value of its sequence: the seed is
   // that sequence's next value.
   std::string CounterSeed(std::string_view tableLiteral, int64_t seed) const override;
+  // Server rows have no order of insertion; the engine's own tables on a server are listed
+  // in the server's order until they carry a column that numbers their rows.
+  std::string_view InsertionOrder() const override { return {}; }
+  // The server has no statement head that passes over rows breaking a NOT NULL column:
+  // such statements run in their plain form and fail whole, leaving nothing half-written.
+  std::string_view InsertSkippingConflicts() const override { return "INSERT INTO "; }
+  std::string_view UpdateSkippingConflicts() const override { return "UPDATE "; }
+  // Comparing every letter without regard to case needs a collation the database must be
+  // given first (a case-insensitive one made with CREATE COLLATION); until the server schema
+  // makes it, text compares as the server stores it.
+  std::string_view JetTextCollation() const override { return {}; }
+  // boolean, smallint, integer (serial for a counter), bigint, numeric(19,4) for Currency,
+  // real, double precision, timestamp(3), varchar(n), text, bytea, uuid, numeric(p,s): the
+  // types the catalogue reader reads back as the same DAO types (Byte comes back as Integer).
+  std::string ColumnType(const JetFieldType& type, bool counterIsRowKey) const override;
+  // Index names are the schema's, not the table's, as in the engine's files: "<table>.<index>".
+  std::string IndexName(std::string_view table, std::string_view index) const override;
 };
 
 const storage::SqlDialect& PostgresDialect();
+
+// "<table>.<index>" and back; the Jet name of a stored name without the table's prefix
+// (compared without regard to case) is the stored name itself (an index another tool made).
+std::string StoredIndexName(std::string_view table, std::string_view index);
+std::string JetIndexNameOf(std::string_view storedName, std::string_view table);
 
 }  // namespace lumo::jet::odbc

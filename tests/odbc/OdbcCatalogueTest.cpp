@@ -14,6 +14,7 @@
 #include "jet/DaoConstants.h"
 #include "jet/odbc/OdbcCatalogueReader.h"
 #include "jet/odbc/OdbcConnection.h"
+#include "jet/odbc/OdbcDialect.h"
 #include "runtime/StrUtils.h"
 #include "tests/odbc/OdbcTestSupport.h"
 
@@ -46,6 +47,18 @@ TEST(OdbcTypes, ServerColumnsGetTheirDaoTypes) {
   EXPECT_EQ(DaoTypeOfColumn(SQL_LONGVARBINARY, "bytea", 0, 0, false).type, dbLongBinary);
   EXPECT_EQ(DaoTypeOfColumn(SQL_VARCHAR, "uuid", 37, 0, false).type, dbGUID);
   EXPECT_EQ(DaoTypeOfColumn(SQL_GUID, "uuid", 37, 0, false).type, dbGUID);
+}
+
+TEST(OdbcDialectTypes, DeclaredTypesReadBackAsTheirDaoTypes) {
+  const storage::SqlDialect& dialect = PostgresDialect();
+  EXPECT_EQ(dialect.ColumnType(JetFieldType{dbText, 50, dbVariableField}, false), "varchar(50)");
+  EXPECT_EQ(dialect.ColumnType(DefaultFieldType(dbCurrency), false), "numeric(19,4)");
+  JetFieldType counter = DefaultFieldType(dbLong);
+  counter.attributes |= dbAutoIncrField;
+  EXPECT_EQ(dialect.ColumnType(counter, true), "serial");
+  EXPECT_EQ(dialect.IndexName("Logon", "ByUser"), "Logon.ByUser");
+  EXPECT_EQ(JetIndexNameOf("logon.ByUser", "Logon"), "ByUser");
+  EXPECT_EQ(JetIndexNameOf("logon_pkey", "Logon"), "logon_pkey");
 }
 
 TEST(OdbcDefaults, ServerDefaultsInJetText) {
@@ -181,6 +194,28 @@ TEST_F(OdbcCatalogueTest, SchemaVersionMovesWithEveryChangeFromAnySession) {
   version = reader.SchemaVersion();
   ASSERT_EQ(Psql("INSERT INTO " + table_ + " VALUES (1)").status, 0);
   EXPECT_EQ(reader.SchemaVersion(), version);
+}
+
+TEST_F(OdbcCatalogueTest, ColumnsDeclaredByTheDialectReadBackAsDeclared) {
+  const storage::SqlDialect& dialect = connection_->Dialect();
+  std::vector<JetFieldType> types;
+  for (int type : {dbBoolean, dbInteger, dbLong, dbBigInt, dbCurrency, dbSingle, dbDouble, dbDate, dbText, dbMemo,
+                   dbLongBinary, dbGUID}) {
+    types.push_back(DefaultFieldType(type));
+  }
+  types[8].size = 42;
+  std::string sql = "CREATE TABLE " + table_ + " (";
+  for (size_t i = 0; i < types.size(); ++i) {
+    sql += (i ? ", c" : "c") + std::to_string(i) + " " + dialect.ColumnType(types[i], false);
+  }
+  ASSERT_EQ(Psql(sql + ")").status, 0) << sql;
+  TableInfo table;
+  ASSERT_TRUE(connection_->Catalogue().ReadTable(table_, table));
+  ASSERT_EQ(table.columns.size(), types.size());
+  for (size_t i = 0; i < types.size(); ++i) {
+    EXPECT_EQ(table.columns[i].type.type, types[i].type) << dialect.ColumnType(types[i], false);
+  }
+  EXPECT_EQ(table.columns[8].type.size, 42);
 }
 
 TEST_F(OdbcCatalogueTest, ATableWithoutPrimaryKeyHasNone) {
