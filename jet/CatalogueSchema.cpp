@@ -22,4 +22,9 @@ const std::vector<SchemaColumn>* CatalogueSchema::Columns(std::string_view table
   return found->second.exists ? &found->second.columns : nullptr;
 }
 
+std::string CatalogueSchema::StoredTableName(std::string_view table) {
+  if (const TableInfo* info = file_.Schema().FindTable(table)) return info->name;
+  return std::string(table);
+}
+
 }  // namespace lumo::jet

@@ -17,6 +17,7 @@ class CatalogueSchema final : public JetSqlSchema {
  public:
   explicit CatalogueSchema(DatabaseFile& file) : file_(file) {}
   const std::vector<SchemaColumn>* Columns(std::string_view table) override;
+  std::string StoredTableName(std::string_view table) override;
 
  private:
   struct Known {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "jet/odbc/OdbcFunctions.h"
 #include "runtime/StrUtils.h"
 
 namespace lumo::jet::odbc {
@@ -56,6 +57,56 @@ std::string PostgresSqlDialect::ColumnType(const JetFieldType& type, bool counte
 
 std::string PostgresSqlDialect::IndexName(std::string_view table, std::string_view index) const {
   return StoredIndexName(table, index);
+}
+
+std::optional<std::string> PostgresSqlDialect::EngineCall(std::string_view name,
+                                                          const std::vector<storage::SqlOperand>& operands) const {
+  return PostgresEngineCall(name, operands);
+}
+
+std::string PostgresSqlDialect::TruthValue(std::string_view condition) const {
+  return "(-CAST((" + std::string(condition) + ") AS integer))";
+}
+
+std::string PostgresSqlDialect::ValueAsCondition(const storage::SqlOperand& operand) const {
+  if (operand.storedBoolean) return operand.text;
+  // A value of unknown type (a parameter, a column the statement does not know) may be a
+  // truth value or a number: both convert to integer.
+  if (operand.daoType == 0) return "(CAST(" + operand.text + " AS integer) <> 0)";
+  return "((" + operand.text + ") <> 0)";
+}
+
+std::string PostgresSqlDialect::TruthOfColumn(std::string_view column) const {
+  return "(-CAST(" + std::string(column) + " AS integer))";
+}
+
+std::string PostgresSqlDialect::ColumnIsTrue(std::string_view column, bool isTrue) const {
+  return isTrue ? std::string(column) : "(NOT " + std::string(column) + ")";
+}
+
+std::string PostgresSqlDialect::StoredValue(std::string_view value, const JetFieldType& type) const {
+  // Jet's truth values are numbers; a boolean column takes any number but 0 as True.
+  if (type.type == dbBoolean) return "(CAST(" + std::string(value) + " AS integer) <> 0)";
+  return std::string(value);
+}
+
+std::string PostgresSqlDialect::JetTextKey(std::string_view value) const {
+  return "lower(CAST(" + std::string(value) + " AS text))";
+}
+
+std::string PostgresSqlDialect::ParameterMarker(int number, int daoType) const {
+  const std::string marker = "?" + std::to_string(number);
+  if (daoType == dbDate || daoType == dbTime || daoType == dbTimeStamp) return "CAST(" + marker + " AS timestamp)";
+  return marker;
+}
+
+std::string PostgresSqlDialect::DerivedTableName(std::string_view name) const {
+  std::string quoted = " AS \"";
+  for (char c : name) {
+    if (c == '"') quoted += '"';
+    quoted += c;
+  }
+  return quoted + "\"";
 }
 
 std::string StoredIndexName(std::string_view table, std::string_view index) {

@@ -24,9 +24,8 @@ class PostgresSqlDialect final : public storage::SqlDialect {
   // such statements run in their plain form and fail whole, leaving nothing half-written.
   std::string_view InsertSkippingConflicts() const override { return "INSERT INTO "; }
   std::string_view UpdateSkippingConflicts() const override { return "UPDATE "; }
-  // Comparing every letter without regard to case needs a collation the database must be
-  // given first (a case-insensitive one made with CREATE COLLATION); until the server schema
-  // makes it, text compares as the server stores it.
+  // Text compares without regard to case through lower() on both sides (JetTextKey), which
+  // needs nothing made on the server first; no collation suffix decides it.
   std::string_view JetTextCollation() const override { return {}; }
   // boolean, smallint, integer (serial for a counter), bigint, numeric(19,4) for Currency,
   // real, double precision, timestamp(3), varchar(n), text, bytea, uuid, numeric(p,s): the
@@ -34,6 +33,27 @@ class PostgresSqlDialect final : public storage::SqlDialect {
   std::string ColumnType(const JetFieldType& type, bool counterIsRowKey) const override;
   // Index names are the schema's, not the table's, as in the engine's files: "<table>.<index>".
   std::string IndexName(std::string_view table, std::string_view index) const override;
+  // OdbcFunctions.h: Jet's functions written in the server's own SQL.
+  std::optional<std::string> EngineCall(std::string_view name,
+                                        const std::vector<storage::SqlOperand>& operands) const override;
+  // The server's conditions are of its boolean type, which converts to 1 for true.
+  std::string TruthValue(std::string_view condition) const override;
+  std::string ValueAsCondition(const storage::SqlOperand& operand) const override;
+  // A Yes/No column is a boolean column on the server.
+  std::string TruthOfColumn(std::string_view column) const override;
+  std::string ColumnIsTrue(std::string_view column, bool isTrue) const override;
+  std::string StoredValue(std::string_view value, const JetFieldType& type) const override;
+  // lower() of the text, by the database's own locale (every letter of a UTF-8 locale; ASCII
+  // letters only in the C locale).
+  std::string JetTextKey(std::string_view value) const override;
+  bool JetTextOnBothSides() const override { return true; }
+  bool NamesAsStored() const override { return true; }
+  // Text parameters travel as the server's varchar: a date parameter is read as a timestamp.
+  std::string ParameterMarker(int number, int daoType) const override;
+  // The server puts Null last in ascending order.
+  std::string_view NullsFirst(bool descending) const override { return descending ? " NULLS LAST" : " NULLS FIRST"; }
+  // Every query in FROM needs a name of its own.
+  std::string DerivedTableName(std::string_view name) const override;
 };
 
 const storage::SqlDialect& PostgresDialect();

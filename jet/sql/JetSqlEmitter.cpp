@@ -172,29 +172,75 @@ bool JetSqlEmitter::IsNumberValued(const Expr& expr) const {
   }
 }
 
-std::string JetSqlEmitter::Call(const char* name, const std::vector<const Expr*>& args) {
-  std::string text = dialect_.FunctionName(name);
-  text += '(';
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (i > 0) text += ", ";
-    text += Value(*args[i]).text;
-  }
-  text += ')';
-  return text;
+storage::SqlOperand JetSqlEmitter::Operand(const Expr& expr) {
+  return {Value(expr).text, TypeOf(expr).type, ColumnOfType(expr, dbBoolean) != nullptr};
+}
+
+std::string JetSqlEmitter::Call(const char* name, const std::vector<const Expr*>& args, std::string_view jetName) {
+  std::vector<storage::SqlOperand> operands;
+  for (const Expr* arg : args) operands.push_back(Operand(*arg));
+  return EngineCall(name, operands, jetName);
+}
+
+std::string JetSqlEmitter::EngineCall(const char* name, const std::vector<storage::SqlOperand>& operands,
+                                      std::string_view jetName) const {
+  std::optional<std::string> text = dialect_.EngineCall(name, operands);
+  // A function the back-end cannot run is undefined there, as Jet's missing functions are.
+  if (!text) throw JetSqlError{kDaoUndefinedFunction, {std::string(jetName.empty() ? name : jetName)}};
+  return *text;
+}
+
+std::string JetSqlEmitter::EngineCall(const char* name, const std::string& operand) const {
+  return EngineCall(name, std::vector<storage::SqlOperand>{{operand, 0, false}}, {});
 }
 
 JetSqlEmitter::Fragment JetSqlEmitter::Column(const Expr& expr) {
-  if (auto number = ParameterNumber(expr.names)) return {"?" + std::to_string(*number), kPrecPrimary};
+  if (auto number = ParameterNumber(expr.names)) {
+    int daoType = 0;
+    for (const TranslatedParameter& parameter : parameters_) {
+      if (parameter.number == *number) daoType = parameter.daoType;
+    }
+    return {dialect_.ParameterMarker(*number, daoType), kPrecPrimary};
+  }
   if (stripQualifiers_) return {Quote(expr.names.back()), kPrecPrimary};
   // SQLite names have at most three parts; a longer one (Forms!F!C!x) can only be a
   // parameter, so it goes as one name and comes back as "no such column".
   if (expr.names.size() > 3) return {Quote(JoinNames(expr.names)), kPrecPrimary};
+  std::vector<std::string> names = expr.names;
+  if (dialect_.NamesAsStored()) {
+    if (const SchemaColumn* column = FindColumn(expr)) names.back() = column->name;
+    // A table named without an alias is named as the FROM list names it.
+    bool named = names.size() != 2;
+    for (auto scope = scopes_.rbegin(); scope != scopes_.rend() && !named; ++scope) {
+      for (const ScopeEntry& entry : *scope) {
+        if (!named && SameName(entry.name, names[0])) {
+          if (!entry.table.empty() && SameName(entry.name, entry.table)) names[0] = TableName(entry.table);
+          named = true;
+        }
+      }
+    }
+  }
   std::string text;
-  for (size_t i = 0; i < expr.names.size(); ++i) {
+  for (size_t i = 0; i < names.size(); ++i) {
     if (i > 0) text += '.';
-    text += Quote(expr.names[i]);
+    text += Quote(names[i]);
   }
   return {text, kPrecPrimary};
+}
+
+std::string JetSqlEmitter::TableName(const std::string& table) const {
+  if (!dialect_.NamesAsStored() || options_.schema == nullptr) return table;
+  return options_.schema->StoredTableName(table);
+}
+
+std::string JetSqlEmitter::ColumnName(const std::string& table, const std::string& column) const {
+  if (!dialect_.NamesAsStored() || options_.schema == nullptr) return column;
+  if (const std::vector<SchemaColumn>* columns = options_.schema->Columns(table)) {
+    for (const SchemaColumn& known : *columns) {
+      if (SameName(known.name, column)) return known.name;
+    }
+  }
+  return column;
 }
 
 JetSqlEmitter::Fragment JetSqlEmitter::Value(const Expr& expr) {
@@ -206,7 +252,8 @@ JetSqlEmitter::Fragment JetSqlEmitter::Value(const Expr& expr) {
     case ExprKind::kGuid: return {Literal(expr.text), kPrecPrimary};
     case ExprKind::kBoolean: return {expr.number == 0 ? "0" : "-1", expr.number == 0 ? kPrecPrimary : kPrecUnary};
     case ExprKind::kColumn: return Column(expr);
-    case ExprKind::kIdentity: return {"jet_identity()", kPrecPrimary};
+    case ExprKind::kIdentity:
+      return {EngineCall("jet_identity", std::vector<storage::SqlOperand>{}, "@@IDENTITY"), kPrecPrimary};
     case ExprKind::kParen: return {"(" + Value(*expr.children[0]).text + ")", kPrecPrimary};
     case ExprKind::kUnary: {
       const Expr& operand = *expr.children[0];
@@ -221,7 +268,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Value(const Expr& expr) {
     }
     case ExprKind::kBinary: {
       const BinaryOp op = expr.binaryOp;
-      if (IsComparison(op)) return {"-(" + Comparison(expr).text + ")", kPrecUnary};
+      if (IsComparison(op)) return {dialect_.TruthValue(Comparison(expr).text), kPrecUnary};
       const Expr& left = *expr.children[0];
       const Expr& right = *expr.children[1];
       const bool additive = op == BinaryOp::kAdd || op == BinaryOp::kSubtract || op == BinaryOp::kMultiply;
@@ -259,7 +306,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Value(const Expr& expr) {
     case ExprKind::kExists:
     case ExprKind::kQuantified:
       // A truth value used as a value reads -1/0, as Jet's True and False.
-      return {"-(" + Condition(expr).text + ")", kPrecUnary};
+      return {dialect_.TruthValue(Condition(expr).text), kPrecUnary};
   }
   return {"NULL", kPrecPrimary};
 }
@@ -310,7 +357,8 @@ std::string JetSqlEmitter::TextColumnComparison(const Fragment& column, const Sc
   const int precedence = (op == BinaryOp::kEqual || op == BinaryOp::kNotEqual) ? kPrecEquality : kPrecRelational;
   const std::string c = Wrap(column.text, column.precedence, precedence);
   const std::string plain = c + ComparisonText(op) + Wrap(value.text, value.precedence, precedence + 1);
-  const std::string exact = c + ComparisonText(op) + JetTextValue(value);
+  const std::string exact =
+      (dialect_.JetTextOnBothSides() ? JetTextValue(column) : c) + ComparisonText(op) + JetTextValue(value);
   // A column compared as stored (a foreign file's TEXT) has no index order to help.
   if (!info.noCase) return exact;
   const Expr& v = StripParens(valueExpr);
@@ -337,10 +385,11 @@ std::string JetSqlEmitter::TextColumnComparison(const Fragment& column, const Sc
   if (!bounded) return exact;
   const std::string x = value.text;
   if (op == BinaryOp::kEqual) {
-    return c + " BETWEEN jet_text_first(" + x + ") AND jet_text_last(" + x + ") AND " + exact;
+    return c + " BETWEEN " + EngineCall("jet_text_first", x) + " AND " + EngineCall("jet_text_last", x) + " AND " +
+           exact;
   }
-  if (below) return c + " <= jet_text_ceiling(" + x + ") AND " + exact;
-  return c + " >= jet_text_floor(" + x + ") AND " + exact;
+  if (below) return c + " <= " + EngineCall("jet_text_ceiling", x) + " AND " + exact;
+  return c + " >= " + EngineCall("jet_text_floor", x) + " AND " + exact;
 }
 
 const SchemaColumn* JetSqlEmitter::ColumnOfType(const Expr& expr, int daoType) {
@@ -366,10 +415,10 @@ JetSqlEmitter::Fragment JetSqlEmitter::DateColumnComparison(const Fragment& colu
     day = Literal(literal.text.substr(0, 10));
     nextDay = Literal(next);
   } else {
-    day = "jet_date_day(" + value.text + ")";
-    nextDay = "jet_date_nextday(" + value.text + ")";
+    day = EngineCall("jet_date_day", value.text);
+    nextDay = EngineCall("jet_date_nextday", value.text);
   }
-  const std::string key = "jet_datekey(" + column.text + ")" + ComparisonText(op) + v;
+  const std::string key = EngineCall("jet_datekey", column.text) + ComparisonText(op) + v;
   switch (op) {
     case BinaryOp::kEqual: return {c + " >= " + day + " AND " + c + " < " + nextDay + " AND " + key, kPrecAnd};
     case BinaryOp::kNotEqual:
@@ -383,7 +432,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::DateColumnComparison(const Fragment& colu
 // A Yes/No column holds -1 for True in the engine's files, 1 or any other number in files of
 // other tools; compared, it counts by what it reads as.
 std::string JetSqlEmitter::TruthOfColumn(const Fragment& column) {
-  return "-(" + Wrap(column.text, column.precedence, kPrecEquality + 1) + " <> 0)";
+  return dialect_.TruthOfColumn(Wrap(column.text, column.precedence, kPrecEquality + 1));
 }
 
 JetSqlEmitter::Fragment JetSqlEmitter::BooleanColumnComparison(const Fragment& column, BinaryOp op,
@@ -392,7 +441,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::BooleanColumnComparison(const Fragment& c
   const std::string c = Wrap(column.text, column.precedence, kPrecEquality + 1);
   if (literal.kind == ExprKind::kBoolean && (op == BinaryOp::kEqual || op == BinaryOp::kNotEqual)) {
     const bool isTrue = (literal.number != 0) == (op == BinaryOp::kEqual);
-    return {c + (isTrue ? " <> 0" : " = 0"), kPrecEquality};
+    return {dialect_.ColumnIsTrue(c, isTrue), kPrecEquality};
   }
   const int precedence = (op == BinaryOp::kEqual || op == BinaryOp::kNotEqual) ? kPrecEquality : kPrecRelational;
   return {TruthOfColumn(column) + ComparisonText(op) + Wrap(value.text, value.precedence, precedence + 1), precedence};
@@ -430,10 +479,12 @@ JetSqlEmitter::Fragment JetSqlEmitter::Comparison(const Expr& expr) {
   // A column of unknown type brings its own collation (NOCASE for the engine's text); elsewhere
   // Jet's case-insensitive comparison must be asked for, unless a side is a number and the
   // collation cannot matter.
+  std::string leftText = Wrap(l.text, l.precedence, precedence);
   if (!IsPlainColumn(left) && !IsPlainColumn(right) && !IsNotText(left) && !IsNotText(right)) {
     rightText = JetTextValue(r);
+    if (dialect_.JetTextOnBothSides()) leftText = JetTextValue(l);
   }
-  return {Wrap(l.text, l.precedence, precedence) + ComparisonText(op) + rightText, precedence};
+  return {leftText + ComparisonText(op) + rightText, precedence};
 }
 
 JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
@@ -444,7 +495,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
         Fragment inner = Condition(*expr.children[0]);
         return {"NOT " + Wrap(inner.text, inner.precedence, kPrecNot), kPrecNot};
       }
-      return Value(expr);
+      return TruthOf(expr);
     case ExprKind::kBinary: {
       const BinaryOp op = expr.binaryOp;
       if (IsComparison(op)) return Comparison(expr);
@@ -456,10 +507,10 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
                     Wrap(r.text, r.precedence, precedence + 1),
                 precedence};
       }
-      return Value(expr);
+      return TruthOf(expr);
     }
     case ExprKind::kLike: {
-      std::string call = Call("jet_like", {expr.children[0].get(), expr.children[1].get()});
+      std::string call = Call("jet_like", {expr.children[0].get(), expr.children[1].get()}, "Like");
       if (expr.negated) return {"NOT " + call, kPrecNot};
       return {call, kPrecPrimary};
     }
@@ -480,6 +531,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
         return {both, kPrecAnd};
       }
       std::string valueText = Wrap(v.text, v.precedence, kPrecEquality + 1);
+      bool boundsAsText = false;  // the bounds take Jet's text form too (JetTextOnBothSides)
       // Jet's text order: the collation jet_text, unless the column's NOCASE decides the same
       // (bounds of ASCII text), with the column's index narrowing the candidates.
       std::string candidates;
@@ -496,23 +548,31 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
             if (ceiling) candidates += valueText + " < " + Literal(*ceiling) + " AND ";
           }
           valueText = JetTextValue(v);
+          boundsAsText = true;
         }
       } else if (column == nullptr && !IsPlainColumn(value) && !IsNotText(value)) {
         valueText = JetTextValue(v);
+        boundsAsText = true;
       }
+      boundsAsText = boundsAsText && dialect_.JetTextOnBothSides();
       std::string lowText;
       std::string highText;
       if (comparable) {
         Fragment l = Value(*low);
         Fragment h = Value(*high);
-        lowText = Wrap(l.text, l.precedence, kPrecEquality + 1);
-        highText = Wrap(h.text, h.precedence, kPrecEquality + 1);
+        lowText = boundsAsText ? JetTextValue(l) : Wrap(l.text, l.precedence, kPrecEquality + 1);
+        highText = boundsAsText ? JetTextValue(h) : Wrap(h.text, h.precedence, kPrecEquality + 1);
       } else {
         // Bounds only known at run time may come in either order as well.
         std::string l = Value(*low).text;
         std::string h = Value(*high).text;
-        lowText = "min(" + l + ", " + h + ")";
-        highText = "max(" + l + ", " + h + ")";
+        if (boundsAsText) {
+          l = JetTextValue({l, kPrecPrimary});
+          h = JetTextValue({h, kPrecPrimary});
+        }
+        const std::vector<storage::SqlOperand> bounds{{l, TypeOf(*low).type, false}, {h, TypeOf(*high).type, false}};
+        lowText = EngineCall("min", bounds, {});
+        highText = EngineCall("max", bounds, {});
       }
       std::string text = valueText + (expr.negated ? " NOT BETWEEN " : " BETWEEN ") + lowText + " AND " + highText;
       if (!candidates.empty() && !expr.negated) return {candidates + text, kPrecAnd};
@@ -535,18 +595,26 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
       }
       if (jetText) text = JetTextValue(v);
       // Dates and Yes/No values of other tools' files by what they read as.
-      if (ColumnOfType(value, dbDate) != nullptr) text = "jet_datekey(" + v.text + ")";
+      if (ColumnOfType(value, dbDate) != nullptr) text = EngineCall("jet_datekey", v.text);
       if (ColumnOfType(value, dbBoolean) != nullptr) text = TruthOfColumn(v);
       text += expr.negated ? " NOT IN (" : " IN (";
       for (size_t i = 1; i < expr.children.size(); ++i) {
         if (i > 1) text += ", ";
-        text += Value(*expr.children[i]).text;
+        Fragment item = Value(*expr.children[i]);
+        text +=
+            jetText && dialect_.JetTextOnBothSides() && !IsNotText(*expr.children[i]) ? JetTextValue(item) : item.text;
       }
       text += ')';
       return {text, kPrecEquality};
     }
     case ExprKind::kInSelect: {
       Fragment v = Value(*expr.children[0]);
+      if (IsTextValued(*expr.children[0]) && dialect_.JetTextOnBothSides()) {
+        // Both sides in Jet's text form: the subquery's values through a query of their own.
+        const std::string rows = "SELECT " + JetTextValue({"\"jet_q\".\"jet_v\"", kPrecPrimary}) + " FROM (" +
+                                 ExpressionSubquery(*expr.subquery, "jet_v") + ") AS \"jet_q\"";
+        return {JetTextValue(v) + (expr.negated ? " NOT IN (" : " IN (") + rows + ")", kPrecEquality};
+      }
       const std::string valueText =
           IsTextValued(*expr.children[0]) ? JetTextValue(v) : Wrap(v.text, v.precedence, kPrecEquality + 1);
       return {valueText + (expr.negated ? " NOT IN (" : " IN (") + ExpressionSubquery(*expr.subquery) + ")",
@@ -567,13 +635,28 @@ JetSqlEmitter::Fragment JetSqlEmitter::Condition(const Expr& expr) {
       Fragment v = Value(*expr.children[0]);
       std::string comparison =
           Wrap(v.text, v.precedence, kPrecRelational + 1) + ComparisonText(expr.binaryOp) + "\"jet_q\".\"jet_v\"";
-      if (IsTextValued(*expr.children[0])) comparison += dialect_.JetTextCollation();
+      if (IsTextValued(*expr.children[0])) {
+        if (dialect_.JetTextOnBothSides()) {
+          comparison =
+              JetTextValue(v) + ComparisonText(expr.binaryOp) + JetTextValue({"\"jet_q\".\"jet_v\"", kPrecPrimary});
+        } else {
+          comparison += dialect_.JetTextCollation();
+        }
+      }
       std::string rows = "SELECT 1 FROM (" + ExpressionSubquery(*expr.subquery, "jet_v") + ") AS \"jet_q\" WHERE ";
       if (expr.all) return {"NOT EXISTS (" + rows + "NOT (" + comparison + "))", kPrecNot};
       return {"EXISTS (" + rows + comparison + ")", kPrecPrimary};
     }
-    default: return Value(expr);
+    default: return TruthOf(expr);
   }
+}
+
+JetSqlEmitter::Fragment JetSqlEmitter::TruthOf(const Expr& expr) {
+  Fragment value = Value(expr);
+  const storage::SqlOperand operand{value.text, TypeOf(expr).type, ColumnOfType(expr, dbBoolean) != nullptr};
+  std::string text = dialect_.ValueAsCondition(operand);
+  if (text == value.text) return value;
+  return {std::move(text), kPrecEquality};
 }
 
 JetSqlEmitter::Fragment JetSqlEmitter::Function(const Expr& expr) {
@@ -586,12 +669,12 @@ JetSqlEmitter::Fragment JetSqlEmitter::Function(const Expr& expr) {
       if (expr.star) return {dialect_.FunctionName(info->backEndName) + "(*)", kPrecPrimary};
       // Sums of Currency add exact amounts.
       if ((expr.upper == "SUM" || expr.upper == "AVG") && TypeOf(*args[0]).type == dbCurrency) {
-        return {Call(expr.upper == "SUM" ? "jet_cur_sum" : "jet_cur_avg", args), kPrecPrimary};
+        return {Call(expr.upper == "SUM" ? "jet_cur_sum" : "jet_cur_avg", args, expr.text), kPrecPrimary};
       }
-      return {Call(info->backEndName, args), kPrecPrimary};
+      return {Call(info->backEndName, args, expr.text), kPrecPrimary};
     case FunctionRole::kScalar:
       if (expr.star) return {dialect_.FunctionName(info->backEndName) + "(*)", kPrecPrimary};
-      return {Call(info->backEndName, args), kPrecPrimary};
+      return {Call(info->backEndName, args, expr.text), kPrecPrimary};
     case FunctionRole::kIIf:
       return {"CASE WHEN " + Condition(*args[0]).text + " THEN " + Value(*args[1]).text + " ELSE " +
                   Value(*args[2]).text + " END",
@@ -612,7 +695,7 @@ JetSqlEmitter::Fragment JetSqlEmitter::Function(const Expr& expr) {
     }
     case FunctionRole::kIsNull: {
       Fragment v = Value(*args[0]);
-      return {"-(" + Wrap(v.text, v.precedence, kPrecEquality + 1) + " IS NULL)", kPrecUnary};
+      return {dialect_.TruthValue(Wrap(v.text, v.precedence, kPrecEquality + 1) + " IS NULL"), kPrecUnary};
     }
     case FunctionRole::kIdentity: return Value(*args[0]);
   }
@@ -620,7 +703,8 @@ JetSqlEmitter::Fragment JetSqlEmitter::Function(const Expr& expr) {
 }
 
 std::string JetSqlEmitter::JetTextValue(const Fragment& fragment) const {
-  return Wrap(fragment.text, fragment.precedence, kPrecCollate + 1).append(dialect_.JetTextCollation());
+  if (dialect_.JetTextOnBothSides()) return dialect_.JetTextKey(fragment.text);
+  return dialect_.JetTextKey(Wrap(fragment.text, fragment.precedence, kPrecCollate + 1));
 }
 
 // Text sorts and groups in Jet's order: every letter without regard to case. A column whose
@@ -632,12 +716,18 @@ std::string JetSqlEmitter::TextOrder(const Expr& expr, const Fragment& fragment)
 }
 
 std::string JetSqlEmitter::SortTerm(const OrderItem& item) {
-  std::string text = TextOrder(*item.expr, Value(*item.expr));
+  std::string text = plainTextOrder_ ? Value(*item.expr).text : TextOrder(*item.expr, Value(*item.expr));
   if (item.descending) text += " DESC";
+  if (!bareSort_) text.append(dialect_.NullsFirst(item.descending));
   return text;
 }
 
-std::string JetSqlEmitter::GroupTerm(const Expr& expr) { return TextOrder(expr, Value(expr)); }
+// A back-end that folds both sides of a comparison groups text as stored: a grouped value in
+// its folded form would no longer be the column the select list names.
+std::string JetSqlEmitter::GroupTerm(const Expr& expr) {
+  if (dialect_.JetTextOnBothSides()) return Value(expr).text;
+  return TextOrder(expr, Value(expr));
+}
 
 std::string JetSqlEmitter::EmitCriteria(const Expr& expr) { return Condition(expr).text; }
 

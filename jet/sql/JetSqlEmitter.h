@@ -79,8 +79,19 @@ class JetSqlEmitter {
   std::string TruthOfColumn(const Fragment& column);
   Fragment Function(const Expr& expr);
   Fragment Column(const Expr& expr);
-  std::string Call(const char* name, const std::vector<const Expr*>& args);
+  // A call of one of the engine's functions in the back-end's SQL (SqlDialect::EngineCall);
+  // a function the back-end has no form for answers 3085 naming jetName (else name).
+  std::string Call(const char* name, const std::vector<const Expr*>& args, std::string_view jetName = {});
+  std::string EngineCall(const char* name, const std::vector<storage::SqlOperand>& operands,
+                         std::string_view jetName) const;
+  std::string EngineCall(const char* name, const std::string& operand) const;
+  storage::SqlOperand Operand(const Expr& expr);
+  // A value used as a condition.
+  Fragment TruthOf(const Expr& expr);
   std::string SortTerm(const OrderItem& item);
+  // A table's and a column's name quoted as the back-end must be sent them (NamesAsStored).
+  std::string TableName(const std::string& table) const;
+  std::string ColumnName(const std::string& table, const std::string& column) const;
   std::string GroupTerm(const Expr& expr);
   bool IsPlainColumn(const Expr& expr) const;
   bool IsPlainlyNumeric(const Expr& expr) const;
@@ -160,7 +171,13 @@ class JetSqlEmitter {
   int expressionNames_ = 1000;                    // next ExprNNNN name
   bool stripQualifiers_ = false;                  // ORDER BY of a union names result columns
   bool nameNextQuery_ = false;                    // give unnamed expressions ExprNNNN names
-  int expressionSubqueries_ = 0;                  // depth of subqueries inside expressions
+  // Sort text as stored: a DISTINCT query on a back-end whose Jet text form is a function of
+  // the value (JetTextOnBothSides) may sort only by what it selects.
+  bool plainTextOrder_ = false;
+  // Sort terms without the dialect's Null placement: the terms the engine's key lists take
+  // apart and reverse (CoreCapture::sort).
+  bool bareSort_ = false;
+  int expressionSubqueries_ = 0;  // depth of subqueries inside expressions
   CoreCapture* capture_ = nullptr;
   std::vector<Scope> scopes_;
   // INSERT ... SELECT: the types of the columns written, for the cores of the next query.

@@ -12,7 +12,8 @@ using namespace emit;
 
 std::string JetSqlEmitter::TableRefText(const TableRef& ref) {
   switch (ref.kind) {
-    case TableRef::Kind::kTable: return Quote(ref.name) + (ref.alias.empty() ? "" : " AS " + Quote(ref.alias));
+    case TableRef::Kind::kTable:
+      return Quote(TableName(ref.name)) + (ref.alias.empty() ? "" : " AS " + Quote(ref.alias));
     case TableRef::Kind::kSubquery:
       return "(" + Select(*ref.subquery) + ")" + (ref.alias.empty() ? "" : " AS " + Quote(ref.alias));
     case TableRef::Kind::kJoin: {
@@ -111,13 +112,15 @@ std::string JetSqlEmitter::Top(const SelectCore& core, const std::vector<OrderIt
     if (!core.topPercent) return dialect_.Limit(n);
     std::string counted =
         core.distinct == DistinctMode::kDistinct ? "SELECT DISTINCT " + items + tail : "SELECT 1" + tail;
-    return dialect_.Limit("(SELECT (count(*) * " + n + " + 99) / 100 FROM (" + counted + "))");
+    return dialect_.Limit("(SELECT (count(*) * " + n + " + 99) / 100 FROM (" + counted + ")" +
+                          dialect_.DerivedTableName("jet_top") + ")");
   }
   std::string inner = "SELECT rank() OVER (ORDER BY " + EmitSortList(*orderBy) + ") AS \"jet_rank\"";
   if (core.topPercent) inner += ", count(*) OVER () AS \"jet_total\"";
   inner += tail;
   const std::string bound = core.topPercent ? "(\"jet_total\" * " + n + " + 99) / 100" : n;
-  return dialect_.Limit("(SELECT count(*) FROM (" + inner + ") WHERE \"jet_rank\" <= " + bound + ")");
+  return dialect_.Limit("(SELECT count(*) FROM (" + inner + ")" + dialect_.DerivedTableName("jet_top") +
+                        " WHERE \"jet_rank\" <= " + bound + ")");
 }
 
 std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderItem>* orderBy, bool nameExpressions,
@@ -163,6 +166,8 @@ std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderI
   if (core.distinct == DistinctMode::kDistinct) text += "DISTINCT ";
   text += items + tail;
   std::string sort;
+  const bool savedPlainOrder = plainTextOrder_;
+  plainTextOrder_ = core.distinct == DistinctMode::kDistinct && dialect_.JetTextOnBothSides();
   if (orderBy != nullptr && !orderBy->empty()) {
     sort = EmitSortList(*orderBy);
     text += " ORDER BY " + sort;
@@ -171,7 +176,13 @@ std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderI
   if (capture != nullptr) {
     capture->selectList = items;
     capture->sort = sort;
+    if (!sort.empty() && !dialect_.NullsFirst(false).empty()) {
+      bareSort_ = true;
+      capture->sort = EmitSortList(*orderBy);
+      bareSort_ = false;
+    }
   }
+  plainTextOrder_ = savedPlainOrder;
   return text;
 }
 
@@ -219,7 +230,7 @@ std::string JetSqlEmitter::Select(const SelectStatement& select, const std::stri
   for (size_t i = 0; i < select.cores.size(); ++i) {
     coreStoreTypes_ = store;
     std::string member = Core(select.cores[i], nullptr, nameExpressions && i == 0, i == 0 ? firstItemAlias : "");
-    if (select.cores[i].top) member = "SELECT * FROM (" + member + ")";
+    if (select.cores[i].top) member = "SELECT * FROM (" + member + ")" + dialect_.DerivedTableName("jet_member");
     if (i > 0) text += select.unionAll[i - 1] ? " UNION ALL " : " UNION ";
     text += member;
   }
@@ -227,7 +238,8 @@ std::string JetSqlEmitter::Select(const SelectStatement& select, const std::stri
     // The sort of a union names the columns of its result.
     const bool saved = stripQualifiers_;
     stripQualifiers_ = true;
-    text = "SELECT * FROM (" + text + ") ORDER BY " + EmitSortList(select.orderBy);
+    text = "SELECT * FROM (" + text + ")" + dialect_.DerivedTableName("jet_union") + " ORDER BY " +
+           EmitSortList(select.orderBy);
     stripQualifiers_ = saved;
   }
   return text;

@@ -88,12 +88,12 @@ void JetSqlEmitter::EmitStatement(const Statement& statement, TranslatedStatemen
 
 void JetSqlEmitter::Insert(const InsertStatement& insert, TranslatedStatement& result) {
   result.targetTable = insert.table;
-  std::string text = "INSERT INTO " + Quote(insert.table);
+  std::string text = "INSERT INTO " + Quote(TableName(insert.table));
   if (!insert.columns.empty()) {
     text += " (";
     for (size_t i = 0; i < insert.columns.size(); ++i) {
       if (i > 0) text += ", ";
-      text += Quote(insert.columns[i]);
+      text += Quote(ColumnName(insert.table, insert.columns[i]));
     }
     text += ")";
   }
@@ -143,7 +143,7 @@ void JetSqlEmitter::Update(const UpdateStatement& update, TranslatedStatement& r
   ScopeUse scope(*this, tables);
   const std::vector<SchemaColumn>* targetColumns =
       options_.schema != nullptr ? options_.schema->Columns(target->name) : nullptr;
-  std::string text = "UPDATE " + Quote(target->name);
+  std::string text = "UPDATE " + Quote(TableName(target->name));
   if (!target->alias.empty()) text += " AS " + Quote(target->alias);
   text += " SET ";
   for (size_t i = 0; i < update.assignments.size(); ++i) {
@@ -158,7 +158,8 @@ void JetSqlEmitter::Update(const UpdateStatement& update, TranslatedStatement& r
         if (SameName(column.name, assignment.column.back())) stored = &column.type;
       }
     }
-    text += Quote(assignment.column.back()) + " = " + Stored(Value(*assignment.value).text, stored);
+    text += Quote(ColumnName(target->name, assignment.column.back())) + " = " +
+            Stored(Value(*assignment.value).text, stored);
   }
   if (tables.size() > 1) {
     text += " FROM ";
@@ -206,7 +207,7 @@ void JetSqlEmitter::Delete(const DeleteStatement& del, TranslatedStatement& resu
     return;
   }
   const std::string rowId(dialect_.RowIdName());
-  std::string text = "DELETE FROM " + Quote(target->name) + " WHERE " + rowId + " IN (SELECT " +
+  std::string text = "DELETE FROM " + Quote(TableName(target->name)) + " WHERE " + rowId + " IN (SELECT " +
                      Quote(RefName(*target)) + "." + rowId + " FROM ";
   for (size_t i = 0; i < del.from.size(); ++i) {
     if (i > 0) text += ", ";

@@ -393,8 +393,9 @@ std::vector<JetFieldType> JetSqlEmitter::InsertTargetTypes(const InsertStatement
 }
 
 std::string JetSqlEmitter::Stored(const std::string& valueText, const JetFieldType* type) {
-  if (type != nullptr && type->type == dbCurrency) return "jet_cur(" + valueText + ")";
-  return valueText;
+  if (type == nullptr) return valueText;
+  if (type->type == dbCurrency) return EngineCall("jet_cur", valueText);
+  return dialect_.StoredValue(valueText, *type);
 }
 
 }  // namespace lumo::jet

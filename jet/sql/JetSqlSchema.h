@@ -30,6 +30,10 @@ class JetSqlSchema {
   // The columns of a base table in their order; nullptr when there is no such table. The
   // vector stays valid for the life of the translation.
   virtual const std::vector<SchemaColumn>* Columns(std::string_view table) = 0;
+  // The table's name as the back-end spells it (the name as given when unknown): a back-end
+  // whose quoted names keep their case (SqlDialect::NamesAsStored) is sent this spelling,
+  // and its columns' as Columns() lists them.
+  virtual std::string StoredTableName(std::string_view table) { return std::string(table); }
 };
 
 }  // namespace lumo::jet

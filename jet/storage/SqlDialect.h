@@ -8,12 +8,23 @@
 // are complete fragments (a leading blank where they follow other text, as Limit's does).
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "jet/JetTypes.h"
 
 namespace lumo::jet::storage {
+
+// An operand of one of the engine's functions: its SQL text and what the translator knows of
+// its type (daoType 0: not known before the values are; storedBoolean: a Yes/No column, which
+// a back-end may keep in a truth type of its own rather than as -1/0).
+struct SqlOperand {
+  std::string text;
+  int daoType = 0;
+  bool storedBoolean = false;
+};
 
 class SqlDialect {
  public:
@@ -57,6 +68,63 @@ class SqlDialect {
   virtual std::string ColumnType(const JetFieldType& type, bool counterIsRowKey) const = 0;
   // The stored name of a table's index: Jet's index names belong to their table.
   virtual std::string IndexName(std::string_view table, std::string_view index) const = 0;
+
+  // Expressions. The translator writes Jet's operators and functions whose meaning SQL does not
+  // share as calls of the engine's functions (jet_concat, jet_left, jet_like, ...; min and max
+  // of two values); the back-end writes each call in its own SQL, or answers nullopt when it
+  // has no form for it, which the translator reports as the Jet function being undefined.
+  // The forms given here are those of a back-end that registers every engine function on its
+  // connections and keeps truth values as the numbers -1 and 0 (the file back-end's).
+  virtual std::optional<std::string> EngineCall(std::string_view name, const std::vector<SqlOperand>& operands) const {
+    std::string text = FunctionName(name);
+    text += '(';
+    for (size_t i = 0; i < operands.size(); ++i) {
+      if (i > 0) text += ", ";
+      text += operands[i].text;
+    }
+    return text + ')';
+  }
+  // A condition used as a value: -1 for true, 0 for false, Null for unknown, as Jet's truth
+  // values are; an operand of a unary minus' precedence.
+  virtual std::string TruthValue(std::string_view condition) const { return "-(" + std::string(condition) + ")"; }
+  // A value used as a condition: any number but 0 is true.
+  virtual std::string ValueAsCondition(const SqlOperand& operand) const { return operand.text; }
+  // A Yes/No column as Jet's -1/0 (whatever number another tool stored for True), and the
+  // condition that it holds True (isTrue) or False.
+  virtual std::string TruthOfColumn(std::string_view column) const { return "-(" + std::string(column) + " <> 0)"; }
+  virtual std::string ColumnIsTrue(std::string_view column, bool isTrue) const {
+    return std::string(column) + (isTrue ? " <> 0" : " = 0");
+  }
+  // A value as written into a column of `type` (INSERT, UPDATE).
+  virtual std::string StoredValue(std::string_view value, const JetFieldType& type) const {
+    (void)type;
+    return std::string(value);
+  }
+  // A text value in the form that compares by Jet's rule, every letter without regard to case.
+  // When JetTextOnBothSides() both sides of a comparison take this form; otherwise one side
+  // carries the rule for both (a collation), as here.
+  virtual std::string JetTextKey(std::string_view value) const { return std::string(value).append(JetTextCollation()); }
+  virtual bool JetTextOnBothSides() const { return false; }
+  // Whether quoted names must be spelt as the catalogue has them: the back-end's names keep
+  // their case when quoted, and Jet finds names without regard to case.
+  virtual bool NamesAsStored() const { return false; }
+  // A statement parameter ("?<number>") where a value of `daoType` (0: undeclared) is wanted.
+  virtual std::string ParameterMarker(int number, int daoType) const {
+    (void)daoType;
+    return "?" + std::to_string(number);
+  }
+  // What follows a sort term so that Null sorts before every value, as in Jet (empty where the
+  // back-end sorts so by itself).
+  virtual std::string_view NullsFirst(bool descending) const {
+    (void)descending;
+    return {};
+  }
+  // What follows a query in FROM ("FROM (SELECT ...)<name>"): " AS <name>" where the
+  // back-end needs one, empty where it does not.
+  virtual std::string DerivedTableName(std::string_view name) const {
+    (void)name;
+    return {};
+  }
 
  protected:
   SqlDialect() = default;
