@@ -48,6 +48,12 @@ inline constexpr int dbRefreshCache = 8;
 inline constexpr int dbUseODBC = 1;
 inline constexpr int dbUseJet = 2;
 
+// DriverPromptEnum (OpenConnection's options, to which dbRunAsync may be added).
+inline constexpr int dbDriverComplete = 0;
+inline constexpr int dbDriverNoPrompt = 1;
+inline constexpr int dbDriverPrompt = 2;
+inline constexpr int dbDriverCompleteRequired = 3;
+
 // TableDefAttributeEnum.
 inline constexpr int32_t dbHiddenObject = 1;
 inline constexpr int32_t dbSystemObject = static_cast<int32_t>(0x80000002u);

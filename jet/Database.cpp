@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "jet/Catalogue.h"
+#include "jet/Connection.h"
 #include "jet/DaoConstants.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseExecute.h"
@@ -215,6 +216,35 @@ class RelationCollection : public Collection<Relation> {
   std::shared_ptr<DatabaseFile> file_;
 };
 
+// The query definitions of a direct connection: made with CreateQueryDef or appended, they
+// live as long as the connection; the server keeps no definitions of the engine's.
+class DirectQueryDefCollection : public Collection<QueryDef> {
+ public:
+  DirectQueryDefCollection() : Collection<QueryDef>("DAO.QueryDefs") {}
+  void Append(std::shared_ptr<QueryDef> query) override {
+    if (!query || !query->IsValid()) RaiseDaoError(3420, {}, "DAO.QueryDefs");
+    if (query->Name().empty()) RaiseDaoError(kDaoInvalidArgument, {}, "DAO.QueryDefs");
+    Collection<QueryDef>::Append(std::move(query));
+  }
+  void Delete(std::string_view name) override {
+    std::shared_ptr<QueryDef> query = Find(name);
+    Collection<QueryDef>::Delete(name);
+    if (query) query->Detach();
+  }
+  void DetachAll() {
+    for (const auto& query : items_) query->Detach();
+  }
+};
+
+// A direct connection lists no table definitions: its tables are the server's, reached by
+// the server's SQL.
+class EmptyTableDefCollection : public Collection<TableDef> {
+ public:
+  EmptyTableDefCollection() : Collection<TableDef>("DAO.TableDefs") {}
+  void Append(std::shared_ptr<TableDef>) override { RaiseDaoError(3251, {}, "DAO.TableDefs"); }
+  void Delete(std::string_view) override { RaiseDaoError(3251, {}, "DAO.TableDefs"); }
+};
+
 }  // namespace
 
 struct Database::State {
@@ -230,6 +260,11 @@ struct Database::State {
   OwnedCollection<Recordset> recordsets{"DAO.Recordsets"};
   std::unique_ptr<PropertyCollection> properties;
   std::function<void(Database&)> onClose;
+  // Direct connections.
+  std::shared_ptr<DirectStatements> direct;
+  std::weak_ptr<jet::Connection> connection;
+  std::unique_ptr<DirectQueryDefCollection> directQueryDefs;
+  std::unique_ptr<EmptyTableDefCollection> noTableDefs;
 };
 
 Database::Database(std::shared_ptr<DatabaseFile> file, std::string name, std::string connect)
@@ -237,6 +272,12 @@ Database::Database(std::shared_ptr<DatabaseFile> file, std::string name, std::st
   state_->file = std::move(file);
   state_->name = std::move(name);
   state_->connect = std::move(connect);
+}
+
+Database::Database(std::shared_ptr<DatabaseFile> file, std::string name, std::string connect,
+                   std::shared_ptr<DirectStatements> direct)
+    : Database(std::move(file), std::move(name), std::move(connect)) {
+  state_->direct = std::move(direct);
 }
 
 Database::~Database() {
@@ -260,6 +301,7 @@ const std::string& Database::Connect() const {
 
 std::string Database::Version() const {
   CheckValid();
+  if (state_->direct) return state_->direct->Version();
   return "4.0";
 }
 
@@ -287,8 +329,12 @@ void Database::SetQueryTimeout(int seconds) {
 
 void Database::Execute(const std::string& sql, int options) {
   CheckValid();
-  bool schemaChanged = false;
   state_->recordsAffected = 0;
+  if (state_->direct) {
+    state_->recordsAffected = state_->direct->Execute(sql, options, state_->queryTimeout);
+    return;
+  }
+  bool schemaChanged = false;
   state_->recordsAffected = ExecuteJet(*state_->file, sql, options, {}, kSource, &schemaChanged);
   if (schemaChanged && state_->tableDefs) state_->tableDefs->Refresh();
   if (schemaChanged && state_->relations) state_->relations->Refresh();
@@ -301,6 +347,12 @@ int Database::RecordsAffected() const {
 
 std::shared_ptr<Recordset> Database::OpenRecordset(const std::string& source, int type, int options, int lockEdit) {
   CheckValid();
+  if (state_->direct) {
+    auto recordset = state_->direct->OpenRecordset(source, type, options, lockEdit, 0, state_->queryTimeout);
+    Recordsets();
+    state_->recordsets.Add(recordset);
+    return recordset;
+  }
   RecordsetSource recordsetSource;
   recordsetSource.name = source;
   Catalogue& schema = state_->file->Schema();
@@ -325,6 +377,13 @@ std::shared_ptr<Recordset> Database::OpenRecordset(const std::string& source, in
 
 std::shared_ptr<QueryDef> Database::CreateQueryDef(const std::string& name, const std::string& sql) {
   CheckValid();
+  if (state_->direct) {
+    auto query = std::make_shared<QueryDef>(state_->file, name, std::string());
+    query->SetDirect(state_->direct);
+    if (!sql.empty()) query->SetSQL(sql);
+    if (!name.empty()) QueryDefs().Append(query);
+    return query;
+  }
   auto query = std::make_shared<QueryDef>(state_->file, name, std::string());
   if (!sql.empty()) query->SetSQL(sql);
   if (!name.empty()) QueryDefs().Append(query);
@@ -349,24 +408,34 @@ std::shared_ptr<Property> Database::CreateProperty(const std::string& name, int 
 
 Collection<TableDef>& Database::TableDefs() {
   CheckValid();
+  if (state_->direct) {
+    if (!state_->noTableDefs) state_->noTableDefs = std::make_unique<EmptyTableDefCollection>();
+    return *state_->noTableDefs;
+  }
   if (!state_->tableDefs) state_->tableDefs = std::make_unique<TableDefCollection>(state_->file);
   return *state_->tableDefs;
 }
 
 Collection<QueryDef>& Database::QueryDefs() {
   CheckValid();
+  if (state_->direct) {
+    if (!state_->directQueryDefs) state_->directQueryDefs = std::make_unique<DirectQueryDefCollection>();
+    return *state_->directQueryDefs;
+  }
   if (!state_->queryDefs) state_->queryDefs = std::make_unique<QueryDefCollection>(state_->file);
   return *state_->queryDefs;
 }
 
 Collection<Container>& Database::Containers() {
   CheckValid();
+  if (state_->direct) Raise(3251);
   if (!state_->containers) state_->containers = std::make_unique<ContainerCollection>(state_->file);
   return *state_->containers;
 }
 
 Collection<Relation>& Database::Relations() {
   CheckValid();
+  if (state_->direct) Raise(3251);
   if (!state_->relations) state_->relations = std::make_unique<RelationCollection>(state_->file);
   return *state_->relations;
 }
@@ -400,6 +469,8 @@ PropertyCollection& Database::Properties() {
       [this](const Variant& v) { SetQueryTimeout(v.AsInteger()); });
   add("Version", dbText, [this] { return Variant(Version()); });
   add("RecordsAffected", dbLong, [this] { return Variant(RecordsAffected()); });
+  // The server keeps no properties of the engine's.
+  if (state_->direct) return properties;
 
   std::shared_ptr<DatabaseFile> file = state_->file;
   for (auto& stored : file->Schema().Properties(kDatabaseObjectName, "")) {
@@ -427,6 +498,7 @@ PropertyCollection& Database::Properties() {
 
 void Database::NewPassword(const std::string& oldPassword, const std::string& newPassword) {
   CheckValid();
+  if (state_->direct) Raise(3251);
   state_->file->NewPassword(oldPassword, newPassword);
 }
 
@@ -443,6 +515,7 @@ void Database::Close() {
   state_->recordsets.Reset({});
   if (state_->tableDefs) state_->tableDefs->DetachAll();
   if (state_->queryDefs) state_->queryDefs->DetachAll();
+  if (state_->directQueryDefs) state_->directQueryDefs->DetachAll();
   state_->file->Close();
   Invalidate();
   if (auto onClose = std::move(state_->onClose)) onClose(*this);
@@ -454,5 +527,16 @@ const std::shared_ptr<DatabaseFile>& Database::File() const {
 }
 
 void Database::SetOnClose(std::function<void(Database&)> onClose) { state_->onClose = std::move(onClose); }
+
+const std::shared_ptr<DirectStatements>& Database::Direct() const { return state_->direct; }
+
+std::shared_ptr<jet::Connection> Database::Connection() {
+  CheckValid();
+  std::shared_ptr<jet::Connection> connection = state_->connection.lock();
+  if (!connection) Raise(3251);
+  return connection;
+}
+
+void Database::SetConnection(std::weak_ptr<jet::Connection> connection) { state_->connection = std::move(connection); }
 
 }  // namespace lumo::jet

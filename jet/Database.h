@@ -18,6 +18,11 @@
 //   NewPassword(old, new)   the database password (3031 when `old` is wrong)
 // QueryTimeout reports 60 until set; setting it makes the connection wait that many seconds
 // for another process's lock (0: the engine's default wait).
+//
+// The database of an ODBC direct connection (Connection, which is one) sends its SQL to the
+// server as written: Execute and OpenRecordset pass it through, CreateQueryDef makes
+// definitions that live as long as the connection, TableDefs stays empty, Containers and
+// Relations answer 3251; QueryTimeout is the statements' time-out on the server.
 
 #include <functional>
 #include <memory>
@@ -34,9 +39,24 @@
 
 namespace lumo::jet {
 
+class Connection;
 class DatabaseFile;
 class Recordset;
 class Workspace;
+
+// What the database of an ODBC direct connection does where a Jet database translates Jet
+// SQL: the server's back-end provides it (jet/odbc/DirectStatements).
+class DirectStatements {
+ public:
+  virtual ~DirectStatements() = default;
+  // Runs an action or DDL statement as written; the rows it touched.
+  virtual int Execute(const std::string& sql, int options, int queryTimeout) = 0;
+  // A recordset over a table name or the server's SQL; maxRecords 0 for no limit.
+  virtual std::shared_ptr<Recordset> OpenRecordset(const std::string& source, int type, int options, int lockEdit,
+                                                   int maxRecords, int queryTimeout) = 0;
+  // The server's name and version ("PostgreSQL 15.8").
+  virtual std::string Version() = 0;
+};
 
 class Database : public DaoObject {
  public:
@@ -76,6 +96,16 @@ class Database : public DaoObject {
   const std::shared_ptr<DatabaseFile>& File() const;
   // Called once when the database closes (its workspace lets go of it).
   void SetOnClose(std::function<void(Database&)> onClose);
+  // The statements of a direct connection; null for a Jet database.
+  const std::shared_ptr<DirectStatements>& Direct() const;
+  // The ODBC direct connection this database belongs to (3251 for a Jet database).
+  std::shared_ptr<jet::Connection> Connection();
+
+ protected:
+  // The database of an ODBC direct connection.
+  Database(std::shared_ptr<DatabaseFile> file, std::string name, std::string connect,
+           std::shared_ptr<DirectStatements> direct);
+  void SetConnection(std::weak_ptr<jet::Connection> connection);
 
  private:
   struct State;

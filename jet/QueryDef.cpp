@@ -1,6 +1,9 @@
 #include "jet/QueryDef.h"
 
+#include <cctype>
+
 #include "jet/Catalogue.h"
+#include "jet/Connection.h"
 #include "jet/DaoConstants.h"
 #include "jet/DaoErrors.h"
 #include "jet/DatabaseExecute.h"
@@ -12,7 +15,24 @@ namespace lumo::jet {
 
 namespace {
 constexpr const char* kSource = "DAO.QueryDef";
+
+// The kind of a server statement, from its first word: what yields rows, what calls a
+// procedure, what changes something.
+int ServerStatementType(const std::string& sql) {
+  std::string text = Trim(sql);
+  if (!text.empty() && text.front() == '{') text = Trim(text.substr(1));
+  size_t end = 0;
+  while (end < text.size() && std::isalpha(static_cast<unsigned char>(text[end])) != 0) ++end;
+  const std::string word = UpperCaseAscii(text.substr(0, end));
+  if (word.empty() || word == "SELECT" || word == "WITH" || word == "VALUES" || word == "TABLE" || word == "SHOW") {
+    return dbQSelect;
+  }
+  if (word == "CALL" || word == "EXEC" || word == "EXECUTE") return dbQProcedure;
+  return dbQAction;
 }
+
+bool NamesOdbcSource(const std::string& connect) { return StartsText("ODBC;", Trim(connect)); }
+}  // namespace
 
 QueryDef::QueryDef(std::shared_ptr<DatabaseFile> file, std::string name, std::string sql)
     : DaoObject(kSource), file_(std::move(file)), name_(std::move(name)), sql_(std::move(sql)) {}
@@ -24,8 +44,9 @@ void QueryDef::CheckFile() const {
 
 void QueryDef::SetSQL(const std::string& sql) {
   CheckFile();
-  // A text Jet cannot read is refused here, and the definition keeps its old one.
-  if (!Trim(sql).empty()) {
+  // A text Jet cannot read is refused here, and the definition keeps its old one; the
+  // server's SQL is the server's to judge.
+  if (!Trim(sql).empty() && !IsPassThrough()) {
     TranslateOptions options;
     options.errorSource = kSource;
     TranslateStatement(sql, options);
@@ -38,6 +59,8 @@ void QueryDef::SetSQL(const std::string& sql) {
 
 int QueryDef::Type() const {
   CheckValid();
+  if (direct_) return ServerStatementType(sql_);
+  if (IsPassThrough()) return dbQSQLPassThrough;
   if (Trim(sql_).empty()) return dbQSelect;
   TranslateOptions options;
   options.errorSource = kSource;
@@ -45,7 +68,19 @@ int QueryDef::Type() const {
 }
 
 bool QueryDef::ReturnsRecords() const {
+  if (IsPassThrough()) {
+    if (!returnsRecords_) {
+      returnsRecords_ = true;
+      if (saved_ && file_ && file_->IsOpen()) {
+        for (const auto& stored : file_->Schema().Properties(name_, "")) {
+          if (AnsiSameText(stored.name, "ReturnsRecords")) returnsRecords_ = stored.value.AsBoolean();
+        }
+      }
+    }
+    return *returnsRecords_;
+  }
   const int type = Type();
+  if (direct_) return type != dbQAction;
   return type == dbQSelect || type == dbQSetOperation || type == dbQCrosstab;
 }
 
@@ -61,6 +96,52 @@ Variant QueryDef::LastUpdated() const {
   if (!saved_) return Variant::Null();
   auto query = file_->Schema().FindQuery(name_);
   return query ? query->lastUpdated : Variant::Null();
+}
+
+void QueryDef::SetReturnsRecords(bool returnsRecords) {
+  CheckFile();
+  // Only a pass-through definition has a choice: the engine cannot tell from the server's SQL.
+  if (!IsPassThrough() || direct_) Raise(3251);
+  if (saved_) file_->Schema().StoreProperty(name_, "", "ReturnsRecords", dbBoolean, Variant(returnsRecords));
+  returnsRecords_ = returnsRecords;
+}
+
+std::string QueryDef::Connect() const {
+  if (!connect_) {
+    connect_ = std::string();
+    if (saved_ && file_ && file_->IsOpen()) {
+      for (const auto& stored : file_->Schema().Properties(name_, "")) {
+        if (AnsiSameText(stored.name, "Connect")) connect_ = VarToStr(stored.value);
+      }
+    }
+  }
+  return *connect_;
+}
+
+void QueryDef::SetConnect(const std::string& connect) {
+  CheckFile();
+  if (direct_) Raise(3251);
+  // Only ODBC sources take the server's SQL; a Jet definition has no connect text.
+  if (!Trim(connect).empty() && !NamesOdbcSource(connect)) Raise(3170);
+  if (saved_) file_->Schema().StoreProperty(name_, "", "Connect", dbText, Variant(connect));
+  connect_ = connect;
+  passThrough_.reset();
+  parametersStale_ = true;
+  fields_.reset();
+}
+
+bool QueryDef::IsPassThrough() const { return direct_ != nullptr || NamesOdbcSource(Connect()); }
+
+DirectStatements& QueryDef::Server() {
+  if (direct_) return *direct_;
+  if (!passThrough_ || !passThrough_->IsValid()) {
+    DirectConnectRequest request;
+    request.name = name_;
+    request.options = dbDriverNoPrompt;
+    request.connect = Connect();
+    passThrough_ = ConnectDirect(request);
+  }
+  return *passThrough_->Direct();
 }
 
 void QueryDef::SetMaxRecords(int maxRecords) {
@@ -83,6 +164,11 @@ bool QueryDef::Updatable() const {
 Collection<Parameter>& QueryDef::Parameters() {
   CheckFile();
   if (!parameters_) parameters_ = std::make_unique<OwnedCollection<Parameter>>(kSource);
+  // The server's SQL has no Jet parameters.
+  if (IsPassThrough()) {
+    parameters_->Reset({});
+    return *parameters_;
+  }
   if (parametersStale_) RebuildParameters();
   return *parameters_;
 }
@@ -126,7 +212,7 @@ Collection<Field>& QueryDef::Fields() {
   CheckFile();
   if (fields_) return *fields_;
   fields_ = std::make_unique<OwnedCollection<Field>>(kSource);
-  if (!ReturnsRecords()) return *fields_;
+  if (!ReturnsRecords() || IsPassThrough()) return *fields_;
   std::vector<std::string> known;
   for (const auto& parameter : Parameters()) known.push_back(parameter->Name());
   PreparedJet prepared = PrepareJet(*file_, sql_, known, kSource);
@@ -163,8 +249,11 @@ PropertyCollection& QueryDef::Properties() {
   add("DateCreated", dbDate, [this] { return DateCreated(); });
   add("LastUpdated", dbDate, [this] { return LastUpdated(); });
   add("Updatable", dbBoolean, [this] { return Variant(Updatable()); });
-  add("Connect", dbText, [] { return Variant(""); });
-  add("ReturnsRecords", dbBoolean, [this] { return Variant(ReturnsRecords()); });
+  add(
+      "Connect", dbText, [this] { return Variant(Connect()); }, [this](const Variant& v) { SetConnect(VarToStr(v)); });
+  add(
+      "ReturnsRecords", dbBoolean, [this] { return Variant(ReturnsRecords()); },
+      [this](const Variant& v) { SetReturnsRecords(v.AsBoolean()); });
   add(
       "ODBCTimeout", dbInteger, [this] { return Variant::FromSmallint(static_cast<int16_t>(odbcTimeout_)); },
       [this](const Variant& v) { SetODBCTimeout(v.AsInteger()); });
@@ -201,6 +290,10 @@ PropertyCollection& QueryDef::Properties() {
 std::shared_ptr<Recordset> QueryDef::OpenRecordset(int type, int options, int lockEdit) {
   CheckFile();
   if (!ReturnsRecords()) Raise(3219);
+  if (IsPassThrough()) {
+    const int timeout = odbcTimeout_;
+    return Server().OpenRecordset(sql_, type, options, lockEdit, maxRecords_, timeout);
+  }
   RecordsetSource source;
   source.name = name_.empty() ? sql_ : name_;
   source.sql = sql_;
@@ -211,11 +304,17 @@ std::shared_ptr<Recordset> QueryDef::OpenRecordset(int type, int options, int lo
 
 void QueryDef::Execute(int options) {
   CheckFile();
+  if (IsPassThrough()) {
+    recordsAffected_ = 0;
+    recordsAffected_ = Server().Execute(sql_, options, odbcTimeout_);
+    return;
+  }
   recordsAffected_ = ExecuteJet(*file_, sql_, options, ParameterValues(), kSource);
 }
 
 void QueryDef::Close() {
   CheckValid();
+  passThrough_.reset();
   Invalidate();
 }
 

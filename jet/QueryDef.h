@@ -3,8 +3,15 @@
 // ones (empty name, never appended). SQL can be read and replaced; Type is derived from the
 // text; Parameters lists the PARAMETERS declarations and the names the text cannot resolve,
 // with values that persist until changed. OpenRecordset and Execute run the text with them.
+//
+// Pass-through: a definition whose Connect names an ODBC source ("ODBC;DSN=...") holds the
+// server's SQL, sent as written to a connection of its own (Type dbQSQLPassThrough; no
+// parameters; ReturnsRecords says whether it yields rows, True until set; ODBCTimeout is
+// the statement's time-out, 0 for none). A definition of an ODBC direct connection is the
+// server's SQL too (Type dbQSelect, dbQProcedure or dbQAction from its first word).
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -18,7 +25,9 @@
 
 namespace lumo::jet {
 
+class Connection;
 class DatabaseFile;
+class DirectStatements;
 class Recordset;
 
 class QueryDef : public DaoObject {
@@ -37,8 +46,12 @@ class QueryDef : public DaoObject {
   int ODBCTimeout() const { return odbcTimeout_; }
   void SetODBCTimeout(int seconds);
   bool ReturnsRecords() const;
+  void SetReturnsRecords(bool returnsRecords);
   bool Updatable() const;
-  std::string Connect() const { return {}; }
+  std::string Connect() const;
+  // "ODBC;..." makes the definition pass-through; "" makes it Jet SQL again (3251 on a
+  // direct connection's definitions, which belong to their connection).
+  void SetConnect(const std::string& connect);
 
   Collection<Parameter>& Parameters();
   Collection<Field>& Fields();
@@ -53,8 +66,13 @@ class QueryDef : public DaoObject {
   void MarkSaved() { saved_ = true; }
   bool IsSaved() const { return saved_; }
   void Detach() noexcept { Invalidate(); }
+  // A definition of an ODBC direct connection: its SQL is the server's.
+  void SetDirect(std::shared_ptr<DirectStatements> direct) { direct_ = std::move(direct); }
 
  private:
+  bool IsPassThrough() const;
+  // Where a pass-through or direct definition runs: the direct connection's statements.
+  DirectStatements& Server();
   void CheckFile() const;
   // The parameters the text has, keeping the values given so far.
   void RebuildParameters();
@@ -67,6 +85,10 @@ class QueryDef : public DaoObject {
   int recordsAffected_ = 0;
   int odbcTimeout_ = 60;
   bool saved_ = false;
+  std::shared_ptr<DirectStatements> direct_;
+  mutable std::optional<std::string> connect_;  // read from the catalogue on first use
+  mutable std::optional<bool> returnsRecords_;
+  std::shared_ptr<Connection> passThrough_;  // the connection a pass-through definition opened
   bool parametersStale_ = true;
   std::unique_ptr<OwnedCollection<Parameter>> parameters_;
   std::unique_ptr<OwnedCollection<Field>> fields_;

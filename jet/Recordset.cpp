@@ -121,6 +121,32 @@ std::shared_ptr<Recordset> Recordset::Open(std::shared_ptr<DatabaseFile> file, R
   return recordset;
 }
 
+std::shared_ptr<Recordset> Recordset::OpenOver(std::shared_ptr<DatabaseFile> file, RecordsetSource source,
+                                               ExternalRows rows) {
+  if (!file || !file->IsOpen()) RaiseDaoError(3420, {}, "DAO.Database");
+  std::shared_ptr<Recordset> recordset(new Recordset(file, std::move(source)));
+  State& s = *recordset->state_;
+  s.type = rows.type;
+  s.options = rows.options;
+  s.engine = rows.engine;
+  s.updatable = rows.updatable;
+  s.lockEdits = rows.lockEdits;
+  s.maxRecords = static_cast<int>(rows.shape->plan.maxRecords);
+  s.shape = std::move(rows.shape);
+  s.columnCount = static_cast<int>(s.Columns().size());
+  s.makeRows = std::move(rows.make);
+  s.rows = s.makeRows(s.shape);
+  s.bookmarks = std::make_shared<BookmarkTable>();
+  recordset->BuildFields();
+  const RowPosition first = s.rows->First();
+  if (first == kNoRow) {
+    s.bof = s.eof = true;
+  } else {
+    recordset->Land(first);
+  }
+  return recordset;
+}
+
 void Recordset::BuildFields() {
   State& s = *state_;
   const auto& columns = s.Columns();
@@ -225,6 +251,7 @@ std::shared_ptr<Recordset> Recordset::Clone() {
   c.appendOnly = s.appendOnly;
   c.shape = s.shape;
   c.columnCount = s.columnCount;
+  c.makeRows = s.makeRows;
   c.rows = s.rows->Clone();
   if (c.engine == EngineKind::kTable) c.table = static_cast<TableSource*>(c.rows.get());
   c.bookmarks = s.bookmarks;  // bookmarks work across clones
@@ -247,7 +274,7 @@ void Recordset::Reopen() {
     s.shape = std::move(shape);
   }
   s.rows->Release();
-  s.rows = MakeEngine(s.file, s.engine, s.shape, s.appendOnly);
+  s.rows = s.makeRows ? s.makeRows(s.shape) : MakeEngine(s.file, s.engine, s.shape, s.appendOnly);
   s.bookmarks = std::make_shared<BookmarkTable>();  // bookmarks do not survive a requery
   s.lastModified.reset();
   s.highestVisited = kNoRow;
@@ -284,6 +311,8 @@ void Recordset::SetSort(const std::string& order) {
 
 std::shared_ptr<Recordset> Recordset::OpenRecordset(int type, int options) {
   State& s = Live();
+  // The engine's planning would read the server's SQL as Jet SQL.
+  if (s.makeRows) RaiseRecordsetError(3251);
   RecordsetSource source = s.source;
   if (s.engine == EngineKind::kTable) {
     // The rows of the table in the order of the current index.

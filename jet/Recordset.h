@@ -64,7 +64,8 @@ namespace lumo::jet {
 using RowPosition = int64_t;
 
 class DatabaseFile;
-class RecordSource;  // the type-specific row engine (keyset, snapshot, forward, table)
+class RecordSource;   // the type-specific row engine (keyset, snapshot, forward, table)
+struct ExternalRows;  // rows an engine of the caller's reads (RecordsetState.h)
 
 // What a recordset is opened on, as Database/QueryDef/TableDef hand it over.
 struct RecordsetSource {
@@ -83,6 +84,10 @@ class Recordset : public DaoObject, public std::enable_shared_from_this<Recordse
   // bits; lockEdit a LockType (dbPessimistic sets LockEdits).
   static std::shared_ptr<Recordset> Open(std::shared_ptr<DatabaseFile> file, RecordsetSource source, int type,
                                          int options, int lockEdit);
+  // Opens over rows that an engine of the caller's reads (the server's SQL of an ODBC direct
+  // connection, which the engine's own planning would translate).
+  static std::shared_ptr<Recordset> OpenOver(std::shared_ptr<DatabaseFile> file, RecordsetSource source,
+                                             ExternalRows rows);
   ~Recordset() override;
 
   const std::string& Name() const;

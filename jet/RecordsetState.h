@@ -19,6 +19,20 @@ namespace lumo::jet {
 
 enum class EngineKind { kKeyset, kSnapshot, kForward, kTable };
 
+// Makes the row engine of a recordset for its shape (at open, and again at Requery).
+using EngineMaker = std::function<std::unique_ptr<RecordSource>(const ShapePtr& shape)>;
+
+// What Recordset::OpenOver is given: the rows, what they are, and how they may be changed.
+struct ExternalRows {
+  int type = dbOpenSnapshot;                  // what Type() reports
+  EngineKind engine = EngineKind::kSnapshot;  // the rules the recordset follows (moves, edits)
+  int options = 0;
+  bool updatable = false;
+  bool lockEdits = false;
+  ShapePtr shape;
+  EngineMaker make;
+};
+
 struct Recordset::State {
   std::shared_ptr<DatabaseFile> file;
   RecordsetSource source;
@@ -31,6 +45,7 @@ struct Recordset::State {
   ShapePtr shape;
   int columnCount = 0;  // shape's, at hand for a field's value
   std::unique_ptr<RecordSource> rows;
+  EngineMaker makeRows;          // an engine of the caller's (OpenOver); empty for the engine's own
   TableSource* table = nullptr;  // rows, for table type
   std::shared_ptr<BookmarkTable> bookmarks;
 

@@ -58,6 +58,7 @@ Workspace::Workspace(std::string name, std::string userName, int type)
       userName_(std::move(userName)),
       type_(type),
       databases_(std::make_unique<OwnedCollection<Database>>("DAO.Databases")),
+      connections_(std::make_unique<OwnedCollection<Connection>>("DAO.Connections")),
       users_(std::make_unique<OwnedCollection<User>>("DAO.Users")),
       groups_(std::make_unique<OwnedCollection<Group>>("DAO.Groups")) {}
 
@@ -97,8 +98,9 @@ std::shared_ptr<Database> Workspace::OpenDatabase(const std::string& name, const
                                                   const std::string& connect) {
   CheckValid();
   ConnectText parsed = ParseConnect(connect);
+  // A direct workspace opens its databases as connections.
+  if (type_ == dbUseODBC) return OpenConnection(name, dbDriverNoPrompt, readOnly, connect);
   // A source type the engine has no storage back-end for needs a driver it does not have.
-  if (type_ == dbUseODBC) Raise(kNoInstallableIsam);
   storage::BackEndFor(parsed.type);
   if (Trim(name).empty()) Raise(kDaoFileNotFound, {name});
   OpenOptions openOptions;
@@ -121,15 +123,40 @@ std::shared_ptr<DatabaseFile> Workspace::OpenFileAt(const std::string& path) con
   return nullptr;
 }
 
-std::shared_ptr<Database> Workspace::OpenConnection(const std::string& name, int options, bool readOnly,
-                                                    const std::string& connect) {
+std::shared_ptr<Connection> Workspace::OpenConnection(const std::string& name, int options, bool readOnly,
+                                                      const std::string& connect) {
   CheckValid();
-  (void)name;
-  (void)options;
-  (void)readOnly;
-  (void)connect;
   if (type_ != dbUseODBC) Raise(3251);
-  Raise(kNoInstallableIsam);
+  const int prompt = options & ~dbRunAsync;
+  if (prompt < dbDriverComplete || prompt > dbDriverCompleteRequired) Raise(kDaoInvalidArgument);
+  // Only ODBC sources are reached directly; without a connect text the name is the DSN.
+  std::string text = Trim(connect);
+  if (text.empty()) text = "ODBC;";
+  if (!StartsText("ODBC;", text) && !SameText(text, "ODBC")) Raise(kNoInstallableIsam);
+  if (text.back() != ';') text += ';';
+  bool namesSource = false;
+  for (const std::string& part : Split(text, ';')) {
+    const size_t equals = part.find('=');
+    if (equals == std::string::npos) continue;
+    const std::string key = Trim(part.substr(0, equals));
+    namesSource = namesSource || SameText(key, "DSN") || SameText(key, "DRIVER") || SameText(key, "FILEDSN");
+  }
+  if (!namesSource && !Trim(name).empty()) text += "DSN=" + Trim(name) + ";";
+  DirectConnectRequest request;
+  request.name = name;
+  request.options = options;
+  request.readOnly = readOnly;
+  request.connect = text;
+  std::shared_ptr<Connection> connection = ConnectDirect(request);
+  Connection* raw = connection.get();
+  connection->SetOnClose([this, raw](Database&) {
+    if (!IsValid()) return;
+    databases_->Remove(raw);
+    connections_->Remove(raw);
+  });
+  databases_->Add(connection);
+  connections_->Add(connection);
+  return connection;
 }
 
 std::shared_ptr<Database> Workspace::CreateDatabase(const std::string& name, const std::string& locale, int options) {
@@ -243,12 +270,19 @@ void Workspace::Close() {
     }
   }
   databases_->Reset({});
+  connections_->Reset({});
   Invalidate();
 }
 
 Collection<Database>& Workspace::Databases() {
   CheckValid();
   return *databases_;
+}
+
+Collection<Connection>& Workspace::Connections() {
+  CheckValid();
+  if (type_ != dbUseODBC) Raise(3251);
+  return *connections_;
 }
 
 Collection<User>& Workspace::Users() {

@@ -5,9 +5,15 @@
 //       options: a Boolean (True = exclusive) or a number (dbDenyWrite...). connect: empty,
 //       "MS Access;PWD=x", ";PWD=x". Missing file 3024, not a database 3343, wrong database
 //       password 3031, locked exclusively by another process 3045/3356.
-//   OpenConnection(...)  ODBC direct workspaces; the file engine answers 3170 until the
-//       ODBC storage exists (3251 on a Jet workspace). A connect text naming another kind
-//       of source ("ODBC;", "dBASE IV;", "Text;", ...) answers 3170 as well.
+//   OpenConnection(name, options, readOnly, connect)  ODBC direct workspaces (3251 on a Jet
+//       workspace): a Connection to the source "ODBC;DSN=...;UID=...;PWD=..." names (a name
+//       without a DSN in the connect text is the DSN); options dbDriverNoPrompt ... with
+//       dbRunAsync added, nothing ever prompts (3001 for other values). Another type than
+//       ODBC answers 3170, as does a program without the ODBC back-end. The connection
+//       joins Connections and Databases. OpenDatabase in a direct workspace opens a
+//       connection the same way and answers it as the Database.
+//       A connect text naming another kind of source ("dBASE IV;", "Text;", ...) answers
+//       3170 in a Jet workspace.
 //   CreateDatabase(name, locale, options)  a new empty file (3204 when it exists).
 //   BeginTrans / CommitTrans / Rollback  across every database of the workspace (3034
 //       without BeginTrans).
@@ -22,6 +28,7 @@
 #include <vector>
 
 #include "jet/Collection.h"
+#include "jet/Connection.h"
 #include "jet/DaoConstants.h"
 #include "jet/DaoObject.h"
 #include "jet/Database.h"
@@ -52,8 +59,8 @@ class Workspace : public DaoObject {
 
   std::shared_ptr<Database> OpenDatabase(const std::string& name, const Variant& options = false, bool readOnly = false,
                                          const std::string& connect = {});
-  std::shared_ptr<Database> OpenConnection(const std::string& name, int options = 0, bool readOnly = false,
-                                           const std::string& connect = {});
+  std::shared_ptr<Connection> OpenConnection(const std::string& name, int options = 0, bool readOnly = false,
+                                             const std::string& connect = {});
   std::shared_ptr<Database> CreateDatabase(const std::string& name, const std::string& locale, int options = 0);
   void BeginTrans();
   void CommitTrans(int options = 0);
@@ -61,6 +68,7 @@ class Workspace : public DaoObject {
   void Close();
 
   Collection<Database>& Databases();
+  Collection<Connection>& Connections();
   Collection<User>& Users();
   Collection<Group>& Groups();
   PropertyCollection& Properties();
@@ -86,6 +94,7 @@ class Workspace : public DaoObject {
   std::vector<Joined> joined_;  // connections taking part in the open transaction
   std::shared_ptr<const Workgroup> workgroup_;
   std::unique_ptr<OwnedCollection<Database>> databases_;
+  std::unique_ptr<OwnedCollection<Connection>> connections_;
   std::unique_ptr<OwnedCollection<User>> users_;
   std::unique_ptr<OwnedCollection<Group>> groups_;
   std::unique_ptr<PropertyCollection> properties_;

@@ -131,6 +131,8 @@ void OdbcStatement::Describe() {
     if (!Succeeded(rc)) Fail(rc);
     column.name = ToUtf8(std::u16string_view(name).substr(0, std::min<size_t>(nameLength, name.size() - 1)));
     column.sqlType = type;
+    column.size = size;
+    column.digits = digits;
     const auto attribute = [&](SQLUSMALLINT field) {
       SQLSMALLINT length = 0;
       std::u16string value(256, u'\0');
@@ -470,6 +472,14 @@ std::string OdbcStatement::ColumnOriginName(int column) const {
 
 SQLSMALLINT OdbcStatement::ColumnSqlType(int column) const noexcept {
   return column >= 0 && column < ColumnCount() ? columns_[static_cast<size_t>(column)].sqlType : SQLSMALLINT{0};
+}
+
+SQLULEN OdbcStatement::ColumnSize(int column) const noexcept {
+  return column >= 0 && column < ColumnCount() ? columns_[static_cast<size_t>(column)].size : SQLULEN{0};
+}
+
+SQLSMALLINT OdbcStatement::ColumnDigits(int column) const noexcept {
+  return column >= 0 && column < ColumnCount() ? columns_[static_cast<size_t>(column)].digits : SQLSMALLINT{0};
 }
 
 ColumnType OdbcStatement::TypeOf(int column) const noexcept {

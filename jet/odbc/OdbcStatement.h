@@ -76,6 +76,13 @@ class OdbcStatement final : public storage::Statement {
 
   // The ODBC SQL type of a result column (SQL_INTEGER, SQL_WVARCHAR, ...).
   SQLSMALLINT ColumnSqlType(int column) const noexcept;
+  // Its size (characters, or a number's precision) and decimal digits as the driver
+  // describes them, for the direct connections' field types.
+  SQLULEN ColumnSize(int column) const noexcept;
+  SQLSMALLINT ColumnDigits(int column) const noexcept;
+  // The handle, for statement attributes set before the statement runs (the direct
+  // connections' time-out and row limit).
+  SQLHSTMT Handle() const noexcept { return handle_; }
 
  private:
   // How a column's values are read and kept.
@@ -87,6 +94,8 @@ class OdbcStatement final : public storage::Statement {
     std::string baseTable;
     std::string baseColumn;
     SQLSMALLINT sqlType = 0;
+    SQLULEN size = 0;
+    SQLSMALLINT digits = 0;
     Reading reading = Reading::Text;
     // The current row's value.
     ColumnType type = ColumnType::Null;
