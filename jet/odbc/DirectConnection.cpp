@@ -368,9 +368,13 @@ std::shared_ptr<Recordset> OdbcDirectStatements::OpenRecordset(const std::string
   // ODBC data is always changed optimistically.
   rows.lockEdits = false;
   rows.shape = std::make_shared<const RecordShape>(std::move(shape));
-  const DirectMode mode = type == dbOpenForwardOnly ? DirectMode::kForward
-                          : keyed                   ? DirectMode::kKeyed
-                                                    : DirectMode::kSnapshot;
+  DirectMode mode = DirectMode::kSnapshot;
+  if (type == dbOpenForwardOnly) {
+    mode = DirectMode::kForward;
+  } else if (keyed) {
+    // A dynamic recordset's members are the query's rows as of each time it reaches its end.
+    mode = type == dbOpenDynamic ? DirectMode::kLive : DirectMode::kKeyed;
+  }
   auto first = std::make_shared<std::unique_ptr<OdbcStatement>>(std::move(statement));
   std::weak_ptr<DatabaseFile> weak = held;
   rows.make = [weak, query, mode, first](const ShapePtr& madeShape) {
@@ -383,7 +387,18 @@ std::shared_ptr<Recordset> OdbcDirectStatements::OpenRecordset(const std::string
     if (!statement) statement = std::make_unique<OdbcStatement>(SessionOf(*target), run.sql);
     SetAttribute(*statement, SQL_ATTR_QUERY_TIMEOUT, static_cast<SQLULEN>(run.timeout));
     SetAttribute(*statement, SQL_ATTR_MAX_ROWS, static_cast<SQLULEN>(run.maxRows));
-    return MakeDirectRows(target, madeShape, mode, std::move(statement), run);
+    StatementMaker again;
+    if (mode == DirectMode::kLive) {
+      std::weak_ptr<DatabaseFile> file = target;
+      again = [file, run] {
+        std::shared_ptr<DatabaseFile> open = file.lock();
+        if (!open || !open->IsOpen()) RaiseDaoError(3420, {}, "DAO.Recordset");
+        auto next = std::make_unique<OdbcStatement>(SessionOf(*open), run.sql);
+        SetAttribute(*next, SQL_ATTR_QUERY_TIMEOUT, static_cast<SQLULEN>(run.timeout));
+        return next;
+      };
+    }
+    return MakeDirectRows(target, madeShape, mode, std::move(statement), run, std::move(again));
   };
   RecordsetSource recordsetSource;
   recordsetSource.name = source;

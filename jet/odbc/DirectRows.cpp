@@ -1,5 +1,6 @@
 #include "jet/odbc/DirectRows.h"
 
+#include <deque>
 #include <optional>
 #include <unordered_map>
 
@@ -21,18 +22,20 @@ struct Fetched {
   std::unordered_map<RowKey, RowPosition> positionOf;
   std::vector<bool> removed;  // rows this recordset deleted, by position
   int64_t count = 0;
+  std::deque<RowKey> joining;  // kLive: rows found by running the statement again, not yet listed
 };
 
 class DirectRows final : public RecordSource {
  public:
   DirectRows(std::shared_ptr<DatabaseFile> file, ShapePtr shape, DirectMode mode, DirectQuery query,
-             std::shared_ptr<Fetched> fetched)
+             std::shared_ptr<Fetched> fetched, StatementMaker again)
       : file_(std::move(file)),
         shape_(std::move(shape)),
         mode_(mode),
         query_(std::move(query)),
-        fetched_(std::move(fetched)) {
-    if (mode_ == DirectMode::kKeyed) reader_.emplace(*file_, shape_->plan, shape_->columns);
+        fetched_(std::move(fetched)),
+        again_(std::move(again)) {
+    if (Keyed()) reader_.emplace(*file_, shape_->plan, shape_->columns);
   }
 
   RowPosition First() override { return Forward(-1); }
@@ -66,11 +69,11 @@ class DirectRows final : public RecordSource {
   }
 
   RowKey KeyAt(RowPosition position) override {
-    return mode_ == DirectMode::kKeyed ? fetched_->keys[static_cast<size_t>(position)] : position;
+    return Keyed() ? fetched_->keys[static_cast<size_t>(position)] : position;
   }
   RowPosition Locate(RowKey key, RowPosition hint) override {
     (void)hint;
-    if (mode_ != DirectMode::kKeyed) return key >= 0 && key < fetched_->count ? key : kNoRow;
+    if (!Keyed()) return key >= 0 && key < fetched_->count ? key : kNoRow;
     auto found = fetched_->positionOf.find(key);
     return found == fetched_->positionOf.end() ? kNoRow : found->second;
   }
@@ -84,6 +87,7 @@ class DirectRows final : public RecordSource {
         return true;
       case DirectMode::kSnapshot: loaded_ = position; return true;
       case DirectMode::kKeyed:
+      case DirectMode::kLive:
         // Read again from the server: what other sessions changed since shows, and a row
         // they deleted is gone.
         if (!reader_->Read(fetched_->keys[static_cast<size_t>(position)], values_)) {
@@ -96,7 +100,7 @@ class DirectRows final : public RecordSource {
     return false;
   }
   const Variant& Value(int column) override {
-    if (mode_ == DirectMode::kKeyed) return values_[static_cast<size_t>(column)];
+    if (Keyed()) return values_[static_cast<size_t>(column)];
     const size_t width = shape_->columns.size();
     const size_t row = mode_ == DirectMode::kForward ? 0 : static_cast<size_t>(loaded_);
     return fetched_->cells[row * width + static_cast<size_t>(column)];
@@ -104,9 +108,9 @@ class DirectRows final : public RecordSource {
   void Forget() override { loaded_ = kNoRow; }
 
   RowPosition Appended(RowKey key) override {
-    if (mode_ != DirectMode::kKeyed) return kNoRow;
+    if (!Keyed()) return kNoRow;
     // New rows follow every row of the statement.
-    while (ReadRow()) {}
+    while (ReadRow(false)) {}
     Fetched& f = *fetched_;
     const RowPosition position = f.count++;
     f.keys.push_back(key);
@@ -121,7 +125,7 @@ class DirectRows final : public RecordSource {
   bool IsRemoved(RowPosition position) const override { return Gone(position); }
 
   std::unique_ptr<RecordSource> Clone() override {
-    return std::make_unique<DirectRows>(file_, shape_, mode_, query_, fetched_);
+    return std::make_unique<DirectRows>(file_, shape_, mode_, query_, fetched_, again_);
   }
   void Release() override {
     // The last of the recordset and its clones ends the statement's read.
@@ -134,6 +138,7 @@ class DirectRows final : public RecordSource {
   }
 
  private:
+  bool Keyed() const { return mode_ == DirectMode::kKeyed || mode_ == DirectMode::kLive; }
   bool Gone(RowPosition position) const {
     return position >= 0 && position < fetched_->count && fetched_->removed[static_cast<size_t>(position)];
   }
@@ -153,13 +158,46 @@ class DirectRows final : public RecordSource {
     return kNoRow;
   }
 
-  bool ReadRow() {
+  // A row key for the list, from a statement standing on a row.
+  RowKey KeyOfRow(const OdbcStatement& statement) {
+    std::vector<StoredValue> key;
+    key.reserve(query_.keyColumns.size());
+    for (int column : query_.keyColumns) key.push_back(StoredValue::Read(statement, column));
+    return shape_->plan.primaryKey->KeyOf(std::move(key));
+  }
+
+  void List(RowKey key) {
+    Fetched& f = *fetched_;
+    f.keys.push_back(key);
+    f.positionOf.emplace(key, f.count);
+    f.removed.push_back(false);
+    ++f.count;
+  }
+
+  // kLive at the end of the list: the statement once more, for rows added since.
+  bool JoinNewRows() {
+    Fetched& f = *fetched_;
+    if (f.joining.empty() && again_ && (query_.maxRows == 0 || f.count < query_.maxRows)) {
+      std::unique_ptr<OdbcStatement> statement = again_();
+      while (statement->Step()) {
+        const RowKey key = KeyOfRow(*statement);
+        if (f.positionOf.find(key) == f.positionOf.end()) f.joining.push_back(key);
+      }
+    }
+    if (f.joining.empty()) return false;
+    List(f.joining.front());
+    f.joining.pop_front();
+    return true;
+  }
+
+  // The next row of the statement; at its end, with `join`, the rows others added (kLive).
+  bool ReadRow(bool join = true) {
     Fetched& f = *fetched_;
     OdbcStatement* statement = f.statement.get();
-    if (statement == nullptr) return false;
+    if (statement == nullptr) return join && mode_ == DirectMode::kLive && JoinNewRows();
     if ((query_.maxRows > 0 && f.count >= query_.maxRows) || !statement->Step()) {
       f.statement.reset();
-      return false;
+      return join && mode_ == DirectMode::kLive && JoinNewRows();
     }
     const std::vector<RecordsetColumn>& columns = shape_->columns;
     switch (mode_) {
@@ -174,15 +212,8 @@ class DirectRows final : public RecordSource {
           f.cells.push_back(ReadColumnValue(*statement, static_cast<int>(i), columns[i].type));
         }
         break;
-      case DirectMode::kKeyed: {
-        std::vector<StoredValue> key;
-        key.reserve(query_.keyColumns.size());
-        for (int column : query_.keyColumns) key.push_back(StoredValue::Read(*statement, column));
-        const RowKey rowKey = shape_->plan.primaryKey->KeyOf(std::move(key));
-        f.keys.push_back(rowKey);
-        f.positionOf.emplace(rowKey, f.count);
-        break;
-      }
+      case DirectMode::kKeyed:
+      case DirectMode::kLive: List(KeyOfRow(*statement)); return true;
     }
     f.removed.push_back(false);
     ++f.count;
@@ -195,6 +226,7 @@ class DirectRows final : public RecordSource {
   DirectMode mode_;
   DirectQuery query_;
   std::shared_ptr<Fetched> fetched_;
+  StatementMaker again_;
   std::optional<RowReader> reader_;  // kKeyed
   RowPosition loaded_ = kNoRow;
   std::vector<Variant> values_;  // kKeyed: the row last read
@@ -203,10 +235,12 @@ class DirectRows final : public RecordSource {
 }  // namespace
 
 std::unique_ptr<RecordSource> MakeDirectRows(std::shared_ptr<DatabaseFile> file, ShapePtr shape, DirectMode mode,
-                                             std::unique_ptr<OdbcStatement> statement, const DirectQuery& query) {
+                                             std::unique_ptr<OdbcStatement> statement, const DirectQuery& query,
+                                             StatementMaker again) {
   auto fetched = std::make_shared<Fetched>();
   fetched->statement = std::move(statement);
-  return std::make_unique<DirectRows>(std::move(file), std::move(shape), mode, query, std::move(fetched));
+  return std::make_unique<DirectRows>(std::move(file), std::move(shape), mode, query, std::move(fetched),
+                                      std::move(again));
 }
 
 }  // namespace lumo::jet::odbc

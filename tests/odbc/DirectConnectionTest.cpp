@@ -242,6 +242,20 @@ TEST_F(DirectConnectionTest, DynamicRecordsetsSeeOtherSessionsChangesToTheirRows
     ASSERT_EQ(Psql("INSERT INTO " + table_ + " VALUES (2, 'bert', 20)").status, 0);
   }
 
+  // Rows another session adds join a dynamic recordset when it reaches its end; a dynaset
+  // keeps the rows it had until Requery.
+  auto dynamic = connection->OpenRecordset("SELECT id FROM " + table_ + " ORDER BY id", dbOpenDynamic, 0, 3);
+  auto dynaset = connection->OpenRecordset("SELECT id FROM " + table_ + " ORDER BY id", dbOpenDynaset, 0, 3);
+  ASSERT_EQ(Psql("INSERT INTO " + table_ + " VALUES (9, 'Ida', 90)").status, 0);
+  dynamic->MoveLast();
+  EXPECT_EQ(dynamic->Fields().Item("id")->Value().AsInteger(), 9);
+  EXPECT_EQ(dynamic->RecordCount(), 4);
+  dynaset->MoveLast();
+  EXPECT_EQ(dynaset->Fields().Item("id")->Value().AsInteger(), 3);
+  dynaset->Requery();
+  dynaset->MoveLast();
+  EXPECT_EQ(dynaset->Fields().Item("id")->Value().AsInteger(), 9);
+
   // Without the key among the columns, or without one table, the rows cannot be read again:
   // read-only, as read.
   auto noKey = connection->OpenRecordset("SELECT name FROM " + table_, dbOpenDynamic, 0, dbOptimistic);
