@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "jet/DaoConstants.h"
 #include "jet/DatabaseFile.h"
 #include "jet/ValueCodec.h"
 #include "runtime/StrUtils.h"
@@ -37,6 +38,29 @@ void StoredValue::Bind(storage::Statement& statement, int index) const {
     case ColumnType::Blob: statement.BindBlob(index, bytes.data(), bytes.size()); break;
     case ColumnType::Null: statement.BindNull(index); break;
   }
+}
+
+void ReadColumnInto(const storage::Statement& statement, int column, const JetFieldType& type, Variant& cell) {
+  if (std::string* held = cell.TextIf();
+      held != nullptr && (type.type == dbText || type.type == dbChar) && statement.TypeOf(column) == ColumnType::Text) {
+    held->assign(statement.ColumnTextView(column));
+    return;
+  }
+  cell = ReadColumnValue(statement, column, type);
+}
+
+bool TimeStampOfValue(const Variant& value, TTimeStamp& stamp) {
+  if (value.Type() != VarType::kDate) return false;
+  return TryDateTimeToTimeStamp(value.AsDateTime(), stamp);
+}
+
+bool StoredDateTimeStamp(std::string_view text, TTimeStamp& stamp) {
+  const std::optional<DateParts> parts = ParseStorageDate(text);
+  TDateTime days = 0;
+  if (!parts || !TryEncodeDate(parts->year, parts->month, parts->day, days)) return false;
+  stamp.Date = static_cast<int32_t>(days) + kDateDelta;
+  stamp.Time = ((parts->hour * 60 + parts->minute) * 60 + parts->second) * 1000 + parts->millisecond;
+  return true;
 }
 
 void BoundParameters::BindTo(storage::Statement& statement) const {

@@ -38,6 +38,7 @@
 #include "jet/storage/SqlDialect.h"
 #include "jet/storage/Statement.h"
 #include "jet/storage/StatementCache.h"
+#include "runtime/DateTime.h"
 #include "runtime/Variant.h"
 
 namespace lumo::jet {
@@ -76,6 +77,19 @@ struct StoredValue {
   bool IsNull() const { return type == ColumnType::Null; }
   bool operator==(const StoredValue&) const = default;
 };
+
+// Reads a column into `cell`. A text of a Text column goes into the room the cell's previous
+// text left, so that a scan that refills the same cells row after row makes no string per
+// field; every other value is decoded anew. Memo texts are not kept that way: their room
+// could be large.
+void ReadColumnInto(const storage::Statement& statement, int column, const JetFieldType& type, Variant& cell);
+
+// A Date value as a time stamp; false for any other value and for a date outside the calendar.
+bool TimeStampOfValue(const Variant& value, TTimeStamp& stamp);
+// The stored text of a date ("YYYY-MM-DD HH:MM:SS.fff" and the shorter forms the engine
+// reads) as a time stamp, without a detour through a day count with a fraction; false when
+// it is no such text.
+bool StoredDateTimeStamp(std::string_view text, TTimeStamp& stamp);
 
 // Parameter values of a query, by their SQLite numbers.
 struct BoundParameters {
@@ -229,6 +243,16 @@ class RecordSource {
   // A column of the row last loaded, in place (a memo or long binary value is measured and
   // sliced without being copied); valid until the next Load, Forget or Value call.
   virtual const Variant& Value(int column) = 0;
+  // The column's value when it is a date, as a time stamp; false for anything else.
+  virtual bool TimeStampOf(int column, TTimeStamp& stamp) { return TimeStampOfValue(Value(column), stamp); }
+  // The column's value when it is text, where it lies (Value's text, or the engine's own
+  // copy of the row); false when it is not text.
+  virtual bool TextInPlace(int column, std::string_view& text) {
+    const std::string* held = Value(column).TextIf();
+    if (held == nullptr) return false;
+    text = *held;
+    return true;
+  }
   // Forgets the row read, so that the next Load reads it again.
   virtual void Forget() = 0;
 

@@ -50,6 +50,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "jet/Collection.h"
@@ -57,6 +58,7 @@
 #include "jet/DaoObject.h"
 #include "jet/Field.h"
 #include "jet/Property.h"
+#include "runtime/DateTime.h"
 #include "runtime/Variant.h"
 
 namespace lumo::jet {
@@ -169,6 +171,15 @@ class Recordset : public DaoObject, public std::enable_shared_from_this<Recordse
   // every value of every row and need no copy of it; valid until the cursor moves or the
   // field is written.
   const Variant& ColumnValueInPlace(int column) const;
+  // The text of a column where the engine holds it (for a forward-only scan: in the file's
+  // own row, decoded into nothing), for a reader that copies it once: true with `text` set
+  // when the value is text, false when it is anything else (read it with
+  // ColumnValueInPlace). The same errors; valid as long as ColumnValueInPlace's value.
+  bool ColumnTextInPlace(int column, std::string_view& text) const;
+  // A date column's value as a time stamp (day number and milliseconds), for a forward-only
+  // scan read straight from the stored text: false when the value is Null or no date (read
+  // it with ColumnValueInPlace). The same errors.
+  bool ColumnTimeStamp(int column, TTimeStamp& stamp) const;
   // By value: a caller that gives its value up (std::move) hands a large one over uncopied.
   void SetColumnValue(int column, Variant value);
   // FieldSize, GetChunk and AppendChunk of Memo and Long Binary fields.

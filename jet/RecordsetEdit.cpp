@@ -254,6 +254,31 @@ const Variant& Recordset::ColumnValueInPlace(int column) const {
   return s.rows->Value(column);
 }
 
+bool Recordset::ColumnTextInPlace(int column, std::string_view& text) const {
+  State& s = Live();
+  if (column < 0 || column >= s.columnCount) RaiseRecordsetError(3265);
+  const std::string* held = nullptr;
+  if (s.editMode != dbEditNone) {
+    held = s.buffer[static_cast<size_t>(column)].TextIf();
+  } else {
+    const bool keyed = s.engine == EngineKind::kKeyset || s.engine == EngineKind::kTable;
+    if (!s.RowFresh() || !s.OnRow() || (keyed && s.rows->IsRemoved(s.position))) CurrentRow();
+    return s.rows->TextInPlace(column, text);
+  }
+  if (held == nullptr) return false;
+  text = *held;
+  return true;
+}
+
+bool Recordset::ColumnTimeStamp(int column, TTimeStamp& stamp) const {
+  State& s = Live();
+  if (column < 0 || column >= s.columnCount) RaiseRecordsetError(3265);
+  if (s.editMode != dbEditNone) return TimeStampOfValue(s.buffer[static_cast<size_t>(column)], stamp);
+  const bool keyed = s.engine == EngineKind::kKeyset || s.engine == EngineKind::kTable;
+  if (!s.RowFresh() || !s.OnRow() || (keyed && s.rows->IsRemoved(s.position))) CurrentRow();
+  return s.rows->TimeStampOf(column, stamp);
+}
+
 Variant Recordset::ColumnValue(int column) const { return ColumnValueInPlace(column); }
 
 void Recordset::SetColumnValue(int column, Variant value) {

@@ -16,7 +16,8 @@ class ForwardSource final : public RecordSource {
         plan_(shape_->plan),
         columns_(shape_->columns),
         scan_(std::move(scan)),
-        statement_(scan_.statement.get()) {}
+        statement_(scan_.statement.get()),
+        decoded_(columns_.size()) {}
 
   // Only the row after the current one can be reached; the recordset refuses the rest.
   RowPosition First() override { return current_ == kNoRow ? Step() : current_; }
@@ -37,7 +38,6 @@ class ForwardSource final : public RecordSource {
   // that a text goes into the room the previous row's text of that column left.
   const Variant& Value(int column) override {
     const auto index = static_cast<size_t>(column);
-    if (decoded_.size() < columns_.size()) decoded_.resize(columns_.size());
     Variant& decoded = decoded_[index];
     const int type = columns_[index].type.type;
     std::string* held = decoded.TextIf();
@@ -48,6 +48,24 @@ class ForwardSource final : public RecordSource {
     }
     decoded = ReadColumnValue(*statement_, column, columns_[index].type);
     return decoded;
+  }
+  // Texts straight from the statement's row: a reader that copies them pays for one copy.
+  bool TextInPlace(int column, std::string_view& text) override {
+    const int type = columns_[static_cast<size_t>(column)].type.type;
+    if ((type == dbText || type == dbMemo || type == dbChar) && statement_->TypeOf(column) == ColumnType::Text) {
+      text = statement_->ColumnTextView(column);
+      return true;
+    }
+    return RecordSource::TextInPlace(column, text);
+  }
+  // Dates straight from the stored text, without a Variant and a day count in between.
+  bool TimeStampOf(int column, TTimeStamp& stamp) override {
+    const int type = columns_[static_cast<size_t>(column)].type.type;
+    if ((type == dbDate || type == dbTime || type == dbTimeStamp) && statement_->TypeOf(column) == ColumnType::Text &&
+        StoredDateTimeStamp(statement_->ColumnTextView(column), stamp)) {
+      return true;
+    }
+    return RecordSource::TimeStampOf(column, stamp);
   }
   void Forget() override {}
 

@@ -362,10 +362,17 @@ bool KeysetSource::Load(RowPosition position) {
     const bool inTail = IsTail(position);
     RowPosition first = forward ? position : std::max<RowPosition>(inTail ? TailStart() : 0, position - count + 1);
     // Walking backward the batch ends at the current row: near the start of the list a full
-    // batch would reach past it, into keys that may not have been read yet.
+    // batch would reach past it, into keys that may not have been read yet. Walking forward in
+    // row-id order it ends where the keys read so far end: beyond them the walk reads the next
+    // chunk of keys with their rows (Step), each chunk a range of the table's tree, so that
+    // the table is read once rather than once for the keys and again for the rows. In other
+    // orders a chunk may cost a sort of the rest of the table, so the keys are read ahead in
+    // chunks that grow.
     RowPosition end = forward ? first + count : position + 1;
     if (forward && inTail) {
       end = std::min(end, kTailEnd);
+    } else if (forward && InRowIdOrder()) {
+      end = std::min(end, static_cast<RowPosition>(list_->keys.size()));
     } else if (forward) {
       while (end > position + 1 && !Reach(end - 1)) --end;
     }
@@ -408,7 +415,7 @@ void KeysetSource::Begin(RowPosition first, int64_t limit) {
 void KeysetSource::Arrive(const storage::Statement& statement, int firstColumn) {
   Variant* row = &ahead_.cells[ahead_.count++ * columns_.size()];
   for (size_t i = 0; i < columns_.size(); ++i) {
-    row[i] = ReadColumnValue(statement, firstColumn + static_cast<int>(i), columns_[i].type);
+    ReadColumnInto(statement, firstColumn + static_cast<int>(i), columns_[i].type, row[i]);
   }
   ahead_.exists.push_back(true);
   ahead_.taken.push_back(false);
@@ -463,7 +470,7 @@ void KeysetSource::ReadAhead(RowPosition first, size_t count) {
     }
     Variant* row = &ahead_.cells[slot * columns_.size()];
     for (size_t i = 0; i < columns_.size(); ++i) {
-      row[i] = ReadColumnValue(*statement, static_cast<int>(i) + 1, columns_[i].type);
+      ReadColumnInto(*statement, static_cast<int>(i) + 1, columns_[i].type, row[i]);
     }
     ahead_.exists[slot] = true;
   }
