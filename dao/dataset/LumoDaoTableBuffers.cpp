@@ -198,6 +198,19 @@ bool TLumoDaoTable::ReadRecordValues(jet::Recordset& recordset, bool useFieldObj
     // (whose room the previous record left), with no Variant or text in between.
     const Variant* value = &null;
     try {
+      std::string_view view;
+      if ((type == ftString || type == ftMemo) &&
+          recordset.ColumnTextInPlace(static_cast<int>(i), view)) {
+        text.assign(view);
+        if (encrypterActive_) text = DecryptText(text);
+        continue;
+      }
+      TTimeStamp stamp{};
+      if ((type == ftDate || type == ftTime || type == ftDateTime) &&
+          recordset.ColumnTimeStamp(static_cast<int>(i), stamp)) {
+        AssignTimeStampText(stamp, text);
+        continue;
+      }
       value = &recordset.ColumnValueInPlace(static_cast<int>(i));
     } catch (const EOleException& error) {
       TDaoErrRec dao;

@@ -9,6 +9,7 @@
 #include "DatasetTestSupport.h"
 #include "dao/dataset/LumoDaoTable.h"
 #include "db/Field.h"
+#include "runtime/DateTime.h"
 
 namespace lumo {
 namespace {
@@ -87,6 +88,44 @@ TEST_F(LumoDaoTableReadTest, BookmarksTakenWhileScanningLeadBack) {
   // A record deleted elsewhere: its bookmark no longer leads anywhere.
   ShellQuery(path_, "DELETE FROM Items WHERE Name = 'item998'");
   EXPECT_NE(testing::DaoNumberOf([&] { table_->GotoBookmark(marks[1].first); }), 0);
+}
+
+TEST_F(LumoDaoTableReadTest, DatesReadAlikeOnEveryKindOfDataset) {
+  // Stored by another program: the engine's own form, the shorter forms, dates before 1899
+  // and at the calendar's ends, and texts that are no dates.
+  path_ = MakeDatabase({"CREATE TABLE Stamps (ID COUNTER PRIMARY KEY, D DATETIME)"});
+  ShellQuery(path_,
+             "DROP TRIGGER IF EXISTS [Stamps.checks.insert]; DROP TRIGGER IF EXISTS [Stamps.checks.update]; "
+             "INSERT INTO Stamps (D) VALUES ('2026-12-08 08:01:02.345'), (NULL), ('1850-03-01 12:00:00.000'), "
+             "('1899-12-30 13:45:00.250'), ('2026-12-08'), ('2026-12-08T08:01:02'), ('not a date'), "
+             "('9999-12-31 23:59:59.999'), ('0001-01-01 00:00:00.000'), ('2026-02-30 00:00:00.000'), "
+             "('2026-12-08 24:00:00.000')");
+  std::vector<std::vector<std::string>> scans;
+  for (int tableType : {2, 4, 8}) {
+    SCOPED_TRACE(tableType);
+    Connect(path_);
+    table_->F_Set_TableName("Stamps");
+    table_->F_Set_TableType(tableType);
+    table_->Open();
+    TField* field = table_->FieldByName("D");
+    std::vector<std::string> seen;
+    for (table_->First(); !table_->Eof(); table_->Next()) {
+      double msecs = -1;
+      const bool present = field->GetData(&msecs);
+      seen.push_back(field->AsString() + "|" + (present ? std::to_string(static_cast<int64_t>(msecs)) : "null"));
+    }
+    table_->Close();
+    ASSERT_EQ(seen.size(), 11u);
+    const TTimeStamp first{((8 * 60 + 1) * 60 + 2) * 1000 + 345,
+                           static_cast<int32_t>(EncodeDate(2026, 12, 8)) + kDateDelta};
+    EXPECT_NE(seen[0].find("|" + std::to_string(static_cast<int64_t>(TimeStampToMSecs(first)))), std::string::npos)
+        << seen[0];
+    EXPECT_EQ(seen[1], "|null");
+    EXPECT_EQ(seen[8].substr(seen[8].rfind('|')), "|86400000");  // 1 January of the year 1
+    scans.push_back(std::move(seen));
+  }
+  EXPECT_EQ(scans[0], scans[1]);
+  EXPECT_EQ(scans[0], scans[2]);
 }
 
 }  // namespace
