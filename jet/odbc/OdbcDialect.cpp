@@ -96,8 +96,23 @@ std::string PostgresSqlDialect::JetTextKey(std::string_view value) const {
 
 std::string PostgresSqlDialect::ParameterMarker(int number, int daoType) const {
   const std::string marker = "?" + std::to_string(number);
-  if (daoType == dbDate || daoType == dbTime || daoType == dbTimeStamp) return "CAST(" + marker + " AS timestamp)";
-  return marker;
+  switch (daoType) {
+    case dbDate:
+    case dbTime:
+    case dbTimeStamp: return "CAST(" + marker + " AS timestamp)";
+    // A number the caller gave as text ("2") compares as the declared number.
+    case dbByte:
+    case dbInteger: return "CAST(" + marker + " AS smallint)";
+    case dbLong: return "CAST(" + marker + " AS integer)";
+    case dbBigInt: return "CAST(" + marker + " AS bigint)";
+    case dbSingle:
+    case dbDouble:
+    case dbFloat: return "CAST(" + marker + " AS double precision)";
+    case dbCurrency:
+    case dbDecimal:
+    case dbNumeric: return "CAST(" + marker + " AS numeric)";
+    default: return marker;
+  }
 }
 
 std::string PostgresSqlDialect::DerivedTableName(std::string_view name) const {

@@ -48,7 +48,8 @@ class PostgresSqlDialect final : public storage::SqlDialect {
   std::string JetTextKey(std::string_view value) const override;
   bool JetTextOnBothSides() const override { return true; }
   bool NamesAsStored() const override { return true; }
-  // Text parameters travel as the server's varchar: a date parameter is read as a timestamp.
+  // Text parameters travel as the server's varchar: a declared date or number parameter is read
+  // as the server's type of it, whatever form the value was bound in.
   std::string ParameterMarker(int number, int daoType) const override;
   // The server puts Null last in ascending order.
   std::string_view NullsFirst(bool descending) const override { return descending ? " NULLS LAST" : " NULLS FIRST"; }

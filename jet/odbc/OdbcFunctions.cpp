@@ -210,6 +210,13 @@ std::string Pair(const std::vector<SqlOperand>& a) {
   return a[0].text + ", " + a[1].text;
 }
 
+// A name shortened to three letters when the argument at `index` is given and not 0.
+std::string Abbreviated(const std::vector<SqlOperand>& a, size_t index, const std::string& name) {
+  if (a.size() <= index) return name;
+  if (auto value = LiteralInteger(a[index])) return *value == 0 ? name : "left(" + name + ", 3)";
+  return "(CASE WHEN " + Whole(a[index]) + " <> 0 THEN left(" + name + ", 3) ELSE " + name + " END)";
+}
+
 using Form = std::function<std::optional<std::string>(const std::vector<SqlOperand>&)>;
 
 const std::map<std::string, Form, std::less<>>& Forms() {
@@ -407,10 +414,34 @@ const std::map<std::string, Form, std::less<>>& Forms() {
          return "(-CAST(COALESCE(" + Text(a[0]) +
                 " ~ '^\\s*[-+]?([0-9]+\\.?[0-9]*|\\.[0-9]+)([eE][-+]?[0-9]+)?\\s*$', false) AS integer))";
        }},
+      // English names, as the engine's own.
       {"jet_monthname",
+       [](const A& a) {
+         return Abbreviated(a, 1, "to_char(make_date(2000, " + Whole(a[0]) + ", 1), 'FMMonth')");
+       }},
+      {"jet_weekdayname",
+       [](const A& a) {
+         // The 31st of December 2023 was a Sunday, the first day unless the third argument says.
+         const std::string first = a.size() > 2 ? Whole(a[2]) : "1";
+         return Abbreviated(a, 1, "to_char(DATE '2023-12-31' + (" + Whole(a[0]) + " - 1 + " + first +
+                                      " - 1) % 7, 'FMDay')");
+       }},
+      {"jet_instrrev",
        [](const A& a) -> std::optional<std::string> {
-         if (a.size() != 1) return std::nullopt;
-         return "to_char(make_date(2000, " + Whole(a[0]) + ", 1), 'FMMonth')";
+         if (a.size() != 2) return std::nullopt;
+         const std::string text = "lower(" + Text(a[0]) + ")";
+         const std::string sought = "lower(" + Text(a[1]) + ")";
+         return "(CASE WHEN length(" + sought + ") = 0 THEN length(" + text + ") WHEN strpos(" + text + ", " + sought +
+                ") = 0 THEN 0 ELSE length(" + text + ") - strpos(reverse(" + text + "), reverse(" + sought +
+                ")) - length(" + sought + ") + 2 END)";
+       }},
+      // The leading number of a text, blanks left out; 0 when there is none.
+      {"jet_val",
+       [](const A& a) -> std::optional<std::string> {
+         if (!IsTextType(a[0].daoType) && a[0].daoType != 0) return Double(a[0]);
+         const std::string compact = "regexp_replace(" + Text(a[0]) + ", '\\s', '', 'g')";
+         return "(CASE WHEN " + a[0].text + " IS NULL THEN NULL ELSE COALESCE(CAST(substring(" + compact +
+                " FROM '^[-+]?(?:[0-9]+\\.?[0-9]*|\\.[0-9]+)(?:[eE][-+]?[0-9]+)?') AS double precision), 0) END)";
        }},
   };
   return kForms;

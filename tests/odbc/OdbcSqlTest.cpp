@@ -380,6 +380,12 @@ TEST_F(OdbcSqlTest, TextFunctions) {
       "SELECT id, StrComp(name, 'ANNA'), Space(2) & name, String(3, 'x'), Replace(name, 'n', '_'), "
       "StrReverse(name) FROM T ORDER BY id");
   ExpectSame(
+      "SELECT id, InStrRev(name, 'N'), InStrRev(name, ''), Val(name), Val(' 1 2.5e1x'), Val(n) FROM T "
+      "ORDER BY id");
+  ExpectSame(
+      "SELECT MonthName(2), MonthName(12, True), WeekdayName(1), WeekdayName(2, True), WeekdayName(1, False, 2) "
+      "FROM T WHERE id = 1");
+  ExpectSame(
       "SELECT id, CInt(score), CLng(n * 1.5), CDbl(amount), CStr(n), Int(score), Fix(score), Abs(score), "
       "Sgn(score), Round(score) FROM T ORDER BY id");
 }
@@ -400,6 +406,8 @@ TEST_F(OdbcSqlTest, ParametersAreBoundAsTheStatementsParameters) {
   ExpectSame(jet, {Variant(std::string("ANNA")), Variant(int32_t{2})});
   EXPECT_EQ(OnServer(jet, {Variant(std::string("ANNA")), Variant(int32_t{2})}), (Rows{{"1"}}));
   EXPECT_EQ(OnServer(jet, {Variant(std::string("nobody")), Variant(int32_t{0})}), Rows{});
+  // A number given as text is the declared number.
+  EXPECT_EQ(OnServer(jet, {Variant(std::string("anna")), Variant(std::string("1"))}), (Rows{{"1"}, {"2"}}));
   // Bounds that come in either order.
   ExpectSame("PARAMETERS [a] DateTime, [b] DateTime; SELECT id FROM T WHERE born BETWEEN [a] AND [b] ORDER BY id",
              {Variant::FromDate(EncodeDate(2000, 1, 1)), Variant::FromDate(EncodeDate(1990, 1, 1))});
