@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "app/JournalSource.h"
 #include "app/Recording.h"
 #include "dao/database/LumoDaoDataBase.h"
 #include "dao/dataset/LumoDaoTable.h"
@@ -187,9 +188,12 @@ void Tfmain::Recording(Step step) {
     step();
   } catch (Exception& error) {
     const auto* engine = dynamic_cast<const EOleException*>(&error);
-    error.SetMessage(RecordingFailureText(Database().Database(), error.Message(),
-                                          engine != nullptr ? engine->ErrorCode() : 0,
-                                          givenWaitMs_));
+    const int number = engine != nullptr ? engine->ErrorCode() : 0;
+    error.SetMessage(
+        source_.OnServer()
+            ? ServerRecordingFailureText(JournalSourceText(source_), error.Message(), number,
+                                         givenWaitMs_)
+            : RecordingFailureText(Database().Database(), error.Message(), number, givenWaitMs_));
     throw;
   }
 }
@@ -205,14 +209,14 @@ void Tfmain::LeaveLockWait() {
 void Tfmain::FormCreate(TObject* /*sender*/) {
   started_ = std::chrono::steady_clock::now();
   const std::string ini = JournalIniPath();
-  const std::string path = GetPrivateProfileString("db", "main", "logon1.mdb", ini);
   lockWaitMs_ = LockWaitMs(GetPrivateProfileString("db", "locktimeout", "", ini),
                            std::getenv(kTimeLimitVariable));
   if (ParamCount() >= 1) {
     SetWidth(0);
     SetHeight(0);
   }
-  Database().F_Set_Database(path);
+  source_ = ReadJournalSource(ini);
+  ApplyJournalSource(Database(), source_, CurrentUserName());
   Recording([&] {
     Database().Open();
     if (RecordingMode()) LeaveLockWait();

@@ -8,6 +8,7 @@
 // application's default handler (a message box, or without a display standard error and a
 // non-zero exit status of a recording run).
 
+#include "app/JournalSource.h"
 #include "app/Mtools.h"
 #include "gui/Form.h"
 #include "runtime/DateTime.h"
@@ -93,8 +94,9 @@ class Tfmain : public TForm {
   // Gives the busy handler what is left of the recording's wait for locks.
   void LeaveLockWait();
 
-  int lockWaitMs_ = 0;   // for the whole recording, from FormCreate on
-  int givenWaitMs_ = 0;  // what LeaveLockWait gave the last step
+  TJournalSource source_;  // what the INI file names, read by FormCreate
+  int lockWaitMs_ = 0;     // for the whole recording, from FormCreate on
+  int givenWaitMs_ = 0;    // what LeaveLockWait gave the last step
   std::chrono::steady_clock::time_point started_;
 };
 

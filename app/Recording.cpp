@@ -67,6 +67,13 @@ bool Allowed(const std::string& path, int what) {
   return faccessat(AT_FDCWD, path.c_str(), what, AT_EACCESS) == 0;
 }
 
+std::string WaitedText(int waitedMs) {
+  char waited[64];
+  std::snprintf(waited, sizeof waited, " (waited %.1f s for another session's lock)",
+                waitedMs / 1000.0);
+  return waited;
+}
+
 }  // namespace
 
 int LockWaitMs(const std::string& setting, const char* timeLimit) {
@@ -87,12 +94,7 @@ TDateTime WholeSeconds(TDateTime value) {
 std::string RecordingFailureText(const std::string& path, const std::string& reason, int daoNumber,
                                  int waitedMs) {
   std::string text = "cannot write the journal database " + path + ": " + reason;
-  if (IsLockError(daoNumber)) {
-    char waited[64];
-    std::snprintf(waited, sizeof waited, " (waited %.1f s for another session's lock)",
-                  waitedMs / 1000.0);
-    return text + waited;
-  }
+  if (IsLockError(daoNumber)) return text + WaitedText(waitedMs);
   // A file or folder the journal cannot use as its group: the usual set-up fault.
   const std::string folder = FolderOf(path);
   const bool access = daoNumber == jet::kDaoReadOnly || !Allowed(path, R_OK | W_OK) ||
@@ -104,6 +106,12 @@ std::string RecordingFailureText(const std::string& path, const std::string& rea
   return text + "; is it root:" + group + " 660 in a folder root:" + group +
          " 2770, as app/README.md describes? (the file " + Describe(path) + ", the folder " +
          Describe(folder) + ")";
+}
+
+std::string ServerRecordingFailureText(const std::string& source, const std::string& reason,
+                                       int daoNumber, int waitedMs) {
+  const std::string text = "cannot write the journal on " + source + ": " + reason;
+  return IsLockError(daoNumber) ? text + WaitedText(waitedMs) : text;
 }
 
 }  // namespace lumo

@@ -35,4 +35,10 @@ TDateTime WholeSeconds(TDateTime value);
 std::string RecordingFailureText(const std::string& path, const std::string& reason, int daoNumber,
                                  int waitedMs);
 
+// The same for a journal on a server: "cannot write the journal on <source>: <reason>", with
+// the wait for lock errors. `source` names the data source without its password; there is
+// no file or folder to describe (what a user may do there is the server's to say).
+std::string ServerRecordingFailureText(const std::string& source, const std::string& reason,
+                                       int daoNumber, int waitedMs);
+
 }  // namespace lumo

@@ -88,5 +88,15 @@ TEST_F(RecordingFailureTest, LockProblemsSayHowLongTheJournalWaitedAndOtherProbl
             "cannot write the journal database " + database_ + ": Unrecognized database format");
 }
 
+TEST(RecordingTest, ServerProblemsNameTheSourceAndNoFileSetUp) {
+  // The source given is the file path's place: there is nothing of a file to describe, even
+  // when a file of that name happens to lie in the working folder.
+  EXPECT_EQ(ServerRecordingFailureText("ODBC;DSN=logonjournal", "ODBC--call failed. permission denied", 3146, 9000),
+            "cannot write the journal on ODBC;DSN=logonjournal: ODBC--call failed. permission denied");
+  EXPECT_EQ(ServerRecordingFailureText("logonjournal", "Could not update; currently locked.", 3218, 4000),
+            "cannot write the journal on logonjournal: Could not update; currently locked. (waited 4.0 s for another "
+            "session's lock)");
+}
+
 }  // namespace
 }  // namespace lumo

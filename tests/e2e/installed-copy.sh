@@ -27,7 +27,7 @@ pamdir=$(cache LUMO_PAM_MODULE_DIR)
 
 echo "--- what is installed"
 for file in bin/jetsh bin/lumo-facts "$journaldir/logonjournal" "$journaldir/libguiqt.so" \
-            "$pamdir/pam_logonjournal.so" share/pam-configs/logonjournal share/logonjournal/logon.sql \
+            "$pamdir/pam_logonjournal.so" share/pam-configs/logonjournal share/logonjournal/logon.sql share/logonjournal/logon-postgresql.sql \
             share/man/man1/logonjournal.1.gz share/man/man1/jetsh.1.gz share/man/man8/pam_logonjournal.8.gz \
             "$libdir/liblumo.so" "$libdir/liblumo.so.0" "$libdir/lumo/libguiqt.so" \
             "$libdir/cmake/Lumo/LumoConfig.cmake" "$libdir/cmake/Lumo/LumoConfigVersion.cmake" \
