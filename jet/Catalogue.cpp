@@ -3,6 +3,7 @@
 #include <map>
 
 #include "jet/DaoConstants.h"
+#include "jet/DaoErrors.h"
 #include "jet/DatabaseFile.h"
 #include "jet/RowCounts.h"
 #include "jet/ValueCodec.h"
@@ -123,7 +124,14 @@ bool Catalogue::HasTable(std::string_view name) {
   return false;
 }
 
-bool Catalogue::HasSystemTable(const char* name) { return HasTable(name); }
+bool Catalogue::HasSystemTable(const char* name) { return file_.OwnedByEngine() && HasTable(name); }
+
+void Catalogue::CheckEngineTablesAllowed() {
+  // A server's schema is its administrators': the engine adds no tables of its own there, so
+  // what only they could hold (saved query definitions, user-defined properties, index flags,
+  // relations and dates of the engine's own) is not supported on a server.
+  if (!file_.OwnedByEngine()) RaiseDaoError(kDaoNotSupported, {}, "DAO.Database");
+}
 
 int32_t Catalogue::TableAttributes(std::string_view name) { return IsSystemName(name) ? dbSystemObject : 0; }
 
@@ -544,6 +552,7 @@ void Catalogue::ForgetField(std::string_view table, std::string_view field) {
 }
 
 void Catalogue::EnsureSystemTables() {
+  CheckEngineTablesAllowed();
   if (HasSystemTable("MSysObjects") && HasSystemTable("MSysQueries") && HasSystemTable("MSysProperties") &&
       HasSystemTable("MSysIndexes")) {
     return;
@@ -566,6 +575,7 @@ void Catalogue::EnsureSystemTables() {
 }
 
 void Catalogue::EnsureRelationsTable() {
+  CheckEngineTablesAllowed();
   if (HasSystemTable("MSysRelationships")) return;
   file_.CheckWritable();
   file_.Connection().Exec(
@@ -578,6 +588,7 @@ void Catalogue::EnsureRelationsTable() {
 }
 
 void Catalogue::EnsureAccessTable() {
+  CheckEngineTablesAllowed();
   if (HasSystemTable("MSysAccess")) return;
   file_.CheckWritable();
   file_.Connection().Exec("CREATE TABLE IF NOT EXISTS MSysAccess (Password VARCHAR(20))");

@@ -19,7 +19,9 @@
 // They are created on first need (a file made by the engine has all but MSysRelationships,
 // MSysAccess and MSysRowCounts from the start, the last with its first table) and appear in
 // TableDefs with attributes dbSystemObject. A file opened read-only, or a foreign file nobody
-// wrote to, simply has no query definitions, properties or dates.
+// wrote to, simply has no query definitions, properties or dates. A server's database
+// (DatabaseFile::OwnedByEngine false) never gets these tables: it has no saved query
+// definitions, properties or dates, and storing any answers 3251.
 //
 // Errors: writes answer 3027 on a read-only file; failures of the back-end pass through its
 // error mapper.
@@ -134,6 +136,8 @@ class Catalogue {
   void ReadColumns(TableInfo& table);
   void ReadIndexes(TableInfo& table);
   bool HasSystemTable(const char* name);
+  // Raises 3251 on a database that is not the engine's own (a server's).
+  void CheckEngineTablesAllowed();
 
   DatabaseFile& file_;
   std::unique_ptr<Cache> cache_;

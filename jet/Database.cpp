@@ -324,7 +324,7 @@ void Database::SetQueryTimeout(int seconds) {
   CheckValid();
   if (seconds < 0) Raise(kDaoInvalidArgument);
   state_->queryTimeout = seconds;
-  state_->file->SetBusyTimeoutMs(seconds == 0 ? kDefaultBusyTimeoutMs : seconds * 1000);
+  state_->file->SetQueryTimeout(seconds);
 }
 
 void Database::Execute(const std::string& sql, int options) {

@@ -17,7 +17,8 @@
 //   Close                   closes every recordset opened from it; later calls answer 3420
 //   NewPassword(old, new)   the database password (3031 when `old` is wrong)
 // QueryTimeout reports 60 until set; setting it makes the connection wait that many seconds
-// for another process's lock (0: the engine's default wait).
+// for another process's lock (0: the engine's default wait), and on a server also ends a
+// statement that runs longer (3146, naming the server's cancellation; 0: no limit).
 //
 // The database of an ODBC direct connection (Connection, which is one) sends its SQL to the
 // server as written: Execute and OpenRecordset pass it through, CreateQueryDef makes

@@ -126,6 +126,7 @@ void DatabaseFile::NoteInsert(const std::string& table) {
 }
 
 void DatabaseFile::CheckPassword() {
+  if (!OwnedByEngine()) return;  // the server checked the login
   const std::string stored = Password();
   if (!stored.empty() && stored != options_.password) RaiseDaoError(kDaoBadPassword, {}, kSource);
 }
@@ -175,8 +176,16 @@ void DatabaseFile::SetBusyTimeoutMs(int milliseconds) {
   if (connection_) connection_->SetBusyTimeout(busyTimeoutMs_);
 }
 
+void DatabaseFile::SetQueryTimeout(int seconds) {
+  SetBusyTimeoutMs(seconds == 0 ? kDefaultBusyTimeoutMs : seconds * 1000);
+  if (!connection_) return;
+  connection_->SetQueryTimeout(seconds);
+  // Statements take the time-out when they are prepared: the cached ones are made anew.
+  statements_.Clear();
+}
+
 std::string DatabaseFile::Password() {
-  if (!catalogue_.HasTable("MSysAccess")) return {};
+  if (!OwnedByEngine() || !catalogue_.HasTable("MSysAccess")) return {};
   storage::Statement& statement = Statement("SELECT Password FROM MSysAccess LIMIT 1");
   std::string password;
   if (statement.Step() && statement.TypeOf(0) != ColumnType::Null) password = statement.ColumnText(0);
@@ -186,6 +195,7 @@ std::string DatabaseFile::Password() {
 
 void DatabaseFile::NewPassword(const std::string& oldPassword, const std::string& newPassword) {
   CheckWritable();
+  if (!OwnedByEngine()) RaiseDaoError(kDaoNotSupported, {}, "DAO.Database");
   if (newPassword.size() > kMaxPasswordLength) RaiseDaoError(kDaoInvalidArgument, {}, "DAO.Database");
   if (Password() != oldPassword) RaiseDaoError(kDaoBadPassword, {}, "DAO.Database");
   catalogue_.EnsureAccessTable();

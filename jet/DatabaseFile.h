@@ -66,6 +66,10 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   DatabaseFile& operator=(const DatabaseFile&) = delete;
 
   const std::string& Path() const { return path_; }
+  // Whether the database is one of the engine's files (storage::BackEnd::OwnsDatabases): it
+  // has the engine's own tables, a password of its own, and is known by its path. A server's
+  // database has none of these.
+  bool OwnedByEngine() const { return backEnd_->OwnsDatabases(); }
   bool ReadOnly() const { return options_.readOnly; }
   bool Exclusive() const { return options_.exclusive; }
   // Raises 3027 when the file was opened read-only, 3420 when it is closed.
@@ -99,13 +103,19 @@ class DatabaseFile : public std::enable_shared_from_this<DatabaseFile> {
   // After an insert into `table` (by Execute or a recordset's Update): when the table has a
   // counter, the counter of the row the connection added last becomes @@IDENTITY.
   void NoteInsert(const std::string& table);
+  // The counter value a row writer read back from the row it added becomes @@IDENTITY.
+  void NoteIdentity(int64_t counter) { *identity_ = counter; }
 
   // The busy timeout of the connection (Database.QueryTimeout sets it in seconds).
   int BusyTimeoutMs() const { return busyTimeoutMs_; }
   void SetBusyTimeoutMs(int milliseconds);
+  // Database.QueryTimeout: the wait for another session's lock (0: the engine's default
+  // wait), and on a server also how long a statement may run (0: without limit).
+  void SetQueryTimeout(int seconds);
 
-  // The database password (empty when none); NewPassword changes it (3031 when `oldPassword`
-  // is not the current one).
+  // The database password (empty when none, always on a server, whose logins the server
+  // checks); NewPassword changes it (3031 when `oldPassword` is not the current one, 3251 on
+  // a server).
   std::string Password();
   void NewPassword(const std::string& oldPassword, const std::string& newPassword);
 

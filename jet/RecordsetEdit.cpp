@@ -136,7 +136,15 @@ void Recordset::Edit() {
   const RowPosition position = CurrentRow();
   DiscardEdit();  // a second Edit starts over
   const RowKey key = s.rows->KeyAt(position);
-  if (s.lockEdits) s.lock = std::make_unique<WriteScope>(*s.file);
+  if (s.lockEdits) {
+    s.lock = std::make_unique<WriteScope>(*s.file);
+    try {
+      WriterOf(s).LockRow(TargetOf(s), key);
+    } catch (...) {
+      s.ReleaseLock();
+      throw;
+    }
+  }
   RowReader reader(*s.file, s.Plan(), s.Columns());
   std::optional<std::vector<StoredValue>> stored = reader.ReadStored(key);
   s.ForgetRow();
@@ -185,7 +193,11 @@ void Recordset::Update(int updateType, bool force) {
       // A recordset that was empty now has a row behind its cursor.
       if (s.bof && s.eof) s.bof = false;
     } else {
-      if (!s.lockEdits && !force) CheckUnchangedSinceEdit(s);
+      if (!s.lockEdits && !force) {
+        // No other session may change the row between the check and the write.
+        WriterOf(s).LockRow(target, s.editKey);
+        CheckUnchangedSinceEdit(s);
+      }
       const std::vector<storage::FieldWrite> fields = FieldsToWrite(s, false);
       if (!fields.empty() && !WriterOf(s).Update(target, s.editKey, fields)) {
         s.ForgetRow();

@@ -20,7 +20,7 @@ void AddRowCount(DatabaseFile& file, const std::string& table) {
 }
 
 void ForgetRowCount(DatabaseFile& file, const std::string& table) {
-  if (!file.Schema().HasTable(kRowCountsTable)) return;
+  if (!file.OwnedByEngine() || !file.Schema().HasTable(kRowCountsTable)) return;
   storage::Statement& statement =
       file.Statement(std::string("DELETE FROM ") + kRowCountsTable + " WHERE TableName = ?1");
   statement.BindText(1, table);

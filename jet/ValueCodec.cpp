@@ -89,6 +89,48 @@ const Variant* InFieldForm(const Variant& value, const JetFieldType& type) {
   return nullptr;
 }
 
+// Currency the size of a double's exact integers is kept exact by the double; beyond it
+// (2^53 ten-thousandths) only the digits a back-end gives for an exact number are.
+constexpr double kCurrencyExactInDouble = 9007199254740992.0 / 10000.0;
+
+// The Currency of an exact decimal text ("-922337203685477.5807"), rounded half away from zero
+// at four decimals; nullopt for any other text or a value beyond Currency's range.
+std::optional<Currency> ExactCurrency(std::string_view text) {
+  size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) ++i;
+  uint64_t scaled = 0;
+  int decimals = -1;  // digits seen after the point, -1 before it
+  bool digits = false;
+  bool roundUp = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '.' && decimals < 0) {
+      decimals = 0;
+      continue;
+    }
+    if (c < '0' || c > '9') return std::nullopt;
+    digits = true;
+    if (decimals >= 4) {
+      if (decimals == 4) roundUp = c >= '5';
+      ++decimals;
+      continue;
+    }
+    if (scaled > (UINT64_MAX - 9) / 10) return std::nullopt;
+    scaled = scaled * 10 + static_cast<uint64_t>(c - '0');
+    if (decimals >= 0) ++decimals;
+  }
+  if (!digits) return std::nullopt;
+  for (int d = decimals < 0 ? 0 : std::min(decimals, 4); d < 4; ++d) {
+    if (scaled > UINT64_MAX / 10) return std::nullopt;
+    scaled *= 10;
+  }
+  if (roundUp) ++scaled;
+  const uint64_t limit = negative ? uint64_t{1} << 63 : (uint64_t{1} << 63) - 1;
+  if (scaled > limit) return std::nullopt;
+  return Currency::FromScaled(negative ? static_cast<int64_t>(0 - scaled) : static_cast<int64_t>(scaled));
+}
+
 }  // namespace
 
 std::optional<std::string> StoredGuidText(const Variant& value) {
@@ -157,6 +199,10 @@ Variant ReadColumnValue(const storage::Statement& statement, int column, const J
       switch (type.type) {
         case dbBoolean: return Variant(number != 0.0);
         case dbCurrency: {
+          // A large amount from an exact number of a server: its digits, not the double.
+          if (std::abs(number) >= kCurrencyExactInDouble) {
+            if (auto exact = ExactCurrency(statement.ColumnTextView(column))) return Variant::FromCurrency(*exact);
+          }
           Currency value;
           if (Currency::TryFromDouble(number, value)) return Variant::FromCurrency(value);
           return Variant(number);

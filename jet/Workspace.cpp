@@ -16,6 +16,8 @@ namespace {
 constexpr const char* kSource = "DAO.Workspace";
 constexpr int kMaxTransactionLevels = 5;
 constexpr int kNoInstallableIsam = 3170;
+// The connect text's type of server databases.
+constexpr const char* kOdbcType = "ODBC";
 
 struct ConnectText {
   std::string type;  // the source type before the first ";" ("" or "MS Access" for our files)
@@ -46,6 +48,31 @@ bool IsExclusive(const Variant& options) {
   } catch (const Exception&) {
     RaiseDaoError(kDaoInvalidArgument, {}, kSource);
   }
+}
+
+// The connect text that opens a server's database: the connect text when it names its source
+// (DSN=, DRIVER=, FILEDSN=); else the name when it is a connect text itself ("ODBC;DSN=..."),
+// with the connect text's other parts; else the connect text with the name as its data
+// source (OpenDatabase("logonjournal", , , "ODBC;UID=...;PWD=...")).
+std::string SourceText(const std::string& name, const std::string& connect) {
+  bool namesSource = false;
+  for (const std::string& part : Split(connect, ';')) {
+    const size_t equals = part.find('=');
+    if (equals == std::string::npos) continue;
+    const std::string key = Trim(part.substr(0, equals));
+    namesSource = namesSource || SameText(key, "DSN") || SameText(key, "DRIVER") || SameText(key, "FILEDSN");
+  }
+  const std::string trimmed = Trim(name);
+  if (namesSource || trimmed.empty()) return connect;
+  if (StartsText(std::string(kOdbcType) + ";", trimmed)) {
+    std::string rest = Trim(connect);
+    if (StartsText(kOdbcType, rest)) rest = Trim(rest.substr(std::string_view(kOdbcType).size()));
+    while (!rest.empty() && rest.front() == ';') rest.erase(0, 1);
+    return rest.empty() ? trimmed : trimmed + (trimmed.back() == ';' ? "" : ";") + rest;
+  }
+  std::string text = Trim(connect);
+  if (text.empty()) text = kOdbcType;
+  return text + (text.back() == ';' ? "" : ";") + "DSN=" + trimmed;
 }
 
 std::string SavepointName(int level) { return "lumo_trans_" + std::to_string(level); }
@@ -100,25 +127,41 @@ std::shared_ptr<Database> Workspace::OpenDatabase(const std::string& name, const
   ConnectText parsed = ParseConnect(connect);
   // A direct workspace opens its databases as connections.
   if (type_ == dbUseODBC) return OpenConnection(name, dbDriverNoPrompt, readOnly, connect);
+  // "ODBC;DSN=..." may come as the name alone.
+  if (parsed.type.empty() && StartsText(std::string(kOdbcType) + ";", Trim(name))) parsed.type = kOdbcType;
   // A source type the engine has no storage back-end for needs a driver it does not have.
-  storage::BackEndFor(parsed.type);
-  if (Trim(name).empty()) Raise(kDaoFileNotFound, {name});
+  std::shared_ptr<storage::BackEnd> backEnd = storage::BackEndFor(parsed.type);
   OpenOptions openOptions;
-  openOptions.exclusive = IsExclusive(options);
   openOptions.readOnly = readOnly;
-  openOptions.password = parsed.password;
   openOptions.type = parsed.type;
-  std::shared_ptr<DatabaseFile> file = DatabaseFile::OpenInSession(OpenFileAt(name), openOptions);
-  if (!file) file = DatabaseFile::Open(name, openOptions);
+  std::string path = name;
+  if (backEnd->OwnsDatabases()) {
+    if (Trim(name).empty()) Raise(kDaoFileNotFound, {name});
+    openOptions.exclusive = IsExclusive(options);
+    openOptions.password = parsed.password;
+  } else {
+    // A server's database: the connect text names it, the server checks the login (no
+    // database password of the engine's), and it is shared by design. The options say
+    // whether the driver may prompt; nothing here ever does.
+    (void)options;
+    path = SourceText(name, connect);
+  }
+  std::shared_ptr<DatabaseFile> file = DatabaseFile::OpenInSession(OpenFileAt(path), openOptions);
+  if (!file) file = DatabaseFile::Open(path, openOptions);
   return Adopt(std::make_shared<Database>(std::move(file), name, connect));
 }
 
 std::shared_ptr<DatabaseFile> Workspace::OpenFileAt(const std::string& path) const {
   for (const auto& database : *databases_) {
     if (!database->IsValid() || !database->File()->IsOpen()) continue;
-    // The same file under any name: a relative path, a link.
+    const std::shared_ptr<DatabaseFile>& file = database->File();
+    // A server's database by its connect text; a file under any name: a relative path, a link.
+    if (!file->OwnedByEngine()) {
+      if (file->Path() == path) return file;
+      continue;
+    }
     std::error_code error;
-    if (std::filesystem::equivalent(database->File()->Path(), path, error)) return database->File();
+    if (std::filesystem::equivalent(file->Path(), path, error)) return file;
   }
   return nullptr;
 }

@@ -13,6 +13,7 @@
 #include "jet/Recordset.h"
 #include "jet/RowCounts.h"
 #include "jet/TableDef.h"
+#include "jet/odbc/OdbcBackEnd.h"
 #include "jet/sql/JetSqlTranslator.h"
 #include "runtime/Exceptions.h"
 #include "runtime/StrUtils.h"
@@ -20,6 +21,13 @@
 namespace lumo::tools {
 
 using namespace lumo::jet;
+
+namespace {
+
+// OpenDatabase's options for a connect text: the driver never asks for what it lacks.
+constexpr int kDriverNoPrompt = 1;
+
+}  // namespace
 
 JetShell::JetShell(ShellOptions options, std::ostream& out, std::ostream& err)
     : options_(std::move(options)), out_(out), err_(err), engine_(std::make_unique<DBEngine>("3.6")) {}
@@ -35,6 +43,15 @@ JetShell::~JetShell() {
 }
 
 void JetShell::Open() {
+  // A connect text names a server's database; the server makes its databases and checks the
+  // login, so nothing is created and no database password applies.
+  if (StartsText("ODBC;", options_.path)) {
+    odbc::RegisterOdbcBackEnd();
+    if (options_.create) throw std::runtime_error("a server's database is made on the server, not with --create");
+    if (!options_.password.empty()) throw std::runtime_error("the password of a server's login goes in PWD=");
+    database_ = engine_->OpenDatabase({}, Variant(kDriverNoPrompt), options_.readOnly, options_.path);
+    return;
+  }
   if (options_.create) {
     std::string locale = dbLangGeneral;
     if (!options_.password.empty()) locale += ";pwd=" + options_.password;

@@ -18,11 +18,12 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: jetsh [options] DATABASE [SQL ...]\n"
-    "Runs Jet SQL on a database file: each SQL argument (one statement, taken whole),\n"
-    "else the statements of -f FILE, else those on standard input, each as soon as its\n"
-    "\";\" is read. On a terminal it prompts, with line editing and a history kept in\n"
-    "~/.jetsh_history (or $JETSH_HISTORY). \"--\" begins a comment; lines beginning with\n"
-    "\".\" are commands (.help lists them).\n"
+    "Runs Jet SQL on a database file, or on a server's database when DATABASE is an\n"
+    "ODBC connect text (\"ODBC;DSN=name;UID=user;PWD=password;\"): each SQL argument\n"
+    "(one statement, taken whole), else the statements of -f FILE, else those on\n"
+    "standard input, each as soon as its \";\" is read. On a terminal it prompts, with\n"
+    "line editing and a history kept in ~/.jetsh_history (or $JETSH_HISTORY). \"--\"\n"
+    "begins a comment; lines beginning with \".\" are commands (.help lists them).\n"
     "\n"
     "  -c, --create          make a new, empty database file first\n"
     "  -f, --file FILE       read statements from FILE\n"

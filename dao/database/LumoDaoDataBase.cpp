@@ -9,6 +9,7 @@
 #include "jet/Database.h"
 #include "jet/DatabaseFile.h"
 #include "jet/Workspace.h"
+#include "jet/odbc/OdbcBackEnd.h"
 #include "runtime/Com.h"
 #include "runtime/Registry.h"
 #include "runtime/StrUtils.h"
@@ -26,7 +27,10 @@ constexpr const char* kOldDao =
 // automation layer the first time a database component needs them.
 void EnsureEngineClasses() {
   static std::once_flag once;
-  std::call_once(once, [] { jet::RegisterEngineClasses(); });
+  std::call_once(once, [] {
+    jet::RegisterEngineClasses();
+    jet::odbc::RegisterOdbcBackEnd();
+  });
 }
 
 // The engine object of a class, or nullptr when the class cannot be created.

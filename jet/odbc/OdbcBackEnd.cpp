@@ -1,7 +1,11 @@
 #include "jet/odbc/OdbcBackEnd.h"
 
+#include <mutex>
+
 #include "jet/DaoErrors.h"
 #include "jet/odbc/OdbcConnection.h"
+#include "jet/odbc/OdbcRowWriter.h"
+#include "jet/odbc/OdbcSchemaWriter.h"
 
 namespace lumo::jet::odbc {
 
@@ -9,6 +13,8 @@ namespace {
 
 class OdbcBackEnd final : public storage::BackEnd {
  public:
+  bool OwnsDatabases() const noexcept override { return false; }
+
   std::shared_ptr<storage::Connection> Open(const storage::ConnectionSettings& settings) override {
     return std::make_shared<OdbcConnection>(settings.path, settings.readOnly, settings.busyTimeoutMs);
   }
@@ -22,29 +28,30 @@ class OdbcBackEnd final : public storage::BackEnd {
   void Discard(const std::string& path) noexcept override { (void)path; }
 
   // A session of its own on the same source: a server serves a long read beside the
-  // session's writes without holding them up.
+  // session's writes without holding them up. Not while the session is in a transaction,
+  // whose own writes the scan must see; with the session's time-out for its statements.
   std::unique_ptr<storage::Connection> OpenScan(storage::Connection& session,
                                                 const storage::ConnectionSettings& settings) override {
-    return std::make_unique<OdbcConnection>(session.Path(), true, settings.busyTimeoutMs);
+    if (session.InTransaction()) return nullptr;
+    auto scan = std::make_unique<OdbcConnection>(session.Path(), true, settings.busyTimeoutMs);
+    if (const auto* odbc = dynamic_cast<const OdbcConnection*>(&session)) scan->SetQueryTimeout(odbc->QueryTimeout());
+    return scan;
   }
 
-  std::unique_ptr<storage::RowWriter> MakeRowWriter(DatabaseFile& file) override {
-    // The server's row writer (INSERT ... RETURNING the key, writes by primary key with the
-    // optimistic check) is not built yet; recordsets on a server cannot write rows.
-    (void)file;
-    RaiseDaoError(kDaoNotSupported, {}, "DAO.Recordset");
-  }
+  std::unique_ptr<storage::RowWriter> MakeRowWriter(DatabaseFile& file) override { return MakeOdbcRowWriter(file); }
 
   std::unique_ptr<storage::SchemaWriter> MakeSchemaWriter(DatabaseFile& file, std::string source) override {
-    // The server's schema writer (tables, indexes and relations in the server's DDL) is not
-    // built yet; schema changes on a server answer that they are not supported.
-    (void)file;
-    RaiseDaoError(kDaoNotSupported, {}, std::move(source));
+    return MakeOdbcSchemaWriter(file, std::move(source));
   }
 };
 
 }  // namespace
 
 std::shared_ptr<storage::BackEnd> MakeOdbcBackEnd() { return std::make_shared<OdbcBackEnd>(); }
+
+void RegisterOdbcBackEnd() {
+  static std::once_flag once;
+  std::call_once(once, [] { storage::RegisterBackEnd("ODBC", MakeOdbcBackEnd()); });
+}
 
 }  // namespace lumo::jet::odbc

@@ -15,4 +15,12 @@ namespace lumo::jet::odbc {
 
 std::shared_ptr<storage::BackEnd> MakeOdbcBackEnd();
 
+// Registers the back-end under the type "ODBC" (once; later calls change nothing). The
+// engine cannot do it itself: this library is built on the engine, not the engine on it.
+// Whoever makes engines for programs and links both calls it before the first open: the
+// database component with the engine's classes (dao/database), the database shell, tests.
+// Linking the back-end costs a program nothing until an ODBC source is opened: the driver
+// manager is loaded then (OdbcApi.h).
+void RegisterOdbcBackEnd();
+
 }  // namespace lumo::jet::odbc

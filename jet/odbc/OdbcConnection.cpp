@@ -1,5 +1,6 @@
 #include "jet/odbc/OdbcConnection.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -259,8 +260,28 @@ uint32_t OdbcConnection::ChangeCounter() const noexcept {
 }
 
 void OdbcConnection::SetBusyTimeout(int milliseconds) {
-  Exec("SET lock_timeout = " + std::to_string(milliseconds < 0 ? 0 : milliseconds));
-  busyTimeoutMs_ = milliseconds;
+  busyTimeoutMs_ = milliseconds < 0 ? 0 : milliseconds;
+  ApplyLockTimeout();
+}
+
+void OdbcConnection::SetQueryTimeout(int seconds) {
+  queryTimeout_ = seconds < 0 ? 0 : seconds;
+  ApplyLockTimeout();
+}
+
+void OdbcConnection::ApplyLockTimeout() {
+  // A statement that spends its time waiting for another session's lock answers the
+  // locking error (3218), not the time-out: the wait ends a little before the statement's
+  // time is up.
+  constexpr int kLockBeforeTimeoutMs = 250;
+  int wait = busyTimeoutMs_;
+  const int limit = queryTimeout_ * 1000;
+  if (queryTimeout_ > 0 && (wait == 0 || wait > limit - kLockBeforeTimeoutMs)) {
+    wait = std::max(limit - kLockBeforeTimeoutMs, limit / 2);
+  }
+  if (wait == appliedLockTimeoutMs_) return;
+  Exec("SET lock_timeout = " + std::to_string(wait));
+  appliedLockTimeoutMs_ = wait;
 }
 
 storage::CatalogueReader& OdbcConnection::Catalogue() {

@@ -14,7 +14,9 @@
 // Savepoints are the server's (SAVEPOINT, RELEASE, ROLLBACK TO).
 //
 // The busy timeout is the server's lock_timeout: a statement that waits longer for a row or
-// table another session holds fails with 3218.
+// table another session holds fails with 3218. The query time-out (SQL_ATTR_QUERY_TIMEOUT of
+// every statement) bounds every statement; the lock wait ends a little before it, so that a
+// statement that only waited for a lock answers the locking error.
 //
 // The change counter is taken from the server's snapshot (the transactions running and the
 // next to start): it moves when any session commits a change, and stays within a Read
@@ -68,6 +70,10 @@ class OdbcConnection final : public storage::Connection {
   uint32_t ChangeCounter() const noexcept override;
   void SetBusyTimeout(int milliseconds) override;
   int BusyTimeout() const noexcept override { return busyTimeoutMs_; }
+  // SQL_ATTR_QUERY_TIMEOUT of every statement of the connection (60 seconds until set, as
+  // DAO's default).
+  void SetQueryTimeout(int seconds) override;
+  int QueryTimeout() const noexcept { return queryTimeout_; }
 
   storage::CatalogueReader& Catalogue() override;
   const storage::ErrorMapper& Errors() const noexcept override { return errors_; }
@@ -83,6 +89,8 @@ class OdbcConnection final : public storage::Connection {
  private:
   void EndTransaction(SQLSMALLINT completion);
   void SetAutocommit(bool on);
+  // The server's lock_timeout from the busy timeout, within the statement time-out.
+  void ApplyLockTimeout();
   // Runs a statement of the connection's own whose result is one text value ("" for none).
   std::string QueryText(const std::string& sql) const;
 
@@ -94,6 +102,8 @@ class OdbcConnection final : public storage::Connection {
   OdbcErrorMapper errors_;
   bool inTransaction_ = false;
   int busyTimeoutMs_ = 0;
+  int queryTimeout_ = 60;
+  int appliedLockTimeoutMs_ = -1;
   int changes_ = 0;
   int64_t totalChanges_ = 0;
   std::unique_ptr<OdbcCatalogueReader> catalogue_;

@@ -7,10 +7,17 @@
 
 namespace lumo::jet::odbc {
 
-std::string PostgresSqlDialect::Limit(std::string_view count) const { return " LIMIT " + std::string(count); }
+namespace {
+
+// The server refuses a negative LIMIT; NULL is its "no limit".
+std::string LimitCount(std::string_view count) { return "NULLIF(GREATEST(" + std::string(count) + ", -1), -1)"; }
+
+}  // namespace
+
+std::string PostgresSqlDialect::Limit(std::string_view count) const { return " LIMIT " + LimitCount(count); }
 
 std::string PostgresSqlDialect::LimitOffset(std::string_view count, std::string_view offset) const {
-  return " LIMIT " + std::string(count) + " OFFSET " + std::string(offset);
+  return " LIMIT " + LimitCount(count) + " OFFSET " + std::string(offset);
 }
 
 std::string PostgresSqlDialect::FunctionName(std::string_view backEndName) const { return std::string(backEndName); }
@@ -122,6 +129,14 @@ std::string PostgresSqlDialect::DerivedTableName(std::string_view name) const {
     quoted += c;
   }
   return quoted + "\"";
+}
+
+std::string FoldedName(std::string_view jetName) {
+  std::string name(jetName);
+  for (char& c : name) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return name;
 }
 
 std::string StoredIndexName(std::string_view table, std::string_view index) {

@@ -59,6 +59,11 @@ class PostgresSqlDialect final : public storage::SqlDialect {
 
 const storage::SqlDialect& PostgresDialect();
 
+// The name a table or column of Jet's gets on the server: ASCII letters in lower case, as the
+// server folds names written without quotes, so that its own clients (psql) name the tables
+// and columns the engine made as they name everything else, without quotes.
+std::string FoldedName(std::string_view jetName);
+
 // "<table>.<index>" and back; the Jet name of a stored name without the table's prefix
 // (compared without regard to case) is the stored name itself (an index another tool made).
 std::string StoredIndexName(std::string_view table, std::string_view index);

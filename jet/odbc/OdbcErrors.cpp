@@ -120,7 +120,12 @@ DaoErrorInfo OdbcErrorMapper::MapFailure(std::string_view state, std::string_vie
     return dao(kDaoRelatedRecordRequired, {primaryTable});
   }
   if (state == "23502") return dao(kDaoRequiredNull, {NameAt(names, 0, {})});
-  if (state == "22001") return dao(kDaoFieldTooSmall);
+  if (state == "22001") {
+    // DAO's text names no column; the server's says which column and how long it may be.
+    DaoErrorInfo info = dao(kDaoFieldTooSmall);
+    if (!message.empty()) info.description += " " + std::string(message);
+    return info;
+  }
   if (state == "40001" || state == "40P01" || state == "55P03") {
     if (!context.lockUser.empty()) return dao(kDaoLockedByUser, {context.lockUser, context.lockMachine});
     return dao(kDaoLocked);

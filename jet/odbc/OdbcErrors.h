@@ -10,7 +10,7 @@
 //   23503 foreign key violation                         3201 for the row that refers, 3200 for
 //                                                       the row referred to (delete or key change)
 //   23502 null in a NOT NULL column                     3314
-//   22001 value too long for the column                 3163
+//   22001 value too long for the column                 3163, the server's message after DAO's
 //   40001 40P01 55P03 serialisation, deadlock, lock     3218 (3260 when the holder is known)
 //   25006 write in a read-only session                  3027
 //   42P01 unknown table                                 3078 (3376 for DDL)

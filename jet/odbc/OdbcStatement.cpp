@@ -99,6 +99,14 @@ OdbcStatement::OdbcStatement(OdbcConnection& connection, std::string_view sql)
   const SQLRETURN rc = api.prepare(handle_, Wide(text), static_cast<SQLINTEGER>(text.size()));
   if (!Succeeded(rc)) Fail(rc);
   parameters_.resize(static_cast<size_t>(plan_.parameterCount));
+  // The connection's time-out for every run of the statement (ODBC's default is none); a
+  // caller may give the statement one of its own afterwards.
+  if (connection_.QueryTimeout() > 0) {
+    const SQLRETURN set =
+        api.setStmtAttr(handle_, SQL_ATTR_QUERY_TIMEOUT,
+                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(connection_.QueryTimeout())), 0);
+    if (!Succeeded(set)) Fail(set);
+  }
   Describe();
 }
 

@@ -54,6 +54,13 @@ class BackEnd {
   virtual std::unique_ptr<SchemaWriter> MakeSchemaWriter(DatabaseFile& file, std::string source) = 0;
   // The writer of single rows to the base tables of `file` (open through this back-end).
   virtual std::unique_ptr<RowWriter> MakeRowWriter(DatabaseFile& file) = 0;
+
+  // Whether the back-end's databases are files of the engine's: named by a path (two paths
+  // may name one file), carrying the engine's own tables (MSys...) for what the back-end's
+  // schema cannot hold: query definitions, properties, object dates, the database password,
+  // row counts. A server's databases are not: a connect text names them, their
+  // administrators decide what they hold, and the server checks who logs in.
+  virtual bool OwnsDatabases() const noexcept { return true; }
 };
 
 // Registers (or replaces) the back-end for a connect text type; the type compares without

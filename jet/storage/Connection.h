@@ -75,6 +75,10 @@ class Connection {
   // How long a call waits for a lock held elsewhere before it answers 3218/3260 (0: not at all).
   virtual void SetBusyTimeout(int milliseconds) = 0;
   virtual int BusyTimeout() const noexcept = 0;
+  // How long one statement may run before it fails (0: as long as it takes), where the
+  // back-end can end a running statement; a file's statements only ever wait for locks,
+  // which the busy timeout bounds.
+  virtual void SetQueryTimeout(int seconds) { (void)seconds; }
 
   // The reader of the back-end's own schema, owned by the connection.
   virtual CatalogueReader& Catalogue() = 0;

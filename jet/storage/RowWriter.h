@@ -55,6 +55,13 @@ class RowWriter {
   virtual bool Update(const RowTarget& target, int64_t key, std::span<const FieldWrite> fields) = 0;
   // Deletes the row with this key; false when there is no such row.
   virtual bool Delete(const RowTarget& target, int64_t key) = 0;
+  // Keeps other sessions from changing the row with this key until the caller's write
+  // transaction ends (the optimistic check before an Update, a pessimistic Edit). Nothing to
+  // do where the write transaction holds the whole database already, as a file's does.
+  virtual void LockRow(const RowTarget& target, int64_t key) {
+    (void)target;
+    (void)key;
+  }
 
  protected:
   RowWriter() = default;

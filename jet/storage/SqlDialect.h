@@ -36,7 +36,8 @@ class SqlDialect {
   virtual std::string_view RowIdName() const = 0;
 
   // " LIMIT <count>" or the back-end's form of it: the clause after ORDER BY that lets only
-  // the first `count` rows through; `count` is an SQL expression.
+  // the first `count` rows through; `count` is an SQL expression, and a count below zero
+  // (the engines bind -1 for "every row") lets every row through.
   virtual std::string Limit(std::string_view count) const = 0;
   // The same with rows skipped first.
   virtual std::string LimitOffset(std::string_view count, std::string_view offset) const = 0;

@@ -15,6 +15,7 @@
 #include "runtime/FormReader.h"
 #include "runtime/FormWriter.h"
 #include "runtime/OsFacts.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo {
 namespace {
@@ -267,7 +268,9 @@ TEST_F(LumoDaoDataBaseTest, OpenTableRefusesOdbcDirectForAccessAndOtherTypes) {
 }
 
 TEST_F(LumoDaoDataBaseTest, OdbcAndIsamSourcesReachTheEngine) {
-  // The engine has no ODBC or ISAM driver: its "installable ISAM" error must come through.
+  // An ODBC source reaches the engine's ODBC back-end, which names the data source nobody
+  // configured; for an ISAM the engine has no driver: its "installable ISAM" error comes
+  // through.
   for (const char* type : {"ODBC", "odbc", "dBASE IV"}) {
     db_->F_Set_DatabaseType(type);
     db_->F_Set_Database("Journal");
@@ -275,7 +278,11 @@ TEST_F(LumoDaoDataBaseTest, OdbcAndIsamSourcesReachTheEngine) {
       db_->Open();
       ADD_FAILURE() << type << " connected";
     } catch (const EOleException& error) {
-      EXPECT_EQ(error.ErrorCode(), 3170) << type;
+      const bool odbc = SameText(type, "ODBC");
+      EXPECT_EQ(error.ErrorCode(), odbc ? 3151 : 3170) << type;
+      if (odbc) {
+        EXPECT_NE(error.Message().find("'Journal'"), std::string::npos) << error.Message();
+      }
     }
     EXPECT_FALSE(db_->Connected());
   }
