@@ -9,6 +9,7 @@
 #include "jet/Database.h"
 #include "jet/DatabaseFile.h"
 #include "jet/Workspace.h"
+#include "jet/odbc/DirectConnection.h"
 #include "jet/odbc/OdbcBackEnd.h"
 #include "runtime/Com.h"
 #include "runtime/Registry.h"
@@ -30,6 +31,7 @@ void EnsureEngineClasses() {
   std::call_once(once, [] {
     jet::RegisterEngineClasses();
     jet::odbc::RegisterOdbcBackEnd();
+    jet::odbc::RegisterDirectConnections();
   });
 }
 

@@ -420,11 +420,7 @@ std::shared_ptr<Connection> OpenDirectConnection(const DirectConnectRequest& req
 }
 
 void RegisterDirectConnections() {
-  try {
-    storage::BackEndFor("ODBC");
-  } catch (const EOleException&) {
-    storage::RegisterBackEnd("ODBC", MakeOdbcBackEnd());
-  }
+  RegisterOdbcBackEnd();
   RegisterDirectConnector(OpenDirectConnection);
 }
 

@@ -27,8 +27,8 @@ namespace lumo::jet::odbc {
 
 class OdbcConnection;
 
-// Registers the connector for direct connections (and the ODBC back-end under "ODBC", when
-// no back-end has that type yet). Safe to call more than once.
+// Registers the connector for direct connections and the ODBC back-end they open their
+// sessions through (RegisterOdbcBackEnd). Safe to call more than once.
 void RegisterDirectConnections();
 
 // A direct connection as OpenConnection makes it: raises 3151 with the driver's message

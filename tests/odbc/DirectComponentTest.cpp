@@ -103,6 +103,12 @@ TEST_F(DirectComponentTest, ADynamicDatasetShowsWhatOtherSessionsChange) {
   for (dataset_->First(); !dataset_->Eof(); dataset_->Next()) names += dataset_->FieldByName("name")->AsString() + ",";
   EXPECT_EQ(names, "Anne,Bert,Carl,");
   EXPECT_EQ(dataset_->RecordCount(), 3);
+  // Posting writes the row on the server.
+  dataset_->First();
+  dataset_->Edit();
+  dataset_->FieldByName("n")->SetAsInteger(12);
+  dataset_->Post();
+  EXPECT_EQ(Psql("SELECT n FROM " + table_ + " WHERE id = 1").output, "12\n");
   dataset_->Close();
 
   // The component refuses dynamic datasets only where the database type is not ODBC; a

@@ -267,6 +267,54 @@ TEST_F(DirectConnectionTest, DynamicRecordsetsSeeOtherSessionsChangesToTheirRows
   EXPECT_FALSE(connection->OpenRecordset(table_, dbOpenDynamic)->Updatable());
 }
 
+TEST_F(DirectConnectionTest, DynamicRecordsetsWriteTheirRowsOptimistically) {
+  MakeTable();
+  std::shared_ptr<Connection> connection = Open();
+  auto rows =
+      connection->OpenRecordset("SELECT id, name, n FROM " + table_ + " ORDER BY id", dbOpenDynamic, 0, dbOptimistic);
+  rows->Edit();
+  rows->Fields().Item("n")->SetValue(Variant(11));
+  rows->Update();
+  EXPECT_EQ(PsqlOutput("SELECT n FROM " + table_ + " WHERE id = 1"), "11\n");
+
+  rows->AddNew();
+  rows->Fields().Item("id")->SetValue(Variant(4));
+  rows->Fields().Item("name")->SetValue(Variant(std::string("Dora")));
+  rows->Update();
+  rows->SetBookmark(rows->LastModified());
+  EXPECT_EQ(rows->Fields().Item("name")->Value().AsString(), "Dora");
+  EXPECT_EQ(PsqlOutput("SELECT name, n IS NULL FROM " + table_ + " WHERE id = 4"), "Dora|t\n");
+
+  // A value longer than the server's column is refused at assignment.
+  rows->MoveFirst();
+  rows->Edit();
+  EXPECT_EQ(DaoNumberOf([&] { rows->Fields().Item("name")->SetValue(Variant(std::string(30, 'x'))); }), 3163);
+  rows->CancelUpdate();
+
+  // Another session changed the row since Edit read it: 3197, and nothing written.
+  rows->MoveNext();
+  rows->Edit();
+  ASSERT_EQ(Psql("UPDATE " + table_ + " SET n = 21 WHERE id = 2").status, 0);
+  rows->Fields().Item("n")->SetValue(Variant(22));
+  EXPECT_EQ(DaoNumberOf([&] { rows->Update(); }), 3197);
+  EXPECT_EQ(PsqlOutput("SELECT n FROM " + table_ + " WHERE id = 2"), "21\n");
+
+  // Deleting: the row is gone for the server and for the recordset.
+  rows->MoveLast();
+  rows->Delete();
+  EXPECT_EQ(DaoNumberOf([&] { rows->Fields().Item("id")->Value(); }), 3167);
+  EXPECT_EQ(PsqlOutput("SELECT count(*) FROM " + table_ + " WHERE id = 4"), "0\n");
+
+  // A statement inside a workspace transaction that rolls back leaves nothing behind.
+  workspace_->BeginTrans();
+  rows->MoveFirst();
+  rows->Edit();
+  rows->Fields().Item("n")->SetValue(Variant(99));
+  rows->Update();
+  workspace_->Rollback();
+  EXPECT_EQ(PsqlOutput("SELECT n FROM " + table_ + " WHERE id = 1"), "11\n");
+}
+
 TEST_F(DirectConnectionTest, MaxRecordsAndTheQueryTimeoutLimitTheStatement) {
   MakeTable();
   std::shared_ptr<Connection> connection = Open();
