@@ -106,9 +106,9 @@ TEST_F(DirectComponentTest, ADynamicDatasetShowsWhatOtherSessionsChange) {
   // Posting writes the row on the server.
   dataset_->First();
   dataset_->Edit();
-  dataset_->FieldByName("n")->SetAsInteger(12);
+  dataset_->FieldByName("n")->SetAsInteger(9);
   dataset_->Post();
-  EXPECT_EQ(Psql("SELECT n FROM " + table_ + " WHERE id = 1").output, "12\n");
+  EXPECT_EQ(Psql("SELECT n FROM " + table_ + " WHERE id = 1").output, "9\n");
   dataset_->Close();
 
   // The component refuses dynamic datasets only where the database type is not ODBC; a
