@@ -503,6 +503,7 @@ int TDataSet::CompareBookmarkOrder(const TBookmark&, const TBookmark&) { return 
 std::unique_ptr<TStream> TDataSet::OpenBlobStream(TField*, TBlobStreamMode) { return nullptr; }
 bool TDataSet::CopyCurrentRecord(TRecordBuffer) { return false; }
 bool TDataSet::FetchFieldText(TField*, std::string&) { return false; }
+bool TDataSet::FetchFieldTimeStamp(TField*, TTimeStamp&) { return false; }
 bool TDataSet::Locate(const std::string&, const Variant&, TLocateOptions) { return false; }
 Variant TDataSet::LookupValues(const std::string&, const Variant&, const std::string&) {
   return Variant::Null();

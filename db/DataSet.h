@@ -233,6 +233,10 @@ class TDataSet : public TComponent {
   // AsString: true when the dataset answered (`text` then holds the value, empty for Null),
   // false when the field is to read its binary form through FetchFieldValue instead.
   virtual bool FetchFieldText(TField* field, std::string& text);  // default: false
+  // A date or time field's stored value as a time stamp, for AsString and AsDateTime: true
+  // when the dataset answered with a value, false when the field is to read its binary
+  // form through FetchFieldValue (Null included).
+  virtual bool FetchFieldTimeStamp(TField* field, TTimeStamp& stamp);  // default: false
   virtual bool Locate(const std::string& keyFields, const Variant& keyValues,
                       TLocateOptions options);  // default: false
   virtual Variant LookupValues(const std::string& keyFields, const Variant& keyValues,

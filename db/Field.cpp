@@ -147,6 +147,13 @@ bool TField::GetDataText(std::string& text) const {
   return dataSet_->FetchFieldText(const_cast<TField*>(this), text);
 }
 
+bool TField::GetDataTimeStamp(TTimeStamp& stamp) const {
+  CheckDataSet();
+  if (validating_ != nullptr || !dataSet_->Active()) return false;
+  if (dataSet_->State() == TDataSetState::dsBrowse && dataSet_->IsEmpty()) return false;
+  return dataSet_->FetchFieldTimeStamp(const_cast<TField*>(this), stamp);
+}
+
 void TField::SetData(const void* buffer) {
   CheckCanModify();
   dataSet_->StoreFieldValue(this, buffer);

@@ -132,6 +132,8 @@ class TField : public TComponent {
   // The value as the dataset keeps it as text (FetchFieldText), where it does; false when
   // the value is to be read through GetData.
   bool GetDataText(std::string& text) const;
+  // A date or time value as the dataset keeps it (FetchFieldTimeStamp), where it does.
+  bool GetDataTimeStamp(TTimeStamp& stamp) const;
   // Runs the validation (OnValidate) for a value about to be stored; called by the dataset.
   virtual void Validate(const void* buffer);
   // The value changed: OnChange. Called through the dataset's field-change event.

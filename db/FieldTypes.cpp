@@ -307,6 +307,8 @@ TTimeField::TTimeField(TComponent* owner) : TDateTimeField(owner) { SetDataType(
 int32_t TDateTimeField::DataSize() const { return DataType() == ftDateTime ? 8 : 4; }
 
 bool TDateTimeField::FetchTimeStamp(TTimeStamp& stamp) const {
+  // A dataset that keeps the stamp hands it over without the binary form in between.
+  if (GetDataTimeStamp(stamp)) return true;
   if (DataType() == ftDateTime) {
     double milliSeconds = 0;
     if (!GetData(&milliSeconds)) return false;

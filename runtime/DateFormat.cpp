@@ -244,23 +244,39 @@ struct DirectPattern {
     return true;
   }
 
-  void Write(const DateTimeParts& parts, const FormatSettings& settings, std::string& out) const {
+  // The longest text the steps can make: no number of a date or time has more than four
+  // digits, and a literal step is one character.
+  size_t MaxLength() const { return steps.size() * 4; }
+
+  char* Write(const DateTimeParts& parts, const FormatSettings& settings, char* out) const {
     for (const DirectStep& step : steps) {
       switch (step.field) {
         case 'Y':
-          AppendNumber(out, step.width == 2 ? parts.Year % 100 : parts.Year, step.width);
+          out = PutNumber(out, step.width == 2 ? parts.Year % 100 : parts.Year, step.width);
           break;
-        case 'M': AppendNumber(out, parts.Month, step.width); break;
-        case 'D': AppendNumber(out, parts.Day, step.width); break;
-        case 'H': AppendNumber(out, parts.Hour, step.width); break;
-        case 'N': AppendNumber(out, parts.Minute, step.width); break;
-        case 'S': AppendNumber(out, parts.Second, step.width); break;
-        case 'Z': AppendNumber(out, parts.MilliSecond, step.width); break;
-        case '/': out += settings.DateSeparator; break;
-        case ':': out += settings.TimeSeparator; break;
-        default: out += static_cast<char>(step.width); break;
+        case 'M': out = PutNumber(out, parts.Month, step.width); break;
+        case 'D': out = PutNumber(out, parts.Day, step.width); break;
+        case 'H': out = PutNumber(out, parts.Hour, step.width); break;
+        case 'N': out = PutNumber(out, parts.Minute, step.width); break;
+        case 'S': out = PutNumber(out, parts.Second, step.width); break;
+        case 'Z': out = PutNumber(out, parts.MilliSecond, step.width); break;
+        case '/': *out++ = settings.DateSeparator; break;
+        case ':': *out++ = settings.TimeSeparator; break;
+        default: *out++ = static_cast<char>(step.width); break;
       }
     }
+    return out;
+  }
+
+  // `value` is one of a date's or time's numbers: 0 .. 9999.
+  static char* PutNumber(char* out, int value, int minDigits) {
+    const int digits = value >= 1000 ? 4 : value >= 100 ? 3 : value >= 10 ? 2 : 1;
+    const int width = digits > minDigits ? digits : minDigits;
+    for (int i = width - 1; i >= 0; --i) {
+      out[i] = static_cast<char>('0' + value % 10);
+      value /= 10;
+    }
+    return out + width;
   }
 };
 
@@ -284,10 +300,16 @@ bool TryFormatDirect(DirectKind kind, const DateTimeParts& parts, const FormatSe
                                     (parts.Hour != 0 || parts.Minute != 0 || parts.Second != 0));
   if (withDate && !datePattern.Use(settings.ShortDateFormat)) return false;
   if (withTime && !timePattern.Use(settings.LongTimeFormat)) return false;
-  out.reserve(32);
-  if (withDate) datePattern.Write(parts, settings, out);
-  if (withDate && withTime) out += ' ';
-  if (withTime) timePattern.Write(parts, settings, out);
+  // The text is made in place and becomes the result in one piece.
+  char text[256];
+  const size_t most =
+      (withDate ? datePattern.MaxLength() : 0) + 1 + (withTime ? timePattern.MaxLength() : 0);
+  if (most > sizeof text) return false;
+  char* end = text;
+  if (withDate) end = datePattern.Write(parts, settings, end);
+  if (withDate && withTime) *end++ = ' ';
+  if (withTime) end = timePattern.Write(parts, settings, end);
+  out.assign(text, static_cast<size_t>(end - text));
   return true;
 }
 

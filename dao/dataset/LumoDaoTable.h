@@ -411,6 +411,7 @@ class TLumoDaoTable : public TDataSet, public DaoDatasetClient {
   bool FetchFieldValue(TField* field, void* destination) override;
   // The text the record buffer holds for a string field, whenever it fits the field whole.
   bool FetchFieldText(TField* field, std::string& text) override;
+  bool FetchFieldTimeStamp(TField* field, TTimeStamp& stamp) override;
   void PostRecord() override;
   int TranslateText(const std::string* source, std::string* destination, bool toOem) override;
   bool OperationsConsultErrorEvents() const override { return true; }

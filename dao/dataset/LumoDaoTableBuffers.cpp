@@ -363,6 +363,34 @@ bool TLumoDaoTable::FetchFieldText(TField* field, std::string& text) {
   return true;
 }
 
+bool TLumoDaoTable::FetchFieldTimeStamp(TField* field, TTimeStamp& stamp) {
+  if (!cursorOpen_ || field == nullptr) return false;
+  if (field->FieldKind() == TFieldKind::fkCalculated || field->FieldKind() == TFieldKind::fkLookup)
+    return false;
+  TRecordBuffer buffer = StateRecordBuffer();
+  if (buffer == nullptr) return false;
+  const int index = field->FieldNo() - 1;
+  const TDaoValueList& values = *Header(buffer).ValueList;
+  if (index < 0 || static_cast<size_t>(index) >= values.text.size()) return false;
+  // The same reading as FetchFieldValue's, minus the binary form in between: a date keeps
+  // only its day, a time only its milliseconds on the base day.
+  const auto parsed = ParseTimeStampText(values.text[static_cast<size_t>(index)]);
+  if (!parsed) return false;
+  switch (field->DataType()) {
+    case ftDate: stamp = TTimeStamp{0, parsed->Date}; return true;
+    case ftTime: stamp = TTimeStamp{parsed->Time, kDateDelta}; return true;
+    case ftDateTime:
+      // A pair outside the calendar or with more than a day's milliseconds takes the long
+      // way, which carries the surplus over or refuses the value.
+      if (parsed->Date < 1 || parsed->Date > kMaxDayNumber || parsed->Time < 0 ||
+          parsed->Time >= kMSecsPerDay)
+        return false;
+      stamp = *parsed;
+      return true;
+    default: return false;
+  }
+}
+
 void TLumoDaoTable::StoreFieldValue(TField* field, const void* source) {
   TRecordBuffer buffer = StateRecordBuffer();
   if (buffer == nullptr || field == nullptr) return;

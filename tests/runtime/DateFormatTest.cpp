@@ -275,6 +275,54 @@ TEST(DateFormatTest, DefaultTextsMatchTheGeneralFormatter) {
   EXPECT_THROW(DateTimeToStr(kMaxDateTime + 1, all[3]), EConvertError);
 }
 
+// The default texts against the general formatter given the settings' own formats as the
+// pattern, so that the direct path's "c" (date, and the long time unless it is midnight) is
+// checked piece by piece, for formats of every number width, for one whose text is longer
+// than the direct path writes in place, and over midnight, whole seconds and the calendar's
+// ends.
+TEST(DateFormatTest, DefaultTextsAreTheSettingsFormatsJoined) {
+  auto with = [](std::string shortDate, std::string longTime) {
+    FormatSettings settings = FormatSettings::Invariant();
+    settings.ShortDateFormat = std::move(shortDate);
+    settings.LongTimeFormat = std::move(longTime);
+    return settings;
+  };
+  const std::vector<FormatSettings> all = {
+      kGerman,
+      kEnglish,
+      FormatSettings::Invariant(),
+      with("y/m/d", "h:n:s.z"),
+      with("yyyy-mm-dd", "hh:nn:ss.zzz"),
+      with("d.m.yyyy " + std::string(90, '-'), "hh" + std::string(90, '.') + "nn")};
+  std::mt19937 random(17);
+  std::uniform_int_distribution<int32_t> days(1, kMaxDayNumber);
+  std::uniform_int_distribution<int32_t> msecs(0, 86399999);
+  std::vector<TTimeStamp> stamps = {{0, 1},
+                                    {999, 1},
+                                    {1000, kDateDelta - 1},
+                                    {59999, kDateDelta},
+                                    {86399999, kMaxDayNumber},
+                                    {0, kMaxDayNumber},
+                                    {3600000, 36524}};
+  for (int i = 0; i < 2000; ++i) {
+    const int32_t time = i % 3 == 0 ? 0 : i % 3 == 1 ? msecs(random) / 1000 * 1000 : msecs(random);
+    stamps.push_back({time, days(random)});
+  }
+  for (const FormatSettings& settings : all) {
+    for (const TTimeStamp& stamp : stamps) {
+      const TDateTime value = TimeStampToDateTime(stamp);
+      const std::string date = FormatDateTime(settings.ShortDateFormat, value, settings);
+      const std::string time = FormatDateTime(settings.LongTimeFormat, value, settings);
+      ASSERT_EQ(FormatTimeStamp("ddddd", stamp, settings), date) << stamp.Date;
+      ASSERT_EQ(FormatTimeStamp("tt", stamp, settings), time) << stamp.Time;
+      ASSERT_EQ(FormatTimeStamp("c", stamp, settings), stamp.Time < 1000 ? date : date + " " + time)
+          << stamp.Date << " " << stamp.Time;
+    }
+  }
+  EXPECT_EQ(FormatTimeStamp("c", {3723004, 1}, all[3]), "01/1/1 1:2:3.4");  // yy: two digits
+  EXPECT_EQ(FormatTimeStamp("c", {999, 1}, all[4]), "0001-01-01");
+}
+
 // A time stamp's texts are those of the value it stands for, for the default texts (direct
 // or handed on to the general formatter by the settings) and for any other pattern; a stamp
 // outside the calendar is refused as TimeStampToDateTime refuses it.

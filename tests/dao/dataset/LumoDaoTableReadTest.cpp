@@ -9,6 +9,7 @@
 #include "DatasetTestSupport.h"
 #include "dao/dataset/LumoDaoTable.h"
 #include "db/Field.h"
+#include "runtime/DateFormat.h"
 #include "runtime/DateTime.h"
 
 namespace lumo {
@@ -126,6 +127,40 @@ TEST_F(LumoDaoTableReadTest, DatesReadAlikeOnEveryKindOfDataset) {
   }
   EXPECT_EQ(scans[0], scans[1]);
   EXPECT_EQ(scans[0], scans[2]);
+}
+
+// A date field read while a new value is validated, while it is edited, after a cancel and
+// after the post: the value at each moment, as its text and as a date, alike whether the
+// field reads the kept time stamp or the binary value.
+TEST_F(LumoDaoTableReadTest, DateFieldsReadTheValueOfTheMoment) {
+  path_ = MakeDatabase({"CREATE TABLE Stamps (ID COUNTER PRIMARY KEY, D DATETIME)"});
+  ShellQuery(path_, "INSERT INTO Stamps (D) VALUES ('1850-03-01 12:00:00.000'), (NULL)");
+  Connect(path_);
+  table_->F_Set_TableName("Stamps");
+  table_->Open();
+  TField* field = table_->FieldByName("D");
+  const TDateTime old = ComposeDateTime(EncodeDate(1850, 3, 1), EncodeTime(12, 0, 0, 0));
+  const TDateTime fresh = ComposeDateTime(EncodeDate(2026, 12, 11), EncodeTime(4, 30, 15, 250));
+  EXPECT_EQ(field->AsDateTime(), old);
+  EXPECT_EQ(field->AsString(), DateTimeToStr(old));
+  std::string whileValidating;
+  field->OnValidate = [&](TField& f) { whileValidating = f.AsString() + "|" + std::to_string(f.AsDateTime()); };
+  table_->Edit();
+  field->SetAsDateTime(fresh);
+  EXPECT_EQ(whileValidating, DateTimeToStr(fresh) + "|" + std::to_string(fresh));
+  EXPECT_EQ(field->AsString(), DateTimeToStr(fresh));
+  table_->Cancel();
+  EXPECT_EQ(field->AsDateTime(), old);
+  table_->Edit();
+  field->SetAsDateTime(fresh);
+  table_->Post();
+  EXPECT_EQ(field->AsDateTime(), fresh);
+  table_->Next();
+  EXPECT_TRUE(field->IsNull());
+  EXPECT_EQ(field->AsString(), "");
+  EXPECT_EQ(field->AsDateTime(), 0.0);
+  table_->Close();
+  EXPECT_EQ(ShellQuery(path_, "SELECT D FROM Stamps ORDER BY ID"), "2026-12-11 04:30:15.250");
 }
 
 }  // namespace
