@@ -77,12 +77,28 @@ void ApplyJournalSource(TLumoDaoDatabase& database, const TJournalSource& source
                         const std::string& user) {
   // The type first: setting it clears the database.
   database.F_Set_DatabaseType(source.databaseType);
-  database.F_Set_Database(source.database);
-  if (source.OnServer()) {
-    // The form's workspace user (Admin) would be the server login for a data source name.
-    database.F_Set_UserName(user);
-    database.F_Set_Password("");
+  if (!source.OnServer()) {
+    database.F_Set_Database(source.database);
+    return;
   }
+  // The server login goes into the connect text. The component's own user name stays the
+  // engine's account (Admin): it also logs the workspace in, which knows no other user, and for
+  // a data source name it would become the server login of every workstation.
+  std::string connect = StartsText("odbc;", source.database)
+                            ? source.database
+                            : std::string(kServerType) + ";DSN=" + source.database;
+  bool namesLogin = false;
+  for (const std::string& part : ConnectParts(connect)) {
+    const size_t equals = part.find('=');
+    if (equals != std::string::npos && SameText(Trim(part.substr(0, equals)), "UID"))
+      namesLogin = true;
+  }
+  if (!namesLogin) {
+    if (!connect.empty() && connect.back() != ';') connect += ';';
+    // No password of the journal's own: the driver finds the user's (~/.pgpass) or needs none.
+    connect += "UID=" + user + ";PWD=;";
+  }
+  database.F_Set_Database(connect);
 }
 
 std::string JournalSourceText(const TJournalSource& source) {

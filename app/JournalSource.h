@@ -35,8 +35,9 @@ inline constexpr const char* kDefaultJournalSource = "logonjournal";
 // refused with an EDatabaseError that names the INI file and the two types.
 TJournalSource ReadJournalSource(const std::string& iniPath);
 
-// Sets the database component up for `source`: its type and database, and for a server the
-// login of `user` without a password of the journal's own.
+// Sets the database component up for `source`: its type and database, for a server a connect
+// text that logs in as `user` without a password of the journal's own, unless it names a login
+// (UID=) itself.
 void ApplyJournalSource(TLumoDaoDatabase& database, const TJournalSource& source,
                         const std::string& user);
 

@@ -71,9 +71,15 @@ TEST_F(JournalSourceTest, OnAServerTheComponentLogsInAsTheUserWithoutAPasswordOf
   database.F_Set_Password("from the form");
   ApplyJournalSource(database, Read("[db]\ntype=odbc\nmain=journal\n"), "alice");
   EXPECT_EQ(database.DatabaseType(), "ODBC");
-  EXPECT_EQ(database.Database(), "journal");
-  EXPECT_EQ(database.UserName(), "alice");
-  EXPECT_EQ(database.Password(), "");
+  EXPECT_EQ(database.Database(), "ODBC;DSN=journal;UID=alice;PWD=;");
+  // The engine's workspace knows only its own account: the login is the connect text's.
+  EXPECT_EQ(database.UserName(), "Admin");
+
+  ApplyJournalSource(database, Read("[db]\ntype=ODBC\nmain=DRIVER=/x/psql.so;Port=5432\n"), "alice");
+  EXPECT_EQ(database.Database(), "ODBC;DRIVER=/x/psql.so;Port=5432;UID=alice;PWD=;");
+  // A login the INI file names is kept, whatever its case.
+  ApplyJournalSource(database, Read("[db]\ntype=ODBC\nmain=ODBC;DSN=journal;uid=recorder;\n"), "alice");
+  EXPECT_EQ(database.Database(), "ODBC;DSN=journal;uid=recorder;");
 
   TLumoDaoDatabase file(nullptr);
   ApplyJournalSource(file, Read("[db]\nmain=/tmp/x.mdb\n"), "alice");
