@@ -96,6 +96,8 @@ PreparedJet PrepareJet(DatabaseFile& file, const std::string& jetSql, std::vecto
                        const std::string& source, SqlRewrite rewrite) {
   CatalogueSchema schema(file);
   TranslateOptions options;
+  // Action queries are written for the back-end the database lives on, as queries are.
+  options.dialect = &file.Connection().Dialect();
   options.errorSource = source;
   options.knownParameters = std::move(knownParameters);
   options.schema = &schema;

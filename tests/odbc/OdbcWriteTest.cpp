@@ -220,5 +220,22 @@ TEST_F(OdbcWriteTest, QueryTimeoutEndsALongStatement) {
   Server("DROP VIEW " + table_ + "_slow");
 }
 
+// A table its owners made with quoted mixed-case names, changed by action queries that name it
+// and its fields in any case, as Jet SQL does, with and without dbFailOnError.
+TEST_F(OdbcWriteTest, ActionQueriesNameTablesAndFieldsInAnyCase) {
+  const std::string mixed = table_ + "M";
+  const std::string quoted = "\"" + table_ + "M\"";
+  Server("DROP TABLE IF EXISTS " + quoted + "; CREATE TABLE " + quoted +
+         " (\"ID\" serial PRIMARY KEY, \"Username\" varchar(20), \"logofftime\" timestamp(3)); INSERT INTO " + quoted +
+         " (\"Username\") VALUES ('anna'), ('bernd')");
+  db_->Execute("update " + mixed + " set logofftime = #2026-12-11 05:00:00# where id = 1");
+  db_->Execute("UPDATE " + mixed + " SET USERNAME = 'Berta' WHERE ID = 2", dbFailOnError);
+  db_->Execute("insert into " + mixed + " (username) values ('carl')", dbFailOnError);
+  db_->Execute("delete from " + mixed + " where username = 'Carl'");
+  EXPECT_EQ(Server("SELECT \"ID\", \"Username\", \"logofftime\" FROM " + quoted + " ORDER BY 1"),
+            "1|anna|2026-12-11 05:00:00\n2|Berta|\n");
+  Server("DROP TABLE " + quoted);
+}
+
 }  // namespace
 }  // namespace lumo::jet::odbc
