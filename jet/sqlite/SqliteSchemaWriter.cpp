@@ -469,30 +469,14 @@ void SqliteSchemaWriter::AlterColumn(const std::string& table, const ColumnDesig
 }
 
 void SqliteSchemaWriter::Apply(const DdlDefinition& ddl) {
-  auto columnOf = [](const DdlColumn& column) {
-    ColumnDesign design;
-    design.name = column.name;
-    design.type = column.type;
-    design.required = column.notNull;
-    design.seed = column.seed;
-    design.increment = column.increment;
-    return design;
-  };
   switch (ddl.action) {
-    case DdlDefinition::Action::kCreateTable: {
-      TableDesign design;
-      design.name = ddl.table;
-      for (const DdlColumn& column : ddl.columns) design.columns.push_back(columnOf(column));
-      design.indexes = ddl.indexes;
-      CreateTable(design);
-      return;
-    }
+    case DdlDefinition::Action::kCreateTable: CreateTable(storage::TableDesignOf(ddl)); return;
     case DdlDefinition::Action::kAddColumn:
-      for (const DdlColumn& column : ddl.columns) AddColumn(ddl.table, columnOf(column));
+      for (const DdlColumn& column : ddl.columns) AddColumn(ddl.table, storage::ColumnDesignOf(column));
       for (const DdlIndex& index : ddl.indexes) AddConstraint(ddl.table, index);
       return;
     case DdlDefinition::Action::kAlterColumn:
-      for (const DdlColumn& column : ddl.columns) AlterColumn(ddl.table, columnOf(column));
+      for (const DdlColumn& column : ddl.columns) AlterColumn(ddl.table, storage::ColumnDesignOf(column));
       for (const DdlIndex& index : ddl.indexes) AddConstraint(ddl.table, index);
       return;
     case DdlDefinition::Action::kDropColumn: DropColumn(ddl.table, ddl.droppedName, 3381); return;

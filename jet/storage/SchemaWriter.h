@@ -68,5 +68,9 @@ class SchemaWriter {
   virtual void AddRowCount(const std::string& table) = 0;
 };
 
+// What a DDL statement's column and CREATE TABLE say, as the designs the writers take.
+ColumnDesign ColumnDesignOf(const DdlColumn& column);
+TableDesign TableDesignOf(const DdlDefinition& ddl);
+
 }  // namespace storage
 }  // namespace lumo::jet
