@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <vector>
 
 #include "runtime/Exceptions.h"
@@ -199,12 +200,14 @@ struct DirectPattern {
   bool compiled = false;
   bool direct = false;
   std::vector<DirectStep> steps;
+  uint32_t generation = 0;  // moves on with every pattern read
 
   // Reads `pattern` unless it is the one read last time. Answers whether it is direct.
   bool Use(const std::string& pattern) {
     if (compiled && source == pattern) return direct;
     source = pattern;
     compiled = true;
+    ++generation;
     direct = Compile(pattern, steps);
     return direct;
   }
@@ -270,6 +273,16 @@ struct DirectPattern {
 
   // `value` is one of a date's or time's numbers: 0 .. 9999.
   static char* PutNumber(char* out, int value, int minDigits) {
+    if (value < 100 && minDigits <= 2) {
+      // Months, days, hours, minutes and seconds: most numbers a date text holds.
+      if (value >= 10 || minDigits == 2) {
+        out[0] = static_cast<char>('0' + value / 10);
+        out[1] = static_cast<char>('0' + value % 10);
+        return out + 2;
+      }
+      out[0] = static_cast<char>('0' + value);
+      return out + 1;
+    }
     const int digits = value >= 1000 ? 4 : value >= 100 ? 3 : value >= 10 ? 2 : 1;
     const int width = digits > minDigits ? digits : minDigits;
     for (int i = width - 1; i >= 0; --i) {
@@ -306,7 +319,37 @@ bool TryFormatDirect(DirectKind kind, const DateTimeParts& parts, const FormatSe
       (withDate ? datePattern.MaxLength() : 0) + 1 + (withTime ? timePattern.MaxLength() : 0);
   if (most > sizeof text) return false;
   char* end = text;
-  if (withDate) end = datePattern.Write(parts, settings, end);
+  if (withDate) {
+    // Records read in a row mostly share their day: its text is written once and copied
+    // while the day, the pattern and the separator stay the same.
+    struct LastDate {
+      int year = 0, month = 0, day = 0;  // no valid date has day 0
+      char separator = 0;
+      uint32_t generation = 0;
+      size_t length = 0;
+      char text[128];
+    };
+    thread_local LastDate last;
+    if (last.day != parts.Day || last.month != parts.Month || last.year != parts.Year ||
+        last.separator != settings.DateSeparator || last.generation != datePattern.generation ||
+        datePattern.MaxLength() > sizeof last.text) {
+      end = datePattern.Write(parts, settings, end);
+      last.length = static_cast<size_t>(end - text);
+      if (last.length <= sizeof last.text) {
+        std::memcpy(last.text, text, last.length);
+        last.year = parts.Year;
+        last.month = parts.Month;
+        last.day = parts.Day;
+        last.separator = settings.DateSeparator;
+        last.generation = datePattern.generation;
+      } else {
+        last.day = 0;
+      }
+    } else {
+      std::memcpy(end, last.text, last.length);
+      end += last.length;
+    }
+  }
   if (withDate && withTime) *end++ = ' ';
   if (withTime) end = timePattern.Write(parts, settings, end);
   out.assign(text, static_cast<size_t>(end - text));

@@ -173,7 +173,20 @@ DateTimeParts SplitDateTime(TDateTime value) { return SplitTimeStamp(DateTimeToT
 DateTimeParts SplitTimeStamp(const TTimeStamp& stamp) {
   CheckTimeStamp(stamp);
   DateTimeParts parts;
-  CalendarDate(stamp.Date, parts.Year, parts.Month, parts.Day);
+  // Dates read one after another mostly fall on the day before: a journal's records come in
+  // the order of their time stamps. The last day's calendar date is kept per thread.
+  struct LastDay {
+    int32_t dayNumber = 0;  // no valid stamp has day 0
+    int year = 0, month = 0, day = 0;
+  };
+  thread_local LastDay last;
+  if (stamp.Date != last.dayNumber) {
+    CalendarDate(stamp.Date, last.year, last.month, last.day);
+    last.dayNumber = stamp.Date;
+  }
+  parts.Year = last.year;
+  parts.Month = last.month;
+  parts.Day = last.day;
   parts.Hour = stamp.Time / 3600000;
   parts.Minute = stamp.Time / 60000 % 60;
   parts.Second = stamp.Time / 1000 % 60;

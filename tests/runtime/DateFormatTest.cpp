@@ -323,6 +323,36 @@ TEST(DateFormatTest, DefaultTextsAreTheSettingsFormatsJoined) {
   EXPECT_EQ(FormatTimeStamp("c", {999, 1}, all[4]), "0001-01-01");
 }
 
+// Texts of the same day one after another, under settings that change between them: a date
+// text written for one separator or pattern must not be served for another.
+TEST(DateFormatTest, SameDayUnderChangingSettingsGivesEachSettingsText) {
+  FormatSettings dashes = FormatSettings::Invariant();
+  dashes.ShortDateFormat = "yyyy/mm/dd";
+  dashes.DateSeparator = '-';
+  FormatSettings dots = dashes;
+  dots.DateSeparator = '.';
+  FormatSettings dayFirst = dots;
+  dayFirst.ShortDateFormat = "dd/mm/yyyy";
+  const std::vector<const FormatSettings*> order = {&dashes, &dashes, &dots, &dayFirst, &kGerman, &kEnglish, &dashes};
+  const int32_t day = 739000;
+  for (int round = 0; round < 3; ++round) {
+    for (const FormatSettings* settings : order) {
+      for (int32_t time : {0, 1000, 43200000, 86399000}) {
+        const TTimeStamp stamp{time, day + round};
+        // The patterns spelled out take the general formatter, which keeps nothing.
+        const std::string date = FormatDateTime(settings->ShortDateFormat, TimeStampToDateTime(stamp), *settings);
+        const std::string clock = FormatDateTime(settings->LongTimeFormat, TimeStampToDateTime(stamp), *settings);
+        ASSERT_EQ(FormatTimeStamp("c", stamp, *settings), time == 0 ? date : date + " " + clock)
+            << settings->ShortDateFormat << " " << settings->DateSeparator << " " << time;
+        ASSERT_EQ(FormatTimeStamp("ddddd", stamp, *settings), date);
+      }
+    }
+  }
+  EXPECT_EQ(FormatTimeStamp("ddddd", {0, day}, dashes), FormatTimeStamp("ddddd", {5, day}, dashes));
+  EXPECT_NE(FormatTimeStamp("ddddd", {0, day}, dashes), FormatTimeStamp("ddddd", {0, day}, dots));
+  EXPECT_NE(FormatTimeStamp("ddddd", {0, day}, dashes), FormatTimeStamp("ddddd", {0, day + 1}, dashes));
+}
+
 // A time stamp's texts are those of the value it stands for, for the default texts (direct
 // or handed on to the general formatter by the settings) and for any other pattern; a stamp
 // outside the calendar is refused as TimeStampToDateTime refuses it.
