@@ -202,7 +202,33 @@ bool ParseInt32(std::string_view text, int32_t& value) {
 
 }  // namespace
 
+namespace {
+
+// The digits of `text` from `pos` up to `stop` (at most nine, no sign) as a number.
+bool PlainDigits(std::string_view text, size_t pos, size_t stop, int32_t& value) {
+  if (stop <= pos || stop - pos > 9) return false;
+  int32_t number = 0;
+  for (; pos < stop; ++pos) {
+    const unsigned digit = static_cast<unsigned>(static_cast<unsigned char>(text[pos])) - '0';
+    if (digit > 9) return false;
+    number = number * 10 + static_cast<int32_t>(digit);
+  }
+  value = number;
+  return true;
+}
+
+}  // namespace
+
 std::optional<TTimeStamp> ParseTimeStampText(std::string_view text) {
+  // The buffers' own form (what AssignTimeStampText writes) is read in one pass; any other
+  // spelling takes the general reading below.
+  if (const size_t blank = text.find(' '); blank != std::string_view::npos) {
+    int32_t day = 0;
+    int32_t msecs = 0;
+    if (PlainDigits(text, 0, blank, day) && PlainDigits(text, blank + 1, text.size(), msecs)) {
+      return TTimeStamp{msecs, day};
+    }
+  }
   auto blank = text.find(' ');
   if (blank == std::string_view::npos) return std::nullopt;
   int32_t day = 0;
