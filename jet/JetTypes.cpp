@@ -457,12 +457,21 @@ DateParts DatePartsFromOleDate(double oleDate) {
 }
 
 std::optional<double> OleDateFromParts(const DateParts& parts) {
-  if (!IsValidDate(parts.year, parts.month, parts.day)) return std::nullopt;
+  // A scan reads date after date of mostly the same day; the last valid day's count is kept
+  // per thread.
+  struct LastDay {
+    int year = 0, month = 0, day = 0;  // no valid date has day 0
+    int64_t days = 0;
+  };
+  thread_local LastDay last;
+  const bool sameDay = parts.day == last.day && parts.month == last.month && parts.year == last.year;
+  if (!sameDay && !IsValidDate(parts.year, parts.month, parts.day)) return std::nullopt;
   if (parts.hour < 0 || parts.hour > 23 || parts.minute < 0 || parts.minute > 59 || parts.second < 0 ||
       parts.second > 59 || parts.millisecond < 0 || parts.millisecond > 999) {
     return std::nullopt;
   }
-  double days = static_cast<double>(DaysFromCivil(parts.year, parts.month, parts.day) - kOleEpochDays);
+  if (!sameDay) last = {parts.year, parts.month, parts.day, DaysFromCivil(parts.year, parts.month, parts.day)};
+  double days = static_cast<double>(last.days - kOleEpochDays);
   double fraction = ((parts.hour * 60.0 + parts.minute) * 60.0 + parts.second + parts.millisecond / 1000.0) / 86400.0;
   return days < 0 ? days - fraction : days + fraction;
 }

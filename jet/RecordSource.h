@@ -243,6 +243,8 @@ class RecordSource {
   // A column of the row last loaded, in place (a memo or long binary value is measured and
   // sliced without being copied); valid until the next Load, Forget or Value call.
   virtual const Variant& Value(int column) = 0;
+  // A column of the row last loaded as a value of the caller's own.
+  virtual Variant ValueCopy(int column) { return Value(column); }
   // The column's value when it is a date, as a time stamp; false for anything else.
   virtual bool TimeStampOf(int column, TTimeStamp& stamp) { return TimeStampOfValue(Value(column), stamp); }
   // The column's value when it is text, where it lies (Value's text, or the engine's own

@@ -291,7 +291,13 @@ bool Recordset::ColumnTimeStamp(int column, TTimeStamp& stamp) const {
   return s.rows->TimeStampOf(column, stamp);
 }
 
-Variant Recordset::ColumnValue(int column) const { return ColumnValueInPlace(column); }
+Variant Recordset::ColumnValue(int column) const {
+  State& s = Live();
+  if (column < 0 || column >= s.columnCount || s.editMode != dbEditNone) return ColumnValueInPlace(column);
+  const bool keyed = s.engine == EngineKind::kKeyset || s.engine == EngineKind::kTable;
+  if (!s.RowFresh() || !s.OnRow() || (keyed && s.rows->IsRemoved(s.position))) CurrentRow();
+  return s.rows->ValueCopy(column);
+}
 
 void Recordset::SetColumnValue(int column, Variant value) {
   State& s = Live();

@@ -49,6 +49,16 @@ class ForwardSource final : public RecordSource {
     decoded = ReadColumnValue(*statement_, column, columns_[index].type);
     return decoded;
   }
+  // A value that leaves the engine is made from the statement's row at once, not copied out
+  // of the column's last value: a text costs one copy.
+  Variant ValueCopy(int column) override {
+    const auto index = static_cast<size_t>(column);
+    const int type = columns_[index].type.type;
+    if ((type == dbText || type == dbMemo || type == dbChar) && statement_->TypeOf(column) == ColumnType::Text) {
+      return Variant(statement_->ColumnTextView(column));
+    }
+    return ReadColumnValue(*statement_, column, columns_[index].type);
+  }
   // Texts straight from the statement's row: a reader that copies them pays for one copy.
   bool TextInPlace(int column, std::string_view& text) override {
     const int type = columns_[static_cast<size_t>(column)].type.type;
