@@ -61,6 +61,7 @@ struct DirectConnectRequest {
   int options = 0;  // dbDriverNoPrompt ... plus dbRunAsync; nothing prompts in any case
   bool readOnly = false;
   std::string connect;
+  int loginTimeoutS = 20;  // the engine's LoginTimeout
 };
 using DirectConnector = std::function<std::shared_ptr<Connection>(const DirectConnectRequest&)>;
 

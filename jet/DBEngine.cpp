@@ -93,9 +93,12 @@ std::shared_ptr<Workspace> DBEngine::CreateWorkspace(const std::string& name, co
     workgroup->CheckLogon(user, password);
     auto workspace = std::make_shared<Workspace>(name, user, type);
     workspace->SetWorkgroup(std::move(workgroup));
+    workspace->SetLoginTimeout(loginTimeout_);
     return workspace;
   }
-  return std::make_shared<Workspace>(name, user, type);
+  auto workspace = std::make_shared<Workspace>(name, user, type);
+  workspace->SetLoginTimeout(loginTimeout_);
+  return workspace;
 }
 
 std::shared_ptr<Workspace> DBEngine::DefaultWorkspace() {
@@ -152,7 +155,7 @@ PropertyCollection& DBEngine::Properties() {
       "SystemDB", dbText, [this] { return Variant(systemDB_); },
       [this](const Variant& v) { SetSystemDB(VarToStr(v)); });
   add(
-      "LoginTimeout", dbInteger, [this] { return Variant::FromSmallint(static_cast<int16_t>(loginTimeout_)); },
+      "LoginTimeout", dbInteger, [this] { return Variant::FromSmallint(static_cast<int16_t>(*loginTimeout_)); },
       [this](const Variant& v) { SetLoginTimeout(v.AsInteger()); });
   return *state_->properties;
 }

@@ -39,8 +39,10 @@ class DBEngine : public DaoObject {
   void SetDefaultPassword(const std::string& password) { defaultPassword_ = password; }
   int DefaultType() const { return defaultType_; }
   void SetDefaultType(int type);
-  int LoginTimeout() const { return loginTimeout_; }
-  void SetLoginTimeout(int seconds) { loginTimeout_ = seconds; }
+  // Seconds an open waits for a server to take the login (0: no limit); workspaces made
+  // before a change follow it.
+  int LoginTimeout() const { return *loginTimeout_; }
+  void SetLoginTimeout(int seconds) { *loginTimeout_ = seconds; }
 
   std::shared_ptr<Workspace> CreateWorkspace(const std::string& name, const std::string& user,
                                              const std::string& password, int type = dbUseJet);
@@ -62,7 +64,7 @@ class DBEngine : public DaoObject {
   std::string defaultUser_ = "admin";
   std::string defaultPassword_;
   int defaultType_ = dbUseJet;
-  int loginTimeout_ = 20;
+  std::shared_ptr<int> loginTimeout_ = std::make_shared<int>(20);
   std::unique_ptr<State> state_;
 };
 

@@ -40,6 +40,7 @@ storage::ConnectionSettings DatabaseFile::Settings() const {
   settings.exclusive = options_.exclusive;
   settings.readOnly = options_.readOnly;
   settings.busyTimeoutMs = busyTimeoutMs_;
+  settings.loginTimeoutS = options_.loginTimeoutS;
   settings.identity = identity_;
   return settings;
 }

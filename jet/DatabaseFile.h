@@ -36,6 +36,7 @@ struct OpenOptions {
   bool readOnly = false;
   std::string password;  // the connect text's PWD=
   std::string type;      // the connect text's back-end type ("" for a file)
+  int loginTimeoutS = 20;  // a server's: the engine's LoginTimeout when the source was opened
 };
 
 // How long a connection waits for another process's lock before the engine answers a

@@ -134,6 +134,7 @@ std::shared_ptr<Database> Workspace::OpenDatabase(const std::string& name, const
   OpenOptions openOptions;
   openOptions.readOnly = readOnly;
   openOptions.type = parsed.type;
+  openOptions.loginTimeoutS = LoginTimeout();
   std::string path = name;
   if (backEnd->OwnsDatabases()) {
     if (Trim(name).empty()) Raise(kDaoFileNotFound, {name});
@@ -190,6 +191,7 @@ std::shared_ptr<Connection> Workspace::OpenConnection(const std::string& name, i
   request.options = options;
   request.readOnly = readOnly;
   request.connect = text;
+  request.loginTimeoutS = LoginTimeout();
   std::shared_ptr<Connection> connection = ConnectDirect(request);
   Connection* raw = connection.get();
   connection->SetOnClose([this, raw](Database&) {

@@ -77,6 +77,9 @@ class Workspace : public DaoObject {
   void MarkAppended() { appended_ = true; }
   // The accounts Users and Groups list.
   void SetWorkgroup(std::shared_ptr<const Workgroup> workgroup) { workgroup_ = std::move(workgroup); }
+  // The engine's LoginTimeout, as it is when a server's database or a connection opens.
+  void SetLoginTimeout(std::shared_ptr<const int> seconds) { loginTimeout_ = std::move(seconds); }
+  int LoginTimeout() const { return loginTimeout_ ? *loginTimeout_ : 20; }
 
  private:
   std::string name_;
@@ -93,6 +96,7 @@ class Workspace : public DaoObject {
   };
   std::vector<Joined> joined_;  // connections taking part in the open transaction
   std::shared_ptr<const Workgroup> workgroup_;
+  std::shared_ptr<const int> loginTimeout_;
   std::unique_ptr<OwnedCollection<Database>> databases_;
   std::unique_ptr<OwnedCollection<Connection>> connections_;
   std::unique_ptr<OwnedCollection<User>> users_;

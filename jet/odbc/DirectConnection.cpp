@@ -414,6 +414,7 @@ std::shared_ptr<Connection> OpenDirectConnection(const DirectConnectRequest& req
   OpenOptions options;
   options.type = "ODBC";
   options.readOnly = request.readOnly;
+  options.loginTimeoutS = request.loginTimeoutS;
   std::shared_ptr<DatabaseFile> file = DatabaseFile::Open(request.connect, options);
   auto statements = std::make_shared<OdbcDirectStatements>(file);
   return Connection::Make(file, request.name, request.connect, request.readOnly, std::move(statements));

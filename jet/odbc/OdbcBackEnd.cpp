@@ -16,7 +16,8 @@ class OdbcBackEnd final : public storage::BackEnd {
   bool OwnsDatabases() const noexcept override { return false; }
 
   std::shared_ptr<storage::Connection> Open(const storage::ConnectionSettings& settings) override {
-    return std::make_shared<OdbcConnection>(settings.path, settings.readOnly, settings.busyTimeoutMs);
+    return std::make_shared<OdbcConnection>(settings.path, settings.readOnly, settings.busyTimeoutMs,
+                                            settings.loginTimeoutS);
   }
 
   std::shared_ptr<storage::Connection> Create(const storage::ConnectionSettings& settings) override {
@@ -33,7 +34,8 @@ class OdbcBackEnd final : public storage::BackEnd {
   std::unique_ptr<storage::Connection> OpenScan(storage::Connection& session,
                                                 const storage::ConnectionSettings& settings) override {
     if (session.InTransaction()) return nullptr;
-    auto scan = std::make_unique<OdbcConnection>(session.Path(), true, settings.busyTimeoutMs);
+    auto scan =
+        std::make_unique<OdbcConnection>(session.Path(), true, settings.busyTimeoutMs, settings.loginTimeoutS);
     if (const auto* odbc = dynamic_cast<const OdbcConnection*>(&session)) scan->SetQueryTimeout(odbc->QueryTimeout());
     return scan;
   }

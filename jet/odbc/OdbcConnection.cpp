@@ -77,7 +77,8 @@ ConnectText ParseConnectText(std::string_view connect) {
   return result;
 }
 
-OdbcConnection::OdbcConnection(std::string connect, bool readOnly, int busyTimeoutMs) : connect_(std::move(connect)) {
+OdbcConnection::OdbcConnection(std::string connect, bool readOnly, int busyTimeoutMs, int loginTimeoutS)
+    : connect_(std::move(connect)) {
   const OdbcApi& api = Odbc();
   const ConnectText text = ParseConnectText(connect_);
   dataSource_ = text.dataSource;
@@ -102,6 +103,10 @@ OdbcConnection::OdbcConnection(std::string connect, bool readOnly, int busyTimeo
     dbc_ = SQL_NULL_HDBC;
     api.freeHandle(SQL_HANDLE_ENV, env_);
     RaiseOdbcFailure(SQL_HANDLE_ENV, env_, StatementVerb::Unknown, context);
+  }
+  if (loginTimeoutS > 0) {
+    api.setConnectAttr(dbc_, SQL_ATTR_LOGIN_TIMEOUT,
+                       reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(loginTimeoutS)), 0);
   }
   std::u16string wide = ToWide(text.driverText);
   const SQLRETURN rc = api.driverConnect(dbc_, nullptr, Wide(wide), static_cast<SQLSMALLINT>(wide.size()), nullptr, 0,

@@ -48,7 +48,9 @@ class OdbcConnection final : public storage::Connection {
  public:
   // Connects; raises 3151 naming the data source, with the driver's and server's messages,
   // when the connection fails. `readOnly` makes the session refuse writes (3027).
-  OdbcConnection(std::string connect, bool readOnly, int busyTimeoutMs);
+  // `loginTimeoutS` bounds the wait for the server to take the login (0: the driver's own
+  // wait, which for a server that takes the connection and never answers is for ever).
+  OdbcConnection(std::string connect, bool readOnly, int busyTimeoutMs, int loginTimeoutS = 20);
   ~OdbcConnection() override;
 
   const std::string& Path() const noexcept override { return connect_; }

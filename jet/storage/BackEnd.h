@@ -30,6 +30,7 @@ struct ConnectionSettings {
   bool exclusive = false;  // keep everyone else out until the connection closes
   bool readOnly = false;   // refuse every write (3027)
   int busyTimeoutMs = 0;   // the wait for another session's lock once open
+  int loginTimeoutS = 20;  // a server's: the wait for it to take the login (0: no limit)
   // @@IDENTITY of the session, which the back-end's SQL answers (SELECT @@IDENTITY); shared
   // with the databases of the session.
   std::shared_ptr<int64_t> identity;
