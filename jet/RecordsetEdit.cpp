@@ -35,7 +35,11 @@ bool InRequiredIndex(const TableInfo* table, const std::string& column) {
 }
 
 void CheckEditable(const Recordset::State& s) {
-  if (s.engine == EngineKind::kSnapshot || s.engine == EngineKind::kForward) RaiseRecordsetError(3251);
+  // A dynaset that could only be read as a snapshot (a server's table without a primary key, a
+  // query no row can be traced back from) is a read-only dynaset, not a snapshot.
+  const bool readOnlyDynaset = s.type == dbOpenDynaset || s.type == dbOpenDynamic;
+  if ((s.engine == EngineKind::kSnapshot || s.engine == EngineKind::kForward) && !readOnlyDynaset)
+    RaiseRecordsetError(3251);
   if (!s.updatable) RaiseRecordsetError(kDaoReadOnly);
 }
 
