@@ -28,6 +28,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "jet/Collection.h"
 #include "jet/DaoObject.h"
@@ -57,6 +58,12 @@ class DirectStatements {
                                                    int maxRecords, int queryTimeout) = 0;
   // The server's name and version ("PostgreSQL 15.8").
   virtual std::string Version() = 0;
+  // Runs the server's SQL with its "?" markers bound to `parameters` in order, by each one's
+  // Direction, and gives the output, input/output and return-value parameters what the
+  // server gave back (a procedure call "{? = call f(?)}", "{call p(?, ?)}"); the rows the
+  // statement touched.
+  virtual int ExecuteWithParameters(const std::string& sql, int options, int queryTimeout,
+                                    const std::vector<std::shared_ptr<Parameter>>& parameters) = 0;
 };
 
 class Database : public DaoObject {

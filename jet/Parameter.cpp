@@ -43,6 +43,12 @@ void Parameter::SetValue(const Variant& value) {
   set_ = true;
 }
 
+void Parameter::TakeResult(int type, Variant value) {
+  type_ = type;
+  value_ = std::move(value);
+  set_ = true;
+}
+
 void Parameter::CarryOver(const Variant& value) {
   try {
     SetValue(value);

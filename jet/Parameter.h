@@ -10,7 +10,9 @@
 // Direction is dbParamInput for the file engine's parameters and cannot be changed there
 // (3251 for any other direction; 3001 for a value that is no direction at all). A source
 // whose procedures have output parameters makes its parameters with other directions
-// allowed.
+// allowed: the query definitions of ODBC direct connections, whose "?" markers are their
+// parameters. After the definition ran, its output, input/output and return-value
+// parameters hold what the server gave back, typed as the server typed it.
 
 #include <string>
 
@@ -38,6 +40,9 @@ class Parameter : public DaoObject {
   // Engine side: the value a parameter of the same name had before its query's text changed.
   // Converted where it can be; otherwise kept as it was, and opening the query answers 3060.
   void CarryOver(const Variant& value);
+  // Engine side: what a server's procedure gave back for an output, input/output or
+  // return-value parameter, with the type the server gave it.
+  void TakeResult(int type, Variant value);
 
  private:
   std::string name_;

@@ -1,6 +1,7 @@
 #include "jet/QueryDef.h"
 
 #include <cctype>
+#include <string_view>
 
 #include "jet/Catalogue.h"
 #include "jet/Connection.h"
@@ -16,11 +17,37 @@ namespace lumo::jet {
 namespace {
 constexpr const char* kSource = "DAO.QueryDef";
 
+// The "?" markers of the server's SQL, outside its string literals and quoted names.
+int MarkerCount(std::string_view sql) {
+  int count = 0;
+  char quote = 0;
+  for (char c : sql) {
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+    } else if (c == '?') {
+      ++count;
+    }
+  }
+  return count;
+}
+
+// "{? = call f(...)}": the first marker takes what the procedure returns.
+bool StartsWithReturnMarker(std::string_view sql) {
+  std::string text = Trim(sql);
+  if (!text.empty() && text.front() == '{') text = Trim(text.substr(1));
+  if (text.empty() || text.front() != '?') return false;
+  text = Trim(text.substr(1));
+  return !text.empty() && text.front() == '=';
+}
+
 // The kind of a server statement, from its first word: what yields rows, what calls a
 // procedure, what changes something.
 int ServerStatementType(const std::string& sql) {
   std::string text = Trim(sql);
   if (!text.empty() && text.front() == '{') text = Trim(text.substr(1));
+  if (StartsWithReturnMarker(text)) text = Trim(text.substr(text.find('=') + 1));
   size_t end = 0;
   while (end < text.size() && std::isalpha(static_cast<unsigned char>(text[end])) != 0) ++end;
   const std::string word = UpperCaseAscii(text.substr(0, end));
@@ -164,7 +191,11 @@ bool QueryDef::Updatable() const {
 Collection<Parameter>& QueryDef::Parameters() {
   CheckFile();
   if (!parameters_) parameters_ = std::make_unique<OwnedCollection<Parameter>>(kSource);
-  // The server's SQL has no Jet parameters.
+  if (direct_) {
+    if (parametersStale_) RebuildMarkerParameters();
+    return *parameters_;
+  }
+  // A pass-through definition's SQL has no Jet parameters.
   if (IsPassThrough()) {
     parameters_->Reset({});
     return *parameters_;
@@ -189,6 +220,22 @@ void QueryDef::RebuildParameters() {
         parameters.push_back(std::move(parameter));
       }
     }
+  }
+  parameters_->Reset(std::move(parameters));
+  parametersStale_ = false;
+}
+
+void QueryDef::RebuildMarkerParameters() {
+  const int markers = MarkerCount(sql_);
+  std::vector<std::shared_ptr<Parameter>> parameters;
+  for (int i = 0; i < markers; ++i) {
+    // Values and directions persist by position while the text keeps as many markers.
+    if (markers == parameters_->Count()) {
+      parameters.push_back(parameters_->Item(i));
+      continue;
+    }
+    const int direction = i == 0 && StartsWithReturnMarker(sql_) ? dbParamReturnValue : dbParamInput;
+    parameters.push_back(std::make_shared<Parameter>("Parameter" + std::to_string(i + 1), dbText, direction, true));
   }
   parameters_->Reset(std::move(parameters));
   parametersStale_ = false;
@@ -304,6 +351,19 @@ std::shared_ptr<Recordset> QueryDef::OpenRecordset(int type, int options, int lo
 
 void QueryDef::Execute(int options) {
   CheckFile();
+  if (direct_ && Parameters().Count() > 0) {
+    std::vector<std::shared_ptr<Parameter>> parameters;
+    int missing = 0;
+    for (const auto& parameter : Parameters()) {
+      const bool input = parameter->Direction() == dbParamInput || parameter->Direction() == dbParamInputOutput;
+      if (input && !parameter->IsSet()) ++missing;
+      parameters.push_back(parameter);
+    }
+    if (missing > 0) Raise(kDaoTooFewParameters, {std::to_string(missing)});
+    recordsAffected_ = 0;
+    recordsAffected_ = direct_->ExecuteWithParameters(sql_, options, odbcTimeout_, parameters);
+    return;
+  }
   if (IsPassThrough()) {
     recordsAffected_ = 0;
     recordsAffected_ = Server().Execute(sql_, options, odbcTimeout_);

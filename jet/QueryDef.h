@@ -76,6 +76,8 @@ class QueryDef : public DaoObject {
   void CheckFile() const;
   // The parameters the text has, keeping the values given so far.
   void RebuildParameters();
+  // A direct connection's definition: one parameter per "?" marker ("Parameter1", ...).
+  void RebuildMarkerParameters();
   std::vector<std::pair<std::string, Variant>> ParameterValues();
 
   std::shared_ptr<DatabaseFile> file_;

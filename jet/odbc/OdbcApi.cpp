@@ -42,7 +42,8 @@ const OdbcApi* Load() {
       Find(library, "SQLRowCount", api.rowCount) && Find(library, "SQLSetStmtAttrW", api.setStmtAttr) &&
       Find(library, "SQLTablesW", api.tables) && Find(library, "SQLColumnsW", api.columns) &&
       Find(library, "SQLStatisticsW", api.statistics) && Find(library, "SQLPrimaryKeysW", api.primaryKeys) &&
-      Find(library, "SQLForeignKeysW", api.foreignKeys);
+      Find(library, "SQLForeignKeysW", api.foreignKeys) && Find(library, "SQLMoreResults", api.moreResults) &&
+      Find(library, "SQLDescribeParam", api.describeParam);
   return complete ? &api : nullptr;
 }
 

@@ -44,6 +44,8 @@ struct OdbcApi {
   decltype(&SQLStatisticsW) statistics = nullptr;
   decltype(&SQLPrimaryKeysW) primaryKeys = nullptr;
   decltype(&SQLForeignKeysW) foreignKeys = nullptr;
+  decltype(&SQLMoreResults) moreResults = nullptr;
+  decltype(&SQLDescribeParam) describeParam = nullptr;
 };
 
 // The driver manager, loaded on first call and kept for the process's life; raises 3170

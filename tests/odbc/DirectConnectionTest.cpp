@@ -11,6 +11,8 @@
 
 #include "jet/Connection.h"
 #include "jet/DBEngine.h"
+#include "jet/Parameter.h"
+#include "jet/QueryDef.h"
 #include "jet/Recordset.h"
 #include "jet/Workspace.h"
 #include "jet/odbc/DirectConnection.h"
@@ -397,6 +399,72 @@ TEST_F(DirectConnectionTest, PassThroughQueryDefinitionsRunOnTheServer) {
   EXPECT_FALSE(again->ReturnsRecords());
   again->Execute();
   EXPECT_EQ(PsqlOutput("SELECT n FROM " + table_ + " ORDER BY id"), "12\n20\n32\n");
+}
+
+TEST_F(DirectConnectionTest, ProcedureCallsGiveBackTheirOutputParameters) {
+  const std::string add = table_ + "_add", twice = table_ + "_twice", count = table_ + "_count";
+  ASSERT_EQ(Psql("CREATE TABLE " + table_ + " (id integer PRIMARY KEY, name varchar(20) NOT NULL, n integer); "
+                 "INSERT INTO " + table_ + " VALUES (1, 'Anna', 10), (2, 'bert', 20), (3, 'Carl', 30); "
+                 "CREATE OR REPLACE FUNCTION " + add +
+                 "(a integer, b integer, OUT total integer, OUT label text) AS $$ SELECT a + b, 'sum of ' || a || "
+                 "' and ' || b $$ LANGUAGE sql; "
+                 "CREATE OR REPLACE FUNCTION " + twice + "(INOUT x integer) AS $$ SELECT x * 2 $$ LANGUAGE sql; "
+                 "CREATE OR REPLACE FUNCTION " + count + "(prefix text) RETURNS bigint AS $$ SELECT count(*) FROM " +
+                 table_ + " WHERE name LIKE prefix || '%' $$ LANGUAGE sql")
+                .status,
+            0);
+  std::shared_ptr<Connection> connection = Open();
+
+  // A return value: the first marker of "{? = call ...}" takes it without being told.
+  auto counted = connection->CreateQueryDef("", "{? = call " + count + "(?)}");
+  EXPECT_EQ(counted->Type(), dbQProcedure);
+  ASSERT_EQ(counted->Parameters().Count(), 2);
+  EXPECT_EQ(counted->Parameters().Item(0)->Direction(), dbParamReturnValue);
+  EXPECT_EQ(counted->Parameters().Item(1)->Direction(), dbParamInput);
+  EXPECT_EQ(counted->Parameters().Item(1)->Name(), "Parameter2");
+  // An input without a value is missing, as for a Jet parameter.
+  EXPECT_EQ(DaoNumberOf([&] { counted->Execute(); }), 3061);
+  counted->Parameters().Item(1)->SetValue(Variant("C"));
+  counted->Execute();
+  EXPECT_EQ(counted->Parameters().Item(0)->Value().AsInteger(), 1);
+  EXPECT_NE(counted->Parameters().Item(0)->Type(), dbText) << "the server's number came back as text";
+  // The values persist: a second run with a new input gives a new result.
+  counted->Parameters().Item(1)->SetValue(Variant(""));
+  counted->Execute();
+  EXPECT_EQ(counted->Parameters().Item(0)->Value().AsInteger(), 3);
+
+  // OUT arguments are output parameters, in their order; inputs given as numbers reach a
+  // procedure declared with integers.
+  auto summed = connection->CreateQueryDef("", "{call " + add + "(?, ?, ?, ?)}");
+  ASSERT_EQ(summed->Parameters().Count(), 4);
+  summed->Parameters().Item(0)->SetValue(Variant(3));
+  summed->Parameters().Item(1)->SetValue(Variant(4));
+  summed->Parameters().Item(2)->SetDirection(dbParamOutput);
+  summed->Parameters().Item(3)->SetDirection(dbParamOutput);
+  summed->Execute();
+  EXPECT_EQ(summed->Parameters().Item(2)->Value().AsInteger(), 7);
+  EXPECT_EQ(summed->Parameters().Item(3)->Value().AsString(), "sum of 3 and 4");
+  EXPECT_EQ(summed->Parameters().Item(0)->Value().AsInteger(), 3) << "an input was changed";
+
+  // An INOUT argument: the value goes in and the result comes back in the same parameter.
+  auto doubled = connection->CreateQueryDef("", "{call " + twice + "(?)}");
+  doubled->Parameters().Item(0)->SetDirection(dbParamInputOutput);
+  doubled->Parameters().Item(0)->SetValue(Variant(21));
+  doubled->Execute();
+  EXPECT_EQ(doubled->Parameters().Item(0)->Value().AsInteger(), 42);
+
+  // A procedure the server does not know: its words, and the parameters keep their values.
+  auto unknown = connection->CreateQueryDef("", "{call " + table_ + "_missing(?)}");
+  unknown->Parameters().Item(0)->SetValue(Variant(1));
+  const std::string refused = DaoMessageOf([&] { unknown->Execute(); });
+  EXPECT_NE(refused.find("ODBC--call failed."), std::string::npos) << refused;
+  EXPECT_NE(refused.find("does not exist"), std::string::npos) << refused;
+  // A Jet query definition has no other directions.
+  auto jet = engine_->CreateWorkspace("Jet", "Admin", "", dbUseJet);
+  auto file = jet->CreateDatabase(PathOf("p.mdb"), dbLangGeneral);
+  auto local = file->CreateQueryDef("", "PARAMETERS x Long; SELECT x");
+  EXPECT_EQ(DaoNumberOf([&] { local->Parameters().Item(0)->SetDirection(dbParamOutput); }), 3251);
+  Psql("DROP FUNCTION IF EXISTS " + add + ", " + twice + ", " + count);
 }
 
 }  // namespace
