@@ -106,6 +106,10 @@ bool EndsWithWord(std::string_view text, std::string_view word) {
 SortTerm MakeTerm(std::string_view text) {
   std::string term = Trim(std::string(text));
   SortTerm result;
+  // Where Null goes follows from the direction (SortTermText writes it again).
+  for (std::string_view nulls : {"NULLS FIRST", "NULLS LAST"}) {
+    if (EndsWithWord(term, nulls)) term = Trim(term.substr(0, term.size() - nulls.size()));
+  }
   if (EndsWithWord(term, "DESC")) {
     result.descending = true;
     term = Trim(term.substr(0, term.size() - 4));
@@ -142,12 +146,18 @@ std::vector<SortTerm> SplitSortTerms(std::string_view orderBy) {
   return terms;
 }
 
-std::string OrderText(const std::vector<SortTerm>& terms, bool reversed, std::string_view rowKey) {
+std::string SortTermText(const SortTerm& term, bool reversed, const storage::SqlDialect& dialect) {
+  const bool descending = term.descending != reversed;
+  std::string text = term.expr;
+  if (descending) text += " DESC";
+  text.append(dialect.NullsFirst(descending));
+  return text;
+}
+
+std::string OrderText(const std::vector<SortTerm>& terms, bool reversed, std::string_view rowKey,
+                      const storage::SqlDialect& dialect) {
   std::string text;
-  for (const SortTerm& term : terms) {
-    text += term.expr;
-    text += (term.descending != reversed) ? " DESC, " : ", ";
-  }
+  for (const SortTerm& term : terms) text += SortTermText(term, reversed, dialect) + ", ";
   text += rowKey;
   if (reversed) text += " DESC";
   return text;
@@ -274,12 +284,13 @@ std::string MemoryCriterionSql(const storage::SqlDialect& dialect, const QueryPl
   std::string values;
   for (size_t i = 0; i < columns.size(); ++i) {
     if (!values.empty()) values += ", ";
-    values += "?" + std::to_string(firstValue + static_cast<int>(i));
+    // Typed as the field, since the values travel as the row's stored forms.
     const int type = columns[i].type.type;
+    values += dialect.ParameterMarker(firstValue + static_cast<int>(i), type);
     if (type == dbText || type == dbMemo || type == dbChar) values += dialect.JetTextCollation();
     values += " AS " + QuoteName(columns[i].name);
   }
-  return "SELECT 1 FROM (SELECT " + values + ") WHERE " + criteria.sql;
+  return "SELECT 1 FROM (SELECT " + values + ")" + dialect.DerivedTableName("lumo_row") + " WHERE " + criteria.sql;
 }
 
 }  // namespace

@@ -105,9 +105,13 @@ struct SortTerm {
 
 // The terms of an SQLite ORDER BY text, split at top-level commas ("a", "b DESC").
 std::vector<SortTerm> SplitSortTerms(std::string_view orderBy);
+// "e1 DESC" — a term in the direction asked for (reversed turns it round), Null first as in
+// Jet: where the back-end does not sort Null so itself, the dialect's words for it follow.
+std::string SortTermText(const SortTerm& term, bool reversed, const storage::SqlDialect& dialect);
 // "e1, e2 DESC, <key>" — the order a key list follows, the row key (rowKey: its expression)
 // breaking ties; reversed turns every direction round.
-std::string OrderText(const std::vector<SortTerm>& terms, bool reversed, std::string_view rowKey);
+std::string OrderText(const std::vector<SortTerm>& terms, bool reversed, std::string_view rowKey,
+                      const storage::SqlDialect& dialect);
 
 // Where rows lie relative to a position in an order (the sort values plus, for key lists,
 // the row id that breaks ties).

@@ -151,7 +151,8 @@ int64_t KeyListReader::RunKeyQuery(const std::string& condition, bool continues,
   sql += " AND " + key_ + " <= ?" + std::to_string(base + terms + 4);
   // Once the list's end was read backwards, the head stops where the tail begins.
   if (list.tailStarted) sql += " AND " + key_ + " < ?" + std::to_string(base + terms + 3);
-  sql += " ORDER BY " + OrderText(plan_.order, false, key_) + dialect_.Limit("?" + std::to_string(base + terms + 2));
+  sql += " ORDER BY " + OrderText(plan_.order, false, key_, dialect_) +
+         dialect_.Limit("?" + std::to_string(base + terms + 2));
 
   StatementUse statement(list.statements.Get(file_->Connection(), sql));
   plan_.parameters.BindTo(*statement);

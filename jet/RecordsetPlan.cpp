@@ -152,17 +152,35 @@ std::string SelectListOf(const TableInfo& table) {
   return list;
 }
 
-// The rows of a table without row ids go by its primary key; null for other tables (and for
-// such a table without one, whose rows nothing identifies).
+// Whether every field of the index is a column that cannot be Null: a unique index over such
+// fields names each row as a primary key does.
+bool NamesEveryRow(const TableInfo& table, const IndexInfo& index) {
+  if (index.fields.empty()) return false;
+  for (const IndexFieldInfo& field : index.fields) {
+    const auto column = std::find_if(table.columns.begin(), table.columns.end(),
+                                     [&](const ColumnInfo& c) { return AnsiSameText(c.name, field.name); });
+    if (column == table.columns.end() || !column->required) return false;
+  }
+  return true;
+}
+
+// The rows of a table without row ids go by its primary key, or, without one, by a unique
+// index over fields that cannot be Null (as DAO keys an ODBC table); null for other tables
+// (and for such a table without either, whose rows nothing identifies).
 std::shared_ptr<PrimaryKeyMap> PrimaryKeyOf(const TableInfo& table) {
   if (!table.withoutRowId) return nullptr;
+  const IndexInfo* key = nullptr;
   for (const IndexInfo& index : table.indexes) {
-    if (!index.primary || index.fields.empty()) continue;
-    std::vector<std::string> columns;
-    for (const IndexFieldInfo& field : index.fields) columns.push_back(field.name);
-    return std::make_shared<PrimaryKeyMap>(std::move(columns));
+    if (index.primary && !index.fields.empty()) {
+      key = &index;
+      break;
+    }
+    if (key == nullptr && index.unique && NamesEveryRow(table, index)) key = &index;
   }
-  return nullptr;
+  if (key == nullptr) return nullptr;
+  std::vector<std::string> columns;
+  for (const IndexFieldInfo& field : key->fields) columns.push_back(field.name);
+  return std::make_shared<PrimaryKeyMap>(std::move(columns));
 }
 
 std::string ComposeSelect(const QueryPlan& plan) {
@@ -172,10 +190,16 @@ std::string ComposeSelect(const QueryPlan& plan) {
     sql += " ORDER BY ";
     for (size_t i = 0; i < plan.order.size(); ++i) {
       if (i > 0) sql += ", ";
-      sql += plan.order[i].expr + (plan.order[i].descending ? " DESC" : "");
+      sql += SortTermText(plan.order[i], false, *plan.dialect);
     }
   }
   return sql;
+}
+
+// A table read without an order of its own is read in its primary key's order where its rows
+// go by that key: a server hands out a table's rows in whatever order it finds them.
+std::string KeyOrder(const QueryPlan& plan) {
+  return plan.primaryKey ? " ORDER BY " + plan.primaryKey->ColumnList() : std::string();
 }
 
 // Whether SQLite text holds a parameter outside its literals and quoted names.
@@ -215,8 +239,8 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
     plan.baseTable = table->name;
     plan.selectList = SelectListOf(*table);
     plan.from = QuoteName(table->name);
-    plan.fullSql = ComposeSelect(plan);
     plan.primaryKey = PrimaryKeyOf(*table);
+    plan.fullSql = ComposeSelect(plan) + KeyOrder(plan);
     opened.keyable = !table->withoutRowId || plan.primaryKey;
   } else {
     std::unique_ptr<storage::Statement> prepared;
@@ -277,8 +301,9 @@ OpenedSource PlanSource(DatabaseFile& file, const RecordsetSource& source, bool 
       if (!filter.empty()) plan.where = plan.where.empty() ? filter : "(" + plan.where + ") AND (" + filter + ")";
       if (!sort.empty()) plan.order = SplitSortTerms(sort);
       plan.fullSql = ComposeSelect(plan);
+      if (source.sql.empty() && sort.empty()) plan.fullSql += KeyOrder(plan);
     } else if (!filter.empty() || !sort.empty()) {
-      plan.fullSql = "SELECT * FROM (" + plan.fullSql + ")";
+      plan.fullSql = "SELECT * FROM (" + plan.fullSql + ")" + plan.dialect->DerivedTableName("lumo_filtered");
       if (!filter.empty()) plan.fullSql += " WHERE " + filter;
       if (!sort.empty()) plan.fullSql += " ORDER BY " + sort;
       described.reset();

@@ -8,13 +8,19 @@
 // deletions show. Rows added through the recordset follow the rows of the query, as in every
 // dynaset; a key the list meets again (a row whose key this recordset changed, or added) is
 // not listed twice.
+//
+// The rows are those there at the open: rows others add later stay out until Requery. A key
+// that is a counter grows with every row added, so the chunks stop at the largest value there
+// was at the open; a list over any other key is read whole at the open.
 
+#include <limits>
 #include <set>
 #include <unordered_map>
 
 #include "jet/DatabaseFile.h"
 #include "jet/PrimaryKeyMap.h"
 #include "jet/RecordSource.h"
+#include "runtime/StrUtils.h"
 
 namespace lumo::jet {
 
@@ -35,6 +41,8 @@ struct PrimaryKeyList {
   int64_t delivered = 0;          // rows the query gave, known ones included
   int64_t chunk = kFirstChunk;
   bool complete = false;
+  // The counter key's largest value at the open (read with the first chunk).
+  std::optional<int64_t> ceiling;
   // The statements that read the keys: the first chunk and those continuing after a key.
   std::unique_ptr<storage::Statement> first;
   std::unique_ptr<storage::Statement> next;
@@ -49,7 +57,8 @@ class PrimaryKeySource final : public RecordSource {
         columns_(shape_->columns),
         map_(*plan_.primaryKey),
         list_(std::move(list)),
-        reader_(*file_, plan_, columns_) {}
+        reader_(*file_, plan_, columns_),
+        counterKey_(CounterKeyOf(plan_, map_)) {}
 
   RowPosition First() override { return Next(kNoRow); }
   RowPosition Last() override {
@@ -142,10 +151,17 @@ class PrimaryKeySource final : public RecordSource {
   // Row by row over the rows read by key; rows deleted by others do not match.
   RowPosition FindMatch(const FindCriteria& criteria, RowPosition start, bool forward, bool inclusive) override {
     MemoryCriterion criterion(*file_, plan_, columns_, criteria);
+    // The rows looked at pass through the one buffer: after a miss the row that was there
+    // (the recordset's current one, which stays current) is read again.
+    const RowPosition current = loaded_;
     RowPosition position = start;
     if (!inclusive || position == kNoRow) position = forward ? Next(start) : Previous(start);
     for (; position != kNoRow; position = forward ? Next(position) : Previous(position)) {
       if (Load(position) && criterion.Matches(values_.data())) return position;
+    }
+    if (current != kNoRow && current != loaded_) {
+      loaded_ = kNoRow;
+      Load(current);
     }
     return kNoRow;
   }
@@ -163,6 +179,17 @@ class PrimaryKeySource final : public RecordSource {
   }
 
   // One row on in either direction, removed rows included; kNoRow past an end.
+  // The key column when the key is a single counter, else empty.
+  static std::string CounterKeyOf(const QueryPlan& plan, const PrimaryKeyMap& map) {
+    if (map.Columns().size() != 1 || !plan.table) return {};
+    for (const ColumnInfo& column : plan.table->columns) {
+      if (AnsiSameText(column.name, map.Columns().front())) {
+        return (column.type.attributes & dbAutoIncrField) != 0 ? map.ColumnList() : std::string();
+      }
+    }
+    return {};
+  }
+
   RowPosition Step(RowPosition position, bool forward) {
     if (position >= kAddedBase) {
       const auto index = static_cast<size_t>(position - kAddedBase);
@@ -197,6 +224,7 @@ class PrimaryKeySource final : public RecordSource {
   RowPosition loaded_ = kNoRow;
   bool exists_ = false;
   std::vector<Variant> values_;
+  std::string counterKey_;
 };
 
 // SELECT k1, k2 FROM ... WHERE <query> [AND (k1, k2) > (?a, ?b)] ORDER BY k1, k2 LIMIT ?n;
@@ -215,10 +243,15 @@ storage::Statement& PrimaryKeySource::KeyStatement(bool continuing) {
     const std::string after = "(" + map_.ColumnList() + ") > (" + values + ")";
     condition = condition.empty() ? after : "(" + condition + ") AND " + after;
   }
+  if (plan_.order.empty() && !counterKey_.empty()) {
+    const std::string below =
+        counterKey_ + " <= ?" + std::to_string(keyParameter + static_cast<int>(map_.Columns().size()) + 1);
+    condition = condition.empty() ? below : "(" + condition + ") AND " + below;
+  }
   std::string sql = "SELECT " + map_.ColumnList() + " FROM " + plan_.from;
   if (!condition.empty()) sql += " WHERE " + condition;
   sql += " ORDER BY ";
-  for (const SortTerm& term : plan_.order) sql += term.expr + (term.descending ? " DESC, " : ", ");
+  for (const SortTerm& term : plan_.order) sql += SortTermText(term, false, *plan_.dialect) + ", ";
   sql += map_.ColumnList() +
          plan_.dialect->Limit("?" + std::to_string(keyParameter + static_cast<int>(map_.Columns().size())));
   statement = file_->Connection().Prepare(sql);
@@ -228,8 +261,13 @@ storage::Statement& PrimaryKeySource::KeyStatement(bool continuing) {
 bool PrimaryKeySource::ReadChunk() {
   PrimaryKeyList& list = *list_;
   if (list.complete) return false;
-  const bool whole = !plan_.order.empty();
+  const bool whole = !plan_.order.empty() || counterKey_.empty();
   const bool continuing = !whole && list.delivered > 0;
+  if (!whole && !list.ceiling) {
+    StatementUse highest(file_->Statement("SELECT max(" + counterKey_ + ") FROM " + plan_.from));
+    list.ceiling = highest->Step() && highest->TypeOf(0) != ColumnType::Null ? highest->ColumnInt64(0)
+                                                                             : std::numeric_limits<int64_t>::min();
+  }
   int64_t limit = whole ? -1 : list.chunk;
   if (plan_.maxRecords > 0) {
     const int64_t left = plan_.maxRecords - list.delivered;
@@ -245,15 +283,17 @@ bool PrimaryKeySource::ReadChunk() {
     for (int i = 0; i < keyCount; ++i) list.last[static_cast<size_t>(i)].Bind(statement, keyParameter + i);
   }
   statement.BindInt64(keyParameter + keyCount, limit);
+  if (!whole) statement.BindInt64(keyParameter + keyCount + 1, *list.ceiling);
   int64_t got = 0;
   while (statement.Step()) {
     std::vector<StoredValue> values;
     for (int i = 0; i < keyCount; ++i) values.push_back(StoredValue::Read(statement, i));
     list.last = values;
     ++got;
-    bool isNew = false;
-    const RowKey key = map_.KeyOf(std::move(values), &isNew);
-    if (!isNew) continue;
+    // The map is shared with earlier requeries, which met these rows too: what this list
+    // holds already (a row added through the recordset, met again) is what stays out.
+    const RowKey key = map_.KeyOf(std::move(values));
+    if (list.positionOf.count(key) != 0) continue;
     list.positionOf.emplace(key, static_cast<RowPosition>(list.keys.size()));
     list.keys.push_back(key);
   }

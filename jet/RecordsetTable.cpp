@@ -100,7 +100,8 @@ class TableWindow final : public TableSource {
     if (atStart_ && index < static_cast<int64_t>(keys_.size()) && !HasRemovedInWindow()) {
       return lo_ + index;
     }
-    std::string sql = KeySelect() + " ORDER BY " + OrderText(order_, false, key_) + dialect_.LimitOffset("1", "?1");
+    std::string sql =
+        KeySelect() + " ORDER BY " + OrderText(order_, false, key_, dialect_) + dialect_.LimitOffset("1", "?1");
     StatementUse statement(file_->Statement(sql));
     statement->BindInt64(1, index);
     if (!statement->Step()) return kNoRow;
@@ -314,7 +315,7 @@ class TableWindow final : public TableSource {
     keys_.clear();
     lo_ = kAnchor;
     forwardChunk_ = backwardChunk_ = kFirstChunk;
-    std::string sql = KeySelect() + " ORDER BY " + OrderText(order_, fromLast, key_) + dialect_.Limit("?1");
+    std::string sql = KeySelect() + " ORDER BY " + OrderText(order_, fromLast, key_, dialect_) + dialect_.Limit("?1");
     StatementUse statement(file_->Statement(sql));
     statement->BindInt64(1, kFirstChunk);
     int64_t got = 0;
@@ -356,7 +357,7 @@ class TableWindow final : public TableSource {
   int64_t RunChunk(const std::string& condition, bool continues, RowKey edgeKey, bool forward, int64_t limit) {
     const int terms = static_cast<int>(order_.size());
     std::vector<StoredValue>& edge = forward ? backValues_ : frontValues_;
-    std::string sql = KeySelect() + " WHERE " + condition + " ORDER BY " + OrderText(order_, !forward, key_) +
+    std::string sql = KeySelect() + " WHERE " + condition + " ORDER BY " + OrderText(order_, !forward, key_, dialect_) +
                       dialect_.Limit("?" + std::to_string(terms + 2));
     StatementUse statement(file_->Statement(sql));
     if (continues) {
@@ -477,7 +478,7 @@ RowPosition TableWindow::Seek(Bound bound, bool equal, const std::vector<Variant
     std::string sql = "SELECT " + key_;
     for (const SortTerm& term : order_) sql += ", " + term.expr;
     sql += ", " + plan_.selectList + " FROM " + plan_.from + " WHERE " + condition + " ORDER BY " +
-           OrderText(order_, backward, key_) + dialect_.LimitOffset("1", "?" + std::to_string(terms + 1));
+           OrderText(order_, backward, key_, dialect_) + dialect_.LimitOffset("1", "?" + std::to_string(terms + 1));
     StatementUse statement(file_->Statement(sql));
     bindKeys(*statement);
     statement->BindInt64(terms + 1, 0);
