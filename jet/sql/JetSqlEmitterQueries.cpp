@@ -156,8 +156,10 @@ std::string JetSqlEmitter::Core(const SelectCore& core, const std::vector<OrderI
     if (!alias.empty()) items += " AS " + Quote(alias);
     if (capture != nullptr) {
       const SchemaColumn* source = FindColumn(StripParens(*item.expr));
-      capture->columnTypes.push_back(
-          {alias.empty() ? ResultName(item) : alias, TypeOf(*item.expr), source == nullptr || source->noCase});
+      // The server names an unnamed column of the result as it stores it.
+      std::string name = alias.empty() ? ResultName(item) : alias;
+      if (alias.empty() && source != nullptr && dialect_.NamesAsStored()) name = source->name;
+      capture->columnTypes.push_back({name, TypeOf(*item.expr), source == nullptr || source->noCase});
     }
   }
   const std::string distinctRowGroup = core.distinct == DistinctMode::kDistinctRow ? DistinctRowGroup(core) : "";

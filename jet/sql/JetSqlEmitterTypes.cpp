@@ -152,7 +152,11 @@ std::vector<SchemaColumn> JetSqlEmitter::ResultColumns(const SelectCore& core) {
     SchemaColumn column;
     column.name = ResultName(item);
     column.type = TypeOf(*item.expr);
-    if (const SchemaColumn* source = FindColumn(StripParens(*item.expr))) column.noCase = source->noCase;
+    if (const SchemaColumn* source = FindColumn(StripParens(*item.expr))) {
+      column.noCase = source->noCase;
+      // The server names an unnamed column of the result as it stores it.
+      if (item.alias.empty() && dialect_.NamesAsStored()) column.name = source->name;
+    }
     columns.push_back(std::move(column));
   }
   return columns;
