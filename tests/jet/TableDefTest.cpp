@@ -70,8 +70,18 @@ class TableDefTestFixture : public testing::TempFolderTest {
 class TableDefTest : public testing::OnEachBackEnd<TableDefTestFixture> {};
 // Looks at the file's own schema tables and the stock shell's functions.
 class TableDefTestOnFile : public TableDefTestFixture {};
+#ifdef LUMO_TEST_ON_SERVER
+// What a server's database has instead.
+class TableDefTestOnServer : public TableDefTestFixture {
+ protected:
+  const testing::BackEndCase& BackEnd() const override {
+    static const testing::BackEndCase server = testing::ServerBackEnd();
+    return server;
+  }
+};
+#endif
 
-TEST_P(TableDefTest, SystemTablesCarryTheSystemAttributes) {
+TEST_F(TableDefTestOnFile, SystemTablesCarryTheSystemAttributes) {
   database_->Execute("CREATE TABLE Logon (ID COUNTER, Username TEXT(50))");
   std::vector<std::string> visible;
   for (const auto& table : database_->TableDefs()) {
@@ -246,7 +256,7 @@ TEST_F(TableDefTestOnFile, IndexesOfATableChangeTheFileAtOnce) {
             "People.ByName\n");
 }
 
-TEST_P(TableDefTest, FieldPropertiesLiveInTheFile) {
+TEST_F(TableDefTestOnFile, FieldPropertiesLiveInTheFile) {
   database_->Execute("CREATE TABLE Logon (ID COUNTER, logontime DATETIME)");
   auto field = database_->TableDefs().Item("Logon")->Fields().Item("logontime");
   EXPECT_EQ(DaoNumberOf([&] { field->Properties().Item("Format"); }), 3270);
@@ -271,6 +281,38 @@ TEST_P(TableDefTest, FieldPropertiesLiveInTheFile) {
   EXPECT_EQ(Reopen()->TableDefs().Item("Other")->Fields().Item("When")->Properties().Item("Format")->Value(),
             Variant("Long Time"));
 }
+
+#ifdef LUMO_TEST_ON_SERVER
+// The server's catalogue lists its own tables only (the engine makes none of its MSys tables
+// there), by the names the server keeps, folded to lower case; DAO finds them in any case.
+TEST_F(TableDefTestOnServer, TablesAreTheServersOwnInItsSpelling) {
+  database_->Execute("CREATE TABLE Logon (ID COUNTER, Username TEXT(50))");
+  database_->Execute("CREATE TABLE zeta (a LONG)");
+  database_->Execute("CREATE TABLE Alpha (a LONG)");
+  std::vector<std::string> names;
+  for (const auto& table : database_->TableDefs()) {
+    names.push_back(table->Name());
+    EXPECT_EQ(table->Attributes() & dbSystemObject, 0) << table->Name();
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"alpha", "logon", "zeta"}));
+  EXPECT_EQ(database_->TableDefs().Item("LOGON")->Fields().Count(), 2);
+  EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Item("MSysObjects"); }), 3265);
+  EXPECT_EQ(DaoNumberOf([&] { database_->TableDefs().Item(99); }), 3265);
+}
+
+// A server keeps no properties of the engine's: a user-defined one cannot be stored, the
+// built-in ones still answer for the field.
+TEST_F(TableDefTestOnServer, FieldPropertiesAreTheBuiltInOnes) {
+  database_->Execute("CREATE TABLE Logon (ID COUNTER, logontime DATETIME)");
+  auto field = database_->TableDefs().Item("Logon")->Fields().Item("logontime");
+  EXPECT_EQ(DaoNumberOf([&] { field->Properties().Item("Format"); }), 3270);
+  EXPECT_EQ(DaoNumberOf([&] { field->Properties().Append(database_->CreateProperty("Format", dbText, Variant("x"))); }),
+            3251);
+  auto reopened = Reopen()->TableDefs().Item("Logon")->Fields().Item("logontime");
+  EXPECT_EQ(reopened->Properties().Item("Type")->Value(), Variant::FromSmallint(dbDate));
+  EXPECT_EQ(DaoNumberOf([&] { reopened->Properties().Item("Format"); }), 3270);
+}
+#endif
 
 TEST_P(TableDefTest, DroppedTableAnswers3420) {
   database_->TableDefs().Append(DesignPeople());
@@ -298,7 +340,7 @@ TEST_P(TableDefTest, SqlDdlKeepsJetNamesAndFlags) {
   EXPECT_EQ(key->Fields().Count(), 2);
   EXPECT_TRUE(orders->Fields().Item("Customer")->Required());
   auto byStamp = orders->Indexes().Item("ByStamp");
-  EXPECT_TRUE(byStamp->IgnoreNulls());
+  EXPECT_EQ(byStamp->IgnoreNulls(), BackEnd().indexFlags);
   EXPECT_EQ(byStamp->Fields().Item(0)->Attributes(), dbDescending);
   EXPECT_EQ(DaoNumberOf([&] { database_->Execute("CREATE INDEX Other ON Orders (Nr) WITH PRIMARY"); }), 3283);
   EXPECT_EQ(DaoNumberOf([&] { database_->Execute("DROP INDEX Nothing ON Orders"); }), 3372);
@@ -338,7 +380,7 @@ TEST_P(TableDefTest, OpenRecordsetOpensTheTable) {
   database_->TableDefs().Append(design);
   database_->Execute("INSERT INTO People (Name) VALUES ('anna')");
   auto recordset = design->OpenRecordset();
-  EXPECT_EQ(recordset->Type(), dbOpenTable);
+  EXPECT_EQ(recordset->Type(), BackEnd().tableRecordsets ? dbOpenTable : dbOpenDynaset);
   EXPECT_EQ(recordset->RecordCount(), 1);
   EXPECT_EQ(recordset->Fields().Item("Born")->Value().AsDateTime(), 36526.0);  // the default, 1 Jan 2000
 }
