@@ -13,7 +13,6 @@
 // that is a counter grows with every row added, so the chunks stop at the largest value there
 // was at the open; a list over any other key is read whole at the open.
 
-#include <limits>
 #include <set>
 #include <unordered_map>
 
@@ -265,8 +264,12 @@ bool PrimaryKeySource::ReadChunk() {
   const bool continuing = !whole && list.delivered > 0;
   if (!whole && !list.ceiling) {
     StatementUse highest(file_->Statement("SELECT max(" + counterKey_ + ") FROM " + plan_.from));
-    list.ceiling = highest->Step() && highest->TypeOf(0) != ColumnType::Null ? highest->ColumnInt64(0)
-                                                                             : std::numeric_limits<int64_t>::min();
+    if (!highest->Step() || highest->TypeOf(0) == ColumnType::Null) {
+      // An empty table: the rows there at the open are none.
+      list.complete = true;
+      return false;
+    }
+    list.ceiling = highest->ColumnInt64(0);
   }
   int64_t limit = whole ? -1 : list.chunk;
   if (plan_.maxRecords > 0) {
