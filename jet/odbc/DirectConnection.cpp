@@ -211,7 +211,7 @@ int OdbcDirectStatements::Execute(const std::string& sql, int options, int query
   if (inTransaction) session.Savepoint(savepoint);
   try {
     OdbcStatement statement(session, sql);
-    SetAttribute(statement, SQL_ATTR_QUERY_TIMEOUT, static_cast<SQLULEN>(std::max(queryTimeout, 0)));
+    statement.SetQueryTimeout(queryTimeout);
     while (statement.Step()) {}
     const StatementVerb verb = VerbOf(sql);
     const bool changesRows =
@@ -571,7 +571,7 @@ std::shared_ptr<Recordset> OdbcDirectStatements::OpenRecordset(const std::string
     // The statement that described the columns serves the first run.
     std::unique_ptr<OdbcStatement> statement = std::move(*first);
     if (!statement) statement = std::make_unique<OdbcStatement>(SessionOf(*target), run.sql);
-    SetAttribute(*statement, SQL_ATTR_QUERY_TIMEOUT, static_cast<SQLULEN>(run.timeout));
+    statement->SetQueryTimeout(run.timeout);
     SetAttribute(*statement, SQL_ATTR_MAX_ROWS, static_cast<SQLULEN>(run.maxRows));
     StatementMaker again;
     if (mode == DirectMode::kLive) {
@@ -580,7 +580,7 @@ std::shared_ptr<Recordset> OdbcDirectStatements::OpenRecordset(const std::string
         std::shared_ptr<DatabaseFile> open = file.lock();
         if (!open || !open->IsOpen()) RaiseDaoError(3420, {}, "DAO.Recordset");
         auto next = std::make_unique<OdbcStatement>(SessionOf(*open), run.sql);
-        SetAttribute(*next, SQL_ATTR_QUERY_TIMEOUT, static_cast<SQLULEN>(run.timeout));
+        next->SetQueryTimeout(run.timeout);
         return next;
       };
     }

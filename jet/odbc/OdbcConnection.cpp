@@ -120,7 +120,7 @@ OdbcConnection::OdbcConnection(std::string connect, bool readOnly, int busyTimeo
     RaiseDaoError(errors_.MapFailure(diagnostics.state, diagnostics.message, StatementVerb::Unknown, context));
   }
   connected_ = true;
-  if (readOnly) Exec("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY");
+  if (readOnly) ExecNow("SET SESSION CHARACTERISTICS AS TRANSACTION READ ONLY");
   SetBusyTimeout(busyTimeoutMs);
 }
 
@@ -140,6 +140,11 @@ std::unique_ptr<storage::Statement> OdbcConnection::Prepare(std::string_view sql
 }
 
 void OdbcConnection::Exec(const std::string& sql) {
+  ApplyPendingSettings();
+  ExecNow(sql);
+}
+
+void OdbcConnection::ExecNow(const std::string& sql) {
   StatementHandle statement(dbc_);
   std::u16string wide = ToWide(sql);
   const StatementVerb verb = VerbOf(sql);
@@ -153,6 +158,7 @@ void OdbcConnection::Exec(const std::string& sql) {
 }
 
 std::string OdbcConnection::QueryText(const std::string& sql) const {
+  const_cast<OdbcConnection*>(this)->ApplyPendingSettings();
   const OdbcApi& api = Odbc();
   StatementHandle statement(dbc_);
   std::u16string wide = ToWide(sql);
@@ -209,6 +215,8 @@ void OdbcConnection::SetAutocommit(bool on) {
 
 void OdbcConnection::Begin(storage::TransactionKind kind) {
   if (inTransaction_) RaiseDaoError(kDaoTooManyTransactions);
+  // Outside the transaction, so that a rollback does not take the setting back.
+  ApplyPendingSettings();
   SetAutocommit(false);
   inTransaction_ = true;
   try {
@@ -228,6 +236,9 @@ void OdbcConnection::EndTransaction(SQLSMALLINT completion) {
   const SQLRETURN rc = api.endTran(SQL_HANDLE_DBC, dbc_, completion);
   // Whatever the outcome, the server's transaction is over: a commit it refused was rolled back.
   inTransaction_ = false;
+  // A setting made inside the transaction went with it unless it was committed.
+  if (settingsInTransaction_ && (completion != SQL_COMMIT || !Succeeded(rc))) ForgetAppliedSettings();
+  settingsInTransaction_ = false;
   if (!Succeeded(rc)) {
     const Diagnostics diagnostics = ReadDiagnostics(SQL_HANDLE_DBC, dbc_);
     api.endTran(SQL_HANDLE_DBC, dbc_, SQL_ROLLBACK);
@@ -251,7 +262,11 @@ void OdbcConnection::Savepoint(std::string_view name) { Exec("SAVEPOINT " + Quot
 
 void OdbcConnection::ReleaseSavepoint(std::string_view name) { Exec("RELEASE SAVEPOINT " + QuotedName(name)); }
 
-void OdbcConnection::RollbackToSavepoint(std::string_view name) { Exec("ROLLBACK TO SAVEPOINT " + QuotedName(name)); }
+void OdbcConnection::RollbackToSavepoint(std::string_view name) {
+  Exec("ROLLBACK TO SAVEPOINT " + QuotedName(name));
+  // The savepoint may be older than a setting made since: the server took that back too.
+  if (settingsInTransaction_) ForgetAppliedSettings();
+}
 
 uint32_t OdbcConnection::ChangeCounter() const noexcept {
   try {
@@ -284,9 +299,32 @@ void OdbcConnection::ApplyLockTimeout() {
   if (queryTimeout_ > 0 && (wait == 0 || wait > limit - kLockBeforeTimeoutMs)) {
     wait = std::max(limit - kLockBeforeTimeoutMs, limit / 2);
   }
-  if (wait == appliedLockTimeoutMs_) return;
-  Exec("SET lock_timeout = " + std::to_string(wait));
-  appliedLockTimeoutMs_ = wait;
+  wantedLockTimeoutMs_ = wait;
+}
+
+void OdbcConnection::ApplyPendingSettings(int statementTimeoutSeconds) {
+  // Sent with the next statement rather than at once: a caller that sets both time-outs, or
+  // sets one again before anything runs (a recording run trims its wait after connecting),
+  // costs the server one SET, not one per change. The statement time-out is the session's
+  // statement_timeout rather than each statement's SQL_ATTR_QUERY_TIMEOUT, for which the
+  // driver would send a SET before and another after every statement.
+  const int statementMs = (statementTimeoutSeconds < 0 ? queryTimeout_ : statementTimeoutSeconds) * 1000;
+  std::string sql;
+  if (statementMs != appliedStatementTimeoutMs_) sql = "SET statement_timeout = " + std::to_string(statementMs);
+  if (wantedLockTimeoutMs_ != appliedLockTimeoutMs_) {
+    if (!sql.empty()) sql += "; ";
+    sql += "SET lock_timeout = " + std::to_string(wantedLockTimeoutMs_);
+  }
+  if (sql.empty()) return;
+  ExecNow(sql);
+  appliedStatementTimeoutMs_ = statementMs;
+  appliedLockTimeoutMs_ = wantedLockTimeoutMs_;
+  if (inTransaction_) settingsInTransaction_ = true;
+}
+
+void OdbcConnection::ForgetAppliedSettings() noexcept {
+  appliedStatementTimeoutMs_ = -1;
+  appliedLockTimeoutMs_ = -1;
 }
 
 storage::CatalogueReader& OdbcConnection::Catalogue() {

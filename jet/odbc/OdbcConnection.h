@@ -72,8 +72,8 @@ class OdbcConnection final : public storage::Connection {
   uint32_t ChangeCounter() const noexcept override;
   void SetBusyTimeout(int milliseconds) override;
   int BusyTimeout() const noexcept override { return busyTimeoutMs_; }
-  // SQL_ATTR_QUERY_TIMEOUT of every statement of the connection (60 seconds until set, as
-  // DAO's default).
+  // The time-out of every statement of the connection (60 seconds until set, as DAO's
+  // default), the server's statement_timeout.
   void SetQueryTimeout(int seconds) override;
   int QueryTimeout() const noexcept { return queryTimeout_; }
 
@@ -86,13 +86,21 @@ class OdbcConnection final : public storage::Connection {
   SQLHDBC Handle() const noexcept { return dbc_; }
   const OdbcErrorMapper& Mapper() const noexcept { return errors_; }
   void NoteChanges(int64_t rows) noexcept;
+  // Sends what the session's settings still owe the server (the lock wait, the statement
+  // time-out: the connection's, or `statementTimeoutSeconds` when a statement has one of its
+  // own, 0 for none); every statement of the connection calls it before it runs.
+  void ApplyPendingSettings(int statementTimeoutSeconds = -1);
   const std::string& DataSource() const noexcept { return dataSource_; }
 
  private:
   void EndTransaction(SQLSMALLINT completion);
   void SetAutocommit(bool on);
-  // The server's lock_timeout from the busy timeout, within the statement time-out.
+  // The server's lock_timeout from the busy timeout, within the statement time-out; sent
+  // with the next statement.
   void ApplyLockTimeout();
+  void ExecNow(const std::string& sql);
+  // After a rollback that may have taken settings back: the next statement sends them again.
+  void ForgetAppliedSettings() noexcept;
   // Runs a statement of the connection's own whose result is one text value ("" for none).
   std::string QueryText(const std::string& sql) const;
 
@@ -105,7 +113,10 @@ class OdbcConnection final : public storage::Connection {
   bool inTransaction_ = false;
   int busyTimeoutMs_ = 0;
   int queryTimeout_ = 60;
-  int appliedLockTimeoutMs_ = -1;
+  int appliedLockTimeoutMs_ = -1;  // what the server has, -1 unknown
+  int wantedLockTimeoutMs_ = -1;
+  int appliedStatementTimeoutMs_ = -1;
+  bool settingsInTransaction_ = false;  // a setting was sent inside the open transaction
   int changes_ = 0;
   int64_t totalChanges_ = 0;
   std::unique_ptr<OdbcCatalogueReader> catalogue_;

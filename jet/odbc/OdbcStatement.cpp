@@ -99,15 +99,10 @@ OdbcStatement::OdbcStatement(OdbcConnection& connection, std::string_view sql)
   const SQLRETURN rc = api.prepare(handle_, Wide(text), static_cast<SQLINTEGER>(text.size()));
   if (!Succeeded(rc)) Fail(rc);
   parameters_.resize(static_cast<size_t>(plan_.parameterCount));
-  // The connection's time-out for every run of the statement (ODBC's default is none); a
-  // caller may give the statement one of its own afterwards.
-  if (connection_.QueryTimeout() > 0) {
-    const SQLRETURN set =
-        api.setStmtAttr(handle_, SQL_ATTR_QUERY_TIMEOUT,
-                        reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(connection_.QueryTimeout())), 0);
-    if (!Succeeded(set)) Fail(set);
-  }
-  Describe();
+  // A statement that changes rows is run, not looked at: described before it ran, the driver
+  // would have the server parse it once more. Queries are described now, so that SQL the
+  // server refuses fails where it is prepared.
+  if (verb_ != StatementVerb::Insert && verb_ != StatementVerb::Update && verb_ != StatementVerb::Delete) Describe();
 }
 
 OdbcStatement::~OdbcStatement() {
@@ -153,8 +148,6 @@ void OdbcStatement::Describe() {
       return ToUtf8(std::u16string_view(value).substr(0, units));
     };
     column.typeName = attribute(SQL_DESC_TYPE_NAME);
-    column.baseTable = attribute(SQL_DESC_BASE_TABLE_NAME);
-    column.baseColumn = attribute(SQL_DESC_BASE_COLUMN_NAME);
     switch (type) {
       case SQL_BIT:
       case SQL_TINYINT:
@@ -179,9 +172,50 @@ void OdbcStatement::Describe() {
       default: column.reading = Reading::Text; break;
     }
     // A driver may hand Booleans over as characters; the server's type name says what they are.
-    if (SameText(column.typeName, "bool") || SameText(column.typeName, "boolean")) column.reading = Reading::Integer;
+    column.boolean = SameText(column.typeName, "bool") || SameText(column.typeName, "boolean");
+    if (column.boolean) column.reading = Reading::Integer;
   }
   described_ = true;
+  originsRead_ = false;
+}
+
+void OdbcStatement::EnsureDescribed() const {
+  if (described_) return;
+  try {
+    const_cast<OdbcStatement*>(this)->Describe();
+  } catch (...) {
+    // A statement the server cannot describe fails when it runs, with the server's words.
+  }
+}
+
+void OdbcStatement::EnsureOrigins() const {
+  EnsureDescribed();
+  if (originsRead_) return;
+  originsRead_ = true;
+  // The driver may look the base table up in the server's catalogue: only for callers that
+  // ask (the engine's description of a recordset's fields).
+  const OdbcApi& api = Odbc();
+  const auto attribute = [&](SQLUSMALLINT number, SQLUSMALLINT field) {
+    SQLSMALLINT length = 0;
+    std::u16string value(256, u'\0');
+    if (!Succeeded(api.colAttribute(handle_, number, field, Wide(value),
+                                    static_cast<SQLSMALLINT>(value.size() * sizeof(char16_t)), &length, nullptr))) {
+      return std::string();
+    }
+    const size_t units =
+        std::min<size_t>(static_cast<size_t>(std::max<SQLSMALLINT>(length, 0)) / sizeof(char16_t), value.size() - 1);
+    return ToUtf8(std::u16string_view(value).substr(0, units));
+  };
+  try {
+    for (size_t i = 0; i < columns_.size(); ++i) {
+      const auto number = static_cast<SQLUSMALLINT>(i + 1);
+      Column& column = columns_[i];
+      column.baseTable = attribute(number, SQL_DESC_BASE_TABLE_NAME);
+      column.baseColumn = attribute(number, SQL_DESC_BASE_COLUMN_NAME);
+    }
+  } catch (...) {
+    // Without its origin a column is described by its type alone.
+  }
 }
 
 OdbcStatement::Parameter& OdbcStatement::Slot(int index) {
@@ -290,6 +324,7 @@ bool OdbcStatement::Step() {
   const OdbcApi& api = Odbc();
   if (done_) return false;
   if (!executed_) {
+    connection_.ApplyPendingSettings(ownTimeout_);
     BindMarkers();
     const SQLRETURN rc = api.execute(handle_);
     // An UPDATE or DELETE that found no rows answers "no data", which is no failure.
@@ -308,7 +343,7 @@ bool OdbcStatement::Step() {
       done_ = true;
       return false;
     }
-    if (static_cast<size_t>(count) != columns_.size()) Describe();
+    if (!described_ || static_cast<size_t>(count) != columns_.size()) Describe();
   }
   const SQLRETURN rc = api.fetch(handle_);
   if (rc == SQL_NO_DATA) {
@@ -367,8 +402,7 @@ void OdbcStatement::ReadColumn(int index, Column& column) {
       rc = api.getData(handle_, number, SQL_C_SBIGINT, &value, 0, &indicator);
       if (!Succeeded(rc)) Fail(rc);
       column.integer = value;
-      const bool boolean = SameText(column.typeName, "bool") || SameText(column.typeName, "boolean");
-      if (boolean && value != 0) column.integer = kStorageTrue;
+      if (column.boolean && value != 0) column.integer = kStorageTrue;
       column.type = ColumnType::Integer;
       break;
     }
@@ -462,19 +496,28 @@ void OdbcStatement::ReadColumn(int index, Column& column) {
   if (indicator == SQL_NULL_DATA) column.type = ColumnType::Null;
 }
 
-int OdbcStatement::ColumnCount() const noexcept { return static_cast<int>(columns_.size()); }
+int OdbcStatement::ColumnCount() const noexcept {
+  EnsureDescribed();
+  return static_cast<int>(columns_.size());
+}
 
-std::string OdbcStatement::ColumnName(int column) const { return columns_.at(static_cast<size_t>(column)).name; }
+std::string OdbcStatement::ColumnName(int column) const {
+  EnsureDescribed();
+  return columns_.at(static_cast<size_t>(column)).name;
+}
 
 std::string OdbcStatement::ColumnDeclaredType(int column) const {
+  EnsureDescribed();
   return columns_.at(static_cast<size_t>(column)).typeName;
 }
 
 std::string OdbcStatement::ColumnTableName(int column) const {
+  EnsureOrigins();
   return columns_.at(static_cast<size_t>(column)).baseTable;
 }
 
 std::string OdbcStatement::ColumnOriginName(int column) const {
+  EnsureOrigins();
   return columns_.at(static_cast<size_t>(column)).baseColumn;
 }
 

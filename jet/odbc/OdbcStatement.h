@@ -81,8 +81,11 @@ class OdbcStatement final : public storage::Statement {
   SQLULEN ColumnSize(int column) const noexcept;
   SQLSMALLINT ColumnDigits(int column) const noexcept;
   // The handle, for statement attributes set before the statement runs (the direct
-  // connections' time-out and row limit).
+  // connections' row limit).
   SQLHSTMT Handle() const noexcept { return handle_; }
+  // A time-out of the statement's own instead of the connection's (seconds, 0 for none),
+  // the session's statement_timeout while it runs.
+  void SetQueryTimeout(int seconds) noexcept { ownTimeout_ = seconds < 0 ? 0 : seconds; }
 
  private:
   // How a column's values are read and kept.
@@ -97,6 +100,7 @@ class OdbcStatement final : public storage::Statement {
     SQLULEN size = 0;
     SQLSMALLINT digits = 0;
     Reading reading = Reading::Text;
+    bool boolean = false;  // the server's boolean, read as an integer
     // The current row's value.
     ColumnType type = ColumnType::Null;
     int64_t integer = 0;
@@ -118,6 +122,11 @@ class OdbcStatement final : public storage::Statement {
 
   Parameter& Slot(int index);
   void Describe();
+  // The result's columns of a statement that changes rows, described on first need (after it
+  // ran, the result describes itself without a word to the server).
+  void EnsureDescribed() const;
+  // The base table and column of each result column, read on first need.
+  void EnsureOrigins() const;
   void BindMarkers();
   void ReadRow();
   void ReadColumn(int index, Column& column);
@@ -130,10 +139,12 @@ class OdbcStatement final : public storage::Statement {
   MarkerPlan plan_;
   StatementVerb verb_ = StatementVerb::Unknown;
   std::vector<Parameter> parameters_;
-  std::vector<Column> columns_;
+  mutable std::vector<Column> columns_;
   bool described_ = false;
+  mutable bool originsRead_ = false;
   bool executed_ = false;
   bool done_ = false;
+  int ownTimeout_ = -1;  // -1: the connection's
   std::u16string wideBuffer_;  // reused for every text read
 };
 
