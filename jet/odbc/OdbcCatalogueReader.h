@@ -13,6 +13,7 @@
 // them), which every CREATE, ALTER and DROP moves, whoever makes it.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,7 @@
 #include <sql.h>
 
 #include "jet/storage/CatalogueReader.h"
+#include "jet/storage/Statement.h"
 
 namespace lumo::jet::odbc {
 
@@ -61,6 +63,7 @@ class OdbcCatalogueReader final : public storage::CatalogueReader {
 
   OdbcConnection& connection_;
   std::string schema_;
+  std::unique_ptr<storage::Statement> schemaVersion_;
 };
 
 }  // namespace lumo::jet::odbc
