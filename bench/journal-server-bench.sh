@@ -34,7 +34,11 @@ journal=$build/app/logonjournal
 for program in "$jetsh" "$journal"; do
   [ -x "$program" ] || { echo "missing $program: build first (scripts/build $build)" >&2; exit 1; }
 done
-command -v psql >/dev/null || { echo "psql is missing: scripts/deps" >&2; exit 1; }
+# psql itself, not the distribution's wrapper script in /usr/bin, whose own start (an
+# interpreter choosing the version) would make the baseline slower than the client is.
+pg_bin=${LUMO_PG_BIN:-$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1)}
+psql=$pg_bin/psql
+[ -x "$psql" ] || { echo "psql is missing: scripts/deps" >&2; exit 1; }
 
 # The cluster first: this script runs again inside it, with its environment.
 if [ -z "${LUMO_BENCH_CLUSTER:-}" ]; then
@@ -48,7 +52,7 @@ trap 'rm -rf "$work"' EXIT
 database=journal
 account=$(id -un)
 admin_password=$(cat "$LUMO_PG_ADMIN_PASSFILE")
-admin() { PGPASSWORD=$admin_password psql -X -q -A -t -v ON_ERROR_STOP=1 -U "$LUMO_PG_ADMIN" "$@"; }
+admin() { PGPASSWORD=$admin_password "$psql" -X -q -A -t -v ON_ERROR_STOP=1 -U "$LUMO_PG_ADMIN" "$@"; }
 
 echo "making the journal of $rows + 1,000 rows on the server..."
 admin -d postgres -c "CREATE DATABASE $database"
@@ -117,7 +121,7 @@ compare() {
   done
 }
 ratio() { awk -v a="$1" -v b="$2" -v l="$3" 'BEGIN { printf "  %-58s %6.2f\n", l, a / b }'; }
-as_account() { psql -X -q -v ON_ERROR_STOP=1 -U "$account" -d "$database" "$@"; }
+as_account() { "$psql" -X -q -v ON_ERROR_STOP=1 -U "$account" -d "$database" "$@"; }
 
 computer=$(hostname | cut -d. -f1 | tr a-z A-Z | cut -c1-15)
 insert="INSERT INTO \"Logon\" (\"Username\", \"Computer\", \"logontime\", \"IP\", \"Betriebssystem\", \"Typ\") VALUES ('$account', '$computer', date_trunc('second', localtimestamp), '10.0.0.1', 'Debian GNU/Linux 12 (bookworm) 6.1.0', 'logon')"
