@@ -220,7 +220,13 @@ int64_t OdbcCatalogueReader::SchemaVersion() {
   return version;
 }
 
-int64_t OdbcCatalogueReader::OthersChangeCounter() { return connection_.ChangeCounter(); }
+int64_t OdbcCatalogueReader::OthersChangeCounter() {
+  // Others' commits matter to the catalogue for the engine's own rows of a database (its MSys
+  // tables), which a server's database never holds: everything the catalogue keeps of it is
+  // schema, which SchemaVersion follows. A moving number here would only make every commit,
+  // this session's own included, throw away the tables read so far and read them again.
+  return 0;
+}
 
 std::vector<std::string> OdbcCatalogueReader::TableNames() {
   CatalogueCall call(connection_);

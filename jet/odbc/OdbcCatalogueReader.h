@@ -41,6 +41,7 @@ class OdbcCatalogueReader final : public storage::CatalogueReader {
   explicit OdbcCatalogueReader(OdbcConnection& connection) : connection_(connection) {}
 
   int64_t SchemaVersion() override;
+  // Always 0: see the definition.
   int64_t OthersChangeCounter() override;
   std::vector<std::string> TableNames() override;
   bool ReadTable(std::string_view name, TableInfo& table) override;
