@@ -367,7 +367,7 @@ void OdbcStatement::ReadRow() {
   for (size_t i = 0; i < columns_.size(); ++i) ReadColumn(static_cast<int>(i), columns_[i]);
 }
 
-void OdbcStatement::ReadWide(SQLUSMALLINT number, std::string& out) {
+bool OdbcStatement::ReadWide(SQLUSMALLINT number, std::string& out) {
   const OdbcApi& api = Odbc();
   out.clear();
   if (wideBuffer_.size() < kFirstTextChunk) wideBuffer_.resize(kFirstTextChunk);
@@ -375,17 +375,17 @@ void OdbcStatement::ReadWide(SQLUSMALLINT number, std::string& out) {
     SQLLEN indicator = 0;
     const SQLRETURN rc = api.getData(handle_, number, SQL_C_WCHAR, wideBuffer_.data(),
                                      static_cast<SQLLEN>(wideBuffer_.size() * sizeof(char16_t)), &indicator);
-    if (rc == SQL_NO_DATA) return;
+    if (rc == SQL_NO_DATA) return true;
     if (!Succeeded(rc)) Fail(rc);
     if (indicator == SQL_NULL_DATA) {
       out.clear();
-      return;
+      return false;
     }
     const size_t room = wideBuffer_.size() - 1;  // the driver ends each piece with a null
     const bool more = indicator == SQL_NO_TOTAL || static_cast<size_t>(indicator) / sizeof(char16_t) > room;
     const size_t units = more ? room : static_cast<size_t>(indicator) / sizeof(char16_t);
     AppendUtf8(std::u16string_view(wideBuffer_.data(), units), out);
-    if (!more) return;
+    if (!more) return true;
     // Take the rest in one piece when the driver says how much there is.
     if (indicator != SQL_NO_TOTAL) wideBuffer_.resize(static_cast<size_t>(indicator) / sizeof(char16_t) - room + 1);
   }
@@ -469,19 +469,10 @@ void OdbcStatement::ReadColumn(int index, Column& column) {
     case Reading::Text:
     case Reading::Exact:
     case Reading::Guid: {
-      // A null shows in the first piece's indicator, which ReadWide does not hand out: ask
-      // for no characters first, which tells null from text without reading it.
-      char16_t probe = 0;
-      rc = api.getData(handle_, number, SQL_C_WCHAR, &probe, 0, &indicator);
-      if (rc == SQL_NO_DATA)
-        indicator = 0;
-      else if (!Succeeded(rc))
-        Fail(rc);
-      if (indicator == SQL_NULL_DATA) break;
-      if (indicator == 0) {
-        column.text.clear();
-      } else {
-        ReadWide(number, column.text);
+      // The first piece tells null from text: one call per value, not a probe before it.
+      if (!ReadWide(number, column.text)) {
+        indicator = SQL_NULL_DATA;
+        break;
       }
       column.type = ColumnType::Text;
       if (column.reading == Reading::Exact) {

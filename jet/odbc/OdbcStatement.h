@@ -130,7 +130,8 @@ class OdbcStatement final : public storage::Statement {
   void BindMarkers();
   void ReadRow();
   void ReadColumn(int index, Column& column);
-  void ReadWide(SQLUSMALLINT number, std::string& out);
+  // Reads a text value whole into `out`; false when it is null.
+  bool ReadWide(SQLUSMALLINT number, std::string& out);
   [[noreturn]] void Fail(SQLRETURN result) const;
 
   OdbcConnection& connection_;
