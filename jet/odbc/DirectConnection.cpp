@@ -321,7 +321,8 @@ int OdbcDirectStatements::ExecuteWithParameters(const std::string& sql, int opti
       context.source = kSource;
       RaiseOdbcFailure(SQL_HANDLE_STMT, handle, verb, context);
     };
-    SetAttributeOn(handle, SQL_ATTR_QUERY_TIMEOUT, static_cast<SQLULEN>(std::max(queryTimeout, 0)));
+    // The time-out goes as the session's setting, like every other statement's.
+    session.ApplyPendingSettings(std::max(queryTimeout, 0));
     std::u16string text = ToWide(sql);
     if (!Succeeded(api.prepare(handle, Wide(text), static_cast<SQLINTEGER>(text.size())))) fail();
 
