@@ -31,6 +31,7 @@ const OdbcApi* Load() {
   const bool complete =
       Find(library, "SQLAllocHandle", api.allocHandle) && Find(library, "SQLFreeHandle", api.freeHandle) &&
       Find(library, "SQLSetEnvAttr", api.setEnvAttr) && Find(library, "SQLSetConnectAttrW", api.setConnectAttr) &&
+      Find(library, "SQLGetConnectAttrW", api.getConnectAttr) &&
       Find(library, "SQLDriverConnectW", api.driverConnect) && Find(library, "SQLDisconnect", api.disconnect) &&
       Find(library, "SQLGetDiagRecW", api.getDiagRec) && Find(library, "SQLGetInfoW", api.getInfo) &&
       Find(library, "SQLEndTran", api.endTran) && Find(library, "SQLPrepareW", api.prepare) &&

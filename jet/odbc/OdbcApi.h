@@ -21,6 +21,7 @@ struct OdbcApi {
   decltype(&SQLFreeHandle) freeHandle = nullptr;
   decltype(&SQLSetEnvAttr) setEnvAttr = nullptr;
   decltype(&SQLSetConnectAttrW) setConnectAttr = nullptr;
+  decltype(&SQLGetConnectAttrW) getConnectAttr = nullptr;
   decltype(&SQLDriverConnectW) driverConnect = nullptr;
   decltype(&SQLDisconnect) disconnect = nullptr;
   decltype(&SQLGetDiagRecW) getDiagRec = nullptr;

@@ -174,8 +174,16 @@ Diagnostics ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle) {
 }
 
 void RaiseOdbcFailure(SQLSMALLINT handleType, SQLHANDLE handle, StatementVerb verb,
-                      const storage::ErrorContext& context) {
-  const Diagnostics diagnostics = ReadDiagnostics(handleType, handle);
+                      const storage::ErrorContext& context, SQLHDBC session) {
+  Diagnostics diagnostics = ReadDiagnostics(handleType, handle);
+  if (session != SQL_NULL_HDBC) {
+    SQLUINTEGER dead = SQL_CD_FALSE;
+    if (Succeeded(Odbc().getConnectAttr(session, SQL_ATTR_CONNECTION_DEAD, &dead, 0, nullptr)) &&
+        dead == SQL_CD_TRUE && diagnostics.message.find("been lost") == std::string::npos) {
+      if (!diagnostics.message.empty()) diagnostics.message += "\n";
+      diagnostics.message += "The connection to the server has been lost.";
+    }
+  }
   RaiseDaoError(OdbcErrorMapper().MapFailure(diagnostics.state, diagnostics.message, verb, context));
 }
 

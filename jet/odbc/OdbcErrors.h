@@ -58,8 +58,10 @@ struct Diagnostics {
 };
 Diagnostics ReadDiagnostics(SQLSMALLINT handleType, SQLHANDLE handle);
 
-// Raises the DAO error for the failure of a call on `handle`.
+// Raises the DAO error for the failure of a call on `handle`. With the `session` the call ran
+// on, a session the server has ended says so, whatever the driver's own words for the call
+// that found it out (an internal savepoint, a fetch).
 [[noreturn]] void RaiseOdbcFailure(SQLSMALLINT handleType, SQLHANDLE handle, StatementVerb verb,
-                                   const storage::ErrorContext& context);
+                                   const storage::ErrorContext& context, SQLHDBC session = SQL_NULL_HDBC);
 
 }  // namespace lumo::jet::odbc

@@ -112,7 +112,7 @@ OdbcStatement::~OdbcStatement() {
 void OdbcStatement::Fail(SQLRETURN result) const {
   (void)result;
   storage::ErrorContext context;
-  RaiseOdbcFailure(SQL_HANDLE_STMT, handle_, verb_, context);
+  RaiseOdbcFailure(SQL_HANDLE_STMT, handle_, verb_, context, connection_.Handle());
 }
 
 void OdbcStatement::Describe() {

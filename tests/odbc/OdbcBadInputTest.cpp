@@ -98,8 +98,8 @@ TEST_F(OdbcBadInputTest, ASessionTheServerEndsFailsItsNextCallsAndKeepsNothingOf
   const std::string message = DaoMessageOf(next);
   EXPECT_LT(Clock::now() - started, std::chrono::seconds(5)) << "the lost session was waited for";
   EXPECT_NE(message.find("ODBC--call failed."), std::string::npos) << message;
-  // The driver's words: the server had none to send.
-  EXPECT_NE(message.find("The connection has been lost"), std::string::npos) << message;
+  // The server had no words to send; whatever call found it out, the text says the session is gone.
+  EXPECT_NE(message.find("has been lost"), std::string::npos) << message;
   EXPECT_EQ(DaoNumberOf([&] { db->Execute("DELETE FROM " + table_, dbFailOnError); }), kDaoOdbcCallFailed);
   // Ending the transaction cannot reach the server either; what it wrote died with the session.
   DaoNumberOf([&] { workspace.Rollback(); });
